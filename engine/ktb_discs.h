@@ -1,0 +1,33 @@
+#pragma once
+// Disc records: filling one from a drive, recording a drive's folder tree as a new disc, and the
+// operations on whole discs (find by serial, read, update, delete, copy between files).
+
+#include "engine/ktbdef.h"
+
+#include <cstdint>
+
+struct TKTBHandle;
+
+/// Fills Serial, Title, Comment, ScanTime, Used, Capacity, Files and RunLength from the medium in the
+/// drive; answers false when there is no readable medium (serial 0).
+bool ktbDiscFromDrive(char drive, TKTBDisc& disc);
+/// The capacity a disc holding bytes is taken to have: 650, 680 or 700 MiB, or bytes itself.
+std::int64_t ktbRoundCapacity(std::int64_t bytes);
+/// Records the drive's folder tree as a new disc at the end of the file.
+TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* userData, TKTBWalkCallback callback);
+/// Walks a folder ("D:\Music\") depth first, calling back before and after each sub-folder and for each
+/// file; false when stopped or when a folder could not be listed.
+bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback, void* userData);
+/// True and a new disc entity when a disc with this non-zero serial is in the file.
+bool ktbFindDiscBySerial(TKTBHandle* handle, std::uint32_t serial, TKTBEntity*& entity);
+/// True and a copy of the record when offset holds a disc.
+bool ktbReadDisc(TKTBHandle* handle, std::uint32_t offset, TKTBDisc& disc);
+/// KTB_OK and the disc's serial; KTB_ERR_BADENTITY when offset holds no disc.
+TKTBERROR ktbGetDiscSerial(TKTBHandle* handle, std::uint32_t offset, std::uint32_t& serial);
+/// Copies the fields the mask selects into the stored disc at offset (never Serial or RunLength).
+TKTBERROR ktbUpdateDisc(TKTBHandle* handle, std::uint32_t offset, const TKTBDisc& disc, std::uint32_t mask);
+/// Removes the disc at offset with its whole run; later records move down by its RunLength.
+TKTBERROR ktbDeleteDisc(TKTBHandle* handle, std::uint32_t offset);
+/// Appends the source's disc at offset (below 256: the first disc) to the destination and answers the
+/// offset of its tag byte there.
+TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t offset, std::uint32_t& newOffset);

@@ -1,0 +1,910 @@
+#include "engine/ktb_io.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstddef>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <new>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+// ---------------------------------------------------------------------------------------------
+// Name matching
+
+namespace {
+
+constexpr std::uint8_t upperByte(std::uint8_t c)
+{
+    return (c >= 'a' && c <= 'z') ? static_cast<std::uint8_t>(c - 'a' + 'A') : c;
+}
+
+struct FoldTable {
+    std::uint8_t upper[256];
+    constexpr FoldTable()
+        : upper {}
+    {
+        for (int i = 0; i < 256; ++i) {
+            upper[i] = upperByte(static_cast<std::uint8_t>(i));
+        }
+    }
+};
+constexpr FoldTable s_fold;
+
+void upperInPlace(std::string& text)
+{
+    for (char& c : text) {
+        c = ktbUpperAscii(c);
+    }
+}
+
+} // namespace
+
+/// A name pattern prepared once per iteration: its rule, and the needle in up to two encodings (a
+/// search text with non-ASCII characters matches names written as UTF-8 and as Windows-1252).
+struct TKTBCursor::Matcher {
+    enum Mode { All, Equal, Contains, Prefix, Suffix };
+    Mode mode = All;
+    bool fold = true;
+    int needleCount = 0;
+    std::string needles[2];
+
+    void prepare(const std::string& pattern, std::uint32_t flags);
+    bool test(const std::uint8_t* text, std::size_t length) const;
+};
+
+namespace {
+
+bool allAsterisks(std::string_view pattern)
+{
+    return pattern.find_first_not_of('*') == std::string_view::npos;
+}
+
+inline bool equalFolded(const std::uint8_t* text, const std::uint8_t* needle, std::size_t length)
+{
+    for (std::size_t i = 0; i < length; ++i) {
+        if (s_fold.upper[text[i]] != needle[i]) {
+            return false;
+        }
+    }
+    return true;
+}
+
+inline bool equalBytes(const std::uint8_t* text, const std::uint8_t* needle, std::size_t length)
+{
+    return std::memcmp(text, needle, length) == 0;
+}
+
+// Substring search. The needle is upper-cased when folding; candidates are found by their first
+// byte in either case, then compared whole.
+bool containsNeedle(const std::uint8_t* text, std::size_t length, const std::string& needleText, bool fold)
+{
+    const auto* needle = reinterpret_cast<const std::uint8_t*>(needleText.data());
+    const std::size_t n = needleText.size();
+    if (n == 0) {
+        return true;
+    }
+    if (n > length) {
+        return false;
+    }
+    const std::uint8_t first = needle[0];
+    const std::uint8_t firstLower = (fold && first >= 'A' && first <= 'Z') ? static_cast<std::uint8_t>(first | 0x20) : first;
+    const std::size_t last = length - n;
+    for (std::size_t i = 0; i <= last; ++i) {
+        const std::uint8_t c = text[i];
+        if (c != first && c != firstLower) {
+            continue;
+        }
+        if (fold ? equalFolded(text + i + 1, needle + 1, n - 1) : equalBytes(text + i + 1, needle + 1, n - 1)) {
+            return true;
+        }
+    }
+    return false;
+}
+
+} // namespace
+
+void TKTBCursor::Matcher::prepare(const std::string& pattern, std::uint32_t flags)
+{
+    fold = (flags & KTB_CMP_CASE) == 0;
+    needleCount = 0;
+    if (pattern.empty()) {
+        mode = All;
+        return;
+    }
+    std::string core = pattern;
+    if ((flags & KTB_CMP_WHOLENAME) != 0) {
+        mode = Equal;
+    } else if (allAsterisks(pattern)) {
+        mode = All;
+        return;
+    } else if (pattern.size() >= 2 && pattern.front() == '*' && pattern.back() == '*') {
+        mode = Contains;
+        core = pattern.substr(1, pattern.size() - 2);
+    } else if (pattern.front() == '*') {
+        mode = Suffix;
+        core = pattern.substr(1);
+    } else if (pattern.back() == '*') {
+        mode = Prefix;
+        core = pattern.substr(0, pattern.size() - 1);
+    } else {
+        mode = Contains;
+    }
+    if (fold) {
+        upperInPlace(core);
+    }
+    needles[needleCount++] = core;
+    const bool nonAscii = std::any_of(core.begin(), core.end(), [](char c) { return (c & 0x80) != 0; });
+    if (!nonAscii) {
+        return;
+    }
+    std::string other;
+    if (ktbIsUtf8(core)) {
+        if (ktbUtf8ToCp1252(core, other) && other != core) {
+            needles[needleCount++] = other;
+        }
+    } else {
+        needles[needleCount++] = ktbCp1252ToUtf8(core);
+    }
+}
+
+bool TKTBCursor::Matcher::test(const std::uint8_t* text, std::size_t length) const
+{
+    if (mode == All) {
+        return true;
+    }
+    for (int i = 0; i < needleCount; ++i) {
+        const std::string& needle = needles[i];
+        const auto* bytes = reinterpret_cast<const std::uint8_t*>(needle.data());
+        const std::size_t n = needle.size();
+        switch (mode) {
+        case Equal:
+            if (n == length && (fold ? equalFolded(text, bytes, n) : equalBytes(text, bytes, n))) {
+                return true;
+            }
+            break;
+        case Contains:
+            if (containsNeedle(text, length, needle, fold)) {
+                return true;
+            }
+            break;
+        case Prefix:
+            if (n <= length && (fold ? equalFolded(text, bytes, n) : equalBytes(text, bytes, n))) {
+                return true;
+            }
+            break;
+        case Suffix:
+            if (n <= length
+                && (fold ? equalFolded(text + length - n, bytes, n) : equalBytes(text + length - n, bytes, n))) {
+                return true;
+            }
+            break;
+        case All:
+            return true;
+        }
+    }
+    return false;
+}
+
+namespace {
+
+// The criteria's name pattern is upper-cased in place by the first name test, as callers expect.
+void upperCriteria(TCompare& criteria)
+{
+    if ((criteria.Flags & KTB_CMP_CASE) == 0) {
+        upperInPlace(criteria.Name);
+    }
+}
+
+bool fileDateAndSizePass(std::uint32_t size, std::uint32_t dateTime, const TCompare& criteria)
+{
+    const std::uint32_t flags = criteria.Flags;
+    const auto date = static_cast<std::int32_t>(dateTime);
+    const auto wanted = static_cast<std::int32_t>(criteria.Date);
+    if ((flags & KTB_CMP_DATE_AFTER) != 0) {
+        if (!(date > wanted)) {
+            return false;
+        }
+    } else if ((flags & KTB_CMP_DATE_BEFORE) != 0) {
+        if (!(date < wanted)) {
+            return false;
+        }
+    } else if ((flags & KTB_CMP_DATE_EQ) != 0) {
+        if (date != wanted) {
+            return false;
+        }
+    }
+    if ((flags & KTB_CMP_SIZE_GREATER) != 0) {
+        return size > criteria.Size;
+    }
+    if ((flags & KTB_CMP_SIZE_SMALLER) != 0) {
+        return size < criteria.Size;
+    }
+    if ((flags & KTB_CMP_SIZE_EQ) != 0) {
+        return size == criteria.Size;
+    }
+    return true;
+}
+
+} // namespace
+
+bool ktbWildcardMatch(std::string_view pattern, std::string_view text)
+{
+    TKTBCursor::Matcher matcher;
+    matcher.prepare(std::string(pattern), KTB_CMP_CASE);
+    return matcher.test(reinterpret_cast<const std::uint8_t*>(text.data()), text.size());
+}
+
+bool ktbMatchName(std::string_view name, TCompare& criteria)
+{
+    if (criteria.Name.empty()) {
+        return true;
+    }
+    upperCriteria(criteria);
+    TKTBCursor::Matcher matcher;
+    matcher.prepare(criteria.Name, criteria.Flags);
+    return matcher.test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size());
+}
+
+bool ktbMatchFile(const _int_File& file, TCompare* criteria)
+{
+    if (criteria == nullptr) {
+        return true;
+    }
+    if ((criteria->Flags & KTB_CMP_NAME) != 0
+        && !ktbMatchName(std::string_view(file.Name != nullptr ? file.Name : ""), *criteria)) {
+        return false;
+    }
+    return fileDateAndSizePass(file.Size, file.DateTime, *criteria);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Open, close, header
+
+namespace {
+
+void closeHandleRecord(TKTBHandle* handle)
+{
+    ktbUnmapFile(handle);
+    if (handle->File >= 0) {
+        ::close(handle->File);
+    }
+    handle->File = -1;
+    handle->Magic = 0;
+    delete handle;
+}
+
+bool writeAll(int file, const void* data, std::size_t count)
+{
+    const auto* bytes = static_cast<const std::uint8_t*>(data);
+    while (count > 0) {
+        const ssize_t written = ::write(file, bytes, count);
+        if (written < 0 && errno == EINTR) {
+            continue;
+        }
+        if (written <= 0) {
+            return false;
+        }
+        bytes += written;
+        count -= static_cast<std::size_t>(written);
+    }
+    return true;
+}
+
+bool startsWithOlderSignature(const std::uint8_t* bytes, std::size_t count)
+{
+    // The older header's signature is the text up to its first zero byte.
+    const std::size_t length = sizeof KTB_OLDER_SIGNATURE; // includes the zero byte
+    return count >= length && std::memcmp(bytes, KTB_OLDER_SIGNATURE, length) == 0;
+}
+
+std::uint32_t readU32(const std::uint8_t* bytes)
+{
+    std::uint32_t value = 0;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+struct TextField {
+    std::uint32_t offset;
+    std::size_t size; // including the zero byte
+};
+
+bool textField(int field, TextField& result)
+{
+    switch (field) {
+    case KTB_HDR_OWNER:
+        result = { KTB_HDR_OFS_OWNER, KTB_OWNER_MAX + 1 };
+        return true;
+    case KTB_HDR_NAME:
+        result = { KTB_HDR_OFS_NAME, KTB_NAME_MAX + 1 };
+        return true;
+    case KTB_HDR_KEY:
+        result = { KTB_HDR_OFS_KEY, KTB_KEY_MAX + 1 };
+        return true;
+    default:
+        return false;
+    }
+}
+
+} // namespace
+
+TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
+{
+    handle = nullptr;
+    auto* record = new (std::nothrow) TKTBHandle {};
+    if (record == nullptr || path == nullptr) {
+        delete record;
+        return KTB_ERR_BADHANDLE;
+    }
+    record->Magic = KTB_HANDLE_MAGIC;
+    record->File = -1;
+    const bool create = (flags & KTB_OPEN_CREATE) != 0;
+    record->ReadOnly = !create && (flags & KTB_OPEN_READONLY) != 0;
+
+    int openFlags = O_CLOEXEC;
+    if (create) {
+        openFlags |= O_RDWR | O_CREAT | O_EXCL;
+    } else {
+        openFlags |= record->ReadOnly ? O_RDONLY : O_RDWR;
+    }
+    record->File = ::open(path, openFlags, 0644);
+    if (record->File < 0) {
+        closeHandleRecord(record);
+        return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
+    }
+    // One writer at a time; plain readers (KTB_OPEN_READONLY) take no lock and are never refused.
+    if (!record->ReadOnly && ::flock(record->File, LOCK_EX | LOCK_NB) != 0) {
+        closeHandleRecord(record);
+        return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
+    }
+    struct stat status {};
+    if (::fstat(record->File, &status) != 0 || S_ISDIR(status.st_mode)) {
+        closeHandleRecord(record);
+        return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
+    }
+    if (create) {
+        std::uint8_t header[KTB_HEADER_SIZE] = {};
+        std::memcpy(header + KTB_HDR_OFS_MAGIC, KTB_MAGIC, sizeof KTB_MAGIC);
+        const std::uint32_t version = KTB_VERSION;
+        const std::uint32_t stamp = ktbNowUtcDos();
+        std::memcpy(header + KTB_HDR_OFS_VERSION, &version, 4);
+        std::memcpy(header + KTB_HDR_OFS_CREATED, &stamp, 4);
+        std::memcpy(header + KTB_HDR_OFS_MODIFIED, &stamp, 4);
+        if (!writeAll(record->File, header, sizeof header)) {
+            ::unlink(path);
+            closeHandleRecord(record);
+            return KTB_ERR_FILEEXISTS;
+        }
+        ::lseek(record->File, 0, SEEK_SET);
+    }
+    if (!ktbMapFile(record)) {
+        closeHandleRecord(record);
+        return KTB_ERR_MAPPINGFAILED;
+    }
+    std::uint8_t header[KTB_HEADER_SIZE] = {};
+    if (!ktbRead(record, header, KTB_HEADER_SIZE)) {
+        // A small file of the older format (an empty older fileset has 88 bytes) is still offered
+        // for conversion.
+        std::uint8_t start[sizeof KTB_OLDER_SIGNATURE] = {};
+        const bool older = ktbGuardedCopy(start, record, 0, sizeof start) && startsWithOlderSignature(start, sizeof start);
+        closeHandleRecord(record);
+        return older ? KTB_ERR_WRONGVERSION : KTB_ERR_INVALIDHEADER;
+    }
+    if (std::memcmp(header, KTB_MAGIC, sizeof KTB_MAGIC) != 0) {
+        closeHandleRecord(record);
+        return startsWithOlderSignature(header, sizeof header) ? KTB_ERR_WRONGVERSION : KTB_ERR_INVALIDHEADER;
+    }
+    if (readU32(header + KTB_HDR_OFS_VERSION) != KTB_VERSION) {
+        closeHandleRecord(record);
+        return KTB_ERR_WRONGVERSION;
+    }
+    record->Locked = header[KTB_HDR_OFS_KEY] != 0;
+    ktbStoreText(record->FileName, sizeof record->FileName, path);
+    record->Position = KTB_HEADER_SIZE;
+    handle = record;
+    return KTB_OK;
+}
+
+bool ktbClose(TKTBHandle*& handle)
+{
+    if (handle == nullptr) {
+        return false;
+    }
+    closeHandleRecord(handle);
+    handle = nullptr;
+    return true;
+}
+
+TKTBERROR ktbTouch(TKTBHandle* handle)
+{
+    const TKTBERROR code = ktbCheckWritable(handle);
+    if (code != KTB_OK) {
+        return code;
+    }
+    const std::uint32_t stamp = ktbNowLocalDos();
+    ktbSeek(handle, KTB_HDR_OFS_MODIFIED, 0);
+    ktbWrite(handle, &stamp, sizeof stamp);
+    return KTB_OK;
+}
+
+TKTBERROR ktbGetHeaderField(TKTBHandle* handle, int field, void* buffer)
+{
+    const TKTBERROR code = ktbCheckHandle(handle);
+    if (code != KTB_OK) {
+        return code;
+    }
+    const std::uint32_t position = handle->Position;
+    TextField text {};
+    if (textField(field, text)) {
+        if (field == KTB_HDR_KEY && handle->Locked) {
+            return KTB_ERR_LOCKED;
+        }
+        char stored[KTB_NAME_MAX + 1] = {};
+        if (!ktbGuardedCopy(stored, handle, text.offset, static_cast<std::uint32_t>(text.size))) {
+            return KTB_ERR_FILENOTAVAILABLE;
+        }
+        // Delivers the text up to its first zero byte, at most the field's limit.
+        const std::string_view value = ktbFieldText(stored, text.size - 1);
+        std::memcpy(buffer, value.data(), value.size());
+    } else if (field == KTB_HDR_CREATED || field == KTB_HDR_MODIFIED || field == KTB_HDR_VERSION) {
+        const std::uint32_t offset = field == KTB_HDR_CREATED ? KTB_HDR_OFS_CREATED
+            : field == KTB_HDR_MODIFIED                       ? KTB_HDR_OFS_MODIFIED
+                                                              : KTB_HDR_OFS_VERSION;
+        if (!ktbGuardedCopy(buffer, handle, offset, 4)) {
+            return KTB_ERR_FILENOTAVAILABLE;
+        }
+    }
+    handle->Position = position;
+    return KTB_OK;
+}
+
+TKTBERROR ktbSetHeaderField(TKTBHandle* handle, int field, const void* buffer)
+{
+    const TKTBERROR code = ktbCheckWritable(handle);
+    if (code != KTB_OK) {
+        return code;
+    }
+    const std::uint32_t position = handle->Position;
+    TKTBERROR result = KTB_OK;
+    TextField text {};
+    if (textField(field, text)) {
+        char stored[KTB_NAME_MAX + 1] = {};
+        const char* value = static_cast<const char*>(buffer);
+        ktbStoreText(stored, text.size, std::string_view(value, strnlen(value, UINT16_MAX)));
+        ktbSeek(handle, text.offset, 0);
+        ktbWrite(handle, stored, static_cast<std::uint32_t>(text.size));
+    } else if (field == KTB_HDR_CREATED || field == KTB_HDR_MODIFIED) {
+        ktbSeek(handle, field == KTB_HDR_CREATED ? KTB_HDR_OFS_CREATED : KTB_HDR_OFS_MODIFIED, 0);
+        ktbWrite(handle, buffer, 4);
+    } else if (field == KTB_HDR_VERSION) {
+        result = KTB_ERR_NOTSUPPORTED;
+    }
+    if (field != KTB_HDR_MODIFIED) {
+        ktbTouch(handle);
+    }
+    handle->Position = position;
+    return result;
+}
+
+TKTBERROR ktbUnlock(TKTBHandle* handle, const char* key)
+{
+    const TKTBERROR code = ktbCheckHandle(handle);
+    if (code != KTB_OK) {
+        return code;
+    }
+    if (!handle->Locked) {
+        return KTB_OK;
+    }
+    char stored[KTB_KEY_MAX + 1] = {};
+    if (!ktbGuardedCopy(stored, handle, KTB_HDR_OFS_KEY, KTB_KEY_MAX + 1)) {
+        return KTB_ERR_FILENOTAVAILABLE;
+    }
+    const std::string_view storedKey = ktbFieldText(stored, KTB_KEY_MAX);
+    if (key != nullptr && storedKey == std::string_view(key)) {
+        handle->Locked = false;
+        return KTB_OK;
+    }
+    return KTB_ERR_LOCKED;
+}
+
+// ---------------------------------------------------------------------------------------------
+// The record stream
+
+namespace {
+
+enum class Parse { Ok, BadTag, Truncated };
+
+/// Where one record's parts lie in the view.
+struct RecordInfo {
+    std::uint8_t tag = 0;
+    std::uint32_t end = 0; ///< offset after the record
+    const std::uint8_t* disc = nullptr;
+    const std::uint8_t* name = nullptr;
+    std::uint16_t nameLength = 0;
+    std::uint32_t size = 0;
+    std::uint32_t dateTime = 0;
+    const std::uint8_t* comment = nullptr;
+    std::uint16_t commentLength = 0;
+};
+
+inline std::uint16_t readU16(const std::uint8_t* bytes)
+{
+    std::uint16_t value = 0;
+    std::memcpy(&value, bytes, sizeof value);
+    return value;
+}
+
+/// Reads the record whose tag is at p. The caller guarantees p < size.
+inline Parse parseRecord(const std::uint8_t* view, std::uint32_t size, std::uint32_t p, RecordInfo& record)
+{
+    const std::uint64_t limit = size;
+    std::uint64_t at = static_cast<std::uint64_t>(p) + 1;
+    record.tag = view[p];
+    switch (record.tag) {
+    case KTB_TAG_DISC:
+        if (at + sizeof(TKTBDisc) > limit) {
+            return Parse::Truncated;
+        }
+        record.disc = view + at;
+        at += sizeof(TKTBDisc);
+        break;
+    case KTB_TAG_FOLDER:
+        if (at + 2 > limit) {
+            return Parse::Truncated;
+        }
+        record.nameLength = readU16(view + at);
+        record.name = view + at + 2;
+        at += 2 + record.nameLength;
+        if (at > limit) {
+            return Parse::Truncated;
+        }
+        break;
+    case KTB_TAG_FILE:
+        if (at + 2 > limit) {
+            return Parse::Truncated;
+        }
+        record.nameLength = readU16(view + at);
+        record.name = view + at + 2;
+        at += 2 + record.nameLength;
+        if (at + 10 > limit) {
+            return Parse::Truncated;
+        }
+        record.size = readU32(view + at);
+        record.dateTime = readU32(view + at + 4);
+        record.commentLength = readU16(view + at + 8);
+        record.comment = view + at + 10;
+        at += 10 + record.commentLength;
+        if (at > limit) {
+            return Parse::Truncated;
+        }
+        break;
+    case KTB_TAG_ENDFOLDER:
+    case KTB_TAG_ENDDISC:
+        break;
+    default:
+        return Parse::BadTag;
+    }
+    record.end = static_cast<std::uint32_t>(at);
+    return Parse::Ok;
+}
+
+/// Makes the entity of a parsed record: one allocation for the entity, its data and its texts.
+/// Stores the new block in made before copying, so a fault while copying cannot lose it.
+void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& made)
+{
+    std::size_t payload = 0;
+    switch (record.tag) {
+    case KTB_TAG_DISC:
+        payload = sizeof(TKTBDisc);
+        break;
+    case KTB_TAG_FOLDER:
+        payload = record.nameLength + 1u;
+        break;
+    case KTB_TAG_FILE:
+        payload = sizeof(_int_File) + record.nameLength + 1u + record.commentLength + 1u;
+        break;
+    default:
+        break;
+    }
+    auto* entity = static_cast<TKTBEntity*>(std::malloc(sizeof(TKTBEntity) + payload));
+    if (entity == nullptr) {
+        return;
+    }
+    made = entity;
+    entity->Offset = offset;
+    entity->Kind = record.tag;
+    entity->Data = payload > 0 ? static_cast<void*>(entity + 1) : nullptr;
+    switch (record.tag) {
+    case KTB_TAG_DISC:
+        std::memcpy(entity->Data, record.disc, sizeof(TKTBDisc));
+        break;
+    case KTB_TAG_FOLDER: {
+        auto* name = static_cast<char*>(entity->Data);
+        std::memcpy(name, record.name, record.nameLength);
+        name[record.nameLength] = '\0';
+        break;
+    }
+    case KTB_TAG_FILE: {
+        auto* file = static_cast<_int_File*>(entity->Data);
+        char* texts = reinterpret_cast<char*>(file + 1);
+        file->Size = record.size;
+        file->DateTime = record.dateTime;
+        file->NameLength = record.nameLength;
+        file->CommentLength = record.commentLength;
+        file->Name = texts;
+        std::memcpy(texts, record.name, record.nameLength);
+        texts[record.nameLength] = '\0';
+        file->Comment = texts + record.nameLength + 1;
+        std::memcpy(file->Comment, record.comment, record.commentLength);
+        file->Comment[record.commentLength] = '\0';
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+inline void chainPush(TKTBCursor& cursor, std::uint32_t offset)
+{
+    if (cursor.ChainDepth < 64) {
+        cursor.Chain[cursor.ChainDepth] = offset;
+    }
+    ++cursor.ChainDepth;
+    cursor.ChainLength = cursor.ChainDepth < 64 ? cursor.ChainDepth : 64;
+}
+
+inline void chainPop(TKTBCursor& cursor)
+{
+    if (cursor.ChainDepth > 0) {
+        --cursor.ChainDepth;
+    }
+    cursor.ChainLength = cursor.ChainDepth < 64 ? cursor.ChainDepth : 64;
+}
+
+struct ScanJob {
+    TKTBCursor* cursor;
+    TKTBERROR result;
+    TKTBEntity* made;
+};
+
+// One step of ktbFindNext over the view, run under the fault guard: it owns nothing that needs a
+// destructor. Reads records from the cursor's Position until one is to be reported, the scope
+// ends, or a record is bad.
+void scanNext(void* context)
+{
+    auto& job = *static_cast<ScanJob*>(context);
+    TKTBCursor& cursor = *job.cursor;
+    const std::uint8_t* view = cursor.Handle->View;
+    const std::uint32_t size = cursor.Handle->Size;
+    const std::uint32_t flags = cursor.Flags;
+    const bool children = (flags & KTB_FIND_CHILDREN) != 0;
+    const TCompare* criteria = cursor.Criteria;
+    const TKTBCursor::Matcher* matcher = cursor.NameMatcher;
+    const bool testFileNames = criteria != nullptr && (criteria->Flags & KTB_CMP_NAME) != 0;
+    const bool testFileOthers = criteria != nullptr
+        && (criteria->Flags
+               & (KTB_CMP_DATE_EQ | KTB_CMP_DATE_AFTER | KTB_CMP_DATE_BEFORE | KTB_CMP_SIZE_EQ | KTB_CMP_SIZE_GREATER
+                   | KTB_CMP_SIZE_SMALLER))
+            != 0;
+
+    std::uint32_t position = cursor.Position;
+    RecordInfo record;
+    while (position < size) {
+        const std::uint32_t at = position;
+        if (parseRecord(view, size, at, record) != Parse::Ok) {
+            ktbSetErrorDetail(at, record.tag);
+            job.result = KTB_ERR_BADENTITY;
+            return;
+        }
+        position = record.end;
+        switch (record.tag) {
+        case KTB_TAG_DISC: {
+            cursor.Position = position;
+            ++cursor.Depth;
+            cursor.ChainDepth = 0;
+            chainPush(cursor, at);
+            if ((flags & KTB_FIND_NODISCS) != 0) {
+                continue;
+            }
+            ++cursor.Discs;
+            if ((flags & KTB_FIND_NOFOLDERS) != 0 && (flags & KTB_FIND_NOFILES) != 0) {
+                // Discs only: the next read starts at the next disc.
+                const std::uint32_t runLength = readU32(record.disc + offsetof(TKTBDisc, RunLength));
+                if (runLength > 0) {
+                    const std::uint64_t next = static_cast<std::uint64_t>(at) + runLength;
+                    cursor.Position = next < size ? static_cast<std::uint32_t>(next) : size;
+                }
+            }
+            break;
+        }
+        case KTB_TAG_FOLDER:
+            chainPush(cursor, at);
+            if (children && cursor.Depth != 0) {
+                ++cursor.Depth;
+                continue;
+            }
+            ++cursor.Depth;
+            cursor.Position = position;
+            if ((flags & KTB_FIND_NOFOLDERS) != 0) {
+                continue;
+            }
+            if (matcher != nullptr && !matcher->test(record.name, record.nameLength)) {
+                continue;
+            }
+            ++cursor.Folders;
+            break;
+        case KTB_TAG_FILE:
+            if (children && cursor.Depth > 0) {
+                continue;
+            }
+            cursor.Position = position;
+            if ((flags & KTB_FIND_NOFILES) != 0) {
+                continue;
+            }
+            if (testFileNames && !matcher->test(record.name, record.nameLength)) {
+                continue;
+            }
+            if (testFileOthers && !fileDateAndSizePass(record.size, record.dateTime, *criteria)) {
+                continue;
+            }
+            ++cursor.Files;
+            cursor.Bytes += record.size;
+            break;
+        case KTB_TAG_ENDFOLDER:
+            cursor.Position = position;
+            chainPop(cursor);
+            if (cursor.Depth == 0) {
+                return; // the scope is finished
+            }
+            --cursor.Depth;
+            if ((flags & KTB_FIND_NOFOLDERS) != 0 || (flags & KTB_FIND_ENDMARKS) == 0) {
+                continue;
+            }
+            break;
+        case KTB_TAG_ENDDISC:
+            cursor.Position = position;
+            if (children && cursor.Depth == 0) {
+                return; // the scope is finished
+            }
+            --cursor.Depth;
+            if ((flags & KTB_FIND_ENDMARKS) == 0 || (flags & KTB_FIND_NODISCS) != 0) {
+                continue;
+            }
+            break;
+        default:
+            break;
+        }
+        makeEntity(at, record, job.made);
+        job.result = job.made != nullptr ? KTB_OK : KTB_ERR_BADHANDLE;
+        return;
+    }
+}
+
+} // namespace
+
+TKTBCursor* ktbFindFirst(TKTBHandle* handle, std::uint32_t flags, std::uint32_t start, TCompare* criteria)
+{
+    if (ktbCheckHandle(handle) != KTB_OK) {
+        return nullptr;
+    }
+    if (start < KTB_HEADER_SIZE) {
+        start = KTB_HEADER_SIZE;
+    } else if (start >= handle->Size) {
+        return nullptr;
+    }
+    auto* cursor = new (std::nothrow) TKTBCursor {};
+    if (cursor == nullptr) {
+        ktbSetLastError(KTB_ERR_BADHANDLE);
+        return nullptr;
+    }
+    cursor->Handle = handle;
+    cursor->Flags = flags;
+    cursor->Position = start;
+    cursor->Depth = -1;
+    cursor->Criteria = criteria;
+    if (criteria != nullptr) {
+        upperCriteria(*criteria);
+        cursor->NameMatcher = new TKTBCursor::Matcher;
+        cursor->NameMatcher->prepare(criteria->Name, criteria->Flags);
+    }
+    if (ktbFindNext(cursor) != KTB_OK) {
+        ktbFindClose(cursor);
+        return nullptr;
+    }
+    return cursor;
+}
+
+TKTBCursor* ktbFindFirstAll(TKTBHandle* handle, std::uint32_t flags)
+{
+    return ktbFindFirst(handle, flags, KTB_HEADER_SIZE, nullptr);
+}
+
+TKTBERROR ktbFindNext(TKTBCursor* cursor)
+{
+    ktbSetLastError(KTB_NOENTITIES);
+    if (cursor == nullptr) {
+        ktbSetLastError(KTB_ERR_BADHANDLE);
+        return KTB_ERR_BADHANDLE;
+    }
+    if ((cursor->Flags & KTB_FIND_KEEP) == 0) {
+        ktbFreeEntity(cursor->Current);
+    }
+    cursor->Current = nullptr;
+    const TKTBERROR check = ktbCheckHandle(cursor->Handle);
+    if (check != KTB_OK) {
+        return check;
+    }
+    ScanJob job { cursor, KTB_NOENTITIES, nullptr };
+    if (!ktbGuarded(scanNext, &job)) {
+        // The file was shortened under the mapping by someone else.
+        ktbFreeEntity(job.made);
+        job.result = KTB_ERR_FILENOTAVAILABLE;
+    }
+    ktbSetLastError(job.result);
+    if (job.result == KTB_OK) {
+        cursor->Current = job.made;
+    }
+    return job.result;
+}
+
+void ktbFindClose(TKTBCursor*& cursor)
+{
+    if (cursor == nullptr) {
+        return;
+    }
+    if ((cursor->Flags & KTB_FIND_KEEP) == 0) {
+        ktbFreeEntity(cursor->Current);
+    }
+    delete cursor->NameMatcher;
+    delete cursor;
+    cursor = nullptr;
+}
+
+namespace {
+
+struct ReadJob {
+    const TKTBHandle* handle;
+    std::uint32_t offset;
+    Parse parse;
+    std::uint8_t tag;
+    TKTBEntity* made;
+};
+
+void readRecord(void* context)
+{
+    auto& job = *static_cast<ReadJob*>(context);
+    RecordInfo record;
+    job.parse = parseRecord(job.handle->View, job.handle->Size, job.offset, record);
+    job.tag = record.tag;
+    if (job.parse == Parse::Ok) {
+        makeEntity(job.offset, record, job.made);
+    }
+}
+
+} // namespace
+
+TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity)
+{
+    entity = nullptr;
+    if (handle == nullptr || handle->View == nullptr) {
+        return KTB_ERR_BADHANDLE;
+    }
+    if (offset >= handle->Size) {
+        return KTB_ERR_BADENTITY;
+    }
+    ReadJob job { handle, offset, Parse::Ok, 0, nullptr };
+    if (!ktbGuarded(readRecord, &job)) {
+        ktbFreeEntity(job.made);
+        ktbSetLastError(KTB_ERR_BADENTITY);
+        return KTB_ERR_BADENTITY;
+    }
+    if (job.parse != Parse::Ok || job.made == nullptr) {
+        ktbSetLastError(KTB_ERR_BADENTITY);
+        return KTB_ERR_BADENTITY;
+    }
+    entity = job.made;
+    return KTB_OK;
+}

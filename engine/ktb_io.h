@@ -1,0 +1,79 @@
+#pragma once
+// Opening and closing catalog files, their header fields and protection key, the record stream's
+// cursor and the name matching rules.
+
+#include "engine/ktb32.h"
+#include "engine/ktb_utils.h"
+#include "engine/ktbdef.h"
+
+#include <cstdint>
+#include <memory>
+#include <string_view>
+
+/// Opens an existing catalog file (flags 0), creates a new one (KTB_OPEN_CREATE) or opens one for
+/// reading only (KTB_OPEN_READONLY). On success handle is set and its position is 256; on failure it
+/// is null and nothing stays open. A writer holds an exclusive lock on the file: a second writer, in
+/// this process or another, answers KTB_ERR_FILENOTAVAILABLE (KTB_ERR_FILEEXISTS when creating).
+TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags);
+/// Unmaps, closes and releases the handle and clears the reference; false for a null reference.
+bool ktbClose(TKTBHandle*& handle);
+
+/// KTB_ERR_LOCKED on a locked handle; otherwise stamps Modified with the local time. The position is
+/// left after the Modified field.
+TKTBERROR ktbTouch(TKTBHandle* handle);
+/// Copies one header field into buffer (zero-filled by the caller and one byte longer than the text
+/// limit; 4 bytes for the dates and the version). The key is refused on a locked handle. An id above 5
+/// copies nothing and answers KTB_OK. The position is restored.
+TKTBERROR ktbGetHeaderField(TKTBHandle* handle, int field, void* buffer);
+/// Stores one header field (texts cut to 63, 127 or 43 bytes), refused on a locked handle; the version
+/// answers KTB_ERR_NOTSUPPORTED. Every id but Modified also stamps Modified. The position is restored.
+TKTBERROR ktbSetHeaderField(TKTBHandle* handle, int field, const void* buffer);
+/// Unlocks the handle when key equals the stored key byte for byte; KTB_OK on an unlocked handle.
+TKTBERROR ktbUnlock(TKTBHandle* handle, const char* key);
+
+/// State of one iteration.
+struct TKTBCursor {
+    TKTBEntity* Current; ///< the entity most recently reported, or null
+    TKTBHandle* Handle;
+    std::uint32_t Flags;
+    std::uint32_t Position; ///< where the next ktbFindNext resumes
+    std::int32_t Depth; ///< nesting counter, -1 at the start
+    TCompare* Criteria; ///< caller-owned, or null
+    std::uint32_t Chain[64]; ///< offsets of the enclosing disc and folders, outermost first
+    std::uint32_t ChainLength; ///< valid entries of Chain, at most 64
+    std::uint32_t Discs;
+    std::uint64_t Files;
+    std::uint32_t Folders;
+    std::uint64_t Bytes;
+
+    // Beyond the Chain's 64 entries the cursor keeps counting the true nesting here, so that the
+    // scope and the Chain stay right when the walk climbs back out.
+    std::uint32_t ChainDepth;
+    struct Matcher;
+    Matcher* NameMatcher; ///< the criteria's pattern, prepared once
+};
+
+/// Starts an iteration and answers a cursor whose Current is the first entity reported, or null.
+/// A start below 256 is taken as 256; a start at or past the end answers null without touching the
+/// last error; a failing first ktbFindNext releases the cursor and answers null (see ktbLastError).
+TKTBCursor* ktbFindFirst(TKTBHandle* handle, std::uint32_t flags, std::uint32_t start, TCompare* criteria);
+/// ktbFindFirst from offset 256 without criteria.
+TKTBCursor* ktbFindFirstAll(TKTBHandle* handle, std::uint32_t flags);
+/// Advances to the next entity to report: KTB_OK (Current set), KTB_NOENTITIES at the end of the
+/// scope or the file, KTB_ERR_BADENTITY for an unknown tag or a truncated record (error detail set).
+/// The answer is also the last error.
+TKTBERROR ktbFindNext(TKTBCursor* cursor);
+/// Releases the cursor (and Current unless KTB_FIND_KEEP) and clears the reference; null does nothing.
+void ktbFindClose(TKTBCursor*& cursor);
+
+/// Reads the record at offset into a new entity the caller owns. KTB_ERR_BADENTITY when offset is at
+/// or past the end (last error untouched), or the tag is not 2 to 6 (last error set). Position restored.
+TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity);
+
+/// The name test of TCompare (upper-cases criteria.Name in place unless KTB_CMP_CASE).
+bool ktbMatchName(std::string_view name, TCompare& criteria);
+/// The file test: name (with KTB_CMP_NAME), date and size; true without criteria.
+bool ktbMatchFile(const _int_File& file, TCompare* criteria);
+/// Only an asterisk at either end is special; "" matches everything, and so does a pattern made of
+/// asterisks only.
+bool ktbWildcardMatch(std::string_view pattern, std::string_view text);
