@@ -10,9 +10,9 @@ char foldAscii(char c)
     return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
 }
 
-// Wildcards "*" and "?" with ASCII letter case ignored, as masks behave on the platform of origin.
-// "*.*" stands for every name, also one without an extension.
-bool maskMatches(const std::string& mask, const std::string& name)
+} // namespace
+
+bool ktbMaskMatches(const std::string& mask, const std::string& name)
 {
     if (mask == "*.*" || mask == "*") {
         return true;
@@ -41,6 +41,8 @@ bool maskMatches(const std::string& mask, const std::string& name)
     return m == mask.size();
 }
 
+namespace {
+
 bool isDirectory(const std::string& folder, const dirent* entry)
 {
     if (entry->d_type == DT_DIR) {
@@ -68,7 +70,7 @@ void ktbListFiles(const std::string& folder, const std::string& mask, std::vecto
     }
     while (const dirent* entry = ::readdir(directory)) {
         const std::string name = entry->d_name;
-        if (name == "." || name == ".." || !maskMatches(mask, name) || isDirectory(prefix, entry)) {
+        if (name == "." || name == ".." || !ktbMaskMatches(mask, name) || isDirectory(prefix, entry)) {
             continue;
         }
         list.push_back(withPath ? prefix + name : name);

@@ -4,6 +4,10 @@
 #include <string>
 #include <vector>
 
+/// Whether name matches a mask of "*" and "?" wildcards, ASCII letter case ignored, as masks behave on
+/// the platform of origin; "*.*" stands for every name, also one without an extension.
+bool ktbMaskMatches(const std::string& mask, const std::string& name);
+
 /// Appends the files (never folders) directly inside folder whose names match mask ("*.ktb" matches
 /// the extension in any letter case), with folder + "/" + name when withPath, else the name. A "/" is
 /// added to a folder that lacks one; an empty folder lists the current folder. Entries come in the

@@ -5,6 +5,7 @@
 #include "engine/ktbdef.h"
 
 #include <cstdint>
+#include <string>
 
 struct TKTBHandle;
 
@@ -18,6 +19,9 @@ TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* us
 /// Walks a folder ("D:\Music\") depth first, calling back before and after each sub-folder and for each
 /// file; false when stopped or when a folder could not be listed.
 bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback, void* userData);
+/// The walk path of the folder that could not be listed in the last walk on this thread ("D:\Music\"),
+/// empty when the walk ran to its end or was stopped by its callback.
+std::string ktbLastWalkFailure();
 /// True and a new disc entity when a disc with this non-zero serial is in the file.
 bool ktbFindDiscBySerial(TKTBHandle* handle, std::uint32_t serial, TKTBEntity*& entity);
 /// True and a copy of the record when offset holds a disc.

@@ -2,6 +2,7 @@
 
 #include "engine/ktb32.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
@@ -367,5 +368,75 @@ bool ktbUtf8ToCp1252(std::string_view text, std::string& result)
         out += static_cast<char>(byte);
     }
     result = std::move(out);
+    return true;
+}
+
+TKTBAppender::TKTBAppender(TKTBHandle* handle, std::size_t flushSize)
+    : m_handle(handle)
+    , m_flushSize(flushSize)
+    , m_base(ktbFileSize(handle))
+{
+    m_buffer.reserve(flushSize < (1u << 20) ? flushSize : (1u << 20));
+}
+
+void TKTBAppender::append(const void* bytes, std::size_t count)
+{
+    if (!m_ok) {
+        return;
+    }
+    const auto* data = static_cast<const std::uint8_t*>(bytes);
+    m_buffer.insert(m_buffer.end(), data, data + count);
+    maybeFlush();
+}
+
+bool TKTBAppender::appendString(std::string_view text)
+{
+    if (text.size() > UINT16_MAX) {
+        return false;
+    }
+    const auto length = static_cast<std::uint16_t>(text.size());
+    append(&length, sizeof length);
+    append(text.data(), text.size());
+    return true;
+}
+
+bool TKTBAppender::patch(std::uint64_t offset, const void* bytes, std::size_t count)
+{
+    if (offset + count > position()) {
+        return false;
+    }
+    const auto* data = static_cast<const std::uint8_t*>(bytes);
+    // The part that lies in the file already, then the part still in the buffer.
+    std::size_t done = 0;
+    if (offset < m_base) {
+        const std::size_t inFile = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_base - offset));
+        if (!ktbSeek(m_handle, static_cast<std::int64_t>(offset), 0) || !ktbWrite(m_handle, data, static_cast<std::uint32_t>(inFile))) {
+            return false;
+        }
+        done = inFile;
+    }
+    if (done < count) {
+        const std::size_t at = static_cast<std::size_t>(offset + done - m_base);
+        std::memcpy(m_buffer.data() + at, data + done, count - done);
+    }
+    return true;
+}
+
+bool TKTBAppender::flush()
+{
+    if (!m_ok) {
+        return false;
+    }
+    if (m_buffer.empty()) {
+        return true;
+    }
+    if (m_base + m_buffer.size() > UINT32_MAX || !ktbSeek(m_handle, static_cast<std::int64_t>(m_base), 0)
+        || !ktbWrite(m_handle, m_buffer.data(), static_cast<std::uint32_t>(m_buffer.size()))) {
+        m_ok = false;
+        m_buffer.clear();
+        return false;
+    }
+    m_base += m_buffer.size();
+    m_buffer.clear();
     return true;
 }

@@ -7,6 +7,7 @@
 #include <ctime>
 #include <string>
 #include <string_view>
+#include <vector>
 
 struct TKTBHandle;
 
@@ -68,3 +69,45 @@ bool ktbIsUtf8(std::string_view text);
 std::string ktbCp1252ToUtf8(std::string_view text);
 /// UTF-8 to Windows-1252; false when a character has no Windows-1252 byte.
 bool ktbUtf8ToCp1252(std::string_view text, std::string& result);
+
+/// Appends records at the end of a catalog file through a memory buffer, so that the file grows once
+/// per flush instead of once per record (every growth remaps the whole file).
+class TKTBAppender {
+public:
+    /// Starts appending at the handle's current end of file.
+    explicit TKTBAppender(TKTBHandle* handle, std::size_t flushSize = 8u << 20);
+    ~TKTBAppender() = default;
+
+    void append(const void* bytes, std::size_t count);
+    void appendByte(std::uint8_t value)
+    {
+        if (m_ok) {
+            m_buffer.push_back(value);
+            maybeFlush();
+        }
+    }
+    /// A 16-bit byte count and the bytes; false for a text above 65,535 bytes (nothing appended).
+    bool appendString(std::string_view text);
+    /// Overwrites bytes already appended (in the buffer or already in the file).
+    bool patch(std::uint64_t offset, const void* bytes, std::size_t count);
+    /// Writes the buffer to the file (one growth); false when the file could not grow.
+    bool flush();
+    /// The file offset the next appended byte will have.
+    std::uint64_t position() const { return m_base + m_buffer.size(); }
+    /// False once a flush failed; later appends are dropped.
+    bool ok() const { return m_ok; }
+
+private:
+    void maybeFlush()
+    {
+        if (m_buffer.size() >= m_flushSize) {
+            flush();
+        }
+    }
+
+    TKTBHandle* m_handle;
+    std::size_t m_flushSize;
+    std::uint64_t m_base;
+    std::vector<std::uint8_t> m_buffer;
+    bool m_ok = true;
+};

@@ -1,0 +1,406 @@
+#include "engine/ktb_discs.h"
+
+#include "engine/DirTravel.h"
+#include "engine/ktb_io.h"
+#include "platform/DriveLayer.h"
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr std::int64_t s_capacity650 = 681574400;
+constexpr std::int64_t s_capacity680 = 713031680;
+constexpr std::int64_t s_capacity700 = 734003200;
+
+thread_local std::string t_walkFailure;
+
+std::uint32_t reverseBytes(std::uint32_t value)
+{
+    return __builtin_bswap32(value);
+}
+
+// Walks one listing; path is the walk path of the folder listed ("D:\Music\").
+bool walkListing(DriveFolderListing& listing, std::string& path, const std::string& mask, TKTBWalkCallback callback,
+    void* userData)
+{
+    TKTBDirEntry entry {};
+    while (listing.next(entry)) {
+        const std::string name(entry.Name, strnlen(entry.Name, sizeof entry.Name));
+        if (name == "." || name == ".." || !ktbMaskMatches(mask, name)) {
+            continue;
+        }
+        if ((entry.Attributes & KTB_ATTR_DIRECTORY) == 0) {
+            if (!callback(KTB_WALK_FILE, path.c_str(), &entry, userData)) {
+                return false;
+            }
+            continue;
+        }
+        if (!callback(KTB_WALK_FOLDER, path.c_str(), &entry, userData)) {
+            return false;
+        }
+        const std::size_t parentLength = path.size();
+        path += name;
+        path += '\\';
+        std::unique_ptr<DriveFolderListing> sub = listing.openSubfolder(entry);
+        if (sub == nullptr) {
+            t_walkFailure = path;
+            path.resize(parentLength);
+            return false;
+        }
+        const bool finished = walkListing(*sub, path, mask, callback, userData);
+        path.resize(parentLength);
+        if (!finished || !callback(KTB_WALK_ENDFOLDER, path.c_str(), &entry, userData)) {
+            return false;
+        }
+    }
+    return true;
+}
+
+/// What a recording keeps while the walk runs.
+struct RecordingState {
+    TKTBAppender* appender;
+    std::uint64_t files = 0;
+    std::uint64_t folders = 0;
+    std::uint64_t bytes = 0;
+    TKTBWalkCallback callback;
+    void* userData;
+};
+
+// Writes first, then asks the caller whether to go on.
+bool recordEntry(std::uint8_t kind, const char* path, const TKTBDirEntry* entry, void* userData)
+{
+    auto& state = *static_cast<RecordingState*>(userData);
+    TKTBAppender& out = *state.appender;
+    const std::string_view name(entry->Name, strnlen(entry->Name, sizeof entry->Name));
+    switch (kind) {
+    case KTB_WALK_FOLDER:
+        out.appendByte(KTB_TAG_FOLDER);
+        out.appendString(name);
+        ++state.folders;
+        break;
+    case KTB_WALK_FILE: {
+        const auto size = static_cast<std::uint32_t>(entry->Size);
+        const std::uint32_t dateTime = ktbUnixToLocalDos(entry->LastWriteTime);
+        const std::uint16_t noComment = 0;
+        out.appendByte(KTB_TAG_FILE);
+        out.appendString(name);
+        out.append(&size, sizeof size);
+        out.append(&dateTime, sizeof dateTime);
+        out.append(&noComment, sizeof noComment);
+        ++state.files;
+        state.bytes += size;
+        break;
+    }
+    case KTB_WALK_ENDFOLDER:
+        out.appendByte(KTB_TAG_ENDFOLDER);
+        break;
+    default:
+        break;
+    }
+    if (!out.ok()) {
+        return false;
+    }
+    return state.callback == nullptr || state.callback(kind, path, entry, state.userData);
+}
+
+TKTBERROR readDiscEntity(TKTBHandle* handle, std::uint32_t offset, TKTBDisc& disc)
+{
+    TKTBEntity* entity = nullptr;
+    const TKTBERROR code = ktbReadEntity(handle, offset, entity);
+    if (code != KTB_OK) {
+        return code;
+    }
+    const bool isDisc = entity->Kind == KTB_TAG_DISC;
+    if (isDisc) {
+        std::memcpy(&disc, entity->Data, sizeof disc);
+    }
+    ktbFreeEntity(entity);
+    return isDisc ? KTB_OK : KTB_ERR_DISCNOTEXISTS;
+}
+
+// A disc's run is whole when it ends inside the file on an end-of-disc mark.
+bool runIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength)
+{
+    if (runLength == 0 || static_cast<std::uint64_t>(offset) + runLength > ktbFileSize(handle)) {
+        return false;
+    }
+    std::uint8_t last = 0;
+    return ktbGuardedCopy(&last, handle, offset + runLength - 1, 1) && last == KTB_TAG_ENDDISC;
+}
+
+} // namespace
+
+std::string ktbLastWalkFailure()
+{
+    return t_walkFailure;
+}
+
+bool ktbDiscFromDrive(char drive, TKTBDisc& disc)
+{
+    VolumeFacts facts;
+    Drive* source = driveTable().drive(drive);
+    if (source != nullptr) {
+        source->volumeFacts(facts);
+    }
+    disc.Used = facts.TotalBytes;
+    // The NT family reports the serial with its bytes in the other order; catalogs store it reversed.
+    disc.Serial = reverseBytes(facts.NtSerial);
+    if (disc.Serial == 0) {
+        return false;
+    }
+    ktbStoreText(disc.Title, sizeof disc.Title, facts.Label);
+    std::memset(disc.Comment, 0, sizeof disc.Comment);
+    disc.ScanTime = 0;
+    disc.Capacity = ktbRoundCapacity(disc.Used);
+    disc.Files = 0;
+    disc.RunLength = 0;
+    return true;
+}
+
+std::int64_t ktbRoundCapacity(std::int64_t bytes)
+{
+    if (bytes < s_capacity650) {
+        return s_capacity650;
+    }
+    if (bytes < s_capacity680) {
+        return s_capacity680;
+    }
+    if (bytes < s_capacity700) {
+        return s_capacity700;
+    }
+    return bytes;
+}
+
+bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback, void* userData)
+{
+    t_walkFailure.clear();
+    char letter = 0;
+    std::string relative;
+    if (path == nullptr || callback == nullptr || !splitDrivePath(path, letter, relative)) {
+        t_walkFailure = path != nullptr ? path : "";
+        return false;
+    }
+    Drive* drive = driveTable().drive(letter);
+    std::unique_ptr<DriveFolderListing> listing = drive != nullptr ? drive->openFolder(relative) : nullptr;
+    if (listing == nullptr) {
+        t_walkFailure = path;
+        return false;
+    }
+    std::string walkPath = path;
+    return walkListing(*listing, walkPath, mask != nullptr ? mask : "*.*", callback, userData);
+}
+
+TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* userData, TKTBWalkCallback callback)
+{
+    const TKTBERROR check = ktbCheckHandle(handle);
+    if (check != KTB_OK) {
+        return check;
+    }
+    const TKTBERROR touch = ktbTouch(handle);
+    if (touch != KTB_OK) {
+        return touch;
+    }
+    TKTBEntity* existing = nullptr;
+    if (ktbFindDiscBySerial(handle, disc.Serial, existing)) {
+        ktbFreeEntity(existing);
+        return KTB_ERR_DISCEXISTS;
+    }
+    // The new disc's bytes are gathered in memory and the file grows once per flush; the bytes of the
+    // file afterwards are those of a record-by-record write.
+    TKTBAppender out(handle);
+    const std::uint64_t start = out.position();
+    out.appendByte(KTB_TAG_DISC);
+    out.append(&disc, sizeof disc);
+
+    RecordingState state { &out, 0, 0, 0, callback, userData };
+    TKTBERROR result = KTB_OK;
+    if (disc.Serial != 0) {
+        result = KTB_ERR_INTERRUPTED;
+        const char root[4] = { drive, ':', '\\', '\0' };
+        if (ktbWalkFolder(root, "*.*", recordEntry, &state)) {
+            result = KTB_OK;
+        }
+    }
+    out.appendByte(KTB_TAG_ENDDISC);
+    disc.Files = static_cast<std::uint32_t>(state.files);
+    disc.Folders = static_cast<std::uint32_t>(state.folders);
+    if (static_cast<std::int64_t>(state.bytes) > disc.Used) {
+        disc.Used = static_cast<std::int64_t>(state.bytes);
+    }
+    disc.Capacity = ktbRoundCapacity(disc.Used);
+    disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
+    if (!out.patch(start + 1, &disc, sizeof disc) || !out.flush()) {
+        return KTB_ERR_MAPPINGFAILED;
+    }
+    ktbSeek(handle, static_cast<std::int64_t>(start + 1 + sizeof disc), 0);
+    return result;
+}
+
+bool ktbFindDiscBySerial(TKTBHandle* handle, std::uint32_t serial, TKTBEntity*& entity)
+{
+    entity = nullptr;
+    if (serial == 0) {
+        return false;
+    }
+    TKTBCursor* cursor = ktbFindFirst(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP, KTB_HEADER_SIZE, nullptr);
+    bool found = false;
+    while (cursor != nullptr) {
+        TKTBEntity* current = cursor->Current;
+        cursor->Current = nullptr;
+        if (current != nullptr && current->disc() != nullptr && current->disc()->Serial == serial) {
+            entity = current;
+            found = true;
+            break;
+        }
+        ktbFreeEntity(current);
+        if (ktbFindNext(cursor) != KTB_OK) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    return found;
+}
+
+bool ktbReadDisc(TKTBHandle* handle, std::uint32_t offset, TKTBDisc& disc)
+{
+    TKTBDisc read {};
+    if (readDiscEntity(handle, offset, read) != KTB_OK) {
+        return false;
+    }
+    disc = read;
+    return true;
+}
+
+TKTBERROR ktbGetDiscSerial(TKTBHandle* handle, std::uint32_t offset, std::uint32_t& serial)
+{
+    TKTBDisc disc {};
+    if (readDiscEntity(handle, offset, disc) != KTB_OK) {
+        return KTB_ERR_BADENTITY;
+    }
+    serial = disc.Serial;
+    return KTB_OK;
+}
+
+TKTBERROR ktbUpdateDisc(TKTBHandle* handle, std::uint32_t offset, const TKTBDisc& disc, std::uint32_t mask)
+{
+    const TKTBERROR check = ktbCheckHandle(handle);
+    if (check != KTB_OK) {
+        return check;
+    }
+    const std::uint32_t position = ktbPosition(handle);
+    const TKTBERROR touch = ktbTouch(handle);
+    if (touch != KTB_OK) {
+        return touch;
+    }
+    TKTBDisc stored {};
+    const TKTBERROR read = readDiscEntity(handle, offset, stored);
+    if (read != KTB_OK) {
+        ktbSeek(handle, position, 0);
+        return read;
+    }
+    if ((mask & KTB_DISC_TITLE) != 0) {
+        std::memcpy(stored.Title, disc.Title, sizeof stored.Title);
+    }
+    if ((mask & KTB_DISC_COMMENT) != 0) {
+        std::memcpy(stored.Comment, disc.Comment, sizeof stored.Comment);
+    }
+    if ((mask & KTB_DISC_SCANTIME) != 0) {
+        stored.ScanTime = disc.ScanTime;
+    }
+    if ((mask & KTB_DISC_USED) != 0) {
+        stored.Used = disc.Used;
+    }
+    if ((mask & KTB_DISC_CAPACITY) != 0) {
+        stored.Capacity = disc.Capacity;
+    }
+    if ((mask & KTB_DISC_FILES) != 0) {
+        stored.Files = disc.Files;
+    }
+    if ((mask & KTB_DISC_FOLDERS) != 0) {
+        stored.Folders = disc.Folders;
+    }
+    if ((mask & KTB_DISC_FLAGS) != 0) {
+        stored.Flags = disc.Flags;
+    }
+    ktbSeek(handle, static_cast<std::int64_t>(offset) + 1, 0);
+    const bool written = ktbWrite(handle, &stored, sizeof stored);
+    ktbSeek(handle, position, 0);
+    return written ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
+}
+
+TKTBERROR ktbDeleteDisc(TKTBHandle* handle, std::uint32_t offset)
+{
+    const TKTBERROR check = ktbCheckHandle(handle);
+    if (check != KTB_OK) {
+        return check;
+    }
+    const TKTBERROR touch = ktbTouch(handle);
+    if (touch != KTB_OK) {
+        return touch;
+    }
+    TKTBDisc disc {};
+    if (readDiscEntity(handle, offset, disc) != KTB_OK) {
+        ktbSetLastError(KTB_ERR_DISCNOTEXISTS);
+        return KTB_ERR_DISCNOTEXISTS;
+    }
+    if (!runIsWhole(handle, offset, disc.RunLength)) {
+        ktbSetLastError(KTB_ERR_BADENTITY);
+        ktbSetErrorDetail(offset, KTB_TAG_DISC);
+        return KTB_ERR_BADENTITY;
+    }
+    if (!ktbCutBytes(handle, disc.RunLength, offset)) {
+        return KTB_ERR_FILENOTAVAILABLE;
+    }
+    return KTB_OK;
+}
+
+TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t offset, std::uint32_t& newOffset)
+{
+    newOffset = 0;
+    if (offset < KTB_HEADER_SIZE) {
+        offset = KTB_HEADER_SIZE;
+    }
+    TKTBERROR code = ktbCheckHandle(source);
+    if (code != KTB_OK) {
+        return code;
+    }
+    code = ktbCheckHandle(destination);
+    if (code != KTB_OK) {
+        return code;
+    }
+    code = ktbTouch(destination);
+    if (code != KTB_OK) {
+        return code;
+    }
+    std::uint32_t serial = 0;
+    if (ktbGetDiscSerial(source, offset, serial) != KTB_OK) {
+        return KTB_ERR_BADENTITY;
+    }
+    TKTBEntity* existing = nullptr;
+    if (ktbFindDiscBySerial(destination, serial, existing)) {
+        ktbFreeEntity(existing);
+        return KTB_ERR_DISCEXISTS;
+    }
+    TKTBDisc disc {};
+    ktbReadDisc(source, offset, disc);
+    // A run that does not end on its end-of-disc mark would carry damage into the destination.
+    if (!runIsWhole(source, offset, disc.RunLength)) {
+        return KTB_ERR_BADENTITY;
+    }
+    std::vector<std::uint8_t> run(disc.RunLength);
+    if (!ktbGuardedCopy(run.data(), source, offset, disc.RunLength)) {
+        return KTB_ERR_FILENOTAVAILABLE;
+    }
+    const std::uint32_t end = ktbFileSize(destination);
+    if (static_cast<std::uint64_t>(end) + run.size() > UINT32_MAX) {
+        return KTB_ERR_MAPPINGFAILED;
+    }
+    ktbSeek(destination, 0, 2);
+    if (!ktbWrite(destination, run.data(), static_cast<std::uint32_t>(run.size()))) {
+        return KTB_ERR_MAPPINGFAILED;
+    }
+    newOffset = end;
+    return KTB_OK;
+}

@@ -1,0 +1,44 @@
+#pragma once
+// Questions and notices: every message box, question, input box, save dialog and folder picker of
+// the program goes through here, with its exact caption, text, icon and buttons. The program installs
+// the message-box implementation; `ktb` the one that writes to standard error; tests a scripted
+// responder that records each text and gives the answers the test chose.
+
+#include <QString>
+#include <memory>
+
+/// The icon of a message box.
+enum class TMsgIcon { None, Information, Warning, Error, Question };
+
+/// Buttons of a message box (combine with |) and the answer it gives.
+enum TMsgButton : int {
+    mbOK = 1,
+    mbCancel = 2,
+    mbYes = 4,
+    mbNo = 8,
+};
+using TMsgButtons = int;
+
+class TQuestions {
+public:
+    virtual ~TQuestions() = default;
+
+    /// Shows a message box and answers the button pressed (mbCancel when it was closed otherwise).
+    /// ownerless: the box has no owner window (an application-modal box without parent).
+    virtual TMsgButton messageBox(const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons,
+        bool ownerless = false)
+        = 0;
+    /// A one-line input box; false when cancelled (value then unchanged).
+    virtual bool inputBox(const QString& caption, const QString& prompt, QString& value, bool password = false) = 0;
+    /// A save-file dialog starting in folder with the given filter ("Katalox Data Set (*.ktb)"); answers
+    /// the chosen path, empty when cancelled.
+    virtual QString saveFileName(const QString& caption, const QString& folder, const QString& filter) = 0;
+    /// A folder picker starting at folder; answers the chosen folder, empty when cancelled.
+    virtual QString chooseFolder(const QString& title, const QString& folder) = 0;
+};
+
+/// The installed implementation; by default one that writes messages to standard error and answers
+/// every question with its first negative button (No, Cancel).
+TQuestions& questions();
+/// Installs an implementation (the program, tests); null restores the default.
+void setQuestions(std::unique_ptr<TQuestions> implementation);
