@@ -25,8 +25,8 @@ public:
 
     /// Shows a message box and answers the button pressed (mbCancel when it was closed otherwise).
     /// ownerless: the box has no owner window (an application-modal box without parent).
-    virtual TMsgButton messageBox(const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons,
-        bool ownerless = false)
+    virtual TMsgButton messageBox(
+        const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons, bool ownerless = false)
         = 0;
     /// A one-line input box; false when cancelled (value then unchanged).
     virtual bool inputBox(const QString& caption, const QString& prompt, QString& value, bool password = false) = 0;
@@ -37,8 +37,12 @@ public:
     virtual QString chooseFolder(const QString& title, const QString& folder) = 0;
 };
 
+/// The negative answer among buttons: No, else Cancel, else OK (a notice with OK only), else Cancel.
+TMsgButton negativeAnswer(TMsgButtons buttons);
+
 /// The installed implementation; by default one that writes messages to standard error and answers
-/// every question with its first negative button (No, Cancel).
+/// every question with its negative button (negativeAnswer), every input box, save dialog and folder
+/// picker as cancelled.
 TQuestions& questions();
 /// Installs an implementation (the program, tests); null restores the default.
 void setQuestions(std::unique_ptr<TQuestions> implementation);

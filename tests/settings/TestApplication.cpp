@@ -1,0 +1,32 @@
+// The Qt application object of the suite: icon lookups and message boxes need one. It exists for the
+// whole run, as in the program, where it is made before every process-wide object.
+#include <gtest/gtest.h>
+
+#ifdef KATALOX_TEST_WIDGETS
+#include <QApplication>
+using TestApplicationType = QApplication;
+#else
+#include <QGuiApplication>
+using TestApplicationType = QGuiApplication;
+#endif
+
+#include <memory>
+
+namespace {
+
+class ApplicationEnvironment final : public testing::Environment {
+public:
+    void SetUp() override { m_application = std::make_unique<TestApplicationType>(m_argc, m_argv); }
+    void TearDown() override { m_application.reset(); }
+
+private:
+    int m_argc = 1;
+    char m_name[16] = "settings_tests";
+    char* m_argv[2] = { m_name, nullptr };
+    std::unique_ptr<TestApplicationType> m_application;
+};
+
+[[maybe_unused]] testing::Environment* const s_environment
+    = testing::AddGlobalTestEnvironment(new ApplicationEnvironment);
+
+} // namespace

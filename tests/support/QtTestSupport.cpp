@@ -1,1 +1,0 @@
-// Qt-side test helpers live beside this file.
