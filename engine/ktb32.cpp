@@ -67,7 +67,7 @@ struct CopyJob {
 void runCopy(void* context)
 {
     auto* job = static_cast<CopyJob*>(context);
-    std::memcpy(job->destination, job->source, job->count);
+    std::memmove(job->destination, job->source, job->count);
 }
 
 } // namespace
@@ -165,6 +165,15 @@ bool ktbGuarded(void (*function)(void* context), void* context)
     return true;
 }
 
+bool ktbGuardedMove(void* destination, const void* source, std::size_t count)
+{
+    if (count == 0) {
+        return true;
+    }
+    CopyJob job { destination, source, count };
+    return ktbGuarded(runCopy, &job);
+}
+
 bool ktbGuardedCopy(void* destination, const TKTBHandle* handle, std::uint32_t offset, std::uint32_t count)
 {
     if (handle == nullptr || handle->View == nullptr) {
@@ -173,9 +182,5 @@ bool ktbGuardedCopy(void* destination, const TKTBHandle* handle, std::uint32_t o
     if (static_cast<std::uint64_t>(offset) + count > handle->Size) {
         return false;
     }
-    if (count == 0) {
-        return true;
-    }
-    CopyJob job { destination, handle->View + offset, count };
-    return ktbGuarded(runCopy, &job);
+    return ktbGuardedMove(destination, handle->View + offset, count);
 }

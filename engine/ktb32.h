@@ -37,6 +37,10 @@ void ktbUnmapFile(TKTBHandle* handle);
 /// the file) makes the copy answer false instead of ending the program.
 bool ktbGuardedCopy(void* destination, const TKTBHandle* handle, std::uint32_t offset, std::uint32_t count);
 
+/// Moves count bytes (the ranges may overlap) under the fault guard; false when the view faulted. Used
+/// for writes into the view, which fault the same way when another process has shortened the file.
+bool ktbGuardedMove(void* destination, const void* source, std::size_t count);
+
 /// Runs a plain function under the fault guard: answers false when reading the view faulted.
 /// The function must not own anything that needs a destructor: a fault leaves it by a long jump.
 bool ktbGuarded(void (*function)(void* context), void* context);

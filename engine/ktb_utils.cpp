@@ -60,8 +60,8 @@ bool ktbWrite(TKTBHandle* handle, const void* buffer, std::uint32_t count)
     if (end > handle->Size && !ktbResize(handle, static_cast<std::uint32_t>(end))) {
         return false;
     }
-    if (count > 0) {
-        std::memcpy(handle->View + handle->Position, buffer, count);
+    if (!ktbGuardedMove(handle->View + handle->Position, buffer, count)) {
+        return false;
     }
     handle->Position += count;
     return true;
@@ -123,7 +123,9 @@ bool ktbCutBytes(TKTBHandle* handle, std::uint32_t count, std::int64_t at)
         return true;
     }
     const std::uint64_t tail = handle->Size - start - count;
-    std::memmove(handle->View + start, handle->View + start + count, tail);
+    if (!ktbGuardedMove(handle->View + start, handle->View + start + count, tail)) {
+        return false;
+    }
     return ktbResize(handle, handle->Size - count);
 }
 

@@ -22,8 +22,8 @@ bool ktbSeek(TKTBHandle* handle, std::int64_t offset, int origin);
 /// mapping or the range is not inside the file.
 bool ktbRead(TKTBHandle* handle, void* buffer, std::uint32_t count);
 /// Writes count bytes at the position, growing the file to exactly position + count first when
-/// needed, and advances the position. False for a null or unmapped handle, a read-only handle, or a
-/// failed growth (nothing copied).
+/// needed, and advances the position. False for a null or unmapped handle, a read-only handle, a
+/// failed growth (nothing copied), or a fault while writing (another process shortened the file).
 bool ktbWrite(TKTBHandle* handle, const void* buffer, std::uint32_t count);
 /// Reads a 16-bit byte count and that many bytes.
 bool ktbReadString(TKTBHandle* handle, std::string& text);
