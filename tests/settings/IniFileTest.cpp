@@ -7,6 +7,7 @@
 #include <QFile>
 #include <gtest/gtest.h>
 #include <optional>
+#include <ostream>
 #include <sys/stat.h>
 
 namespace {
@@ -77,6 +78,9 @@ struct EditCase {
     std::string after;
 };
 
+// Tests are listed by the name of their case.
+void PrintTo(const EditCase& value, std::ostream* out) { *out << value.name; }
+
 class IniFileEditTest : public IniFileTest, public testing::WithParamInterface<EditCase> { };
 
 TEST_P(IniFileEditTest, ChangesOnlyTheOneLine)
@@ -125,8 +129,7 @@ INSTANTIATE_TEST_SUITE_P(Edits, IniFileEditTest,
         EditCase { "QuotedValueIsQuotedAgain", "", u"Settings", u"SearchString", "\"x\"",
             "[Settings]\r\nSearchString=\"\"x\"\"\r\n" },
         EditCase { "BackslashesStayAsTheyAre", "", u"Settings", u"CurrentPath", "Anna\\Music\\",
-            "[Settings]\r\nCurrentPath=Anna\\Music\\\r\n" }),
-    [](const testing::TestParamInfo<EditCase>& info) { return std::string(info.param.name); });
+            "[Settings]\r\nCurrentPath=Anna\\Music\\\r\n" }));
 
 // Reads of files as people and other programs write them.
 struct ReadCase {
@@ -136,6 +139,8 @@ struct ReadCase {
     const char16_t* key;
     std::optional<const char*> expected;
 };
+
+void PrintTo(const ReadCase& value, std::ostream* out) { *out << value.name; }
 
 class IniFileReadTest : public IniFileTest, public testing::WithParamInterface<ReadCase> { };
 
@@ -172,15 +177,21 @@ INSTANTIATE_TEST_SUITE_P(Reads, IniFileReadTest,
         ReadCase { "Comment", "[Settings]\r\n;Left=5\r\n", u"Settings", u"Left", std::nullopt },
         ReadCase { "LineWithoutEquals", "[Settings]\r\nLeft\r\n", u"Settings", u"Left", std::nullopt },
         ReadCase { "PrefixOfKey", "[Settings]\r\nLeftEdge=5\r\n", u"Settings", u"Left", std::nullopt },
-        ReadCase { "NoSection", "", u"Settings", u"Left", std::nullopt }),
-    [](const testing::TestParamInfo<ReadCase>& info) { return std::string(info.param.name); });
+        ReadCase { "NoSection", "", u"Settings", u"Left", std::nullopt }));
 
 // Whatever a text holds, it reads back as it was written (line breaks aside).
-class IniFileRoundTripTest : public IniFileTest, public testing::WithParamInterface<const char*> { };
+struct RoundTripCase {
+    const char* name;
+    const char* value;
+};
+
+void PrintTo(const RoundTripCase& value, std::ostream* out) { *out << value.name; }
+
+class IniFileRoundTripTest : public IniFileTest, public testing::WithParamInterface<RoundTripCase> { };
 
 TEST_P(IniFileRoundTripTest, ValueReadsBackUnchanged)
 {
-    const QString value = QString::fromUtf8(GetParam());
+    const QString value = QString::fromUtf8(GetParam().value);
     ASSERT_TRUE(m_file.setValue(u"Settings", u"S", value));
     ASSERT_TRUE(m_file.setValue(u"Settings", u"After", QStringLiteral("x")));
     EXPECT_EQ(m_file.value(u"Settings", u"S"), value);
@@ -188,8 +199,13 @@ TEST_P(IniFileRoundTripTest, ValueReadsBackUnchanged)
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, IniFileRoundTripTest,
-    testing::Values("", " ", "  leading", "trailing\t", "\"quoted\"", "'single'", "\"", "a\"b\"", "=", "a=b",
-        "[Section]", ";not a comment", "Anna\\Music\\Disc 1\\",
-        "\xC3\xBC\xC3\xB1\xC3\xAF \xE2\x82\xAC \xF0\x9F\x92\xBF"));
+    testing::Values(RoundTripCase { "Empty", "" }, RoundTripCase { "Blank", " " },
+        RoundTripCase { "LeadingBlanks", "  leading" }, RoundTripCase { "TrailingTab", "trailing\t" },
+        RoundTripCase { "DoubleQuoted", "\"quoted\"" }, RoundTripCase { "SingleQuoted", "'single'" },
+        RoundTripCase { "OneQuote", "\"" }, RoundTripCase { "InnerQuotes", "a\"b\"" },
+        RoundTripCase { "EqualsSign", "=" }, RoundTripCase { "Assignment", "a=b" },
+        RoundTripCase { "SectionLike", "[Section]" }, RoundTripCase { "CommentLike", ";not a comment" },
+        RoundTripCase { "TreePath", "Anna\\Music\\Disc 1\\" },
+        RoundTripCase { "NonAscii", "\xC3\xBC\xC3\xB1\xC3\xAF \xE2\x82\xAC \xF0\x9F\x92\xBF" }));
 
 } // namespace

@@ -6,22 +6,28 @@
 
 #include <gtest/gtest-spi.h>
 #include <gtest/gtest.h>
+#include <ostream>
 
 namespace {
 
 struct NegativeCase {
+    const char* name;
     TMsgButtons buttons;
     TMsgButton answer;
 };
+
+// Tests are listed by the name of their case.
+void PrintTo(const NegativeCase& value, std::ostream* out) { *out << value.name; }
 
 class NegativeAnswerTest : public testing::TestWithParam<NegativeCase> { };
 
 TEST_P(NegativeAnswerTest, IsNoElseCancelElseOk) { EXPECT_EQ(negativeAnswer(GetParam().buttons), GetParam().answer); }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, NegativeAnswerTest,
-    testing::Values(NegativeCase { mbYes | mbNo, mbNo }, NegativeCase { mbYes | mbNo | mbCancel, mbNo },
-        NegativeCase { mbOK | mbCancel, mbCancel }, NegativeCase { mbOK, mbOK }, NegativeCase { mbYes, mbCancel },
-        NegativeCase { 0, mbCancel }));
+    testing::Values(NegativeCase { "YesNo", mbYes | mbNo, mbNo },
+        NegativeCase { "YesNoCancel", mbYes | mbNo | mbCancel, mbNo },
+        NegativeCase { "OkCancel", mbOK | mbCancel, mbCancel }, NegativeCase { "Ok", mbOK, mbOK },
+        NegativeCase { "YesAlone", mbYes, mbCancel }, NegativeCase { "None", 0, mbCancel }));
 
 TEST(DefaultQuestions, WriteMessagesToStandardErrorAndDeclineEverything)
 {

@@ -8,6 +8,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <gtest/gtest.h>
+#include <ostream>
 #include <pwd.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -105,10 +106,14 @@ TEST_F(SettingsTest, OtherLinesOfTheFileAreKept)
 }
 
 struct NumberCase {
+    const char* name;
     const char* text;
     int asInt;
     bool asBool;
 };
+
+// Tests are listed by the name of their case.
+void PrintTo(const NumberCase& value, std::ostream* out) { *out << value.name; }
 
 class SettingsNumberTest : public SettingsTest, public testing::WithParamInterface<NumberCase> { };
 
@@ -121,14 +126,16 @@ TEST_P(SettingsNumberTest, ReadsAsIntegerAndBoolean)
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, SettingsNumberTest,
-    testing::Values(NumberCase { "0", 0, false }, NumberCase { "1", 1, true }, NumberCase { "2", 2, true },
-        NumberCase { "-1", -1, true }, NumberCase { "+5", 5, true }, NumberCase { "00", 0, false },
-        NumberCase { " 42 ", 42, true }, NumberCase { "-2147483648", -2147483647 - 1, true },
-        NumberCase { "abc", 0, false }, NumberCase { "12abc", 0, false }, NumberCase { "1 2", 0, false },
-        NumberCase { "", 0, false }, NumberCase { "-", 0, false }, NumberCase { "0x10", 0, false },
-        NumberCase { "1.5", 0, false }, NumberCase { "\xD9\xA3", 0, false }, // ARABIC-INDIC DIGIT THREE
-        NumberCase { "2147483648", 0, true }, NumberCase { "99999999999999999999", 0, true },
-        NumberCase { "true", 0, false }));
+    testing::Values(NumberCase { "Zero", "0", 0, false }, NumberCase { "One", "1", 1, true },
+        NumberCase { "Two", "2", 2, true }, NumberCase { "MinusOne", "-1", -1, true },
+        NumberCase { "Plus", "+5", 5, true }, NumberCase { "TwoZeros", "00", 0, false },
+        NumberCase { "Blanks", " 42 ", 42, true }, NumberCase { "Smallest", "-2147483648", -2147483647 - 1, true },
+        NumberCase { "Letters", "abc", 0, false }, NumberCase { "DigitsThenLetters", "12abc", 0, false },
+        NumberCase { "TwoNumbers", "1 2", 0, false }, NumberCase { "Empty", "", 0, false },
+        NumberCase { "SignOnly", "-", 0, false }, NumberCase { "Hexadecimal", "0x10", 0, false },
+        NumberCase { "Fraction", "1.5", 0, false }, NumberCase { "ArabicIndicDigit", "\xD9\xA3", 0, false },
+        NumberCase { "BeyondInt", "2147483648", 0, true }, NumberCase { "Huge", "99999999999999999999", 0, true },
+        NumberCase { "Word", "true", 0, false }));
 
 TEST_F(SettingsTest, TextsReadBackUpTo2047Characters)
 {
