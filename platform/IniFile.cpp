@@ -278,7 +278,7 @@ bool IniFile::setValue(QStringView section, QStringView key, const QString& valu
         }
     }
     QByteArray added = keyBytes + '=' + valueBytes + s_lineEnd;
-    qsizetype insertAt = lines[last].next;
+    const qsizetype insertAt = lines[last].next;
     if (lines[last].next == lines[last].end) {
         // The line has no line end (the end of the file): it gets one before the new line.
         added.prepend(s_lineEnd);

@@ -1,6 +1,7 @@
 #include "platform/Questions.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 

@@ -3,6 +3,7 @@
 #include "platform/ConfigFolder.h"
 
 #include <QFile>
+#include <algorithm>
 #include <array>
 #include <memory>
 #include <pwd.h>
@@ -161,7 +162,7 @@ QString ProgramFolder() { return QFile::decodeName(QByteArray::fromStdString(exe
 bool GetLoginName(QString& name)
 {
     QString found;
-    long bufferSize = ::sysconf(_SC_GETPW_R_SIZE_MAX);
+    const long bufferSize = ::sysconf(_SC_GETPW_R_SIZE_MAX);
     std::vector<char> buffer(static_cast<std::size_t>(bufferSize > 0 ? bufferSize : 16384));
     passwd entry {};
     passwd* result = nullptr;
