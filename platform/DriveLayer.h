@@ -46,6 +46,13 @@ public:
     virtual bool isDevice() const = 0;
     /// The device node, image or folder path behind the drive.
     virtual std::string source() const = 0;
+    /// Whether a medium is in the drive, asked cheaply (the device's status, the path's existence)
+    /// without reading the medium; media-event polling uses it.
+    virtual bool mediumPresent()
+    {
+        VolumeFacts facts;
+        return volumeFacts(facts);
+    }
 };
 
 /// Letters to drives.
@@ -54,8 +61,36 @@ public:
     virtual ~DriveTable() = default;
     /// The letters of the drives, in letter order.
     virtual std::vector<char> letters() = 0;
-    /// The drive with this letter, or null.
+    /// The drive with this letter, or null. The drive stays valid as long as the table, even when a
+    /// changed "vdrives.lst" takes its letter away.
     virtual Drive* drive(char letter) = 0;
+    /// Changes whenever drives were added or removed (a changed "vdrives.lst", an optical drive plugged
+    /// in), so windows that list drives know to refill.
+    virtual std::uint64_t revision() { return 0; }
+};
+
+/// A drive over an image or a folder: a ".cue" sheet (any letter case) is read through libcdio like a
+/// real disc, any other file as an image of 2048-byte sectors, a folder as a folder. What the path is
+/// gets decided at each question, so the medium is present exactly while the path exists. The tray
+/// operations do nothing.
+std::unique_ptr<Drive> openPathDrive(const std::string& path);
+
+/// A table of drives each backed by an image or a folder: the test seam, and `ktb record DIR`. It goes
+/// through exactly the reader code of the system's table.
+class PathDriveTable final : public DriveTable {
+public:
+    PathDriveTable();
+    ~PathDriveTable() override;
+    /// Gives the letter (a..z taken as A..Z) a drive over path; false for anything but a letter. A
+    /// drive replaced this way stays valid as long as the table.
+    bool setDrive(char letter, const std::string& path);
+    std::vector<char> letters() override;
+    Drive* drive(char letter) override;
+    std::uint64_t revision() override;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
 };
 
 /// The table in use: the system's unless a test installed its own.

@@ -1,0 +1,32 @@
+#pragma once
+// Who a volume is: label, file system and serial of a block device (libblkid), the NT family's serial
+// of FAT, exFAT and NTFS volumes and of UDF discs, and the stand-in serial of a plain folder.
+
+#include <cstdint>
+#include <string>
+
+class SectorSource;
+
+/// What libblkid knows about a volume.
+struct BlockVolume {
+    std::string Type; ///< "vfat", "exfat", "ntfs", "udf"; empty when only the udev links were found
+    std::string Label;
+    std::string Uuid;
+};
+
+/// Probes a block device with libblkid; without read access to the device, falls back on the udev
+/// links in /dev/disk/by-uuid and /dev/disk/by-label. False when nothing is known.
+bool probeBlockVolume(const std::string& device, BlockVolume& volume);
+/// The NT report of a volume's serial from its file system and UUID: FAT and exFAT "ABCD-1234" is
+/// 0xABCD1234, NTFS's 16 hex digits give their low 32 bits. False for other file systems. An unknown
+/// type (a FUSE mount) is judged by the form of the UUID.
+bool ntSerialFromVolumeId(const std::string& type, const std::string& uuid, std::uint32_t& serial);
+/// A stable, non-zero serial for a folder that is no volume of its own: a hash of its absolute path.
+std::uint32_t folderPathSerial(const std::string& absolutePath);
+/// The sector of a UDF volume's File Set Descriptor, found through the anchor at sector 256, the main
+/// volume descriptor sequence, the partition and the logical volume (type 1 and metadata partition
+/// maps). False when the disc holds no UDF volume that makes sense.
+bool findUdfFileSetDescriptor(SectorSource& source, std::uint32_t& sector);
+/// The serial of a UDF disc: the four lane sums over its File Set Descriptor sector, reported as
+/// s3<<24|s2<<16|s1<<8|s0. False when there is no File Set Descriptor.
+bool udfSerialReport(SectorSource& source, std::uint32_t& serial);

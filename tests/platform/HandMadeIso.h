@@ -1,0 +1,58 @@
+#pragma once
+// Small ISO 9660 images put together byte by byte, for what xorriso never writes: hidden and associated
+// entries, multi-extent files, chosen GMT offsets, directories that point back at their ancestors, and
+// malformed records.
+
+#include <array>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class HandMadeIso {
+public:
+    static constexpr std::uint32_t FirstDirectorySector = 20;
+    static constexpr std::uint32_t SectorsPerDirectory = 4;
+
+    struct Record {
+        std::string Identifier; ///< raw bytes (UCS-2BE for the Joliet tree)
+        std::uint8_t Flags = 0; ///< 1 hidden, 2 directory, 4 associated, 0x80 multi-extent
+        std::uint32_t Size = 0;
+        std::array<std::uint8_t, 7> Time { 110, 1, 1, 12, 0, 0, 0 }; ///< 2010-01-01 12:00:00 GMT
+        int Directory = -1; ///< for folders: the directory it leads to (extent and size filled in)
+        std::uint32_t Extent = 0; ///< used when Directory is -1
+        std::string RawRecord; ///< when set, written as it is instead of all the above
+    };
+
+    HandMadeIso();
+    /// A new directory; 0 is the primary root, made by the constructor.
+    int addDirectory();
+    /// Adds a Joliet descriptor whose tree starts at a new directory, answered.
+    int addJoliet(const std::string& ucs2Label);
+    void addRecord(int directory, const Record& record);
+    /// The label of the primary descriptor (32 bytes, padded with blanks).
+    void setLabel(const std::string& label) { m_label = label; }
+    void setBlockSize(std::uint16_t size) { m_blockSize = size; }
+    /// The first sector of a directory.
+    static std::uint32_t directorySector(int directory)
+    {
+        return FirstDirectorySector + static_cast<std::uint32_t>(directory) * SectorsPerDirectory;
+    }
+    /// The whole image.
+    std::string bytes() const;
+
+private:
+    static std::size_t recordLength(const Record& record);
+    std::uint32_t directorySize(int directory) const;
+    std::string directoryBytes(int directory, int parent) const;
+    std::string descriptor(std::uint8_t type, int root, const std::string& label) const;
+    std::string recordBytes(const Record& record) const;
+
+    std::vector<std::vector<Record>> m_directories;
+    std::string m_label = "HANDMADE";
+    std::uint16_t m_blockSize = 2048;
+    int m_jolietRoot = -1;
+    std::string m_jolietLabel;
+};
+
+/// A directory identifier in UCS-2BE.
+std::string ucs2(const std::u16string& text);

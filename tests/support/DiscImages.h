@@ -1,0 +1,93 @@
+#pragma once
+// Test discs, built at test time in a test's temporary folder:
+// - folder trees with chosen sizes and times (writeDiscTree, standardDiscTree);
+// - ISO 9660 images made by xorriso from such a tree, with or without Joliet, with an El Torito boot
+//   record before the Joliet descriptor, for a session that starts further on the disc (buildIsoImage);
+//   the images are the same on every run: xorriso gets a fixed SOURCE_DATE_EPOCH and time zone, the tree
+//   fixed times, and the volume id is given;
+// - CUE/BIN discs that libcdio reads like a real disc (writeCueDisc): an image wrapped as a MODE1/2352
+//   data track, audio tracks of silence, and mixes of both (a mixed disc, a CD-Extra).
+// And what a test computes on its own to check the drive layer: the volume descriptors of an image file,
+// their lane-sum serials, the audio serial of a CUE layout.
+//
+// Typical use, with a drive table over the results:
+//     TempFolder temp;
+//     writeDiscTree(temp.file("tree"), standardDiscTree());
+//     buildIsoImage(temp.file("tree"), temp.file("disc.iso"));
+//     writeCueDisc(temp.file("disc.cue"), { CueTrack::data(temp.file("disc.iso")) });
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+/// The time of the test trees' entries unless they name their own: 2010-01-01 12:00:00 UTC.
+constexpr std::int64_t DiscTreeTime = 1262347200;
+/// SOURCE_DATE_EPOCH of every image: 2020-09-13 12:26:40 UTC.
+constexpr std::int64_t DiscImageEpoch = 1600000000;
+
+/// One file or folder of a test tree, relative to the tree's top; a folder's path ends in "/".
+struct DiscTreeEntry {
+    std::string Path;
+    std::uint64_t Size = 0; ///< files only: bytes of a repeating pattern
+    std::int64_t Time = DiscTreeTime; ///< last write, seconds since 1970 UTC
+};
+
+/// A tree with what readers trip over: nested folders four deep, an empty folder, non-ASCII and CJK
+/// names, a name without extension, a file of several sectors, a hidden (dot) file. Times differ per
+/// entry.
+std::vector<DiscTreeEntry> standardDiscTree();
+/// Creates the entries below folder (made when missing) and sets their times, folders after their
+/// contents. False when anything cannot be made.
+bool writeDiscTree(const std::string& folder, const std::vector<DiscTreeEntry>& entries);
+/// The bytes a tree's file of this size holds.
+std::string discTreeFileBytes(std::uint64_t size);
+
+struct IsoImageOptions {
+    std::string VolumeId = "KATALOX_TEST";
+    bool Joliet = true;
+    /// Joliet names of up to 103 characters instead of 64.
+    bool JolietLong = false;
+    /// Adds "boot.img" to the source folder and makes it a no-emulation El Torito boot image: the boot
+    /// record then lies between the primary and the Joliet descriptor, and the tree holds "boot.img" and
+    /// "boot.catalog".
+    bool ElTorito = false;
+    /// The sector where the image's session starts on its disc (a CD-Extra's data track): every address
+    /// in the image counts from the disc's start, the file itself begins with the session.
+    std::uint32_t SessionStart = 0;
+};
+
+/// Runs xorriso on the source folder; false when it fails or is missing.
+bool buildIsoImage(const std::string& sourceFolder, const std::string& isoPath, const IsoImageOptions& options = {});
+
+/// One track of a CUE/BIN disc.
+struct CueTrack {
+    bool Audio = true;
+    std::uint32_t Sectors = 0; ///< audio tracks: length in sectors (75 a second)
+    std::string Image; ///< data tracks: the 2048-byte-sector image the track holds
+
+    static CueTrack audio(std::uint32_t sectors) { return { true, sectors, {} }; }
+    static CueTrack data(std::string image) { return { false, 0, std::move(image) }; }
+};
+
+/// Where a CUE/BIN disc's tracks lie.
+struct CueLayout {
+    std::vector<std::uint32_t> TrackStarts;
+    std::uint32_t LeadOut = 0;
+};
+
+/// Writes a CUE sheet and its BIN (the sheet's name with ".bin", where libcdio looks for it) holding the
+/// tracks one after the other: data tracks as MODE1/2352 (sync and header filled in, EDC/ECC zero),
+/// audio tracks as silence. False on failure.
+bool writeCueDisc(const std::string& cuePath, const std::vector<CueTrack>& tracks, CueLayout* layout = nullptr);
+/// The start of the track at index when the tracks are laid out by writeCueDisc (to build a CD-Extra's
+/// image for its session start); data tracks must exist already when they come before index.
+std::uint32_t cueTrackStart(const std::vector<CueTrack>& tracks, std::size_t index);
+
+/// The 2048 bytes of the first volume descriptor of this type (1 primary, 2 supplementary, 0 boot record)
+/// from sector 16 of an image file on; empty when there is none.
+std::string readVolumeDescriptor(const std::string& imagePath, int type);
+/// The serial the NT family reports for a data disc whose chosen descriptor this is, computed here:
+/// the four 8-bit sums of the bytes at offsets 0, 1, 2, 3 modulo 4, as s0<<24|s1<<16|s2<<8|s3.
+std::uint32_t laneSumSerial(const std::string& descriptor);
+/// The serial the NT family reports for an audio disc of this layout, computed here.
+std::uint32_t audioDiscSerial(const CueLayout& layout);
