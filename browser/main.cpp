@@ -1,14 +1,7 @@
-// Katalox: program entry.
-#include <QApplication>
-#include <QLabel>
+// Katalox: a desktop catalogue of removable discs.
+#include "browser/Application.h"
 
 int main(int argc, char* argv[])
 {
-    QApplication application(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("Katalox"));
-    QLabel window(QStringLiteral("Katalox"));
-    window.setWindowTitle(QStringLiteral("Katalox"));
-    window.resize(640, 480);
-    window.show();
-    return QApplication::exec();
+    return RunKatalox(argc, argv);
 }
