@@ -24,6 +24,15 @@ void TEntityList::Delete(int index)
     m_entries.erase(m_entries.begin() + index);
 }
 
+int TEntityList::RemoveIf(const std::function<bool(const TEntityEntry&)>& test)
+{
+    const auto removed
+        = std::remove_if(m_entries.begin(), m_entries.end(), [&test](const auto& entry) { return test(*entry); });
+    const auto count = static_cast<int>(m_entries.end() - removed);
+    m_entries.erase(removed, m_entries.end());
+    return count;
+}
+
 void TEntityList::SortEntities()
 {
     std::sort(m_entries.begin(), m_entries.end(),

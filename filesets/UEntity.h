@@ -6,6 +6,7 @@
 #include "engine/ktbdef.h"
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <vector>
 
@@ -39,6 +40,8 @@ public:
     /// Releases the entry's entity and ancestors.
     void Delete(int index);
     void Clear() { m_entries.clear(); }
+    /// Deletes every entry that passes test, keeping the order of the others; answers how many.
+    int RemoveIf(const std::function<bool(const TEntityEntry&)>& test);
     /// Sorts by CompareEntities (not stable).
     void SortEntities();
 

@@ -110,8 +110,9 @@ void TKTBFile::Open()
     }
     m_handle = handle;
     if (ktbCheckWritable(m_handle) == KTB_ERR_LOCKED) {
-        // The right key makes the handle writable; a wrong or empty one leaves it locked.
-        ktbUnlock(m_handle, ProtectionKey.toUtf8().constData());
+        // The right key makes the handle writable; a wrong or empty one leaves it locked. The key is
+        // offered as the field stores it (43 bytes), or a longer key would lock its own fileset.
+        ktbUnlock(m_handle, encodeCatalogText(ProtectionKey, KTB_KEY_MAX).c_str());
     }
     CreatePending = false;
 }
@@ -530,7 +531,14 @@ TKTBOwners::TKTBOwners(TKTBFiles* registry)
     : m_registry(registry)
 {
     m_registry->OnNotify = [this](TKTBFile* fileset, TListNotification action) { FilesetNotify(fileset, action); };
-    Rebuild();
+    // A fileset that cannot be opened ends the construction: the registry must not keep calling an
+    // index that was never made.
+    try {
+        Rebuild();
+    } catch (...) {
+        Detach();
+        throw;
+    }
 }
 
 TKTBOwners::~TKTBOwners()
