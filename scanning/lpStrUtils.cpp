@@ -1,0 +1,109 @@
+#include "scanning/lpStrUtils.h"
+
+#include <QLocale>
+#include <algorithm>
+
+namespace {
+
+__extension__ typedef unsigned __int128 Wide;
+
+constexpr int s_significantDigits = 7;
+constexpr int s_decimals = 2;
+
+int digitCount(Wide value)
+{
+    int digits = 1;
+    while (value >= 10) {
+        value /= 10;
+        ++digits;
+    }
+    return digits;
+}
+
+Wide powerOfTen(int exponent)
+{
+    Wide power = 1;
+    for (int index = 0; index < exponent; ++index) {
+        power *= 10;
+    }
+    return power;
+}
+
+QString digitsOf(Wide value)
+{
+    QString digits;
+    do {
+        digits.prepend(QChar(u'0' + static_cast<char16_t>(value % 10)));
+        value /= 10;
+    } while (value != 0);
+    return digits;
+}
+
+// n / 2^shift * 10^decimals rounded half away from zero, exactly: n is at most 2^64, so every product
+// fits in 128 bits and no floating rounding creeps in.
+Wide roundedScaled(std::uint64_t n, int shift, int decimals)
+{
+    Wide numerator = n;
+    Wide denominator = Wide(1) << shift;
+    if (decimals >= 0) {
+        numerator *= powerOfTen(decimals);
+    } else {
+        denominator *= powerOfTen(-decimals);
+    }
+    return (numerator + denominator / 2) / denominator;
+}
+
+QString scientific(std::uint64_t n, int shift, int exponent, const QString& point)
+{
+    Wide digits = roundedScaled(n, shift, s_significantDigits - exponent);
+    if (digitCount(digits) > s_significantDigits) {
+        digits /= 10; // 9999999.5 became 10000000
+        ++exponent;
+    }
+    const QString text = digitsOf(digits);
+    QString power = QString::number(exponent - 1);
+    if (power.size() < 2) {
+        power.prepend(u'0');
+    }
+    return text.left(1) + point + text.mid(1) + QStringLiteral("E+") + power;
+}
+
+// n / 2^shift in fixed notation with two decimals.
+QString scaled(std::uint64_t n, int shift)
+{
+    const QString point = QLocale().decimalPoint();
+    const int exponent = digitCount(n >> shift);
+    const int decimals = std::min(s_decimals, s_significantDigits - exponent);
+    if (decimals < 0) {
+        return scientific(n, shift, exponent, point);
+    }
+    const Wide rounded = roundedScaled(n, shift, decimals);
+    if (digitCount(rounded) - decimals > s_significantDigits) {
+        return scientific(n, shift, exponent, point);
+    }
+    const Wide unit = powerOfTen(decimals);
+    QString fraction = digitsOf(rounded % unit).rightJustified(decimals, u'0');
+    if (decimals == 0) {
+        fraction.clear();
+    }
+    return digitsOf(rounded / unit) + point + fraction.leftJustified(s_decimals, u'0');
+}
+
+} // namespace
+
+QString FormatSize(std::int64_t bytes)
+{
+    const bool negative = bytes < 0;
+    const std::uint64_t n = negative ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
+    QString text;
+    if (n > (std::uint64_t(1) << 30)) {
+        text = scaled(n, 30) + QStringLiteral(" Gb");
+    } else if (n > (std::uint64_t(1) << 20)) {
+        text = scaled(n, 20) + QStringLiteral(" Mb");
+    } else if (n > (std::uint64_t(1) << 10)) {
+        text = scaled(n, 10) + QStringLiteral(" Kb");
+    } else {
+        text = QString::number(n) + QStringLiteral(" b");
+    }
+    return negative ? QStringLiteral("-") + text : text;
+}
