@@ -8,27 +8,40 @@
 #include <cstring>
 #include <dirent.h>
 #include <fcntl.h>
-#include <set>
+#include <optional>
 #include <sys/stat.h>
-#include <sys/sysmacros.h>
 #include <unistd.h>
 #include <utility>
 
 namespace {
 
-// The folders opened so far in one walk: a bind mount of an ancestor cannot make it loop.
-struct FolderWalk {
-    std::set<std::pair<dev_t, ino_t>> Seen;
+// The folders from the top of the walk down to a listing: a bind mount of an ancestor would make the
+// walk loop, so a folder met again among its own ancestors cannot be listed.
+struct FolderChain {
+    dev_t Device = 0;
+    ino_t Inode = 0;
+    int Depth = 0;
+    std::shared_ptr<const FolderChain> Parent;
+
+    bool contains(dev_t device, ino_t inode) const
+    {
+        for (const FolderChain* link = this; link != nullptr; link = link->Parent.get()) {
+            if (link->Device == device && link->Inode == inode) {
+                return true;
+            }
+        }
+        return false;
+    }
 };
 
 class FileSystemListing final : public DriveFolderListing {
 public:
-    // Reads the whole folder open on fd (taken over and closed); null when it cannot be read.
-    static std::unique_ptr<FileSystemListing> read(
-        int fd, std::string path, std::shared_ptr<FolderWalk> walk, int depth)
+    // Reads the whole folder open on fd (taken over and closed) below parent (null at the top); null when
+    // it cannot be read.
+    static std::unique_ptr<FileSystemListing> read(int fd, std::string path, std::shared_ptr<const FolderChain> parent)
     {
         struct stat status { };
-        if (::fstat(fd, &status) != 0 || !walk->Seen.emplace(status.st_dev, status.st_ino).second) {
+        if (::fstat(fd, &status) != 0 || (parent != nullptr && parent->contains(status.st_dev, status.st_ino))) {
             ::close(fd);
             return nullptr;
         }
@@ -37,7 +50,10 @@ public:
             ::close(fd);
             return nullptr;
         }
-        std::unique_ptr<FileSystemListing> listing(new FileSystemListing(std::move(path), std::move(walk), depth));
+        const int depth = parent != nullptr ? parent->Depth + 1 : 0;
+        auto chain = std::make_shared<const FolderChain>(
+            FolderChain { status.st_dev, status.st_ino, depth, std::move(parent) });
+        std::unique_ptr<FileSystemListing> listing(new FileSystemListing(std::move(path), std::move(chain)));
         const bool complete = listing->readEntries(directory);
         ::closedir(directory);
         return complete ? std::move(listing) : nullptr;
@@ -61,7 +77,7 @@ public:
     {
         const std::string name(entry.Name, strnlen(entry.Name, sizeof entry.Name));
         if (name.empty() || name == "." || name == ".." || name.find('/') != std::string::npos
-            || m_depth + 1 > MaxFolderDepth) {
+            || m_chain->Depth + 1 > MaxFolderDepth) {
             return nullptr;
         }
         std::string path = m_path;
@@ -74,7 +90,7 @@ public:
         if (fd < 0) {
             return nullptr;
         }
-        return read(fd, std::move(path), m_walk, m_depth + 1);
+        return read(fd, std::move(path), m_chain);
     }
 
 private:
@@ -86,10 +102,9 @@ private:
         std::int64_t Time;
     };
 
-    FileSystemListing(std::string path, std::shared_ptr<FolderWalk> walk, int depth)
+    FileSystemListing(std::string path, std::shared_ptr<const FolderChain> chain)
         : m_path(std::move(path))
-        , m_walk(std::move(walk))
-        , m_depth(depth)
+        , m_chain(std::move(chain))
     {
     }
 
@@ -132,20 +147,11 @@ private:
     }
 
     std::string m_path;
-    std::shared_ptr<FolderWalk> m_walk;
-    int m_depth;
+    std::shared_ptr<const FolderChain> m_chain;
     std::string m_names;
     std::vector<Item> m_items;
     std::size_t m_next = 0;
 };
-
-std::string absoluteFolder(const std::string& path)
-{
-    char* real = ::realpath(path.c_str(), nullptr);
-    std::string result = real != nullptr ? real : "";
-    std::free(real);
-    return result;
-}
 
 std::string lastPart(const std::string& path)
 {
@@ -170,10 +176,10 @@ std::unique_ptr<DriveFolderListing> openFileSystemFolder(const std::string& path
     if (fd < 0) {
         return nullptr;
     }
-    return FileSystemListing::read(fd, path, std::make_shared<FolderWalk>(), 0);
+    return FileSystemListing::read(fd, path, nullptr);
 }
 
-FolderMedium::FolderMedium(std::string folder, VolumeFacts facts)
+FolderMedium::FolderMedium(std::string folder, std::optional<VolumeFacts> facts)
     : m_folder(std::move(folder))
     , m_facts(std::move(facts))
 {
@@ -181,11 +187,20 @@ FolderMedium::FolderMedium(std::string folder, VolumeFacts facts)
 
 std::unique_ptr<FolderMedium> FolderMedium::open(const std::string& path)
 {
-    const std::string folder = absoluteFolder(path);
+    const std::string folder = absolutePath(path);
     struct stat status { };
     if (folder.empty() || ::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
         return nullptr;
     }
+    return std::make_unique<FolderMedium>(folder, std::nullopt);
+}
+
+VolumeFacts FolderMedium::facts() const
+{
+    if (m_facts) {
+        return *m_facts;
+    }
+    const std::string& folder = m_folder;
     VolumeFacts facts;
     facts.Label = lastPart(folder);
     const std::vector<MountEntry> mounts = readMountTable();
@@ -203,7 +218,7 @@ std::unique_ptr<FolderMedium> FolderMedium::open(const std::string& path)
     if (facts.NtSerial == 0) {
         facts.NtSerial = folderPathSerial(folder);
     }
-    return std::make_unique<FolderMedium>(folder, std::move(facts));
+    return facts;
 }
 
 std::unique_ptr<DriveFolderListing> FolderMedium::openFolder(const std::string& relativePath)

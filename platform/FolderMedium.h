@@ -6,21 +6,25 @@
 
 #include "platform/Medium.h"
 
+#include <optional>
+
 /// Lists the folder at path (links in path itself are followed); null when it cannot be opened.
 std::unique_ptr<DriveFolderListing> openFileSystemFolder(const std::string& path);
 
 class FolderMedium final : public Medium {
 public:
-    FolderMedium(std::string folder, VolumeFacts facts);
-    /// The folder's facts; for the mount point of a FAT, exFAT or NTFS volume the volume's own serial
-    /// and label, else a hash of the absolute path and the folder's name. TotalBytes is 0: the recording
-    /// takes the bytes it walked. Null when the path is no folder.
+    /// A folder with its facts given (the mount point of a disc), or found on demand (nullopt).
+    FolderMedium(std::string folder, std::optional<VolumeFacts> facts);
+    /// The folder at path, by its absolute path; null when the path is no folder.
     static std::unique_ptr<FolderMedium> open(const std::string& path);
 
-    VolumeFacts facts() const override { return m_facts; }
+    /// Unless given: for the mount point of a FAT, exFAT or NTFS volume the volume's own serial and its
+    /// label, else a hash of the absolute path and the folder's name. TotalBytes is 0: the recording
+    /// takes the bytes it walked.
+    VolumeFacts facts() const override;
     std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) override;
 
 private:
     std::string m_folder;
-    VolumeFacts m_facts;
+    std::optional<VolumeFacts> m_facts;
 };

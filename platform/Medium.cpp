@@ -1,5 +1,6 @@
 #include "platform/Medium.h"
 
+#include <cstdlib>
 #include <cstring>
 
 std::string cutUtf8(std::string text, std::size_t maxBytes)
@@ -55,4 +56,12 @@ bool sameNameIgnoringCase(const std::string& a, const std::string& b)
         }
     }
     return true;
+}
+
+std::string absolutePath(const std::string& path)
+{
+    char* real = ::realpath(path.c_str(), nullptr);
+    std::string result = real != nullptr ? real : "";
+    std::free(real);
+    return result;
 }

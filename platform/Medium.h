@@ -29,5 +29,7 @@ void setEntryName(TKTBDirEntry& entry, const std::string& name);
 std::string cutUtf8(std::string text, std::size_t maxBytes);
 /// Splits "Music/Rock" into its parts, skipping empty ones.
 std::vector<std::string> splitRelativePath(const std::string& relativePath);
+/// The absolute path with every link resolved; empty when the path does not exist.
+std::string absolutePath(const std::string& path);
 /// Compares names ignoring the letter case of a to z, as the origin's file systems do.
 bool sameNameIgnoringCase(const std::string& a, const std::string& b);

@@ -1,11 +1,12 @@
 #include "platform/SectorSource.h"
 
+#include "platform/Medium.h"
+
 #include <algorithm>
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 #include <cerrno>
 #include <climits>
-#include <cstdlib>
 #include <fcntl.h>
 #include <linux/cdrom.h>
 #include <mutex>
@@ -179,9 +180,8 @@ std::vector<std::string> opticalDeviceNodes()
     char** devices = cdio_get_devices(DRIVER_DEVICE);
     for (char** at = devices; at != nullptr && *at != nullptr; ++at) {
         // /dev/cdrom and /dev/sr0 are one drive; the real node names it.
-        char* real = ::realpath(*at, nullptr);
-        const std::string path = real != nullptr ? real : *at;
-        std::free(real);
+        const std::string real = absolutePath(*at);
+        const std::string path = real.empty() ? *at : real;
         struct stat status { };
         if (::stat(path.c_str(), &status) != 0 || !S_ISBLK(status.st_mode)) {
             continue;

@@ -193,7 +193,7 @@ Drive* SystemDriveTable::drive(char letter)
 std::uint64_t SystemDriveTable::revision()
 {
     std::lock_guard lock(m_state->Mutex);
-    m_state->refresh(false);
+    m_state->refresh(true);
     return m_state->Drives.revision();
 }
 

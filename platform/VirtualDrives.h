@@ -35,6 +35,7 @@ public:
     std::vector<char> letters() override;
     /// The drive; looks for a changed "vdrives.lst" first.
     Drive* drive(char letter) override;
+    /// Looks for plugged-in optical drives and a changed "vdrives.lst" first.
     std::uint64_t revision() override;
 
     /// libcdio's optical drives.

@@ -1,6 +1,7 @@
 #include "platform/VolumeIds.h"
 
 #include "platform/IsoVolume.h"
+#include "platform/Medium.h"
 #include "platform/SectorSource.h"
 
 #include <algorithm>
@@ -78,14 +79,6 @@ bool ntfsSerial(const std::string& uuid, std::uint32_t& serial)
     return uuid.size() == 16 && parseHex(uuid.substr(0, 8), high) && parseHex(uuid.substr(8), serial);
 }
 
-std::string realPath(const std::string& path)
-{
-    char* real = ::realpath(path.c_str(), nullptr);
-    std::string result = real != nullptr ? real : "";
-    std::free(real);
-    return result;
-}
-
 // udev names labels with "\x20" for a blank and the like.
 std::string decodeUdevName(const std::string& name)
 {
@@ -112,7 +105,7 @@ std::string linkNameFor(const std::string& folder, const std::string& device)
     }
     while (const dirent* item = ::readdir(directory.get())) {
         const std::string name = item->d_name;
-        if (name != "." && name != ".." && realPath(folder + "/" + name) == device) {
+        if (name != "." && name != ".." && absolutePath(folder + "/" + name) == device) {
             return name;
         }
     }
@@ -200,7 +193,7 @@ bool probeBlockVolume(const std::string& device, BlockVolume& volume)
     if (probeWithBlkid(device, volume)) {
         return true;
     }
-    const std::string real = realPath(device);
+    const std::string real = absolutePath(device);
     if (real.empty()) {
         return false;
     }
@@ -223,10 +216,10 @@ bool ntSerialFromVolumeId(const std::string& type, const std::string& uuid, std:
     return false;
 }
 
-std::uint32_t folderPathSerial(const std::string& absolutePath)
+std::uint32_t folderPathSerial(const std::string& folder)
 {
     std::uint32_t hash = 2166136261U; // FNV-1a
-    for (const char byte : absolutePath) {
+    for (const char byte : folder) {
         hash ^= static_cast<unsigned char>(byte);
         hash *= 16777619U;
     }

@@ -21,8 +21,9 @@ bool probeBlockVolume(const std::string& device, BlockVolume& volume);
 /// 0xABCD1234, NTFS's 16 hex digits give their low 32 bits. False for other file systems. An unknown
 /// type (a FUSE mount) is judged by the form of the UUID.
 bool ntSerialFromVolumeId(const std::string& type, const std::string& uuid, std::uint32_t& serial);
-/// A stable, non-zero serial for a folder that is no volume of its own: a hash of its absolute path.
-std::uint32_t folderPathSerial(const std::string& absolutePath);
+/// A stable, non-zero serial for a folder that is no volume of its own: a hash of its absolute path
+/// (folder).
+std::uint32_t folderPathSerial(const std::string& folder);
 /// The sector of a UDF volume's File Set Descriptor, found through the anchor at sector 256, the main
 /// volume descriptor sequence, the partition and the logical volume (type 1 and metadata partition
 /// maps). False when the disc holds no UDF volume that makes sense.

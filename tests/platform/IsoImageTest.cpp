@@ -157,27 +157,4 @@ TEST_F(IsoImageTest, TheDataCueOfAnImageReadsLikeTheImage)
     EXPECT_FALSE(audio);
 }
 
-TEST_F(IsoImageTest, AnImageDriveIsPresentWhileItsFileExists)
-{
-    TempFolder temp;
-    const std::string image = temp.file("copy.iso");
-    const auto drive = openPathDrive(image);
-    VolumeFacts facts;
-    EXPECT_FALSE(drive->mediumPresent());
-    EXPECT_FALSE(drive->volumeFacts(facts));
-    EXPECT_EQ(facts.NtSerial, 0U);
-    bool audio = true;
-    EXPECT_FALSE(drive->isAudio(audio));
-    EXPECT_FALSE(audio);
-
-    ASSERT_TRUE(writeFileBytes(image, readFileBytes(path("primary.iso"))));
-    EXPECT_TRUE(drive->mediumPresent());
-    EXPECT_TRUE(drive->volumeFacts(facts));
-    EXPECT_EQ(facts.NtSerial, laneSumSerial(readVolumeDescriptor(image, 1)));
-    EXPECT_FALSE(drive->isDevice());
-    EXPECT_EQ(drive->source(), image);
-    drive->setDoor(true); // nothing happens to an image
-    drive->setDoor(false);
-}
-
 } // namespace

@@ -4,6 +4,7 @@
 #include "platform/AudioDisc.h"
 #include "platform/IsoVolume.h"
 #include "platform/Medium.h"
+#include "tests/platform/HandMadeIso.h"
 
 #include <gtest/gtest.h>
 
@@ -53,16 +54,6 @@ TEST_P(RecordNameTest, DropsTheVersionThenOneTrailingDot)
         GetParam().Expected);
 }
 
-std::string be(const std::u16string& text)
-{
-    std::string bytes;
-    for (const char16_t unit : text) {
-        bytes += static_cast<char>(unit >> 8);
-        bytes += static_cast<char>(unit & 0xFF);
-    }
-    return bytes;
-}
-
 INSTANTIATE_TEST_SUITE_P(Names, RecordNameTest,
     testing::Values(NameCase { "Plain", "FILE.TXT;1", false, "FILE.TXT" },
         NameCase { "NoExtension", "NOEXT.;1", false, "NOEXT" },
@@ -71,20 +62,20 @@ INSTANTIATE_TEST_SUITE_P(Names, RecordNameTest,
         NameCase { "LaterSemicolonsGoToo", "A;B;1", false, "A" },
         NameCase { "BytesAboveAsciiStay", "CAF\xC9.TXT;1", false, "CAF\xC9.TXT" },
         NameCase { "ZeroByteEndsTheName", std::string("AB\0CD", 5), false, "AB" },
-        NameCase { "JolietMixedCase", be(u"Read Me.txt;1"), true, "Read Me.txt" },
-        NameCase { "JolietNonAscii", be(u"Gr\u00fc\u00dfe.txt"), true,
+        NameCase { "JolietMixedCase", ucs2(u"Read Me.txt;1"), true, "Read Me.txt" },
+        NameCase { "JolietNonAscii", ucs2(u"Gr\u00fc\u00dfe.txt"), true,
             "Gr\xC3\xBC\xC3\x9F"
             "e.txt" },
-        NameCase { "JolietCjk", be(u"\u65e5\u672c\u8a9e"), true, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E" },
-        NameCase { "JolietTrailingDot", be(u"noext.;1"), true, "noext" },
-        NameCase { "JolietOddByteIgnored", be(u"ab") + "x", true, "ab" }),
+        NameCase { "JolietCjk", ucs2(u"\u65e5\u672c\u8a9e"), true, "\xE6\x97\xA5\xE6\x9C\xAC\xE8\xAA\x9E" },
+        NameCase { "JolietTrailingDot", ucs2(u"noext.;1"), true, "noext" },
+        NameCase { "JolietOddByteIgnored", ucs2(u"ab") + "x", true, "ab" }),
     [](const testing::TestParamInfo<NameCase>& info) { return std::string(info.param.Name); });
 
 TEST(Ucs2, SurrogatePairsBecomeOneCharacterAndLoneOnesTheReplacementCharacter)
 {
-    const std::string pair = be(u"\U0001F4BF"); // an optical disc
+    const std::string pair = ucs2(u"\U0001F4BF"); // an optical disc
     EXPECT_EQ(ucs2BigEndianToUtf8(reinterpret_cast<const std::uint8_t*>(pair.data()), pair.size()), "\xF0\x9F\x92\xBF");
-    const std::string lone = be(std::u16string(1, char16_t(0xD83D)) + u"x" + std::u16string(1, char16_t(0xDCBF)));
+    const std::string lone = ucs2(std::u16string(1, char16_t(0xD83D)) + u"x" + std::u16string(1, char16_t(0xDCBF)));
     EXPECT_EQ(ucs2BigEndianToUtf8(reinterpret_cast<const std::uint8_t*>(lone.data()), lone.size()),
         "\xEF\xBF\xBDx\xEF\xBF\xBD");
 }

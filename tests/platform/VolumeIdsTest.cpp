@@ -7,6 +7,7 @@
 #include "tests/support/DiscImages.h"
 #include "tests/support/TempFolder.h"
 
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 
@@ -238,41 +239,27 @@ TEST(UdfSerial, AFileSetInAMetadataPartitionIsFoundThroughTheMetadataFile)
 TEST(UdfSerial, DamagedOrMissingDescriptorsGiveNoSerial)
 {
     TempFolder temp;
-    const auto serialOf = [&](UdfVolume& udf) {
+    const auto damaged = [&](const std::function<void(UdfVolume&)>& damage) {
+        UdfVolume udf;
+        udf.setFileSet(3, 0);
+        udf.putFileSet(UdfVolume::PartitionStart + 3);
+        damage(udf);
         EXPECT_TRUE(udf.write(temp.file("udf.img")));
         std::uint32_t serial = 0;
         return udfSerialReport(*openSectorImage(temp.file("udf.img")), serial);
     };
-    {
-        UdfVolume udf;
-        udf.setFileSet(3, 0);
-        EXPECT_FALSE(serialOf(udf)) << "no File Set Descriptor where the volume points";
-    }
-    {
-        UdfVolume udf;
-        udf.setFileSet(3, 0);
-        udf.putFileSet(UdfVolume::PartitionStart + 3);
-        udf.poke(256, 12, 0x55); // the anchor's tag no longer matches its checksum
-        EXPECT_FALSE(serialOf(udf)) << "a broken anchor";
-    }
-    {
-        UdfVolume udf;
-        udf.setFileSet(0xFFFFFFF0, 0);
-        EXPECT_FALSE(serialOf(udf)) << "a block past the end";
-    }
-    {
-        UdfVolume udf;
-        udf.setFileSet(3, 0);
-        udf.putFileSet(UdfVolume::PartitionStart + 3);
-        std::string& volume = udf.sector(33);
-        volume[213] = 0x10; // logical block size 4096
+    EXPECT_TRUE(damaged([](UdfVolume&) {})) << "the sound volume";
+    EXPECT_FALSE(damaged([](UdfVolume& udf) { udf.poke(UdfVolume::PartitionStart + 3, 1, 0); }))
+        << "no File Set Descriptor where the volume points";
+    EXPECT_FALSE(damaged([](UdfVolume& udf) { udf.poke(256, 12, 0x55); })) << "an anchor whose checksum fails";
+    EXPECT_FALSE(damaged([](UdfVolume& udf) { udf.setFileSet(0xFFFFFFF0, 0); })) << "a block past the end";
+    EXPECT_FALSE(damaged([](UdfVolume& udf) {
+        udf.sector(33)[213] = 0x10; // logical blocks of 4096 bytes
         udf.seal(33);
-        EXPECT_FALSE(serialOf(udf)) << "blocks other than 2048 bytes";
-    }
-    TempFolder empty;
-    ASSERT_TRUE(writeFileBytes(empty.file("iso.img"), std::string(300 * 2048, '\0')));
+    })) << "blocks other than 2048 bytes";
+    ASSERT_TRUE(writeFileBytes(temp.file("plain.img"), std::string(300 * 2048, '\0')));
     std::uint32_t serial = 0;
-    EXPECT_FALSE(udfSerialReport(*openSectorImage(empty.file("iso.img")), serial));
+    EXPECT_FALSE(udfSerialReport(*openSectorImage(temp.file("plain.img")), serial)) << "no UDF at all";
 }
 
 } // namespace
