@@ -1,5 +1,6 @@
 #include "engine/ktb32.h"
 
+#include <atomic>
 #include <csetjmp>
 #include <csignal>
 #include <cstring>
@@ -17,6 +18,7 @@ thread_local sigjmp_buf* t_guardJump = nullptr;
 struct sigaction s_previousBus {};
 struct sigaction s_previousSegv {};
 std::once_flag s_installOnce;
+std::atomic<bool> s_installed { false };
 
 void forward(int signal, siginfo_t* info, void* context, const struct sigaction& previous)
 {
@@ -47,6 +49,10 @@ void handleFault(int signal, siginfo_t* info, void* context)
 
 void installFaultHandler()
 {
+    // Every guarded read passes here: the common case is one load.
+    if (s_installed.load(std::memory_order_acquire)) {
+        return;
+    }
     std::call_once(s_installOnce, [] {
         struct sigaction action {};
         action.sa_sigaction = handleFault;
@@ -55,6 +61,7 @@ void installFaultHandler()
         sigemptyset(&action.sa_mask);
         sigaction(SIGBUS, &action, &s_previousBus);
         sigaction(SIGSEGV, &action, &s_previousSegv);
+        s_installed.store(true, std::memory_order_release);
     });
 }
 

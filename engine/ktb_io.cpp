@@ -1,11 +1,16 @@
 #include "engine/ktb_io.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstddef>
 #include <cstdlib>
 #include <cstring>
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
 #include <fcntl.h>
+#include <malloc.h>
 #include <new>
 #include <sys/file.h>
 #include <sys/stat.h>
@@ -591,9 +596,10 @@ inline Parse parseRecord(const std::uint8_t* view, std::uint32_t size, std::uint
     return Parse::Ok;
 }
 
-/// Makes the entity of a parsed record: one allocation for the entity, its data and its texts.
-/// Stores the new block in made before copying, so a fault while copying cannot lose it.
-void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& made)
+/// Makes the entity of a parsed record: one allocation for the entity, its data and its texts, or
+/// the spare block of an entity released before when it is large enough. Stores the block in made
+/// before copying, so a fault while copying cannot lose it.
+void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& made, TKTBEntity** spare = nullptr)
 {
     std::size_t payload = 0;
     switch (record.tag) {
@@ -609,11 +615,20 @@ void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& mad
     default:
         break;
     }
-    auto* entity = static_cast<TKTBEntity*>(std::malloc(sizeof(TKTBEntity) + payload));
+    const std::size_t bytes = sizeof(TKTBEntity) + payload;
+    TKTBEntity* entity = nullptr;
+    if (spare != nullptr && *spare != nullptr && ::malloc_usable_size(*spare) >= bytes) {
+        entity = *spare;
+        *spare = nullptr;
+    } else {
+        entity = static_cast<TKTBEntity*>(std::malloc(bytes));
+    }
     if (entity == nullptr) {
         return;
     }
     made = entity;
+    // The stores above must stay before the copies below, which a fault may leave by a long jump.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     entity->Offset = offset;
     entity->Kind = record.tag;
     entity->Data = payload > 0 ? static_cast<void*>(entity + 1) : nullptr;
@@ -662,6 +677,100 @@ inline void chainPop(TKTBCursor& cursor)
         --cursor.ChainDepth;
     }
     cursor.ChainLength = cursor.ChainDepth < 64 ? cursor.ChainDepth : 64;
+}
+
+#if defined(__SSE2__)
+inline __m128i anyOf(__m128i bytes, __m128i one, __m128i other)
+{
+    return _mm_or_si128(_mm_cmpeq_epi8(bytes, one), _mm_cmpeq_epi8(bytes, other));
+}
+#endif
+
+/// Marks a findNeedle answer that is the end of the searched window, not an occurrence.
+constexpr std::uint64_t s_unsearched = 1ull << 62;
+
+/// How far the needle is known not to occur from offset from on: the offset of its next occurrence in
+/// the view (ASCII letter case folded when fold; the needle is upper-cased then), or the first offset
+/// not searched yet marked with s_unsearched, or UINT64_MAX when it does not occur again. One call
+/// searches a few kilobytes, just ahead of the records being parsed, so the bytes are read from memory
+/// once. Sixteen positions are tested at once by the needle's first and last bytes in either case,
+/// then candidates are compared whole; nothing past the view is read.
+std::uint64_t findNeedle(
+    const std::uint8_t* view, std::uint32_t size, std::uint64_t from, const std::string& needleText, bool fold)
+{
+    constexpr std::uint64_t Window = 16384;
+    const auto* needle = reinterpret_cast<const std::uint8_t*>(needleText.data());
+    const std::size_t n = needleText.size();
+    if (n == 0 || n > size) {
+        return from <= size ? from : UINT64_MAX;
+    }
+    const std::uint64_t last = size - n; // the last offset where the needle fits
+    if (from > last) {
+        return UINT64_MAX;
+    }
+    const auto other
+        = [fold](std::uint8_t c) { return (fold && c >= 'A' && c <= 'Z') ? static_cast<std::uint8_t>(c | 0x20) : c; };
+    const auto matchesAt
+        = [&](std::uint64_t at) { return fold ? equalFolded(view + at, needle, n) : equalBytes(view + at, needle, n); };
+    std::uint64_t at = from;
+    const std::uint64_t stop = last - from > Window ? from + Window : last + 1; // first offset not searched
+#if defined(__SSE2__)
+    const __m128i first = _mm_set1_epi8(static_cast<char>(needle[0]));
+    const __m128i firstOther = _mm_set1_epi8(static_cast<char>(other(needle[0])));
+    const __m128i end = _mm_set1_epi8(static_cast<char>(needle[n - 1]));
+    const __m128i endOther = _mm_set1_epi8(static_cast<char>(other(needle[n - 1])));
+    // Both loads, at and at + n - 1, stay inside the view.
+    for (; at + n - 1 + 16 <= size && at < stop; at += 16) {
+        const __m128i head = _mm_loadu_si128(reinterpret_cast<const __m128i*>(view + at));
+        const __m128i tail = _mm_loadu_si128(reinterpret_cast<const __m128i*>(view + at + n - 1));
+        auto candidates = static_cast<std::uint32_t>(
+            _mm_movemask_epi8(_mm_and_si128(anyOf(head, first, firstOther), anyOf(tail, end, endOther))));
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const std::uint64_t candidate = at + static_cast<unsigned>(__builtin_ctz(candidates));
+            if (matchesAt(candidate)) {
+                return candidate;
+            }
+        }
+    }
+#endif
+    for (; at < stop; ++at) {
+        if (matchesAt(at)) {
+            return at;
+        }
+    }
+    return at > last ? UINT64_MAX : (at | s_unsearched);
+}
+
+/// The criteria's name test on a name in the view. Whatever the rule, a name that passes holds the
+/// needle (of one of the encodings); the cursor remembers how far each needle is known not to occur,
+/// so the names before that are passed over without testing them, at the speed of a memory scan.
+inline bool nameMatches(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, const std::uint8_t* view,
+    std::uint32_t size, const std::uint8_t* name, std::uint16_t length)
+{
+    if (matcher.mode == TKTBCursor::Matcher::All) {
+        return true;
+    }
+    using Matcher = TKTBCursor::Matcher;
+    const auto start = static_cast<std::uint64_t>(name - view);
+    bool possible = false;
+    for (int i = 0; i < matcher.needleCount && i < 2 && !possible; ++i) {
+        const std::size_t n = matcher.needles[i].size();
+        if (n > length) {
+            continue;
+        }
+        std::uint64_t& found = cursor.NextHit[i];
+        if ((found & ~s_unsearched) < start) {
+            found = findNeedle(view, size, start, matcher.needles[i], matcher.fold);
+        }
+        const std::uint64_t hit = found & ~s_unsearched;
+        possible = n == 0 || hit <= start + length - n;
+        // An occurrence inside the name answers the common rules at once.
+        if (possible && found == hit
+            && (matcher.mode == Matcher::Contains || (matcher.mode == Matcher::Prefix && hit == start))) {
+            return true;
+        }
+    }
+    return possible && matcher.test(name, length);
 }
 
 struct ScanJob {
@@ -731,7 +840,7 @@ void scanNext(void* context)
             if ((flags & KTB_FIND_NOFOLDERS) != 0) {
                 continue;
             }
-            if (matcher != nullptr && !matcher->test(record.name, record.nameLength)) {
+            if (matcher != nullptr && !nameMatches(cursor, *matcher, view, size, record.name, record.nameLength)) {
                 continue;
             }
             ++cursor.Folders;
@@ -744,7 +853,7 @@ void scanNext(void* context)
             if ((flags & KTB_FIND_NOFILES) != 0) {
                 continue;
             }
-            if (testFileNames && !matcher->test(record.name, record.nameLength)) {
+            if (testFileNames && !nameMatches(cursor, *matcher, view, size, record.name, record.nameLength)) {
                 continue;
             }
             if (testFileOthers && !fileDateAndSizePass(record.size, record.dateTime, *criteria)) {
@@ -777,7 +886,7 @@ void scanNext(void* context)
         default:
             break;
         }
-        makeEntity(at, record, job.made);
+        makeEntity(at, record, job.made, &cursor.Spare);
         job.result = job.made != nullptr ? KTB_OK : KTB_ERR_BADHANDLE;
         return;
     }
@@ -829,8 +938,10 @@ TKTBERROR ktbFindNext(TKTBCursor* cursor)
         ktbSetLastError(KTB_ERR_BADHANDLE);
         return KTB_ERR_BADHANDLE;
     }
-    if ((cursor->Flags & KTB_FIND_KEEP) == 0) {
-        ktbFreeEntity(cursor->Current);
+    if ((cursor->Flags & KTB_FIND_KEEP) == 0 && cursor->Current != nullptr) {
+        // The released entity's block serves the next report: a walk does not allocate per record.
+        std::free(cursor->Spare);
+        cursor->Spare = cursor->Current;
     }
     cursor->Current = nullptr;
     const TKTBERROR check = ktbCheckHandle(cursor->Handle);
@@ -858,6 +969,7 @@ void ktbFindClose(TKTBCursor*& cursor)
     if ((cursor->Flags & KTB_FIND_KEEP) == 0) {
         ktbFreeEntity(cursor->Current);
     }
+    std::free(cursor->Spare);
     delete cursor->NameMatcher;
     delete cursor;
     cursor = nullptr;

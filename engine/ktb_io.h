@@ -51,6 +51,10 @@ struct TKTBCursor {
     std::uint32_t ChainDepth;
     struct Matcher;
     Matcher* NameMatcher; ///< the criteria's pattern, prepared once
+    TKTBEntity* Spare; ///< the block of the entity released last, reused for the next report
+    /// How far each encoding of the criteria's pattern is known not to occur in the file (UINT64_MAX: not
+    /// again); the names before that cannot match and are not tested.
+    std::uint64_t NextHit[2];
 };
 
 /// Starts an iteration and answers a cursor whose Current is the first entity reported, or null.

@@ -252,8 +252,16 @@ private:
                     criteria.Flags = flags;
                     criteria.Size = 100;
                     criteria.Date = 0x2E210000;
-                    walk(KTB_FIND_KEEP, start, &criteria, nullptr);
-                    walk(KTB_FIND_NODISCS | KTB_FIND_CHILDREN, start, &criteria, nullptr);
+                    TCompare copy = criteria;
+                    walk(KTB_FIND_KEEP, start, &copy, nullptr);
+                    copy = criteria;
+                    walk(KTB_FIND_NODISCS | KTB_FIND_CHILDREN, start, &copy, nullptr);
+                    for (const std::uint32_t flags : { 0u, KTB_FIND_NODISCS | KTB_FIND_CHILDREN }) {
+                        const std::string difference = compareCriteriaWalk(m_handle, flags, start, criteria);
+                        if (!difference.empty()) {
+                            fail(difference + " with \"" + pattern + "\"", flags, start);
+                        }
+                    }
                 }
             }
         }
@@ -283,6 +291,64 @@ private:
 };
 
 } // namespace
+
+namespace {
+
+/// The offsets an iteration reports, and how it ended.
+std::vector<std::uint32_t> reportedOffsets(
+    TKTBHandle* handle, std::uint32_t flags, std::uint32_t start, TCompare* criteria, const TCompare* filter)
+{
+    std::vector<std::uint32_t> offsets;
+    TKTBCursor* cursor = ktbFindFirst(handle, flags, start, criteria);
+    while (cursor != nullptr) {
+        const TKTBEntity* entity = cursor->Current;
+        bool passes = true;
+        if (filter != nullptr && (entity->Kind == KTB_TAG_FOLDER || entity->Kind == KTB_TAG_FILE)) {
+            // Names as stored, which may hold a zero byte where the entity's copy ends.
+            const std::uint8_t* record = handle->View + entity->Offset;
+            const std::string_view name(
+                reinterpret_cast<const char*>(record + 3), static_cast<std::uint16_t>(record[1] | (record[2] << 8)));
+            TCompare check = *filter;
+            if (entity->Kind == KTB_TAG_FOLDER || (check.Flags & KTB_CMP_NAME) != 0) {
+                passes = ktbMatchName(name, check);
+            }
+            check.Flags &= ~KTB_CMP_NAME;
+            passes = passes && (entity->Kind == KTB_TAG_FOLDER || ktbMatchFile(*entity->file(), &check));
+        }
+        if (passes) {
+            offsets.push_back(entity->Offset);
+        }
+        if ((flags & KTB_FIND_KEEP) != 0) {
+            TKTBEntity* kept = cursor->Current;
+            ktbFreeEntity(kept);
+        }
+        if (ktbFindNext(cursor) != KTB_OK) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    offsets.push_back(ktbLastError()); // how it ended belongs to the comparison
+    return offsets;
+}
+
+} // namespace
+
+std::string compareCriteriaWalk(TKTBHandle* handle, std::uint32_t flags, std::uint32_t start, const TCompare& criteria)
+{
+    TCompare used = criteria;
+    const std::vector<std::uint32_t> walked = reportedOffsets(handle, flags, start, &used, nullptr);
+    const std::vector<std::uint32_t> expected = reportedOffsets(handle, flags, start, nullptr, &criteria);
+    if (walked == expected) {
+        return {};
+    }
+    std::size_t i = 0;
+    while (i < walked.size() && i < expected.size() && walked[i] == expected[i]) {
+        ++i;
+    }
+    return "the walk with criteria reported " + (i < walked.size() ? std::to_string(walked[i]) : std::string("nothing"))
+        + " where the criteria pass " + (i < expected.size() ? std::to_string(expected[i]) : std::string("nothing"))
+        + " (entry " + std::to_string(i) + ")";
+}
 
 std::string exerciseCatalog(const std::string& path)
 {

@@ -1,6 +1,9 @@
 // The name, size and date tests of TCompare, once through the public matchers and once through an
 // iteration (which prepares its pattern once and scans names in the view), so both agree row by row.
+#include "tests/engine/CatalogExercise.h"
 #include "tests/engine/EngineFixture.h"
+
+#include <random>
 
 namespace {
 
@@ -201,6 +204,49 @@ TEST(FileMatchNameTest, NameIsTestedOnlyWithTheNameFlag)
     EXPECT_FALSE(ktbMatchFile(file, &criteria));
     criteria.Name = "*.JPG";
     EXPECT_TRUE(ktbMatchFile(file, &criteria));
+}
+
+TEST_F(EngineTest, SearchOfALargeCatalogPassesNoMatchingNameOver)
+{
+    // Names of random bytes from a small set, so that the patterns occur often, anywhere in a name,
+    // across the places where the scan ahead for a pattern stops and resumes, and in both encodings.
+    const std::string letters[] = { "a", "b", "x", "A", "B", ".", " ", "\xE9", "\xC3\xA9", "\xC3\x89", "mp3" };
+    std::mt19937 random(7);
+    auto name = [&] {
+        std::string text;
+        for (std::size_t length = random() % 14; length > 0; --length) {
+            text += letters[random() % std::size(letters)];
+        }
+        return text;
+    };
+    CatalogBuilder catalog;
+    for (int disc = 0; disc < 8; ++disc) {
+        catalog.beginDisc({ .serial = 1u + disc, .title = name() });
+        for (int folder = 0; folder < 40; ++folder) {
+            catalog.beginFolder(name());
+            for (int file = 0; file < 25; ++file) {
+                catalog.addFile(name(), static_cast<std::uint32_t>(random() % 200), s_date + random() % 3 - 1);
+            }
+            catalog.endFolder();
+        }
+        catalog.endDisc();
+    }
+    ASSERT_GT(catalog.size(), 10 * 16384u);
+    TKTBHandle* handle = open(catalog);
+    ASSERT_NE(handle, nullptr);
+    const char* patterns[] = { "ab", "*ab", "ab*", "*a.b*", "x", "mp3", "*mp3", "\xC3\xA9", "\xE9*", "*\xC3\x89", "A B",
+        "nothing like it", "a*b" };
+    const std::uint32_t flagSets[] = { KTB_CMP_NAME, KTB_CMP_NAME | KTB_CMP_CASE, KTB_CMP_NAME | KTB_CMP_WHOLENAME,
+        KTB_CMP_NAME | KTB_CMP_SIZE_GREATER, 0 };
+    for (const char* pattern : patterns) {
+        for (const std::uint32_t flags : flagSets) {
+            TCompare criteria;
+            criteria.Name = pattern;
+            criteria.Flags = flags;
+            criteria.Size = 100;
+            EXPECT_EQ(compareCriteriaWalk(handle, 0, 256, criteria), "") << pattern << " flags " << flags;
+        }
+    }
 }
 
 } // namespace
