@@ -106,6 +106,17 @@ void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::
     released = end;
 }
 
+/// The first eight bytes of a name, letters a-z folded, packed so that comparing keys compares those
+/// bytes as CompareText does (a name shorter than eight bytes is padded with zero bytes).
+std::uint64_t sortKey(const char* name)
+{
+    std::uint64_t key = 0;
+    for (int i = 0; i < 8 && name[i] != 0; ++i) {
+        key |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(ktbUpperAscii(name[i]))) << (56 - 8 * i);
+    }
+    return key;
+}
+
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
@@ -117,7 +128,11 @@ void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::
 // limit minus what the slots before it keep. Workers keep to that bound as it becomes known (slots
 // finishing before them), finished slots are cut to it, and the calling thread merges finished slots
 // in list order. The outcome is that of walking the filesets one after the other, with at most about
-// one limit's worth of results per worker held besides the merged lists.
+// one limit's worth of results per worker held besides the merged ones.
+//
+// The merged folders and files are sorted once at the end, in the order SortEntities gives the same
+// list, but on small records that carry the first bytes of the name: the sort then rarely needs to
+// look at the entities themselves.
 
 class TSearchRun {
 public:
@@ -126,8 +141,9 @@ public:
     TSearchRun(const TSearchRun&) = delete;
     TSearchRun& operator=(const TSearchRun&) = delete;
 
-    /// Walks every slot and merges the results into the helper's lists; rethrows the first failure
-    /// of a worker after all of them ended.
+    /// Walks every slot and puts the results into the helper's lists, the folders and files sorted;
+    /// rethrows the first failure of a worker after all of them ended (the lists then hold what was
+    /// merged).
     void run();
     /// Stops the walk and waits until every worker has ended (a fileset is going away).
     void stopAndWait();
@@ -136,6 +152,17 @@ public:
 private:
     struct Hit {
         TKTBEntity* entity;
+        std::uint64_t key; ///< sortKey of the name
+        std::uint32_t chainStart;
+        std::uint32_t chainLength;
+    };
+
+    /// A merged folder or file result, in the order of the merged list until deliver sorts them.
+    struct Kept {
+        std::uint64_t key;
+        std::uint8_t kind;
+        TKTBEntity* entity;
+        TKTBFile* fileset;
         std::uint32_t chainStart;
         std::uint32_t chainLength;
     };
@@ -175,6 +202,7 @@ private:
         }
     };
 
+    void walkAll();
     void work();
     void walk(Slot& slot);
     void finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders);
@@ -183,6 +211,7 @@ private:
     Slot* takeNext();
     void takeMergeable(std::vector<Slot*>& ready);
     void merge(Slot& slot);
+    void deliver();
     void reportProgress(bool last);
 
     TSearchHelper& m_helper;
@@ -198,6 +227,8 @@ private:
     std::size_t m_next = 0; ///< the next slot to hand out
     std::size_t m_merged = 0; ///< slots before this one are merged
     std::size_t m_mergedKept = 0; ///< results the merged slots kept
+    std::vector<Kept> m_kept;
+    std::vector<std::uint32_t> m_keptChains;
     int m_running = 0; ///< workers not yet ended
     std::atomic<std::uint64_t> m_doneBytes { 0 };
     std::chrono::steady_clock::time_point m_lastReport;
@@ -225,6 +256,9 @@ TSearchRun::~TSearchRun()
     if (std::any_of(m_workers.begin(), m_workers.end(), [](const std::thread& worker) { return worker.joinable(); })) {
         stopAndWait();
     }
+    for (Kept& kept : m_kept) {
+        ktbFreeEntity(kept.entity);
+    }
 }
 
 void TSearchRun::stopAndWait()
@@ -249,6 +283,23 @@ void TSearchRun::run()
         ~Current() { run = nullptr; }
     } current { m_helper.m_run };
     current.run = this;
+    try {
+        walkAll();
+    } catch (...) {
+        stopAndWait();
+        deliver();
+        throw;
+    }
+    deliver();
+    for (const auto& slot : m_slots) {
+        if (slot->failure) {
+            std::rethrow_exception(slot->failure);
+        }
+    }
+}
+
+void TSearchRun::walkAll()
+{
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t workers = std::min<std::size_t>({ cores, 4, m_slots.size() });
     m_running = static_cast<int>(workers);
@@ -280,11 +331,6 @@ void TSearchRun::run()
     joinWorkers();
     // After a stop, slots never started are skipped; the others are all merged by now.
     reportProgress(true);
-    for (const auto& slot : m_slots) {
-        if (slot->failure) {
-            std::rethrow_exception(slot->failure);
-        }
-    }
 }
 
 void TSearchRun::reportProgress(bool last)
@@ -371,18 +417,17 @@ void TSearchRun::takeMergeable(std::vector<Slot*>& ready)
 
 void TSearchRun::merge(Slot& slot)
 {
-    // Entities pass to the lists one by one, so whatever is left in the slot is released with it.
-    for (std::size_t i = 0; i < slot.hits.size(); ++i) {
-        Hit& hit = slot.hits[i];
-        TEntityList& list = m_helper.FileResults;
-        TKTBEntity* entity = hit.entity;
+    m_kept.reserve(m_kept.size() + slot.hits.size());
+    for (Hit& hit : slot.hits) {
+        const auto start = static_cast<std::uint32_t>(m_keptChains.size());
+        m_keptChains.insert(m_keptChains.end(), slot.chains.begin() + hit.chainStart,
+            slot.chains.begin() + hit.chainStart + hit.chainLength);
+        m_kept.push_back({ hit.key, hit.entity->Kind, hit.entity, slot.fileset, start, hit.chainLength });
         hit.entity = nullptr;
-        TEntityEntry* entry = list.Items(list.AddEntity(entity, true));
-        entry->Ancestors->Assign(slot.chains.data() + hit.chainStart, static_cast<int>(hit.chainLength));
-        entry->Fileset = slot.fileset;
     }
     slot.hits.clear();
     slot.chains.clear();
+    slot.chains.shrink_to_fit();
     for (TKTBEntity*& disc : slot.discs) {
         TKTBEntity* entity = disc;
         disc = nullptr;
@@ -391,6 +436,32 @@ void TSearchRun::merge(Slot& slot)
     slot.discs.clear();
     m_helper.m_fileMatches += slot.fileMatches;
     m_helper.m_folderMatches += slot.folderMatches;
+}
+
+void TSearchRun::deliver()
+{
+    // The comparison of CompareEntities for folders and files; the keys decide unless both names
+    // share their first eight bytes. Sorting these records in the merged order therefore gives the
+    // permutation SortEntities gives the merged list.
+    std::sort(m_kept.begin(), m_kept.end(), [](const Kept& a, const Kept& b) {
+        if (a.kind != b.kind) {
+            return a.kind < b.kind;
+        }
+        if (a.key != b.key) {
+            return a.key < b.key;
+        }
+        return (a.key & 0xFF) != 0 && CompareText(a.entity->name() + 8, b.entity->name() + 8) < 0;
+    });
+    TEntityList& list = m_helper.FileResults;
+    for (Kept& kept : m_kept) {
+        TKTBEntity* entity = kept.entity;
+        kept.entity = nullptr;
+        TEntityEntry* entry = list.Items(list.AddEntity(entity, true));
+        entry->Ancestors->Assign(m_keptChains.data() + kept.chainStart, static_cast<int>(kept.chainLength));
+        entry->Fileset = kept.fileset;
+    }
+    m_kept.clear();
+    m_keptChains.clear();
 }
 
 void TSearchRun::walk(Slot& slot)
@@ -435,7 +506,7 @@ void TSearchRun::walk(Slot& slot)
             if (slot.hits.size() < slot.room.load(std::memory_order_relaxed)) {
                 const auto start = static_cast<std::uint32_t>(slot.chains.size());
                 slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
-                slot.hits.push_back({ owned.entity, start, cursor->ChainLength });
+                slot.hits.push_back({ owned.entity, sortKey(owned.entity->name()), start, cursor->ChainLength });
                 owned.entity = nullptr;
             }
             break;
@@ -572,7 +643,7 @@ void TSearchHelper::publishResults()
     }
     m_deletedDuringSearch.clear();
     m_limited = FileResults.Count() >= m_resultLimit;
-    FileResults.SortEntities();
+    // The run delivers the folders and files sorted; sorting them again could reorder equal names.
     DiscResults.SortEntities();
     m_discModel->showRows(DiscResults.Count());
     m_fileModel->showRows(FileResults.Count());

@@ -2,8 +2,9 @@
 // filesets walked side by side, and that the counts still include every match.
 #include "tests/search/SearchFixture.h"
 
+#include "engine/ktb_io.h"
+
 #include <algorithm>
-#include <numeric>
 
 namespace {
 
@@ -132,3 +133,52 @@ INSTANTIATE_TEST_SUITE_P(Limits, SearchSmallLimitTest,
         SmallLimitCase { 27, { 0, 1, 2, 3, 4, 5, 6, 7 } }, SmallLimitCase { 28, { 0, 1, 2, 3, 4, 5, 6, 7 } },
         SmallLimitCase { 100, { 0, 1, 2, 3, 4, 5, 6, 7 } }, SmallLimitCase { 9, { 7, 6, 5, 4, 3, 2, 1, 0 } },
         SmallLimitCase { 12, { 3, 3, 1, 5 } }, SmallLimitCase { 5, { 4, 0, 2, 6, 1 } }));
+
+TEST_F(SearchTest, OrderIsThatOfSortingTheMergedListOnce)
+{
+    // Many names that compare equal (letter case) or share their first bytes, spread over filesets.
+    const std::vector<std::string> names = { "a.txt", "A.TXT", "b", "B", "prefix12", "PREFIX12_y", "prefix12_x",
+        "Prefix12_X", "longer name here", "LONGER NAME HERE", "_under", "z" };
+    for (int k = 0; k < 6; ++k) {
+        CatalogBuilder catalog;
+        for (int disc = 0; disc < 2; ++disc) {
+            catalog.beginDisc({ .serial = static_cast<std::uint32_t>(disc + 1), .title = "D" });
+            catalog.beginFolder(names[static_cast<std::size_t>((k + disc) % 4)]);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                catalog.addFile(
+                    names[(i * 7 + static_cast<std::size_t>(k) + static_cast<std::size_t>(disc)) % names.size()]);
+            }
+            catalog.endFolder();
+            catalog.endDisc();
+        }
+        addCatalog("tie" + std::to_string(k) + ".ktb", catalog);
+    }
+    const std::vector<int> order = { 4, 1, 5, 0, 3, 2, 1 };
+    const int limit = 120;
+    m_helper.SetResultLimit(limit);
+    search(QString(), order);
+
+    // The sequential outcome: the first matches in list order, sorted once.
+    TEntityList expected;
+    for (const int k : order) {
+        TKTBFile* fileset = m_registry.Items(k);
+        TKTBCursor* cursor = ktbFindFirst(fileset->Handle(), KTB_FIND_KEEP, 256, nullptr);
+        for (bool more = cursor != nullptr; more; more = ktbFindNext(cursor) == KTB_OK) {
+            TKTBEntity* entity = cursor->Current;
+            if (entity->Kind == KTB_TAG_DISC || expected.Count() >= limit) {
+                ktbFreeEntity(entity);
+                continue;
+            }
+            expected.Items(expected.AddEntity(entity, false))->Fileset = fileset;
+        }
+        ktbFindClose(cursor);
+    }
+    expected.SortEntities();
+    ASSERT_EQ(m_helper.FileResults.Count(), expected.Count());
+    for (int i = 0; i < expected.Count(); ++i) {
+        const TEntityEntry* got = m_helper.FileResults.Items(i);
+        const TEntityEntry* want = expected.Items(i);
+        ASSERT_EQ(got->Fileset, want->Fileset) << "row " << i;
+        ASSERT_EQ(got->Entity->Offset, want->Entity->Offset) << "row " << i;
+    }
+}
