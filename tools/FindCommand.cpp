@@ -32,7 +32,7 @@ namespace {
                 m_names.push_back(nameAt(cursor.Chain[i]));
             }
             disc = count > 0 ? m_names[0] : std::string();
-            path = "/";
+            path.assign(1, '/');
             for (std::uint32_t i = 1; i < count; ++i) {
                 path += m_names[i];
                 path += '/';
@@ -74,22 +74,23 @@ namespace {
         criteria.Name = pattern;
         criteria.Flags = KTB_CMP_NAME;
         PathCache paths(handle);
-        Progress progress("find", path, ktbFileSize(handle));
         const std::string prefix = withFileName ? path + "\t" : std::string();
         std::string disc;
         std::string folders;
-        ktbSetLastError(KTB_NOENTITIES);
-        TKTBCursor* cursor = ktbFindFirst(handle, KTB_FIND_NODISCS, KTB_HEADER_SIZE, &criteria);
-        while (cursor != nullptr) {
-            if (!countOnly) {
-                const TKTBEntity& entity = *cursor->Current;
+        result.ok = walkCatalog(
+            "find", path, handle, KTB_FIND_NODISCS, KTB_HEADER_SIZE, &criteria, [&](const TKTBCursor& cursor) {
+                result.matches = cursor.Files + cursor.Folders;
+                if (countOnly) {
+                    return;
+                }
+                const TKTBEntity& entity = *cursor.Current;
                 // A folder is the last entry of its own Chain; a walk nested deeper than the Chain holds
                 // shows the levels it lost as "...".
                 const bool folder = entity.Kind == KTB_TAG_FOLDER;
-                const bool deeper = cursor->ChainDepth > cursor->ChainLength;
+                const bool deeper = cursor.ChainDepth > cursor.ChainLength;
                 const std::uint32_t enclosing
-                    = folder && !deeper && cursor->ChainLength > 0 ? cursor->ChainLength - 1 : cursor->ChainLength;
-                paths.describe(*cursor, enclosing, disc, folders);
+                    = folder && !deeper && cursor.ChainLength > 0 ? cursor.ChainLength - 1 : cursor.ChainLength;
+                paths.describe(cursor, enclosing, disc, folders);
                 if (deeper) {
                     folders += ".../";
                 }
@@ -102,20 +103,7 @@ namespace {
                         displayText(std::string_view(file.Name, file.NameLength)).c_str(), file.Size,
                         displayDate(file.DateTime).c_str());
                 }
-            }
-            result.matches = cursor->Files + cursor->Folders;
-            progress.update(cursor->Position);
-            if (ktbFindNext(cursor) != KTB_OK) {
-                break;
-            }
-        }
-        ktbFindClose(cursor);
-        const TKTBERROR end = ktbLastError();
-        if (end != KTB_NOENTITIES) {
-            std::fflush(stdout);
-            reportError("find", path + ": " + describeCode(end));
-            result.ok = false;
-        }
+            });
         ktbClose(handle);
         return result;
     }

@@ -40,34 +40,22 @@ namespace {
         std::printf("  Version:   %u.%u\n", version & 0xFFFF, version >> 16);
         std::printf("  Locked:    %s\n", handle->Locked ? "yes (protected by a key)" : "no");
 
-        Progress progress("info", path, ktbFileSize(handle));
-        ktbSetLastError(KTB_NOENTITIES); // an empty catalog starts no walk and sets nothing
-        TKTBCursor* cursor = ktbFindFirstAll(handle, 0);
         std::uint64_t discs = 0;
         std::uint64_t folders = 0;
         std::uint64_t files = 0;
         std::uint64_t bytes = 0;
-        while (cursor != nullptr) {
-            discs = cursor->Discs;
-            folders = cursor->Folders;
-            files = cursor->Files;
-            bytes = cursor->Bytes;
-            progress.update(cursor->Position);
-            if (ktbFindNext(cursor) != KTB_OK) {
-                break;
-            }
-        }
-        ktbFindClose(cursor);
-        const TKTBERROR end = ktbLastError();
-        const bool complete = end == KTB_NOENTITIES;
+        const bool complete
+            = walkCatalog("info", path, handle, 0, KTB_HEADER_SIZE, nullptr, [&](const TKTBCursor& cursor) {
+                  discs = cursor.Discs;
+                  folders = cursor.Folders;
+                  files = cursor.Files;
+                  bytes = cursor.Bytes;
+              });
         if (complete) {
             std::printf("  Discs:     %" PRIu64 "\n", discs);
             std::printf("  Folders:   %" PRIu64 "\n", folders);
             std::printf("  Files:     %" PRIu64 "\n", files);
             std::printf("  Bytes:     %" PRIu64 "\n", bytes);
-        } else {
-            std::fflush(stdout);
-            reportError("info", path + ": " + describeCode(end));
         }
         ktbClose(handle);
         return complete;

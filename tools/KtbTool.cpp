@@ -125,6 +125,29 @@ TKTBHandle* openCatalog(const char* command, const std::string& path)
     return handle;
 }
 
+bool walkCatalog(const char* command, const std::string& path, TKTBHandle* handle, std::uint32_t flags,
+    std::uint32_t start, TCompare* criteria, const std::function<void(const TKTBCursor&)>& visit)
+{
+    Progress progress(command, path, ktbFileSize(handle));
+    ktbSetLastError(KTB_NOENTITIES); // a start at the end of the file begins no walk and sets nothing
+    TKTBCursor* cursor = ktbFindFirst(handle, flags, start, criteria);
+    while (cursor != nullptr) {
+        visit(*cursor);
+        progress.update(cursor->Position);
+        if (ktbFindNext(cursor) != KTB_OK) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    const TKTBERROR end = ktbLastError();
+    if (end == KTB_NOENTITIES) {
+        return true;
+    }
+    std::fflush(stdout);
+    reportError(command, path + ": " + describeCode(end));
+    return false;
+}
+
 namespace {
 
     std::int64_t nowMilliseconds()

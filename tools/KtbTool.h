@@ -5,10 +5,12 @@
 #include "engine/ktbdef.h"
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+struct TKTBCursor;
 struct TKTBHandle;
 
 namespace ktbtool {
@@ -65,6 +67,12 @@ std::string describeCode(TKTBERROR code);
 /// Opens a catalog for reading (KTB_OPEN_READONLY); on failure reports "ktb COMMAND: PATH: why" and
 /// answers null.
 TKTBHandle* openCatalog(const char* command, const std::string& path);
+
+/// Walks the catalog from start (ktbFindFirst with flags and criteria), calling visit with the cursor
+/// for each entity reported, with progress on a terminal. Answers true when the walk ran to its end;
+/// otherwise reports "ktb COMMAND: PATH: why" on stderr and answers false.
+bool walkCatalog(const char* command, const std::string& path, TKTBHandle* handle, std::uint32_t flags,
+    std::uint32_t start, TCompare* criteria, const std::function<void(const TKTBCursor&)>& visit);
 
 /// A percentage on stderr, a few times a second, only when stderr is a terminal; cleared at the end.
 class Progress {

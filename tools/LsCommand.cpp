@@ -51,26 +51,13 @@ namespace {
     /// Walks from start with flags, printing each entity; false (reported) when the walk broke off.
     bool list(const std::string& path, TKTBHandle* handle, std::uint32_t flags, std::uint32_t start)
     {
-        ktbSetLastError(KTB_NOENTITIES);
-        TKTBCursor* cursor = ktbFindFirst(handle, flags, start, nullptr);
-        while (cursor != nullptr) {
-            if (cursor->Current->Kind == KTB_TAG_DISC) {
-                printDisc(*cursor->Current);
+        return walkCatalog("ls", path, handle, flags, start, nullptr, [](const TKTBCursor& cursor) {
+            if (cursor.Current->Kind == KTB_TAG_DISC) {
+                printDisc(*cursor.Current);
             } else {
-                printItem(*cursor->Current);
+                printItem(*cursor.Current);
             }
-            if (ktbFindNext(cursor) != KTB_OK) {
-                break;
-            }
-        }
-        ktbFindClose(cursor);
-        const TKTBERROR end = ktbLastError();
-        if (end != KTB_NOENTITIES) {
-            std::fflush(stdout);
-            reportError("ls", path + ": " + describeCode(end));
-            return false;
-        }
-        return true;
+        });
     }
 
 } // namespace
