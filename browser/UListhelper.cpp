@@ -104,27 +104,35 @@ TListHelper::~TListHelper()
     delete Model;
 }
 
-QList<TListColumn> TListHelper::ColumnsOf(TItemKind kind)
+const QList<TListColumn>& TListHelper::ColumnsOf(TItemKind kind)
 {
     const Qt::Alignment left = Qt::AlignLeft;
     const Qt::Alignment right = Qt::AlignRight;
+    static const QList<TListColumn> s_owners
+        = { { QStringLiteral("Name"), 200, true, left }, { QStringLiteral("Filesets"), 120, false, left } };
+    static const QList<TListColumn> s_filesets = { { QStringLiteral("Description"), 200, true, left },
+        { QStringLiteral("Discs"), 70, false, right }, { QStringLiteral("Data"), 110, false, right },
+        { QStringLiteral("Modified"), 110, false, left } };
+    static const QList<TListColumn> s_discs = { { QStringLiteral("Title"), 200, true, left },
+        { QStringLiteral("Used Space"), 80, false, right }, { QStringLiteral("Capacity"), 80, false, right } };
+    static const QList<TListColumn> s_items = { { QStringLiteral("Name"), 180, true, left },
+        { QStringLiteral("Size"), 80, false, right }, { QStringLiteral("Modified"), 80, false, left },
+        { QStringLiteral("Comment"), 100, false, left } };
+    static const QList<TListColumn> s_none;
     switch (kind) {
     case ikOwners:
-        return { { QStringLiteral("Name"), 200, true, left }, { QStringLiteral("Filesets"), 120, false, left } };
+        return s_owners;
     case ikOwner:
-        return { { QStringLiteral("Description"), 200, true, left }, { QStringLiteral("Discs"), 70, false, right },
-            { QStringLiteral("Data"), 110, false, right }, { QStringLiteral("Modified"), 110, false, left } };
+        return s_filesets;
     case ikFileset:
-        return { { QStringLiteral("Title"), 200, true, left }, { QStringLiteral("Used Space"), 80, false, right },
-            { QStringLiteral("Capacity"), 80, false, right } };
+        return s_discs;
     case ikDisc:
     case ikFolder:
-        return { { QStringLiteral("Name"), 180, true, left }, { QStringLiteral("Size"), 80, false, right },
-            { QStringLiteral("Modified"), 80, false, left }, { QStringLiteral("Comment"), 100, false, left } };
+        return s_items;
     case ikSearch:
         break;
     }
-    return {};
+    return s_none;
 }
 
 void TListHelper::Attach(QTreeView* view)
@@ -277,7 +285,7 @@ namespace {
 
 QVariant alignmentOf(TItemKind kind, int column)
 {
-    const QList<TListColumn> columns = TListHelper::ColumnsOf(kind);
+    const QList<TListColumn>& columns = TListHelper::ColumnsOf(kind);
     if (column < 0 || column >= columns.size()) {
         return {};
     }
@@ -316,9 +324,7 @@ QVariant TListHelper::filesetRow(int row, int column, int role) const
         case 2:
             return FormatSize(static_cast<std::int64_t>(fileset->TotalDiscSize()));
         case 3:
-            return fileset->GetModified().isValid()
-                ? QLocale().toString(fileset->GetModified().date(), QLocale::ShortFormat)
-                : QString();
+            return formatDate(fileset->GetModified().date());
         default:
             break;
         }

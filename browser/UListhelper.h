@@ -69,7 +69,7 @@ public:
     void Clear();
 
     /// The columns of a kind.
-    static QList<TListColumn> ColumnsOf(TItemKind kind);
+    static const QList<TListColumn>& ColumnsOf(TItemKind kind);
     /// The caption of a row (owner name, fileset description, disc title, folder or file name).
     QString RowCaption(int row) const;
     int RowCount() const;

@@ -24,5 +24,7 @@ std::uint32_t dateTimeToDos(const QDateTime& dateTime);
 QString formatDosDateTime(std::uint32_t packed);
 /// The date alone in the user's short date format; empty when the value is no date.
 QString formatDosDate(std::uint32_t packed);
+/// A date in the user's short date format; empty for an invalid date.
+QString formatDate(const QDate& date);
 /// A date-time in the user's short date and long time formats (no time zone).
 QString formatDateTime(const QDateTime& dateTime);

@@ -44,6 +44,12 @@ int CompareText(const char* a, const char* b)
     const auto* left = reinterpret_cast<const unsigned char*>(a);
     const auto* right = reinterpret_cast<const unsigned char*>(b);
     for (;; ++left, ++right) {
+        if (*left == *right) {
+            if (*left == 0) {
+                return 0;
+            }
+            continue;
+        }
         const unsigned char l = (*left >= 'a' && *left <= 'z') ? static_cast<unsigned char>(*left - 32) : *left;
         const unsigned char r = (*right >= 'a' && *right <= 'z') ? static_cast<unsigned char>(*right - 32) : *right;
         if (l != r) {

@@ -89,6 +89,45 @@ QString scaled(std::uint64_t n, int shift)
     return digitsOf(rounded / unit) + point + fraction.leftJustified(s_decimals, u'0');
 }
 
+// The common case written straight into a buffer: a list of many files formats a size per row.
+// Answers false when the value needs the general path (more than five digits before the point).
+bool formatShort(std::uint64_t n, int shift, const char* unit, bool negative, QString& text)
+{
+    if (n >= (std::uint64_t(1) << 50)) {
+        return false;
+    }
+    const std::uint64_t rounded = (n * 100 + (std::uint64_t(1) << (shift - 1))) >> shift;
+    std::uint64_t whole = rounded / 100;
+    if (whole >= 100000) {
+        return false;
+    }
+    char16_t buffer[32];
+    int length = 0;
+    if (negative) {
+        buffer[length++] = u'-';
+    }
+    char16_t digits[8];
+    int count = 0;
+    do {
+        digits[count++] = static_cast<char16_t>(u'0' + whole % 10);
+        whole /= 10;
+    } while (whole != 0);
+    while (count > 0) {
+        buffer[length++] = digits[--count];
+    }
+    const QString point = QLocale().decimalPoint();
+    for (qsizetype i = 0; i < point.size() && i < 4; ++i) {
+        buffer[length++] = point.at(i).unicode();
+    }
+    buffer[length++] = static_cast<char16_t>(u'0' + (rounded % 100) / 10);
+    buffer[length++] = static_cast<char16_t>(u'0' + rounded % 10);
+    for (const char* c = unit; *c != '\0'; ++c) {
+        buffer[length++] = static_cast<char16_t>(*c);
+    }
+    text = QString(reinterpret_cast<const QChar*>(buffer), length);
+    return true;
+}
+
 } // namespace
 
 QString FormatSize(std::int64_t bytes)
@@ -96,6 +135,11 @@ QString FormatSize(std::int64_t bytes)
     const bool negative = bytes < 0;
     const std::uint64_t n = negative ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);
     QString text;
+    const int shift = n > (std::uint64_t(1) << 30) ? 30 : n > (std::uint64_t(1) << 20) ? 20 : n > 1024 ? 10 : 0;
+    static const char* const s_units[] = { " Kb", " Mb", " Gb" };
+    if (shift > 0 && formatShort(n, shift, s_units[shift / 10 - 1], negative, text)) {
+        return text;
+    }
     if (n > (std::uint64_t(1) << 30)) {
         text = scaled(n, 30) + QStringLiteral(" Gb");
     } else if (n > (std::uint64_t(1) << 20)) {

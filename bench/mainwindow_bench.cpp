@@ -1,0 +1,147 @@
+// The main window's two speed figures:
+//   mainwindow_bench list FOLDER      Fill of a disc folder of 20,000 files plus one full pass of ListData
+//                                     over all rows and columns, as a view drawing every row would ask.
+//   mainwindow_bench startup CONFIG   from the start of the program to the first shown main window, with
+//                                     the filesets of CONFIG/Filesets registered (the program's whole
+//                                     start-up order: application, process-wide objects, window, FormShow).
+// Each prints its time in milliseconds.
+#include "browser/Application.h"
+#include "browser/FUMain.h"
+#include "browser/FUglobals.h"
+#include "browser/UListhelper.h"
+#include "engine/ktb_io.h"
+#include "filesets/UKtbMngr.h"
+#include "platform/ConfigFolder.h"
+#include "platform/Questions.h"
+#include <unistd.h>
+
+#include <QElapsedTimer>
+#include <QTimer>
+#include <QTreeView>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+// One disc holding one folder of count files, written with the engine's appender.
+std::uint32_t writeFolderCatalog(const std::string& path, int count)
+{
+    ::unlink(path.c_str());
+    TKTBHandle* handle = nullptr;
+    if (ktbOpen(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
+        std::fprintf(stderr, "cannot create %s\n", path.c_str());
+        std::exit(2);
+    }
+    TKTBAppender out(handle);
+    TKTBDisc disc {};
+    disc.Serial = 1;
+    std::strcpy(disc.Title, "Big Disc");
+    const std::uint64_t start = out.position();
+    out.appendByte(KTB_TAG_DISC);
+    out.append(&disc, sizeof disc);
+    const auto folder = static_cast<std::uint32_t>(out.position());
+    out.appendByte(KTB_TAG_FOLDER);
+    out.appendString("Everything");
+    static const char* const s_extensions[] = { ".mp3", ".jpg", ".txt", ".pdf", ".wav", ".doc", ".png", "" };
+    for (int i = 0; i < count; ++i) {
+        const std::string name = "file " + std::to_string((i * 7919) % count) + s_extensions[i % 8];
+        const std::uint32_t size = static_cast<std::uint32_t>(i) * 131u;
+        const std::uint32_t date = (static_cast<std::uint32_t>(20 + i % 20) << 25) | (5u << 21) | (12u << 16)
+            | (static_cast<std::uint32_t>(i % 24) << 11);
+        const std::uint16_t noComment = 0;
+        out.appendByte(KTB_TAG_FILE);
+        out.appendString(name);
+        out.append(&size, 4);
+        out.append(&date, 4);
+        out.append(&noComment, 2);
+    }
+    out.appendByte(KTB_TAG_ENDFOLDER);
+    out.appendByte(KTB_TAG_ENDDISC);
+    disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
+    out.patch(start + 1, &disc, sizeof disc);
+    out.flush();
+    ktbClose(handle);
+    return folder;
+}
+
+int benchList(int argc, char** argv, const std::string& folder)
+{
+    TKataloxApplication application(argc, argv);
+    const std::string path = folder + "/listbench.ktb";
+    const std::uint32_t offset = writeFolderCatalog(path, 20000);
+    TListHelper helper;
+    QTreeView view;
+    helper.Attach(&view);
+    helper.SmallImages = &SmallImages();
+    TKTBFile fileset(QString::fromStdString(path), false);
+    TItemData node;
+    node.Kind = ikFolder;
+    node.Ref = &fileset;
+    node.Offset = offset;
+    double best = 1e9;
+    const int runs = argc > 3 ? std::atoi(argv[3]) : 7;
+    for (int run = 0; run < runs; ++run) {
+        QElapsedTimer timer;
+        timer.start();
+        helper.Fill(&node);
+        const double filled = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        qsizetype characters = 0;
+        for (int row = 0; row < helper.RowCount(); ++row) {
+            for (int column = 0; column < 4; ++column) {
+                characters += helper.ListData(row, column, Qt::DisplayRole).toString().size();
+            }
+            helper.ListData(row, 0, Qt::DecorationRole);
+        }
+        const double elapsed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
+        best = std::min(best, elapsed);
+        std::printf("run %d: %.1f ms, of which Fill %.1f ms (%d rows, %lld characters)\n", run, elapsed, filled,
+            helper.RowCount(),
+            static_cast<long long>(characters));
+    }
+    std::printf("Fill + ListData over 20000 rows: best %.1f ms (target: under 50 ms)\n", best);
+    helper.Clear();
+    ::unlink(path.c_str());
+    return 0;
+}
+
+int benchStartup(int argc, char** argv, const std::string& config, const QElapsedTimer& sinceStart)
+{
+    setConfigFolder(config);
+    TKataloxApplication application(argc, argv);
+    InstallProgramQuestions();
+    int registered = 0;
+    {
+        TProgramObjects objects;
+        TDM dataModule;
+        DM = &dataModule;
+        TForm1 window;
+        window.show();
+        QTimer::singleShot(0, &application, [&] {
+            std::printf("first shown window after %.1f ms (%d filesets; target: under 500 ms)\n",
+                static_cast<double>(sinceStart.nsecsElapsed()) / 1e6, FilesetList->Count());
+            registered = FilesetList->Count();
+            QApplication::quit();
+        });
+        TKataloxApplication::exec();
+        DM = nullptr;
+    }
+    setQuestions(nullptr);
+    return registered > 0 ? 0 : 1;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    QElapsedTimer sinceStart;
+    sinceStart.start();
+    if (argc >= 3 && std::strcmp(argv[1], "list") == 0) {
+        return benchList(argc, argv, argv[2]);
+    }
+    if (argc == 3 && std::strcmp(argv[1], "startup") == 0) {
+        return benchStartup(argc, argv, argv[2], sinceStart);
+    }
+    std::fprintf(stderr, "usage: mainwindow_bench list FOLDER | startup CONFIG-FOLDER\n");
+    return 2;
+}
