@@ -6,6 +6,7 @@
 #include "filesets/UKtbMngr.h"
 #include "platform/MessageBoxQuestions.h"
 #include "platform/Questions.h"
+#include "search/USearchHelper.h"
 #include "settings/USettings.h"
 #include "settings/Ushell.h"
 
@@ -62,10 +63,21 @@ TProgramObjects::TProgramObjects()
     SystemImages();
     createSettings();
     ListHelper = new TListHelper();
+    createSearchHelper();
+    // The search drops the results of a fileset the registry deletes, while the object still exists.
+    FilesetList->OnNotify = [owners = FilesetList->OnNotify](TKTBFile* fileset, TListNotification action) {
+        if (action == TListNotification::lnDeleted && SearchHelper != nullptr) {
+            SearchHelper->FilesetDeleted(fileset);
+        }
+        if (owners) {
+            owners(fileset, action);
+        }
+    };
 }
 
 TProgramObjects::~TProgramObjects()
 {
+    releaseSearchHelper();
     delete ListHelper;
     ListHelper = nullptr;
     releaseSettings();

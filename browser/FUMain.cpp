@@ -7,6 +7,7 @@
 #include "filesets/Uktbcombo.h"
 #include "platform/ConfigFolder.h"
 #include "platform/Questions.h"
+#include "search/USearchHelper.h"
 #include "settings/FUAbout.h"
 #include "settings/USettings.h"
 #include "settings/Ushell.h"
@@ -107,6 +108,9 @@ TForm1::TForm1(QWidget* parent)
     buildCommands();
     buildLayout();
     connectControls();
+    connectEditing();
+    connectSearch();
+    connectPopups();
 }
 
 TForm1::~TForm1()
@@ -383,6 +387,7 @@ void TForm1::FormShow()
     ListHelper->Attach(lv);
     ListHelper->SetKind(ikFileset);
     ListHelper->SmallImages = &SmallImages();
+    AttachSearchLists();
     TSettings& store = settings();
     if (QFileInfo::exists(store.FileName())) {
         FilesetList->AddFolder(store.GetStr(skFilesetFolder));
@@ -566,7 +571,7 @@ void TForm1::Action3Execute()
 void TForm1::Act_SearchExecute()
 {
     ShowPanel(P_search);
-    Label7->setVisible(false);
+    Label7->setVisible(SearchHelper != nullptr && SearchHelper->HasResults());
     auto* chooser = static_cast<TImageComboBox*>(ComboBoxEx1);
     FillFilesetChooser(chooser, true);
     const int stored = chooser->findText(settings().GetStr(skSearchAt), Qt::MatchExactly | Qt::MatchCaseSensitive);
@@ -578,5 +583,9 @@ void TForm1::Act_SearchExecute()
 
 void TForm1::act_resultsExecute()
 {
+    if (SearchHelper != nullptr && SearchHelper->HasResults()) {
+        ShowPanel(P_SearchResults);
+        return;
+    }
     Act_SearchExecute();
 }
