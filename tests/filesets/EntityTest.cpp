@@ -70,6 +70,11 @@ struct TextOrderCase {
     int expected;
 };
 
+void PrintTo(const TextOrderCase& param, std::ostream* out)
+{
+    *out << '"' << param.left << "\" vs \"" << param.right << '"';
+}
+
 class CompareTextTest : public ::testing::TestWithParam<TextOrderCase> { };
 
 TEST_P(CompareTextTest, OnlyAsciiLettersAreFolded)

@@ -168,6 +168,11 @@ struct MessageCase {
     const char* expected; // lines joined by "|"
 };
 
+void PrintTo(const MessageCase& param, std::ostream* out)
+{
+    *out << ktbErrorName(param.code) << " \"" << param.file << '"';
+}
+
 class ExceptionMessageTest : public ::testing::TestWithParam<MessageCase> { };
 
 TEST_P(ExceptionMessageTest, MessageIsBuiltLineByLine)

@@ -33,6 +33,8 @@ struct ListFileCase {
     QStringList locations;
 };
 
+void PrintTo(const ListFileCase& param, std::ostream* out) { *out << param.name; }
+
 class ListFileReadTest : public FilesetTest, public ::testing::WithParamInterface<ListFileCase> { };
 
 TEST_P(ListFileReadTest, EveryKindOfLineEndEndsALine)
@@ -202,6 +204,8 @@ struct DefaultNameCase {
     std::vector<std::string> existing;
     QString expected;
 };
+
+void PrintTo(const DefaultNameCase& param, std::ostream* out) { *out << param.name; }
 
 class DefaultFileNameTest : public FilesetTest, public ::testing::WithParamInterface<DefaultNameCase> { };
 

@@ -7,6 +7,7 @@
 #include "filesets/UKtbMngr.h"
 #include "search/USearchHelper.h"
 #include "tests/support/CatalogBuilder.h"
+#include "tests/support/QtPrinters.h"
 #include "tests/support/TempFolder.h"
 
 #include <gtest/gtest.h>

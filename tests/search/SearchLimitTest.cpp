@@ -46,6 +46,8 @@ struct LimitCase {
     std::vector<int> kept; ///< results kept per fileset 0, 1, 2
 };
 
+void PrintTo(const LimitCase& param, std::ostream* out) { *out << param.name; }
+
 class SearchLimitTest : public SearchTest, public ::testing::WithParamInterface<LimitCase> { };
 
 TEST_P(SearchLimitTest, KeepsTheFirstMatchesInListOrderAndCountsThemAll)
@@ -93,6 +95,14 @@ struct SmallLimitCase {
     int limit;
     std::vector<int> order;
 };
+
+void PrintTo(const SmallLimitCase& param, std::ostream* out)
+{
+    *out << "limit " << param.limit << ", order";
+    for (const int index : param.order) {
+        *out << ' ' << index;
+    }
+}
 
 class SearchSmallLimitTest : public SearchTest, public ::testing::WithParamInterface<SmallLimitCase> {
 protected:

@@ -15,6 +15,8 @@ struct MatchCase {
     QStringList discs;
 };
 
+void PrintTo(const MatchCase& param, std::ostream* out) { *out << param.name; }
+
 class SearchMatchTest : public SearchTest, public ::testing::WithParamInterface<MatchCase> { };
 
 TEST_P(SearchMatchTest, FindsFoldersFilesAndDiscs)
