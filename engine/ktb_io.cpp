@@ -386,6 +386,9 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
         ::lseek(record->File, 0, SEEK_SET);
     }
     if (!ktbMapFile(record)) {
+        if (create) {
+            ::unlink(path); // a creation that fails leaves no file behind
+        }
         closeHandleRecord(record);
         return KTB_ERR_MAPPINGFAILED;
     }
@@ -686,6 +689,12 @@ inline __m128i anyOf(__m128i bytes, __m128i one, __m128i other)
 }
 #endif
 
+// Bytes one scan ahead for the pattern covers. The fuzz build makes it tiny, so that small files cross
+// many window ends.
+#ifndef KTB_SEARCH_WINDOW
+#define KTB_SEARCH_WINDOW 16384
+#endif
+
 /// Marks a findNeedle answer that is the end of the searched window, not an occurrence.
 constexpr std::uint64_t s_unsearched = 1ull << 62;
 
@@ -698,7 +707,7 @@ constexpr std::uint64_t s_unsearched = 1ull << 62;
 std::uint64_t findNeedle(
     const std::uint8_t* view, std::uint32_t size, std::uint64_t from, const std::string& needleText, bool fold)
 {
-    constexpr std::uint64_t Window = 16384;
+    constexpr std::uint64_t Window = KTB_SEARCH_WINDOW;
     const auto* needle = reinterpret_cast<const std::uint8_t*>(needleText.data());
     const std::size_t n = needleText.size();
     if (n == 0 || n > size) {
