@@ -3,6 +3,7 @@
 #include "browser/FUMain.h"
 #include "browser/FUglobals.h"
 #include "browser/UListhelper.h"
+#include "engine/FUConvert.h"
 #include "filesets/UKtbMngr.h"
 #include "platform/MessageBoxQuestions.h"
 #include "platform/Questions.h"
@@ -54,6 +55,7 @@ void InstallProgramQuestions()
                    TMsgIcon::Question, mbYes | mbNo)
             == mbYes;
     };
+    TKTBFiles::OnConvertFileset = [](const QString& path) { return ktbConvertFileset(path); };
 }
 
 TProgramObjects::TProgramObjects()

@@ -111,6 +111,7 @@ TForm1::TForm1(QWidget* parent)
     connectEditing();
     connectSearch();
     connectPopups();
+    connectScan();
 }
 
 TForm1::~TForm1()

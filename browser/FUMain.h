@@ -127,6 +127,12 @@ public:
     void PropertiesFromTree();
     void PropertiesFromList();
 
+    // Scanning and new filesets (FUMainScan.cpp).
+    /// Opens the scan window, or offers to create a fileset when there is none.
+    void act_scandiscExecute();
+    /// Opens the new fileset window; after OK rebuilds the tree.
+    void act_newfilesetExecute();
+
     QMenu* PopRoot = nullptr;
     QMenu* popOwner = nullptr;
     QMenu* popKTB = nullptr;
@@ -172,6 +178,7 @@ private:
     void connectEditing();
     void connectSearch();
     void connectPopups();
+    void connectScan();
     /// Whether the tree or the list view is the control with the window's focus.
     bool treeFocused() const;
     bool listFocused() const;

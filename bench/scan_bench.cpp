@@ -1,0 +1,45 @@
+// The two sides of bench/scan_vs_record.sh, one program each way of recording a folder as a disc:
+//   scan_bench FOLDER CATALOG     ScanDisc with its progress window (the way the program scans)
+//   record_bench FOLDER CATALOG   ktbRecordDrive alone, as a command-line tool records
+// Each makes CATALOG anew and records FOLDER into it as drive S.
+#include "engine/ktb_discs.h"
+#include "engine/ktb_io.h"
+#include "platform/DriveLayer.h"
+
+#include <cstdio>
+#include <memory>
+#include <unistd.h>
+
+#ifdef KATALOX_SCAN_BENCH
+#include "scanning/UScanProc.h"
+
+#include <QApplication>
+#endif
+
+int main(int argc, char** argv)
+{
+    if (argc != 3) {
+        std::fprintf(stderr, "usage: %s FOLDER CATALOG\n", argv[0]);
+        return 2;
+    }
+    auto table = std::make_unique<PathDriveTable>();
+    table->setDrive('S', argv[1]);
+    setDriveTable(std::move(table));
+    ::unlink(argv[2]);
+    TKTBHandle* catalog = nullptr;
+    if (ktbOpen(catalog, argv[2], KTB_OPEN_CREATE) != KTB_OK) {
+        std::fprintf(stderr, "cannot create %s\n", argv[2]);
+        return 2;
+    }
+    TKTBDisc disc {};
+    bool recorded = false;
+#ifdef KATALOX_SCAN_BENCH
+    QApplication application(argc, argv);
+    recorded = ScanDisc('S', catalog, disc, false, true) != 0;
+#else
+    ktbDiscFromDrive('S', disc);
+    recorded = ktbRecordDrive(catalog, 'S', disc, nullptr, nullptr) == KTB_OK;
+#endif
+    ktbClose(catalog);
+    return recorded ? 0 : 1;
+}
