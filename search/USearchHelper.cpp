@@ -106,16 +106,27 @@ void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::
     released = end;
 }
 
-/// The first eight bytes of a name, letters a-z folded, packed so that comparing keys compares those
-/// bytes as CompareText does (a name shorter than eight bytes is padded with zero bytes).
-std::uint64_t sortKey(const char* name)
-{
-    std::uint64_t key = 0;
-    for (int i = 0; i < 8 && name[i] != 0; ++i) {
-        key |= static_cast<std::uint64_t>(static_cast<std::uint8_t>(ktbUpperAscii(name[i]))) << (56 - 8 * i);
+/// The first sixteen bytes of a name, letters a-z folded, packed in two words so that comparing keys
+/// compares those bytes as CompareText does (a shorter name is padded with zero bytes).
+struct SortKey {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+
+    static constexpr int Bytes = 16;
+
+    SortKey() = default;
+    explicit SortKey(const char* name)
+    {
+        for (int i = 0; i < Bytes && name[i] != 0; ++i) {
+            const auto byte = static_cast<std::uint64_t>(static_cast<std::uint8_t>(ktbUpperAscii(name[i])));
+            (i < 8 ? high : low) |= byte << (56 - 8 * (i % 8));
+        }
     }
-    return key;
-}
+    /// Whether the name goes on past the key.
+    bool full() const { return (low & 0xFF) != 0; }
+    bool operator==(const SortKey& other) const = default;
+    bool operator<(const SortKey& other) const { return high != other.high ? high < other.high : low < other.low; }
+};
 
 } // namespace
 
@@ -131,8 +142,8 @@ std::uint64_t sortKey(const char* name)
 // one limit's worth of results per worker held besides the merged ones.
 //
 // The merged folders and files are sorted once at the end, in the order SortEntities gives the same
-// list, but on small records that carry the first bytes of the name: the sort then rarely needs to
-// look at the entities themselves.
+// list, but on small records that carry the first sixteen bytes of the name: the sort then rarely
+// needs to look at the entities themselves.
 
 class TSearchRun {
 public:
@@ -152,14 +163,14 @@ public:
 private:
     struct Hit {
         TKTBEntity* entity;
-        std::uint64_t key; ///< sortKey of the name
+        SortKey key;
         std::uint32_t chainStart;
         std::uint32_t chainLength;
     };
 
     /// A merged folder or file result, in the order of the merged list until deliver sorts them.
     struct Kept {
-        std::uint64_t key;
+        SortKey key;
         std::uint8_t kind;
         TKTBEntity* entity;
         TKTBFile* fileset;
@@ -441,16 +452,16 @@ void TSearchRun::merge(Slot& slot)
 void TSearchRun::deliver()
 {
     // The comparison of CompareEntities for folders and files; the keys decide unless both names
-    // share their first eight bytes. Sorting these records in the merged order therefore gives the
+    // share their first sixteen bytes. Sorting these records in the merged order therefore gives the
     // permutation SortEntities gives the merged list.
     std::sort(m_kept.begin(), m_kept.end(), [](const Kept& a, const Kept& b) {
         if (a.kind != b.kind) {
             return a.kind < b.kind;
         }
-        if (a.key != b.key) {
+        if (!(a.key == b.key)) {
             return a.key < b.key;
         }
-        return (a.key & 0xFF) != 0 && CompareText(a.entity->name() + 8, b.entity->name() + 8) < 0;
+        return a.key.full() && CompareText(a.entity->name() + SortKey::Bytes, b.entity->name() + SortKey::Bytes) < 0;
     });
     TEntityList& list = m_helper.FileResults;
     for (Kept& kept : m_kept) {
@@ -506,7 +517,7 @@ void TSearchRun::walk(Slot& slot)
             if (slot.hits.size() < slot.room.load(std::memory_order_relaxed)) {
                 const auto start = static_cast<std::uint32_t>(slot.chains.size());
                 slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
-                slot.hits.push_back({ owned.entity, sortKey(owned.entity->name()), start, cursor->ChainLength });
+                slot.hits.push_back({ owned.entity, SortKey(owned.entity->name()), start, cursor->ChainLength });
                 owned.entity = nullptr;
             }
             break;

@@ -148,7 +148,8 @@ TEST_F(SearchTest, OrderIsThatOfSortingTheMergedListOnce)
 {
     // Many names that compare equal (letter case) or share their first bytes, spread over filesets.
     const std::vector<std::string> names = { "a.txt", "A.TXT", "b", "B", "prefix12", "PREFIX12_y", "prefix12_x",
-        "Prefix12_X", "longer name here", "LONGER NAME HERE", "_under", "z" };
+        "Prefix12_X", "longer name here", "LONGER NAME HERE", "sixteen bytes in, then x", "SIXTEEN BYTES IN, THEN Y",
+        "Sixteen bytes in, then x", "_under", "z" };
     for (int k = 0; k < 6; ++k) {
         CatalogBuilder catalog;
         for (int disc = 0; disc < 2; ++disc) {
