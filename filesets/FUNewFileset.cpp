@@ -1,5 +1,6 @@
 #include "filesets/FUNewFileset.h"
 
+#include "browser/FUglobals.h"
 #include "filesets/UKtbMngr.h"
 #include "platform/Questions.h"
 #include "settings/USettings.h"
@@ -42,11 +43,9 @@ TFormNewFileset::TFormNewFileset(QWidget* parent)
 
     Panel1 = new QFrame(this);
     Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setAutoFillBackground(true);
-    QPalette white = Panel1->palette();
-    white.setColor(QPalette::Window, Qt::white);
-    white.setColor(QPalette::WindowText, Qt::black);
-    Panel1->setPalette(white);
+    Panel1->setStyleSheet(
+        QStringLiteral("#Panel1 { background: white; border: none; border-bottom: 1px solid palette(mid); }"
+                       " #Panel1 QLabel { color: black; }"));
     Label1 = captionLabel("Label1", QStringLiteral("Create a New Fileset"), Panel1);
     QFont bold = Label1->font();
     bold.setBold(true);
@@ -133,8 +132,8 @@ TFormNewFileset::TFormNewFileset(QWidget* parent)
     setTabOrder(Button3, MaskEdit1);
 
     connect(ownerlist, &QComboBox::currentTextChanged, this, &TFormNewFileset::ownerlistChange);
-    connect(Button1, &QPushButton::clicked, this, &TFormNewFileset::Button1Click);
-    connect(Button3, &QPushButton::clicked, this, &TFormNewFileset::Button3Click);
+    connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
+    connect(Button3, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button3Click(); }); });
     connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -55,7 +55,8 @@ QLabel* valueLabel(const char* name, QWidget* parent)
     auto* label = new QLabel(s_notAvailable, parent);
     label->setObjectName(QString::fromLatin1(name));
     label->setTextFormat(Qt::PlainText);
-    label->setMinimumWidth(120);
+    // Wide enough for a scan time in any of the user's date formats.
+    label->setMinimumWidth(label->fontMetrics().horizontalAdvance(QStringLiteral("30 September 2000 00:00:00 ")));
     return label;
 }
 

@@ -152,10 +152,10 @@ quint32 ScanDisc(char drive, TKTBHandle* destination, const TKTBDisc& templateDi
         return 0;
     }
 
-    // Without a disc the serial simply stays 0.
+    // Without a disc the serial stays 0. A drive without a readable medium has nothing to record: an
+    // empty entry would pass for a scan.
     TKTBDisc disc {};
     ktbDiscFromDrive(drive, disc);
-    // A drive without a readable medium has nothing to record: an empty entry would pass for a scan.
     if (!symbolic && disc.Serial == 0) {
         aborted();
         return 0;
