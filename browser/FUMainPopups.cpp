@@ -169,7 +169,7 @@ void TForm1::lvMouseDown(const QPoint& position)
     if (!ListHelper->GetSelection(items)) {
         return;
     }
-    if (QMenu* menu = PopupMenuOf(items.front().Kind); menu != nullptr && menu != PopRoot) {
+    if (QMenu* menu = PopupMenuOf(items.front().Kind)) {
         menu->popup(lv->viewport()->mapToGlobal(position));
     }
 }

@@ -21,9 +21,7 @@ class DeleteQuestionTest : public EditFixture, public testing::WithParamInterfac
 
 TEST_P(DeleteQuestionTest, AsksAndNoKeepsEverything)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     const QString path = QString::fromUtf8(GetParam().path);
     ASSERT_NE(open(path), nullptr);
     focusTree();
@@ -52,9 +50,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, DeleteQuestionTest,
 
 TEST_F(DeleteTest, RootsAndFoldersAreNeverDeleted)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     // No answer is queued: any question would fail the test.
     for (const QString& path : { QStringLiteral("[Root]"), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\") }) {
         open(path);
@@ -67,9 +63,7 @@ TEST_F(DeleteTest, RootsAndFoldersAreNeverDeleted)
 
 TEST_F(DeleteTest, DeletedOwnerLeavesItsFilesetsToNobody)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     open(QStringLiteral("Alice\\"));
     focusTree();
     m_questions->answerMessage(mbYes);
@@ -123,9 +117,7 @@ TEST_F(DeleteTest, DeletedFilesetBecomesItsBakFileReplacingAnOlderOne)
 
 TEST_F(DeleteTest, DeletedDiscSelectsTheDiscAboveAtItsCurrentOffset)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TKTBFile* music = fileset(QStringLiteral("music.ktb"));
     // The tree shows Audio above Disc 1; the catalog holds Disc 1 first, so Audio moves down.
     TTreeNode* musicNode = open(QStringLiteral("Alice\\Music\\"));
@@ -186,9 +178,8 @@ TEST_F(ListDeleteTest, ThreeDiscsAskOnceAndEachGoesAtItsOwnOffset)
     buildFour();
     writeSettings();
     start();
-    TTreeNode* four = open(QStringLiteral("Dan\\Four\\"));
-    selectRows({ QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("B") });
-    focusList();
+    TTreeNode* four = selectInList(
+        QStringLiteral("Dan\\Four\\"), { QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("B") });
     m_questions->answerMessage(mbYes);
     window().act_deleteExecute();
 
@@ -211,9 +202,7 @@ TEST_F(ListDeleteTest, NoToTheQuestionForAllKeepsEveryDisc)
     buildFour();
     writeSettings();
     start();
-    open(QStringLiteral("Dan\\Four\\"));
-    selectRows({ QStringLiteral("A"), QStringLiteral("D") });
-    focusList();
+    selectInList(QStringLiteral("Dan\\Four\\"), { QStringLiteral("A"), QStringLiteral("D") });
     m_questions->answerMessage(mbNo);
     window().act_deleteExecute();
     EXPECT_EQ(discTitles(fileset(QStringLiteral("four.ktb"))),
@@ -225,9 +214,7 @@ TEST_F(ListDeleteTest, OneDiscAsksItsOwnQuestion)
     buildFour();
     writeSettings();
     start();
-    open(QStringLiteral("Dan\\Four\\"));
-    selectRows({ QStringLiteral("B") });
-    focusList();
+    selectInList(QStringLiteral("Dan\\Four\\"), { QStringLiteral("B") });
     m_questions->answerMessage(mbYes);
     window().act_deleteExecute();
     EXPECT_EQ(m_questions->messageTexts(), (QStringList { QStringLiteral("Delete Disc \"B\"") }));
@@ -238,12 +225,8 @@ TEST_F(ListDeleteTest, OneDiscAsksItsOwnQuestion)
 
 TEST_F(ListDeleteTest, FilesetsAndOwnersFromTheList)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
-    TTreeNode* alice = open(QStringLiteral("Alice\\"));
-    selectRows({ QStringLiteral("Music"), QStringLiteral("Empty") });
-    focusList();
+    startStandard();
+    TTreeNode* alice = selectInList(QStringLiteral("Alice\\"), { QStringLiteral("Music"), QStringLiteral("Empty") });
     m_questions->answerMessage(mbYes);
     window().act_deleteExecute();
     EXPECT_TRUE(pathExists(storage() + "music.ktb.bak"));
@@ -253,9 +236,7 @@ TEST_F(ListDeleteTest, FilesetsAndOwnersFromTheList)
     EXPECT_EQ(alice->childCount(), 0);
     EXPECT_TRUE(rows().isEmpty());
 
-    open(QStringLiteral("[Root]"));
-    selectRows({ QStringLiteral("bob"), QStringLiteral("[Nobody]") });
-    focusList();
+    selectInList(QStringLiteral("[Root]"), { QStringLiteral("bob"), QStringLiteral("[Nobody]") });
     m_questions->answerMessage(mbYes);
     window().act_deleteExecute();
     EXPECT_EQ(childTexts(tree().OwnersNode), (QStringList { QStringLiteral("[Nobody]") }));
@@ -268,9 +249,7 @@ TEST_F(ListDeleteTest, DeleteKeyInTheListDoesNothing)
     buildFour();
     writeSettings();
     start();
-    open(QStringLiteral("Dan\\Four\\"));
-    selectRows({ QStringLiteral("B") });
-    focusList();
+    selectInList(QStringLiteral("Dan\\Four\\"), { QStringLiteral("B") });
     QTest::keyClick(window().lv, Qt::Key_Delete);
     EXPECT_TRUE(m_questions->asked().empty());
     EXPECT_EQ(discTitles(fileset(QStringLiteral("four.ktb"))).size(), 4);

@@ -20,9 +20,7 @@ class DragOverTest : public EditFixture, public testing::WithParamInterface<Drag
 
 TEST_P(DragOverTest, AcceptsFilesetsOnOtherOwnersAndDiscsOnOtherFilesets)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     const DragCase& drag = GetParam();
     const QString targetPath = QString::fromUtf8(drag.target);
     TTreeNode* target = targetPath.isEmpty() ? nullptr : node(targetPath);
@@ -49,9 +47,7 @@ INSTANTIATE_TEST_SUITE_P(Rules, DragOverTest,
 
 TEST_F(DragDropTest, FilesetMovesToAnotherOwnerAfterYes)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TTreeNode* empty = open(QStringLiteral("Alice\\Empty\\"));
     TTreeNode* bob = node(QStringLiteral("bob\\"));
     m_questions->answerMessage(mbNo);
@@ -78,9 +74,7 @@ TEST_F(DragDropTest, FilesetMovesToAnotherOwnerAfterYes)
 
 TEST_F(DragDropTest, OwnerOfTheLastFilesetMovedAwayDisappears)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TTreeNode* photos = open(QStringLiteral("bob\\Photos\\"));
     TTreeNode* alice = node(QStringLiteral("Alice\\"));
     m_questions->answerMessage(mbYes);
@@ -96,9 +90,7 @@ TEST_F(DragDropTest, OwnerOfTheLastFilesetMovedAwayDisappears)
 
 TEST_F(DragDropTest, DiscMovesWithItsContentsAfterYes)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TKTBFile* music = fileset(QStringLiteral("music.ktb"));
     TKTBFile* photos = fileset(QStringLiteral("photos.ktb"));
     const QStringList contents = discContents(music, m_disc1);
@@ -149,9 +141,7 @@ TEST_F(DragDropTest, DiscWhoseSerialTheTargetHoldsIsNotMoved)
 
 TEST_F(DragDropTest, RefusedDropAsksNothing)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     open(QStringLiteral("Alice\\Music\\"));
     window().TreeView1DragDrop(node(QStringLiteral("Alice\\")));
     EXPECT_TRUE(m_questions->asked().empty());

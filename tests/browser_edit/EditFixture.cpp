@@ -19,6 +19,30 @@ TTreeNode* EditFixture::open(const QString& path)
     return tree().selectedNode();
 }
 
+void EditFixture::startStandard()
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+}
+
+TTreeNode* EditFixture::renameInTree(const QString& path, const QString& text)
+{
+    TTreeNode* renamed = open(path);
+    focusTree();
+    window().act_RenameExecute();
+    commitEdit(window().TreeView1, text);
+    return renamed;
+}
+
+TTreeNode* EditFixture::selectInList(const QString& path, const QStringList& captions)
+{
+    TTreeNode* shown = open(path);
+    selectRows(captions);
+    focusList();
+    return shown;
+}
+
 void EditFixture::focusTree()
 {
     window().TreeView1->setFocus();

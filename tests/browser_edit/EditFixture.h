@@ -15,6 +15,8 @@ class TKTBFile;
 
 class EditFixture : public MainWindowFixture {
 protected:
+    /// The standard filesets, the settings and the window.
+    void startStandard();
     /// Selects the node of a path (as the path box does) and answers it.
     TTreeNode* open(const QString& path);
     void focusTree();
@@ -30,6 +32,10 @@ protected:
     static QLineEdit* editorOf(const QWidget* view);
     /// Types text into the open editor of view, presses Enter and waits until the edit was applied.
     void commitEdit(QWidget* view, const QString& text);
+    /// Renames the node of a path in place, from the tree, and answers the node.
+    TTreeNode* renameInTree(const QString& path, const QString& text);
+    /// Goes to a path, selects rows by caption, gives the list the focus and answers the path's node.
+    TTreeNode* selectInList(const QString& path, const QStringList& captions);
 
     /// The registered fileset whose file name is name (in the storage folder), or null.
     static TKTBFile* fileset(const QString& fileName);

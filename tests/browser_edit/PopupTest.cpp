@@ -98,9 +98,7 @@ class TreePopupTest : public PopupTest, public testing::WithParamInterface<Popup
 
 TEST_P(TreePopupTest, RightButtonSelectsTheNodeAndOpensItsMenu)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     open(QStringLiteral("bob\\Photos\\Holiday 2003\\"));
     open(QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
     const QString path = QString::fromUtf8(GetParam().path);
@@ -120,9 +118,7 @@ INSTANTIATE_TEST_SUITE_P(Kinds, TreePopupTest,
 
 TEST_F(PopupTest, ListRowsOpenTheMenuOfTheirKind)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     const std::pair<const char*, const char*> cases[] = {
         { "[Root]", "popOwner" },
         { "Alice\\", "popKTB" },
@@ -186,9 +182,7 @@ TEST_F(PopupTest, DriveItemsFollowTheDrivesLastLetterFirst)
 
 TEST_F(PopupTest, NewOwnerStartsEditingAndLivesOnlyUntilTheOwnersAreRebuilt)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     const int owners = OwnerList->Count();
     window().NewOwner();
     TTreeNode* created = node(QStringLiteral("New Owner\\"));
@@ -256,17 +250,13 @@ TEST_F(PopupTest, NewFilesetThatCannotBeCreatedLeavesNoNodeAndSaysWhy)
 
 TEST_F(PopupTest, CancelledPropertiesKeepTheSelectedNode)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TTreeNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
     focusTree();
     cancelNextWindow();
     window().act_propertiesExecute();
     EXPECT_EQ(tree().selectedNode(), disc);
-    open(QStringLiteral("Alice\\Music\\"));
-    selectRows({ QStringLiteral("Disc 1") });
-    focusList();
+    selectInList(QStringLiteral("Alice\\Music\\"), { QStringLiteral("Disc 1") });
     cancelNextWindow();
     window().act_propertiesExecute();
     EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\"));

@@ -22,9 +22,7 @@ class TreeLabelTest : public EditFixture, public testing::WithParamInterface<Edi
 
 TEST_P(TreeLabelTest, OnlyOwnersFilesetsAndDiscsAreEditable)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     ASSERT_NE(open(QString::fromUtf8(GetParam().path)), nullptr);
     focusTree();
     window().act_RenameExecute();
@@ -42,13 +40,8 @@ INSTANTIATE_TEST_SUITE_P(Kinds, TreeLabelTest,
 
 TEST_F(RenameTest, OwnerNameIsWrittenToEveryFilesetOfTheOwner)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
-    TTreeNode* alice = open(QStringLiteral("Alice\\"));
-    focusTree();
-    window().act_RenameExecute();
-    commitEdit(window().TreeView1, QStringLiteral("Anna"));
+    startStandard();
+    TTreeNode* alice = renameInTree(QStringLiteral("Alice\\"), QStringLiteral("Anna"));
 
     EXPECT_EQ(alice->text(0), QStringLiteral("Anna"));
     EXPECT_EQ(tree().selectedNode(), alice);
@@ -64,13 +57,8 @@ TEST_F(RenameTest, OwnerNameIsWrittenToEveryFilesetOfTheOwner)
 
 TEST_F(RenameTest, FilesetNameIsItsDescription)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
-    TTreeNode* music = open(QStringLiteral("Alice\\Music\\"));
-    focusTree();
-    window().act_RenameExecute();
-    commitEdit(window().TreeView1, QStringLiteral("Songs"));
+    startStandard();
+    TTreeNode* music = renameInTree(QStringLiteral("Alice\\Music\\"), QStringLiteral("Songs"));
     EXPECT_EQ(music->text(0), QStringLiteral("Songs"));
     EXPECT_EQ(fileset(QStringLiteral("music.ktb"))->GetDescription(), QStringLiteral("Songs"));
     // The owner's list shows it too.
@@ -80,9 +68,7 @@ TEST_F(RenameTest, FilesetNameIsItsDescription)
 
 TEST_F(RenameTest, DiscTitleKeepsItsFirst63BytesWithoutSplittingACharacter)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TTreeNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
     const QString seventy = QStringLiteral("0123456789").repeated(7);
     focusTree();
@@ -105,9 +91,7 @@ TEST_F(RenameTest, DiscTitleKeepsItsFirst63BytesWithoutSplittingACharacter)
 
 TEST_F(RenameTest, CancelledEditChangesNothing)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     TTreeNode* alice = open(QStringLiteral("Alice\\"));
     focusTree();
     window().act_RenameExecute();
@@ -123,12 +107,8 @@ TEST_F(RenameTest, CancelledEditChangesNothing)
 
 TEST_F(RenameTest, RowRenamedInTheListRefreshesListAndTree)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
-    TTreeNode* music = open(QStringLiteral("Alice\\Music\\"));
-    selectRows({ QStringLiteral("Disc 1") });
-    focusList();
+    startStandard();
+    TTreeNode* music = selectInList(QStringLiteral("Alice\\Music\\"), { QStringLiteral("Disc 1") });
     window().act_RenameExecute();
     commitEdit(window().lv, QStringLiteral("First Disc"));
     EXPECT_TRUE(rows().contains(QStringLiteral("First Disc")));
@@ -137,9 +117,7 @@ TEST_F(RenameTest, RowRenamedInTheListRefreshesListAndTree)
     EXPECT_EQ(childTexts(music), (QStringList { QStringLiteral("Audio"), QStringLiteral("First Disc") }));
 
     // Owner rows: the owner's filesets take the name.
-    open(QStringLiteral("[Root]"));
-    selectRows({ QStringLiteral("bob") });
-    focusList();
+    selectInList(QStringLiteral("[Root]"), { QStringLiteral("bob") });
     window().act_RenameExecute();
     commitEdit(window().lv, QStringLiteral("Bobby"));
     EXPECT_TRUE(rows().contains(QStringLiteral("Bobby")));
@@ -149,12 +127,8 @@ TEST_F(RenameTest, RowRenamedInTheListRefreshesListAndTree)
 
 TEST_F(RenameTest, FolderAndFileRowsAreNotEditable)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
-    open(QStringLiteral("Alice\\Music\\Disc 1\\"));
-    selectRows({ QStringLiteral("Rock") });
-    focusList();
+    startStandard();
+    selectInList(QStringLiteral("Alice\\Music\\Disc 1\\"), { QStringLiteral("Rock") });
     window().act_RenameExecute();
     EXPECT_EQ(editorOf(window().lv), nullptr);
     EXPECT_FALSE(ListHelper->Model->flags(ListHelper->Model->index(0, 0)).testFlag(Qt::ItemIsEditable));

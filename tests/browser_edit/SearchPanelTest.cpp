@@ -57,9 +57,7 @@ protected:
 
 TEST_F(SearchPanelTest, SearchWithoutMatchesLeavesViewResultsDisabledAndF4OpensTheSearchPanel)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     EXPECT_FALSE(viewResults()->isEnabled());
     search(QStringLiteral("nothing like this"));
     EXPECT_EQ(window().CurrentPanel(), window().P_SearchResults);
@@ -76,9 +74,7 @@ TEST_F(SearchPanelTest, SearchWithoutMatchesLeavesViewResultsDisabledAndF4OpensT
 
 TEST_F(SearchPanelTest, ResultsEnableViewResultsAndTheLastResultsLink)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     search(QStringLiteral("mp3"));
     EXPECT_EQ(window().lab_result1->text(), QStringLiteral("1 Discs with matches. 2 File matches. 0 Folder matches. "));
     EXPECT_TRUE(viewResults()->isEnabled());
@@ -157,9 +153,7 @@ TEST_F(SearchPanelTest, StoredChooserItemThatIsGoneFallsBackToTheFirst)
 
 TEST_F(SearchPanelTest, ActiveTabIsStoredAndComesBackAtTheNextStart)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     window().PageControl1->setCurrentIndex(1);
     EXPECT_EQ(settings().GetInt(skSearchPage), 1);
     search(QStringLiteral("mp3"));
@@ -187,9 +181,7 @@ TEST_F(SearchPanelTest, ProgressBarStaysAtZeroForCatalogsWithoutRecordsAndGoesAw
 
 TEST_F(SearchPanelTest, ProgressBarAdvancesToTheEnd)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     QSignalSpy progress(window().ProgressBar1, &QProgressBar::valueChanged);
     search(QStringLiteral("mp3"));
     ASSERT_FALSE(progress.isEmpty());
@@ -199,9 +191,7 @@ TEST_F(SearchPanelTest, ProgressBarAdvancesToTheEnd)
 
 TEST_F(SearchPanelTest, EscapeStopsTheSearch)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     window().Act_SearchExecute();
     window().Edit_Search->setText(QStringLiteral("mp3"));
     // Waiting for the window when the search reports its start.
@@ -214,9 +204,7 @@ TEST_F(SearchPanelTest, EscapeStopsTheSearch)
 
 TEST_F(SearchPanelTest, FailingSearchRestoresCursorAndProgressBar)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     window().Act_SearchExecute();
     window().Edit_Search->setText(QStringLiteral("mp3"));
     // A folder where the catalog was: it can no longer be opened.
@@ -233,9 +221,7 @@ TEST_F(SearchPanelTest, FailingSearchRestoresCursorAndProgressBar)
 
 TEST_F(SearchPanelTest, DiscAndFileMatchesOpenInTheTreeAndTheList)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     search(QStringLiteral("mp3"));
     selectResult(window().ListView1, QStringLiteral("Disc 1"));
     window().ListView1DblClick();
@@ -261,9 +247,7 @@ TEST_F(SearchPanelTest, DiscAndFileMatchesOpenInTheTreeAndTheList)
 
 TEST_F(SearchPanelTest, FileMatchWhoseRowIsGoneOpensItsFolder)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     search(QStringLiteral("song"));
     // The same catalog with the file named otherwise (same length, so every offset stays).
     TKTBFile* music = fileset(QStringLiteral("music.ktb"));
@@ -285,9 +269,7 @@ TEST_F(SearchPanelTest, FileMatchWhoseRowIsGoneOpensItsFolder)
 
 TEST_F(SearchPanelTest, DeletingTheFilesetOfEveryResultDisablesViewResults)
 {
-    buildStandardFilesets();
-    writeSettings();
-    start();
+    startStandard();
     search(QStringLiteral("mp3"));
     ASSERT_TRUE(viewResults()->isEnabled());
     open(QStringLiteral("Alice\\Music\\"));
