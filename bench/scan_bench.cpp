@@ -6,7 +6,9 @@
 #include "engine/ktb_io.h"
 #include "platform/DriveLayer.h"
 
+#include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <memory>
 #include <unistd.h>
 
@@ -35,7 +37,12 @@ int main(int argc, char** argv)
     bool recorded = false;
 #ifdef KATALOX_SCAN_BENCH
     QApplication application(argc, argv);
+    const auto start = std::chrono::steady_clock::now();
     recorded = ScanDisc('S', catalog, disc, false, true) != 0;
+    if (std::getenv("SCAN_BENCH_VERBOSE") != nullptr) {
+        std::fprintf(stderr, "ScanDisc %.1f ms\n",
+            std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
+    }
 #else
     ktbDiscFromDrive('S', disc);
     recorded = ktbRecordDrive(catalog, 'S', disc, nullptr, nullptr) == KTB_OK;

@@ -60,6 +60,7 @@ private:
     std::chrono::steady_clock::time_point m_lastReport {};
     QString m_lastPath;
     bool m_reported = false;
+    unsigned m_entries = 0;
 };
 
 /// The walk callback given to ktbRecordDrive; userData is the TScanThread.

@@ -15,6 +15,8 @@ struct LetterCase {
     char letter;
 };
 
+void PrintTo(const LetterCase& value, std::ostream* out) { *out << "mask " << value.mask; }
+
 class FirstDriveLetterTest : public ::testing::TestWithParam<LetterCase> { };
 
 TEST_P(FirstDriveLetterTest, IsTheLowestSetBit)
@@ -32,6 +34,12 @@ struct UdevCase {
     const char* cdrom;
     bool expected;
 };
+
+void PrintTo(const UdevCase& value, std::ostream* out)
+{
+    const auto text = [](const char* value) { return value != nullptr ? value : "(none)"; };
+    *out << text(value.action) << " " << text(value.mediaChange) << " " << text(value.cdrom);
+}
 
 class MediaChangeTest : public ::testing::TestWithParam<UdevCase> { };
 

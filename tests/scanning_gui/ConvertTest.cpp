@@ -171,6 +171,11 @@ TEST_F(ConvertTest, AFailureLeavesTheFileInPlaceAndSaysWhy)
 /// How the user stops a running conversion.
 enum class StopBy { Button, Escape, Closing };
 
+void PrintTo(StopBy way, std::ostream* out)
+{
+    *out << (way == StopBy::Button ? "button" : way == StopBy::Escape ? "Escape" : "closing");
+}
+
 class ConvertCancelTest : public ConvertTest, public ::testing::WithParamInterface<StopBy> { };
 
 TEST_P(ConvertCancelTest, LeavesTheOlderFileAndNoTemporaryFile)
