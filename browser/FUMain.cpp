@@ -9,6 +9,7 @@
 #include "platform/Questions.h"
 #include "search/USearchHelper.h"
 #include "settings/FUAbout.h"
+#include "settings/FUconfig.h"
 #include "settings/USettings.h"
 #include "settings/Ushell.h"
 
@@ -327,6 +328,7 @@ void TForm1::connectControls()
 {
     connect(action("act_refreshtree"), &QAction::triggered, this, [this] { RunGuarded([this] { act_refreshtreeExecute(); }); });
     connect(action("act_about"), &QAction::triggered, this, [this] { RunGuarded([this] { act_aboutExecute(); }); });
+    connect(action("act_config"), &QAction::triggered, this, [this] { RunGuarded([this] { act_configExecute(); }); });
     connect(action("FileExit1"), &QAction::triggered, this, &QWidget::close);
     connect(action("Action1"), &QAction::triggered, this, [this] { RunGuarded([this] { Action1Execute(); }); });
     connect(action("Action2"), &QAction::triggered, this, [this] { RunGuarded([this] { Action2Execute(); }); });
@@ -545,6 +547,24 @@ void TForm1::act_aboutExecute()
 {
     TAboutForm about(this);
     about.exec();
+}
+
+void TForm1::act_configExecute()
+{
+    TConfigForm config(this);
+    // The list's rows and the remembered item stand for filesets the registry is about to release.
+    connect(&config, &TConfigForm::registryReloading, this, [this] {
+        ListHelper->Clear();
+        CurrentItem = TItemData();
+    });
+    if (config.exec() != QDialog::Accepted) {
+        return;
+    }
+    try {
+        RefreshTree();
+    } catch (...) {
+        // The tree shows what could be loaded; Refresh Tree reports what went wrong.
+    }
 }
 
 void TForm1::RunSiblingTool(const QString& fileName)

@@ -59,6 +59,8 @@ public:
     // Commands of this window.
     void act_refreshtreeExecute();
     void act_aboutExecute();
+    /// Opens the settings window; after OK rebuilds the tree (a failure of that rebuild is ignored).
+    void act_configExecute();
     void Action1Execute(); ///< Statistics..
     void Action2Execute(); ///< Export..
     void Action3Execute(); ///< Compare..

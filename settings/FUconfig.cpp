@@ -3,6 +3,7 @@
 #include "browser/FUglobals.h"
 #include "filesets/UKtbMngr.h"
 #include "settings/BrowseFolder.h"
+#include "settings/DialogParts.h"
 #include "settings/USettings.h"
 
 #include <QButtonGroup>
@@ -63,25 +64,12 @@ TConfigForm::TConfigForm(QWidget* parent)
     PageControl1->addTab(buildStartupPage(), QStringLiteral("Startup"));
     layout->addWidget(PageControl1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    Button6 = new QPushButton(QStringLiteral("OK"), this);
-    Button6->setObjectName(QStringLiteral("Button6"));
-    Button6->setDefault(true);
-    Button5 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button5->setObjectName(QStringLiteral("Button5"));
-    Button5->setAutoDefault(false);
-    buttons->addWidget(Button6);
-    buttons->addWidget(Button5);
-    layout->addLayout(buttons);
+    addButtonRow(layout, this, Button6, "Button6", QStringLiteral("OK"), Button5, "Button5");
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // An error while the settings are stored or the filesets reload is shown; the window still ends with
     // OK, so the main window rebuilds its tree over whatever was loaded.
-    connect(Button6, &QPushButton::clicked, this, [this] {
-        RunGuarded([this] { Button6Click(); });
-        accept();
-    });
+    connectConfirm(this, Button6, [this] { Button6Click(); });
     connect(Button5, &QPushButton::clicked, this, &QDialog::reject);
     connect(Button7, &QPushButton::clicked, this, [this] { Button1Click(); });
     connect(Button9, &QPushButton::clicked, this, [this] { Button4Click(); });

@@ -6,13 +6,12 @@
 #include "filesets/CatalogText.h"
 #include "filesets/UKtbMngr.h"
 #include "scanning/lpStrUtils.h"
-#include "settings/DialogPlacement.h"
+#include "settings/DialogParts.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFormLayout>
-#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
@@ -23,23 +22,6 @@
 #include <memory>
 
 namespace {
-
-// Disabled boxes of a window for several discs get the button face as their background.
-void showAsUnused(QWidget* box)
-{
-    box->setEnabled(false);
-    QPalette face = box->palette();
-    face.setColor(QPalette::Base, face.color(QPalette::Button));
-    box->setPalette(face);
-}
-
-QLabel* valueLabel(QWidget* parent, const char* name)
-{
-    auto* label = new QLabel(parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
-}
 
 // Catalogs keep a comment's line breaks as CR LF; the box shows plain line feeds.
 QString commentForDisplay(const char* stored)
@@ -53,7 +35,8 @@ void copyText(char* field, std::size_t fieldSize, const std::string& bytes)
     std::memcpy(field, bytes.data(), std::min(bytes.size(), fieldSize - 1));
 }
 
-// The disc record at an item's offset; the fileset is closed again whatever happens.
+// The disc record at an item's offset. A fileset whose record cannot be read is closed before the error
+// is raised.
 TKTBDisc readDisc(const TItemData& item)
 {
     auto* fileset = static_cast<TKTBFile*>(item.Ref);
@@ -137,23 +120,10 @@ TFormDiscProp::TFormDiscProp(QWidget* parent)
     layout->addWidget(commentLabel);
     layout->addWidget(Memo1);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    Button2 = new QPushButton(QStringLiteral("Ok"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setDefault(true);
-    Button1 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button1);
-    layout->addLayout(buttons);
+    addButtonRow(layout, this, Button2, "Button2", QStringLiteral("Ok"), Button1, "Button1");
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Button2, &QPushButton::clicked, this, [this] {
-        RunGuarded([this] { Button2Click(); });
-        accept();
-    });
+    connectConfirm(this, Button2, [this] { Button2Click(); });
     connect(Button1, &QPushButton::clicked, this, &QDialog::reject);
     // The grayed state is the window's own: once the user clicks the box it has two states.
     connect(CheckBox1, &QCheckBox::clicked, this, [this] { CheckBox1->setTristate(false); });
@@ -161,8 +131,13 @@ TFormDiscProp::TFormDiscProp(QWidget* parent)
 
 void TFormDiscProp::Fill(const TItemDataArray& items)
 {
-    m_items = items;
-    const bool single = items.size() == 1;
+    m_items.clear();
+    for (const TItemData& item : items) {
+        if (item.Kind == ikDisc && item.Ref != nullptr) {
+            m_items.push_back(item);
+        }
+    }
+    const bool single = m_items.size() == 1;
     if (!single) {
         showAsUnused(Edit_title);
         showAsUnused(Memo1);
@@ -171,7 +146,7 @@ void TFormDiscProp::Fill(const TItemDataArray& items)
     }
     std::uint64_t files = 0;
     std::uint64_t used = 0;
-    for (const TItemData& item : items) {
+    for (const TItemData& item : m_items) {
         auto* fileset = static_cast<TKTBFile*>(item.Ref);
         const TKTBDisc disc = readDisc(item);
         const QString title = decodeCatalogText(disc.Title);
@@ -242,6 +217,6 @@ int ShowDiscProperties(const TItemDataArray& items)
     }
     auto window = std::make_unique<TFormDiscProp>(QApplication::activeWindow());
     window->Fill(items);
-    CentreOnScreen(window.get());
+    centreOnScreen(window.get());
     return window->exec();
 }

@@ -31,7 +31,7 @@ class TFormDiscProp : public QDialog {
 public:
     explicit TFormDiscProp(QWidget* parent = nullptr);
 
-    /// Keeps a copy of items and fills the controls from their disc records. Every fileset is closed
+    /// Keeps a copy of the disc items and fills the controls from their disc records. Every fileset is closed
     /// after its disc was read. Raises EKTBException when a catalog cannot be opened or an item's offset
     /// holds no disc.
     void Fill(const TItemDataArray& items);

@@ -5,12 +5,11 @@
 #include "filesets/CatalogText.h"
 #include "filesets/UKtbMngr.h"
 #include "scanning/lpStrUtils.h"
-#include "settings/DialogPlacement.h"
+#include "settings/DialogParts.h"
 
 #include <QApplication>
 #include <QFile>
 #include <QFormLayout>
-#include <QFrame>
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -25,22 +24,6 @@ QString dateText(const QDateTime& dateTime)
 {
     const QString text = formatDateTime(dateTime);
     return text.isEmpty() ? QStringLiteral("N/A") : text;
-}
-
-QFrame* separator(QWidget* parent)
-{
-    auto* line = new QFrame(parent);
-    line->setFrameShape(QFrame::HLine);
-    line->setFrameShadow(QFrame::Sunken);
-    return line;
-}
-
-QLabel* valueLabel(QWidget* parent, const char* name, const QString& text)
-{
-    auto* label = new QLabel(text, parent);
-    label->setObjectName(QString::fromLatin1(name));
-    label->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    return label;
 }
 
 // The owners index follows the registry, not the owner texts: a fileset given another owner is filed
@@ -152,30 +135,28 @@ TformKTBprop::TformKTBprop(QWidget* parent)
     top->addWidget(Label2, 1, 1);
     top->setColumnStretch(1, 1);
     layout->addLayout(top);
-    layout->addWidget(separator(this));
+    layout->addWidget(separatorLine(this));
 
-    auto* header = new QFormLayout;
+    // The facts and the totals share one form, so that their values line up.
+    auto* facts = new QFormLayout;
     Edit1 = new QLineEdit(this);
     Edit1->setObjectName(QStringLiteral("Edit1"));
     lab_created = valueLabel(this, "lab_created", QStringLiteral("N/A"));
     lab_last = valueLabel(this, "lab_last", QStringLiteral("N/A"));
-    header->addRow(QStringLiteral("Owner:"), Edit1);
-    header->addRow(QStringLiteral("Created: "), lab_created);
-    header->addRow(QStringLiteral("Latest change : "), lab_last);
-    layout->addLayout(header);
-    layout->addWidget(separator(this));
-
-    auto* totals = new QFormLayout;
+    facts->addRow(QStringLiteral("Owner:"), Edit1);
+    facts->addRow(QStringLiteral("Created: "), lab_created);
+    facts->addRow(QStringLiteral("Latest change : "), lab_last);
+    facts->addRow(separatorLine(this));
     Lab_files = valueLabel(this, "Lab_files", QStringLiteral("0"));
     lab_folders = valueLabel(this, "lab_folders", QStringLiteral("0"));
     Lab_discs = valueLabel(this, "Lab_discs", QStringLiteral("0"));
     lab_bytes = valueLabel(this, "lab_bytes", QStringLiteral("0"));
-    totals->addRow(QStringLiteral("Total Files"), Lab_files);
-    totals->addRow(QStringLiteral("Total Folders"), lab_folders);
-    totals->addRow(QStringLiteral("Total discs"), Lab_discs);
-    totals->addRow(QStringLiteral("Total Bytes"), lab_bytes);
-    layout->addLayout(totals);
-    layout->addWidget(separator(this));
+    facts->addRow(QStringLiteral("Total Files"), Lab_files);
+    facts->addRow(QStringLiteral("Total Folders"), lab_folders);
+    facts->addRow(QStringLiteral("Total discs"), Lab_discs);
+    facts->addRow(QStringLiteral("Total Bytes"), lab_bytes);
+    layout->addLayout(facts);
+    layout->addWidget(separatorLine(this));
 
     Label4 = valueLabel(this, "Label4", QStringLiteral("Version: N/A"));
     layout->addWidget(Label4);
@@ -189,23 +170,10 @@ TformKTBprop::TformKTBprop(QWidget* parent)
     pathRow->addWidget(Edit3, 1);
     layout->addLayout(pathRow);
 
-    auto* buttons = new QHBoxLayout;
-    buttons->addStretch(1);
-    Button2 = new QPushButton(QStringLiteral("Ok"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setDefault(true);
-    Button1 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    buttons->addWidget(Button2);
-    buttons->addWidget(Button1);
-    layout->addLayout(buttons);
+    addButtonRow(layout, this, Button2, "Button2", QStringLiteral("Ok"), Button1, "Button1");
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connect(Button2, &QPushButton::clicked, this, [this] {
-        RunGuarded([this] { Button2Click(); });
-        accept();
-    });
+    connectConfirm(this, Button2, [this] { Button2Click(); });
     connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
 }
 
@@ -244,10 +212,7 @@ void TformKTBprop::Fill(const TItemDataArray& items)
     for (TKTBFile* fileset : chosen) {
         names.append(fileset->GetDescription());
     }
-    Edit2->setEnabled(false);
-    QPalette face = Edit2->palette();
-    face.setColor(QPalette::Base, face.color(QPalette::Button));
-    Edit2->setPalette(face);
+    showAsUnused(Edit2);
     Edit2->setText(names.join(QStringLiteral(", ")));
     Edit2->setCursorPosition(0);
     Edit1->clear();
@@ -264,7 +229,7 @@ int TformKTBprop::ShowFor(const TItemDataArray& items)
 {
     Fill(items);
     CreateWorker()->start();
-    CentreOnScreen(this);
+    centreOnScreen(this);
     return exec();
 }
 

@@ -10,7 +10,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QSignalSpy>
 #include <QTest>
 #include <atomic>
 #include <thread>
@@ -170,9 +169,8 @@ TEST_F(FilesetPropertiesTest, AFilesetThatCannotBeWalkedAddsNothing)
     TKTBFile gone(tempPath("gone.ktb"), false);
     TformKTBprop form;
     TinfoThread worker(&form, { &gone, fileset });
-    QSignalSpy finished(&worker, &QThread::finished);
     worker.start();
-    ASSERT_TRUE(finished.wait(10000));
+    ASSERT_TRUE(worker.wait(10000));
     QApplication::processEvents();
     EXPECT_EQ(form.Lab_files->text(), QStringLiteral("2"));
     EXPECT_EQ(form.lab_bytes->text(), FormatSize(5000));
