@@ -3,7 +3,6 @@
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
 #include "filesets/UKtbMngr.h"
-#include "platform/ConfigFolder.h"
 #include "settings/USettings.h"
 
 #include <QApplication>
@@ -11,7 +10,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTimer>
-#include <filesystem>
 
 void whenModal(std::function<void(QDialog*)> action)
 {
@@ -49,26 +47,6 @@ QString storedOwner(const QString& path)
 {
     TKTBFile reader(path, false, true);
     return reader.GetOwner();
-}
-
-void WindowsFixture::SetUp()
-{
-    setConfigFolder(m_temp.path());
-    std::filesystem::create_directories(storage());
-    m_questions = std::make_unique<ScriptedQuestions>();
-}
-
-void WindowsFixture::TearDown()
-{
-    m_objects.reset();
-    m_questions.reset();
-    setConfigFolder(std::string());
-}
-
-void WindowsFixture::writeSettings(const std::string& lines)
-{
-    const std::string text = "[Settings]\r\nFilesetFolder=" + storage() + "\r\n" + lines;
-    ASSERT_TRUE(writeFileBytes(m_temp.file("Settings.ini"), text));
 }
 
 void WindowsFixture::startObjects()
