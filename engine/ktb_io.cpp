@@ -853,6 +853,9 @@ void scanNext(void* context)
                 continue;
             }
             ++cursor.Folders;
+            if ((flags & KTB_FIND_COUNTONLY) != 0) {
+                continue;
+            }
             break;
         case KTB_TAG_FILE:
             if (children && cursor.Depth > 0) {
@@ -870,6 +873,9 @@ void scanNext(void* context)
             }
             ++cursor.Files;
             cursor.Bytes += record.size;
+            if ((flags & KTB_FIND_COUNTONLY) != 0) {
+                continue;
+            }
             break;
         case KTB_TAG_ENDFOLDER:
             cursor.Position = position;

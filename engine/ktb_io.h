@@ -35,7 +35,7 @@ TKTBERROR ktbUnlock(TKTBHandle* handle, const char* key);
 struct TKTBCursor {
     TKTBEntity* Current; ///< the entity most recently reported, or null
     TKTBHandle* Handle;
-    std::uint32_t Flags;
+    std::uint32_t Flags; ///< KTB_FIND_ flags; KTB_FIND_COUNTONLY may be added between calls
     std::uint32_t Position; ///< where the next ktbFindNext resumes
     std::int32_t Depth; ///< nesting counter, -1 at the start
     TCompare* Criteria; ///< caller-owned, or null

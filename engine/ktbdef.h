@@ -78,6 +78,10 @@ constexpr std::uint32_t KTB_FIND_NOFILES = 4;
 constexpr std::uint32_t KTB_FIND_CHILDREN = 8;
 constexpr std::uint32_t KTB_FIND_KEEP = 32;
 constexpr std::uint32_t KTB_FIND_ENDMARKS = 64;
+/// Folders and files that pass the tests are counted (Folders, Files, Bytes) but not reported; discs
+/// still are. May be added to a cursor's Flags between two calls of ktbFindNext: a search that holds
+/// all the results it keeps goes on counting without an entity per match.
+constexpr std::uint32_t KTB_FIND_COUNTONLY = 128;
 
 // Flags of TCompare.
 constexpr std::uint32_t KTB_CMP_NAME = 1;

@@ -477,9 +477,12 @@ void TSearchRun::deliver()
 
 void TSearchRun::walk(Slot& slot)
 {
-    // Each walk has its own criteria: the engine upper-cases the pattern in place.
+    // Each walk has its own criteria: the engine upper-cases the pattern in place. Once the slot holds
+    // all it may keep (its room never grows), the walk only counts: the engine then reports discs
+    // alone, and the matches of a disc are what the cursor's counters gained since its disc.
     TCompare criteria = m_criteria;
-    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP, KTB_HEADER_SIZE, &criteria);
+    const std::uint32_t countOnly = slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
+    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | countOnly, KTB_HEADER_SIZE, &criteria);
     if (cursor == nullptr) {
         return; // an empty catalog, or a damaged first record
     }
@@ -496,25 +499,28 @@ void TSearchRun::walk(Slot& slot)
         }
     } owned { cursor };
 
-    std::uint32_t files = 0;
-    std::uint32_t folders = 0;
+    std::uint64_t filesBefore = 0;
+    std::uint32_t foldersBefore = 0;
+    const auto finish = [&] {
+        finishDisc(
+            slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore), cursor->Folders - foldersBefore);
+    };
     std::uint32_t released = 0;
     do {
         owned.entity = cursor->Current;
         switch (owned.entity->Kind) {
         case KTB_TAG_DISC:
-            finishDisc(slot, owned.disc, files, folders);
+            finish();
             owned.disc = owned.entity;
             owned.entity = nullptr;
-            files = 0;
-            folders = 0;
+            filesBefore = cursor->Files;
+            foldersBefore = cursor->Folders;
             break;
         case KTB_TAG_FOLDER:
         case KTB_TAG_FILE:
-            if (owned.disc != nullptr) {
-                ++(owned.entity->Kind == KTB_TAG_FOLDER ? folders : files);
-            }
-            if (slot.hits.size() < slot.room.load(std::memory_order_relaxed)) {
+            if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
+                cursor->Flags |= KTB_FIND_COUNTONLY;
+            } else {
                 const auto start = static_cast<std::uint32_t>(slot.chains.size());
                 slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
                 slot.hits.push_back({ owned.entity, SortKey(owned.entity->name()), start, cursor->ChainLength });
@@ -531,7 +537,7 @@ void TSearchRun::walk(Slot& slot)
         // Only the answer of ktbFindNext tells how this walk ended: the engine's last error is shared
         // by every thread. Any answer but KTB_OK ends it; a damaged record keeps what was found.
     } while (!m_stop.load(std::memory_order_relaxed) && ktbFindNext(cursor) == KTB_OK);
-    finishDisc(slot, owned.disc, files, folders);
+    finish();
     releaseWalkedPages(slot.handle, released, slot.handle->Size);
 }
 

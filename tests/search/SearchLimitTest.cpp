@@ -193,3 +193,23 @@ TEST_F(SearchTest, OrderIsThatOfSortingTheMergedListOnce)
         ASSERT_EQ(got->Entity->Offset, want->Entity->Offset) << "row " << i;
     }
 }
+
+TEST_F(SearchTest, CountsBeyondTheLimitTakeInFoldersAndFilesOfEveryDisc)
+{
+    addCatalog("music.ktb", musicCatalog());
+    m_helper.SetResultLimit(1);
+    searchAll(QString());
+    EXPECT_EQ(fileNames(), QStringList { QStringLiteral("Music") }); // the first match in walk order
+    EXPECT_TRUE(m_helper.Limited());
+    EXPECT_EQ(m_helper.FileMatches(), 6u);
+    EXPECT_EQ(m_helper.FolderMatches(), 3u);
+    const TEntityEntry* cd = discResult(QStringLiteral("CD 12"));
+    const TEntityEntry* holiday = discResult(QStringLiteral("Holiday 2003"));
+    ASSERT_NE(cd, nullptr);
+    ASSERT_NE(holiday, nullptr);
+    EXPECT_EQ(cd->Entity->disc()->Files, 5u);
+    EXPECT_EQ(cd->Entity->disc()->Folders, 3u);
+    EXPECT_EQ(holiday->Entity->disc()->Files, 1u);
+    EXPECT_EQ(holiday->Entity->disc()->Folders, 0u);
+    EXPECT_EQ(discResult(QStringLiteral("Empty")), nullptr);
+}
