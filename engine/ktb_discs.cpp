@@ -23,13 +23,16 @@ std::uint32_t reverseBytes(std::uint32_t value)
 
 // Walks one listing; path is the walk path of the folder listed ("D:\Music\").
 bool walkListing(DriveFolderListing& listing, std::string& path, const std::string& mask, TKTBWalkCallback callback,
-    void* userData)
+    void* userData, std::size_t* entries = nullptr)
 {
     TKTBDirEntry entry {};
     while (listing.next(entry)) {
         const std::string name(entry.Name, strnlen(entry.Name, sizeof entry.Name));
         if (name == "." || name == ".." || !ktbMaskMatches(mask, name)) {
             continue;
+        }
+        if (entries != nullptr) {
+            ++*entries;
         }
         if ((entry.Attributes & KTB_ATTR_DIRECTORY) == 0) {
             if (!callback(KTB_WALK_FILE, path.c_str(), &entry, userData)) {
@@ -189,7 +192,17 @@ bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback
         return false;
     }
     std::string walkPath = path;
-    return walkListing(*listing, walkPath, mask != nullptr ? mask : "*.*", callback, userData);
+    std::size_t entries = 0;
+    if (!walkListing(*listing, walkPath, mask != nullptr ? mask : "*.*", callback, userData, &entries)) {
+        return false;
+    }
+    // A drive's top folder has no "." and ".." entries, so a medium with nothing on it cannot even be
+    // listed: such a walk fails, as on the platform of origin (a folder below the top is merely empty).
+    if (entries == 0 && relative.empty()) {
+        t_walkFailure = path;
+        return false;
+    }
+    return true;
 }
 
 TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* userData, TKTBWalkCallback callback)
