@@ -96,8 +96,7 @@ int benchList(int argc, char** argv, const std::string& folder)
         const double elapsed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         best = std::min(best, elapsed);
         std::printf("run %d: %.1f ms, of which Fill %.1f ms (%d rows, %lld characters)\n", run, elapsed, filled,
-            helper.RowCount(),
-            static_cast<long long>(characters));
+            helper.RowCount(), static_cast<long long>(characters));
     }
     std::printf("Fill + ListData over 20000 rows: best %.1f ms (target: under 50 ms)\n", best);
     helper.Clear();

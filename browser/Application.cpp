@@ -19,7 +19,7 @@ namespace {
 // Every registered fileset stays open: allow as many open files as the system lets us.
 void raiseOpenFilesLimit()
 {
-    struct rlimit limit {};
+    struct rlimit limit { };
     if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
         limit.rlim_cur = limit.rlim_max;
         ::setrlimit(RLIMIT_NOFILE, &limit);

@@ -9,10 +9,7 @@ TDM* DM = nullptr;
 
 namespace {
 
-QIcon programImage(const char* name)
-{
-    return QIcon(QStringLiteral(":/icons/") + QString::fromLatin1(name));
-}
+QIcon programImage(const char* name) { return QIcon(QStringLiteral(":/icons/") + QString::fromLatin1(name)); }
 
 QIcon folderImage(bool open)
 {

@@ -110,10 +110,7 @@ void TNavigationTree::selectNode(TTreeNode* node)
     scrollToItem(node);
 }
 
-TTreeNode* TNavigationTree::nodeAt(const QPoint& point) const
-{
-    return static_cast<TTreeNode*>(itemAt(point));
-}
+TTreeNode* TNavigationTree::nodeAt(const QPoint& point) const { return static_cast<TTreeNode*>(itemAt(point)); }
 
 void TNavigationTree::beginUpdate()
 {
@@ -136,10 +133,7 @@ void TNavigationTree::handleExpanded(QTreeWidgetItem* item)
     RunGuarded([&] { ExpandNodeLazily(this, node); });
 }
 
-void TNavigationTree::handleCollapsed(QTreeWidgetItem* item)
-{
-    static_cast<TTreeNode*>(item)->updateImages();
-}
+void TNavigationTree::handleCollapsed(QTreeWidgetItem* item) { static_cast<TTreeNode*>(item)->updateImages(); }
 
 // ---------------------------------------------------------------------------------------------
 // Filling
@@ -288,8 +282,8 @@ void AddFolderNodes(TNavigationTree* /*tree*/, TTreeNode* node)
         return;
     }
     TKTBERROR outcome = KTB_OK;
-    TKTBCursor* cursor
-        = ktbFindFirst(fileset->Handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->Data.Offset, nullptr);
+    TKTBCursor* cursor = ktbFindFirst(
+        fileset->Handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->Data.Offset, nullptr);
     if (cursor == nullptr) {
         outcome = ktbLastError();
     }

@@ -23,10 +23,7 @@ TListModel::TListModel(TListHelper* helper)
 {
 }
 
-int TListModel::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : m_rows;
-}
+int TListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
 
 int TListModel::columnCount(const QModelIndex& parent) const
 {
@@ -99,10 +96,7 @@ TListHelper::TListHelper()
 {
 }
 
-TListHelper::~TListHelper()
-{
-    delete Model;
-}
+TListHelper::~TListHelper() { delete Model; }
 
 const QList<TListColumn>& TListHelper::ColumnsOf(TItemKind kind)
 {
@@ -110,14 +104,14 @@ const QList<TListColumn>& TListHelper::ColumnsOf(TItemKind kind)
     const Qt::Alignment right = Qt::AlignRight;
     static const QList<TListColumn> s_owners
         = { { QStringLiteral("Name"), 200, true, left }, { QStringLiteral("Filesets"), 120, false, left } };
-    static const QList<TListColumn> s_filesets = { { QStringLiteral("Description"), 200, true, left },
-        { QStringLiteral("Discs"), 70, false, right }, { QStringLiteral("Data"), 110, false, right },
-        { QStringLiteral("Modified"), 110, false, left } };
+    static const QList<TListColumn> s_filesets
+        = { { QStringLiteral("Description"), 200, true, left }, { QStringLiteral("Discs"), 70, false, right },
+              { QStringLiteral("Data"), 110, false, right }, { QStringLiteral("Modified"), 110, false, left } };
     static const QList<TListColumn> s_discs = { { QStringLiteral("Title"), 200, true, left },
         { QStringLiteral("Used Space"), 80, false, right }, { QStringLiteral("Capacity"), 80, false, right } };
-    static const QList<TListColumn> s_items = { { QStringLiteral("Name"), 180, true, left },
-        { QStringLiteral("Size"), 80, false, right }, { QStringLiteral("Modified"), 80, false, left },
-        { QStringLiteral("Comment"), 100, false, left } };
+    static const QList<TListColumn> s_items
+        = { { QStringLiteral("Name"), 180, true, left }, { QStringLiteral("Size"), 80, false, right },
+              { QStringLiteral("Modified"), 80, false, left }, { QStringLiteral("Comment"), 100, false, left } };
     static const QList<TListColumn> s_none;
     switch (kind) {
     case ikOwners:
@@ -251,10 +245,7 @@ void TListHelper::Clear()
     }
 }
 
-QString TListHelper::RowCaption(int row) const
-{
-    return ListData(row, 0, Qt::DisplayRole).toString();
-}
+QString TListHelper::RowCaption(int row) const { return ListData(row, 0, Qt::DisplayRole).toString(); }
 
 QVariant TListHelper::ListData(int row, int column, int role) const
 {

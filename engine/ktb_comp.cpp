@@ -109,7 +109,6 @@ std::string headerText(const std::uint8_t* header, std::size_t offset, std::size
     return std::string(ktbFieldText(reinterpret_cast<const char*>(header + offset), width));
 }
 
-
 bool readOlderDisc(OlderReader& in, TKTBDisc& disc)
 {
     std::string title;

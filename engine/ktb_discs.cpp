@@ -16,10 +16,7 @@ constexpr std::int64_t s_capacity700 = 734003200;
 
 thread_local std::string t_walkFailure;
 
-std::uint32_t reverseBytes(std::uint32_t value)
-{
-    return __builtin_bswap32(value);
-}
+std::uint32_t reverseBytes(std::uint32_t value) { return __builtin_bswap32(value); }
 
 // Walks one listing; path is the walk path of the folder listed ("D:\Music\").
 bool walkListing(DriveFolderListing& listing, std::string& path, const std::string& mask, TKTBWalkCallback callback,
@@ -135,10 +132,7 @@ bool runIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t ru
 
 } // namespace
 
-std::string ktbLastWalkFailure()
-{
-    return t_walkFailure;
-}
+std::string ktbLastWalkFailure() { return t_walkFailure; }
 
 bool ktbDiscFromDrive(char drive, TKTBDisc& disc)
 {
@@ -257,7 +251,8 @@ bool ktbFindDiscBySerial(TKTBHandle* handle, std::uint32_t serial, TKTBEntity*& 
     if (serial == 0) {
         return false;
     }
-    TKTBCursor* cursor = ktbFindFirst(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP, KTB_HEADER_SIZE, nullptr);
+    TKTBCursor* cursor
+        = ktbFindFirst(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP, KTB_HEADER_SIZE, nullptr);
     bool found = false;
     while (cursor != nullptr) {
         TKTBEntity* current = cursor->Current;

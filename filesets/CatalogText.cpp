@@ -267,8 +267,8 @@ QString formatDosDateTime(std::uint32_t packed)
     if (packed == 0 || !ktbUnpackDosDateTime(packed, time)) {
         return {};
     }
-    const DateTimeFormatter::Parts parts { time.tm_year + 1900, time.tm_mon + 1, time.tm_mday, time.tm_hour, time.tm_min,
-        time.tm_sec, 0 };
+    const DateTimeFormatter::Parts parts { time.tm_year + 1900, time.tm_mon + 1, time.tm_mday, time.tm_hour,
+        time.tm_min, time.tm_sec, 0 };
     QString text;
     text.reserve(24);
     formatter().appendDate(text, parts);

@@ -3,10 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-TEntityEntry::~TEntityEntry()
-{
-    ktbFreeEntity(Entity);
-}
+TEntityEntry::~TEntityEntry() { ktbFreeEntity(Entity); }
 
 int TEntityList::AddEntity(TKTBEntity* entity, bool withAncestors)
 {
@@ -19,10 +16,7 @@ int TEntityList::AddEntity(TKTBEntity* entity, bool withAncestors)
     return Count() - 1;
 }
 
-void TEntityList::Delete(int index)
-{
-    m_entries.erase(m_entries.begin() + index);
-}
+void TEntityList::Delete(int index) { m_entries.erase(m_entries.begin() + index); }
 
 int TEntityList::RemoveIf(const std::function<bool(const TEntityEntry&)>& test)
 {

@@ -80,10 +80,7 @@ TKTBFile::TKTBFile(const QString& path, bool createNew, bool readOnly)
     }
 }
 
-TKTBFile::~TKTBFile()
-{
-    Close();
-}
+TKTBFile::~TKTBFile() { Close(); }
 
 TKTBHandle* TKTBFile::Handle()
 {
@@ -169,8 +166,8 @@ QVariant TKTBFile::AccessField(bool write, int field, const QVariant& value)
         } else {
             number = value.toUInt();
         }
-        const TKTBERROR code
-            = ktbSetHeaderField(handle, field, isText ? static_cast<const void*>(buffer) : static_cast<const void*>(&number));
+        const TKTBERROR code = ktbSetHeaderField(
+            handle, field, isText ? static_cast<const void*>(buffer) : static_cast<const void*>(&number));
         if (code != KTB_OK && code != KTB_ERR_LOCKED) {
             throw EKTBException(code, FileName);
         }
@@ -193,15 +190,9 @@ QVariant TKTBFile::AccessField(bool write, int field, const QVariant& value)
     return QVariant::fromValue(number);
 }
 
-QString TKTBFile::GetOwner()
-{
-    return AccessField(false, KTB_HDR_OWNER).toString();
-}
+QString TKTBFile::GetOwner() { return AccessField(false, KTB_HDR_OWNER).toString(); }
 
-void TKTBFile::SetOwner(const QString& owner)
-{
-    AccessField(true, KTB_HDR_OWNER, owner);
-}
+void TKTBFile::SetOwner(const QString& owner) { AccessField(true, KTB_HDR_OWNER, owner); }
 
 QString TKTBFile::GetDescription()
 {
@@ -212,25 +203,13 @@ QString TKTBFile::GetDescription()
     return FileName.mid(FileName.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-void TKTBFile::SetDescription(const QString& description)
-{
-    AccessField(true, KTB_HDR_NAME, description);
-}
+void TKTBFile::SetDescription(const QString& description) { AccessField(true, KTB_HDR_NAME, description); }
 
-QDateTime TKTBFile::GetCreated()
-{
-    return AccessField(false, KTB_HDR_CREATED).toDateTime();
-}
+QDateTime TKTBFile::GetCreated() { return AccessField(false, KTB_HDR_CREATED).toDateTime(); }
 
-QDateTime TKTBFile::GetModified()
-{
-    return AccessField(false, KTB_HDR_MODIFIED).toDateTime();
-}
+QDateTime TKTBFile::GetModified() { return AccessField(false, KTB_HDR_MODIFIED).toDateTime(); }
 
-std::uint32_t TKTBFile::GetVersion()
-{
-    return AccessField(false, KTB_HDR_VERSION).toUInt();
-}
+std::uint32_t TKTBFile::GetVersion() { return AccessField(false, KTB_HDR_VERSION).toUInt(); }
 
 void TKTBFile::SetProtectionKey(const QString& key)
 {
@@ -250,8 +229,7 @@ int TKTBFile::DiscCount()
     if (cursor == nullptr) {
         return 0;
     }
-    while (ktbFindNext(cursor) == KTB_OK) {
-    }
+    while (ktbFindNext(cursor) == KTB_OK) { }
     const int count = static_cast<int>(cursor->Discs);
     ktbFindClose(cursor);
     return count;
@@ -315,10 +293,7 @@ std::optional<QString> TKTBFiles::TakeStartupError()
     return error;
 }
 
-QString TKTBFiles::ListFilePath()
-{
-    return QString::fromStdString(configFolder()) + QStringLiteral("ktblist.lst");
-}
+QString TKTBFiles::ListFilePath() { return QString::fromStdString(configFolder()) + QStringLiteral("ktblist.lst"); }
 
 void TKTBFiles::LoadLocations()
 {
@@ -334,14 +309,16 @@ void TKTBFiles::LoadLocations()
         if (c != '\r' && c != '\n') {
             continue;
         }
-        Locations.append(decodeCatalogText(std::string_view(bytes.constData() + start, static_cast<std::size_t>(i - start))));
+        Locations.append(
+            decodeCatalogText(std::string_view(bytes.constData() + start, static_cast<std::size_t>(i - start))));
         if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
             ++i;
         }
         start = i + 1;
     }
     if (start < bytes.size()) {
-        Locations.append(decodeCatalogText(std::string_view(bytes.constData() + start, static_cast<std::size_t>(bytes.size() - start))));
+        Locations.append(decodeCatalogText(
+            std::string_view(bytes.constData() + start, static_cast<std::size_t>(bytes.size() - start))));
     }
 }
 
@@ -378,10 +355,7 @@ void TKTBFiles::destroyAt(int index)
     }
 }
 
-void TKTBFiles::Delete(int index)
-{
-    destroyAt(index);
-}
+void TKTBFiles::Delete(int index) { destroyAt(index); }
 
 void TKTBFiles::Clear()
 {
@@ -401,7 +375,8 @@ void TKTBFiles::append(std::unique_ptr<TKTBFile> fileset)
 
 QString TKTBFiles::ConversionQuestionText(const QString& path)
 {
-    return QStringLiteral("The Fileset \"") + path + QStringLiteral("\" is an older version.\r\nYou wish to convert it ?");
+    return QStringLiteral("The Fileset \"") + path
+        + QStringLiteral("\" is an older version.\r\nYou wish to convert it ?");
 }
 
 int TKTBFiles::AddFile(const QString& path)
@@ -472,7 +447,8 @@ QString TKTBFiles::DefaultFileName(const QString& owner, const QString& folder)
         base += QLatin1Char('/');
     }
     for (int n = 0;; ++n) {
-        const QString candidate = base + prefix + QStringLiteral("Fileset") + QString::number(n) + QStringLiteral(".ktb");
+        const QString candidate
+            = base + prefix + QStringLiteral("Fileset") + QString::number(n) + QStringLiteral(".ktb");
         if (!QFileInfo::exists(candidate)) {
             return candidate;
         }
@@ -541,10 +517,7 @@ TKTBOwners::TKTBOwners(TKTBFiles* registry)
     }
 }
 
-TKTBOwners::~TKTBOwners()
-{
-    Detach();
-}
+TKTBOwners::~TKTBOwners() { Detach(); }
 
 void TKTBOwners::Detach()
 {
@@ -554,10 +527,7 @@ void TKTBOwners::Detach()
     }
 }
 
-void TKTBOwners::Delete(int index)
-{
-    m_owners.erase(m_owners.begin() + index);
-}
+void TKTBOwners::Delete(int index) { m_owners.erase(m_owners.begin() + index); }
 
 int TKTBOwners::AddOwner(const QString& name)
 {

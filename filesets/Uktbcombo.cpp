@@ -46,20 +46,11 @@ void TImageComboBox::addImageItem(const QString& caption, int image, int indent,
     setItemData(index, indent, s_indentRole);
 }
 
-int TImageComboBox::itemImage(int index) const
-{
-    return itemData(index, s_imageRole).toInt();
-}
+int TImageComboBox::itemImage(int index) const { return itemData(index, s_imageRole).toInt(); }
 
-int TImageComboBox::itemIndent(int index) const
-{
-    return itemData(index, s_indentRole).toInt();
-}
+int TImageComboBox::itemIndent(int index) const { return itemData(index, s_indentRole).toInt(); }
 
-int TImageComboBox::itemDataValue(int index) const
-{
-    return itemData(index, Qt::UserRole).toInt();
-}
+int TImageComboBox::itemDataValue(int index) const { return itemData(index, Qt::UserRole).toInt(); }
 
 void FillFilesetChooser(TImageComboBox* combo, bool withGroups)
 {

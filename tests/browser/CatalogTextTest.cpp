@@ -15,7 +15,8 @@ QString localeDateTime(const QDateTime& value)
     const QLocale locale;
     QString time = locale.timeFormat(QLocale::LongFormat);
     time.remove(QRegularExpression(QStringLiteral("\\s*t+\\s*")));
-    return locale.toString(value.date(), QLocale::ShortFormat) + QLatin1Char(' ') + locale.toString(value.time(), time.trimmed());
+    return locale.toString(value.date(), QLocale::ShortFormat) + QLatin1Char(' ')
+        + locale.toString(value.time(), time.trimmed());
 }
 
 class DateFormatTest : public ::testing::TestWithParam<const char*> {
@@ -33,7 +34,8 @@ TEST_P(DateFormatTest, WritesWhatTheLocaleWrites)
 {
     const struct {
         int year, month, day, hour, minute, second;
-    } values[] = { { 2003, 5, 1, 12, 30, 0 }, { 1999, 12, 31, 23, 59, 58 }, { 2024, 2, 29, 0, 0, 2 }, { 1980, 1, 1, 9, 5, 4 } };
+    } values[] = { { 2003, 5, 1, 12, 30, 0 }, { 1999, 12, 31, 23, 59, 58 }, { 2024, 2, 29, 0, 0, 2 },
+        { 1980, 1, 1, 9, 5, 4 } };
     for (const auto& v : values) {
         const std::uint32_t packed = CatalogBuilder::dosDateTime(v.year, v.month, v.day, v.hour, v.minute, v.second);
         const QDateTime expected(QDate(v.year, v.month, v.day), QTime(v.hour, v.minute, v.second));
@@ -42,7 +44,8 @@ TEST_P(DateFormatTest, WritesWhatTheLocaleWrites)
         EXPECT_EQ(formatDosDate(packed), QLocale().toString(expected.date(), QLocale::ShortFormat));
     }
     // Midnight leaves the time out; 0 and values that are no date are empty.
-    EXPECT_EQ(formatDosDateTime(CatalogBuilder::dosDateTime(2003, 8, 2)), QLocale().toString(QDate(2003, 8, 2), QLocale::ShortFormat));
+    EXPECT_EQ(formatDosDateTime(CatalogBuilder::dosDateTime(2003, 8, 2)),
+        QLocale().toString(QDate(2003, 8, 2), QLocale::ShortFormat));
     EXPECT_EQ(formatDosDateTime(0), QString());
     EXPECT_EQ(formatDosDateTime(CatalogBuilder::dosDateTime(2003, 13, 2)), QString());
     EXPECT_EQ(formatDosDateTime(CatalogBuilder::dosDateTime(2003, 2, 30)), QString());

@@ -8,8 +8,8 @@
 #include "scanning/lpStrUtils.h"
 
 #include <QAbstractItemModelTester>
-#include <QLineEdit>
 #include <QItemSelectionModel>
+#include <QLineEdit>
 #include <QLocale>
 #include <QTest>
 #include <QTreeView>
@@ -32,10 +32,7 @@ protected:
         }
         return captions;
     }
-    QString cell(int row, int column) const
-    {
-        return ListHelper->Model->index(row, column).data().toString();
-    }
+    QString cell(int row, int column) const { return ListHelper->Model->index(row, column).data().toString(); }
     /// The row whose caption is text (owner and fileset rows keep the registry's order, which is the
     /// order the folder lists its files in).
     int rowOf(const QString& text) const
@@ -87,7 +84,8 @@ TEST_F(ListViewTest, EveryKindHasItsColumnsAndRows)
     EXPECT_EQ(cell(rowOf(QStringLiteral("Empty")), 2), QStringLiteral("0 b"));
 
     open(QStringLiteral("Alice\\Music\\"));
-    EXPECT_EQ(headers(), (QStringList { QStringLiteral("Title"), QStringLiteral("Used Space"), QStringLiteral("Capacity") }));
+    EXPECT_EQ(
+        headers(), (QStringList { QStringLiteral("Title"), QStringLiteral("Used Space"), QStringLiteral("Capacity") }));
     ASSERT_EQ(ListHelper->Model->rowCount(), 2);
     EXPECT_EQ(cell(0, 0), QStringLiteral("Audio"));
     EXPECT_EQ(cell(1, 0), QStringLiteral("Disc 1"));
@@ -95,7 +93,8 @@ TEST_F(ListViewTest, EveryKindHasItsColumnsAndRows)
 
     open(QStringLiteral("Alice\\Music\\Disc 1\\"));
     EXPECT_EQ(headers(),
-        (QStringList { QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Modified"), QStringLiteral("Comment") }));
+        (QStringList {
+            QStringLiteral("Name"), QStringLiteral("Size"), QStringLiteral("Modified"), QStringLiteral("Comment") }));
     ASSERT_EQ(ListHelper->Model->rowCount(), 3);
     // Folders come before files; a folder row says "Folder" and has no size or date.
     EXPECT_EQ(cell(0, 0), QStringLiteral("Jazz"));

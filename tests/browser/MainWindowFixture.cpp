@@ -75,7 +75,4 @@ void MainWindowFixture::buildStandardFilesets()
     ASSERT_TRUE(misc.writeTo(storage() + "Misc.ktb"));
 }
 
-TTreeNode* MainWindowFixture::node(const QString& path)
-{
-    return FindNodeByPath(&tree(), path);
-}
+TTreeNode* MainWindowFixture::node(const QString& path) { return FindNodeByPath(&tree(), path); }

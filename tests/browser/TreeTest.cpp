@@ -26,7 +26,8 @@ TEST_F(TreeTest, OwnersAreSortedIgnoringCaseAndFilledOneLevelAhead)
     start();
     TTreeNode* owners = tree().OwnersNode;
     // The toolkit's order ignoring case: "[" stands before the letters.
-    EXPECT_EQ(childTexts(owners), (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("Alice"), QStringLiteral("bob") }));
+    EXPECT_EQ(childTexts(owners),
+        (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("Alice"), QStringLiteral("bob") }));
     EXPECT_EQ(tree().topLevelItem(0), owners);
     EXPECT_EQ(tree().topLevelItem(1), tree().SearchNode);
 
@@ -157,7 +158,8 @@ TEST_F(TreeTest, ExpandingOverADamagedCatalogShowsTheCatalogErrorAndGoesOn)
     EXPECT_TRUE(box.ownerless);
     EXPECT_EQ(box.text,
         QStringLiteral("An error occurred in a KTB file\r\nFile: ") + storagePath()
-            + QStringLiteral("broken.ktb\r\nErrormessage:KTB_ERR_BADENTITY\r\n\r\nDetails: Token encountered: 9 at pos: ")
+            + QStringLiteral(
+                "broken.ktb\r\nErrormessage:KTB_ERR_BADENTITY\r\n\r\nDetails: Token encountered: 9 at pos: ")
             + QString::number(bad));
     // The tree stays usable.
     EXPECT_EQ(childTexts(broken), (QStringList { QStringLiteral("Bad") }));
