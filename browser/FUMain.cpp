@@ -240,8 +240,11 @@ QWidget* TForm1::buildResultsPanel()
     lab_result1 = new QLabel(QStringLiteral("Search Result"), panel);
     lab_result1->setObjectName(QStringLiteral("lab_result1"));
     lab_result1->setFont(boldFont(lab_result1));
+    // Long summaries wrap instead of pushing the tree aside.
+    lab_result1->setWordWrap(true);
     Lab_result2 = new QLabel(panel);
     Lab_result2->setObjectName(QStringLiteral("Lab_result2"));
+    Lab_result2->setWordWrap(true);
     texts->addWidget(lab_result1);
     texts->addWidget(Lab_result2);
     top->addLayout(texts, 1);
@@ -315,6 +318,10 @@ void TForm1::buildLayout()
         markPanel(panel);
         stack->addWidget(panel, 0, 0);
     }
+    // Until a panel is chosen the list stands in front, empty, so the overlapping panels never show
+    // through one another.
+    P_search->setVisible(false);
+    P_SearchResults->setVisible(false);
     Splitter1->addWidget(navigation);
     Splitter1->addWidget(m_rightArea);
     Splitter1->setStretchFactor(1, 1);

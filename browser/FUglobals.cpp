@@ -5,6 +5,9 @@
 #include "settings/USettings.h"
 #include "settings/Ushell.h"
 
+#include <QApplication>
+#include <QStyle>
+
 TDM* DM = nullptr;
 
 namespace {
@@ -41,6 +44,9 @@ TDM::TDM()
     img_Small.Add(programImage("fileset.svg"));
     img_Small.Add(programImage("datadisc.svg"));
     img_Small.Add(programImage("audiodisc.svg"));
+    // Lists of catalogued files show a generic picture on a desktop without an icon theme.
+    SystemImages().setLastResortIcons(QApplication::style()->standardIcon(QStyle::SP_FileIcon),
+        programImage("folder.svg"), programImage("folder-open.svg"));
     img_Small.Add(folderImage(false));
     img_Small.Add(folderImage(true));
 }

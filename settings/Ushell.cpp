@@ -36,6 +36,10 @@ struct TSystemImages::Data {
     int closedFolder = s_notAsked;
     int openFolder = s_notAsked;
     QMimeDatabase mimeDatabase;
+    // The program's own pictures, for a desktop without an icon theme.
+    QIcon lastResortFile;
+    QIcon lastResortFolder;
+    QIcon lastResortOpenFolder;
 
     // The index of icon, added when it is new. Theme icons are told apart by their names (the file
     // icon provider also answers theme icons); other icons by fallbackIdentity.
@@ -54,8 +58,10 @@ struct TSystemImages::Data {
         return index;
     }
 
-    // The first of the theme's icons by these names, else the file icon provider's icon of type.
-    int themeOrProvider(std::initializer_list<QString> themeNames, QAbstractFileIconProvider::IconType type)
+    // The first of the theme's icons by these names, else the file icon provider's icon of type, else
+    // the program's own picture.
+    int themeOrProvider(
+        std::initializer_list<QString> themeNames, QAbstractFileIconProvider::IconType type, const QIcon& lastResort)
     {
         for (const QString& name : themeNames) {
             if (!name.isEmpty() && QIcon::hasThemeIcon(name)) {
@@ -63,22 +69,28 @@ struct TSystemImages::Data {
             }
         }
         const QAbstractFileIconProvider provider;
-        return add(QStringLiteral("provider:%1").arg(static_cast<int>(type)), provider.icon(type));
+        const QIcon icon = provider.icon(type);
+        if (icon.isNull() && !lastResort.isNull()) {
+            return add(QStringLiteral("own:%1:%2").arg(static_cast<int>(type)).arg(lastResort.cacheKey()), lastResort);
+        }
+        return add(QStringLiteral("provider:%1").arg(static_cast<int>(type)), icon);
     }
 
     int forMimeOf(const QString& name)
     {
         const QMimeType type = mimeDatabase.mimeTypeForFile(name, QMimeDatabase::MatchExtension);
-        return themeOrProvider({ type.iconName(), type.genericIconName() }, QAbstractFileIconProvider::File);
+        return themeOrProvider(
+            { type.iconName(), type.genericIconName() }, QAbstractFileIconProvider::File, lastResortFile);
     }
 
     int folder(bool open)
     {
         int& index = open ? openFolder : closedFolder;
         if (index == s_notAsked) {
-            index = open ? themeOrProvider(
-                        { QStringLiteral("folder-open"), QStringLiteral("folder") }, QAbstractFileIconProvider::Folder)
-                         : themeOrProvider({ QStringLiteral("folder") }, QAbstractFileIconProvider::Folder);
+            index = open
+                ? themeOrProvider({ QStringLiteral("folder-open"), QStringLiteral("folder") },
+                    QAbstractFileIconProvider::Folder, lastResortOpenFolder)
+                : themeOrProvider({ QStringLiteral("folder") }, QAbstractFileIconProvider::Folder, lastResortFolder);
         }
         return index;
     }
@@ -90,6 +102,13 @@ TSystemImages::TSystemImages()
 }
 
 TSystemImages::~TSystemImages() = default;
+
+void TSystemImages::setLastResortIcons(const QIcon& file, const QIcon& folder, const QIcon& openFolder)
+{
+    m_data->lastResortFile = file;
+    m_data->lastResortFolder = folder;
+    m_data->lastResortOpenFolder = openFolder;
+}
 
 int TSystemImages::count() const { return static_cast<int>(m_data->icons.size()); }
 

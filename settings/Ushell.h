@@ -17,6 +17,10 @@ public:
     TSystemImages(const TSystemImages&) = delete;
     TSystemImages& operator=(const TSystemImages&) = delete;
 
+    /// Pictures for names the icon theme and the file icon provider have nothing for (a desktop without
+    /// an icon theme); set them before the first lookup.
+    void setLastResortIcons(const QIcon& file, const QIcon& folder, const QIcon& openFolder);
+
     int count() const;
     /// The icon at index; a null icon for an index outside the list.
     QIcon icon(int index) const;

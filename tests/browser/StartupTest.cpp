@@ -34,6 +34,11 @@ TEST_F(StartupTest, FirstRunGreetsRecordsTheStorageFolderAndDoesNotReadIt)
     EXPECT_EQ(FilesetList->Count(), 0);
     EXPECT_EQ(tree().OwnersNode->childCount(), 0);
     EXPECT_EQ(window().Edit_Search->text(), QStringLiteral("wav"));
+    // No panel was chosen: the overlapping panels must not show through one another.
+    EXPECT_EQ(window().CurrentPanel(), nullptr);
+    EXPECT_TRUE(window().lv->isVisible());
+    EXPECT_FALSE(window().P_search->isVisible());
+    EXPECT_FALSE(window().P_SearchResults->isVisible());
 }
 
 TEST_F(StartupTest, LaterRunRestoresGeometryStartPathTabAndSearchText)
