@@ -146,7 +146,9 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
     while (in.readValue(tag)) {
         switch (tag) {
         case KTB_TAG_DISC:
-            if (!readOlderDisc(in, disc)) {
+            // A disc that starts before the previous one ended would leave that one's run without its
+            // length: a run the engine can neither delete nor copy.
+            if (inDisc || !readOlderDisc(in, disc)) {
                 return KTB_ERR_BADENTITY;
             }
             discStart = writer.position();
@@ -205,6 +207,10 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
                 return KTB_ERR_INTERRUPTED;
             }
         }
+    }
+    // A body that ends inside a disc is cut short: its run would never be completed.
+    if (inDisc) {
+        return KTB_ERR_BADENTITY;
     }
     return writer.flush() ? KTB_OK : KTB_ERR_MAPPINGFAILED;
 }

@@ -393,8 +393,11 @@ TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t
     }
     TKTBDisc disc {};
     ktbReadDisc(source, offset, disc);
-    // A run that does not end on its end-of-disc mark would carry damage into the destination.
+    // A run that does not end on its end-of-disc mark would carry damage into the destination. As for
+    // a delete, the detail names the disc.
     if (!runIsWhole(source, offset, disc.RunLength)) {
+        ktbSetLastError(KTB_ERR_BADENTITY);
+        ktbSetErrorDetail(offset, KTB_TAG_DISC);
         return KTB_ERR_BADENTITY;
     }
     std::vector<std::uint8_t> run(disc.RunLength);
