@@ -109,6 +109,24 @@ TEST_F(MainWindowCommandsTest, FilesetPropertiesConfirmedRefreshTheOwners)
     EXPECT_EQ(bob->childCount(), 0);
 }
 
+TEST_F(MainWindowCommandsTest, AFilesetRenamedInItsPropertiesShowsItsNewName)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    ASSERT_NE(select(QStringLiteral("Alice\\Music\\")), nullptr);
+    whenModal([](QDialog* dialog) {
+        auto* form = static_cast<TformKTBprop*>(dialog);
+        form->Edit2->setText(QStringLiteral("Music Collection"));
+        form->Button2->click();
+    });
+    window().act_propertiesExecute();
+    TTreeNode* alice = FindNodeByPath(&tree(), QStringLiteral("Alice\\"));
+    ASSERT_NE(alice, nullptr);
+    EXPECT_NE(FindChildByText(alice, QStringLiteral("Music Collection")), nullptr);
+    EXPECT_EQ(FindChildByText(alice, QStringLiteral("Music")), nullptr);
+}
+
 TEST_F(MainWindowCommandsTest, DiscPropertiesConfirmedKeepTheDiscSelected)
 {
     buildStandardFilesets();
