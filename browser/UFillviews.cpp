@@ -147,6 +147,16 @@ TTreeNode* addChild(TTreeNode* parent, const QString& text, TItemKind kind)
     return node;
 }
 
+// What a disc node stands for: the disc at its offset in the fileset, and its audio flag.
+void describeDisc(TTreeNode* child, const TKTBEntity* entity, TKTBFile* fileset)
+{
+    child->Data.Kind = ikDisc;
+    child->Data.Offset = entity->Offset;
+    child->Data.Ref = fileset;
+    child->Data.Flags = entity->disc()->Flags;
+    child->updateImages();
+}
+
 void deleteChildren(TTreeNode* node)
 {
     const QList<QTreeWidgetItem*> children = node->takeChildren();
@@ -263,11 +273,7 @@ void AddDiscNodes(TNavigationTree* /*tree*/, TTreeNode* node)
     TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
-        TTreeNode* child = addChild(node, EntityText(entity), ikDisc);
-        child->Data.Offset = entity->Offset;
-        child->Data.Ref = fileset;
-        child->Data.Flags = entity->disc()->Flags;
-        child->updateImages();
+        describeDisc(addChild(node, EntityText(entity), ikDisc), entity, fileset);
         if (ktbFindNext(cursor) != KTB_OK) {
             break;
         }
@@ -336,11 +342,7 @@ void RefreshDiscs(TNavigationTree* tree, TTreeNode* filesetNode)
             child = addChild(filesetNode, EntityText(entity), ikDisc);
             added.push_back(child);
         }
-        child->Data.Kind = ikDisc;
-        child->Data.Offset = entity->Offset;
-        child->Data.Ref = fileset;
-        child->Data.Flags = entity->disc()->Flags;
-        child->updateImages();
+        describeDisc(child, entity, fileset);
         if (ktbFindNext(cursor) != KTB_OK) {
             break;
         }
