@@ -10,6 +10,7 @@
 
 #include <QHeaderView>
 #include <QItemSelectionModel>
+#include <QStyle>
 #include <QTreeView>
 #include <algorithm>
 
@@ -129,6 +130,21 @@ const QList<TListColumn>& TListHelper::ColumnsOf(TItemKind kind)
     return s_none;
 }
 
+namespace {
+
+// A date column is made wide enough for a date and time in the user's formats, which are often
+// longer than the column's design width allows.
+int fittingWidth(const QTreeView* view, const QString& caption)
+{
+    if (caption != QStringLiteral("Modified")) {
+        return 0;
+    }
+    const QString sample = formatDateTime(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)));
+    return view->fontMetrics().horizontalAdvance(sample) + 3 * view->style()->pixelMetric(QStyle::PM_HeaderMargin);
+}
+
+} // namespace
+
 void TListHelper::Attach(QTreeView* view)
 {
     View = view;
@@ -157,7 +173,7 @@ void TListHelper::BuildColumns(TItemKind kind)
     for (int i = 0; i < columns.size(); ++i) {
         header->setSectionResizeMode(i, columns.at(i).Automatic ? QHeaderView::Stretch : QHeaderView::Interactive);
         if (!columns.at(i).Automatic) {
-            header->resizeSection(i, columns.at(i).Width);
+            header->resizeSection(i, std::max(columns.at(i).Width, fittingWidth(View, columns.at(i).Caption)));
         }
     }
     header->setVisible(!columns.isEmpty());
