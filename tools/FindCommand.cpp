@@ -1,118 +1,98 @@
-// ktb find: folders and files whose names match a pattern, by the engine's own search rules.
+// ktb find: the program's own search over catalogs and folders of catalogs, printed the way its search
+// panel names the results: each folder and file by its path in the navigation tree, then the summary.
 #include "tools/KtbTool.h"
 
+#include "engine/Containers.h"
+#include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
+#include "filesets/UKtbMngr.h"
+#include "search/USearchHelper.h"
 
+#include <QFile>
+#include <QString>
 #include <cinttypes>
+#include <climits>
 #include <cstdio>
+#include <memory>
+#include <sys/stat.h>
 
 namespace ktbtool {
 
 namespace {
 
-    /// Names of the discs and folders of the Chain, read once and kept while the walk stays below them.
-    class PathCache {
-    public:
-        explicit PathCache(TKTBHandle* handle)
-            : m_handle(handle)
-        {
-        }
-
-        /// The disc title and "/folder/path/" of the first count Chain entries (the disc, then folders).
-        void describe(const TKTBCursor& cursor, std::uint32_t count, std::string& disc, std::string& path)
-        {
-            std::size_t same = 0;
-            while (same < m_offsets.size() && same < count && m_offsets[same] == cursor.Chain[same]) {
-                ++same;
-            }
-            m_offsets.resize(same);
-            m_names.resize(same);
-            for (std::uint32_t i = static_cast<std::uint32_t>(same); i < count; ++i) {
-                m_offsets.push_back(cursor.Chain[i]);
-                m_names.push_back(nameAt(cursor.Chain[i]));
-            }
-            disc = count > 0 ? m_names[0] : std::string();
-            path.assign(1, '/');
-            for (std::uint32_t i = 1; i < count; ++i) {
-                path += m_names[i];
-                path += '/';
-            }
-        }
-
-    private:
-        std::string nameAt(std::uint32_t offset)
-        {
-            TKTBEntity* entity = nullptr;
-            std::string name;
-            if (ktbReadEntity(m_handle, offset, entity) == KTB_OK) {
-                name = entity->Kind == KTB_TAG_DISC ? std::string(ktbFieldText(entity->disc()->Title, 64))
-                                                    : std::string(entity->name());
-            }
-            ktbFreeEntity(entity);
-            return displayText(name);
-        }
-
-        TKTBHandle* m_handle;
-        std::vector<std::uint32_t> m_offsets;
-        std::vector<std::string> m_names;
-    };
-
-    struct FindResult {
-        bool ok = true;
-        std::uint64_t matches = 0;
-    };
-
-    FindResult findIn(const std::string& pattern, const std::string& path, bool countOnly, bool withFileName)
+    /// Registers one catalog after opening it read-only once: a catalog that cannot be read is reported
+    /// with the engine's code, never skipped in silence.
+    bool addCatalog(TKTBFiles& registry, const std::string& path)
     {
-        FindResult result;
-        TKTBHandle* handle = openCatalog("find", path);
-        if (handle == nullptr) {
-            result.ok = false;
-            return result;
+        TKTBHandle* probe = openCatalog("find", path);
+        if (probe == nullptr) {
+            return false;
         }
-        TCompare criteria;
-        criteria.Name = pattern;
-        criteria.Flags = KTB_CMP_NAME;
-        PathCache paths(handle);
-        const std::string prefix = withFileName ? path + "\t" : std::string();
-        std::string disc;
-        std::string folders;
-        result.ok = walkCatalog(
-            "find", path, handle, KTB_FIND_NODISCS, KTB_HEADER_SIZE, &criteria, [&](const TKTBCursor& cursor) {
-                result.matches = cursor.Files + cursor.Folders;
-                if (countOnly) {
-                    return;
-                }
-                const TKTBEntity& entity = *cursor.Current;
-                // A folder is the last entry of its own Chain; a walk nested deeper than the Chain holds
-                // shows the levels it lost as "...".
-                const bool folder = entity.Kind == KTB_TAG_FOLDER;
-                const bool deeper = cursor.ChainDepth > cursor.ChainLength;
-                const std::uint32_t enclosing
-                    = folder && !deeper && cursor.ChainLength > 0 ? cursor.ChainLength - 1 : cursor.ChainLength;
-                paths.describe(cursor, enclosing, disc, folders);
-                if (deeper) {
-                    folders += ".../";
-                }
-                if (folder) {
-                    std::printf("%s%s\t%s%s/\t-\t-\n", prefix.c_str(), disc.c_str(), folders.c_str(),
-                        displayText(entity.folderName()).c_str());
-                } else {
-                    const _int_File& file = *entity.file();
-                    std::printf("%s%s\t%s%s\t%u\t%s\n", prefix.c_str(), disc.c_str(), folders.c_str(),
-                        displayText(std::string_view(file.Name, file.NameLength)).c_str(), file.Size,
-                        displayDate(file.DateTime).c_str());
-                }
-            });
-        ktbClose(handle);
-        return result;
+        ktbClose(probe);
+        try {
+            registry.AddFile(QFile::decodeName(QByteArray::fromStdString(path)));
+        } catch (const EKTBException& error) {
+            reportError("find", path + ": " + describeCode(error.Code));
+            return false;
+        }
+        return true;
+    }
+
+    /// Registers a catalog, or the catalogs directly inside a folder as the program finds them there.
+    bool addOperand(TKTBFiles& registry, const std::string& operand)
+    {
+        struct stat status { };
+        if (::stat(operand.c_str(), &status) != 0) {
+            reportError("find", operand + ": no such file or folder");
+            return false;
+        }
+        if (!S_ISDIR(status.st_mode)) {
+            return addCatalog(registry, operand);
+        }
+        std::vector<std::string> files;
+        ktbListFiles(operand, "*.ktb", files, true);
+        bool ok = true;
+        for (const std::string& file : files) {
+            ok = addCatalog(registry, file) && ok;
+        }
+        return ok;
+    }
+
+    /// A path or name for the terminal: control characters become "?".
+    std::string terminalText(const QString& text)
+    {
+        const QByteArray bytes = text.toUtf8();
+        return displayText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
+    }
+
+    /// One result line: its path as the tree names it (a folder's ends with the folder itself), size, date.
+    void printResult(const TEntityEntry& entry)
+    {
+        const std::string path = terminalText(TSearchHelper::ResultPath(entry));
+        if (const _int_File* file = entry.Entity->file()) {
+            std::printf("%s%s\t%u\t%s\n", path.c_str(),
+                displayText(std::string_view(file->Name, file->NameLength)).c_str(), file->Size,
+                displayDate(file->DateTime).c_str());
+        } else {
+            std::printf("%s\t-\t-\n", path.c_str());
+        }
+    }
+
+    bool parseLimit(const std::string& text, int& limit)
+    {
+        std::uint32_t value = 0;
+        if (!parseOffset(text, value) || value == 0 || value > INT_MAX) {
+            return false;
+        }
+        limit = static_cast<int>(value);
+        return true;
     }
 
 } // namespace
 
 int runFind(const std::vector<std::string>& arguments)
 {
-    const ParsedArguments parsed = parseArguments("find", arguments, "c");
+    const ParsedArguments parsed = parseArguments("find", arguments, "c", { "limit" });
     if (parsed.help) {
         return printHelp("find");
     }
@@ -120,30 +100,67 @@ int runFind(const std::vector<std::string>& arguments)
         return ExitError;
     }
     if (parsed.operands.size() < 2) {
-        return usageError("find", parsed.operands.empty() ? "no pattern given" : "no catalog file given");
+        return usageError("find", parsed.operands.empty() ? "no pattern given" : "no catalog file or folder given");
+    }
+    const bool countOnly = parsed.has('c');
+    int limit = INT_MAX;
+    if (const std::string* text = parsed.value("limit"); text != nullptr && !parseLimit(*text, limit)) {
+        return usageError("find", "--limit takes a number of results from 1 on, not '" + *text + "'");
     }
     const std::string& pattern = parsed.operands[0];
-    const std::vector<std::string> files(parsed.operands.begin() + 1, parsed.operands.end());
-    const bool countOnly = parsed.has('c');
-    const bool several = files.size() > 1;
+
+    TKTBFiles registry(TKTBFiles::Options { .useListFile = false, .readOnly = true });
     bool failed = false;
-    std::uint64_t total = 0;
-    for (const std::string& file : files) {
-        const FindResult result = findIn(pattern, file, countOnly, several);
-        failed = failed || !result.ok;
-        total += result.matches;
-        if (countOnly && result.ok) {
-            if (several) {
-                std::printf("%s\t%" PRIu64 "\n", file.c_str(), result.matches);
-            } else {
-                std::printf("%" PRIu64 "\n", result.matches);
+    for (auto operand = parsed.operands.begin() + 1; operand != parsed.operands.end(); ++operand) {
+        failed = !addOperand(registry, *operand) || failed;
+    }
+    TIntegerList chosen;
+    for (int index = 0; index < registry.Count(); ++index) {
+        chosen.Add(index);
+    }
+
+    TSearchHelper search(&registry);
+    // Counting needs no results kept: beyond its limit the search only counts.
+    search.SetResultLimit(countOnly ? 1 : limit);
+    search.SetSearchText(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
+    std::unique_ptr<Progress> progress;
+    search.OnProgress = [&](TSearchHelper* sender) {
+        if (progress == nullptr) {
+            progress = std::make_unique<Progress>("find", "'" + pattern + "'", sender->TotalBytes());
+        }
+        progress->update(sender->DoneBytes());
+    };
+    try {
+        search.Search(chosen);
+    } catch (const EKTBException& error) {
+        reportError("find", terminalText(error.message()));
+        failed = true;
+    }
+    progress.reset();
+
+    const std::uint64_t matches = search.FileMatches() + search.FolderMatches();
+    if (countOnly) {
+        std::printf("%" PRIu64 "\n", matches);
+    } else {
+        try {
+            for (int row = 0; row < search.FileResults.Count(); ++row) {
+                printResult(*search.FileResults.Items(row));
             }
+        } catch (const EKTBException& error) {
+            std::fflush(stdout);
+            reportError("find", terminalText(error.message()));
+            failed = true;
+        }
+        std::printf("%d Discs with matches. %" PRIu64 " File matches. %" PRIu64 " Folder matches. \n",
+            search.DiscResultCount(), search.FileMatches(), search.FolderMatches());
+        if (search.Limited() && matches > static_cast<std::uint64_t>(search.FileResults.Count())) {
+            std::printf("Displaying the first %d items. \n", search.ResultLimit());
         }
     }
     if (failed) {
         return ExitError;
     }
-    return total > 0 ? ExitOk : ExitNothingFound;
+    return matches > 0 || search.DiscResultCount() > 0 ? ExitOk : ExitNothingFound;
 }
 
 } // namespace ktbtool

@@ -2,18 +2,30 @@
 
 #include "engine/ktb_io.h"
 
+#include "engine/ktb_discs.h"
+
+#include <algorithm>
+#include <cerrno>
 #include <chrono>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
+#include <cstring>
 #include <ctime>
+#include <fcntl.h>
+#include <iterator>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ktbtool {
 
-ParsedArguments parseArguments(const char* command, const std::vector<std::string>& arguments, std::string_view known)
+ParsedArguments parseArguments(const char* command, const std::vector<std::string>& arguments, std::string_view known,
+    std::initializer_list<std::string_view> valueOptions)
 {
     ParsedArguments parsed;
     bool optionsEnded = false;
-    for (const std::string& argument : arguments) {
+    for (std::size_t index = 0; index < arguments.size(); ++index) {
+        const std::string& argument = arguments[index];
         if (optionsEnded || argument.size() < 2 || argument[0] != '-') {
             parsed.operands.push_back(argument);
             continue;
@@ -23,8 +35,20 @@ ParsedArguments parseArguments(const char* command, const std::vector<std::strin
         } else if (argument == "--help" || argument == "-h") {
             parsed.help = true;
         } else if (argument[1] == '-') {
-            usageError(command, "unknown option " + argument);
-            parsed.ok = false;
+            const std::size_t equals = argument.find('=');
+            const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
+            const bool known = std::find(valueOptions.begin(), valueOptions.end(), name) != valueOptions.end();
+            if (!known) {
+                usageError(command, "unknown option --" + name);
+                parsed.ok = false;
+            } else if (equals != std::string::npos) {
+                parsed.values[name] = argument.substr(equals + 1);
+            } else if (index + 1 < arguments.size()) {
+                parsed.values[name] = arguments[++index];
+            } else {
+                usageError(command, "option --" + name + " needs a value");
+                parsed.ok = false;
+            }
         } else {
             for (const char letter : std::string_view(argument).substr(1)) {
                 if (known.find(letter) == std::string_view::npos) {
@@ -37,6 +61,21 @@ ParsedArguments parseArguments(const char* command, const std::vector<std::strin
         }
     }
     return parsed;
+}
+
+bool parseOffset(const std::string& text, std::uint32_t& offset)
+{
+    if (text.empty() || text[0] == '-' || text[0] == '+') {
+        return false;
+    }
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
+    if (errno != 0 || *end != '\0' || value > UINT32_MAX) {
+        return false;
+    }
+    offset = static_cast<std::uint32_t>(value);
+    return true;
 }
 
 int printHelp(const char* command)
@@ -100,6 +139,21 @@ std::string describeCode(TKTBERROR code)
     case KTB_ERR_WRONGVERSION:
         what = "a catalog of another version (an older one can be converted)";
         break;
+    case KTB_ERR_FILEEXISTS:
+        what = "the file exists already";
+        break;
+    case KTB_ERR_DISCEXISTS:
+        what = "it holds a disc with the same serial number already";
+        break;
+    case KTB_ERR_DISCNOTEXISTS:
+        what = "no disc at that offset";
+        break;
+    case KTB_ERR_LOCKED:
+        what = "protected by a key: nothing may be changed";
+        break;
+    case KTB_ERR_INTERRUPTED:
+        what = "interrupted";
+        break;
     case KTB_ERR_BADENTITY: {
         TKTBErrorDetail detail;
         ktbErrorDetail(detail);
@@ -123,6 +177,103 @@ TKTBHandle* openCatalog(const char* command, const std::string& path)
         return nullptr;
     }
     return handle;
+}
+
+TKTBHandle* openCatalogForChange(const char* command, const std::string& path, ChangeOpen how, bool* created)
+{
+    const bool createMissing = how.createMissing;
+    struct stat status { };
+    const bool exists = ::stat(path.c_str(), &status) == 0;
+    if (created != nullptr) {
+        *created = false;
+    }
+    if (!exists && !createMissing) {
+        reportError(command, path + ": no such file");
+        return nullptr;
+    }
+    TKTBHandle* handle = nullptr;
+    const TKTBERROR code = ktbOpen(handle, path.c_str(), exists ? 0 : KTB_OPEN_CREATE);
+    if (code == KTB_ERR_FILENOTAVAILABLE || (code == KTB_ERR_FILEEXISTS && !exists)) {
+        // The open fails alike when the file cannot be written and when another writer holds it.
+        const int probe
+            = ::open(path.c_str(), exists ? O_RDWR | O_CLOEXEC : O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
+        const std::string why = probe >= 0 ? "in use by another program (Katalox?); close it there first"
+                                           : std::string("cannot be written: ") + std::strerror(errno);
+        if (probe >= 0) {
+            ::close(probe);
+            if (!exists) {
+                ::unlink(path.c_str());
+            }
+        }
+        reportError(command, path + ": " + why + " (" + ktbErrorName(code) + ")");
+        return nullptr;
+    }
+    if (code != KTB_OK) {
+        reportError(command, path + ": " + describeCode(code));
+        return nullptr;
+    }
+    if (how.refuseLocked && ktbCheckWritable(handle) == KTB_ERR_LOCKED) {
+        ktbClose(handle);
+        reportError(command, path + ": " + describeCode(KTB_ERR_LOCKED));
+        return nullptr;
+    }
+    if (created != nullptr) {
+        *created = !exists;
+    }
+    return handle;
+}
+
+ChangedCatalog::ChangedCatalog(const char* command, std::string path, ChangeOpen how)
+    : m_command(command)
+    , m_path(std::move(path))
+    , m_how(how)
+{
+}
+
+ChangedCatalog::~ChangedCatalog()
+{
+    ktbClose(m_handle);
+    if (m_created && !m_keep) {
+        ::unlink(m_path.c_str());
+    }
+}
+
+bool ChangedCatalog::open()
+{
+    m_handle = openCatalogForChange(m_command, m_path, m_how, &m_created);
+    return m_handle != nullptr;
+}
+
+std::string describeDisc(TKTBHandle* handle, std::uint32_t offset)
+{
+    TKTBDisc disc {};
+    if (offset < KTB_HEADER_SIZE || !ktbReadDisc(handle, offset, disc)) {
+        return {};
+    }
+    char serial[16];
+    std::snprintf(serial, sizeof serial, "%08X", disc.Serial);
+    return "\"" + displayText(ktbFieldText(disc.Title, sizeof disc.Title)) + "\" (serial " + serial + ")";
+}
+
+void reportDiscFailure(const char* command, const std::string& path, std::uint32_t offset, TKTBERROR code)
+{
+    if (code == KTB_ERR_BADENTITY) {
+        reportError(command,
+            path + ": the disc at offset " + std::to_string(offset)
+                + " is damaged: its run does not end on its end-of-disc mark ('ktb check' tells more) ("
+                + ktbErrorName(code) + ")");
+        return;
+    }
+    reportError(command, path + ": " + describeCode(code));
+}
+
+bool checkDiscOffset(const char* command, const std::string& path, TKTBHandle* handle, std::uint32_t offset)
+{
+    if (!describeDisc(handle, offset).empty()) {
+        return true;
+    }
+    reportError(command, path + ": offset " + std::to_string(offset) + " holds no disc");
+    return false;
 }
 
 bool walkCatalog(const char* command, const std::string& path, TKTBHandle* handle, std::uint32_t flags,
@@ -159,35 +310,112 @@ namespace {
 
 } // namespace
 
-Progress::Progress(const char* command, const std::string& path, std::uint64_t total)
+Progress::Progress(const char* command, const std::string& path, std::uint64_t total, int firstAfter)
     : m_label(std::string("ktb ") + command + ": " + path)
     , m_total(total)
-    , m_enabled(::isatty(STDERR_FILENO) == 1 && total > 0)
-    , m_nextMilliseconds(nowMilliseconds() + 300)
+    , m_enabled(::isatty(STDERR_FILENO) == 1)
+    , m_nextMilliseconds(nowMilliseconds() + firstAfter)
 {
 }
 
-Progress::~Progress()
+Progress::~Progress() { clear(); }
+
+bool Progress::due()
 {
-    if (m_shown) {
-        std::fputs("\r\033[K", stderr);
-        std::fflush(stderr);
+    if (!m_enabled) {
+        return false;
     }
+    const std::int64_t now = nowMilliseconds();
+    if (now < m_nextMilliseconds) {
+        return false;
+    }
+    m_nextMilliseconds = now + 250;
+    return true;
 }
 
 void Progress::update(std::uint64_t done)
 {
+    if (m_total > 0 && due()) {
+        char percent[16];
+        std::snprintf(percent, sizeof percent, "%3d%%", static_cast<int>(done * 100 / m_total));
+        show(percent);
+    }
+}
+
+void Progress::show(const std::string& text)
+{
     if (!m_enabled) {
         return;
     }
-    const std::int64_t now = nowMilliseconds();
-    if (now < m_nextMilliseconds) {
-        return;
-    }
-    m_nextMilliseconds = now + 250;
-    std::fprintf(stderr, "\r%s %3d%%", m_label.c_str(), static_cast<int>(done * 100 / m_total));
+    std::fprintf(stderr, "\r\033[K%s %s", m_label.c_str(), text.c_str());
     std::fflush(stderr);
     m_shown = true;
+}
+
+void Progress::clear()
+{
+    if (m_shown) {
+        std::fputs("\r\033[K", stderr);
+        std::fflush(stderr);
+        m_shown = false;
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// InterruptGuard
+
+namespace {
+
+    constexpr int s_stopSignals[] = { SIGINT, SIGTERM, SIGHUP };
+    volatile std::sig_atomic_t s_stopSignal = 0;
+
+    void noteStop(int signal) { s_stopSignal = signal; }
+
+} // namespace
+
+struct InterruptGuard::Saved {
+    struct sigaction actions[std::size(s_stopSignals)];
+};
+
+InterruptGuard::InterruptGuard()
+    : m_saved(std::make_unique<Saved>())
+{
+    s_stopSignal = 0;
+    struct sigaction action { };
+    action.sa_handler = noteStop;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (std::size_t index = 0; index < std::size(s_stopSignals); ++index) {
+        sigaction(s_stopSignals[index], &action, &m_saved->actions[index]);
+        // A signal the caller ignored (a job started with nohup) stays ignored.
+        if (m_saved->actions[index].sa_handler == SIG_IGN) {
+            sigaction(s_stopSignals[index], &m_saved->actions[index], nullptr);
+        }
+    }
+}
+
+InterruptGuard::~InterruptGuard()
+{
+    for (std::size_t index = 0; index < std::size(s_stopSignals); ++index) {
+        sigaction(s_stopSignals[index], &m_saved->actions[index], nullptr);
+    }
+}
+
+bool InterruptGuard::requested() { return s_stopSignal != 0; }
+
+int InterruptGuard::endBySignal()
+{
+    const int signal = s_stopSignal;
+    for (std::size_t index = 0; index < std::size(s_stopSignals); ++index) {
+        sigaction(s_stopSignals[index], &m_saved->actions[index], nullptr);
+    }
+    if (signal != 0) {
+        std::fflush(stdout);
+        std::fflush(stderr);
+        std::signal(signal, SIG_DFL);
+        std::raise(signal);
+    }
+    return ExitError;
 }
 
 } // namespace ktbtool

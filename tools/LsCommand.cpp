@@ -3,30 +3,12 @@
 
 #include "engine/ktb_io.h"
 
-#include <cerrno>
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 
 namespace ktbtool {
 
 namespace {
-
-    /// Parses a decimal (or 0x hexadecimal) offset; false for anything else.
-    bool parseOffset(const std::string& text, std::uint32_t& offset)
-    {
-        if (text.empty() || text[0] == '-' || text[0] == '+') {
-            return false;
-        }
-        char* end = nullptr;
-        errno = 0;
-        const unsigned long long value = std::strtoull(text.c_str(), &end, 0);
-        if (errno != 0 || *end != '\0' || value > UINT32_MAX) {
-            return false;
-        }
-        offset = static_cast<std::uint32_t>(value);
-        return true;
-    }
 
     void printDisc(const TKTBEntity& entity)
     {

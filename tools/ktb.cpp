@@ -24,15 +24,21 @@ const std::vector<Command>& commands()
             "Dates are YYYY-MM-DD HH:MM:SS, \"-\" when unknown.\n",
             runLs },
         { "find", "folders and files whose names match a pattern",
-            "Usage: ktb find [-c] PATTERN FILE...\n"
-            "Finds the folders and files of the catalogs whose names match PATTERN, as the program's\n"
-            "search does: letter case is ignored; a plain text matches names that contain it; *x\n"
-            "matches names ending in x, x* names starting with x, *x* names containing x; an\n"
-            "asterisk anywhere else is an ordinary character. One line per match, tab-separated:\n"
-            "  [FILE]  DISC-TITLE  /FOLDER/PATH/NAME  SIZE  DATE\n"
-            "(FILE when more than one is searched; a folder's path ends with \"/\", its size and\n"
-            "date are \"-\").\n"
-            "  -c   print only the number of matches (FILE, a tab and the number for several files)\n"
+            "Usage: ktb find [-c] [--limit N] PATTERN FILE|FOLDER...\n"
+            "Searches the catalogs as the program's search does: a FOLDER stands for the catalogs\n"
+            "(*.ktb) directly inside it. Letter case is ignored; a plain text matches names that\n"
+            "contain it; *x matches names ending in x, x* names starting with x, *x* names\n"
+            "containing x; an asterisk anywhere else is an ordinary character. Disc titles that\n"
+            "contain the text count as disc matches.\n"
+            "One line per folder and file found, folders first, each sorted by name, tab-separated:\n"
+            "  PATH  SIZE  DATE\n"
+            "PATH is the place in the program's tree: owner\\fileset\\disc\\folders\\ and the\n"
+            "name (a folder's path ends with the folder and a backslash, its size and date are \"-\").\n"
+            "Then the summary: \"N Discs with matches. N File matches. N Folder matches. \"\n"
+            "  -c          print only the number of folders and files found\n"
+            "  --limit N   list at most N folders and files (they are all counted)\n"
+            "Catalogs are opened read-only, so this works while the program runs. A catalog that\n"
+            "cannot be read is an error.\n"
             "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n",
             runFind },
         { "check", "the structure of a catalog file",
@@ -43,6 +49,37 @@ const std::vector<Command>& commands()
             "Exit status: 0 when every file is sound, 1 when a fault was found, 2 when a file\n"
             "could not be read as a catalog.\n",
             runCheck },
+        { "record", "record a folder, a disc image or a drive as a new disc",
+            "Usage: ktb record FILE SOURCE [--title T] [--comment C]\n"
+            "Records SOURCE as a new disc at the end of the catalog FILE, which is created when it\n"
+            "does not exist. SOURCE is a folder, an ISO 9660 image (.iso), the .cue sheet of a\n"
+            "CUE/BIN image, or a drive letter (D or D:; a file or folder of that name comes first).\n"
+            "The disc gets the serial number the program gives that medium; a disc whose serial\n"
+            "number is in FILE already is refused (remove it first with 'ktb rm').\n"
+            "  --title T     the disc's title (at most 63 bytes) instead of the volume label\n"
+            "  --comment C   the disc's comment (at most 59 bytes)\n"
+            "The recording is made in a scratch file in the temporary folder and copied into FILE\n"
+            "once it is whole: Ctrl-C, or a folder that cannot be listed, leaves FILE unchanged.\n"
+            "FILE cannot be changed while the program has it open.\n",
+            runRecord },
+        { "rm", "remove a disc from a catalog",
+            "Usage: ktb rm FILE OFFSET\n"
+            "Removes the disc at OFFSET (as 'ktb ls FILE' lists it) with everything recorded of it.\n"
+            "The offsets of the discs after it drop by its size. FILE cannot be changed while the\n"
+            "program has it open.\n",
+            runRm },
+        { "mv", "move a disc from one catalog to another",
+            "Usage: ktb mv SRC OFFSET DEST\n"
+            "Moves the disc at OFFSET of the catalog SRC to the end of the catalog DEST, which is\n"
+            "created when it does not exist. A disc whose serial number is in DEST already is\n"
+            "refused. When the disc cannot be removed from SRC, the copy in DEST is taken back.\n",
+            runMv },
+        { "convert", "convert a catalog of the older format",
+            "Usage: ktb convert OLDFILE NEWFILE\n"
+            "Writes NEWFILE, a catalog of the current format, with the owner, name and discs of\n"
+            "OLDFILE, a catalog of the older format (\"Katalox Data Set\"). OLDFILE is only read;\n"
+            "NEWFILE must not exist, and it is left only when the conversion succeeded.\n",
+            runConvert },
     };
     return table;
 }
@@ -54,7 +91,8 @@ namespace {
 void printUsage(std::FILE* out)
 {
     std::fputs("Usage: ktb COMMAND [OPTIONS] ARGUMENTS\n"
-               "Reads Katalox catalog files (.ktb), also while the program has them open.\n\nCommands:\n",
+               "Reads and changes Katalox catalog files (.ktb); the commands that only read work also\n"
+               "while the program has the files open.\n\nCommands:\n",
         out);
     for (const ktbtool::Command& command : ktbtool::commands()) {
         std::fprintf(out, "  %-7s %s\n", command.name, command.summary);

@@ -1,67 +1,15 @@
 // The ktb program, run as a user runs it, on catalogs built by hand: its results on stdout, its
 // messages on stderr and its exit statuses.
 #include "engine/ktb_io.h"
-#include "tests/support/CatalogBuilder.h"
-#include "tests/support/TempFolder.h"
+#include "tests/tools/KtbRun.h"
 
 #include <gtest/gtest.h>
 
-#include <fcntl.h>
-#include <spawn.h>
-#include <sys/wait.h>
-
-extern char** environ;
+#include <algorithm>
+#include <filesystem>
+#include <sstream>
 
 namespace {
-
-struct ToolRun {
-    int status = -1;
-    std::string out;
-    std::string err;
-};
-
-class KtbTest : public ::testing::Test {
-protected:
-    /// Runs ktb with the arguments and collects what it printed.
-    ToolRun ktb(const std::vector<std::string>& arguments)
-    {
-        const std::string outPath = m_folder.file("stdout.txt");
-        const std::string errPath = m_folder.file("stderr.txt");
-        posix_spawn_file_actions_t actions;
-        posix_spawn_file_actions_init(&actions);
-        posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-        std::vector<std::string> words = { KTB_PROGRAM };
-        words.insert(words.end(), arguments.begin(), arguments.end());
-        std::vector<char*> argv;
-        for (std::string& word : words) {
-            argv.push_back(word.data());
-        }
-        argv.push_back(nullptr);
-        ToolRun run;
-        pid_t child = 0;
-        if (posix_spawn(&child, KTB_PROGRAM, &actions, nullptr, argv.data(), environ) != 0) {
-            ADD_FAILURE() << "cannot start " << KTB_PROGRAM;
-            return run;
-        }
-        posix_spawn_file_actions_destroy(&actions);
-        int status = 0;
-        ::waitpid(child, &status, 0);
-        run.status = WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-        run.out = readFileBytes(outPath);
-        run.err = readFileBytes(errPath);
-        return run;
-    }
-
-    std::string write(const CatalogBuilder& catalog, const std::string& name = "c.ktb")
-    {
-        const std::string path = m_folder.file(name);
-        EXPECT_TRUE(catalog.writeTo(path));
-        return path;
-    }
-
-    TempFolder m_folder;
-};
 
 const std::uint32_t s_date = CatalogBuilder::dosDateTime(2003, 5, 1, 12, 30, 10);
 
@@ -95,7 +43,7 @@ TEST_F(KtbTest, HelpForTheToolAndEveryCommand)
 {
     const ToolRun help = ktb({ "--help" });
     EXPECT_EQ(help.status, 0);
-    for (const char* command : { "info", "ls", "find", "check" }) {
+    for (const char* command : { "info", "ls", "find", "check", "record", "rm", "mv", "convert" }) {
         EXPECT_NE(help.out.find(std::string("  ") + command), std::string::npos) << command;
         const ToolRun own = ktb({ command, "--help" });
         EXPECT_EQ(own.status, 0);
@@ -114,7 +62,15 @@ TEST_F(KtbTest, WrongCommandLinesAreErrors)
         { {}, "Usage: ktb" },
         { { "frobnicate" }, "ktb: unknown command 'frobnicate'" },
         { { "find", "-x", "a", "b.ktb" }, "ktb find: unknown option -x\nTry 'ktb find --help'." },
-        { { "find", "pattern" }, "ktb find: no catalog file given" },
+        { { "find", "pattern" }, "ktb find: no catalog file or folder given" },
+        { { "record", "a.ktb" }, "ktb record: no source given" },
+        { { "record", "a.ktb", "dir", "--colour", "red" }, "ktb record: unknown option --colour" },
+        { { "record", "a.ktb", "dir", "--title" }, "ktb record: option --title needs a value" },
+        { { "rm", "a.ktb" }, "ktb rm: no disc offset given" },
+        { { "rm", "a.ktb", "5x" }, "ktb rm: '5x' is not an offset" },
+        { { "mv", "a.ktb", "256" }, "ktb mv: a catalog, a disc offset and a destination catalog are needed" },
+        { { "mv", "a.ktb", "x", "b.ktb" }, "ktb mv: 'x' is not an offset" },
+        { { "convert", "a.ktb" }, "ktb convert: an older catalog and the new file's name are needed" },
         { { "info" }, "ktb info: no catalog file given" },
         { { "ls", "a.ktb", "12x" }, "ktb ls: '12x' is not an offset" },
         { { "check", "--verbose", "a.ktb" }, "ktb check: unknown option --verbose" },
@@ -223,63 +179,142 @@ TEST_F(KtbTest, LsListsDiscsAndTheContentsOfADiscOrFolder)
     EXPECT_EQ(ktb({ "ls", path, "0x100" }).out, ktb({ "ls", path, "256" }).out);
 }
 
-TEST_F(KtbTest, FindPrintsDiscPathSizeAndDate)
+// The places of the results as the program's tree names them.
+const std::string s_cd1 = "Anna\\Caf\xC3\xA9 music\\CD 1\\";
+const std::string s_fete = "Anna\\Caf\xC3\xA9 music\\F\xC3\xAAte\\";
+
+TEST_F(KtbTest, FindNamesEachResultByItsPlaceInTheTreeAndEndsWithTheSummary)
 {
     const Music m;
     const std::string path = write(m.catalog);
     ToolRun run = ktb({ "find", "mp3", path });
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out,
-        "CD 1\t/Music/Rock/song.MP3\t4000\t2003-05-01 12:30:10\n"
-        "F\xC3\xAAte\t/\xC3\x89t\xC3\xA9 mp3/\t-\t-\n");
+        s_fete + "\xC3\x89t\xC3\xA9 mp3\\\t-\t-\n" + s_cd1
+            + "Music\\Rock\\song.MP3\t4000\t2003-05-01 12:30:10\n"
+              "2 Discs with matches. 1 File matches. 1 Folder matches. \n");
     EXPECT_EQ(run.err, "");
 
+    // Folders first, then files, each by name ignoring letter case, whatever their disc.
     run = ktb({ "find", "*o*", path });
     EXPECT_EQ(run.out,
-        "CD 1\t/Music/Rock/\t-\t-\n"
-        "CD 1\t/Music/Rock/song.MP3\t4000\t2003-05-01 12:30:10\n"
-        "CD 1\t/autorun.inf\t45\t2003-05-01 12:30:10\n");
+        s_cd1 + "Music\\Rock\\\t-\t-\n" + s_cd1 + "autorun.inf\t45\t2003-05-01 12:30:10\n" + s_cd1
+            + "Music\\Rock\\song.MP3\t4000\t2003-05-01 12:30:10\n"
+              "1 Discs with matches. 2 File matches. 1 Folder matches. \n");
 
     // A search text with a non-ASCII letter finds the Windows-1252 name too.
     run = ktb({ "find", "\xC3\x89t\xC3\xA9*", path });
-    EXPECT_EQ(run.out, "F\xC3\xAAte\t/\xC3\x89t\xC3\xA9 mp3/\t-\t-\n");
+    EXPECT_EQ(
+        run.out, s_fete + "\xC3\x89t\xC3\xA9 mp3\\\t-\t-\n1 Discs with matches. 0 File matches. 1 Folder matches. \n");
 
     run = ktb({ "find", "-c", "*.txt", path });
     EXPECT_EQ(run.status, 0);
     EXPECT_EQ(run.out, "1\n");
 }
 
-TEST_F(KtbTest, FindAnswersOneWhenNothingMatches)
+TEST_F(KtbTest, FindAnswersOneWhenNothingMatchesAndZeroForADiscTitle)
 {
     const Music m;
     const std::string path = write(m.catalog);
     ToolRun run = ktb({ "find", "zebra", path });
     EXPECT_EQ(run.status, 1);
-    EXPECT_EQ(run.out, "");
+    EXPECT_EQ(run.out, "0 Discs with matches. 0 File matches. 0 Folder matches. \n");
     EXPECT_EQ(run.err, "");
     run = ktb({ "find", "-c", "zebra", path });
     EXPECT_EQ(run.status, 1);
     EXPECT_EQ(run.out, "0\n");
+    // A disc whose title holds the text is a match of its own.
+    run = ktb({ "find", "cd", path });
+    EXPECT_EQ(run.status, 0);
+    EXPECT_EQ(run.out, "1 Discs with matches. 0 File matches. 0 Folder matches. \n");
 }
 
-TEST_F(KtbTest, FindOverSeveralFilesNamesEachAndGoesOnPastErrors)
+TEST_F(KtbTest, FindListsAtMostTheLimitAndCountsEveryMatch)
 {
     const Music m;
-    const std::string first = write(m.catalog, "first.ktb");
-    const std::string second = write(m.catalog, "second.ktb");
-    const std::string bad = m_folder.file("bad.ktb");
-    writeFileBytes(bad, "");
-    ToolRun run = ktb({ "find", "readme", first, bad, second });
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, first + "\tCD 1\t/Music/readme.txt\t10\t-\n" + second + "\tCD 1\t/Music/readme.txt\t10\t-\n");
-    EXPECT_EQ(run.err, "ktb find: " + bad + ": empty file, not a catalog (KTB_ERR_MAPPINGFAILED)\n");
-
-    run = ktb({ "find", "-c", "", first, second });
-    EXPECT_EQ(run.status, 0);
-    EXPECT_EQ(run.out, first + "\t6\n" + second + "\t6\n");
+    const std::string path = write(m.catalog);
+    // The results kept are the first ones the search meets, shown in the usual order.
+    ToolRun run = ktb({ "find", "--limit", "2", "*o*", path });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+        s_cd1 + "Music\\Rock\\\t-\t-\n" + s_cd1
+            + "Music\\Rock\\song.MP3\t4000\t2003-05-01 12:30:10\n"
+              "1 Discs with matches. 2 File matches. 1 Folder matches. \n"
+              "Displaying the first 2 items. \n");
+    EXPECT_EQ(ktb({ "find", "--limit=3", "*o*", path }).out.find("Displaying"), std::string::npos)
+        << "every match is shown";
+    for (const char* limit : { "--limit=0", "--limit=x", "--limit=-1", "--limit" }) {
+        run = ktb({ "find", "*o*", path, limit });
+        EXPECT_EQ(run.status, 2) << limit;
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("ktb find: ", 0), 0u) << run.err;
+    }
 }
 
-TEST_F(KtbTest, FindReportsADamagedRecordAfterWhatItFound)
+TEST_F(KtbTest, FindSearchesTheCatalogsDirectlyInAFolderOnce)
+{
+    std::filesystem::create_directories(m_folder.file("sets/sub"));
+    CatalogBuilder nobody;
+    nobody.beginDisc({ .serial = 1, .title = "One" });
+    nobody.addFile("zeta.txt", 5);
+    nobody.endDisc();
+    write(nobody, "sets/a.ktb");
+    CatalogBuilder bob;
+    bob.setOwner("Bob").setName("Bobs");
+    bob.beginDisc({ .serial = 2, .title = "Two" });
+    bob.beginFolder("Alpha");
+    bob.addFile("beta.txt", 7);
+    bob.endFolder();
+    bob.endDisc();
+    write(bob, "sets/B.KTB");
+    write(bob, "sets/sub/c.ktb");
+    writeFileBytes(m_folder.file("sets/notes.txt"), "not a catalog");
+    const ToolRun run = ktb({ "find", "", m_folder.file("sets"), m_folder.file("sets/a.ktb") });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+        "Bob\\Bobs\\Two\\Alpha\\\t-\t-\n"
+        "Bob\\Bobs\\Two\\Alpha\\beta.txt\t7\t-\n"
+        "[Nobody]\\a.ktb\\One\\zeta.txt\t5\t-\n"
+        "2 Discs with matches. 2 File matches. 1 Folder matches. \n");
+    EXPECT_EQ(run.err, "");
+}
+
+std::vector<std::string> lines(const std::string& text)
+{
+    std::vector<std::string> result;
+    std::istringstream in(text);
+    for (std::string line; std::getline(in, line);) {
+        result.push_back(line);
+    }
+    std::sort(result.begin(), result.end());
+    return result;
+}
+
+TEST_F(KtbTest, FindReportsEveryCatalogItCannotReadAndSearchesTheOthers)
+{
+    const Music m;
+    std::filesystem::create_directories(m_folder.file("sets"));
+    write(m.catalog, "sets/good.ktb");
+    const std::string bad = m_folder.file("sets/bad.ktb");
+    const std::string older = m_folder.file("sets/older.ktb");
+    const std::string empty = m_folder.file("sets/empty.ktb");
+    writeFileBytes(bad, std::string(300, 'x'));
+    writeFileBytes(older, "Katalox Data Set" + std::string(72, '\0'));
+    writeFileBytes(empty, "");
+    const std::string missing = m_folder.file("missing.ktb");
+    const ToolRun run = ktb({ "find", "readme", m_folder.file("sets"), missing });
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out,
+        "Anna\\Caf\xC3\xA9 music\\CD 1\\Music\\readme.txt\t10\t-\n"
+        "1 Discs with matches. 1 File matches. 0 Folder matches. \n");
+    EXPECT_EQ(lines(run.err),
+        lines("ktb find: " + bad + ": not a catalog file (KTB_ERR_INVALIDHEADER)\nktb find: " + older
+            + ": a catalog of another version (an older one can be converted) (KTB_ERR_WRONGVERSION)\nktb find: "
+            + empty + ": empty file, not a catalog (KTB_ERR_MAPPINGFAILED)\nktb find: " + missing
+            + ": no such file or folder\n"));
+}
+
+TEST_F(KtbTest, FindKeepsWhatItFoundBeforeADamagedRecord)
 {
     CatalogBuilder catalog;
     catalog.beginDisc({ .serial = 1, .title = "D" });
@@ -288,26 +323,7 @@ TEST_F(KtbTest, FindReportsADamagedRecordAfterWhatItFound)
     catalog.truncate(catalog.size() - 3);
     const std::string path = write(catalog);
     const ToolRun run = ktb({ "find", ".txt", path });
-    EXPECT_EQ(run.status, 2);
-    EXPECT_EQ(run.out, "D\t/a.txt\t1\t-\n");
-    EXPECT_NE(run.err.find("(tag 4) (KTB_ERR_BADENTITY)"), std::string::npos) << run.err;
-}
-
-TEST_F(KtbTest, FindShowsLevelsBeyondTheChainAsDots)
-{
-    CatalogBuilder catalog;
-    catalog.beginDisc({ .serial = 1, .title = "deep" });
-    for (int level = 0; level < 66; ++level) {
-        catalog.beginFolder("f" + std::to_string(level));
-    }
-    catalog.addFile("bottom.txt", 1);
-    const std::string path = write(catalog);
-    const ToolRun run = ktb({ "find", "*65", path });
-    std::string expected = "deep\t/";
-    for (int level = 0; level < 63; ++level) {
-        expected += "f" + std::to_string(level) + "/";
-    }
-    EXPECT_EQ(run.out, expected + ".../f65/\t-\t-\n");
+    EXPECT_EQ(run.out, "[Nobody]\\c.ktb\\D\\a.txt\t1\t-\n1 Discs with matches. 1 File matches. 0 Folder matches. \n");
 }
 
 TEST_F(KtbTest, ReadsWhileTheProgramHoldsTheFile)
@@ -317,9 +333,11 @@ TEST_F(KtbTest, ReadsWhileTheProgramHoldsTheFile)
     TKTBHandle* writer = nullptr;
     ASSERT_EQ(ktbOpen(writer, path.c_str(), 0), KTB_OK);
     const ToolRun run = ktb({ "find", "-c", "", path });
+    const ToolRun info = ktb({ "info", path });
     ktbClose(writer);
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "6\n");
+    EXPECT_EQ(info.status, 0) << info.err;
 }
 
 // ---------------------------------------------------------------------------------------------
