@@ -168,6 +168,15 @@ std::string describeCode(TKTBERROR code)
     return what + " (" + ktbErrorName(code) + ")";
 }
 
+std::string describeWriteFailure(TKTBERROR code)
+{
+    if (code == KTB_ERR_MAPPINGFAILED || code == KTB_ERR_FILENOTAVAILABLE) {
+        return std::string("the file could not be written (is the disk full, or would it pass 4 GiB?) (")
+            + ktbErrorName(code) + ")";
+    }
+    return describeCode(code);
+}
+
 TKTBHandle* openCatalog(const char* command, const std::string& path)
 {
     TKTBHandle* handle = nullptr;
@@ -264,7 +273,7 @@ void reportDiscFailure(const char* command, const std::string& path, std::uint32
                 + ktbErrorName(code) + ")");
         return;
     }
-    reportError(command, path + ": " + describeCode(code));
+    reportError(command, path + ": " + describeWriteFailure(code));
 }
 
 bool checkDiscOffset(const char* command, const std::string& path, TKTBHandle* handle, std::uint32_t offset)

@@ -83,6 +83,10 @@ std::string displayDate(std::uint32_t dosDateTime);
 /// (KTB_ERR_INVALIDHEADER)". A damaged record names its offset and tag from the error detail.
 std::string describeCode(TKTBERROR code);
 
+/// What an engine code means when a change of a catalog failed: a file that could not be written is
+/// named so; everything else as describeCode.
+std::string describeWriteFailure(TKTBERROR code);
+
 /// Opens a catalog for reading (KTB_OPEN_READONLY); on failure reports "ktb COMMAND: PATH: why" and
 /// answers null.
 TKTBHandle* openCatalog(const char* command, const std::string& path);

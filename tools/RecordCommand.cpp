@@ -147,10 +147,10 @@ namespace {
     {
         if (!ktbDiscFromDrive(source.letter, disc)) {
             reportError("record",
-                source.shown
-                    + (source.isPath ? ": no readable disc in this image (an ISO 9660 image, or the .cue sheet of a "
-                                       "BIN image, is needed)"
-                                     : ": no readable medium in the drive"));
+                source.isPath ? source.shown
+                        + ": no readable disc in this image (an ISO 9660 image, or the .cue sheet of a BIN image, is "
+                          "needed)"
+                              : "no readable medium in drive " + source.shown);
             return false;
         }
         bool audio = false;
@@ -168,11 +168,13 @@ namespace {
         return true;
     }
 
-    /// Reports why a recording did not end well.
-    void reportRecordingFailure(const RecordSource& source, TKTBERROR code)
+    /// Reports why a recording into the scratch catalog at scratchPath did not end well.
+    void reportRecordingFailure(const RecordSource& source, const std::string& scratchPath, TKTBERROR code)
     {
         const std::string failed = ktbLastWalkFailure();
-        if (code != KTB_ERR_INTERRUPTED || failed.empty()) {
+        if (code != KTB_ERR_INTERRUPTED) {
+            reportError("record", scratchPath + ": the recording failed: " + describeWriteFailure(code));
+        } else if (failed.empty()) {
             reportError("record", source.shown + ": the recording failed: " + describeCode(code));
         } else if (failed.size() == 3) {
             reportError("record", source.shown + ": nothing to record: the medium holds no files or folders");
@@ -233,13 +235,13 @@ namespace {
             return ExitError;
         }
         if (recorded != KTB_OK) {
-            reportRecordingFailure(source, recorded);
+            reportRecordingFailure(source, scratch.path(), recorded);
             return ExitError;
         }
         std::uint32_t offset = 0;
         const TKTBERROR copied = ktbCopyDisc(scratch.Handle, destination.handle(), KTB_HEADER_SIZE, offset);
         if (copied != KTB_OK) {
-            reportError("record", file + ": " + describeCode(copied));
+            reportError("record", file + ": " + describeWriteFailure(copied));
             return ExitError;
         }
         destination.keep();
