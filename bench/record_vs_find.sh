@@ -7,6 +7,7 @@
 #   bench/record_vs_find.sh [BUILD-DIR]     (default build-bench, configured as Release if missing)
 set -euo pipefail
 cd "$(dirname "$0")/.."
+source bench/file_tree.sh
 
 build=${1:-build-bench}
 runs=${RUNS:-10}
@@ -19,22 +20,8 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
 fi
 cmake --build "$build" -j 2 --target ktb >/dev/null
 
-# The same tree as scan_vs_record.sh: 100 folders of 10 groups of 100 files.
 folder=$out/scan-$files-files
-if [ ! -f "$folder/.complete" ]; then
-    rm -rf "$folder"
-    python3 - "$folder" "$files" <<'PY'
-import os, sys
-folder, count = sys.argv[1], int(sys.argv[2])
-for i in range(count):
-    sub = os.path.join(folder, "set%03d" % (i // 1000), "group%d" % (i // 100 % 10))
-    if i % 100 == 0:
-        os.makedirs(sub, exist_ok=True)
-    with open(os.path.join(sub, "file%06d.txt" % i), "w") as f:
-        f.write("x" * (i % 50))
-open(os.path.join(folder, ".complete"), "w").close()
-PY
-fi
+make_file_tree "$folder" "$files"
 
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
@@ -42,9 +29,6 @@ catalog=$work/record.ktb
 record="$build/ktb record $catalog $folder"
 find="find $folder -printf '%f %s %T@\n'"
 
-median() { # the median of the numbers on standard input
-    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
 time_runs() { # seconds of each of $runs runs of the command, one a line (after one warm-up run)
     rm -f "$catalog"
     bash -c "$1" >/dev/null

@@ -27,7 +27,6 @@ namespace {
         char letter = 0;
         std::string shown; ///< as the user named it
         bool isPath = false;
-        bool isFolder = false;
     };
 
     bool isDriveLetter(const std::string& text)
@@ -51,7 +50,6 @@ namespace {
             setDriveTable(std::move(table));
             source.letter = s_pathLetter;
             source.isPath = true;
-            source.isFolder = S_ISDIR(status.st_mode);
             return true;
         }
         if (!isDriveLetter(text)) {

@@ -5,42 +5,11 @@
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
 #include "tests/discs/DiscsFixture.h"
+#include "tests/discs/SampleCatalogs.h"
 
 #include <cstring>
 
 namespace {
-
-/// The bytes of a catalog without the Modified stamp, which every change attempt may set.
-std::string withoutModified(std::string bytes)
-{
-    if (bytes.size() >= KTB_HDR_OFS_MODIFIED + 4) {
-        bytes.replace(KTB_HDR_OFS_MODIFIED, 4, 4, '\0');
-    }
-    return bytes;
-}
-
-/// Three discs: one with a folder and files, one with a file, one empty.
-struct ThreeDiscs {
-    CatalogBuilder catalog;
-    std::uint32_t first, folder, file, second, third, end;
-
-    explicit ThreeDiscs(std::string_view key = {})
-    {
-        catalog.setKey(key);
-        first = catalog.beginDisc({ .serial = 0x0A0B0C0D, .title = "First", .used = 1000 });
-        folder = catalog.beginFolder("Music");
-        file = catalog.addFile("song.mp3", 900, CatalogBuilder::dosDateTime(2003, 5, 1, 12, 30, 10));
-        catalog.endFolder();
-        catalog.addFile("readme.txt", 100);
-        catalog.endDisc();
-        second = catalog.beginDisc({ .serial = 2, .title = "Second" });
-        catalog.addFile("a", 1);
-        catalog.endDisc();
-        third = catalog.addEmptyDisc({ .serial = 3, .title = "Third" });
-        end = catalog.size();
-    }
-    std::string run(std::uint32_t from, std::uint32_t to) const { return catalog.bytes().substr(from, to - from); }
-};
 
 class DiscOperationsTest : public DiscsTest {
 protected:

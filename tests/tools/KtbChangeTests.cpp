@@ -4,6 +4,7 @@
 #include "engine/ktb_io.h"
 #include "platform/DriveLayer.h"
 #include "tests/discs/OlderCatalog.h"
+#include "tests/discs/SampleCatalogs.h"
 #include "tests/support/DiscImages.h"
 #include "tests/tools/KtbRun.h"
 
@@ -18,15 +19,6 @@
 #include <thread>
 
 namespace {
-
-/// The bytes of a catalog without the Modified stamp, which a refused change may set.
-std::string withoutModified(std::string bytes)
-{
-    if (bytes.size() >= KTB_HDR_OFS_MODIFIED + 4) {
-        bytes.replace(KTB_HDR_OFS_MODIFIED, 4, 4, '\0');
-    }
-    return bytes;
-}
 
 /// A file's bytes, or a mark for a folder.
 std::string contentsOf(const std::string& path)
@@ -54,31 +46,6 @@ TKTBDisc firstDisc(const std::string& path)
 }
 
 std::string title(const TKTBDisc& disc) { return std::string(ktbFieldText(disc.Title, sizeof disc.Title)); }
-
-/// Three discs: one with a folder and files, one with a file, one empty.
-struct ThreeDiscs {
-    CatalogBuilder catalog;
-    std::uint32_t first, folder, second, third, end;
-
-    explicit ThreeDiscs(std::string_view key = {})
-    {
-        catalog.setKey(key);
-        first = catalog.beginDisc({ .serial = 0x0A0B0C0D, .title = "First", .used = 1000 });
-        folder = catalog.beginFolder("Music");
-        catalog.addFile("song.mp3", 900);
-        catalog.endFolder();
-        catalog.endDisc();
-        second = catalog.beginDisc({ .serial = 2, .title = "Second" });
-        catalog.addFile("a", 1);
-        catalog.endDisc();
-        third = catalog.addEmptyDisc({ .serial = 3, .title = "Third" });
-        end = catalog.size();
-    }
-    std::string without(std::uint32_t from, std::uint32_t to) const
-    {
-        return catalog.bytes().substr(0, from) + catalog.bytes().substr(to);
-    }
-};
 
 class RecordCommandTest : public KtbTest {
 protected:
@@ -359,14 +326,14 @@ TEST_F(KtbTest, MvMovesADiscToTheEndOfAnotherCatalog)
             + std::to_string(held.size()) + ".\n");
     EXPECT_EQ(withoutModified(readFileBytes(source)), withoutModified(three.without(three.first, three.second)));
     EXPECT_EQ(withoutModified(readFileBytes(destination)),
-        withoutModified(held.bytes()) + three.catalog.bytes().substr(three.first, three.second - three.first));
+        withoutModified(held.bytes()) + three.run(three.first, three.second));
 
     // A destination that does not exist is made.
     const std::string fresh = m_folder.file("fresh.ktb");
     run = ktb({ "mv", source, "256", fresh });
     ASSERT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(readFileBytes(fresh).substr(KTB_HEADER_SIZE),
-        three.catalog.bytes().substr(three.second, three.third - three.second));
+        three.run(three.second, three.third));
 }
 
 TEST_F(KtbTest, MvRefusesAndLeavesBothCatalogsAsTheyWere)
