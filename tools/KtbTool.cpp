@@ -1,8 +1,7 @@
 #include "tools/KtbTool.h"
 
-#include "engine/ktb_io.h"
-
 #include "engine/ktb_discs.h"
+#include "engine/ktb_io.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -37,8 +36,7 @@ ParsedArguments parseArguments(const char* command, const std::vector<std::strin
         } else if (argument[1] == '-') {
             const std::size_t equals = argument.find('=');
             const std::string name = argument.substr(2, equals == std::string::npos ? std::string::npos : equals - 2);
-            const bool known = std::find(valueOptions.begin(), valueOptions.end(), name) != valueOptions.end();
-            if (!known) {
+            if (std::find(valueOptions.begin(), valueOptions.end(), name) == valueOptions.end()) {
                 usageError(command, "unknown option --" + name);
                 parsed.ok = false;
             } else if (equals != std::string::npos) {
