@@ -192,6 +192,9 @@ private:
         std::uint64_t fileMatches = 0;
         std::uint64_t folderMatches = 0;
         std::exception_ptr failure;
+        /// How the walk ended when a record stopped it (KTB_OK otherwise), and where.
+        TKTBERROR walkEnd = KTB_OK;
+        std::uint32_t faultOffset = 0;
 
         ~Slot()
         {
@@ -447,6 +450,9 @@ void TSearchRun::merge(Slot& slot)
     slot.discs.clear();
     m_helper.m_fileMatches += slot.fileMatches;
     m_helper.m_folderMatches += slot.folderMatches;
+    if (slot.walkEnd != KTB_OK) {
+        m_helper.m_walkFaults.push_back({ slot.fileset, slot.walkEnd, slot.faultOffset });
+    }
 }
 
 void TSearchRun::deliver()
@@ -484,7 +490,16 @@ void TSearchRun::walk(Slot& slot)
     const std::uint32_t countOnly = slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
     TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | countOnly, KTB_HEADER_SIZE, &criteria);
     if (cursor == nullptr) {
-        return; // an empty catalog, or a damaged first record
+        // An empty catalog, or a damaged first record: only reading that record tells, since the
+        // engine's last error is shared by every thread.
+        TKTBEntity* first = nullptr;
+        if (ktbFileSize(slot.handle) > KTB_HEADER_SIZE
+            && ktbReadEntity(slot.handle, KTB_HEADER_SIZE, first) == KTB_ERR_BADENTITY) {
+            slot.walkEnd = KTB_ERR_BADENTITY;
+            slot.faultOffset = KTB_HEADER_SIZE;
+        }
+        ktbFreeEntity(first);
+        return;
     }
     // What this walk still owns when something fails.
     struct Owned {
@@ -506,6 +521,7 @@ void TSearchRun::walk(Slot& slot)
             slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore), cursor->Folders - foldersBefore);
     };
     std::uint32_t released = 0;
+    TKTBERROR answer = KTB_OK;
     do {
         owned.entity = cursor->Current;
         switch (owned.entity->Kind) {
@@ -536,7 +552,12 @@ void TSearchRun::walk(Slot& slot)
         }
         // Only the answer of ktbFindNext tells how this walk ended: the engine's last error is shared
         // by every thread. Any answer but KTB_OK ends it; a damaged record keeps what was found.
-    } while (!m_stop.load(std::memory_order_relaxed) && ktbFindNext(cursor) == KTB_OK);
+    } while (!m_stop.load(std::memory_order_relaxed) && (answer = ktbFindNext(cursor)) == KTB_OK);
+    if (answer != KTB_OK && answer != KTB_NOENTITIES) {
+        // The cursor never moves past the record that stopped it.
+        slot.walkEnd = answer;
+        slot.faultOffset = cursor->Position;
+    }
     finish();
     releaseWalkedPages(slot.handle, released, slot.handle->Size);
 }
@@ -616,6 +637,7 @@ void TSearchHelper::Search(const TIntegerList& list)
 
     m_deletedDuringSearch.clear();
     ClearResults();
+    m_walkFaults.clear();
     m_limited = false;
     m_doneBytes = 0;
     m_fileMatches = 0;
@@ -657,6 +679,7 @@ void TSearchHelper::publishResults()
         const auto refersToFileset = [fileset](const TEntityEntry& entry) { return entry.Fileset == fileset; };
         DiscResults.RemoveIf(refersToFileset);
         FileResults.RemoveIf(refersToFileset);
+        std::erase_if(m_walkFaults, [fileset](const TWalkFault& fault) { return fault.Fileset == fileset; });
     }
     m_deletedDuringSearch.clear();
     m_limited = FileResults.Count() >= m_resultLimit;
@@ -688,6 +711,7 @@ void TSearchHelper::FilesetDeleted(const TKTBFile* fileset)
         }
         return;
     }
+    std::erase_if(m_walkFaults, [fileset](const TWalkFault& fault) { return fault.Fileset == fileset; });
     const auto refersToFileset = [fileset](const TEntityEntry& entry) { return entry.Fileset == fileset; };
     const auto dropFrom = [&refersToFileset](TEntityList& list, TSearchResultModel& model) {
         bool refers = false;

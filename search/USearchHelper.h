@@ -71,6 +71,15 @@ public:
     /// Whether the last search was stopped by Cancel.
     bool Cancelled() const { return m_cancelled; }
 
+    /// A fileset whose walk a damaged record ended early; the search keeps what it found before it.
+    struct TWalkFault {
+        const TKTBFile* Fileset;
+        TKTBERROR Code;
+        std::uint32_t Offset; ///< the offset of the record that stopped the walk
+    };
+    /// The walks of the last search that a damaged record ended, in list order.
+    const std::vector<TWalkFault>& WalkFaults() const { return m_walkFaults; }
+
     /// Drops every result that refers to this fileset, so nothing shows or opens a fileset the
     /// registry deletes; call it from the registry's notification, while the object still exists. Must
     /// not be called while a search runs.
@@ -155,6 +164,7 @@ private:
     bool m_limited = false;
     bool m_searching = false;
     bool m_cancelled = false;
+    std::vector<TWalkFault> m_walkFaults;
     std::atomic_bool m_stop { false };
     TSearchRun* m_run = nullptr;
     std::vector<const TKTBFile*> m_deletedDuringSearch;

@@ -157,6 +157,15 @@ int runFind(const std::vector<std::string>& arguments)
             std::printf("Displaying the first %d items. \n", search.ResultLimit());
         }
     }
+    // A damaged record ends that catalog's walk: what was found before it is shown, and the damage is
+    // an error, never passed over in silence.
+    std::fflush(stdout);
+    for (const TSearchHelper::TWalkFault& fault : search.WalkFaults()) {
+        reportError("find",
+            terminalText(fault.Fileset->FileName) + ": damaged record at offset " + std::to_string(fault.Offset)
+                + ", the rest of this catalog was not searched (" + describeCode(fault.Code) + ")");
+        failed = true;
+    }
     if (failed) {
         return ExitError;
     }

@@ -279,6 +279,23 @@ TEST_F(KtbTest, FindSearchesTheCatalogsDirectlyInAFolderOnce)
     EXPECT_EQ(run.err, "");
 }
 
+TEST_F(KtbTest, FindShowsWhatComesBeforeADamagedRecordAndReportsTheDamage)
+{
+    CatalogBuilder catalog;
+    catalog.beginDisc({ .serial = 1, .title = "One" });
+    catalog.addFile("alpha.txt", 5);
+    const std::uint32_t bad = catalog.rawByte(9);
+    catalog.addFile("beta.txt", 6);
+    const std::string path = write(catalog, "damaged.ktb");
+    const ToolRun run = ktb({ "find", ".txt", path });
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.out,
+        "[Nobody]\\damaged.ktb\\One\\alpha.txt\t5\t-\n"
+        "1 Discs with matches. 1 File matches. 0 Folder matches. \n");
+    EXPECT_NE(run.err.find(path + ": damaged record at offset " + std::to_string(bad)), std::string::npos) << run.err;
+    EXPECT_NE(run.err.find("KTB_ERR_BADENTITY"), std::string::npos) << run.err;
+}
+
 std::vector<std::string> lines(const std::string& text)
 {
     std::vector<std::string> result;
@@ -324,6 +341,9 @@ TEST_F(KtbTest, FindKeepsWhatItFoundBeforeADamagedRecord)
     const std::string path = write(catalog);
     const ToolRun run = ktb({ "find", ".txt", path });
     EXPECT_EQ(run.out, "[Nobody]\\c.ktb\\D\\a.txt\t1\t-\n1 Discs with matches. 1 File matches. 0 Folder matches. \n");
+    // A record cut short is damage too: reported, with the error status.
+    EXPECT_EQ(run.status, 2);
+    EXPECT_NE(run.err.find("KTB_ERR_BADENTITY"), std::string::npos) << run.err;
 }
 
 TEST_F(KtbTest, ReadsWhileTheProgramHoldsTheFile)
