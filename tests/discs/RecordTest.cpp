@@ -53,26 +53,6 @@ std::uint64_t treeBytes(const std::vector<DiscTreeEntry>& tree)
     return bytes;
 }
 
-// What xorriso's ISO level 1 names make of the standard tree's names.
-std::string primaryName(const std::string& name)
-{
-    if (name == ".hidden") {
-        return "_HIDDEN";
-    }
-    if (name == "NOEXT.") {
-        return "NOEXT";
-    }
-    if (name.rfind("Gr", 0) == 0) {
-        return "GR__E___.TXT";
-    }
-    std::string upper = name;
-    for (char& c : upper) {
-        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return upper;
-}
-
-std::string jolietName(const std::string& name) { return name == "NOEXT." ? "NOEXT" : name; }
 
 std::size_t countKind(const std::vector<DiscItem>& items, std::uint8_t kind)
 {

@@ -20,26 +20,6 @@ std::uint32_t descriptorField32(const std::string& descriptor, std::size_t offse
     return value;
 }
 
-// What the primary descriptor of xorriso's images makes of the standard tree's names (ISO level 1).
-std::string primaryName(const std::string& name)
-{
-    if (name == ".hidden") {
-        return "_HIDDEN";
-    }
-    if (name == "NOEXT.") {
-        return "NOEXT"; // "NOEXT.;1" loses its version and the trailing dot
-    }
-    if (name.rfind("Gr", 0) == 0) {
-        return "GR__E___.TXT";
-    }
-    std::string upper = name;
-    for (char& c : upper) {
-        c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
-    }
-    return upper;
-}
-
-std::string jolietName(const std::string& name) { return name == "NOEXT." ? "NOEXT" : name; }
 
 class IsoImageTest : public testing::Test {
 protected:

@@ -36,6 +36,10 @@ struct DiscTreeEntry {
 /// names, a name without extension, a file of several sectors, a hidden (dot) file. Times differ per
 /// entry.
 std::vector<DiscTreeEntry> standardDiscTree();
+/// What the primary descriptor of xorriso's images (ISO level 1) makes of the standard tree's names.
+std::string primaryName(const std::string& name);
+/// What the Joliet descriptor makes of them: the names themselves, but "NOEXT." loses its dot.
+std::string jolietName(const std::string& name);
 /// Creates the entries below folder (made when missing) and sets their times, folders after their
 /// contents. False when anything cannot be made.
 bool writeDiscTree(const std::string& folder, const std::vector<DiscTreeEntry>& entries);
