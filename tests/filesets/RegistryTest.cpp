@@ -1,6 +1,7 @@
 // TKTBFiles: the list file, adding files, folders and locations, default file names, creation and the
 // notification of additions and deletions.
 #include "tests/filesets/FilesetFixture.h"
+#include "tests/support/ScriptedQuestions.h"
 
 #include <QDir>
 #include <QFile>
@@ -79,6 +80,20 @@ TEST_F(FilesetTest, ListFileIsWrittenAtTheEndEvenWhenUnchanged)
         TKTBFiles registry;
     }
     EXPECT_EQ(readFileBytes(m_folder.file("ktblist.lst")), "/x\r\n/y\r\n");
+}
+
+TEST_F(FilesetTest, AListFileThatCannotBeWrittenIsReportedAndTheRegistryStillEnds)
+{
+    // A folder where the file should be refuses the write (tests run as root: permissions do not).
+    ASSERT_TRUE(QDir().mkpath(path("ktblist.lst")));
+    ScriptedQuestions questions;
+    {
+        TKTBFiles registry;
+        registry.Locations = QStringList { QStringLiteral("/a") };
+    }
+    ASSERT_EQ(questions.asked().size(), 1u);
+    EXPECT_EQ(questions.asked().front().text, QStringLiteral("Unable to write to ") + TKTBFiles::ListFilePath());
+    EXPECT_EQ(questions.asked().front().icon, TMsgIcon::Error);
 }
 
 TEST_F(FilesetTest, AddFileOfARegisteredPathInOtherLetterCaseAnswersMinusOne)
