@@ -443,17 +443,9 @@ int TListHelper::FindRow(const QString& name) const
     if (Kind != ikFileset && Kind != ikDisc && Kind != ikFolder) {
         return -1;
     }
-    auto lowerAscii = [](QString text) {
-        for (QChar& c : text) {
-            if (c >= QLatin1Char('A') && c <= QLatin1Char('Z')) {
-                c = QChar(c.unicode() + 32);
-            }
-        }
-        return text;
-    };
-    const QString target = lowerAscii(name);
+    // Letter case counts for the ASCII letters only, as everywhere names are compared.
     for (int row = 0; row < Entities.Count(); ++row) {
-        if (lowerAscii(EntityText(Entities.Items(row)->Entity)) == target) {
+        if (sameTextAscii(EntityText(Entities.Items(row)->Entity), name)) {
             return row;
         }
     }
