@@ -6,7 +6,7 @@
 //
 //     ktb_gencatalog FILE [FILES=2000000]
 
-#include "tests/support/CatalogBuilder.h"
+#include "tests/support/catalogbuilder.h"
 
 #include <array>
 #include <cstdint>

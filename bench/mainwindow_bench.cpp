@@ -5,14 +5,15 @@
 //                                     the filesets of CONFIG/Filesets registered (the program's whole
 //                                     start-up order: application, process-wide objects, window, FormShow).
 // Each prints its time in milliseconds.
-#include "browser/Application.h"
-#include "browser/FUMain.h"
-#include "browser/FUglobals.h"
-#include "browser/UListhelper.h"
+#include "app/katalox/kataloxapplication.h"
+#include "core/common/questions.h"
+#include "core/filesets/fileset.h"
 #include "engine/ktb_io.h"
-#include "filesets/UKtbMngr.h"
-#include "platform/ConfigFolder.h"
-#include "platform/Questions.h"
+#include "gui/common/appicons.h"
+#include "gui/common/programobjects.h"
+#include "gui/mainwindow/cataloglist.h"
+#include "gui/mainwindow/mainwindow.h"
+#include "platform/configfolder.h"
 #include <unistd.h>
 
 #include <QElapsedTimer>

@@ -4,7 +4,7 @@
 // Each makes CATALOG anew and records FOLDER into it as drive S.
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
-#include "platform/DriveLayer.h"
+#include "platform/drivelayer.h"
 
 #include <chrono>
 #include <cstdio>
@@ -13,7 +13,7 @@
 #include <unistd.h>
 
 #ifdef KATALOX_SCAN_BENCH
-#include "scanning/UScanProc.h"
+#include "gui/scan/scanprocedure.h"
 
 #include <QApplication>
 #endif

@@ -4,9 +4,9 @@
 //     search_filesets FOLDER TEXT            prints "<file matches> <folder matches> <kept> <discs>"
 //     search_filesets --memory FOLDER TEXT   also prints the peak memory of the search above idle
 
+#include "core/filesets/fileset.h"
+#include "core/search/catalogsearch.h"
 #include "engine/Containers.h"
-#include "filesets/UKtbMngr.h"
-#include "search/USearchHelper.h"
 
 #include <QCoreApplication>
 #include <QString>

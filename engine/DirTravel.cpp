@@ -5,10 +5,7 @@
 
 namespace {
 
-char foldAscii(char c)
-{
-    return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c;
-}
+char foldAscii(char c) { return (c >= 'A' && c <= 'Z') ? static_cast<char>(c - 'A' + 'a') : c; }
 
 } // namespace
 
@@ -51,7 +48,7 @@ bool isDirectory(const std::string& folder, const dirent* entry)
     if (entry->d_type != DT_UNKNOWN && entry->d_type != DT_LNK) {
         return false;
     }
-    struct stat status {};
+    struct stat status { };
     const std::string path = (folder.empty() ? std::string("./") : folder) + entry->d_name;
     return ::stat(path.c_str(), &status) == 0 && S_ISDIR(status.st_mode);
 }

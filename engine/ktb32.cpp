@@ -15,8 +15,8 @@ namespace {
 // (SIGSEGV past the mapping); inside a guarded region the handler jumps back to the guard, which
 // answers a failed read. Outside one, the fault goes on to whoever handled it before us.
 thread_local sigjmp_buf* t_guardJump = nullptr;
-struct sigaction s_previousBus {};
-struct sigaction s_previousSegv {};
+struct sigaction s_previousBus { };
+struct sigaction s_previousSegv { };
 std::once_flag s_installOnce;
 std::atomic<bool> s_installed { false };
 
@@ -31,7 +31,7 @@ void forward(int signal, siginfo_t* info, void* context, const struct sigaction&
         return;
     }
     // Default action: restore it and let the fault happen again on return.
-    struct sigaction standard {};
+    struct sigaction standard { };
     standard.sa_handler = SIG_DFL;
     sigemptyset(&standard.sa_mask);
     sigaction(signal, &standard, nullptr);
@@ -54,7 +54,7 @@ void installFaultHandler()
         return;
     }
     std::call_once(s_installOnce, [] {
-        struct sigaction action {};
+        struct sigaction action { };
         action.sa_sigaction = handleFault;
         // SA_NODEFER: the signal stays unblocked after the jump, so the guard needs no saved mask.
         action.sa_flags = SA_SIGINFO | SA_NODEFER | SA_ONSTACK;
@@ -113,7 +113,7 @@ void ktbUnmapFile(TKTBHandle* handle)
 bool ktbMapFile(TKTBHandle* handle)
 {
     ktbUnmapFile(handle);
-    struct stat status {};
+    struct stat status { };
     if (handle->File < 0 || ::fstat(handle->File, &status) != 0) {
         return false;
     }

@@ -2,7 +2,7 @@
 
 #include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
-#include "platform/DriveLayer.h"
+#include "platform/drivelayer.h"
 
 #include <cstring>
 #include <string>

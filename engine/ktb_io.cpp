@@ -62,10 +62,7 @@ struct TKTBCursor::Matcher {
 
 namespace {
 
-bool allAsterisks(std::string_view pattern)
-{
-    return pattern.find_first_not_of('*') == std::string_view::npos;
-}
+bool allAsterisks(std::string_view pattern) { return pattern.find_first_not_of('*') == std::string_view::npos; }
 
 inline bool equalFolded(const std::uint8_t* text, const std::uint8_t* needle, std::size_t length)
 {
@@ -95,7 +92,8 @@ bool containsNeedle(const std::uint8_t* text, std::size_t length, const std::str
         return false;
     }
     const std::uint8_t first = needle[0];
-    const std::uint8_t firstLower = (fold && first >= 'A' && first <= 'Z') ? static_cast<std::uint8_t>(first | 0x20) : first;
+    const std::uint8_t firstLower
+        = (fold && first >= 'A' && first <= 'Z') ? static_cast<std::uint8_t>(first | 0x20) : first;
     const std::size_t last = length - n;
     for (std::size_t i = 0; i <= last; ++i) {
         const std::uint8_t c = text[i];
@@ -365,7 +363,7 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
         closeHandleRecord(record);
         return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
     }
-    struct stat status {};
+    struct stat status { };
     if (::fstat(record->File, &status) != 0 || S_ISDIR(status.st_mode)) {
         closeHandleRecord(record);
         return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
@@ -397,7 +395,8 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
         // A small file of the older format (an empty older fileset has 88 bytes) is still offered
         // for conversion.
         std::uint8_t start[sizeof KTB_OLDER_SIGNATURE] = {};
-        const bool older = ktbGuardedCopy(start, record, 0, sizeof start) && startsWithOlderSignature(start, sizeof start);
+        const bool older
+            = ktbGuardedCopy(start, record, 0, sizeof start) && startsWithOlderSignature(start, sizeof start);
         closeHandleRecord(record);
         return older ? KTB_ERR_WRONGVERSION : KTB_ERR_INVALIDHEADER;
     }

@@ -7,15 +7,9 @@
 #include <cstring>
 #include <ctime>
 
-std::uint32_t ktbPosition(const TKTBHandle* handle)
-{
-    return handle != nullptr ? handle->Position : 0;
-}
+std::uint32_t ktbPosition(const TKTBHandle* handle) { return handle != nullptr ? handle->Position : 0; }
 
-std::uint32_t ktbFileSize(const TKTBHandle* handle)
-{
-    return handle != nullptr ? handle->Size : 0;
-}
+std::uint32_t ktbFileSize(const TKTBHandle* handle) { return handle != nullptr ? handle->Size : 0; }
 
 bool ktbSeek(TKTBHandle* handle, std::int64_t offset, int origin)
 {
@@ -135,7 +129,8 @@ std::uint32_t ktbPackDosDateTime(const std::tm& time)
     if (year < 1980 || year > 2107) {
         return 0;
     }
-    const std::uint32_t date = static_cast<std::uint32_t>(((year - 1980) << 9) | ((time.tm_mon + 1) << 5) | time.tm_mday);
+    const std::uint32_t date
+        = static_cast<std::uint32_t>(((year - 1980) << 9) | ((time.tm_mon + 1) << 5) | time.tm_mday);
     const std::uint32_t clock
         = static_cast<std::uint32_t>((time.tm_hour << 11) | (time.tm_min << 5) | (time.tm_sec / 2));
     return (date << 16) | (clock & 0xFFFF);
@@ -183,10 +178,7 @@ std::uint32_t ktbUnixToLocalDos(std::int64_t seconds)
     return ktbPackDosDateTime(local);
 }
 
-std::uint32_t ktbNowLocalDos()
-{
-    return ktbUnixToLocalDos(static_cast<std::int64_t>(std::time(nullptr)));
-}
+std::uint32_t ktbNowLocalDos() { return ktbUnixToLocalDos(static_cast<std::int64_t>(std::time(nullptr))); }
 
 std::uint32_t ktbNowUtcDos()
 {
@@ -236,7 +228,8 @@ void ktbStoreText(char* field, std::size_t fieldSize, std::string_view text)
 std::string_view ktbFieldText(const char* field, std::size_t fieldSize)
 {
     const void* zero = std::memchr(field, 0, fieldSize);
-    const std::size_t length = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : fieldSize;
+    const std::size_t length
+        = zero != nullptr ? static_cast<std::size_t>(static_cast<const char*>(zero) - field) : fieldSize;
     return { field, length };
 }
 
@@ -245,8 +238,38 @@ namespace {
 // Code points of the Windows-1252 bytes 0x80 to 0x9F; 0 marks the five unassigned ones. The bytes
 // 0xA0 to 0xFF are the code points of the same value.
 constexpr char32_t s_cp1252High[32] = {
-    0x20AC, 0, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021, 0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0, 0x017D, 0,
-    0, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022, 0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0, 0x017E, 0x0178,
+    0x20AC,
+    0,
+    0x201A,
+    0x0192,
+    0x201E,
+    0x2026,
+    0x2020,
+    0x2021,
+    0x02C6,
+    0x2030,
+    0x0160,
+    0x2039,
+    0x0152,
+    0,
+    0x017D,
+    0,
+    0,
+    0x2018,
+    0x2019,
+    0x201C,
+    0x201D,
+    0x2022,
+    0x2013,
+    0x2014,
+    0x02DC,
+    0x2122,
+    0x0161,
+    0x203A,
+    0x0153,
+    0,
+    0x017E,
+    0x0178,
 };
 
 void appendUtf8(std::string& out, char32_t code)
@@ -412,7 +435,8 @@ bool TKTBAppender::patch(std::uint64_t offset, const void* bytes, std::size_t co
     std::size_t done = 0;
     if (offset < m_base) {
         const std::size_t inFile = static_cast<std::size_t>(std::min<std::uint64_t>(count, m_base - offset));
-        if (!ktbSeek(m_handle, static_cast<std::int64_t>(offset), 0) || !ktbWrite(m_handle, data, static_cast<std::uint32_t>(inFile))) {
+        if (!ktbSeek(m_handle, static_cast<std::int64_t>(offset), 0)
+            || !ktbWrite(m_handle, data, static_cast<std::uint32_t>(inFile))) {
             return false;
         }
         done = inFile;

@@ -56,10 +56,7 @@ void ktbStoreText(char* field, std::size_t fieldSize, std::string_view text);
 std::string_view ktbFieldText(const char* field, std::size_t fieldSize);
 
 /// Upper-cases the ASCII letters a-z, leaving every other byte.
-inline char ktbUpperAscii(char c)
-{
-    return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
-}
+inline char ktbUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c; }
 
 // Catalog texts are bytes: UTF-8 when written here, Windows-1252 when written on the platform of origin.
 

@@ -44,20 +44,11 @@ const char* TKTBEntity::name() const
     }
 }
 
-TKTBERROR ktbLastError()
-{
-    return static_cast<TKTBERROR>(s_lastError.load(std::memory_order_relaxed));
-}
+TKTBERROR ktbLastError() { return static_cast<TKTBERROR>(s_lastError.load(std::memory_order_relaxed)); }
 
-void ktbSetLastError(TKTBERROR code)
-{
-    s_lastError.store(code, std::memory_order_relaxed);
-}
+void ktbSetLastError(TKTBERROR code) { s_lastError.store(code, std::memory_order_relaxed); }
 
-const char* ktbErrorName(TKTBERROR code)
-{
-    return code < KTB_ERROR_COUNT ? s_errorNames[code] : "";
-}
+const char* ktbErrorName(TKTBERROR code) { return code < KTB_ERROR_COUNT ? s_errorNames[code] : ""; }
 
 void ktbErrorDetail(TKTBErrorDetail& detail)
 {

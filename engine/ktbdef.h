@@ -2,6 +2,8 @@
 // Types, constants and result codes shared by every operation of the catalog engine.
 // The engine is plain C++ with no Qt; every operation answers a result code and never throws.
 
+#include "platform/direntry.h"
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -111,13 +113,6 @@ constexpr std::uint8_t KTB_WALK_FOLDER = 3;
 constexpr std::uint8_t KTB_WALK_FILE = 4;
 constexpr std::uint8_t KTB_WALK_ENDFOLDER = 5;
 
-// Attribute bits of a directory entry.
-constexpr std::uint32_t KTB_ATTR_READONLY = 1;
-constexpr std::uint32_t KTB_ATTR_HIDDEN = 2;
-constexpr std::uint32_t KTB_ATTR_SYSTEM = 4;
-constexpr std::uint32_t KTB_ATTR_DIRECTORY = 16;
-constexpr std::uint32_t KTB_ATTR_ARCHIVE = 32;
-
 #pragma pack(push, 1)
 /// One disc record, 164 bytes, held in memory exactly as it is stored.
 struct TKTBDisc {
@@ -181,21 +176,13 @@ struct TKTBErrorDetail {
     std::uint8_t Tag = 0;
 };
 
-/// One entry of a drive or folder walk, as the platform lists it.
-struct TKTBDirEntry {
-    char Name[260]; ///< zero-terminated UTF-8
-    std::uint32_t Attributes; ///< KTB_ATTR_ bits
-    std::uint64_t Size;
-    std::int64_t LastWriteTime; ///< seconds since 1970-01-01 UTC
-};
-
 /// Called for each entry of a walk: kind (KTB_WALK_), the path of the folder being listed (ending in
 /// a backslash, "D:\" at the top), the entry, and the caller's data. Answers false to stop the walk.
 using TKTBWalkCallback = bool (*)(std::uint8_t kind, const char* path, const TKTBDirEntry* entry, void* userData);
 
 /// Called after each record copied by the older-version conversion; setting cancel stops it.
-using TKTBConvertProgress = void (*)(std::uint32_t newPosition, std::uint32_t oldPosition, std::uint8_t tag,
-    void* userData, bool& cancel);
+using TKTBConvertProgress
+    = void (*)(std::uint32_t newPosition, std::uint32_t oldPosition, std::uint8_t tag, void* userData, bool& cancel);
 
 struct TKTBHandle;
 struct TKTBCursor;

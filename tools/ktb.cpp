@@ -1,5 +1,5 @@
 // ktb: the command line over catalog files. One function per command, found in the command table.
-#include "tools/KtbTool.h"
+#include "tools/ktbtool.h"
 
 #include <cstdio>
 #include <cstring>

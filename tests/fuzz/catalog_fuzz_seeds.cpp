@@ -1,5 +1,5 @@
 // Writes a small seed corpus of sound catalog files for catalog_fuzzer into the folder given.
-#include "tests/support/CatalogBuilder.h"
+#include "tests/support/catalogbuilder.h"
 
 #include <cstdio>
 #include <string>

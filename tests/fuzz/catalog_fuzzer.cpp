@@ -1,7 +1,7 @@
 // libFuzzer target: arbitrary bytes opened as a catalog file and walked every way (see
 // CatalogExercise.h). A broken promise aborts, so the fuzzer keeps the input that showed it;
 // AddressSanitizer catches any read outside the file's bytes.
-#include "tests/engine/CatalogExercise.h"
+#include "tests/engine/catalogexercise.h"
 
 #include <cstdint>
 #include <cstdio>

@@ -1,0 +1,17 @@
+#pragma once
+// The program's entry: the application object with its general error display.
+
+#include <QApplication>
+#include <memory>
+
+/// The application object. An exception that leaves an event handler is shown in a message box and
+/// the program goes on.
+class TKataloxApplication : public QApplication {
+    Q_OBJECT
+public:
+    TKataloxApplication(int& argc, char** argv);
+    bool notify(QObject* receiver, QEvent* event) override;
+};
+
+/// Runs the program: the application, the process-wide objects, the main window and the data module.
+int RunKatalox(int argc, char** argv);

@@ -1,0 +1,52 @@
+#include "core/common/questions.h"
+
+#include <cstdio>
+#include <utility>
+
+namespace {
+
+// The implementation of programs without windows: messages go to standard error, questions get their
+// negative answer, and nothing waits for a user.
+class StandardErrorQuestions final : public TQuestions {
+public:
+    TMsgButton messageBox(const QString& text, const QString& caption, TMsgIcon, TMsgButtons buttons, bool) override
+    {
+        QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
+        line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
+        std::fprintf(stderr, "%s\n", line.toLocal8Bit().constData());
+        std::fflush(stderr);
+        return negativeAnswer(buttons);
+    }
+    bool inputBox(const QString&, const QString&, QString&, bool) override { return false; }
+    QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString chooseFolder(const QString&, const QString&) override { return {}; }
+};
+
+std::unique_ptr<TQuestions>& installed()
+{
+    static std::unique_ptr<TQuestions> s_installed;
+    return s_installed;
+}
+
+} // namespace
+
+TMsgButton negativeAnswer(TMsgButtons buttons)
+{
+    for (const TMsgButton button : { mbNo, mbCancel, mbOK }) {
+        if ((buttons & button) != 0) {
+            return button;
+        }
+    }
+    return mbCancel;
+}
+
+TQuestions& questions()
+{
+    static StandardErrorQuestions s_default;
+    if (const std::unique_ptr<TQuestions>& current = installed()) {
+        return *current;
+    }
+    return s_default;
+}
+
+void setQuestions(std::unique_ptr<TQuestions> implementation) { installed() = std::move(implementation); }

@@ -1,0 +1,78 @@
+#include "core/filesets/entitylist.h"
+
+#include <algorithm>
+#include <cstring>
+
+TEntityEntry::~TEntityEntry() { ktbFreeEntity(Entity); }
+
+int TEntityList::AddEntity(TKTBEntity* entity, bool withAncestors)
+{
+    auto entry = std::make_unique<TEntityEntry>();
+    entry->Entity = entity;
+    if (withAncestors) {
+        entry->Ancestors = std::make_unique<TArrayStack>();
+    }
+    m_entries.push_back(std::move(entry));
+    return Count() - 1;
+}
+
+void TEntityList::Delete(int index) { m_entries.erase(m_entries.begin() + index); }
+
+int TEntityList::RemoveIf(const std::function<bool(const TEntityEntry&)>& test)
+{
+    const auto removed
+        = std::remove_if(m_entries.begin(), m_entries.end(), [&test](const auto& entry) { return test(*entry); });
+    const auto count = static_cast<int>(m_entries.end() - removed);
+    m_entries.erase(removed, m_entries.end());
+    return count;
+}
+
+void TEntityList::SortEntities()
+{
+    std::sort(m_entries.begin(), m_entries.end(),
+        [](const auto& a, const auto& b) { return CompareEntities(a->Entity, b->Entity) < 0; });
+}
+
+int CompareText(const char* a, const char* b)
+{
+    const auto* left = reinterpret_cast<const unsigned char*>(a);
+    const auto* right = reinterpret_cast<const unsigned char*>(b);
+    for (;; ++left, ++right) {
+        if (*left == *right) {
+            if (*left == 0) {
+                return 0;
+            }
+            continue;
+        }
+        const unsigned char l = (*left >= 'a' && *left <= 'z') ? static_cast<unsigned char>(*left - 32) : *left;
+        const unsigned char r = (*right >= 'a' && *right <= 'z') ? static_cast<unsigned char>(*right - 32) : *right;
+        if (l != r) {
+            return l < r ? -1 : 1;
+        }
+        if (l == 0) {
+            return 0;
+        }
+    }
+}
+
+int CompareEntities(const TKTBEntity* a, const TKTBEntity* b)
+{
+    if (a->Kind != b->Kind) {
+        return a->Kind < b->Kind ? -1 : 1;
+    }
+    switch (a->Kind) {
+    case KTB_TAG_DISC: {
+        // Titles are read up to their first zero byte, at most the 64 bytes of the field.
+        char left[65] = {};
+        char right[65] = {};
+        std::memcpy(left, a->disc()->Title, 64);
+        std::memcpy(right, b->disc()->Title, 64);
+        return CompareText(left, right);
+    }
+    case KTB_TAG_FOLDER:
+    case KTB_TAG_FILE:
+        return CompareText(a->name(), b->name());
+    default:
+        return 0;
+    }
+}

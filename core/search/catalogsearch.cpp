@@ -1,0 +1,840 @@
+#include "core/search/catalogsearch.h"
+
+#include "core/filesets/fileset.h"
+#include "core/text/catalogtext.h"
+#include "engine/Containers.h"
+#include "engine/ktb_io.h"
+#include "gui/search/searchresultmodel.h"
+
+#include <QItemSelectionModel>
+#include <algorithm>
+#include <chrono>
+#include <condition_variable>
+#include <exception>
+#include <mutex>
+#include <stdexcept>
+#include <sys/mman.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+TSearchHelper* SearchHelper = nullptr;
+
+namespace {
+
+/// A disc title as shown: the field up to its first zero byte.
+std::string_view titleBytes(const TKTBDisc& disc) { return ktbFieldText(disc.Title, sizeof disc.Title); }
+
+std::string upperBytes(std::string_view text)
+{
+    std::string result(text);
+    for (char& c : result) {
+        c = ktbUpperAscii(c);
+    }
+    return result;
+}
+
+/// The disc-title test: the search text as a plain substring, ASCII letter case ignored, an asterisk
+/// an ordinary character; never for an empty text. A text with non-ASCII characters is also tried in
+/// Windows-1252, the way names are matched.
+class TitleTest {
+public:
+    explicit TitleTest(const std::string& text)
+    {
+        if (text.empty()) {
+            return;
+        }
+        m_needles.push_back(upperBytes(text));
+        std::string other;
+        if (ktbUtf8ToCp1252(text, other) && other != text) {
+            m_needles.push_back(upperBytes(other));
+        }
+    }
+
+    bool matches(const TKTBDisc& disc) const
+    {
+        if (m_needles.empty()) {
+            return false;
+        }
+        const std::string title = upperBytes(titleBytes(disc));
+        return std::any_of(m_needles.begin(), m_needles.end(),
+            [&title](const std::string& needle) { return title.find(needle) != std::string::npos; });
+    }
+
+private:
+    std::vector<std::string> m_needles;
+};
+
+QString ownerOf(TKTBFile& fileset)
+{
+    const QString owner = fileset.GetOwner();
+    return owner.isEmpty() ? NobodyOwner : owner;
+}
+
+QString filesetPath(TKTBFile& fileset)
+{
+    return ownerOf(fileset) + QLatin1Char('\\') + fileset.GetDescription() + QLatin1Char('\\');
+}
+
+int firstSelectedRow(const QPointer<QItemSelectionModel>& selection, const QAbstractItemModel* model)
+{
+    if (selection.isNull() || selection->model() != model) {
+        return -1;
+    }
+    int first = -1;
+    for (const QModelIndex& index : selection->selectedIndexes()) {
+        if (index.isValid() && (first < 0 || index.row() < first)) {
+            first = index.row();
+        }
+    }
+    return first < model->rowCount() ? first : -1;
+}
+
+// Pages of a catalog that a walk has passed are handed back, so a search over large catalogs keeps
+// only a few megabytes of each mapped file in memory. The mapping is shared: the data stays in the
+// page cache and reading it again simply maps it again.
+constexpr std::uint32_t s_releaseStep = 4u << 20;
+
+void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::uint32_t upTo)
+{
+    static const auto pageSize = static_cast<std::uint32_t>(::sysconf(_SC_PAGESIZE));
+    const std::uint32_t end = std::min(upTo, handle->Size) / pageSize * pageSize;
+    if (handle->View == nullptr || end <= released) {
+        return;
+    }
+    ::madvise(handle->View + released, end - released, MADV_DONTNEED);
+    released = end;
+}
+
+/// The first sixteen bytes of a name, letters a-z folded, packed in two words so that comparing keys
+/// compares those bytes as CompareText does (a shorter name is padded with zero bytes).
+struct SortKey {
+    std::uint64_t high = 0;
+    std::uint64_t low = 0;
+
+    static constexpr int Bytes = 16;
+
+    SortKey() = default;
+    explicit SortKey(const char* name)
+    {
+        for (int i = 0; i < Bytes && name[i] != 0; ++i) {
+            const auto byte = static_cast<std::uint64_t>(static_cast<std::uint8_t>(ktbUpperAscii(name[i])));
+            (i < 8 ? high : low) |= byte << (56 - 8 * (i % 8));
+        }
+    }
+    /// Whether the name goes on past the key.
+    bool full() const { return (low & 0xFF) != 0; }
+    bool operator==(const SortKey& other) const = default;
+    bool operator<(const SortKey& other) const { return high != other.high ? high < other.high : low < other.low; }
+};
+
+} // namespace
+
+// ---------------------------------------------------------------------------------------------
+// TSearchRun: the walk of the chosen filesets by a few worker threads.
+//
+// Each fileset of the list is a slot, walked by one worker from start to end, and the slots are handed
+// out in list order. A slot keeps its folder and file results in walk order. The results of the whole
+// search are the slots' results in list order, cut at the limit: so a slot never needs more than the
+// limit minus what the slots before it keep. Workers keep to that bound as it becomes known (slots
+// finishing before them), finished slots are cut to it, and the calling thread merges finished slots
+// in list order. The outcome is that of walking the filesets one after the other, with at most about
+// one limit's worth of results per worker held besides the merged ones.
+//
+// The merged folders and files are sorted once at the end, in the order SortEntities gives the same
+// list, but on small records that carry the first sixteen bytes of the name: the sort then rarely
+// needs to look at the entities themselves.
+
+class TSearchRun {
+public:
+    TSearchRun(TSearchHelper& helper, const std::vector<TKTBFile*>& filesets, const std::vector<TKTBHandle*>& handles);
+    ~TSearchRun();
+    TSearchRun(const TSearchRun&) = delete;
+    TSearchRun& operator=(const TSearchRun&) = delete;
+
+    /// Walks every slot and puts the results into the helper's lists, the folders and files sorted;
+    /// rethrows the first failure of a worker after all of them ended (the lists then hold what was
+    /// merged).
+    void run();
+    /// Stops the walk and waits until every worker has ended (a fileset is going away).
+    void stopAndWait();
+    void joinWorkers();
+
+private:
+    struct Hit {
+        TKTBEntity* entity;
+        SortKey key;
+        std::uint32_t chainStart;
+        std::uint32_t chainLength;
+    };
+
+    /// A merged folder or file result, in the order of the merged list until deliver sorts them.
+    struct Kept {
+        SortKey key;
+        std::uint8_t kind;
+        TKTBEntity* entity;
+        TKTBFile* fileset;
+        std::uint32_t chainStart;
+        std::uint32_t chainLength;
+    };
+
+    enum class State { Waiting, Running, Done, Merged };
+
+    struct Slot {
+        TKTBFile* fileset = nullptr;
+        TKTBHandle* handle = nullptr;
+        State state = State::Waiting;
+        /// How many results this slot may keep, as far as the slots before it are known.
+        std::atomic<std::size_t> room { 0 };
+        std::vector<Hit> hits;
+        std::vector<std::uint32_t> chains;
+        std::vector<TKTBEntity*> discs;
+        std::uint64_t fileMatches = 0;
+        std::uint64_t folderMatches = 0;
+        std::exception_ptr failure;
+        /// How the walk ended when a record stopped it (KTB_OK otherwise), and where.
+        TKTBERROR walkEnd = KTB_OK;
+        std::uint32_t faultOffset = 0;
+
+        ~Slot()
+        {
+            trimTo(0);
+            for (TKTBEntity*& disc : discs) {
+                ktbFreeEntity(disc);
+            }
+        }
+        void trimTo(std::size_t count)
+        {
+            if (hits.size() <= count) {
+                return;
+            }
+            chains.resize(hits[count].chainStart);
+            for (std::size_t i = count; i < hits.size(); ++i) {
+                ktbFreeEntity(hits[i].entity);
+            }
+            hits.resize(count);
+        }
+    };
+
+    void walkAll();
+    void work();
+    void walk(Slot& slot);
+    void finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders);
+    // Called with the lock held.
+    void updateRoom();
+    Slot* takeNext();
+    void takeMergeable(std::vector<Slot*>& ready);
+    void merge(Slot& slot);
+    void deliver();
+    void reportProgress(bool last);
+
+    TSearchHelper& m_helper;
+    const std::size_t m_limit;
+    const TCompare m_criteria;
+    const TitleTest m_titleTest;
+    std::atomic_bool& m_stop;
+
+    std::vector<std::unique_ptr<Slot>> m_slots;
+    std::vector<std::thread> m_workers;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    std::size_t m_next = 0; ///< the next slot to hand out
+    std::size_t m_merged = 0; ///< slots before this one are merged
+    std::size_t m_mergedKept = 0; ///< results the merged slots kept
+    std::vector<Kept> m_kept;
+    std::vector<std::uint32_t> m_keptChains;
+    int m_running = 0; ///< workers not yet ended
+    std::atomic<std::uint64_t> m_doneBytes { 0 };
+    std::chrono::steady_clock::time_point m_lastReport;
+};
+
+TSearchRun::TSearchRun(
+    TSearchHelper& helper, const std::vector<TKTBFile*>& filesets, const std::vector<TKTBHandle*>& handles)
+    : m_helper(helper)
+    , m_limit(static_cast<std::size_t>(helper.m_resultLimit))
+    , m_criteria(helper.m_criteria)
+    , m_titleTest(encodeCatalogText(helper.m_searchText))
+    , m_stop(helper.m_stop)
+{
+    for (std::size_t i = 0; i < filesets.size(); ++i) {
+        auto slot = std::make_unique<Slot>();
+        slot->fileset = filesets[i];
+        slot->handle = handles[i];
+        m_slots.push_back(std::move(slot));
+    }
+}
+
+TSearchRun::~TSearchRun()
+{
+    // Workers are still running here only when the run failed (merging, the listener).
+    if (std::any_of(m_workers.begin(), m_workers.end(), [](const std::thread& worker) { return worker.joinable(); })) {
+        stopAndWait();
+    }
+    for (Kept& kept : m_kept) {
+        ktbFreeEntity(kept.entity);
+    }
+}
+
+void TSearchRun::stopAndWait()
+{
+    m_stop = true;
+    joinWorkers();
+}
+
+void TSearchRun::joinWorkers()
+{
+    for (std::thread& worker : m_workers) {
+        if (worker.joinable()) {
+            worker.join();
+        }
+    }
+}
+
+void TSearchRun::run()
+{
+    struct Current {
+        TSearchRun*& run;
+        ~Current() { run = nullptr; }
+    } current { m_helper.m_run };
+    current.run = this;
+    try {
+        walkAll();
+    } catch (...) {
+        stopAndWait();
+        deliver();
+        throw;
+    }
+    deliver();
+    for (const auto& slot : m_slots) {
+        if (slot->failure) {
+            std::rethrow_exception(slot->failure);
+        }
+    }
+}
+
+void TSearchRun::walkAll()
+{
+    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
+    const std::size_t workers = std::min<std::size_t>({ cores, 4, m_slots.size() });
+    m_running = static_cast<int>(workers);
+    m_lastReport = std::chrono::steady_clock::now();
+    for (std::size_t i = 0; i < workers; ++i) {
+        m_workers.emplace_back([this] { work(); });
+    }
+
+    std::vector<Slot*> ready;
+    for (;;) {
+        bool ended = false;
+        {
+            std::unique_lock lock(m_mutex);
+            m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] {
+                return m_running == 0 || (m_merged < m_slots.size() && m_slots[m_merged]->state == State::Done);
+            });
+            takeMergeable(ready);
+            ended = m_running == 0;
+        }
+        for (Slot* slot : ready) {
+            merge(*slot);
+        }
+        ready.clear();
+        if (ended) {
+            break;
+        }
+        reportProgress(false);
+    }
+    joinWorkers();
+    // After a stop, slots never started are skipped; the others are all merged by now.
+    reportProgress(true);
+}
+
+void TSearchRun::reportProgress(bool last)
+{
+    const std::uint64_t done = m_doneBytes.load(std::memory_order_relaxed);
+    const auto now = std::chrono::steady_clock::now();
+    if (done == m_helper.m_doneBytes || (!last && now - m_lastReport < std::chrono::milliseconds(100))) {
+        return;
+    }
+    m_lastReport = now;
+    m_helper.AddProgress(done - m_helper.m_doneBytes);
+}
+
+void TSearchRun::work()
+{
+    for (;;) {
+        Slot* slot = nullptr;
+        {
+            std::lock_guard lock(m_mutex);
+            slot = takeNext();
+            if (slot == nullptr) {
+                --m_running;
+                m_wake.notify_all();
+                return;
+            }
+        }
+        try {
+            walk(*slot);
+        } catch (...) {
+            slot->failure = std::current_exception();
+        }
+        std::lock_guard lock(m_mutex);
+        slot->state = State::Done;
+        updateRoom();
+        m_wake.notify_all();
+    }
+}
+
+TSearchRun::Slot* TSearchRun::takeNext()
+{
+    if (m_next >= m_slots.size() || m_stop.load(std::memory_order_relaxed)) {
+        return nullptr;
+    }
+    Slot* slot = m_slots[m_next++].get();
+    slot->state = State::Running;
+    updateRoom();
+    return slot;
+}
+
+void TSearchRun::updateRoom()
+{
+    std::size_t kept = m_mergedKept;
+    for (std::size_t i = m_merged; i < m_slots.size(); ++i) {
+        Slot& slot = *m_slots[i];
+        const std::size_t room = kept < m_limit ? m_limit - kept : 0;
+        if (slot.state == State::Waiting) {
+            return; // slots are handed out in order: none after this one has started
+        }
+        if (slot.state == State::Running) {
+            // Its results so far belong to its worker; the slots after it keep the looser bound.
+            slot.room.store(room, std::memory_order_relaxed);
+            continue;
+        }
+        slot.trimTo(room);
+        kept += slot.hits.size();
+    }
+}
+
+void TSearchRun::takeMergeable(std::vector<Slot*>& ready)
+{
+    for (; m_merged < m_slots.size(); ++m_merged) {
+        Slot& slot = *m_slots[m_merged];
+        if (slot.state == State::Waiting && m_running == 0) {
+            continue; // never started: the search was stopped
+        }
+        if (slot.state != State::Done) {
+            return;
+        }
+        slot.state = State::Merged;
+        m_mergedKept += slot.hits.size();
+        ready.push_back(&slot);
+    }
+}
+
+void TSearchRun::merge(Slot& slot)
+{
+    m_kept.reserve(m_kept.size() + slot.hits.size());
+    for (Hit& hit : slot.hits) {
+        const auto start = static_cast<std::uint32_t>(m_keptChains.size());
+        m_keptChains.insert(m_keptChains.end(), slot.chains.begin() + hit.chainStart,
+            slot.chains.begin() + hit.chainStart + hit.chainLength);
+        m_kept.push_back({ hit.key, hit.entity->Kind, hit.entity, slot.fileset, start, hit.chainLength });
+        hit.entity = nullptr;
+    }
+    slot.hits.clear();
+    slot.chains.clear();
+    slot.chains.shrink_to_fit();
+    for (TKTBEntity*& disc : slot.discs) {
+        TKTBEntity* entity = disc;
+        disc = nullptr;
+        m_helper.DiscResults.Items(m_helper.DiscResults.AddEntity(entity, false))->Fileset = slot.fileset;
+    }
+    slot.discs.clear();
+    m_helper.m_fileMatches += slot.fileMatches;
+    m_helper.m_folderMatches += slot.folderMatches;
+    if (slot.walkEnd != KTB_OK) {
+        m_helper.m_walkFaults.push_back({ slot.fileset, slot.walkEnd, slot.faultOffset });
+    }
+}
+
+void TSearchRun::deliver()
+{
+    // The comparison of CompareEntities for folders and files; the keys decide unless both names
+    // share their first sixteen bytes. Sorting these records in the merged order therefore gives the
+    // permutation SortEntities gives the merged list.
+    std::sort(m_kept.begin(), m_kept.end(), [](const Kept& a, const Kept& b) {
+        if (a.kind != b.kind) {
+            return a.kind < b.kind;
+        }
+        if (!(a.key == b.key)) {
+            return a.key < b.key;
+        }
+        return a.key.full() && CompareText(a.entity->name() + SortKey::Bytes, b.entity->name() + SortKey::Bytes) < 0;
+    });
+    TEntityList& list = m_helper.FileResults;
+    for (Kept& kept : m_kept) {
+        TKTBEntity* entity = kept.entity;
+        kept.entity = nullptr;
+        TEntityEntry* entry = list.Items(list.AddEntity(entity, true));
+        entry->Ancestors->Assign(m_keptChains.data() + kept.chainStart, static_cast<int>(kept.chainLength));
+        entry->Fileset = kept.fileset;
+    }
+    m_kept.clear();
+    m_keptChains.clear();
+}
+
+void TSearchRun::walk(Slot& slot)
+{
+    // Each walk has its own criteria: the engine upper-cases the pattern in place. Once the slot holds
+    // all it may keep (its room never grows), the walk only counts: the engine then reports discs
+    // alone, and the matches of a disc are what the cursor's counters gained since its disc.
+    TCompare criteria = m_criteria;
+    const std::uint32_t countOnly = slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
+    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | countOnly, KTB_HEADER_SIZE, &criteria);
+    if (cursor == nullptr) {
+        // An empty catalog, or a damaged first record: only reading that record tells, since the
+        // engine's last error is shared by every thread.
+        TKTBEntity* first = nullptr;
+        if (ktbFileSize(slot.handle) > KTB_HEADER_SIZE
+            && ktbReadEntity(slot.handle, KTB_HEADER_SIZE, first) == KTB_ERR_BADENTITY) {
+            slot.walkEnd = KTB_ERR_BADENTITY;
+            slot.faultOffset = KTB_HEADER_SIZE;
+        }
+        ktbFreeEntity(first);
+        return;
+    }
+    // What this walk still owns when something fails.
+    struct Owned {
+        TKTBCursor*& cursor;
+        TKTBEntity* disc = nullptr;
+        TKTBEntity* entity = nullptr;
+        ~Owned()
+        {
+            ktbFreeEntity(entity);
+            ktbFreeEntity(disc);
+            ktbFindClose(cursor);
+        }
+    } owned { cursor };
+
+    std::uint64_t filesBefore = 0;
+    std::uint32_t foldersBefore = 0;
+    const auto finish = [&] {
+        finishDisc(
+            slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore), cursor->Folders - foldersBefore);
+    };
+    std::uint32_t released = 0;
+    TKTBERROR answer = KTB_OK;
+    do {
+        owned.entity = cursor->Current;
+        switch (owned.entity->Kind) {
+        case KTB_TAG_DISC:
+            finish();
+            owned.disc = owned.entity;
+            owned.entity = nullptr;
+            filesBefore = cursor->Files;
+            foldersBefore = cursor->Folders;
+            break;
+        case KTB_TAG_FOLDER:
+        case KTB_TAG_FILE:
+            if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
+                cursor->Flags |= KTB_FIND_COUNTONLY;
+            } else {
+                const auto start = static_cast<std::uint32_t>(slot.chains.size());
+                slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
+                slot.hits.push_back({ owned.entity, SortKey(owned.entity->name()), start, cursor->ChainLength });
+                owned.entity = nullptr;
+            }
+            break;
+        default:
+            break;
+        }
+        ktbFreeEntity(owned.entity);
+        if (cursor->Position - released >= s_releaseStep) {
+            releaseWalkedPages(slot.handle, released, cursor->Position);
+        }
+        // Only the answer of ktbFindNext tells how this walk ended: the engine's last error is shared
+        // by every thread. Any answer but KTB_OK ends it; a damaged record keeps what was found.
+    } while (!m_stop.load(std::memory_order_relaxed) && (answer = ktbFindNext(cursor)) == KTB_OK);
+    if (answer != KTB_OK && answer != KTB_NOENTITIES) {
+        // The cursor never moves past the record that stopped it.
+        slot.walkEnd = answer;
+        slot.faultOffset = cursor->Position;
+    }
+    finish();
+    releaseWalkedPages(slot.handle, released, slot.handle->Size);
+}
+
+void TSearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders)
+{
+    if (disc == nullptr) {
+        return;
+    }
+    auto* record = static_cast<TKTBDisc*>(disc->Data);
+    slot.fileMatches += files;
+    slot.folderMatches += folders;
+    m_doneBytes.fetch_add(record->RunLength, std::memory_order_relaxed);
+    if (files == 0 && folders == 0 && !m_titleTest.matches(*record)) {
+        ktbFreeEntity(disc);
+        return;
+    }
+    // The counters live in the result's own copy of the disc record; the catalog is not changed.
+    record->Files = files;
+    record->Folders = folders;
+    slot.discs.push_back(disc);
+    disc = nullptr;
+}
+
+// ---------------------------------------------------------------------------------------------
+// TSearchHelper
+
+TSearchHelper::TSearchHelper(TKTBFiles* registry)
+    : m_registry(registry)
+    , m_discModel(std::make_unique<TDiscResultModel>(*this))
+    , m_fileModel(std::make_unique<TFileResultModel>(*this))
+{
+}
+
+TSearchHelper::~TSearchHelper() = default;
+
+TKTBFiles* TSearchHelper::registry() const { return m_registry != nullptr ? m_registry : FilesetList; }
+
+void TSearchHelper::SetSearchText(const QString& text)
+{
+    m_searchText = text;
+    m_criteria.Name = encodeCatalogText(text);
+    if (!text.isEmpty()) {
+        m_criteria.Flags |= KTB_CMP_NAME;
+    }
+}
+
+void TSearchHelper::SetResultLimit(int limit) { m_resultLimit = std::max(1, limit); }
+
+void TSearchHelper::Cancel()
+{
+    if (m_searching) {
+        m_stop = true;
+    }
+}
+
+void TSearchHelper::AddProgress(std::uint64_t bytes)
+{
+    m_doneBytes += bytes;
+    if (OnProgress) {
+        OnProgress(this);
+    }
+}
+
+void TSearchHelper::Search(const TIntegerList& list)
+{
+    if (m_searching) {
+        return;
+    }
+    m_searching = true;
+    m_stop = false;
+    m_cancelled = false;
+    struct Running {
+        bool& flag;
+        ~Running() { flag = false; }
+    } running { m_searching };
+
+    m_deletedDuringSearch.clear();
+    ClearResults();
+    m_walkFaults.clear();
+    m_limited = false;
+    m_doneBytes = 0;
+    m_fileMatches = 0;
+    m_folderMatches = 0;
+    m_totalBytes = 0;
+    try {
+        std::vector<TKTBFile*> filesets;
+        if (list.Count() > 0 && registry() == nullptr) {
+            throw std::logic_error("TSearchHelper::Search: no fileset registry");
+        }
+        for (int i = 0; i < list.Count(); ++i) {
+            TKTBFile* fileset = registry()->Items(list.Get(i));
+            // Reopens the file, so the walk sees its latest contents.
+            m_totalBytes += fileset->DataSize();
+            filesets.push_back(fileset);
+        }
+        // Taken only now: a fileset listed twice was reopened by its second DataSize.
+        std::vector<TKTBHandle*> handles;
+        for (TKTBFile* fileset : filesets) {
+            handles.push_back(fileset->Handle());
+        }
+        AddProgress(0);
+        if (!filesets.empty() && !m_stop) {
+            TSearchRun run(*this, filesets, handles);
+            run.run();
+        }
+    } catch (...) {
+        publishResults();
+        throw;
+    }
+    publishResults();
+}
+
+void TSearchHelper::publishResults()
+{
+    m_cancelled = m_stop;
+    // Results of filesets the registry deleted while the search ran (from the listener) go first.
+    for (const TKTBFile* fileset : m_deletedDuringSearch) {
+        const auto refersToFileset = [fileset](const TEntityEntry& entry) { return entry.Fileset == fileset; };
+        DiscResults.RemoveIf(refersToFileset);
+        FileResults.RemoveIf(refersToFileset);
+        std::erase_if(m_walkFaults, [fileset](const TWalkFault& fault) { return fault.Fileset == fileset; });
+    }
+    m_deletedDuringSearch.clear();
+    m_limited = FileResults.Count() >= m_resultLimit;
+    // The run delivers the folders and files sorted; sorting them again could reorder equal names.
+    DiscResults.SortEntities();
+    m_discModel->showRows(DiscResults.Count());
+    m_fileModel->showRows(FileResults.Count());
+}
+
+void TSearchHelper::ClearResults()
+{
+    m_discModel->beginChange();
+    m_fileModel->beginChange();
+    DiscResults.Clear();
+    FileResults.Clear();
+    m_discModel->endChange(0);
+    m_fileModel->endChange(0);
+}
+
+void TSearchHelper::FilesetDeleted(const TKTBFile* fileset)
+{
+    if (m_searching) {
+        // From the listener: no worker may walk the fileset any more, and what it found is dropped
+        // when the search ends.
+        m_deletedDuringSearch.push_back(fileset);
+        m_stop = true;
+        if (m_run != nullptr) {
+            m_run->stopAndWait();
+        }
+        return;
+    }
+    std::erase_if(m_walkFaults, [fileset](const TWalkFault& fault) { return fault.Fileset == fileset; });
+    const auto refersToFileset = [fileset](const TEntityEntry& entry) { return entry.Fileset == fileset; };
+    const auto dropFrom = [&refersToFileset](TEntityList& list, TSearchResultModel& model) {
+        bool refers = false;
+        for (int i = 0; i < list.Count() && !refers; ++i) {
+            refers = refersToFileset(*list.Items(i));
+        }
+        if (!refers) {
+            return;
+        }
+        model.beginChange();
+        list.RemoveIf(refersToFileset);
+        model.endChange(list.Count());
+    };
+    dropFrom(DiscResults, *m_discModel);
+    dropFrom(FileResults, *m_fileModel);
+}
+
+QAbstractTableModel* TSearchHelper::DiscModel() const { return m_discModel.get(); }
+
+QAbstractTableModel* TSearchHelper::FileModel() const { return m_fileModel.get(); }
+
+bool TSearchHelper::AttachDiscView(QItemSelectionModel* selection)
+{
+    if (selection != nullptr && selection->model() != m_discModel.get()) {
+        return false;
+    }
+    m_discSelection = selection;
+    return true;
+}
+
+bool TSearchHelper::AttachFileView(QItemSelectionModel* selection)
+{
+    if (selection != nullptr && selection->model() != m_fileModel.get()) {
+        return false;
+    }
+    m_fileSelection = selection;
+    return true;
+}
+
+void TSearchHelper::SetDiscImages(const QList<QIcon>& images) { m_discImages = images; }
+
+int TSearchHelper::SelectedDiscRow() const { return firstSelectedRow(m_discSelection, m_discModel.get()); }
+
+int TSearchHelper::SelectedFileRow() const { return firstSelectedRow(m_fileSelection, m_fileModel.get()); }
+
+QString TSearchHelper::SelectedDiscPath() const
+{
+    const int row = SelectedDiscRow();
+    return row < 0 ? QString() : DiscPath(*DiscResults.Items(row));
+}
+
+QString TSearchHelper::SelectedFilePath() const
+{
+    const int row = SelectedFileRow();
+    return row < 0 ? QString() : ResultPath(*FileResults.Items(row));
+}
+
+QString TSearchHelper::DiscPath(const TEntityEntry& entry)
+{
+    if (entry.Fileset == nullptr || entry.Entity == nullptr || entry.Entity->disc() == nullptr) {
+        return {};
+    }
+    return filesetPath(*entry.Fileset) + decodeCatalogText(titleBytes(*entry.Entity->disc())) + QLatin1Char('\\');
+}
+
+QString TSearchHelper::ResultPath(const TEntityEntry& entry)
+{
+    if (entry.Fileset == nullptr) {
+        return {};
+    }
+    QString path = filesetPath(*entry.Fileset);
+    if (entry.Ancestors == nullptr) {
+        return path;
+    }
+    TKTBHandle* handle = entry.Fileset->Handle();
+    for (const std::uint32_t offset : entry.Ancestors->Values()) {
+        TKTBEntity* ancestor = nullptr;
+        if (ktbReadEntity(handle, offset, ancestor) != KTB_OK) {
+            continue;
+        }
+        if (const TKTBDisc* disc = ancestor->disc()) {
+            path += decodeCatalogText(titleBytes(*disc)) + QLatin1Char('\\');
+        } else if (const char* name = ancestor->folderName()) {
+            path += decodeCatalogText(name) + QLatin1Char('\\');
+        }
+        ktbFreeEntity(ancestor);
+    }
+    return path;
+}
+
+QString TSearchHelper::DiscTitleOf(const TEntityEntry& entry)
+{
+    if (entry.Fileset == nullptr || entry.Ancestors == nullptr || entry.Ancestors->Count() == 0) {
+        return {};
+    }
+    try {
+        TKTBEntity* ancestor = nullptr;
+        if (ktbReadEntity(entry.Fileset->Handle(), entry.Ancestors->Get(0), ancestor) != KTB_OK) {
+            return {};
+        }
+        QString title;
+        if (const TKTBDisc* disc = ancestor->disc()) {
+            title = decodeCatalogText(titleBytes(*disc));
+        }
+        ktbFreeEntity(ancestor);
+        return title;
+    } catch (...) {
+        return {};
+    }
+}
+
+// ---------------------------------------------------------------------------------------------
+// The process-wide instance
+
+TSearchHelper& createSearchHelper()
+{
+    releaseSearchHelper();
+    SearchHelper = new TSearchHelper();
+    return *SearchHelper;
+}
+
+void releaseSearchHelper()
+{
+    delete SearchHelper;
+    SearchHelper = nullptr;
+}

@@ -1,0 +1,103 @@
+#pragma once
+// The drive layer: everything the program asks of optical drives and of the media in them. One
+// interface, two uses: the system's table (optical drives from D, then the virtual drives of
+// "vdrives.lst") and tables of test drives that tests build from images and folders.
+
+#include "platform/direntry.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+/// What a medium tells about itself.
+struct VolumeFacts {
+    std::string Label; ///< UTF-8, trailing blanks removed; "Audio CD" for an audio disc
+    /// The serial as the origin's NT family reports it for this medium; 0 when there is no readable
+    /// medium. The catalog stores it byte-reversed.
+    std::uint32_t NtSerial = 0;
+    std::int64_t TotalBytes = 0; ///< the volume's size
+};
+
+/// An open listing of one folder of a medium.
+class DriveFolderListing {
+public:
+    virtual ~DriveFolderListing() = default;
+    /// The next entry ("." and ".." never appear); false at the end.
+    virtual bool next(TKTBDirEntry& entry) = 0;
+    /// Opens the listing of a sub-folder that this listing delivered; null when it cannot be listed.
+    virtual std::unique_ptr<DriveFolderListing> openSubfolder(const TKTBDirEntry& entry) = 0;
+};
+
+/// One drive: an optical device, an image (.iso, .cue) or a folder standing in for a disc.
+class Drive {
+public:
+    virtual ~Drive() = default;
+    /// False when no readable medium is present (facts then hold serial 0).
+    virtual bool volumeFacts(VolumeFacts& facts) = 0;
+    /// True when the drive answered; audio tells whether track 1 is an audio track.
+    virtual bool isAudio(bool& audio) = 0;
+    /// Opens or closes the tray; silent on failure, nothing for images and folders.
+    virtual void setDoor(bool open) = 0;
+    /// Lists a folder of the medium, relative to its top ("" is the top, "Music/Rock" below it);
+    /// null when it cannot be listed.
+    virtual std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) = 0;
+    /// Whether the drive is an optical device (a media event source), not an image or a folder.
+    virtual bool isDevice() const = 0;
+    /// The device node, image or folder path behind the drive.
+    virtual std::string source() const = 0;
+    /// Whether a medium is in the drive, asked cheaply (the device's status, the path's existence)
+    /// without reading the medium; media-event polling uses it.
+    virtual bool mediumPresent()
+    {
+        VolumeFacts facts;
+        return volumeFacts(facts);
+    }
+};
+
+/// Letters to drives.
+class DriveTable {
+public:
+    virtual ~DriveTable() = default;
+    /// The letters of the drives, in letter order.
+    virtual std::vector<char> letters() = 0;
+    /// The drive with this letter, or null. The drive stays valid as long as the table, even when a
+    /// changed "vdrives.lst" takes its letter away.
+    virtual Drive* drive(char letter) = 0;
+    /// Changes whenever drives were added or removed (a changed "vdrives.lst", an optical drive plugged
+    /// in), so windows that list drives know to refill.
+    virtual std::uint64_t revision() { return 0; }
+};
+
+/// A drive over an image or a folder: a ".cue" sheet (any letter case) is read through libcdio like a
+/// real disc, any other file as an image of 2048-byte sectors, a folder as a folder. What the path is
+/// gets decided at each question, so the medium is present exactly while the path exists. The tray
+/// operations do nothing.
+std::unique_ptr<Drive> openPathDrive(const std::string& path);
+
+/// A table of drives each backed by an image or a folder: the test seam, and `ktb record DIR`. It goes
+/// through exactly the reader code of the system's table.
+class PathDriveTable final : public DriveTable {
+public:
+    PathDriveTable();
+    ~PathDriveTable() override;
+    /// Gives the letter (a..z taken as A..Z) a drive over path; false for anything but a letter. A
+    /// drive replaced this way stays valid as long as the table.
+    bool setDrive(char letter, const std::string& path);
+    std::vector<char> letters() override;
+    Drive* drive(char letter) override;
+    std::uint64_t revision() override;
+
+private:
+    struct State;
+    std::unique_ptr<State> m_state;
+};
+
+/// The table in use: the system's unless a test installed its own.
+DriveTable& driveTable();
+/// Installs a table (tests, `ktb record`); null restores the system's table.
+void setDriveTable(std::unique_ptr<DriveTable> table);
+
+/// Splits a walk path "D:\Music\Rock\" into its letter and the relative path "Music/Rock";
+/// false when it does not start with a letter, ":" and "\".
+bool splitDrivePath(const std::string& path, char& letter, std::string& relativePath);

@@ -1,0 +1,63 @@
+#pragma once
+// Our own reader of ISO 9660 volumes with Joliet, over 2048-byte sectors, following the rules of the
+// origin's CD file system so that a disc gives the same label, serial, names, sizes and dates there and
+// here. libiso9660 is not used: it reads the first session only, misses Joliet after an El Torito boot
+// record, cuts Joliet names whose UTF-8 is longer than their UCS-2, and answers local times.
+//
+// Every byte of the image is distrusted: a malformed descriptor makes the volume unreadable, a
+// malformed directory record ends its listing, and a directory that points at itself, an ancestor or
+// any folder already listed in the same walk cannot be listed.
+
+#include "platform/medium.h"
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+class SectorSource;
+
+class IsoVolume final : public Medium, public std::enable_shared_from_this<IsoVolume> {
+public:
+    /// Where a directory's records lie.
+    struct Extent {
+        std::uint64_t ByteOffset = 0;
+        std::uint32_t Size = 0;
+    };
+
+    /// Reads the volume descriptors from sector 16 of the session starting at sessionStart; null when
+    /// they hold no usable primary volume descriptor.
+    static std::shared_ptr<IsoVolume> open(std::shared_ptr<SectorSource> source, std::uint32_t sessionStart);
+
+    VolumeFacts facts() const override;
+    std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) override;
+
+    /// Whether the label, tree and serial come from a Joliet descriptor.
+    bool joliet() const { return m_joliet; }
+    /// The logical block size of the primary descriptor (512, 1024 or 2048).
+    std::uint32_t blockSize() const { return m_blockSize; }
+    /// Reads a directory's records; false when they cannot be read or are implausibly large.
+    bool readDirectory(const Extent& extent, std::vector<std::uint8_t>& bytes) const;
+
+private:
+    IsoVolume() = default;
+
+    std::shared_ptr<SectorSource> m_source;
+    std::uint32_t m_blockSize = 2048;
+    bool m_joliet = false;
+    Extent m_root;
+    VolumeFacts m_facts;
+};
+
+/// The UTC time of a 7-byte directory record time: years since 1900, month, day, hour, minute, second,
+/// and the offset from GMT in quarter hours, applied when it is not 0 and lies within -48..52. Invalid
+/// fields (month 13, hour 25) give 0.
+std::int64_t isoRecordTime(const std::uint8_t* time);
+/// The name of a directory record's file identifier: Joliet's UCS-2BE as UTF-8, else the bytes; the
+/// part from ";" on dropped, then one trailing "." ("NOEXT.;1" is "NOEXT").
+std::string isoRecordName(const std::uint8_t* identifier, std::size_t length, bool joliet);
+/// UCS-2 (UTF-16) big-endian to UTF-8; a lone surrogate becomes U+FFFD.
+std::string ucs2BigEndianToUtf8(const std::uint8_t* bytes, std::size_t length);
+/// The NT family's report of a data disc's serial: the four 8-bit sums of the bytes at offsets 0, 1, 2
+/// and 3 modulo 4 of a 2048-byte descriptor, as s0<<24|s1<<16|s2<<8|s3.
+std::uint32_t laneSumReport(const std::uint8_t* sector);

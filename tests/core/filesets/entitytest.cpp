@@ -1,0 +1,152 @@
+// Entity lists: the one display order, ownership of entities and ancestor arrays.
+#include "core/filesets/entitylist.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+namespace {
+
+// Entities made the way the engine makes them: one allocation for the entity, its data and texts.
+TKTBEntity* makeNamed(std::uint8_t kind, const std::string& name)
+{
+    std::size_t payload = 0;
+    if (kind == KTB_TAG_DISC) {
+        payload = sizeof(TKTBDisc);
+    } else if (kind == KTB_TAG_FOLDER) {
+        payload = name.size() + 1;
+    } else {
+        payload = sizeof(_int_File) + name.size() + 2;
+    }
+    auto* entity = static_cast<TKTBEntity*>(std::calloc(1, sizeof(TKTBEntity) + payload));
+    entity->Kind = kind;
+    entity->Data = entity + 1;
+    if (kind == KTB_TAG_DISC) {
+        std::memcpy(static_cast<TKTBDisc*>(entity->Data)->Title, name.data(), std::min<std::size_t>(name.size(), 63));
+    } else if (kind == KTB_TAG_FOLDER) {
+        std::memcpy(entity->Data, name.c_str(), name.size() + 1);
+    } else {
+        auto* file = static_cast<_int_File*>(entity->Data);
+        file->Name = reinterpret_cast<char*>(file + 1);
+        std::memcpy(file->Name, name.c_str(), name.size() + 1);
+        file->Comment = file->Name + name.size() + 1;
+        file->NameLength = static_cast<std::uint16_t>(name.size());
+    }
+    return entity;
+}
+
+std::vector<std::string> sortedNames(std::vector<std::pair<std::uint8_t, std::string>> items)
+{
+    TEntityList list;
+    for (const auto& [kind, name] : items) {
+        list.AddEntity(makeNamed(kind, name), false);
+    }
+    list.SortEntities();
+    std::vector<std::string> names;
+    for (int i = 0; i < list.Count(); ++i) {
+        names.emplace_back(list.Items(i)->Entity->name());
+    }
+    return names;
+}
+
+int sign(int value) { return (value > 0) - (value < 0); }
+
+} // namespace
+
+TEST(EntityOrder, FoldersComeBeforeFilesEachByNameIgnoringAsciiCase)
+{
+    EXPECT_EQ(sortedNames({ { KTB_TAG_FILE, "B.txt" }, { KTB_TAG_FOLDER, "zeta" }, { KTB_TAG_FILE, "a.txt" } }),
+        (std::vector<std::string> { "zeta", "a.txt", "B.txt" }));
+    EXPECT_EQ(sortedNames({ { KTB_TAG_FILE, "x" }, { KTB_TAG_DISC, "Z disc" }, { KTB_TAG_FOLDER, "a" } }),
+        (std::vector<std::string> { "Z disc", "a", "x" }));
+}
+
+struct TextOrderCase {
+    const char* left;
+    const char* right;
+    int expected;
+};
+
+void PrintTo(const TextOrderCase& param, std::ostream* out)
+{
+    *out << '"' << param.left << "\" vs \"" << param.right << '"';
+}
+
+class CompareTextTest : public ::testing::TestWithParam<TextOrderCase> { };
+
+TEST_P(CompareTextTest, OnlyAsciiLettersAreFolded)
+{
+    EXPECT_EQ(sign(CompareText(GetParam().left, GetParam().right)), GetParam().expected);
+    EXPECT_EQ(sign(CompareText(GetParam().right, GetParam().left)), -GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Pairs, CompareTextTest,
+    ::testing::Values(TextOrderCase { "abc", "ABC", 0 }, TextOrderCase { "zebra", "_alpha", -1 }, // '_' is above 'Z'
+        TextOrderCase { "Zoo", "_", -1 }, TextOrderCase { "ab", "abc", -1 }, // a prefix first
+        TextOrderCase { "", "a", -1 }, TextOrderCase { "a1", "a_", -1 },
+        TextOrderCase { "\xc3\xa9", "\xc3\x89", 1 }, // é and É differ: no folding outside a-z
+        TextOrderCase { "\xe9t\xe9", "zzz", 1 })); // bytes above 127 after the letters
+
+TEST(EntityOrder, UnderscoreSortsAfterEveryLetter)
+{
+    EXPECT_EQ(sortedNames({ { KTB_TAG_FILE, "_readme" }, { KTB_TAG_FILE, "zz" }, { KTB_TAG_FILE, "Abc" } }),
+        (std::vector<std::string> { "Abc", "zz", "_readme" }));
+}
+
+TEST(EntityOrder, DiscTitlesDifferingOnlyInCaseCompareEqual)
+{
+    TKTBEntity* a = makeNamed(KTB_TAG_DISC, "Holiday");
+    TKTBEntity* b = makeNamed(KTB_TAG_DISC, "HOLIDAY");
+    EXPECT_EQ(CompareEntities(a, b), 0);
+    ktbFreeEntity(a);
+    ktbFreeEntity(b);
+}
+
+TEST(EntityOrder, DiscTitleFillingItsWholeFieldIsReadNoFurther)
+{
+    TKTBEntity* a = makeNamed(KTB_TAG_DISC, "");
+    TKTBEntity* b = makeNamed(KTB_TAG_DISC, "");
+    std::memset(static_cast<TKTBDisc*>(a->Data)->Title, 'x', 64);
+    std::memset(static_cast<TKTBDisc*>(b->Data)->Title, 'x', 64);
+    static_cast<TKTBDisc*>(b->Data)->Comment[0] = 'y'; // right after the title field
+    EXPECT_EQ(CompareEntities(a, b), 0);
+    ktbFreeEntity(a);
+    ktbFreeEntity(b);
+}
+
+TEST(EntityList, EntriesOwnTheirEntitiesAndAncestors)
+{
+    // Run under the address sanitizer, which reports anything not released.
+    TEntityList list;
+    const int index = list.AddEntity(makeNamed(KTB_TAG_FILE, "a"), true);
+    ASSERT_NE(list.Items(index)->Ancestors, nullptr);
+    EXPECT_EQ(list.Items(index)->ImageIndex, -1);
+    EXPECT_EQ(list.Items(index)->Fileset, nullptr);
+    const std::uint32_t chain[] = { 256, 421 };
+    list.Items(index)->Ancestors->Assign(chain, 2);
+    list.AddEntity(makeNamed(KTB_TAG_FOLDER, "b"), false);
+    EXPECT_EQ(list.Items(1)->Ancestors, nullptr);
+    list.Delete(0);
+    EXPECT_EQ(list.Count(), 1);
+    list.AddEntity(makeNamed(KTB_TAG_DISC, "c"), true);
+}
+
+TEST(EntityList, RemoveIfKeepsTheOrderOfTheOthers)
+{
+    TEntityList list;
+    for (const char* name : { "a", "b", "c", "d", "e" }) {
+        list.AddEntity(makeNamed(KTB_TAG_FILE, name), true);
+    }
+    EXPECT_EQ(list.RemoveIf([](const TEntityEntry& entry) {
+        const char first = entry.Entity->name()[0];
+        return first == 'b' || first == 'd';
+    }),
+        2);
+    ASSERT_EQ(list.Count(), 3);
+    EXPECT_STREQ(list.Items(0)->Entity->name(), "a");
+    EXPECT_STREQ(list.Items(1)->Entity->name(), "c");
+    EXPECT_STREQ(list.Items(2)->Entity->name(), "e");
+}

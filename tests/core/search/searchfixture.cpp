@@ -1,0 +1,108 @@
+#include "tests/core/search/searchfixture.h"
+
+#include "platform/configfolder.h"
+
+#include <QAbstractTableModel>
+
+SearchTest::SearchTest() { setConfigFolder(m_folder.path()); }
+
+SearchTest::~SearchTest() { setConfigFolder({}); }
+
+int SearchTest::addCatalog(const std::string& name, const CatalogBuilder& catalog)
+{
+    EXPECT_TRUE(catalog.writeTo(m_folder.file(name)));
+    return m_registry.AddFile(path(name));
+}
+
+void SearchTest::search(const QString& text, const std::vector<int>& indexes)
+{
+    TIntegerList list;
+    for (const int index : indexes) {
+        list.Add(index);
+    }
+    m_helper.SetSearchText(text);
+    m_helper.Search(list);
+}
+
+void SearchTest::searchAll(const QString& text)
+{
+    std::vector<int> indexes;
+    for (int i = 0; i < m_registry.Count(); ++i) {
+        indexes.push_back(i);
+    }
+    search(text, indexes);
+}
+
+QStringList SearchTest::fileNames() const
+{
+    QStringList names;
+    for (int i = 0; i < m_helper.FileResults.Count(); ++i) {
+        names.append(QString::fromUtf8(m_helper.FileResults.Items(i)->Entity->name()));
+    }
+    return names;
+}
+
+QStringList SearchTest::discTitles() const
+{
+    QStringList titles;
+    for (int i = 0; i < m_helper.DiscResults.Count(); ++i) {
+        titles.append(QString::fromUtf8(m_helper.DiscResults.Items(i)->Entity->name()));
+    }
+    return titles;
+}
+
+const TEntityEntry* SearchTest::discResult(const QString& title) const
+{
+    const int index = static_cast<int>(discTitles().indexOf(title));
+    return index < 0 ? nullptr : m_helper.DiscResults.Items(index);
+}
+
+const TEntityEntry* SearchTest::fileResult(const QString& name) const
+{
+    const int row = fileRow(name);
+    return row < 0 ? nullptr : m_helper.FileResults.Items(row);
+}
+
+int SearchTest::fileRow(const QString& name) const { return static_cast<int>(fileNames().indexOf(name)); }
+
+void SearchTest::expectModelsShowTheLists() const
+{
+    EXPECT_EQ(m_helper.DiscModel()->rowCount(), m_helper.DiscResults.Count());
+    EXPECT_EQ(m_helper.FileModel()->rowCount(), m_helper.FileResults.Count());
+}
+
+CatalogBuilder musicCatalog()
+{
+    CatalogBuilder catalog;
+    catalog.setOwner("Anna").setName("Mine");
+    catalog.beginDisc({ .serial = 12, .title = "CD 12" });
+    catalog.beginFolder("Music");
+    catalog.beginFolder("Rock");
+    catalog.addFile("Song.MP3", 1536, CatalogBuilder::dosDateTime(2003, 5, 1, 12, 30, 10));
+    catalog.addFile("a.mp3.bak", 10);
+    catalog.endFolder();
+    catalog.beginFolder("mp3 collection");
+    catalog.addFile("a.mp3", 20);
+    catalog.endFolder();
+    catalog.endFolder();
+    catalog.addFile("Track01.wav", 30);
+    catalog.addFile("MyTrack.wav", 40);
+    catalog.endDisc();
+    catalog.beginDisc({ .serial = 2003, .title = "Holiday 2003" });
+    catalog.addFile("beach.jpg", 50);
+    catalog.endDisc();
+    catalog.addEmptyDisc({ .serial = 3, .title = "Empty" });
+    return catalog;
+}
+
+CatalogBuilder flatCatalog(const std::string& title, const std::vector<std::string>& names, const std::string& owner)
+{
+    CatalogBuilder catalog;
+    catalog.setOwner(owner);
+    catalog.beginDisc({ .serial = 1, .title = title });
+    for (const std::string& name : names) {
+        catalog.addFile(name, 1);
+    }
+    catalog.endDisc();
+    return catalog;
+}

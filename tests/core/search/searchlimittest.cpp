@@ -1,0 +1,215 @@
+// The result limit: which matches a search keeps when there are more than the limit, across several
+// filesets walked side by side, and that the counts still include every match.
+#include "tests/core/search/searchfixture.h"
+
+#include "engine/ktb_io.h"
+
+#include <algorithm>
+
+namespace {
+
+/// The fileset and number of a result named "hit-<fileset>-<number>".
+std::pair<int, int> origin(const QString& name)
+{
+    const QStringList parts = name.split(QLatin1Char('-'));
+    return { parts.at(1).toInt(), parts.at(2).toInt() };
+}
+
+/// A catalog of matches "hit-<tag>-<n>" spread over discs of at most perDisc files, with a file that
+/// does not match after each match.
+CatalogBuilder hitsCatalog(int tag, int hits, int perDisc)
+{
+    CatalogBuilder catalog;
+    int disc = 0;
+    for (int n = 0; n < hits || disc == 0; ++n) {
+        if (n % perDisc == 0) {
+            if (disc > 0) {
+                catalog.endDisc();
+            }
+            catalog.beginDisc(
+                { .serial = static_cast<std::uint32_t>(++disc), .title = "Disc " + std::to_string(disc) });
+        }
+        if (n < hits) {
+            catalog.addFile("hit-" + std::to_string(tag) + "-" + std::to_string(n));
+            catalog.addFile("skip-" + std::to_string(n));
+        }
+    }
+    catalog.endDisc();
+    return catalog;
+}
+
+} // namespace
+
+struct LimitCase {
+    const char* name;
+    std::vector<int> order;
+    std::vector<int> kept; ///< results kept per fileset 0, 1, 2
+};
+
+void PrintTo(const LimitCase& param, std::ostream* out) { *out << param.name; }
+
+class SearchLimitTest : public SearchTest, public ::testing::WithParamInterface<LimitCase> { };
+
+TEST_P(SearchLimitTest, KeepsTheFirstMatchesInListOrderAndCountsThemAll)
+{
+    const int sizes[] = { 25000, 20000, 15000 };
+    for (int k = 0; k < 3; ++k) {
+        addCatalog("hits" + std::to_string(k) + ".ktb", hitsCatalog(k, sizes[k], sizes[k] / 2));
+    }
+    search(QStringLiteral("hit"), GetParam().order);
+
+    EXPECT_EQ(m_helper.ResultLimit(), 50000);
+    EXPECT_TRUE(m_helper.Limited());
+    EXPECT_EQ(m_helper.FileMatches(), 60000u);
+    EXPECT_EQ(m_helper.FolderMatches(), 0u);
+    ASSERT_EQ(m_helper.FileResults.Count(), 50000);
+    expectModelsShowTheLists();
+
+    std::vector<int> kept(3, 0);
+    std::vector<int> highest(3, -1);
+    for (const QString& name : fileNames()) {
+        const auto [fileset, number] = origin(name);
+        ++kept[static_cast<std::size_t>(fileset)];
+        highest[static_cast<std::size_t>(fileset)] = std::max(highest[static_cast<std::size_t>(fileset)], number);
+    }
+    EXPECT_EQ(kept, GetParam().kept);
+    for (std::size_t k = 0; k < 3; ++k) {
+        EXPECT_EQ(highest[k], kept[k] - 1) << "fileset " << k << " did not keep its first matches";
+    }
+
+    // Every disc shows all of its matches, also those beyond the limit.
+    ASSERT_EQ(m_helper.DiscResultCount(), 6);
+    std::uint64_t counted = 0;
+    for (int i = 0; i < m_helper.DiscResults.Count(); ++i) {
+        counted += m_helper.DiscResults.Items(i)->Entity->disc()->Files;
+    }
+    EXPECT_EQ(counted, 60000u);
+}
+
+INSTANTIATE_TEST_SUITE_P(Orders, SearchLimitTest,
+    ::testing::Values(LimitCase { "RegistryOrder", { 0, 1, 2 }, { 25000, 20000, 5000 } },
+        LimitCase { "OtherOrder", { 2, 0, 1 }, { 25000, 10000, 15000 } }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+struct SmallLimitCase {
+    int limit;
+    std::vector<int> order;
+};
+
+void PrintTo(const SmallLimitCase& param, std::ostream* out)
+{
+    *out << "limit " << param.limit << ", order";
+    for (const int index : param.order) {
+        *out << ' ' << index;
+    }
+}
+
+class SearchSmallLimitTest : public SearchTest, public ::testing::WithParamInterface<SmallLimitCase> {
+protected:
+    static constexpr int s_hits[] = { 0, 3, 1, 10, 0, 7, 2, 5 };
+};
+
+TEST_P(SearchSmallLimitTest, ResultIsThatOfWalkingTheFilesetsOneAfterTheOther)
+{
+    for (int k = 0; k < 8; ++k) {
+        addCatalog("set" + std::to_string(k) + ".ktb", hitsCatalog(k, s_hits[k], 3));
+    }
+    const SmallLimitCase& param = GetParam();
+    QStringList expected;
+    int total = 0;
+    for (const int k : param.order) {
+        for (int n = 0; n < s_hits[k]; ++n, ++total) {
+            if (total < param.limit) {
+                expected.append(QStringLiteral("hit-%1-%2").arg(k).arg(n));
+            }
+        }
+    }
+    std::sort(expected.begin(), expected.end());
+    m_helper.SetResultLimit(param.limit);
+    // Worker timing differs from run to run; the outcome must not.
+    for (int run = 0; run < 3; ++run) {
+        search(QStringLiteral("HIT"), param.order);
+        QStringList names = fileNames();
+        std::sort(names.begin(), names.end());
+        EXPECT_EQ(names, expected);
+        EXPECT_EQ(m_helper.FileMatches(), static_cast<std::uint64_t>(total));
+        EXPECT_EQ(m_helper.Limited(), total >= param.limit);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Limits, SearchSmallLimitTest,
+    ::testing::Values(SmallLimitCase { 1, { 0, 1, 2, 3, 4, 5, 6, 7 } },
+        SmallLimitCase { 4, { 0, 1, 2, 3, 4, 5, 6, 7 } }, SmallLimitCase { 13, { 0, 1, 2, 3, 4, 5, 6, 7 } },
+        SmallLimitCase { 27, { 0, 1, 2, 3, 4, 5, 6, 7 } }, SmallLimitCase { 28, { 0, 1, 2, 3, 4, 5, 6, 7 } },
+        SmallLimitCase { 100, { 0, 1, 2, 3, 4, 5, 6, 7 } }, SmallLimitCase { 9, { 7, 6, 5, 4, 3, 2, 1, 0 } },
+        SmallLimitCase { 12, { 3, 3, 1, 5 } }, SmallLimitCase { 5, { 4, 0, 2, 6, 1 } }));
+
+TEST_F(SearchTest, OrderIsThatOfSortingTheMergedListOnce)
+{
+    // Many names that compare equal (letter case) or share their first bytes, spread over filesets.
+    const std::vector<std::string> names = { "a.txt", "A.TXT", "b", "B", "prefix12", "PREFIX12_y", "prefix12_x",
+        "Prefix12_X", "longer name here", "LONGER NAME HERE", "sixteen bytes in, then x", "SIXTEEN BYTES IN, THEN Y",
+        "Sixteen bytes in, then x", "_under", "z" };
+    for (int k = 0; k < 6; ++k) {
+        CatalogBuilder catalog;
+        for (int disc = 0; disc < 2; ++disc) {
+            catalog.beginDisc({ .serial = static_cast<std::uint32_t>(disc + 1), .title = "D" });
+            catalog.beginFolder(names[static_cast<std::size_t>((k + disc) % 4)]);
+            for (std::size_t i = 0; i < names.size(); ++i) {
+                catalog.addFile(
+                    names[(i * 7 + static_cast<std::size_t>(k) + static_cast<std::size_t>(disc)) % names.size()]);
+            }
+            catalog.endFolder();
+            catalog.endDisc();
+        }
+        addCatalog("tie" + std::to_string(k) + ".ktb", catalog);
+    }
+    const std::vector<int> order = { 4, 1, 5, 0, 3, 2, 1 };
+    const int limit = 120;
+    m_helper.SetResultLimit(limit);
+    search(QString(), order);
+
+    // The sequential outcome: the first matches in list order, sorted once.
+    TEntityList expected;
+    for (const int k : order) {
+        TKTBFile* fileset = m_registry.Items(k);
+        TKTBCursor* cursor = ktbFindFirst(fileset->Handle(), KTB_FIND_KEEP, 256, nullptr);
+        for (bool more = cursor != nullptr; more; more = ktbFindNext(cursor) == KTB_OK) {
+            TKTBEntity* entity = cursor->Current;
+            if (entity->Kind == KTB_TAG_DISC || expected.Count() >= limit) {
+                ktbFreeEntity(entity);
+                continue;
+            }
+            expected.Items(expected.AddEntity(entity, false))->Fileset = fileset;
+        }
+        ktbFindClose(cursor);
+    }
+    expected.SortEntities();
+    ASSERT_EQ(m_helper.FileResults.Count(), expected.Count());
+    for (int i = 0; i < expected.Count(); ++i) {
+        const TEntityEntry* got = m_helper.FileResults.Items(i);
+        const TEntityEntry* want = expected.Items(i);
+        ASSERT_EQ(got->Fileset, want->Fileset) << "row " << i;
+        ASSERT_EQ(got->Entity->Offset, want->Entity->Offset) << "row " << i;
+    }
+}
+
+TEST_F(SearchTest, CountsBeyondTheLimitTakeInFoldersAndFilesOfEveryDisc)
+{
+    addCatalog("music.ktb", musicCatalog());
+    m_helper.SetResultLimit(1);
+    searchAll(QString());
+    EXPECT_EQ(fileNames(), QStringList { QStringLiteral("Music") }); // the first match in walk order
+    EXPECT_TRUE(m_helper.Limited());
+    EXPECT_EQ(m_helper.FileMatches(), 6u);
+    EXPECT_EQ(m_helper.FolderMatches(), 3u);
+    const TEntityEntry* cd = discResult(QStringLiteral("CD 12"));
+    const TEntityEntry* holiday = discResult(QStringLiteral("Holiday 2003"));
+    ASSERT_NE(cd, nullptr);
+    ASSERT_NE(holiday, nullptr);
+    EXPECT_EQ(cd->Entity->disc()->Files, 5u);
+    EXPECT_EQ(cd->Entity->disc()->Folders, 3u);
+    EXPECT_EQ(holiday->Entity->disc()->Files, 1u);
+    EXPECT_EQ(holiday->Entity->disc()->Folders, 0u);
+    EXPECT_EQ(discResult(QStringLiteral("Empty")), nullptr);
+}

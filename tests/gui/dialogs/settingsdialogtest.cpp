@@ -1,0 +1,364 @@
+// The settings window: start options in and out, the locations list and its buttons, OK reloading the
+// registry and the owners, Cancel changing nothing.
+#include "tests/gui/dialogs/windowsfixture.h"
+
+#include "core/filesets/fileset.h"
+#include "core/settings/settings.h"
+#include "gui/dialogs/settingsdialog.h"
+
+#include <QLineEdit>
+#include <QListWidget>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTabWidget>
+#include <QTest>
+#include <filesystem>
+
+namespace {
+
+QString loginPath()
+{
+    QString name;
+    GetLoginName(name);
+    return name + QLatin1Char('\\');
+}
+
+QStringList listEntries(const QListWidget* list)
+{
+    QStringList entries;
+    for (int row = 0; row < list->count(); ++row) {
+        entries << list->item(row)->text();
+    }
+    return entries;
+}
+
+class ConfigFormTest : public WindowsFixture {
+protected:
+    /// Creates the window and shows it, which fills it.
+    void open()
+    {
+        m_form = std::make_unique<TConfigForm>();
+        m_form->show();
+        QApplication::processEvents();
+    }
+    TConfigForm& form() { return *m_form; }
+
+    void selectRow(int row)
+    {
+        QListWidget* list = form().ListBox2;
+        const QRect area = list->visualItemRect(list->item(row));
+        QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, area.center());
+    }
+
+    void TearDown() override
+    {
+        m_form.reset();
+        WindowsFixture::TearDown();
+    }
+
+    std::unique_ptr<TConfigForm> m_form;
+};
+
+TEST_F(ConfigFormTest, ShowsItsPagesAndTexts)
+{
+    writeSettings();
+    startObjects();
+    open();
+    EXPECT_EQ(form().windowTitle(), QStringLiteral("Katalox Settings"));
+    ASSERT_EQ(form().PageControl1->count(), 2);
+    EXPECT_EQ(form().PageControl1->tabText(0), QStringLiteral("Filesets"));
+    EXPECT_EQ(form().PageControl1->tabText(1), QStringLiteral("Startup"));
+    EXPECT_EQ(form().RadioButton1->text(), QStringLiteral("Start at the last tree location"));
+    EXPECT_EQ(form().RadioButton2->text(), QStringLiteral("Always Start with Search"));
+    EXPECT_EQ(form().RadioButton3->text(), QStringLiteral("Always Start at My Filesets"));
+    EXPECT_EQ(form().RadioButton4->text(), QStringLiteral("Always Start here :"));
+    EXPECT_EQ(form().Button6->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(form().Button6->isDefault());
+    EXPECT_EQ(form().Button5->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(form().Button8->isEnabled()) << "Add starts disabled";
+    EXPECT_FALSE(form().Button10->isEnabled()) << "Remove starts disabled";
+    EXPECT_EQ(form().edit_storage->text(), storagePath());
+}
+
+// How the stored start location shows: the choice, the box's text, and whether it can be seen and edited.
+struct StartShown {
+    const char* name;
+    bool startLastPath;
+    QString currentPath; ///< "<login>" stands for the login name followed by "\"
+    int choice; ///< 1 to 4
+    QString boxText;
+    bool boxVisible;
+    bool boxEditable;
+    friend void PrintTo(const StartShown& example, std::ostream* out) { *out << example.name; }
+};
+
+class StartOptionShown : public ConfigFormTest, public ::testing::WithParamInterface<StartShown> { };
+
+TEST_P(StartOptionShown, PicksTheChoiceOfTheStoredLocation)
+{
+    const StartShown& expected = GetParam();
+    const QString current = expected.currentPath == QStringLiteral("<login>") ? loginPath() : expected.currentPath;
+    writeSettings("StartLastPath=" + std::string(expected.startLastPath ? "1" : "0")
+        + "\r\nCurrentPath=" + current.toStdString() + "\r\n");
+    startObjects();
+    open();
+    const QRadioButton* choices[]
+        = { form().RadioButton1, form().RadioButton2, form().RadioButton3, form().RadioButton4 };
+    for (int i = 0; i < 4; ++i) {
+        EXPECT_EQ(choices[i]->isChecked(), i + 1 == expected.choice) << "choice " << i + 1;
+    }
+    const QString box = expected.boxText == QStringLiteral("<login>") ? loginPath() : expected.boxText;
+    if (expected.boxVisible) {
+        EXPECT_EQ(form().Edit3->text(), box);
+    }
+    EXPECT_EQ(!form().Edit3->isHidden(), expected.boxVisible);
+    EXPECT_EQ(!form().Edit3->isReadOnly(), expected.boxEditable);
+}
+
+INSTANTIATE_TEST_SUITE_P(StoredLocations, StartOptionShown,
+    ::testing::Values(StartShown { "LastLocation", true, QStringLiteral("Alice\\Music\\"), 1, {}, false, false },
+        StartShown { "Search", false, QStringLiteral("[Search]"), 2, QStringLiteral("[Search]"), true, false },
+        StartShown { "MyFilesets", false, QStringLiteral("<login>"), 3, QStringLiteral("<login>"), true, false },
+        StartShown {
+            "CustomPath", false, QStringLiteral("Alice\\Music\\"), 4, QStringLiteral("Alice\\Music\\"), true, true },
+        // The stored location is compared exactly: another letter case is a path of its own.
+        StartShown {
+            "SearchInOtherCase", false, QStringLiteral("[search]"), 4, QStringLiteral("[search]"), true, true },
+        StartShown { "Nothing", false, QString(), 4, QString(), true, true }),
+    [](const ::testing::TestParamInfo<StartShown>& info) { return std::string(info.param.name); });
+
+// What OK stores for each choice.
+struct StartStored {
+    const char* name;
+    int choice;
+    QString typed; ///< typed into the box after choosing (only the fourth choice lets the user)
+    bool startLastPath;
+    QString currentPath; ///< "<login>" stands for the login name followed by "\"
+    friend void PrintTo(const StartStored& example, std::ostream* out) { *out << example.name; }
+};
+
+class StartOptionStored : public ConfigFormTest, public ::testing::WithParamInterface<StartStored> { };
+
+TEST_P(StartOptionStored, OkStoresTheChoice)
+{
+    const StartStored& expected = GetParam();
+    writeSettings("StartLastPath=0\r\nCurrentPath=bob\\Photos\\\r\n");
+    startObjects();
+    open();
+    QRadioButton* choices[] = { form().RadioButton1, form().RadioButton2, form().RadioButton3, form().RadioButton4 };
+    form().PageControl1->setCurrentIndex(1);
+    QTest::mouseClick(choices[expected.choice - 1], Qt::LeftButton, {}, QPoint(5, 5));
+    ASSERT_TRUE(choices[expected.choice - 1]->isChecked());
+    if (!expected.typed.isEmpty()) {
+        form().Edit3->selectAll();
+        QTest::keyClicks(form().Edit3, expected.typed);
+    }
+    form().Button6->click();
+    EXPECT_EQ(form().result(), QDialog::Accepted);
+    EXPECT_EQ(settings().GetBool(skStartLastPath), expected.startLastPath);
+    const QString path = expected.currentPath == QStringLiteral("<login>") ? loginPath() : expected.currentPath;
+    EXPECT_EQ(settings().GetStr(skCurrentPath), path);
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Choices, StartOptionStored,
+    ::testing::Values(
+        // The last location is written by the main window when it closes: the stored one stays.
+        StartStored { "LastLocation", 1, {}, true, QStringLiteral("bob\\Photos\\") },
+        StartStored { "Search", 2, {}, false, QStringLiteral("[Search]") },
+        StartStored { "MyFilesets", 3, {}, false, QStringLiteral("<login>") },
+        StartStored { "CustomPathKept", 4, {}, false, QStringLiteral("bob\\Photos\\") },
+        StartStored { "CustomPathTyped", 4, QStringLiteral("Alice\\"), false, QStringLiteral("Alice\\") }),
+    [](const ::testing::TestParamInfo<StartStored>& info) { return std::string(info.param.name); });
+
+TEST_F(ConfigFormTest, TheStartBoxFollowsTheChoices)
+{
+    writeSettings("StartLastPath=0\r\nCurrentPath=bob\\\r\n");
+    startObjects();
+    open();
+    form().PageControl1->setCurrentIndex(1);
+    QTest::mouseClick(form().RadioButton2, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form().Edit3->text(), QStringLiteral("[Search]"));
+    EXPECT_TRUE(form().Edit3->isReadOnly());
+    QTest::mouseClick(form().RadioButton3, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form().Edit3->text(), loginPath());
+    // The fourth choice keeps what the box shows and lets the user edit it.
+    QTest::mouseClick(form().RadioButton4, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form().Edit3->text(), loginPath());
+    EXPECT_FALSE(form().Edit3->isReadOnly());
+    QTest::mouseClick(form().RadioButton1, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(form().Edit3->isVisible());
+}
+
+TEST_F(ConfigFormTest, AddAndRemoveAreEnabledByWhatThereIsToAddOrRemove)
+{
+    writeSettings();
+    startObjects();
+    open();
+    QTest::keyClicks(form().Edit5, QStringLiteral("/discs/a"));
+    EXPECT_TRUE(form().Button8->isEnabled());
+    form().Edit5->clear();
+    EXPECT_FALSE(form().Button8->isEnabled()) << "nothing to add";
+    QTest::keyClicks(form().Edit5, QStringLiteral("/discs/a"));
+    form().Button8->click();
+    form().Edit5->setText(QStringLiteral("/discs/b"));
+    form().Button8->click();
+    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { QStringLiteral("/discs/a"), QStringLiteral("/discs/b") }));
+    EXPECT_FALSE(form().Button10->isEnabled()) << "no entry selected yet";
+
+    selectRow(0);
+    EXPECT_TRUE(form().Button10->isEnabled());
+    EXPECT_EQ(form().Edit5->text(), QStringLiteral("/discs/a")) << "a clicked entry is copied to the box";
+    form().Button10->click();
+    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { QStringLiteral("/discs/b") }));
+    EXPECT_EQ(form().Button10->isEnabled(), !form().ListBox2->selectedItems().isEmpty());
+}
+
+TEST_F(ConfigFormTest, TheDeleteKeyRemovesTheSelectedEntryOnly)
+{
+    writeSettings();
+    startObjects();
+    FilesetList->Locations = QStringList { QStringLiteral("/discs/a"), QStringLiteral("/discs/b") };
+    open();
+    ASSERT_EQ(listEntries(form().ListBox2), FilesetList->Locations);
+    form().ListBox2->setFocus();
+    form().ListBox2->clearSelection();
+    QTest::keyClick(form().ListBox2, Qt::Key_Delete);
+    EXPECT_EQ(form().ListBox2->count(), 2) << "nothing selected, nothing removed";
+
+    selectRow(1);
+    QTest::keyClick(form().ListBox2, Qt::Key_Delete);
+    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { QStringLiteral("/discs/a") }));
+}
+
+TEST_F(ConfigFormTest, AFolderPickedTwiceIsListedTwice)
+{
+    writeSettings();
+    startObjects();
+    open();
+    const QString folder = tempPath("more");
+    std::filesystem::create_directories(folder.toStdString());
+    m_questions->answerFolder(folder);
+    m_questions->answerFolder(folder);
+    form().Button9->click();
+    form().Button9->click();
+    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { folder, folder }));
+    EXPECT_EQ(form().Edit5->text(), folder);
+    ASSERT_EQ(m_questions->asked().size(), 2u);
+    EXPECT_EQ(m_questions->asked()[0].kind, QuestionKind::ChooseFolder);
+    EXPECT_EQ(m_questions->asked()[1].start, folder) << "the picker starts at the folder typed";
+}
+
+TEST_F(ConfigFormTest, ThePrimaryFolderPickerStartsAtTheFolderShownAndReplacesIt)
+{
+    writeSettings();
+    startObjects();
+    open();
+    m_questions->answerFolder(QString()); // cancelled
+    form().Button7->click();
+    EXPECT_EQ(form().edit_storage->text(), storagePath());
+    const QString other = tempPath("other");
+    m_questions->answerFolder(other);
+    form().Button7->click();
+    EXPECT_EQ(form().edit_storage->text(), other);
+    ASSERT_EQ(m_questions->asked().size(), 2u);
+    EXPECT_EQ(m_questions->asked()[0].start, storagePath());
+    EXPECT_EQ(form().ListBox2->count(), 0) << "the primary folder is not a managed location";
+}
+
+TEST_F(ConfigFormTest, OkReloadsTheFilesetsFromTheNewLocations)
+{
+    writeSettings();
+    ASSERT_TRUE(CatalogBuilder().setOwner("Alice").writeTo(storage() + "old.ktb"));
+    const std::string primary = m_temp.path() + "primary/";
+    const std::string shelf = m_temp.path() + "shelf/";
+    std::filesystem::create_directories(primary);
+    std::filesystem::create_directories(shelf);
+    ASSERT_TRUE(CatalogBuilder().setOwner("Carol").writeTo(primary + "carol.ktb"));
+    ASSERT_TRUE(CatalogBuilder().setOwner("dave").writeTo(shelf + "dave.ktb"));
+    ASSERT_TRUE(CatalogBuilder().setOwner("Dave").writeTo(m_temp.file("single.ktb")));
+    startObjects();
+    ASSERT_EQ(registeredNames(), QStringList { QStringLiteral("old.ktb") });
+    open();
+    QSignalSpy reloading(&form(), &TConfigForm::registryReloading);
+
+    form().edit_storage->setText(QString::fromStdString(primary));
+    for (const std::string& location : { shelf, m_temp.file("single.ktb"), m_temp.file("missing") }) {
+        form().Edit5->setText(QString::fromStdString(location));
+        form().Button8->click();
+    }
+    form().Button6->click();
+
+    EXPECT_EQ(form().result(), QDialog::Accepted);
+    EXPECT_EQ(reloading.count(), 1);
+    EXPECT_EQ(settings().GetStr(skFilesetFolder), QString::fromStdString(primary));
+    EXPECT_EQ(FilesetList->Locations,
+        (QStringList { QString::fromStdString(shelf), tempPath("single.ktb"), tempPath("missing") }))
+        << "a location that does not exist stays listed";
+    EXPECT_EQ(registeredNames(),
+        (QStringList { QStringLiteral("carol.ktb"), QStringLiteral("dave.ktb"), QStringLiteral("single.ktb") }));
+    ASSERT_EQ(OwnerList->Count(), 2) << "dave and Dave share one owner";
+    EXPECT_EQ(OwnerList->Items(0)->Name, QStringLiteral("Carol"));
+    EXPECT_EQ(OwnerList->Items(1)->Name, QStringLiteral("dave"));
+    EXPECT_EQ(OwnerList->Items(1)->Count(), 2);
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+TEST_F(ConfigFormTest, CancelChangesNothing)
+{
+    writeSettings("StartLastPath=0\r\nCurrentPath=[Search]\r\n");
+    ASSERT_TRUE(CatalogBuilder().setOwner("Alice").writeTo(storage() + "old.ktb"));
+    startObjects();
+    FilesetList->Locations = QStringList { QStringLiteral("/discs/a") };
+    // Registered by hand: a reload would drop it.
+    addFileset(CatalogBuilder().setOwner("Gina"), tempPath("loose.ktb"));
+    const std::string settingsBefore = readFileBytes(m_temp.file("Settings.ini"));
+    open();
+    form().edit_storage->setText(tempPath("elsewhere"));
+    form().Edit5->setText(tempPath("more"));
+    form().Button8->click();
+    form().PageControl1->setCurrentIndex(1);
+    QTest::mouseClick(form().RadioButton1, Qt::LeftButton, {}, QPoint(5, 5));
+    form().Button5->click();
+
+    EXPECT_EQ(form().result(), QDialog::Rejected);
+    EXPECT_EQ(readFileBytes(m_temp.file("Settings.ini")), settingsBefore);
+    EXPECT_EQ(FilesetList->Locations, QStringList { QStringLiteral("/discs/a") });
+    EXPECT_EQ(registeredNames(), (QStringList { QStringLiteral("old.ktb"), QStringLiteral("loose.ktb") }))
+        << "the registry was not reloaded";
+}
+
+TEST_F(ConfigFormTest, AFailingReloadIsShownAndTheWindowStillEndsWithOk)
+{
+    writeSettings("StartLastPath=1\r\nCurrentPath=bob\\\r\n");
+    const std::string shelf = m_temp.path() + "shelf/";
+    std::filesystem::create_directories(shelf);
+    ASSERT_TRUE(CatalogBuilder().setOwner("Erin").writeTo(shelf + "erin.ktb"));
+    ASSERT_TRUE(CatalogBuilder().setMagic("XXXX").writeTo(m_temp.file("damaged.ktb")));
+    ASSERT_TRUE(CatalogBuilder().setOwner("Fred").writeTo(m_temp.file("after.ktb")));
+    startObjects();
+    open();
+    for (const std::string& location : { shelf, m_temp.file("damaged.ktb"), m_temp.file("after.ktb") }) {
+        form().Edit5->setText(QString::fromStdString(location));
+        form().Button8->click();
+    }
+    form().PageControl1->setCurrentIndex(1);
+    QTest::mouseClick(form().RadioButton2, Qt::LeftButton, {}, QPoint(5, 5));
+    form().Button6->click();
+
+    EXPECT_EQ(form().result(), QDialog::Accepted);
+    ASSERT_EQ(m_questions->asked().size(), 1u);
+    const AskedQuestion& error = m_questions->asked().front();
+    EXPECT_EQ(error.caption, QStringLiteral("Katalox"));
+    EXPECT_EQ(error.icon, TMsgIcon::Error);
+    EXPECT_TRUE(error.text.contains(tempPath("damaged.ktb"))) << error.text.toStdString();
+    // The filesets before the damaged entry are loaded, the ones after it are not.
+    EXPECT_EQ(registeredNames(), QStringList { QStringLiteral("erin.ktb") });
+    EXPECT_EQ(OwnerList->Count(), 1);
+    // The start choice made in the window is kept all the same.
+    EXPECT_FALSE(settings().GetBool(skStartLastPath));
+    EXPECT_EQ(settings().GetStr(skCurrentPath), QStringLiteral("[Search]"));
+}
+
+} // namespace

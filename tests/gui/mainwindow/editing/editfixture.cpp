@@ -1,0 +1,156 @@
+#include "tests/gui/mainwindow/editing/editfixture.h"
+
+#include "core/filesets/fileset.h"
+#include "core/text/catalogtext.h"
+#include "engine/ktb_io.h"
+#include "engine/ktb_utils.h"
+#include "gui/mainwindow/cataloglist.h"
+
+#include <QFileInfo>
+#include <QItemSelectionModel>
+#include <QLineEdit>
+#include <QTest>
+#include <QTreeView>
+
+TTreeNode* EditFixture::open(const QString& path)
+{
+    window().Edit1->setText(path);
+    window().Button2Click();
+    return tree().selectedNode();
+}
+
+void EditFixture::startStandard()
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+}
+
+TTreeNode* EditFixture::renameInTree(const QString& path, const QString& text)
+{
+    TTreeNode* renamed = open(path);
+    focusTree();
+    window().act_RenameExecute();
+    commitEdit(window().TreeView1, text);
+    return renamed;
+}
+
+TTreeNode* EditFixture::selectInList(const QString& path, const QStringList& captions)
+{
+    TTreeNode* shown = open(path);
+    selectRows(captions);
+    focusList();
+    return shown;
+}
+
+void EditFixture::focusTree()
+{
+    window().TreeView1->setFocus();
+    ASSERT_EQ(window().focusWidget(), window().TreeView1);
+}
+
+void EditFixture::focusList()
+{
+    window().lv->setFocus();
+    ASSERT_EQ(window().focusWidget(), window().lv);
+}
+
+QStringList EditFixture::rows() const
+{
+    QStringList captions;
+    for (int row = 0; row < ListHelper->Model->rowCount(); ++row) {
+        captions << ListHelper->RowCaption(row);
+    }
+    return captions;
+}
+
+void EditFixture::selectRows(const QStringList& captions)
+{
+    QItemSelectionModel* selection = m_window->lv->selectionModel();
+    selection->clearSelection();
+    const QStringList all = rows();
+    for (const QString& caption : captions) {
+        const auto row = static_cast<int>(all.indexOf(caption));
+        ASSERT_GE(row, 0) << caption.toStdString();
+        const QModelIndex index = ListHelper->Model->index(row, 0);
+        selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
+        selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
+    }
+}
+
+QStringList EditFixture::childTexts(const TTreeNode* node)
+{
+    QStringList texts;
+    for (int i = 0; node != nullptr && i < node->childCount(); ++i) {
+        texts << node->child(i)->text(0);
+    }
+    return texts;
+}
+
+QLineEdit* EditFixture::editorOf(const QWidget* view) { return view->findChild<QLineEdit*>(); }
+
+void EditFixture::commitEdit(QWidget* view, const QString& text)
+{
+    QLineEdit* editor = editorOf(view);
+    ASSERT_NE(editor, nullptr);
+    editor->setText(text);
+    QTest::keyClick(editor, Qt::Key_Return);
+    // The edit is committed and applied once the editor has closed.
+    ASSERT_TRUE(QTest::qWaitFor([view] { return editorOf(view) == nullptr; }));
+    QCoreApplication::processEvents();
+}
+
+TKTBFile* EditFixture::fileset(const QString& fileName)
+{
+    for (int i = 0; i < FilesetList->Count(); ++i) {
+        if (QFileInfo(FilesetList->Items(i)->FileName).fileName() == fileName) {
+            return FilesetList->Items(i);
+        }
+    }
+    return nullptr;
+}
+
+std::vector<std::uint32_t> EditFixture::discOffsets(TKTBFile* fileset)
+{
+    std::vector<std::uint32_t> offsets;
+    TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    while (cursor != nullptr) {
+        offsets.push_back(cursor->Current->Offset);
+        if (ktbFindNext(cursor) != KTB_OK) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    return offsets;
+}
+
+QStringList EditFixture::discTitles(TKTBFile* fileset)
+{
+    QStringList titles;
+    TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    while (cursor != nullptr) {
+        const TKTBDisc* disc = cursor->Current->disc();
+        titles << decodeCatalogText(ktbFieldText(disc->Title, sizeof disc->Title));
+        if (ktbFindNext(cursor) != KTB_OK) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    return titles;
+}
+
+QStringList EditFixture::discContents(TKTBFile* fileset, std::uint32_t discOffset)
+{
+    QStringList names;
+    TKTBCursor* cursor = ktbFindFirst(fileset->Handle(), KTB_FIND_NODISCS, discOffset, nullptr);
+    while (cursor != nullptr) {
+        const TKTBEntity* entity = cursor->Current;
+        names << decodeCatalogText(entity->name())
+                + (entity->folderName() != nullptr ? QStringLiteral("/") : QString());
+        if (ktbFindNext(cursor) != KTB_OK) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    return names;
+}

@@ -1,0 +1,266 @@
+// The pop-up menus: their items per kind, which one opens where, the drive items of the fileset menu
+// with test drives, and the creation commands New Owner and New Fileset.
+#include "tests/gui/mainwindow/editing/editfixture.h"
+
+#include "core/filesets/fileset.h"
+#include "core/settings/settings.h"
+#include "gui/mainwindow/cataloglist.h"
+#include "platform/drivelayer.h"
+#include "tests/support/discimages.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QLineEdit>
+#include <QMenu>
+#include <QTimer>
+#include <QTreeView>
+#include <filesystem>
+
+namespace {
+
+QStringList itemTexts(const QMenu* menu)
+{
+    QStringList texts;
+    for (const QAction* item : menu->actions()) {
+        texts << (item->isSeparator() ? QStringLiteral("-") : item->text());
+    }
+    return texts;
+}
+
+// The property windows are modal: the next one is cancelled as soon as it shows.
+void cancelNextWindow()
+{
+    QTimer::singleShot(0, [] {
+        if (auto* window = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            window->reject();
+        }
+    });
+}
+
+class PopupTest : public EditFixture {
+protected:
+    void TearDown() override
+    {
+        setDriveTable(nullptr);
+        EditFixture::TearDown();
+    }
+    /// The menu that opened, closed again.
+    QMenu* openedMenu()
+    {
+        auto* menu = qobject_cast<QMenu*>(QApplication::activePopupWidget());
+        if (menu != nullptr) {
+            menu->hide();
+        }
+        return menu;
+    }
+    void rightClick(const QString& path)
+    {
+        TTreeNode* target = path.isEmpty() ? nullptr : node(path);
+        ASSERT_TRUE(path.isEmpty() || target != nullptr);
+        // Below the last node for none.
+        if (target == nullptr) {
+            tree().collapseAll();
+        }
+        const QRect area
+            = target != nullptr ? tree().visualItemRect(target) : QRect(0, tree().viewport()->height() - 2, 1, 1);
+        window().TreeView1MouseDown(area.center());
+    }
+};
+
+TEST_F(PopupTest, MenusHoldTheirItemsInOrder)
+{
+    writeSettings();
+    start();
+    EXPECT_EQ(itemTexts(window().PopRoot),
+        (QStringList { QStringLiteral("New Owner"), QStringLiteral("-"), QStringLiteral("Scan Disc"),
+            QStringLiteral("Refresh Tree") }));
+    EXPECT_EQ(itemTexts(window().popOwner),
+        (QStringList {
+            QStringLiteral("New Fileset"), QStringLiteral("-"), QStringLiteral("Delete"), QStringLiteral("Rename") }));
+    EXPECT_EQ(itemTexts(window().popKTB),
+        (QStringList { QStringLiteral("Add Symbolic Disc"), QStringLiteral("-"), QStringLiteral("Delete"),
+            QStringLiteral("Rename"), QStringLiteral("-"), QStringLiteral("Properties") }));
+    EXPECT_EQ(itemTexts(window().popDisc),
+        (QStringList {
+            QStringLiteral("Delete"), QStringLiteral("Rename"), QStringLiteral("-"), QStringLiteral("Properties") }));
+    EXPECT_EQ(itemTexts(window().popSearch), (QStringList { QStringLiteral("Properties") }));
+    EXPECT_EQ(window().popKTB->defaultAction(), window().action("act_properties"));
+    EXPECT_EQ(window().popDisc->defaultAction(), window().action("act_properties"));
+}
+
+struct PopupCase {
+    const char* path; ///< empty: below the last node
+    const char* menu; ///< empty: none
+};
+
+class TreePopupTest : public PopupTest, public testing::WithParamInterface<PopupCase> { };
+
+TEST_P(TreePopupTest, RightButtonSelectsTheNodeAndOpensItsMenu)
+{
+    startStandard();
+    open(QStringLiteral("bob\\Photos\\Holiday 2003\\"));
+    open(QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
+    const QString path = QString::fromUtf8(GetParam().path);
+    rightClick(path);
+    QMenu* menu = openedMenu();
+    EXPECT_EQ(menu != nullptr ? menu->objectName() : QString(), QString::fromUtf8(GetParam().menu));
+    if (!path.isEmpty()) {
+        EXPECT_EQ(tree().selectedNode(), node(path));
+        EXPECT_EQ(window().CurrentItem.Kind, node(path)->Data.Kind);
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, TreePopupTest,
+    testing::Values(PopupCase { "", "PopRoot" }, PopupCase { "[Root]", "PopRoot" }, PopupCase { "[Search]", "" },
+        PopupCase { "Alice\\", "popOwner" }, PopupCase { "Alice\\Music\\", "popKTB" },
+        PopupCase { "Alice\\Music\\Disc 1\\", "popDisc" }, PopupCase { "Alice\\Music\\Disc 1\\Rock\\", "" }));
+
+TEST_F(PopupTest, ListRowsOpenTheMenuOfTheirKind)
+{
+    startStandard();
+    const std::pair<const char*, const char*> cases[] = {
+        { "[Root]", "popOwner" },
+        { "Alice\\", "popKTB" },
+        { "Alice\\Music\\", "popDisc" },
+    };
+    for (const auto& [path, menu] : cases) {
+        open(QString::fromUtf8(path));
+        selectRows({ rows().front() });
+        window().lvMouseDown(QPoint(5, 5));
+        QMenu* opened = openedMenu();
+        ASSERT_NE(opened, nullptr) << path;
+        EXPECT_EQ(opened->objectName(), QString::fromUtf8(menu));
+    }
+    // Folder rows and an empty selection open nothing.
+    open(QStringLiteral("Alice\\Music\\Disc 1\\"));
+    selectRows({ QStringLiteral("Rock") });
+    window().lvMouseDown(QPoint(5, 5));
+    EXPECT_EQ(openedMenu(), nullptr);
+}
+
+TEST_F(PopupTest, DriveItemsFollowTheDrivesLastLetterFirst)
+{
+    buildStandardFilesets();
+    ASSERT_TRUE(writeDiscTree(m_temp.file("MYDISC"), { { "a.txt", 10 } }));
+    writeSettings();
+    start();
+    auto drives = std::make_unique<PathDriveTable>();
+    PathDriveTable* table = drives.get();
+    setDriveTable(std::move(drives));
+    const QStringList fixed = itemTexts(window().popKTB);
+
+    // No drive: no drive items.
+    window().popKTBPopup();
+    EXPECT_EQ(itemTexts(window().popKTB), fixed);
+
+    // An empty drive D and a drive E with a disc: E above D, both above "Add Symbolic Disc".
+    table->setDrive('D', m_temp.file("no disc here"));
+    table->setDrive('E', m_temp.file("MYDISC"));
+    for (int opening = 0; opening < 2; ++opening) {
+        window().popKTBPopup();
+        const QList<QAction*> items = window().popKTB->actions();
+        ASSERT_EQ(items.size(), fixed.size() + 2);
+        EXPECT_EQ(items[0]->text(), QStringLiteral("Add \"MYDISC\" from Drive (E:)"));
+        EXPECT_TRUE(items[0]->isEnabled());
+        EXPECT_EQ(items[0]->property("GroupIndex").toInt(), int('E'));
+        EXPECT_EQ(items[1]->text(), QStringLiteral("Insert Disc in Drive (D:)"));
+        EXPECT_FALSE(items[1]->isEnabled());
+        EXPECT_EQ(items[1]->property("GroupIndex").toInt(), int('D'));
+        for (const QAction* item : { items[0], items[1] }) {
+            EXPECT_EQ(item->property("Tag").toInt(), 5376);
+        }
+        EXPECT_EQ(items[2]->text(), QStringLiteral("Add Symbolic Disc"));
+    }
+    // Every other item of every menu is always enabled.
+    for (const QMenu* menu : { window().PopRoot, window().popOwner, window().popDisc }) {
+        for (const QAction* item : menu->actions()) {
+            EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
+        }
+    }
+}
+
+TEST_F(PopupTest, NewOwnerStartsEditingAndLivesOnlyUntilTheOwnersAreRebuilt)
+{
+    startStandard();
+    const int owners = OwnerList->Count();
+    window().NewOwner();
+    TTreeNode* created = node(QStringLiteral("New Owner\\"));
+    ASSERT_NE(created, nullptr);
+    EXPECT_EQ(created->Data.Kind, ikOwner);
+    EXPECT_EQ(OwnerList->Count(), owners + 1);
+    ASSERT_NE(editorOf(window().TreeView1), nullptr);
+    commitEdit(window().TreeView1, QStringLiteral("Carol"));
+    EXPECT_EQ(created->text(0), QStringLiteral("Carol"));
+    EXPECT_EQ(static_cast<TKTBOwner*>(created->Data.Ref)->Name, QStringLiteral("Carol"));
+
+    // Without a fileset the owner does not come back.
+    window().act_refreshtreeExecute();
+    OwnerList->Rebuild();
+    window().act_refreshtreeExecute();
+    EXPECT_EQ(node(QStringLiteral("Carol\\")), nullptr);
+}
+
+TEST_F(PopupTest, NewFilesetIsCreatedInTheStorageFolderAndNamedInPlace)
+{
+    buildStandardFilesets();
+    std::filesystem::remove_all(storage() + "new");
+    writeSettings();
+    start();
+    // A storage folder that does not exist yet is made.
+    settings().SetStr(skFilesetFolder, storagePath() + QStringLiteral("new/"));
+    TTreeNode* bob = open(QStringLiteral("bob\\"));
+    focusTree();
+    window().popOwner->actions().front()->trigger();
+    EXPECT_TRUE(m_questions->asked().empty());
+    ASSERT_EQ(FilesetList->Count(), 5);
+    TKTBFile* created = FilesetList->Items(4);
+    EXPECT_EQ(created->FileName, storagePath() + QStringLiteral("new/bob - Fileset0.ktb"));
+    EXPECT_TRUE(pathExists(storage() + "new/bob - Fileset0.ktb"));
+    EXPECT_EQ(created->GetOwner(), QStringLiteral("bob"));
+    EXPECT_EQ(created->GetDescription(), QStringLiteral("New Fileset"));
+    EXPECT_TRUE(childTexts(bob).contains(QStringLiteral("New Fileset")));
+    commitEdit(window().TreeView1, QStringLiteral("Scans"));
+    EXPECT_EQ(created->GetDescription(), QStringLiteral("Scans"));
+    EXPECT_EQ(childTexts(bob), (QStringList { QStringLiteral("Photos"), QStringLiteral("Scans") }));
+}
+
+TEST_F(PopupTest, NewFilesetThatCannotBeCreatedLeavesNoNodeAndSaysWhy)
+{
+    buildStandardFilesets();
+    // A file where the storage folder should be.
+    ASSERT_TRUE(writeFileBytes(m_temp.file("blocked"), "a file"));
+    writeSettings();
+    start();
+    settings().SetStr(skFilesetFolder, QString::fromStdString(m_temp.file("blocked/")));
+    TTreeNode* bob = open(QStringLiteral("bob\\"));
+    focusTree();
+    window().NewFilesetForOwner(bob);
+    ASSERT_EQ(m_questions->asked().size(), 1u);
+    const AskedQuestion& notice = m_questions->asked().front();
+    EXPECT_EQ(notice.caption, QStringLiteral("New Fileset"));
+    EXPECT_EQ(notice.icon, TMsgIcon::Error);
+    EXPECT_TRUE(notice.text.startsWith(QStringLiteral("Cannot create the new fileset \"bob - Fileset0.ktb\".")))
+        << notice.text.toStdString();
+    EXPECT_TRUE(notice.text.contains(QStringLiteral("does not exist"))) << notice.text.toStdString();
+    EXPECT_EQ(FilesetList->Count(), 4);
+    EXPECT_EQ(childTexts(bob), (QStringList { QStringLiteral("Photos") }));
+    EXPECT_EQ(editorOf(window().TreeView1), nullptr);
+}
+
+TEST_F(PopupTest, CancelledPropertiesKeepTheSelectedNode)
+{
+    startStandard();
+    TTreeNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
+    focusTree();
+    cancelNextWindow();
+    window().act_propertiesExecute();
+    EXPECT_EQ(tree().selectedNode(), disc);
+    selectInList(QStringLiteral("Alice\\Music\\"), { QStringLiteral("Disc 1") });
+    cancelNextWindow();
+    window().act_propertiesExecute();
+    EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\"));
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+} // namespace

@@ -1,0 +1,245 @@
+// Converting an older-version fileset in place behind its window: the replaced file and its backup,
+// the temporary name beside the fileset, an earlier backup that is kept, failures and Cancel.
+#include "tests/gui/scan/scanfixture.h"
+
+#include "core/filesets/fileset.h"
+#include "engine/ktb_discs.h"
+#include "engine/ktb_io.h"
+#include "gui/dialogs/convertdialog.h"
+
+#include <QPushButton>
+#include <QTest>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <filesystem>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace {
+
+/// An older-version file: the 88-byte header and records written as the older format has them.
+class OlderFile {
+public:
+    explicit OlderFile(const std::string& owner = "Anna", const std::string& name = "Old set")
+    {
+        m_bytes.assign(88, '\0');
+        std::memcpy(m_bytes.data(), "Katalox Data Set", 16);
+        std::memcpy(m_bytes.data() + 25, owner.data(), std::min<std::size_t>(owner.size(), 29));
+        const double created = 40000.5; // 6 July 2009, noon
+        std::memcpy(m_bytes.data() + 55, &created, sizeof created);
+        std::memcpy(m_bytes.data() + 71, name.data(), std::min<std::size_t>(name.size(), 16));
+    }
+    OlderFile& disc(std::uint32_t serial, const std::string& title)
+    {
+        m_bytes += '\x02';
+        value(serial);
+        text(title);
+        text("");
+        text("a comment");
+        value(40000.0);
+        value(std::int64_t { 5000 });
+        value(std::int64_t { 681574400 });
+        value(std::uint32_t { 1 });
+        value(std::uint32_t { 0 });
+        return *this;
+    }
+    OlderFile& folder(const std::string& name)
+    {
+        m_bytes += '\x03';
+        text(name);
+        return *this;
+    }
+    OlderFile& file(const std::string& name, std::uint32_t size)
+    {
+        m_bytes += '\x04';
+        text(name);
+        value(size);
+        value(std::uint32_t { 0x3A210000 });
+        text("");
+        return *this;
+    }
+    OlderFile& mark(char tag)
+    {
+        m_bytes += tag;
+        return *this;
+    }
+    const std::string& bytes() const { return m_bytes; }
+
+private:
+    template <typename T> void value(T number)
+    {
+        m_bytes.append(reinterpret_cast<const char*>(&number), sizeof number);
+    }
+    void text(const std::string& value)
+    {
+        const auto length = static_cast<std::uint16_t>(value.size());
+        m_bytes.append(reinterpret_cast<const char*>(&length), sizeof length);
+        m_bytes += value;
+    }
+    std::string m_bytes;
+};
+
+OlderFile oneDisc()
+{
+    OlderFile older;
+    older.disc(0x1234, "Old disc").folder("Music").file("song.mp3", 4000).mark('\x05').mark('\x06');
+    return older;
+}
+
+class ConvertTest : public ScanFixture {
+protected:
+    std::string path() const { return storage() + "old.ktb"; }
+    std::vector<std::string> temporaryFiles() const
+    {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(storage())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("conv") && name.ends_with(".tmp")) {
+                names.push_back(name);
+            }
+        }
+        return names;
+    }
+    static bool isCurrentFormat(const std::string& file)
+    {
+        TKTBHandle* handle = nullptr;
+        const bool opened = ktbOpen(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
+        ktbClose(handle);
+        return opened;
+    }
+};
+
+TEST_F(ConvertTest, ConvertedFileTakesThePlaceAndTheOlderOneIsKept)
+{
+    const std::string older = oneDisc().bytes();
+    ASSERT_TRUE(writeFileBytes(path(), older));
+
+    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 1);
+
+    EXPECT_TRUE(isCurrentFormat(path()));
+    EXPECT_EQ(readFileBytes(path() + ".v02"), older);
+    EXPECT_TRUE(temporaryFiles().empty());
+    const std::vector<TKTBDisc> discs = discsOf(path());
+    ASSERT_EQ(discs.size(), 1u);
+    EXPECT_EQ(titleOf(discs[0]), QStringLiteral("Old disc"));
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+TEST_F(ConvertTest, TheTemporaryNameIsTheFirstFreeBesideTheFileset)
+{
+    ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
+    ASSERT_TRUE(writeFileBytes(storage() + "conv0.tmp", "someone else's"));
+    EXPECT_EQ(ConversionTemporaryName(QString::fromStdString(path())), QString::fromStdString(storage() + "conv1.tmp"));
+
+    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 1);
+    EXPECT_EQ(readFileBytes(storage() + "conv0.tmp"), "someone else's");
+    EXPECT_EQ(temporaryFiles(), std::vector<std::string> { "conv0.tmp" });
+}
+
+TEST_F(ConvertTest, AnEarlierBackupKeepsItsBytes)
+{
+    const std::string older = oneDisc().bytes();
+    ASSERT_TRUE(writeFileBytes(path(), older));
+    ASSERT_TRUE(writeFileBytes(path() + ".v02", "first backup"));
+    std::filesystem::create_directories(path() + ".v02.1"); // a folder takes a name as well
+
+    EXPECT_EQ(ConversionBackupName(QString::fromStdString(path())), QString::fromStdString(path() + ".v02.2"));
+    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 1);
+
+    EXPECT_EQ(readFileBytes(path() + ".v02"), "first backup");
+    EXPECT_EQ(readFileBytes(path() + ".v02.2"), older);
+    EXPECT_TRUE(isCurrentFormat(path()));
+}
+
+TEST_F(ConvertTest, AFailureLeavesTheFileInPlaceAndSaysWhy)
+{
+    OlderFile damaged = oneDisc();
+    damaged.mark('\x09');
+    ASSERT_TRUE(writeFileBytes(path(), damaged.bytes()));
+
+    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 2);
+
+    EXPECT_EQ(readFileBytes(path()), damaged.bytes());
+    EXPECT_FALSE(pathExists(path() + ".v02"));
+    EXPECT_TRUE(temporaryFiles().empty());
+    ASSERT_EQ(m_questions->asked().size(), 1u);
+    EXPECT_EQ(m_questions->asked().front().caption, QStringLiteral("KTB Convert"));
+    EXPECT_TRUE(m_questions->asked().front().text.contains(QStringLiteral("KTB_ERR_BADENTITY")));
+}
+
+/// How the user stops a running conversion.
+enum class StopBy { Button, Escape, Closing };
+
+void PrintTo(StopBy way, std::ostream* out)
+{
+    *out << (way == StopBy::Button ? "button" : way == StopBy::Escape ? "Escape" : "closing");
+}
+
+class ConvertCancelTest : public ConvertTest, public ::testing::WithParamInterface<StopBy> { };
+
+TEST_P(ConvertCancelTest, LeavesTheOlderFileAndNoTemporaryFile)
+{
+    // The older file is a pipe the test writes into: the conversion waits for each record, so Cancel
+    // comes while it runs, and the record written after it is the one it stops at.
+    ASSERT_EQ(::mkfifo(path().c_str(), 0600), 0);
+    std::signal(SIGPIPE, SIG_IGN);
+    TConvertForm form;
+    QObject::connect(&form, &TConvertForm::conversionStarted, &form, [this, &form] {
+        const int pipe = ::open(path().c_str(), O_WRONLY);
+        ASSERT_GE(pipe, 0);
+        const std::string first = oneDisc().bytes();
+        ASSERT_EQ(::write(pipe, first.data(), first.size()), static_cast<ssize_t>(first.size()));
+        switch (GetParam()) {
+        case StopBy::Button:
+            form.Button1->click();
+            break;
+        case StopBy::Escape:
+            QTest::keyClick(&form, Qt::Key_Escape);
+            break;
+        case StopBy::Closing:
+            form.close();
+            break;
+        }
+        EXPECT_TRUE(form.Worker()->StopRequested());
+        EXPECT_TRUE(form.isVisible()) << "the window waits for the worker";
+        // The worker may have stopped already and closed its end: the write may fail then.
+        const std::string more = OlderFile().disc(0x99, "More").mark('\x06').bytes().substr(88);
+        [[maybe_unused]] const ssize_t written = ::write(pipe, more.data(), more.size());
+        ::close(pipe);
+    });
+
+    EXPECT_EQ(form.Convert(QString::fromStdString(path())), 2);
+
+    EXPECT_TRUE(form.Worker()->Failure().isEmpty()) << "a cancel is no failure";
+    struct stat status { };
+    ASSERT_EQ(::lstat(path().c_str(), &status), 0);
+    EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the older file stays in place";
+    EXPECT_FALSE(pathExists(path() + ".v02"));
+    EXPECT_TRUE(temporaryFiles().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Ways, ConvertCancelTest, ::testing::Values(StopBy::Button, StopBy::Escape, StopBy::Closing));
+
+TEST_F(ConvertTest, TheRegistryConvertsOnYesAndRegistersTheFile)
+{
+    ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
+    TKTBFiles::OnConversionQuestion = [](const QString&) { return true; };
+    TKTBFiles::OnConvertFileset = [](const QString& file) { return ktbConvertFileset(file); };
+    const int index = FilesetList->AddFile(QString::fromStdString(path()));
+    TKTBFiles::OnConversionQuestion = nullptr;
+    TKTBFiles::OnConvertFileset = nullptr;
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(FilesetList->Items(index)->GetOwner(), QStringLiteral("Anna"));
+    EXPECT_EQ(FilesetList->Items(index)->GetDescription(), QStringLiteral("Old set"));
+}
+
+TEST_F(ConvertTest, TheWindowShowsItsControls)
+{
+    TConvertForm form;
+    EXPECT_EQ(form.windowTitle(), QStringLiteral("KTB Convert"));
+    EXPECT_EQ(form.Button1->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(form.size(), QSize(321, 138));
+}
+
+} // namespace

@@ -1,0 +1,192 @@
+// The main window's Scan Disc and New Fileset commands, and the pop-up menu's scans end to end: a
+// symbolic disc and a disc from a test drive, each new disc named in place.
+#include "tests/gui/mainwindow/editing/editfixture.h"
+#include "tests/support/discimages.h"
+
+#include "core/filesets/fileset.h"
+#include "core/settings/settings.h"
+#include "gui/dialogs/newfilesetdialog.h"
+#include "gui/scan/scandialog.h"
+#include "platform/drivelayer.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QComboBox>
+#include <QMenu>
+#include <QPushButton>
+#include <functional>
+
+namespace {
+
+/// Runs an action on the first window of type T that is shown, once it runs its own event loop.
+template <typename T> class WhenShown : public QObject {
+public:
+    explicit WhenShown(std::function<void(T*)> action)
+        : m_action(std::move(action))
+    {
+        qApp->installEventFilter(this);
+    }
+    ~WhenShown() override { qApp->removeEventFilter(this); }
+    int Count = 0;
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override
+    {
+        if (event->type() == QEvent::Show) {
+            if (auto* window = qobject_cast<T*>(watched)) {
+                ++Count;
+                QMetaObject::invokeMethod(
+                    window, [this, window] { m_action(window); }, Qt::QueuedConnection);
+            }
+        }
+        return false;
+    }
+
+private:
+    std::function<void(T*)> m_action;
+};
+
+class MainWindowScanTest : public EditFixture {
+protected:
+    void TearDown() override
+    {
+        setDriveTable(nullptr);
+        EditFixture::TearDown();
+    }
+    QAction* popKTBItem(const QString& text) const
+    {
+        for (QAction* item : m_window->popKTB->actions()) {
+            if (item->text() == text) {
+                return item;
+            }
+        }
+        return nullptr;
+    }
+};
+
+const QString s_noFilesets
+    = QStringLiteral("There are no filesets to store scanned data.\r\nDo you want to create a fileset now?");
+
+TEST_F(MainWindowScanTest, ScanDiscWithoutFilesetsAnsweredNoDoesNothing)
+{
+    writeSettings();
+    start();
+    WhenShown<QDialog> anyWindow([](QDialog* dialog) { dialog->reject(); });
+    m_questions->answerMessage(mbNo);
+    window().action("act_scandisc")->trigger();
+    ASSERT_EQ(m_questions->asked().size(), 1u);
+    const AskedQuestion& asked = m_questions->asked().front();
+    EXPECT_EQ(asked.text, s_noFilesets);
+    EXPECT_EQ(asked.caption, QStringLiteral("No Filesets!"));
+    EXPECT_EQ(asked.icon, TMsgIcon::None);
+    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    EXPECT_EQ(anyWindow.Count, 0);
+}
+
+TEST_F(MainWindowScanTest, ScanDiscWithoutFilesetsAnsweredYesCreatesOne)
+{
+    writeSettings();
+    start();
+    WhenShown<TFormNewFileset> newFileset([](TFormNewFileset* form) {
+        form->ownerlist->setEditText(QStringLiteral("Carol"));
+        form->Edit1->setText(QStringLiteral("Films"));
+        form->Button3Click();
+    });
+    m_questions->answerMessage(mbYes);
+    window().action("act_scandisc")->trigger();
+    EXPECT_EQ(newFileset.Count, 1);
+    ASSERT_EQ(FilesetList->Count(), 1);
+    EXPECT_NE(node(QStringLiteral("Carol\\Films\\")), nullptr) << "the tree was rebuilt";
+}
+
+TEST_F(MainWindowScanTest, ScanDiscOpensTheScanWindowAndRefreshesTheOwners)
+{
+    buildStandardFilesets();
+    writeSettings("DefaultFileSet={Alice} Music\r\n");
+    start();
+    auto drives = std::make_unique<PathDriveTable>();
+    ASSERT_TRUE(writeDiscTree(m_temp.file("MYDISC"), { { "a.txt", 10 }, { "b/c.txt", 20 } }));
+    drives->setDrive('D', m_temp.file("MYDISC"));
+    setDriveTable(std::move(drives));
+    // Scans the disc into the first fileset and closes.
+    WhenShown<TformScan> scan([](TformScan* form) {
+        form->btn_ScanClick();
+        form->btn_close->click();
+    });
+    window().action("act_scandisc")->trigger();
+    EXPECT_EQ(scan.Count, 1);
+    EXPECT_TRUE(m_questions->asked().empty());
+    EXPECT_TRUE(discTitles(fileset(QStringLiteral("music.ktb"))).contains(QStringLiteral("MYDISC")));
+    EXPECT_NE(node(QStringLiteral("Alice\\Music\\MYDISC\\")), nullptr) << "the owners branch was refilled";
+}
+
+TEST_F(MainWindowScanTest, NewFilesetCommandRebuildsTheTreeOnOk)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    {
+        WhenShown<TFormNewFileset> newFileset([](TFormNewFileset* form) {
+            form->ownerlist->setEditText(QStringLiteral("Alice"));
+            form->Edit1->setText(QStringLiteral("Books"));
+            form->Button3Click();
+        });
+        window().action("act_newfileset")->trigger();
+        EXPECT_NE(node(QStringLiteral("Alice\\Books\\")), nullptr);
+    }
+
+    WhenShown<TFormNewFileset> cancelled([](TFormNewFileset* form) { form->Button2->click(); });
+    const int count = FilesetList->Count();
+    window().action("act_newfileset")->trigger();
+    EXPECT_EQ(FilesetList->Count(), count);
+}
+
+TEST_F(MainWindowScanTest, AddSymbolicDiscFromTheMenuNamesTheNewDiscInPlace)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    TTreeNode* music = open(QStringLiteral("Alice\\Music\\"));
+    ASSERT_NE(music, nullptr);
+    focusTree();
+    QAction* symbolic = popKTBItem(QStringLiteral("Add Symbolic Disc"));
+    ASSERT_NE(symbolic, nullptr);
+    symbolic->trigger();
+
+    EXPECT_EQ(discTitles(fileset(QStringLiteral("music.ktb"))).back(), QStringLiteral("New Disc"));
+    EXPECT_TRUE(childTexts(music).contains(QStringLiteral("New Disc")));
+    QLineEdit* editor = editorOf(tree().viewport());
+    ASSERT_NE(editor, nullptr) << "the new disc's label is being edited";
+    EXPECT_EQ(editor->text(), QStringLiteral("New Disc"));
+}
+
+TEST_F(MainWindowScanTest, AddDiscFromDriveScansItAndNamesItInPlace)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    auto drives = std::make_unique<PathDriveTable>();
+    ASSERT_TRUE(writeDiscTree(m_temp.file("MYDISC"), { { "a.txt", 10 }, { "b/c.txt", 20 } }));
+    drives->setDrive('D', m_temp.file("MYDISC"));
+    setDriveTable(std::move(drives));
+    TTreeNode* photos = open(QStringLiteral("bob\\Photos\\"));
+    ASSERT_NE(photos, nullptr);
+    focusTree();
+    window().popKTBPopup();
+    QAction* fromDrive = popKTBItem(QStringLiteral("Add \"MYDISC\" from Drive (D:)"));
+    ASSERT_NE(fromDrive, nullptr);
+    fromDrive->trigger();
+
+    EXPECT_TRUE(m_questions->asked().empty());
+    EXPECT_EQ(discTitles(fileset(QStringLiteral("photos.ktb"))),
+        (QStringList { QStringLiteral("Holiday 2003"), QStringLiteral("MYDISC") }));
+    QStringList contents = discContents(
+        fileset(QStringLiteral("photos.ktb")), discOffsets(fileset(QStringLiteral("photos.ktb"))).back());
+    contents.sort();
+    EXPECT_EQ(contents, (QStringList { QStringLiteral("a.txt"), QStringLiteral("b/"), QStringLiteral("c.txt") }));
+    ASSERT_NE(tree().selectedNode(), nullptr);
+    EXPECT_EQ(tree().selectedNode()->text(0), QStringLiteral("MYDISC"));
+    EXPECT_NE(editorOf(tree().viewport()), nullptr);
+}
+
+} // namespace

@@ -1,0 +1,490 @@
+// The scan procedure with test drives: new, known, audio and symbolic discs, the questions before a
+// scan, cancelling from the progress window, failing walks, a fileset that refuses the new disc, and
+// the scratch catalog, which is gone whatever way a scan ends.
+#include "tests/gui/scan/scanfixture.h"
+
+#include "core/filesets/fileset.h"
+#include "engine/ktb_discs.h"
+#include "gui/scan/scanprocedure.h"
+#include "gui/scan/scanprogressdialog.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QLabel>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QTest>
+#include <atomic>
+#include <chrono>
+#include <fstream>
+#include <unistd.h>
+
+namespace {
+
+const QString s_aborted = QStringLiteral("Aborted!");
+
+/// The progress window of the scan that runs now.
+TScanProgressForm* runningProgressForm()
+{
+    for (QWidget* widget : QApplication::topLevelWidgets()) {
+        if (auto* form = qobject_cast<TScanProgressForm*>(widget); form != nullptr && form->isVisible()) {
+            return form;
+        }
+    }
+    return nullptr;
+}
+
+class ScanProcTest : public ScanFixture {
+protected:
+    /// A fileset "music.ktb" of Anna, optionally holding an older entry of the disc in drive D.
+    TKTBFile* music(bool withOlderEntry, const std::string& key = {})
+    {
+        CatalogBuilder catalog;
+        catalog.setOwner("Anna").setName("Music");
+        if (!key.empty()) {
+            catalog.setKey(key);
+        }
+        catalog.addEmptyDisc({ .serial = 0x4711, .title = "Another" });
+        if (withOlderEntry) {
+            catalog.beginDisc({ .serial = serialOf('D'), .title = "Old title", .comment = "old" });
+            catalog.addFile("stale.txt", 1, 0);
+            catalog.endDisc();
+        }
+        return addFileset("music.ktb", catalog);
+    }
+    std::string musicPath() const { return storage() + "music.ktb"; }
+    /// The text of the error a scan of drive D raised, empty when it raised none.
+    static std::string scanError(TKTBFile* fileset, const std::string& title)
+    {
+        std::string error;
+        try {
+            ScanDisc('D', fileset->Handle(), discTemplate(title), false, false);
+        } catch (const EScanError& raised) {
+            error = raised.what();
+        }
+        fileset->Close();
+        return error;
+    }
+};
+
+TEST_F(ScanProcTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
+{
+    m_drives->setDrive('D', folderDisc("disc", 250, 40));
+    TKTBFile* fileset = music(false);
+    const std::uint32_t before = static_cast<std::uint32_t>(std::filesystem::file_size(musicPath()));
+
+    const quint32 offset = ScanDisc('D', fileset->Handle(), discTemplate("Holiday", "typed"), false, false);
+    fileset->Close();
+
+    EXPECT_EQ(offset, before);
+    const std::vector<TKTBDisc> discs = discsOf(musicPath());
+    ASSERT_EQ(discs.size(), 2u);
+    const TKTBDisc& added = discs.back();
+    EXPECT_EQ(added.Serial, serialOf('D'));
+    EXPECT_EQ(titleOf(added), QStringLiteral("Holiday"));
+    EXPECT_EQ(commentOf(added), QStringLiteral("typed"));
+    EXPECT_EQ(added.Files, 250u);
+    EXPECT_EQ(added.Folders, 3u);
+    EXPECT_EQ(added.Flags, 0u);
+    EXPECT_NE(added.ScanTime, 0u);
+    EXPECT_TRUE(m_questions->asked().empty()) << describe(m_questions->asked().front());
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, AnEmptyTitleLeavesTheVolumeLabel)
+{
+    m_drives->setDrive('D', isoDisc("disc", "SUMMER_2003"));
+    TKTBFile* fileset = music(false);
+    ASSERT_NE(ScanDisc('D', fileset->Handle(), discTemplate(""), false, false), 0u);
+    fileset->Close();
+    EXPECT_EQ(titleOf(discsOf(musicPath()).back()), QStringLiteral("SUMMER_2003"));
+}
+
+TEST_F(ScanProcTest, RescanAnsweredYesReplacesTheOlderEntry)
+{
+    m_drives->setDrive('D', folderDisc("disc", 30));
+    TKTBFile* fileset = music(true);
+    m_questions->answerMessage(mbYes);
+
+    const quint32 offset = ScanDisc('D', fileset->Handle(), discTemplate("New title", "new"), false, false);
+    fileset->Close();
+
+    ASSERT_EQ(m_questions->asked().size(), 1u);
+    const AskedQuestion& asked = m_questions->asked().front();
+    EXPECT_EQ(asked.text, QStringLiteral("Rescan and overwrite Old title ?"));
+    EXPECT_EQ(asked.caption, QStringLiteral("CD exists"));
+    EXPECT_EQ(asked.icon, TMsgIcon::Question);
+    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    const std::vector<TKTBDisc> discs = discsOf(musicPath());
+    ASSERT_EQ(discs.size(), 2u) << "exactly one entry of the disc is left";
+    EXPECT_EQ(titleOf(discs[0]), QStringLiteral("Another"));
+    EXPECT_EQ(titleOf(discs[1]), QStringLiteral("New title"));
+    EXPECT_EQ(discs[1].Serial, serialOf('D'));
+    EXPECT_EQ(discs[1].Files, 30u);
+    EXPECT_EQ(offset, discOffsetsOf(musicPath()).back());
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, RescanAnsweredNoWritesNothing)
+{
+    m_drives->setDrive('D', folderDisc("disc", 30));
+    TKTBFile* fileset = music(true);
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+    m_questions->answerMessage(mbNo);
+
+    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("New title"), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_EQ(m_questions->messageTexts(), QStringList { QStringLiteral("Rescan and overwrite Old title ?") });
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, NoQuestionReplacesWithoutAsking)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(true);
+    EXPECT_NE(ScanDisc('D', fileset->Handle(), discTemplate("Quiet"), false, true), 0u);
+    fileset->Close();
+    EXPECT_TRUE(m_questions->asked().empty());
+    const std::vector<TKTBDisc> discs = discsOf(musicPath());
+    ASSERT_EQ(discs.size(), 2u);
+    EXPECT_EQ(titleOf(discs[1]), QStringLiteral("Quiet"));
+}
+
+TEST_F(ScanProcTest, AudioDiscAnsweredYesIsStoredWithTheAudioFlag)
+{
+    m_drives->setDrive('E', audioDisc("audio"));
+    TKTBFile* fileset = music(false);
+    m_questions->answerMessage(mbYes);
+
+    ASSERT_NE(ScanDisc('E', fileset->Handle(), discTemplate(""), false, false), 0u);
+    fileset->Close();
+
+    ASSERT_EQ(m_questions->asked().size(), 1u);
+    const AskedQuestion& asked = m_questions->asked().front();
+    EXPECT_EQ(asked.text, QStringLiteral("This CD contains audio tracks. Continue ?"));
+    EXPECT_EQ(asked.caption, QStringLiteral("Scan CD"));
+    EXPECT_EQ(asked.icon, TMsgIcon::Question);
+    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    const TKTBDisc audio = discsOf(musicPath()).back();
+    EXPECT_EQ(audio.Flags, KTB_DISC_AUDIO);
+    EXPECT_EQ(audio.Files, 3u) << "one file per track";
+    EXPECT_EQ(titleOf(audio), QStringLiteral("Audio CD"));
+}
+
+TEST_F(ScanProcTest, AudioDiscAnsweredNoWritesNothingAndLeavesNoScratch)
+{
+    m_drives->setDrive('E', audioDisc("audio"));
+    TKTBFile* fileset = music(false);
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+    m_questions->answerMessage(mbNo);
+
+    EXPECT_EQ(ScanDisc('E', fileset->Handle(), discTemplate(""), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+    EXPECT_TRUE(QDir(QString::fromStdString(temporaryFolder())).isEmpty());
+}
+
+TEST_F(ScanProcTest, SymbolicDiscIsAddedEachTimeWithoutContents)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(true);
+    const quint32 first = ScanDisc(0, fileset->Handle(), discTemplate("New Disc"), true, false);
+    const quint32 second = ScanDisc(0, fileset->Handle(), discTemplate("New Disc", "note"), true, false);
+    fileset->Close();
+
+    EXPECT_NE(first, 0u);
+    EXPECT_GT(second, first);
+    EXPECT_TRUE(m_questions->asked().empty());
+    const std::vector<TKTBDisc> discs = discsOf(musicPath());
+    ASSERT_EQ(discs.size(), 4u);
+    for (const TKTBDisc& symbolic : { discs[2], discs[3] }) {
+        EXPECT_EQ(titleOf(symbolic), QStringLiteral("New Disc"));
+        EXPECT_EQ(symbolic.Serial, 0u);
+        EXPECT_EQ(std::int64_t { symbolic.Used }, 0); // copied: the record is packed
+        EXPECT_EQ(symbolic.Files, 0u);
+        EXPECT_EQ(symbolic.Folders, 0u);
+        EXPECT_EQ(std::int64_t { symbolic.Capacity }, 681574400);
+        EXPECT_EQ(symbolic.RunLength, 166u) << "tag, record and end mark only";
+    }
+    EXPECT_EQ(commentOf(discs[3]), QStringLiteral("note"));
+}
+
+TEST_F(ScanProcTest, AnEmptyDriveAddsNothing)
+{
+    m_drives->setDrive('D', m_temp.file("no-disc-here.iso"));
+    TKTBFile* fileset = music(false);
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+
+    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Ghost"), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
+    EXPECT_EQ(readFileBytes(musicPath()), before) << "no empty entry passes for a scanned disc";
+}
+
+/// How the user cancels a running scan.
+enum class CancelBy { Button, Escape, Closing };
+
+void PrintTo(CancelBy way, std::ostream* out)
+{
+    *out << (way == CancelBy::Button ? "button" : way == CancelBy::Escape ? "Escape" : "closing");
+}
+
+class ScanCancelTest : public ScanProcTest, public ::testing::WithParamInterface<CancelBy> { };
+
+TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
+{
+    constexpr int total = 1000;
+    m_drives->setDrive('D', folderDisc("large", total, 1));
+    TKTBFile* fileset = music(true);
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+    m_questions->answerMessage(mbYes);
+
+    // The 100th entry asks the window thread to cancel and waits until it has.
+    std::atomic_int seen { 0 };
+    m_drives->OnEntry = [this, &seen](const TKTBDirEntry&) {
+        if (++seen != 100) {
+            return;
+        }
+        QMetaObject::invokeMethod(
+            qApp,
+            [this] {
+                TScanProgressForm* form = runningProgressForm();
+                ASSERT_NE(form, nullptr);
+                switch (GetParam()) {
+                case CancelBy::Button:
+                    ASSERT_TRUE(form->Button1->isEnabled());
+                    form->Button1->click();
+                    break;
+                case CancelBy::Escape:
+                    QTest::keyClick(form, Qt::Key_Escape);
+                    break;
+                case CancelBy::Closing:
+                    form->close();
+                    break;
+                }
+                EXPECT_TRUE(form->isVisible()) << "the window waits for the worker";
+                EXPECT_TRUE(form->Worker()->StopRequested());
+            },
+            Qt::BlockingQueuedConnection);
+    };
+
+    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Big"), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_LT(seen.load(), total) << "the walk stopped early";
+    EXPECT_EQ(
+        m_questions->messageTexts(), (QStringList { QStringLiteral("Rescan and overwrite Old title ?"), s_aborted }));
+    EXPECT_EQ(m_questions->asked().back().caption, QString());
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Ways, ScanCancelTest, ::testing::Values(CancelBy::Button, CancelBy::Escape, CancelBy::Closing));
+
+TEST_F(ScanProcTest, FailingWalkShowsAbortedAndAddsNothing)
+{
+    m_drives->setDrive('D', folderDisc("disc", 250));
+    m_drives->UnreadableFolder = "part1";
+    TKTBFile* fileset = music(false);
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+
+    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Broken"), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
+    EXPECT_TRUE(m_questions->asked().front().ownerless);
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(false);
+    // A process id that cannot be running (at or above the system's largest), and a running process.
+    std::ifstream limit("/proc/sys/kernel/pid_max");
+    long pidMax = 4194304;
+    limit >> pidMax;
+    const std::string dead = temporaryFolder() + "katalox-scan-" + std::to_string(pidMax) + "-AbCdEf";
+    const std::string ours = temporaryFolder() + "katalox-scan-" + std::to_string(::getpid()) + "-XyZ123";
+    const std::string alive = temporaryFolder() + "katalox-scan-1-QwErTy";
+    for (const std::string& folder : { dead, ours, alive }) {
+        std::filesystem::create_directories(folder);
+        ASSERT_TRUE(writeFileBytes(folder + "/_temp.ktb", "left over"));
+    }
+
+    EXPECT_NE(ScanDisc('D', fileset->Handle(), discTemplate("Fresh"), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_FALSE(pathExists(dead));
+    EXPECT_FALSE(pathExists(ours)) << "an earlier process had our id";
+    EXPECT_TRUE(pathExists(alive)) << "a running process's scan is left alone";
+    EXPECT_EQ(scratchLeftovers(), QStringList { QStringLiteral("katalox-scan-1-QwErTy") });
+    EXPECT_EQ(discsOf(musicPath()).size(), 2u);
+}
+
+TEST_F(ScanProcTest, UnusableTemporaryFolderAborts)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(false);
+    ASSERT_TRUE(writeFileBytes(m_temp.file("not-a-folder"), "x"));
+    qputenv("TMPDIR", QByteArray::fromStdString(m_temp.file("not-a-folder")));
+
+    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Nowhere"), false, false), 0u);
+    fileset->Close();
+
+    EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
+    EXPECT_EQ(discsOf(musicPath()).size(), 1u);
+}
+
+TEST_F(ScanProcTest, LockedFilesetRefusesANewDiscWithError3)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(false, "secret");
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+
+    EXPECT_EQ(scanError(fileset, "Refused"), "ERROR3");
+
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, LockedFilesetRefusesARescanWithError2)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(true, "secret");
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+    m_questions->answerMessage(mbYes);
+
+    EXPECT_EQ(scanError(fileset, "Refused"), "ERROR2");
+
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, ScratchThatCannotBeOpenedAgainIsError1AndTouchesNothing)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(true);
+    fileset->Close();
+    const std::string before = readFileBytes(musicPath());
+    m_questions->answerMessage(mbYes);
+    ScanBeforeTransplant = [](const QString& scratch) { QFile::remove(scratch); };
+
+    EXPECT_EQ(scanError(fileset, "Lost"), "ERROR1");
+
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcTest, RescanWhoseNewDiscCannotBeAppendedKeepsTheOlderEntry)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    TKTBFile* fileset = music(true);
+    m_questions->answerMessage(mbYes);
+    // The recorded run is damaged before it is moved: its length reads 0, so it cannot be copied.
+    ScanBeforeTransplant = [](const QString& scratch) {
+        std::fstream file(scratch.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
+        file.seekp(KTB_HEADER_SIZE + CatalogBuilder::DiscRunLength);
+        const std::uint32_t zero = 0;
+        file.write(reinterpret_cast<const char*>(&zero), sizeof zero);
+    };
+
+    EXPECT_EQ(scanError(fileset, "Damaged"), "ERROR3");
+
+    const std::vector<TKTBDisc> discs = discsOf(musicPath());
+    ASSERT_EQ(discs.size(), 2u) << "the older entry is back";
+    EXPECT_EQ(titleOf(discs[1]), QStringLiteral("Old title"));
+    EXPECT_EQ(commentOf(discs[1]), QStringLiteral("old"));
+    EXPECT_EQ(discs[1].Serial, serialOf('D'));
+    EXPECT_EQ(discs[1].Files, 1u);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+// ---------------------------------------------------------------------------------------------
+// Progress
+
+struct PercentCase {
+    std::uint64_t bytes;
+    std::int64_t used;
+    int expected;
+};
+
+void PrintTo(const PercentCase& value, std::ostream* out) { *out << value.bytes << " of " << value.used; }
+
+class ScanPercentageTest : public ::testing::TestWithParam<PercentCase> { };
+
+TEST_P(ScanPercentageTest, IsTruncatedAndNeverAbove100)
+{
+    EXPECT_EQ(ScanPercentage(GetParam().bytes, GetParam().used), GetParam().expected);
+}
+
+INSTANTIATE_TEST_SUITE_P(Values, ScanPercentageTest,
+    ::testing::Values(PercentCase { 0, 100, 0 }, PercentCase { 50, 100, 50 }, PercentCase { 999, 1000, 99 },
+        PercentCase { 1, 3, 33 }, PercentCase { 100, 100, 100 }, PercentCase { 150, 100, 100 }, PercentCase { 0, 0, 0 },
+        PercentCase { 10, 0, 100 }, PercentCase { 5000000000ULL, 10000000000LL, 50 }));
+
+TEST_F(ScanProcTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
+{
+    m_drives->setDrive('D', folderDisc("disc", 2000, 3));
+    const std::string scratch = m_temp.file("progress.ktb");
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbDiscFromDrive('D', disc));
+    TScanProgressForm form;
+    int applied = 0;
+    QObject::connect(&form, &TScanProgressForm::progressApplied, [&applied] { ++applied; });
+
+    const auto start = std::chrono::steady_clock::now();
+    ASSERT_TRUE(form.StartScan(QString::fromStdString(scratch), 'D', disc));
+    const auto elapsed
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
+
+    EXPECT_EQ(form.ProgressBar1->value(), 100);
+    EXPECT_FALSE(form.Button1->isEnabled()) << "a late Cancel has no effect";
+    EXPECT_EQ(form.Label1->text(), QStringLiteral("Closing up.."));
+    EXPECT_TRUE(form.label_path->toolTip().startsWith(QStringLiteral("D:\\")));
+    // Throttled: at most one report per interval, and the last state.
+    const int reports = form.Worker()->ReportsSent();
+    EXPECT_GE(reports, 1);
+    EXPECT_LE(reports, 2 + elapsed / TScanThread::ReportInterval);
+    EXPECT_EQ(applied, reports) << "every report reaches the window";
+    EXPECT_EQ(discsOf(scratch).size(), 1u);
+}
+
+TEST_F(ScanProcTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
+{
+    m_drives->setDrive('D', isoDisc("disc", "BIG"));
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbDiscFromDrive('D', disc));
+    TScanProgressForm form;
+    ASSERT_TRUE(form.StartScan(QString::fromStdString(m_temp.file("progress.ktb")), 'D', disc));
+    EXPECT_LT(form.ProgressBar1->value(), 100) << "the image is larger than its files";
+    EXPECT_GE(form.ProgressBar1->value(), 0);
+}
+
+TEST_F(ScanProcTest, ScratchThatExistsAlreadyEndsTheWorkerWithoutSuccess)
+{
+    m_drives->setDrive('D', folderDisc("disc", 5));
+    const std::string scratch = m_temp.file("taken.ktb");
+    ASSERT_TRUE(writeFileBytes(scratch, "not ours"));
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbDiscFromDrive('D', disc));
+    TScanProgressForm form;
+    EXPECT_FALSE(form.StartScan(QString::fromStdString(scratch), 'D', disc));
+    EXPECT_EQ(readFileBytes(scratch), "not ours");
+}
+
+} // namespace

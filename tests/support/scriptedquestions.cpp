@@ -1,0 +1,168 @@
+#include "tests/support/scriptedquestions.h"
+
+#include <gtest/gtest.h>
+#include <memory>
+
+namespace {
+
+const char* kindName(QuestionKind kind)
+{
+    switch (kind) {
+    case QuestionKind::MessageBox:
+        return "message box";
+    case QuestionKind::InputBox:
+        return "input box";
+    case QuestionKind::SaveFileName:
+        return "save dialog";
+    case QuestionKind::ChooseFolder:
+        return "folder picker";
+    }
+    return "question";
+}
+
+} // namespace
+
+// The installed TQuestions; it hands every call to the ScriptedQuestions that made it.
+class ScriptedResponder final : public TQuestions {
+public:
+    explicit ScriptedResponder(ScriptedQuestions& script)
+        : m_script(script)
+    {
+    }
+
+    TMsgButton messageBox(
+        const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons, bool ownerless) override
+    {
+        AskedQuestion question;
+        question.kind = QuestionKind::MessageBox;
+        question.caption = caption;
+        question.text = text;
+        question.icon = icon;
+        question.buttons = buttons;
+        question.ownerless = ownerless;
+        if (buttons == mbOK) {
+            m_script.m_asked.push_back(question);
+            return mbOK;
+        }
+        const ScriptedQuestions::Answer* answer = m_script.take(question);
+        if (answer == nullptr) {
+            return negativeAnswer(buttons);
+        }
+        if ((buttons & answer->button) == 0) {
+            ADD_FAILURE() << "The queued answer " << answer->button << " is not a button of the " << describe(question)
+                          << " (buttons " << buttons << ")";
+            return negativeAnswer(buttons);
+        }
+        return answer->button;
+    }
+
+    bool inputBox(const QString& caption, const QString& prompt, QString& value, bool password) override
+    {
+        AskedQuestion question;
+        question.kind = QuestionKind::InputBox;
+        question.caption = caption;
+        question.text = prompt;
+        question.start = value;
+        question.password = password;
+        const ScriptedQuestions::Answer* answer = m_script.take(question);
+        if (answer == nullptr || !answer->accepted) {
+            return false;
+        }
+        value = answer->value;
+        return true;
+    }
+
+    QString saveFileName(const QString& caption, const QString& folder, const QString& filter) override
+    {
+        AskedQuestion question;
+        question.kind = QuestionKind::SaveFileName;
+        question.caption = caption;
+        question.start = folder;
+        question.filter = filter;
+        const ScriptedQuestions::Answer* answer = m_script.take(question);
+        return answer == nullptr ? QString() : answer->value;
+    }
+
+    QString chooseFolder(const QString& title, const QString& folder) override
+    {
+        AskedQuestion question;
+        question.kind = QuestionKind::ChooseFolder;
+        question.caption = title;
+        question.start = folder;
+        const ScriptedQuestions::Answer* answer = m_script.take(question);
+        return answer == nullptr ? QString() : answer->value;
+    }
+
+private:
+    ScriptedQuestions& m_script;
+};
+
+std::string describe(const AskedQuestion& question)
+{
+    std::string text = std::string(kindName(question.kind)) + " \"" + question.caption.toStdString() + "\"";
+    if (!question.text.isEmpty()) {
+        text += ": " + question.text.toStdString();
+    }
+    return text;
+}
+
+ScriptedQuestions::ScriptedQuestions() { setQuestions(std::make_unique<ScriptedResponder>(*this)); }
+
+ScriptedQuestions::~ScriptedQuestions()
+{
+    setQuestions(nullptr);
+    if (!m_answers.empty()) {
+        ADD_FAILURE() << m_answers.size() << " queued answer(s) were never asked for; the first was for a "
+                      << kindName(m_answers.front().kind);
+    }
+}
+
+void ScriptedQuestions::answerMessage(TMsgButton button)
+{
+    m_answers.push_back({ QuestionKind::MessageBox, button, {}, true });
+}
+
+void ScriptedQuestions::answerInput(const QString& value)
+{
+    m_answers.push_back({ QuestionKind::InputBox, mbOK, value, true });
+}
+
+void ScriptedQuestions::cancelInput() { m_answers.push_back({ QuestionKind::InputBox, mbCancel, {}, false }); }
+
+void ScriptedQuestions::answerSaveFileName(const QString& path)
+{
+    m_answers.push_back({ QuestionKind::SaveFileName, mbOK, path, !path.isEmpty() });
+}
+
+void ScriptedQuestions::answerFolder(const QString& folder)
+{
+    m_answers.push_back({ QuestionKind::ChooseFolder, mbOK, folder, !folder.isEmpty() });
+}
+
+QStringList ScriptedQuestions::messageTexts() const
+{
+    QStringList texts;
+    for (const AskedQuestion& question : m_asked) {
+        if (question.kind == QuestionKind::MessageBox) {
+            texts.append(question.text);
+        }
+    }
+    return texts;
+}
+
+const ScriptedQuestions::Answer* ScriptedQuestions::take(const AskedQuestion& question)
+{
+    m_asked.push_back(question);
+    if (m_answers.empty()) {
+        ADD_FAILURE() << "Unexpected " << describe(question) << " (no answer was queued)";
+        return nullptr;
+    }
+    if (m_answers.front().kind != question.kind) {
+        ADD_FAILURE() << "Unexpected " << describe(question) << " (the next queued answer is for a "
+                      << kindName(m_answers.front().kind) << ")";
+        return nullptr;
+    }
+    m_current = m_answers.front();
+    m_answers.pop_front();
+    return &m_current;
+}
