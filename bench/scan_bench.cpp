@@ -1,5 +1,5 @@
 // The two sides of bench/scan_vs_record.sh, one program each way of recording a folder as a disc:
-//   scan_bench FOLDER CATALOG     ScanDisc with its progress window (the way the program scans)
+//   scan_bench FOLDER CATALOG     scanDisc with its progress window (the way the program scans)
 //   record_bench FOLDER CATALOG   ktbRecordDrive alone, as a command-line tool records
 // Each makes CATALOG anew and records FOLDER into it as drive S.
 #include "engine/ktb_discs.h"
@@ -38,9 +38,9 @@ int main(int argc, char** argv)
 #ifdef KATALOX_SCAN_BENCH
     QApplication application(argc, argv);
     const auto start = std::chrono::steady_clock::now();
-    recorded = ScanDisc('S', catalog, disc, false, true) != 0;
+    recorded = scanDisc('S', catalog, disc, false, true) != 0;
     if (std::getenv("SCAN_BENCH_VERBOSE") != nullptr) {
-        std::fprintf(stderr, "ScanDisc %.1f ms\n",
+        std::fprintf(stderr, "scanDisc %.1f ms\n",
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
 #else

@@ -13,10 +13,10 @@
 #include <cstring>
 
 const QString NobodyOwner = QStringLiteral("[Nobody]");
-TKTBFiles* FilesetList = nullptr;
-TKTBOwners* OwnerList = nullptr;
-TKTBFiles::ConversionQuestion TKTBFiles::OnConversionQuestion;
-TKTBFiles::ConvertFileset TKTBFiles::OnConvertFileset;
+FilesetRegistry* g_filesetRegistry = nullptr;
+OwnerIndex* g_ownerIndex = nullptr;
+FilesetRegistry::ConversionQuestion FilesetRegistry::onConversionQuestion;
+FilesetRegistry::ConvertFileset FilesetRegistry::onConvertFileset;
 
 QString upperAscii(const QString& text)
 {
@@ -35,16 +35,16 @@ bool sameTextAscii(const QString& a, const QString& b)
 }
 
 // ---------------------------------------------------------------------------------------------
-// EKTBException, EInOutError
+// CatalogError, FileError
 
-EKTBException::EKTBException(TKTBERROR code, const QString& fileName)
+CatalogError::CatalogError(TKTBERROR code, const QString& fileName)
     : std::runtime_error(buildMessage(code, fileName).toStdString())
-    , Code(code)
+    , code(code)
     , m_message(buildMessage(code, fileName))
 {
 }
 
-QString EKTBException::buildMessage(TKTBERROR code, const QString& fileName)
+QString CatalogError::buildMessage(TKTBERROR code, const QString& fileName)
 {
     const QString lineEnd = QStringLiteral("\r\n");
     QString text = QStringLiteral("An error occurred in a KTB file");
@@ -61,76 +61,76 @@ QString EKTBException::buildMessage(TKTBERROR code, const QString& fileName)
     return text;
 }
 
-EInOutError::EInOutError(const QString& message)
+FileError::FileError(const QString& message)
     : std::runtime_error(message.toStdString())
     , m_message(message)
 {
 }
 
 // ---------------------------------------------------------------------------------------------
-// TKTBFile
+// Fileset
 
-TKTBFile::TKTBFile(const QString& path, bool createNew, bool readOnly)
-    : CreatePending(createNew)
-    , FileName(path)
-    , ReadOnly(readOnly)
+Fileset::Fileset(const QString& path, bool createNew, bool readOnly)
+    : createPending(createNew)
+    , fileName(path)
+    , readOnly(readOnly)
 {
     if (createNew && QFileInfo::exists(path)) {
-        throw EInOutError(QStringLiteral("Cannot create new fileset. ") + path + QStringLiteral(" already exists."));
+        throw FileError(QStringLiteral("Cannot create new fileset. ") + path + QStringLiteral(" already exists."));
     }
 }
 
-TKTBFile::~TKTBFile() { Close(); }
+Fileset::~Fileset() { close(); }
 
-TKTBHandle* TKTBFile::Handle()
+TKTBHandle* Fileset::handle()
 {
     if (m_handle == nullptr) {
-        Open();
+        open();
     }
     return m_handle;
 }
 
-void TKTBFile::Open()
+void Fileset::open()
 {
-    Close();
+    close();
     std::uint32_t flags = 0;
-    if (CreatePending) {
+    if (createPending) {
         flags = KTB_OPEN_CREATE;
-    } else if (ReadOnly) {
+    } else if (readOnly) {
         flags = KTB_OPEN_READONLY;
     }
-    const QByteArray path = QFile::encodeName(FileName);
+    const QByteArray path = QFile::encodeName(fileName);
     TKTBHandle* handle = nullptr;
     const TKTBERROR code = ktbOpen(handle, path.constData(), flags);
     if (code != KTB_OK) {
-        throw EKTBException(code, FileName);
+        throw CatalogError(code, fileName);
     }
     m_handle = handle;
     if (ktbCheckWritable(m_handle) == KTB_ERR_LOCKED) {
         // The right key makes the handle writable; a wrong or empty one leaves it locked. The key is
         // offered as the field stores it (43 bytes), or a longer key would lock its own fileset.
-        ktbUnlock(m_handle, encodeCatalogText(ProtectionKey, KTB_KEY_MAX).c_str());
+        ktbUnlock(m_handle, encodeCatalogText(protectionKey, KTB_KEY_MAX).c_str());
     }
-    CreatePending = false;
+    createPending = false;
 }
 
-void TKTBFile::Close()
+void Fileset::close()
 {
     if (m_handle != nullptr) {
         ktbClose(m_handle);
     }
 }
 
-bool TKTBFile::IsLocked()
+bool Fileset::isLocked()
 {
-    const TKTBERROR code = ktbCheckWritable(Handle());
+    const TKTBERROR code = ktbCheckWritable(handle());
     if (code == KTB_OK) {
         return false;
     }
     if (code == KTB_ERR_LOCKED) {
         return true;
     }
-    throw EKTBException(code, FileName);
+    throw CatalogError(code, fileName);
 }
 
 namespace {
@@ -149,9 +149,9 @@ std::size_t textLimit(int field)
 
 } // namespace
 
-QVariant TKTBFile::AccessField(bool write, int field, const QVariant& value)
+QVariant Fileset::accessField(bool write, int field, const QVariant& value)
 {
-    TKTBHandle* handle = Handle();
+    TKTBHandle* handle = this->handle();
     char buffer[KTB_NAME_MAX + 1] = {};
     std::uint32_t number = 0;
     const bool isText = field == KTB_HDR_OWNER || field == KTB_HDR_NAME || field == KTB_HDR_KEY;
@@ -169,7 +169,7 @@ QVariant TKTBFile::AccessField(bool write, int field, const QVariant& value)
         const TKTBERROR code = ktbSetHeaderField(
             handle, field, isText ? static_cast<const void*>(buffer) : static_cast<const void*>(&number));
         if (code != KTB_OK && code != KTB_ERR_LOCKED) {
-            throw EKTBException(code, FileName);
+            throw CatalogError(code, fileName);
         }
         return {};
     }
@@ -179,7 +179,7 @@ QVariant TKTBFile::AccessField(bool write, int field, const QVariant& value)
         return isText ? QVariant(QString()) : QVariant();
     }
     if (code != KTB_OK) {
-        throw EKTBException(code, FileName);
+        throw CatalogError(code, fileName);
     }
     if (isText) {
         return decodeCatalogText(std::string_view(buffer, strnlen(buffer, textLimit(field))));
@@ -190,42 +190,42 @@ QVariant TKTBFile::AccessField(bool write, int field, const QVariant& value)
     return QVariant::fromValue(number);
 }
 
-QString TKTBFile::GetOwner() { return AccessField(false, KTB_HDR_OWNER).toString(); }
+QString Fileset::owner() { return accessField(false, KTB_HDR_OWNER).toString(); }
 
-void TKTBFile::SetOwner(const QString& owner) { AccessField(true, KTB_HDR_OWNER, owner); }
+void Fileset::setOwner(const QString& owner) { accessField(true, KTB_HDR_OWNER, owner); }
 
-QString TKTBFile::GetDescription()
+QString Fileset::description()
 {
-    const QString name = AccessField(false, KTB_HDR_NAME).toString();
+    const QString name = accessField(false, KTB_HDR_NAME).toString();
     if (!name.isEmpty()) {
         return name;
     }
-    return FileName.mid(FileName.lastIndexOf(QLatin1Char('/')) + 1);
+    return fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
 }
 
-void TKTBFile::SetDescription(const QString& description) { AccessField(true, KTB_HDR_NAME, description); }
+void Fileset::setDescription(const QString& description) { accessField(true, KTB_HDR_NAME, description); }
 
-QDateTime TKTBFile::GetCreated() { return AccessField(false, KTB_HDR_CREATED).toDateTime(); }
+QDateTime Fileset::created() { return accessField(false, KTB_HDR_CREATED).toDateTime(); }
 
-QDateTime TKTBFile::GetModified() { return AccessField(false, KTB_HDR_MODIFIED).toDateTime(); }
+QDateTime Fileset::modified() { return accessField(false, KTB_HDR_MODIFIED).toDateTime(); }
 
-std::uint32_t TKTBFile::GetVersion() { return AccessField(false, KTB_HDR_VERSION).toUInt(); }
+std::uint32_t Fileset::version() { return accessField(false, KTB_HDR_VERSION).toUInt(); }
 
-void TKTBFile::SetProtectionKey(const QString& key)
+void Fileset::setProtectionKey(const QString& key)
 {
-    ProtectionKey = key;
-    AccessField(true, KTB_HDR_KEY, key);
+    protectionKey = key;
+    accessField(true, KTB_HDR_KEY, key);
 }
 
-std::uint64_t TKTBFile::DataSize()
+std::uint64_t Fileset::dataSize()
 {
-    Open();
+    open();
     return ktbFileSize(m_handle) - KTB_HEADER_SIZE;
 }
 
-int TKTBFile::DiscCount()
+int Fileset::discCount()
 {
-    TKTBCursor* cursor = ktbFindFirst(Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr);
+    TKTBCursor* cursor = ktbFindFirst(handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr);
     if (cursor == nullptr) {
         return 0;
     }
@@ -235,9 +235,9 @@ int TKTBFile::DiscCount()
     return count;
 }
 
-std::uint64_t TKTBFile::TotalDiscSize()
+std::uint64_t Fileset::totalDiscSize()
 {
-    TKTBCursor* cursor = ktbFindFirst(Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr);
+    TKTBCursor* cursor = ktbFindFirst(handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr);
     std::uint64_t total = 0;
     if (cursor == nullptr) {
         return 0;
@@ -252,52 +252,55 @@ std::uint64_t TKTBFile::TotalDiscSize()
 }
 
 // ---------------------------------------------------------------------------------------------
-// TKTBFiles
+// FilesetRegistry
 
-TKTBFiles::TKTBFiles()
-    : TKTBFiles(Options {})
+FilesetRegistry::FilesetRegistry()
+    : FilesetRegistry(Options {})
 {
 }
 
-TKTBFiles::TKTBFiles(Options options)
+FilesetRegistry::FilesetRegistry(Options options)
     : m_options(options)
 {
     if (!m_options.useListFile) {
         return;
     }
-    LoadLocations();
+    loadLocations();
     // A damaged file named in the list must not end the program: the failure is kept and shown
     // once the program runs; the filesets registered before it stay.
     try {
-        AddLocations();
-    } catch (const EKTBException& failure) {
+        addLocations();
+    } catch (const CatalogError& failure) {
         m_startupError = failure.message();
     } catch (const std::exception& failure) {
         m_startupError = QString::fromUtf8(failure.what());
     }
 }
 
-TKTBFiles::~TKTBFiles()
+FilesetRegistry::~FilesetRegistry()
 {
-    if (m_options.useListFile && !SaveLocations()) {
-        questions().messageBox(QStringLiteral("Unable to write to ") + ListFilePath(), QStringLiteral("Katalox"),
-            TMsgIcon::Error, mbOK, true);
+    if (m_options.useListFile && !saveLocations()) {
+        questions().messageBox(QStringLiteral("Unable to write to ") + listFilePath(), QStringLiteral("Katalox"),
+            MessageIcon::Error, OkButton, true);
     }
-    Clear();
+    clear();
 }
 
-std::optional<QString> TKTBFiles::TakeStartupError()
+std::optional<QString> FilesetRegistry::takeStartupError()
 {
     std::optional<QString> error = std::move(m_startupError);
     m_startupError.reset();
     return error;
 }
 
-QString TKTBFiles::ListFilePath() { return QString::fromStdString(configFolder()) + QStringLiteral("ktblist.lst"); }
-
-void TKTBFiles::LoadLocations()
+QString FilesetRegistry::listFilePath()
 {
-    QFile file(ListFilePath());
+    return QString::fromStdString(configFolder()) + QStringLiteral("ktblist.lst");
+}
+
+void FilesetRegistry::loadLocations()
+{
+    QFile file(listFilePath());
     if (!file.open(QIODevice::ReadOnly)) {
         return;
     }
@@ -309,7 +312,7 @@ void TKTBFiles::LoadLocations()
         if (c != '\r' && c != '\n') {
             continue;
         }
-        Locations.append(
+        locations.append(
             decodeCatalogText(std::string_view(bytes.constData() + start, static_cast<std::size_t>(i - start))));
         if (c == '\r' && i + 1 < bytes.size() && bytes[i + 1] == '\n') {
             ++i;
@@ -317,26 +320,26 @@ void TKTBFiles::LoadLocations()
         start = i + 1;
     }
     if (start < bytes.size()) {
-        Locations.append(decodeCatalogText(
+        locations.append(decodeCatalogText(
             std::string_view(bytes.constData() + start, static_cast<std::size_t>(bytes.size() - start))));
     }
 }
 
-bool TKTBFiles::SaveLocations() const
+bool FilesetRegistry::saveLocations() const
 {
     QByteArray bytes;
-    for (const QString& location : Locations) {
+    for (const QString& location : locations) {
         bytes += location.toUtf8();
         bytes += "\r\n";
     }
-    QFile file(ListFilePath());
+    QFile file(listFilePath());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Truncate) || file.write(bytes) != bytes.size()) {
         return false;
     }
     return file.flush();
 }
 
-int TKTBFiles::IndexOf(const TKTBFile* fileset) const
+int FilesetRegistry::indexOf(const Fileset* fileset) const
 {
     for (std::size_t i = 0; i < m_items.size(); ++i) {
         if (m_items[i].get() == fileset) {
@@ -346,42 +349,42 @@ int TKTBFiles::IndexOf(const TKTBFile* fileset) const
     return -1;
 }
 
-void TKTBFiles::destroyAt(int index)
+void FilesetRegistry::destroyAt(int index)
 {
-    std::unique_ptr<TKTBFile> fileset = std::move(m_items.at(static_cast<std::size_t>(index)));
+    std::unique_ptr<Fileset> fileset = std::move(m_items.at(static_cast<std::size_t>(index)));
     m_items.erase(m_items.begin() + index);
-    if (OnNotify) {
-        OnNotify(fileset.get(), TListNotification::lnDeleted);
+    if (onNotify) {
+        onNotify(fileset.get(), RegistryChange::FilesetDeleted);
     }
 }
 
-void TKTBFiles::Delete(int index) { destroyAt(index); }
+void FilesetRegistry::removeAt(int index) { destroyAt(index); }
 
-void TKTBFiles::Clear()
+void FilesetRegistry::clear()
 {
     while (!m_items.empty()) {
-        destroyAt(Count() - 1);
+        destroyAt(count() - 1);
     }
 }
 
-void TKTBFiles::append(std::unique_ptr<TKTBFile> fileset)
+void FilesetRegistry::append(std::unique_ptr<Fileset> fileset)
 {
-    TKTBFile* added = fileset.get();
+    Fileset* added = fileset.get();
     m_items.push_back(std::move(fileset));
-    if (OnNotify) {
-        OnNotify(added, TListNotification::lnAdded);
+    if (onNotify) {
+        onNotify(added, RegistryChange::FilesetAdded);
     }
 }
 
-QString TKTBFiles::ConversionQuestionText(const QString& path)
+QString FilesetRegistry::conversionQuestionText(const QString& path)
 {
     return QStringLiteral("The Fileset \"") + path
         + QStringLiteral("\" is an older version.\r\nYou wish to convert it ?");
 }
 
-int TKTBFiles::AddFile(const QString& path)
+int FilesetRegistry::addFile(const QString& path)
 {
-    if (IndexOfPath(path) >= 0) {
+    if (indexOfPath(path) >= 0) {
         return -1;
     }
     const QByteArray encoded = QFile::encodeName(path);
@@ -389,57 +392,57 @@ int TKTBFiles::AddFile(const QString& path)
     const TKTBERROR code = ktbOpen(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
     ktbClose(probe);
     if (code == KTB_ERR_WRONGVERSION) {
-        if (!OnConversionQuestion || !OnConversionQuestion(path)) {
+        if (!onConversionQuestion || !onConversionQuestion(path)) {
             return -1;
         }
-        if (!OnConvertFileset || OnConvertFileset(path) != 1) {
+        if (!onConvertFileset || onConvertFileset(path) != 1) {
             return -1;
         }
     } else if (code != KTB_OK) {
-        throw EKTBException(code, path);
+        throw CatalogError(code, path);
     }
-    append(std::make_unique<TKTBFile>(path, false, m_options.readOnly));
-    return Count() - 1;
+    append(std::make_unique<Fileset>(path, false, m_options.readOnly));
+    return count() - 1;
 }
 
-void TKTBFiles::AddFolder(const QString& folder)
+void FilesetRegistry::addFolder(const QString& folder)
 {
     std::vector<std::string> files;
     ktbListFiles(QFile::encodeName(folder).toStdString(), "*.ktb", files, true);
     for (const std::string& file : files) {
         try {
-            AddFile(QFile::decodeName(QByteArray::fromStdString(file)));
+            addFile(QFile::decodeName(QByteArray::fromStdString(file)));
         } catch (...) {
             // A damaged or unreadable file found by folder scanning is skipped.
         }
     }
 }
 
-void TKTBFiles::AddLocations()
+void FilesetRegistry::addLocations()
 {
-    const QStringList locations = Locations;
+    const QStringList locations = this->locations;
     for (const QString& location : locations) {
         const QFileInfo info(location);
         if (info.isFile()) {
-            AddFile(location);
+            addFile(location);
         } else if (info.isDir()) {
-            AddFolder(location);
+            addFolder(location);
         }
     }
 }
 
-int TKTBFiles::IndexOfPath(const QString& path) const
+int FilesetRegistry::indexOfPath(const QString& path) const
 {
     const QString wanted = upperAscii(path);
     for (std::size_t i = 0; i < m_items.size(); ++i) {
-        if (upperAscii(m_items[i]->FileName) == wanted) {
+        if (upperAscii(m_items[i]->fileName) == wanted) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-QString TKTBFiles::DefaultFileName(const QString& owner, const QString& folder)
+QString FilesetRegistry::defaultFileName(const QString& owner, const QString& folder)
 {
     const QString prefix = owner == NobodyOwner ? QString() : owner + QStringLiteral(" - ");
     QString base = folder;
@@ -455,29 +458,29 @@ QString TKTBFiles::DefaultFileName(const QString& owner, const QString& folder)
     }
 }
 
-int TKTBFiles::CreateFileset(const QString& owner, const QString& folder)
+int FilesetRegistry::createFileset(const QString& owner, const QString& folder)
 {
     try {
-        auto fileset = std::make_unique<TKTBFile>(DefaultFileName(owner, folder), true, false);
-        fileset->SetOwner(owner);
+        auto fileset = std::make_unique<Fileset>(defaultFileName(owner, folder), true, false);
+        fileset->setOwner(owner);
         append(std::move(fileset));
-        return Count() - 1;
+        return count() - 1;
     } catch (...) {
         return -1;
     }
 }
 
-void TKTBFiles::CloseAll()
+void FilesetRegistry::closeAll()
 {
     for (const auto& fileset : m_items) {
-        fileset->Close();
+        fileset->close();
     }
 }
 
 // ---------------------------------------------------------------------------------------------
-// TKTBOwner, TKTBOwners
+// Owner, OwnerIndex
 
-int TKTBOwner::IndexOf(const TKTBFile* fileset) const
+int Owner::indexOf(const Fileset* fileset) const
 {
     for (std::size_t i = 0; i < m_filesets.size(); ++i) {
         if (m_filesets[i] == fileset) {
@@ -487,126 +490,126 @@ int TKTBOwner::IndexOf(const TKTBFile* fileset) const
     return -1;
 }
 
-void TKTBOwner::Remove(const TKTBFile* fileset)
+void Owner::remove(const Fileset* fileset)
 {
-    const int index = IndexOf(fileset);
+    const int index = indexOf(fileset);
     if (index >= 0) {
         m_filesets.erase(m_filesets.begin() + index);
     }
 }
 
-void TKTBOwner::Rename(const QString& name)
+void Owner::rename(const QString& name)
 {
-    Name = name;
-    for (TKTBFile* fileset : m_filesets) {
-        fileset->SetOwner(name);
+    this->name = name;
+    for (Fileset* fileset : m_filesets) {
+        fileset->setOwner(name);
     }
 }
 
-TKTBOwners::TKTBOwners(TKTBFiles* registry)
+OwnerIndex::OwnerIndex(FilesetRegistry* registry)
     : m_registry(registry)
 {
-    m_registry->OnNotify = [this](TKTBFile* fileset, TListNotification action) { FilesetNotify(fileset, action); };
+    m_registry->onNotify = [this](Fileset* fileset, RegistryChange action) { onRegistryChanged(fileset, action); };
     // A fileset that cannot be opened ends the construction: the registry must not keep calling an
     // index that was never made.
     try {
-        Rebuild();
+        rebuild();
     } catch (...) {
-        Detach();
+        detach();
         throw;
     }
 }
 
-TKTBOwners::~TKTBOwners() { Detach(); }
+OwnerIndex::~OwnerIndex() { detach(); }
 
-void TKTBOwners::Detach()
+void OwnerIndex::detach()
 {
     if (m_registry != nullptr) {
-        m_registry->OnNotify = nullptr;
+        m_registry->onNotify = nullptr;
         m_registry = nullptr;
     }
 }
 
-void TKTBOwners::Delete(int index) { m_owners.erase(m_owners.begin() + index); }
+void OwnerIndex::removeAt(int index) { m_owners.erase(m_owners.begin() + index); }
 
-int TKTBOwners::AddOwner(const QString& name)
+int OwnerIndex::addOwner(const QString& name)
 {
-    m_owners.push_back(std::make_unique<TKTBOwner>(name));
-    return Count() - 1;
+    m_owners.push_back(std::make_unique<Owner>(name));
+    return count() - 1;
 }
 
-void TKTBOwners::AddFileset(const QString& name, TKTBFile* fileset)
+void OwnerIndex::addFileset(const QString& name, Fileset* fileset)
 {
     const QString ownerName = name.isEmpty() ? NobodyOwner : name;
-    int index = IndexOfName(ownerName);
+    int index = indexOfName(ownerName);
     if (index < 0) {
-        index = AddOwner(ownerName);
+        index = addOwner(ownerName);
     }
-    Items(index)->Add(fileset);
+    at(index)->add(fileset);
 }
 
-void TKTBOwners::RemoveFileset(TKTBFile* fileset)
+void OwnerIndex::removeFileset(Fileset* fileset)
 {
     // Every reference goes, also under an owner its header no longer names (a locked fileset moved to
     // another owner keeps its old owner text), so no owner outlives the object with a stale pointer.
     for (const auto& owner : m_owners) {
-        owner->Remove(fileset);
+        owner->remove(fileset);
     }
 }
 
-void TKTBOwners::FilesetNotify(TKTBFile* fileset, TListNotification action)
+void OwnerIndex::onRegistryChanged(Fileset* fileset, RegistryChange action)
 {
-    if (action == TListNotification::lnAdded) {
-        AddFileset(fileset->GetOwner(), fileset);
-    } else if (action == TListNotification::lnDeleted) {
-        RemoveFileset(fileset);
+    if (action == RegistryChange::FilesetAdded) {
+        addFileset(fileset->owner(), fileset);
+    } else if (action == RegistryChange::FilesetDeleted) {
+        removeFileset(fileset);
     }
 }
 
-int TKTBOwners::IndexOfName(const QString& name) const
+int OwnerIndex::indexOfName(const QString& name) const
 {
     const QString wanted = upperAscii(name.isEmpty() ? NobodyOwner : name);
     for (std::size_t i = 0; i < m_owners.size(); ++i) {
-        if (upperAscii(m_owners[i]->Name) == wanted) {
+        if (upperAscii(m_owners[i]->name) == wanted) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-int TKTBOwners::IndexOfFileset(const TKTBFile* fileset) const
+int OwnerIndex::indexOfFileset(const Fileset* fileset) const
 {
     for (std::size_t i = 0; i < m_owners.size(); ++i) {
-        if (m_owners[i]->IndexOf(fileset) >= 0) {
+        if (m_owners[i]->indexOf(fileset) >= 0) {
             return static_cast<int>(i);
         }
     }
     return -1;
 }
 
-bool TKTBOwners::MoveFileset(TKTBFile* fileset, int target)
+bool OwnerIndex::moveFileset(Fileset* fileset, int target)
 {
-    const int source = IndexOfFileset(fileset);
-    if (source < 0 || source == target || target < 0 || target >= Count()) {
+    const int source = indexOfFileset(fileset);
+    if (source < 0 || source == target || target < 0 || target >= count()) {
         return false;
     }
-    TKTBOwner* from = Items(source);
-    from->Remove(fileset);
-    Items(target)->Add(fileset);
-    if (from->Count() == 0) {
-        Delete(source);
+    Owner* from = at(source);
+    from->remove(fileset);
+    at(target)->add(fileset);
+    if (from->count() == 0) {
+        removeAt(source);
     }
     return true;
 }
 
-void TKTBOwners::Rebuild()
+void OwnerIndex::rebuild()
 {
     m_owners.clear();
     if (m_registry == nullptr) {
         return;
     }
-    for (int i = 0; i < m_registry->Count(); ++i) {
-        TKTBFile* fileset = m_registry->Items(i);
-        AddFileset(fileset->GetOwner(), fileset);
+    for (int i = 0; i < m_registry->count(); ++i) {
+        Fileset* fileset = m_registry->at(i);
+        addFileset(fileset->owner(), fileset);
     }
 }

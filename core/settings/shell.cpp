@@ -13,7 +13,7 @@ namespace {
 
 constexpr int s_notAsked = -2;
 
-std::unique_ptr<TSystemImages> s_systemImages;
+std::unique_ptr<SystemIcons> s_systemImages;
 
 // The extension of the last part of name ("txt" of "notes.txt", "gz" of "a.tar.gz"); empty when that
 // part has no dot or ends with one.
@@ -26,7 +26,7 @@ QStringView extensionOf(QStringView name)
 
 } // namespace
 
-struct TSystemImages::Data {
+struct SystemIcons::Data {
     QList<QIcon> icons;
     // One index per icon: a theme icon by its name, the provider's icons by their type.
     QHash<QString, int> indexByIdentity;
@@ -96,23 +96,23 @@ struct TSystemImages::Data {
     }
 };
 
-TSystemImages::TSystemImages()
+SystemIcons::SystemIcons()
     : m_data(std::make_unique<Data>())
 {
 }
 
-TSystemImages::~TSystemImages() = default;
+SystemIcons::~SystemIcons() = default;
 
-void TSystemImages::setLastResortIcons(const QIcon& file, const QIcon& folder, const QIcon& openFolder)
+void SystemIcons::setLastResortIcons(const QIcon& file, const QIcon& folder, const QIcon& openFolder)
 {
     m_data->lastResortFile = file;
     m_data->lastResortFolder = folder;
     m_data->lastResortOpenFolder = openFolder;
 }
 
-int TSystemImages::count() const { return static_cast<int>(m_data->icons.size()); }
+int SystemIcons::count() const { return static_cast<int>(m_data->icons.size()); }
 
-QIcon TSystemImages::icon(int index) const
+QIcon SystemIcons::icon(int index) const
 {
     if (index < 0 || index >= count()) {
         return {};
@@ -120,7 +120,7 @@ QIcon TSystemImages::icon(int index) const
     return m_data->icons.at(index);
 }
 
-int TSystemImages::indexOf(const QString& name, bool open)
+int SystemIcons::indexOf(const QString& name, bool open)
 {
     if (name.isEmpty()) {
         return m_data->folder(open);
@@ -146,40 +146,40 @@ int TSystemImages::indexOf(const QString& name, bool open)
     return index;
 }
 
-TSystemImages& SystemImages()
+SystemIcons& systemIcons()
 {
     if (!s_systemImages) {
-        s_systemImages = std::make_unique<TSystemImages>();
+        s_systemImages = std::make_unique<SystemIcons>();
     }
     return *s_systemImages;
 }
 
-void releaseSystemImages() { s_systemImages.reset(); }
+void releaseSystemIcons() { s_systemImages.reset(); }
 
-int SysIconIndex(const QString& name, bool open) { return SystemImages().indexOf(name, open); }
+int systemIconIndex(const QString& name, bool open) { return systemIcons().indexOf(name, open); }
 
-bool GetShellIcon(const QString& path, bool open, QIcon& icon)
+bool shellIcon(const QString& path, bool open, QIcon& icon)
 {
     icon = QIcon();
-    const int index = SysIconIndex(path, open);
+    const int index = systemIconIndex(path, open);
     if (index < 0) {
         return false;
     }
-    icon = SystemImages().icon(index);
+    icon = systemIcons().icon(index);
     return true;
 }
 
-bool RunProgram(const QString& program, const QString& folder, const QStringList& parameters)
+bool runProgram(const QString& program, const QString& folder, const QStringList& parameters)
 {
     if (program.isEmpty()) {
         return false;
     }
-    return QProcess::startDetached(program, parameters, folder.isEmpty() ? ProgramFolder() : folder);
+    return QProcess::startDetached(program, parameters, folder.isEmpty() ? programFolder() : folder);
 }
 
-QString CompanionProgram(const QString& fileName)
+QString companionProgram(const QString& fileName)
 {
-    const QString path = ProgramFolder() + fileName;
+    const QString path = programFolder() + fileName;
     if (QFileInfo::exists(path)) {
         return path;
     }

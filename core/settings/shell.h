@@ -9,13 +9,13 @@
 #include <memory>
 
 /// The shared list of small file-type icons that the list views of files use. An index, once
-/// answered, names the same icon for the rest of the run (until releaseSystemImages).
-class TSystemImages {
+/// answered, names the same icon for the rest of the run (until releaseSystemIcons).
+class SystemIcons {
 public:
-    TSystemImages();
-    ~TSystemImages();
-    TSystemImages(const TSystemImages&) = delete;
-    TSystemImages& operator=(const TSystemImages&) = delete;
+    SystemIcons();
+    ~SystemIcons();
+    SystemIcons(const SystemIcons&) = delete;
+    SystemIcons& operator=(const SystemIcons&) = delete;
 
     /// Pictures for names the icon theme and the file icon provider have nothing for (a desktop without
     /// an icon theme); set them before the first lookup.
@@ -37,24 +37,24 @@ private:
 };
 
 /// The process-wide list, made on first use (the Qt application object must exist by then).
-TSystemImages& SystemImages();
+SystemIcons& systemIcons();
 /// Releases the process-wide list (at the end of the program, before the application object goes);
 /// the next use makes a new one.
-void releaseSystemImages();
+void releaseSystemIcons();
 
-/// The index in SystemImages() of the small icon of name; the folder icon for an empty name (its open
+/// The index in systemIcons() of the small icon of name; the folder icon for an empty name (its open
 /// variant with open). -1 when there is no icon for it. Never touches a file.
-int SysIconIndex(const QString& name, bool open);
+int systemIconIndex(const QString& name, bool open);
 
 /// Sets icon to the small icon of path, judged by name only (the folder icon for an empty path, its
 /// open variant with open); icon is cleared first. Answers whether there is one.
-bool GetShellIcon(const QString& path, bool open, QIcon& icon);
+bool shellIcon(const QString& path, bool open, QIcon& icon);
 
 /// Starts program detached, with each of parameters as one argument (a folder with blanks stays one
 /// argument: pass {"-ktbdir", folder}), in folder, or in the executable's folder when folder is empty.
 /// Failures are silent; the answer tells whether the program started.
-bool RunProgram(const QString& program, const QString& folder, const QStringList& parameters);
+bool runProgram(const QString& program, const QString& folder, const QStringList& parameters);
 
 /// The path of a companion program in the program folder: fileName ("KTBList.exe") when it exists
 /// there, else the same name without ".exe" when that exists, else fileName.
-QString CompanionProgram(const QString& fileName);
+QString companionProgram(const QString& fileName);

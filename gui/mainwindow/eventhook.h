@@ -8,13 +8,13 @@
 
 /// An event filter that hands the events of one object to a function: the window's handlers for keys,
 /// drags and drops of its controls, without one filter method that knows them all.
-class TEventHook : public QObject {
+class EventHook : public QObject {
 public:
     /// Answer true from handler to stop the event there.
     using Handler = std::function<bool(QEvent* event)>;
 
     /// Installs itself on watched and lives as long as watched.
-    TEventHook(QObject* watched, Handler handler)
+    EventHook(QObject* watched, Handler handler)
         : QObject(watched)
         , m_watched(watched)
         , m_handler(std::move(handler))
@@ -31,17 +31,17 @@ private:
 };
 
 /// Suspends the tree's redrawing for a scope.
-class TTreeRedraw {
+class TreeRedrawBlocker {
 public:
-    explicit TTreeRedraw(TNavigationTree* tree)
+    explicit TreeRedrawBlocker(NavigationTree* tree)
         : m_tree(tree)
     {
         m_tree->beginUpdate();
     }
-    ~TTreeRedraw() { m_tree->endUpdate(); }
-    TTreeRedraw(const TTreeRedraw&) = delete;
-    TTreeRedraw& operator=(const TTreeRedraw&) = delete;
+    ~TreeRedrawBlocker() { m_tree->endUpdate(); }
+    TreeRedrawBlocker(const TreeRedrawBlocker&) = delete;
+    TreeRedrawBlocker& operator=(const TreeRedrawBlocker&) = delete;
 
 private:
-    TNavigationTree* m_tree;
+    NavigationTree* m_tree;
 };

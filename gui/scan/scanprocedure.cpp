@@ -17,7 +17,7 @@
 #include <unistd.h>
 
 const QString ScratchFolderPrefix = QStringLiteral("katalox-scan-");
-std::function<void(const QString& scratchFile)> ScanBeforeTransplant;
+std::function<void(const QString& scratchFile)> scanBeforeTransplant;
 
 namespace {
 
@@ -69,25 +69,25 @@ public:
     }
     ~ScratchCatalog()
     {
-        ktbClose(Handle);
-        ktbClose(Keep);
+        ktbClose(handle);
+        ktbClose(kept);
         if (m_folder.isEmpty()) {
             return;
         }
-        ::unlink(FileName().toLocal8Bit().constData());
-        ::unlink(KeepName().toLocal8Bit().constData());
+        ::unlink(fileName().toLocal8Bit().constData());
+        ::unlink(keptName().toLocal8Bit().constData());
         ::rmdir(m_folder.toLocal8Bit().constData());
     }
     ScratchCatalog(const ScratchCatalog&) = delete;
     ScratchCatalog& operator=(const ScratchCatalog&) = delete;
 
     /// False when no private folder could be made (the recording cannot be made either).
-    bool Usable() const { return !m_folder.isEmpty(); }
-    QString FileName() const { return m_folder + QLatin1Char('/') + s_scratchName; }
-    QString KeepName() const { return m_folder + QLatin1Char('/') + s_keepName; }
+    bool usable() const { return !m_folder.isEmpty(); }
+    QString fileName() const { return m_folder + QLatin1Char('/') + s_scratchName; }
+    QString keptName() const { return m_folder + QLatin1Char('/') + s_keepName; }
 
-    TKTBHandle* Handle = nullptr;
-    TKTBHandle* Keep = nullptr;
+    TKTBHandle* handle = nullptr;
+    TKTBHandle* kept = nullptr;
 
 private:
     QString m_folder;
@@ -96,41 +96,41 @@ private:
 /// Copies the disc at offset of destination into a catalog of its own, so it can be put back.
 bool keepOlderEntry(ScratchCatalog& scratch, TKTBHandle* destination, quint32 offset)
 {
-    const QByteArray keepPath = scratch.KeepName().toLocal8Bit();
-    if (ktbOpen(scratch.Keep, keepPath.constData(), KTB_OPEN_CREATE) != KTB_OK) {
+    const QByteArray keepPath = scratch.keptName().toLocal8Bit();
+    if (ktbOpen(scratch.kept, keepPath.constData(), KTB_OPEN_CREATE) != KTB_OK) {
         return false;
     }
     std::uint32_t kept = 0;
-    return ktbCopyDisc(destination, scratch.Keep, offset, kept) == KTB_OK;
+    return ktbCopyDisc(destination, scratch.kept, offset, kept) == KTB_OK;
 }
 
 /// Moves the recorded disc into destination, replacing the older entry at olderOffset (0: none), and
 /// answers its offset there. When the new disc cannot be appended, the older entry is appended again.
 quint32 transplant(ScratchCatalog& scratch, TKTBHandle* destination, quint32 olderOffset)
 {
-    const QByteArray scratchPath = scratch.FileName().toLocal8Bit();
-    if (ktbOpen(scratch.Handle, scratchPath.constData(), 0) != KTB_OK) {
-        throw EScanError("ERROR1");
+    const QByteArray scratchPath = scratch.fileName().toLocal8Bit();
+    if (ktbOpen(scratch.handle, scratchPath.constData(), 0) != KTB_OK) {
+        throw ScanError("ERROR1");
     }
     if (olderOffset != 0) {
         // The older entry is deleted only once a copy of it is safe.
         if (!keepOlderEntry(scratch, destination, olderOffset) || ktbDeleteDisc(destination, olderOffset) != KTB_OK) {
-            throw EScanError("ERROR2");
+            throw ScanError("ERROR2");
         }
     }
     std::uint32_t newOffset = 0;
-    if (ktbCopyDisc(scratch.Handle, destination, KTB_HEADER_SIZE, newOffset) != KTB_OK) {
+    if (ktbCopyDisc(scratch.handle, destination, KTB_HEADER_SIZE, newOffset) != KTB_OK) {
         if (olderOffset != 0) {
             std::uint32_t restored = 0;
-            ktbCopyDisc(scratch.Keep, destination, KTB_HEADER_SIZE, restored);
+            ktbCopyDisc(scratch.kept, destination, KTB_HEADER_SIZE, restored);
         }
-        throw EScanError("ERROR3");
+        throw ScanError("ERROR3");
     }
-    ktbClose(scratch.Handle);
+    ktbClose(scratch.handle);
     return newOffset;
 }
 
-void aborted() { questions().messageBox(QStringLiteral("Aborted!"), QString(), TMsgIcon::None, mbOK, true); }
+void aborted() { questions().messageBox(QStringLiteral("Aborted!"), QString(), MessageIcon::None, OkButton, true); }
 
 void copyField(char* target, const char* source, std::size_t size)
 {
@@ -140,15 +140,15 @@ void copyField(char* target, const char* source, std::size_t size)
 
 } // namespace
 
-quint32 ScanDisc(char drive, TKTBHandle* destination, const TKTBDisc& templateDisc, bool symbolic, bool noQuestion)
+quint32 scanDisc(char drive, TKTBHandle* destination, const TKTBDisc& templateDisc, bool symbolic, bool noQuestion)
 {
     // Only the audio flag counts; whether the drive answered does not.
     bool audio = false;
-    IsAudioCD(drive, audio);
+    isAudioDisc(drive, audio);
     if (audio
         && questions().messageBox(QStringLiteral("This CD contains audio tracks. Continue ?"),
-               QStringLiteral("Scan CD"), TMsgIcon::Question, mbYes | mbNo, true)
-            != mbYes) {
+               QStringLiteral("Scan CD"), MessageIcon::Question, YesButton | NoButton, true)
+            != YesButton) {
         return 0;
     }
 
@@ -181,8 +181,8 @@ quint32 ScanDisc(char drive, TKTBHandle* destination, const TKTBDisc& templateDi
             ktbFreeEntity(older);
             if (!noQuestion
                 && questions().messageBox(QStringLiteral("Rescan and overwrite ") + title + QStringLiteral(" ?"),
-                       QStringLiteral("CD exists"), TMsgIcon::Question, mbYes | mbNo, true)
-                    != mbYes) {
+                       QStringLiteral("CD exists"), MessageIcon::Question, YesButton | NoButton, true)
+                    != YesButton) {
                 return 0;
             }
         }
@@ -190,15 +190,15 @@ quint32 ScanDisc(char drive, TKTBHandle* destination, const TKTBDisc& templateDi
     disc.Flags = audio ? KTB_DISC_AUDIO : 0;
 
     ScratchCatalog scratch;
-    TScanProgressForm progress;
+    ScanProgressDialog progress;
     disc.ScanTime = dateTimeToDos(QDateTime::currentDateTime());
-    const bool recorded = scratch.Usable() && progress.StartScan(scratch.FileName(), drive, disc);
+    const bool recorded = scratch.usable() && progress.startScan(scratch.fileName(), drive, disc);
     if (!recorded) {
         aborted();
         return 0;
     }
-    if (ScanBeforeTransplant) {
-        ScanBeforeTransplant(scratch.FileName());
+    if (scanBeforeTransplant) {
+        scanBeforeTransplant(scratch.fileName());
     }
     return transplant(scratch, destination, olderOffset);
 }

@@ -15,19 +15,19 @@ bool isShownRole(int role) { return role == Qt::DisplayRole || role == Qt::Decor
 
 } // namespace
 
-TSearchResultModel::TSearchResultModel(const TSearchHelper& helper)
+SearchResultModel::SearchResultModel(const CatalogSearch& helper)
     : m_helper(helper)
 {
 }
 
-int TSearchResultModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+int SearchResultModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
 
-int TSearchResultModel::columnCount(const QModelIndex& parent) const
+int SearchResultModel::columnCount(const QModelIndex& parent) const
 {
     return parent.isValid() ? 0 : static_cast<int>(captions().size());
 }
 
-QVariant TSearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const
+QVariant SearchResultModel::headerData(int section, Qt::Orientation orientation, int role) const
 {
     if (orientation != Qt::Horizontal || role != Qt::DisplayRole) {
         return QAbstractTableModel::headerData(section, orientation, role);
@@ -36,15 +36,15 @@ QVariant TSearchResultModel::headerData(int section, Qt::Orientation orientation
     return section >= 0 && section < names.size() ? QVariant(names.at(section)) : QVariant();
 }
 
-QVariant TSearchResultModel::data(const QModelIndex& index, int role) const
+QVariant SearchResultModel::data(const QModelIndex& index, int role) const
 {
     if (!isShownRole(role) || !checkIndex(index, CheckIndexOption::IndexIsValid | CheckIndexOption::ParentIsInvalid)) {
         return {};
     }
     // A row whose catalog cannot be read any more shows empty cells; the command that opens it reports.
     try {
-        const TEntityEntry* entry = entryAt(index.row());
-        if (entry == nullptr || entry->Entity == nullptr) {
+        const EntityEntry* entry = entryAt(index.row());
+        if (entry == nullptr || entry->entity == nullptr) {
             return {};
         }
         return cell(*entry, index.column(), role);
@@ -53,13 +53,13 @@ QVariant TSearchResultModel::data(const QModelIndex& index, int role) const
     }
 }
 
-void TSearchResultModel::showRows(int rows)
+void SearchResultModel::showRows(int rows)
 {
     beginResetModel();
     endChange(rows);
 }
 
-void TSearchResultModel::endChange(int rows)
+void SearchResultModel::endChange(int rows)
 {
     m_rows = rows;
     endResetModel();
@@ -67,20 +67,20 @@ void TSearchResultModel::endChange(int rows)
 
 // ---------------------------------------------------------------------------------------------
 
-QStringList TDiscResultModel::captions() const
+QStringList DiscResultModel::captions() const
 {
     return { QStringLiteral("Title"), QStringLiteral("Owner"), QStringLiteral("File Matches"),
         QStringLiteral("Folder Matches") };
 }
 
-const TEntityEntry* TDiscResultModel::entryAt(int row) const
+const EntityEntry* DiscResultModel::entryAt(int row) const
 {
-    return row < m_helper.DiscResults.Count() ? m_helper.DiscResults.Items(row) : nullptr;
+    return row < m_helper.discResults.count() ? m_helper.discResults.at(row) : nullptr;
 }
 
-QVariant TDiscResultModel::cell(const TEntityEntry& entry, int column, int role) const
+QVariant DiscResultModel::cell(const EntityEntry& entry, int column, int role) const
 {
-    const TKTBDisc* disc = entry.Entity->disc();
+    const TKTBDisc* disc = entry.entity->disc();
     if (disc == nullptr) {
         return {};
     }
@@ -88,7 +88,7 @@ QVariant TDiscResultModel::cell(const TEntityEntry& entry, int column, int role)
         return s_discImage;
     }
     if (column == 0 && role == Qt::DecorationRole) {
-        const QList<QIcon>& images = m_helper.DiscImages();
+        const QList<QIcon>& images = m_helper.discImages();
         return s_discImage < images.size() ? QVariant(images.at(s_discImage)) : QVariant();
     }
     if (role != Qt::DisplayRole) {
@@ -98,7 +98,7 @@ QVariant TDiscResultModel::cell(const TEntityEntry& entry, int column, int role)
     case 0:
         return decodeCatalogText(ktbFieldText(disc->Title, sizeof disc->Title));
     case 1:
-        return entry.Fileset != nullptr ? entry.Fileset->GetOwner() : QString();
+        return entry.fileset != nullptr ? entry.fileset->owner() : QString();
     case 2:
         return QString::number(disc->Files);
     case 3:
@@ -110,30 +110,30 @@ QVariant TDiscResultModel::cell(const TEntityEntry& entry, int column, int role)
 
 // ---------------------------------------------------------------------------------------------
 
-QStringList TFileResultModel::captions() const
+QStringList FileResultModel::captions() const
 {
     return { QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Size"), QStringLiteral("Modified") };
 }
 
-const TEntityEntry* TFileResultModel::entryAt(int row) const
+const EntityEntry* FileResultModel::entryAt(int row) const
 {
-    return row < m_helper.FileResults.Count() ? m_helper.FileResults.Items(row) : nullptr;
+    return row < m_helper.fileResults.count() ? m_helper.fileResults.at(row) : nullptr;
 }
 
-QVariant TFileResultModel::cell(const TEntityEntry& entry, int column, int role) const
+QVariant FileResultModel::cell(const EntityEntry& entry, int column, int role) const
 {
-    const TKTBEntity& entity = *entry.Entity;
+    const TKTBEntity& entity = *entry.entity;
     const _int_File* file = entity.file();
     if (file == nullptr && entity.folderName() == nullptr) {
         return {};
     }
     if (column == 0 && (role == ImageIndexRole || role == Qt::DecorationRole)) {
         // A file's icon goes by its name alone; a folder gets the folder icon.
-        const int image = SysIconIndex(file != nullptr ? decodeCatalogText(file->Name) : QString(), false);
+        const int image = systemIconIndex(file != nullptr ? decodeCatalogText(file->Name) : QString(), false);
         if (role == ImageIndexRole) {
             return image;
         }
-        return image >= 0 ? QVariant(SystemImages().icon(image)) : QVariant();
+        return image >= 0 ? QVariant(systemIcons().icon(image)) : QVariant();
     }
     if (role != Qt::DisplayRole) {
         return {};
@@ -142,9 +142,9 @@ QVariant TFileResultModel::cell(const TEntityEntry& entry, int column, int role)
     case 0:
         return decodeCatalogText(entity.name());
     case 1:
-        return TSearchHelper::DiscTitleOf(entry);
+        return CatalogSearch::discTitleOf(entry);
     case 2:
-        return file != nullptr ? FormatSize(file->Size) : QString();
+        return file != nullptr ? formatSize(file->Size) : QString();
     case 3:
         return file != nullptr ? formatDosDateTime(file->DateTime) : QString();
     default:

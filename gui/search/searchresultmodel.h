@@ -1,22 +1,22 @@
 #pragma once
-// The two result lists of the search panel as table models over TSearchHelper's entity lists: rows
+// The two result lists of the search panel as table models over CatalogSearch's entity lists: rows
 // are the list entries, texts are built when a row is drawn, nothing is copied.
 
 #include <QAbstractTableModel>
 
-class TSearchHelper;
-struct TEntityEntry;
+class CatalogSearch;
+struct EntityEntry;
 
 /// The role that answers a row's image index: 4 for a disc result (the shared small images), the
-/// SysIconIndex of a file's name or the folder icon's index for a file result.
+/// systemIconIndex of a file's name or the folder icon's index for a file result.
 constexpr int ImageIndexRole = Qt::UserRole + 1;
 
 /// Common part: the row count shown, changed only by resetting the model, so views never see a list
 /// in the middle of a search.
-class TSearchResultModel : public QAbstractTableModel {
+class SearchResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit TSearchResultModel(const TSearchHelper& helper);
+    explicit SearchResultModel(const CatalogSearch& helper);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -31,36 +31,36 @@ public:
 
 protected:
     virtual QStringList captions() const = 0;
-    virtual const TEntityEntry* entryAt(int row) const = 0;
+    virtual const EntityEntry* entryAt(int row) const = 0;
     /// The cell's value; may raise (data() answers an empty value then).
-    virtual QVariant cell(const TEntityEntry& entry, int column, int role) const = 0;
+    virtual QVariant cell(const EntityEntry& entry, int column, int role) const = 0;
 
-    const TSearchHelper& m_helper;
+    const CatalogSearch& m_helper;
 
 private:
     int m_rows = 0;
 };
 
 /// "Title", "Owner", "File Matches", "Folder Matches" of the discs with matches.
-class TDiscResultModel : public TSearchResultModel {
+class DiscResultModel : public SearchResultModel {
     Q_OBJECT
 public:
-    using TSearchResultModel::TSearchResultModel;
+    using SearchResultModel::SearchResultModel;
 
 protected:
     QStringList captions() const override;
-    const TEntityEntry* entryAt(int row) const override;
-    QVariant cell(const TEntityEntry& entry, int column, int role) const override;
+    const EntityEntry* entryAt(int row) const override;
+    QVariant cell(const EntityEntry& entry, int column, int role) const override;
 };
 
 /// "Name", "Location", "Size", "Modified" of the matching folders and files.
-class TFileResultModel : public TSearchResultModel {
+class FileResultModel : public SearchResultModel {
     Q_OBJECT
 public:
-    using TSearchResultModel::TSearchResultModel;
+    using SearchResultModel::SearchResultModel;
 
 protected:
     QStringList captions() const override;
-    const TEntityEntry* entryAt(int row) const override;
-    QVariant cell(const TEntityEntry& entry, int column, int role) const override;
+    const EntityEntry* entryAt(int row) const override;
+    QVariant cell(const EntityEntry& entry, int column, int role) const override;
 };

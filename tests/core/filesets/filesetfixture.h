@@ -27,7 +27,7 @@ protected:
     /// The owner text stored in a catalog file, read through a fresh object.
     static QString storedOwner(const QString& path);
 
-    static TKTBFiles::Options noListFile() { return { .useListFile = false, .readOnly = false }; }
+    static FilesetRegistry::Options noListFile() { return { .useListFile = false, .readOnly = false }; }
 
     TempFolder m_folder;
 };

@@ -38,20 +38,20 @@ protected:
     /// The titles of the disc results, in list order.
     QStringList discTitles() const;
     /// The disc result titled so, or null.
-    const TEntityEntry* discResult(const QString& title) const;
+    const EntityEntry* discResult(const QString& title) const;
     /// The folder or file result named so, or null.
-    const TEntityEntry* fileResult(const QString& name) const;
+    const EntityEntry* fileResult(const QString& name) const;
     int fileRow(const QString& name) const;
 
     /// Both models show exactly the lists.
     void expectModelsShowTheLists() const;
 
     TempFolder m_folder;
-    TKTBFiles m_registry { TKTBFiles::Options { .useListFile = false, .readOnly = false } };
-    TSearchHelper m_helper { &m_registry };
-    QAbstractItemModelTester m_discTester { m_helper.DiscModel(),
+    FilesetRegistry m_registry { FilesetRegistry::Options { .useListFile = false, .readOnly = false } };
+    CatalogSearch m_helper { &m_registry };
+    QAbstractItemModelTester m_discTester { m_helper.discModel(),
         QAbstractItemModelTester::FailureReportingMode::Fatal };
-    QAbstractItemModelTester m_fileTester { m_helper.FileModel(),
+    QAbstractItemModelTester m_fileTester { m_helper.fileModel(),
         QAbstractItemModelTester::FailureReportingMode::Fatal };
 };
 

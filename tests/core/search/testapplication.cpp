@@ -14,7 +14,7 @@ public:
     void SetUp() override { m_application = std::make_unique<QGuiApplication>(m_argc, m_argv); }
     void TearDown() override
     {
-        releaseSystemImages();
+        releaseSystemIcons();
         m_application.reset();
     }
 

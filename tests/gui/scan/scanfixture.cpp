@@ -92,10 +92,10 @@ void ScanFixture::SetUp()
     std::filesystem::create_directories(temporaryFolder());
     m_oldTemporaryFolder = qgetenv("TMPDIR");
     qputenv("TMPDIR", QByteArray::fromStdString(temporaryFolder()));
-    m_settings = std::make_unique<TSettingsScope>();
-    settings().SetStr(skFilesetFolder, QString::fromStdString(storage()));
-    FilesetList = new TKTBFiles();
-    OwnerList = new TKTBOwners(FilesetList);
+    m_settings = std::make_unique<SettingsScope>();
+    settings().setStringValue(FilesetFolderSetting, QString::fromStdString(storage()));
+    g_filesetRegistry = new FilesetRegistry();
+    g_ownerIndex = new OwnerIndex(g_filesetRegistry);
     m_questions = std::make_unique<ScriptedQuestions>();
     auto table = std::make_unique<HookedDriveTable>();
     m_drives = table.get();
@@ -104,14 +104,14 @@ void ScanFixture::SetUp()
 
 void ScanFixture::TearDown()
 {
-    ScanBeforeTransplant = nullptr;
+    scanBeforeTransplant = nullptr;
     setDriveTable(nullptr);
     m_questions.reset();
-    OwnerList->Detach();
-    delete OwnerList;
-    OwnerList = nullptr;
-    delete FilesetList;
-    FilesetList = nullptr;
+    g_ownerIndex->detach();
+    delete g_ownerIndex;
+    g_ownerIndex = nullptr;
+    delete g_filesetRegistry;
+    g_filesetRegistry = nullptr;
     m_settings.reset();
     if (m_oldTemporaryFolder.isNull()) {
         qunsetenv("TMPDIR");
@@ -151,14 +151,14 @@ std::string ScanFixture::audioDisc(const std::string& name)
     return cue;
 }
 
-TKTBFile* ScanFixture::addFileset(const std::string& fileName, const CatalogBuilder& catalog)
+Fileset* ScanFixture::addFileset(const std::string& fileName, const CatalogBuilder& catalog)
 {
     const std::string path = storage() + fileName;
     EXPECT_TRUE(catalog.writeTo(path));
-    const int index = FilesetList->AddFile(QString::fromStdString(path));
+    const int index = g_filesetRegistry->addFile(QString::fromStdString(path));
     EXPECT_GE(index, 0);
-    OwnerList->Rebuild();
-    return index >= 0 ? FilesetList->Items(index) : nullptr;
+    g_ownerIndex->rebuild();
+    return index >= 0 ? g_filesetRegistry->at(index) : nullptr;
 }
 
 std::vector<TKTBDisc> ScanFixture::discsOf(const std::string& path)

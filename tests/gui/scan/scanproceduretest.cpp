@@ -24,20 +24,20 @@ namespace {
 const QString s_aborted = QStringLiteral("Aborted!");
 
 /// The progress window of the scan that runs now.
-TScanProgressForm* runningProgressForm()
+ScanProgressDialog* runningProgressForm()
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<TScanProgressForm*>(widget); form != nullptr && form->isVisible()) {
+        if (auto* form = qobject_cast<ScanProgressDialog*>(widget); form != nullptr && form->isVisible()) {
             return form;
         }
     }
     return nullptr;
 }
 
-class ScanProcTest : public ScanFixture {
+class ScanProcedureTest : public ScanFixture {
 protected:
     /// A fileset "music.ktb" of Anna, optionally holding an older entry of the disc in drive D.
-    TKTBFile* music(bool withOlderEntry, const std::string& key = {})
+    Fileset* music(bool withOlderEntry, const std::string& key = {})
     {
         CatalogBuilder catalog;
         catalog.setOwner("Anna").setName("Music");
@@ -54,27 +54,27 @@ protected:
     }
     std::string musicPath() const { return storage() + "music.ktb"; }
     /// The text of the error a scan of drive D raised, empty when it raised none.
-    static std::string scanError(TKTBFile* fileset, const std::string& title)
+    static std::string scanError(Fileset* fileset, const std::string& title)
     {
         std::string error;
         try {
-            ScanDisc('D', fileset->Handle(), discTemplate(title), false, false);
-        } catch (const EScanError& raised) {
+            scanDisc('D', fileset->handle(), discTemplate(title), false, false);
+        } catch (const ScanError& raised) {
             error = raised.what();
         }
-        fileset->Close();
+        fileset->close();
         return error;
     }
 };
 
-TEST_F(ScanProcTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
+TEST_F(ScanProcedureTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
 {
     m_drives->setDrive('D', folderDisc("disc", 250, 40));
-    TKTBFile* fileset = music(false);
+    Fileset* fileset = music(false);
     const std::uint32_t before = static_cast<std::uint32_t>(std::filesystem::file_size(musicPath()));
 
-    const quint32 offset = ScanDisc('D', fileset->Handle(), discTemplate("Holiday", "typed"), false, false);
-    fileset->Close();
+    const quint32 offset = scanDisc('D', fileset->handle(), discTemplate("Holiday", "typed"), false, false);
+    fileset->close();
 
     EXPECT_EQ(offset, before);
     const std::vector<TKTBDisc> discs = discsOf(musicPath());
@@ -91,30 +91,30 @@ TEST_F(ScanProcTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, AnEmptyTitleLeavesTheVolumeLabel)
+TEST_F(ScanProcedureTest, AnEmptyTitleLeavesTheVolumeLabel)
 {
     m_drives->setDrive('D', isoDisc("disc", "SUMMER_2003"));
-    TKTBFile* fileset = music(false);
-    ASSERT_NE(ScanDisc('D', fileset->Handle(), discTemplate(""), false, false), 0u);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    ASSERT_NE(scanDisc('D', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
     EXPECT_EQ(titleOf(discsOf(musicPath()).back()), QStringLiteral("SUMMER_2003"));
 }
 
-TEST_F(ScanProcTest, RescanAnsweredYesReplacesTheOlderEntry)
+TEST_F(ScanProcedureTest, RescanAnsweredYesReplacesTheOlderEntry)
 {
     m_drives->setDrive('D', folderDisc("disc", 30));
-    TKTBFile* fileset = music(true);
-    m_questions->answerMessage(mbYes);
+    Fileset* fileset = music(true);
+    m_questions->answerMessage(YesButton);
 
-    const quint32 offset = ScanDisc('D', fileset->Handle(), discTemplate("New title", "new"), false, false);
-    fileset->Close();
+    const quint32 offset = scanDisc('D', fileset->handle(), discTemplate("New title", "new"), false, false);
+    fileset->close();
 
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& asked = m_questions->asked().front();
     EXPECT_EQ(asked.text, QStringLiteral("Rescan and overwrite Old title ?"));
     EXPECT_EQ(asked.caption, QStringLiteral("CD exists"));
-    EXPECT_EQ(asked.icon, TMsgIcon::Question);
-    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    EXPECT_EQ(asked.icon, MessageIcon::Question);
+    EXPECT_EQ(asked.buttons, YesButton | NoButton);
     const std::vector<TKTBDisc> discs = discsOf(musicPath());
     ASSERT_EQ(discs.size(), 2u) << "exactly one entry of the disc is left";
     EXPECT_EQ(titleOf(discs[0]), QStringLiteral("Another"));
@@ -125,78 +125,78 @@ TEST_F(ScanProcTest, RescanAnsweredYesReplacesTheOlderEntry)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, RescanAnsweredNoWritesNothing)
+TEST_F(ScanProcedureTest, RescanAnsweredNoWritesNothing)
 {
     m_drives->setDrive('D', folderDisc("disc", 30));
-    TKTBFile* fileset = music(true);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbNo);
+    m_questions->answerMessage(NoButton);
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("New title"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("New title"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { QStringLiteral("Rescan and overwrite Old title ?") });
     EXPECT_EQ(readFileBytes(musicPath()), before);
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, NoQuestionReplacesWithoutAsking)
+TEST_F(ScanProcedureTest, NoQuestionReplacesWithoutAsking)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    EXPECT_NE(ScanDisc('D', fileset->Handle(), discTemplate("Quiet"), false, true), 0u);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    EXPECT_NE(scanDisc('D', fileset->handle(), discTemplate("Quiet"), false, true), 0u);
+    fileset->close();
     EXPECT_TRUE(m_questions->asked().empty());
     const std::vector<TKTBDisc> discs = discsOf(musicPath());
     ASSERT_EQ(discs.size(), 2u);
     EXPECT_EQ(titleOf(discs[1]), QStringLiteral("Quiet"));
 }
 
-TEST_F(ScanProcTest, AudioDiscAnsweredYesIsStoredWithTheAudioFlag)
+TEST_F(ScanProcedureTest, AudioDiscAnsweredYesIsStoredWithTheAudioFlag)
 {
     m_drives->setDrive('E', audioDisc("audio"));
-    TKTBFile* fileset = music(false);
-    m_questions->answerMessage(mbYes);
+    Fileset* fileset = music(false);
+    m_questions->answerMessage(YesButton);
 
-    ASSERT_NE(ScanDisc('E', fileset->Handle(), discTemplate(""), false, false), 0u);
-    fileset->Close();
+    ASSERT_NE(scanDisc('E', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
 
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& asked = m_questions->asked().front();
     EXPECT_EQ(asked.text, QStringLiteral("This CD contains audio tracks. Continue ?"));
     EXPECT_EQ(asked.caption, QStringLiteral("Scan CD"));
-    EXPECT_EQ(asked.icon, TMsgIcon::Question);
-    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    EXPECT_EQ(asked.icon, MessageIcon::Question);
+    EXPECT_EQ(asked.buttons, YesButton | NoButton);
     const TKTBDisc audio = discsOf(musicPath()).back();
     EXPECT_EQ(audio.Flags, KTB_DISC_AUDIO);
     EXPECT_EQ(audio.Files, 3u) << "one file per track";
     EXPECT_EQ(titleOf(audio), QStringLiteral("Audio CD"));
 }
 
-TEST_F(ScanProcTest, AudioDiscAnsweredNoWritesNothingAndLeavesNoScratch)
+TEST_F(ScanProcedureTest, AudioDiscAnsweredNoWritesNothingAndLeavesNoScratch)
 {
     m_drives->setDrive('E', audioDisc("audio"));
-    TKTBFile* fileset = music(false);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbNo);
+    m_questions->answerMessage(NoButton);
 
-    EXPECT_EQ(ScanDisc('E', fileset->Handle(), discTemplate(""), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('E', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(readFileBytes(musicPath()), before);
     EXPECT_TRUE(scratchLeftovers().isEmpty());
     EXPECT_TRUE(QDir(QString::fromStdString(temporaryFolder())).isEmpty());
 }
 
-TEST_F(ScanProcTest, SymbolicDiscIsAddedEachTimeWithoutContents)
+TEST_F(ScanProcedureTest, SymbolicDiscIsAddedEachTimeWithoutContents)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    const quint32 first = ScanDisc(0, fileset->Handle(), discTemplate("New Disc"), true, false);
-    const quint32 second = ScanDisc(0, fileset->Handle(), discTemplate("New Disc", "note"), true, false);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    const quint32 first = scanDisc(0, fileset->handle(), discTemplate("New Disc"), true, false);
+    const quint32 second = scanDisc(0, fileset->handle(), discTemplate("New Disc", "note"), true, false);
+    fileset->close();
 
     EXPECT_NE(first, 0u);
     EXPECT_GT(second, first);
@@ -215,15 +215,15 @@ TEST_F(ScanProcTest, SymbolicDiscIsAddedEachTimeWithoutContents)
     EXPECT_EQ(commentOf(discs[3]), QStringLiteral("note"));
 }
 
-TEST_F(ScanProcTest, AnEmptyDriveAddsNothing)
+TEST_F(ScanProcedureTest, AnEmptyDriveAddsNothing)
 {
     m_drives->setDrive('D', m_temp.file("no-disc-here.iso"));
-    TKTBFile* fileset = music(false);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Ghost"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Ghost"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_EQ(readFileBytes(musicPath()), before) << "no empty entry passes for a scanned disc";
@@ -237,16 +237,16 @@ void PrintTo(CancelBy way, std::ostream* out)
     *out << (way == CancelBy::Button ? "button" : way == CancelBy::Escape ? "Escape" : "closing");
 }
 
-class ScanCancelTest : public ScanProcTest, public ::testing::WithParamInterface<CancelBy> { };
+class ScanCancelTest : public ScanProcedureTest, public ::testing::WithParamInterface<CancelBy> { };
 
 TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
 {
     constexpr int total = 1000;
     m_drives->setDrive('D', folderDisc("large", total, 1));
-    TKTBFile* fileset = music(true);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbYes);
+    m_questions->answerMessage(YesButton);
 
     // The 100th entry asks the window thread to cancel and waits until it has.
     std::atomic_int seen { 0 };
@@ -257,12 +257,12 @@ TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
         QMetaObject::invokeMethod(
             qApp,
             [this] {
-                TScanProgressForm* form = runningProgressForm();
+                ScanProgressDialog* form = runningProgressForm();
                 ASSERT_NE(form, nullptr);
                 switch (GetParam()) {
                 case CancelBy::Button:
-                    ASSERT_TRUE(form->Button1->isEnabled());
-                    form->Button1->click();
+                    ASSERT_TRUE(form->cancelButton->isEnabled());
+                    form->cancelButton->click();
                     break;
                 case CancelBy::Escape:
                     QTest::keyClick(form, Qt::Key_Escape);
@@ -272,13 +272,13 @@ TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
                     break;
                 }
                 EXPECT_TRUE(form->isVisible()) << "the window waits for the worker";
-                EXPECT_TRUE(form->Worker()->StopRequested());
+                EXPECT_TRUE(form->worker()->stopRequested());
             },
             Qt::BlockingQueuedConnection);
     };
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Big"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Big"), false, false), 0u);
+    fileset->close();
 
     EXPECT_LT(seen.load(), total) << "the walk stopped early";
     EXPECT_EQ(
@@ -291,16 +291,16 @@ TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
 INSTANTIATE_TEST_SUITE_P(
     Ways, ScanCancelTest, ::testing::Values(CancelBy::Button, CancelBy::Escape, CancelBy::Closing));
 
-TEST_F(ScanProcTest, FailingWalkShowsAbortedAndAddsNothing)
+TEST_F(ScanProcedureTest, FailingWalkShowsAbortedAndAddsNothing)
 {
     m_drives->setDrive('D', folderDisc("disc", 250));
     m_drives->UnreadableFolder = "part1";
-    TKTBFile* fileset = music(false);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Broken"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Broken"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_TRUE(m_questions->asked().front().ownerless);
@@ -308,10 +308,10 @@ TEST_F(ScanProcTest, FailingWalkShowsAbortedAndAddsNothing)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
+TEST_F(ScanProcedureTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(false);
+    Fileset* fileset = music(false);
     // A process id that cannot be running (at or above the system's largest), and a running process.
     std::ifstream limit("/proc/sys/kernel/pid_max");
     long pidMax = 4194304;
@@ -324,8 +324,8 @@ TEST_F(ScanProcTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
         ASSERT_TRUE(writeFileBytes(folder + "/_temp.ktb", "left over"));
     }
 
-    EXPECT_NE(ScanDisc('D', fileset->Handle(), discTemplate("Fresh"), false, false), 0u);
-    fileset->Close();
+    EXPECT_NE(scanDisc('D', fileset->handle(), discTemplate("Fresh"), false, false), 0u);
+    fileset->close();
 
     EXPECT_FALSE(pathExists(dead));
     EXPECT_FALSE(pathExists(ours)) << "an earlier process had our id";
@@ -334,25 +334,25 @@ TEST_F(ScanProcTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
     EXPECT_EQ(discsOf(musicPath()).size(), 2u);
 }
 
-TEST_F(ScanProcTest, UnusableTemporaryFolderAborts)
+TEST_F(ScanProcedureTest, UnusableTemporaryFolderAborts)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(false);
+    Fileset* fileset = music(false);
     ASSERT_TRUE(writeFileBytes(m_temp.file("not-a-folder"), "x"));
     qputenv("TMPDIR", QByteArray::fromStdString(m_temp.file("not-a-folder")));
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Nowhere"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Nowhere"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_EQ(discsOf(musicPath()).size(), 1u);
 }
 
-TEST_F(ScanProcTest, LockedFilesetRefusesANewDiscWithError3)
+TEST_F(ScanProcedureTest, LockedFilesetRefusesANewDiscWithError3)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(false, "secret");
-    fileset->Close();
+    Fileset* fileset = music(false, "secret");
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
 
     EXPECT_EQ(scanError(fileset, "Refused"), "ERROR3");
@@ -361,13 +361,13 @@ TEST_F(ScanProcTest, LockedFilesetRefusesANewDiscWithError3)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, LockedFilesetRefusesARescanWithError2)
+TEST_F(ScanProcedureTest, LockedFilesetRefusesARescanWithError2)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true, "secret");
-    fileset->Close();
+    Fileset* fileset = music(true, "secret");
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbYes);
+    m_questions->answerMessage(YesButton);
 
     EXPECT_EQ(scanError(fileset, "Refused"), "ERROR2");
 
@@ -375,14 +375,14 @@ TEST_F(ScanProcTest, LockedFilesetRefusesARescanWithError2)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, ScratchThatCannotBeOpenedAgainIsError1AndTouchesNothing)
+TEST_F(ScanProcedureTest, ScratchThatCannotBeOpenedAgainIsError1AndTouchesNothing)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbYes);
-    ScanBeforeTransplant = [](const QString& scratch) { QFile::remove(scratch); };
+    m_questions->answerMessage(YesButton);
+    scanBeforeTransplant = [](const QString& scratch) { QFile::remove(scratch); };
 
     EXPECT_EQ(scanError(fileset, "Lost"), "ERROR1");
 
@@ -390,13 +390,13 @@ TEST_F(ScanProcTest, ScratchThatCannotBeOpenedAgainIsError1AndTouchesNothing)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, RescanWhoseNewDiscCannotBeAppendedKeepsTheOlderEntry)
+TEST_F(ScanProcedureTest, RescanWhoseNewDiscCannotBeAppendedKeepsTheOlderEntry)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    m_questions->answerMessage(mbYes);
+    Fileset* fileset = music(true);
+    m_questions->answerMessage(YesButton);
     // The recorded run is damaged before it is moved: its length reads 0, so it cannot be copied.
-    ScanBeforeTransplant = [](const QString& scratch) {
+    scanBeforeTransplant = [](const QString& scratch) {
         std::fstream file(scratch.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
         file.seekp(KTB_HEADER_SIZE + CatalogBuilder::DiscRunLength);
         const std::uint32_t zero = 0;
@@ -429,7 +429,7 @@ class ScanPercentageTest : public ::testing::TestWithParam<PercentCase> { };
 
 TEST_P(ScanPercentageTest, IsTruncatedAndNeverAbove100)
 {
-    EXPECT_EQ(ScanPercentage(GetParam().bytes, GetParam().used), GetParam().expected);
+    EXPECT_EQ(scanPercentage(GetParam().bytes, GetParam().used), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, ScanPercentageTest,
@@ -437,53 +437,53 @@ INSTANTIATE_TEST_SUITE_P(Values, ScanPercentageTest,
         PercentCase { 1, 3, 33 }, PercentCase { 100, 100, 100 }, PercentCase { 150, 100, 100 }, PercentCase { 0, 0, 0 },
         PercentCase { 10, 0, 100 }, PercentCase { 5000000000ULL, 10000000000LL, 50 }));
 
-TEST_F(ScanProcTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
+TEST_F(ScanProcedureTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
 {
     m_drives->setDrive('D', folderDisc("disc", 2000, 3));
     const std::string scratch = m_temp.file("progress.ktb");
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
-    TScanProgressForm form;
+    ScanProgressDialog form;
     int applied = 0;
-    QObject::connect(&form, &TScanProgressForm::progressApplied, [&applied] { ++applied; });
+    QObject::connect(&form, &ScanProgressDialog::progressApplied, [&applied] { ++applied; });
 
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(form.StartScan(QString::fromStdString(scratch), 'D', disc));
+    ASSERT_TRUE(form.startScan(QString::fromStdString(scratch), 'D', disc));
     const auto elapsed
         = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
 
-    EXPECT_EQ(form.ProgressBar1->value(), 100);
-    EXPECT_FALSE(form.Button1->isEnabled()) << "a late Cancel has no effect";
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Closing up.."));
-    EXPECT_TRUE(form.label_path->toolTip().startsWith(QStringLiteral("D:\\")));
+    EXPECT_EQ(form.progressBar->value(), 100);
+    EXPECT_FALSE(form.cancelButton->isEnabled()) << "a late Cancel has no effect";
+    EXPECT_EQ(form.statusLabel->text(), QStringLiteral("Closing up.."));
+    EXPECT_TRUE(form.pathLabel->toolTip().startsWith(QStringLiteral("D:\\")));
     // Throttled: at most one report per interval, and the last state.
-    const int reports = form.Worker()->ReportsSent();
+    const int reports = form.worker()->reportsSent();
     EXPECT_GE(reports, 1);
-    EXPECT_LE(reports, 2 + elapsed / TScanThread::ReportInterval);
+    EXPECT_LE(reports, 2 + elapsed / ScanWorker::ReportInterval);
     EXPECT_EQ(applied, reports) << "every report reaches the window";
     EXPECT_EQ(discsOf(scratch).size(), 1u);
 }
 
-TEST_F(ScanProcTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
+TEST_F(ScanProcedureTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
 {
     m_drives->setDrive('D', isoDisc("disc", "BIG"));
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
-    TScanProgressForm form;
-    ASSERT_TRUE(form.StartScan(QString::fromStdString(m_temp.file("progress.ktb")), 'D', disc));
-    EXPECT_LT(form.ProgressBar1->value(), 100) << "the image is larger than its files";
-    EXPECT_GE(form.ProgressBar1->value(), 0);
+    ScanProgressDialog form;
+    ASSERT_TRUE(form.startScan(QString::fromStdString(m_temp.file("progress.ktb")), 'D', disc));
+    EXPECT_LT(form.progressBar->value(), 100) << "the image is larger than its files";
+    EXPECT_GE(form.progressBar->value(), 0);
 }
 
-TEST_F(ScanProcTest, ScratchThatExistsAlreadyEndsTheWorkerWithoutSuccess)
+TEST_F(ScanProcedureTest, ScratchThatExistsAlreadyEndsTheWorkerWithoutSuccess)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
     const std::string scratch = m_temp.file("taken.ktb");
     ASSERT_TRUE(writeFileBytes(scratch, "not ours"));
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
-    TScanProgressForm form;
-    EXPECT_FALSE(form.StartScan(QString::fromStdString(scratch), 'D', disc));
+    ScanProgressDialog form;
+    EXPECT_FALSE(form.startScan(QString::fromStdString(scratch), 'D', disc));
     EXPECT_EQ(readFileBytes(scratch), "not ours");
 }
 
