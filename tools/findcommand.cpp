@@ -69,7 +69,7 @@ namespace {
     void printResult(const EntityEntry& entry)
     {
         const std::string path = terminalText(CatalogSearch::resultPath(entry));
-        if (const _int_File* file = entry.entity->file()) {
+        if (const TKTBFileData* file = entry.entity->file()) {
             std::printf("%s%s\t%u\t%s\n", path.c_str(),
                 displayText(std::string_view(file->Name, file->NameLength)).c_str(), file->Size,
                 displayDate(file->DateTime).c_str());

@@ -25,7 +25,7 @@ namespace {
                 "%10u  folder  %14s  %-19s  %s\n", entity.Offset, "-", "-", displayText(entity.folderName()).c_str());
             return;
         }
-        const _int_File& file = *entity.file();
+        const TKTBFileData& file = *entity.file();
         std::printf("%10u  file    %14u  %-19s  %s\n", entity.Offset, file.Size, displayDate(file.DateTime).c_str(),
             displayText(std::string_view(file.Name, file.NameLength)).c_str());
     }

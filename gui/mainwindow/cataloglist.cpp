@@ -373,7 +373,7 @@ QVariant CatalogList::itemRow(int row, int column, int role) const
 {
     const EntityEntry* entry = entities.at(row);
     const TKTBEntity* entity = entry->entity;
-    const _int_File* file = entity->file();
+    const TKTBFileData* file = entity->file();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
         case 0:

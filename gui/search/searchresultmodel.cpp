@@ -123,7 +123,7 @@ const EntityEntry* FileResultModel::entryAt(int row) const
 QVariant FileResultModel::cell(const EntityEntry& entry, int column, int role) const
 {
     const TKTBEntity& entity = *entry.entity;
-    const _int_File* file = entity.file();
+    const TKTBFileData* file = entity.file();
     if (file == nullptr && entity.folderName() == nullptr) {
         return {};
     }

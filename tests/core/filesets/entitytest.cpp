@@ -19,7 +19,7 @@ TKTBEntity* makeNamed(std::uint8_t kind, const std::string& name)
     } else if (kind == KTB_TAG_FOLDER) {
         payload = name.size() + 1;
     } else {
-        payload = sizeof(_int_File) + name.size() + 2;
+        payload = sizeof(TKTBFileData) + name.size() + 2;
     }
     auto* entity = static_cast<TKTBEntity*>(std::calloc(1, sizeof(TKTBEntity) + payload));
     entity->Kind = kind;
@@ -29,7 +29,7 @@ TKTBEntity* makeNamed(std::uint8_t kind, const std::string& name)
     } else if (kind == KTB_TAG_FOLDER) {
         std::memcpy(entity->Data, name.c_str(), name.size() + 1);
     } else {
-        auto* file = static_cast<_int_File*>(entity->Data);
+        auto* file = static_cast<TKTBFileData*>(entity->Data);
         file->Name = reinterpret_cast<char*>(file + 1);
         std::memcpy(file->Name, name.c_str(), name.size() + 1);
         file->Comment = file->Name + name.size() + 1;
