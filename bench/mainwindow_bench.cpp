@@ -7,7 +7,7 @@
 // Each prints its time in milliseconds.
 #include "app/katalox/kataloxapplication.h"
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "engine/ktb_io.h"
 #include "gui/common/appicons.h"
 #include "gui/common/programobjects.h"

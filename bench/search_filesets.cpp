@@ -4,7 +4,7 @@
 //     search_filesets FOLDER TEXT            prints "<file matches> <folder matches> <kept> <discs>"
 //     search_filesets --memory FOLDER TEXT   also prints the peak memory of the search above idle
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "engine/Containers.h"
 

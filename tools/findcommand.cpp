@@ -2,7 +2,8 @@
 // panel names the results: each folder and file by its path in the navigation tree, then the summary.
 #include "tools/ktbtool.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/catalogerror.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "engine/Containers.h"
 #include "engine/DirTravel.h"

@@ -3,7 +3,7 @@
 #include "gui/common/programobjects.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"

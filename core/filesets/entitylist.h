@@ -1,6 +1,5 @@
 #pragma once
-// Entity lists (owning lists of engine entities in the one display order) and the records that tell
-// what a tree node or a selected list row stands for.
+// Entity lists: owning lists of engine entities in the one display order.
 
 #include "engine/Containers.h"
 #include "engine/ktbdef.h"
@@ -53,22 +52,3 @@ private:
 int compareEntities(const TKTBEntity* a, const TKTBEntity* b);
 /// Byte comparison with only a-z folded to A-Z; a prefix sorts first.
 int compareText(const char* a, const char* b);
-
-/// What a tree node or a selected list row stands for.
-enum ItemKind : std::uint8_t {
-    OwnersItem = 0,
-    SearchItem = 1,
-    OwnerItem = 2,
-    FilesetItem = 3,
-    DiscItem = 4,
-    FolderItem = 5
-};
-
-struct ItemRef {
-    ItemKind kind = OwnersItem;
-    void* ref = nullptr; ///< the Owner for OwnerItem; the Fileset for FilesetItem, DiscItem, FolderItem
-    std::uint32_t offset = 0; ///< the disc's or folder's record offset
-    std::uint32_t flags = 0; ///< a disc's Flags
-};
-
-using ItemRefs = std::vector<ItemRef>;

@@ -1,6 +1,7 @@
 #include "core/search/catalogsearch.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
 #include "core/text/catalogtext.h"
 #include "engine/Containers.h"
 #include "engine/ktb_io.h"

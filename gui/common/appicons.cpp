@@ -1,7 +1,7 @@
 #include "gui/common/appicons.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/catalogerror.h"
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
 

@@ -1,6 +1,8 @@
 #include "gui/common/filesetchooser.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "engine/Containers.h"
 #include "gui/common/appicons.h"
 

@@ -1,6 +1,8 @@
 #include "gui/dialogs/discpropertiesdialog.h"
 
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"

@@ -3,7 +3,7 @@
 // the catalog engine. One disc: title, comment, capacity and audio flag can be changed; several discs:
 // their common capacity and, when the user sets it, their audio flag.
 
-#include "core/filesets/entitylist.h"
+#include "core/filesets/itemref.h"
 
 #include <QDialog>
 #include <cstdint>

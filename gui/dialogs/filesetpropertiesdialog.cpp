@@ -1,6 +1,8 @@
 #include "gui/dialogs/filesetpropertiesdialog.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_io.h"

@@ -4,7 +4,7 @@
 // counts while the window is open. Ok renames a single fileset and gives every selected one the owner
 // typed.
 
-#include "core/filesets/entitylist.h"
+#include "core/filesets/itemref.h"
 
 #include <QDialog>
 #include <QThread>

@@ -1,8 +1,10 @@
 #include "gui/dialogs/newfilesetdialog.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
+#include "core/text/catalogtext.h"
 #include "gui/common/appicons.h"
 
 #include <QComboBox>

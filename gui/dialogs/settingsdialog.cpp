@@ -1,6 +1,7 @@
 #include "gui/dialogs/settingsdialog.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"

@@ -3,6 +3,7 @@
 // folders and files of a disc or folder. A virtual list: texts are made only for rows that are drawn.
 
 #include "core/filesets/entitylist.h"
+#include "core/filesets/itemref.h"
 
 #include <QAbstractTableModel>
 #include <QString>

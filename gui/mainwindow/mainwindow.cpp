@@ -1,7 +1,8 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"

@@ -2,7 +2,7 @@
 // The main window: menu bar and tool bar from the command table, the path bar, the navigation tree,
 // and the three right-hand panels (list view, search panel, search results).
 
-#include "core/filesets/entitylist.h"
+#include "core/filesets/itemref.h"
 
 #include <QMainWindow>
 #include <QPointer>

@@ -3,7 +3,9 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/text/catalogtext.h"
 #include "engine/ktb32.h"

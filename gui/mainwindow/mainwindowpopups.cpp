@@ -4,7 +4,9 @@
 
 #include "core/common/questions.h"
 #include "core/drives/driveutils.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/common/appicons.h"
 #include "gui/dialogs/discpropertiesdialog.h"

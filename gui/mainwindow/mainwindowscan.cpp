@@ -2,7 +2,7 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "gui/common/appicons.h"
 #include "gui/dialogs/newfilesetdialog.h"
 #include "gui/scan/scandialog.h"

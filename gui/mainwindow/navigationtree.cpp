@@ -1,7 +1,10 @@
 #include "gui/mainwindow/navigationtree.h"
 
 #include "core/common/questions.h"
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"

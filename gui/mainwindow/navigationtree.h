@@ -2,7 +2,8 @@
 // The navigation tree: owners, their filesets, each fileset's discs and each disc's folders, filled
 // lazily one level ahead of what is shown; the path text that names a node and the lookup back.
 
-#include "core/filesets/entitylist.h"
+#include "core/filesets/itemref.h"
+#include "engine/ktbdef.h"
 
 #include <QString>
 #include <QTreeWidget>

@@ -1,6 +1,6 @@
 #include "gui/scan/scandialog.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"

@@ -1,6 +1,7 @@
 #include "gui/search/searchresultmodel.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/shell.h"
 #include "core/text/catalogtext.h"

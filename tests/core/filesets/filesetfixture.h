@@ -2,7 +2,7 @@
 // The fixture of the fileset library suite: catalogs hand-built in a temporary folder that is also the
 // config folder (so "ktblist.lst" lands there), and registries that follow no list file unless asked.
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempfolder.h"

@@ -2,6 +2,7 @@
 // CatalogError's message.
 #include "tests/core/filesets/filesetfixture.h"
 
+#include "core/filesets/catalogerror.h"
 #include "engine/ktb_io.h"
 
 #include <QFile>

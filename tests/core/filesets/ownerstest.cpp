@@ -1,5 +1,8 @@
 // OwnerIndex: filing filesets under owners, moves, rebuilds, renaming and deleting owners, and
 // following the registry's additions and deletions.
+#include "core/filesets/catalogerror.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "tests/core/filesets/filesetfixture.h"
 
 #include <QFile>

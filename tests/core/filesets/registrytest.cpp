@@ -1,5 +1,6 @@
 // FilesetRegistry: the list file, adding files, folders and locations, default file names, creation and the
 // notification of additions and deletions.
+#include "core/filesets/catalogerror.h"
 #include "tests/core/filesets/filesetfixture.h"
 #include "tests/support/scriptedquestions.h"
 

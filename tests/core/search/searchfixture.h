@@ -3,7 +3,7 @@
 // follows no list file, a search over that registry, and both result models under
 // QAbstractItemModelTester for every test.
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "engine/Containers.h"
 #include "tests/support/catalogbuilder.h"

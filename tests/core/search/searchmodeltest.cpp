@@ -1,6 +1,7 @@
 // The two result models: columns, cells, images, and rows whose catalog cannot be read any more.
 #include "tests/core/search/searchfixture.h"
 
+#include "core/filesets/catalogerror.h"
 #include "core/settings/shell.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"

@@ -2,6 +2,8 @@
 // results of filesets the registry deletes.
 #include "tests/core/search/searchfixture.h"
 
+#include "core/filesets/catalogerror.h"
+
 #include "engine/ktb_io.h"
 
 #include <QFile>

@@ -3,6 +3,7 @@
 // closed after reading and writing.
 #include "tests/gui/dialogs/windowsfixture.h"
 
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"

@@ -3,6 +3,7 @@
 #include "tests/gui/dialogs/windowsfixture.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "gui/dialogs/filesetpropertiesdialog.h"

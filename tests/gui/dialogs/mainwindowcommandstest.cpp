@@ -3,7 +3,7 @@
 #include "tests/gui/dialogs/windowsfixture.h"
 #include "tests/gui/mainwindow/mainwindowfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/discpropertiesdialog.h"
 #include "gui/dialogs/filesetpropertiesdialog.h"

@@ -2,7 +2,8 @@
 // registry and the owners, Cancel changing nothing.
 #include "tests/gui/dialogs/windowsfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/settingsdialog.h"
 

@@ -1,6 +1,7 @@
 #include "tests/gui/dialogs/windowsfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"

@@ -3,6 +3,7 @@
 #include "tests/gui/mainwindow/mainwindowfixture.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
 #include "core/text/formatsize.h"
 #include "gui/common/appicons.h"
 #include "gui/mainwindow/cataloglist.h"

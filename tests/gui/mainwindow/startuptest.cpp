@@ -1,7 +1,7 @@
 // Start-up, the first run, window geometry, the start location, panels and what closing stores.
 #include "tests/gui/mainwindow/mainwindowfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "platform/configfolder.h"

@@ -2,7 +2,7 @@
 // the temporary name beside the fileset, an earlier backup that is kept, failures and Cancel.
 #include "tests/gui/scan/scanfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
 #include "gui/dialogs/convertdialog.h"

@@ -3,7 +3,7 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 #include "tests/support/discimages.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/newfilesetdialog.h"
 #include "gui/scan/scandialog.h"

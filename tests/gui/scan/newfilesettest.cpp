@@ -2,7 +2,8 @@
 // user, and creation failures with their message.
 #include "tests/gui/scan/scanfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/newfilesetdialog.h"
 

@@ -2,7 +2,8 @@
 // fileset with its colours, the last chosen fileset, and scanning with the typed title and comment.
 #include "tests/gui/scan/scanfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"

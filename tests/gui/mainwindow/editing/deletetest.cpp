@@ -2,7 +2,8 @@
 // No do, the ".bak" file of a deleted fileset, and several discs deleted at once.
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
 #include "gui/mainwindow/cataloglist.h"
 
 #include <QTest>

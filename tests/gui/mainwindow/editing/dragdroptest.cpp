@@ -3,6 +3,8 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "gui/mainwindow/cataloglist.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/text/catalogtext.h"
 #include "engine/ktb_io.h"
 #include "engine/ktb_utils.h"

@@ -1,8 +1,9 @@
 // The fileset chooser: the items with groups and without, their images, indents and data, and the
 // registry indexes a choice stands for.
-#include "core/filesets/fileset.h"
-#include "engine/Containers.h"
 #include "gui/common/filesetchooser.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
+#include "engine/Containers.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempfolder.h"

@@ -2,7 +2,9 @@
 // with test drives, and the creation commands New Owner and New Fileset.
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "platform/drivelayer.h"

@@ -3,6 +3,7 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
 #include "gui/mainwindow/cataloglist.h"
 
 #include <QLineEdit>
