@@ -5,7 +5,7 @@
 #include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 
 #include <QComboBox>
 #include <QDir>

@@ -7,6 +7,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/dialogs/aboutdialog.h"
 #include "gui/dialogs/settingsdialog.h"

@@ -11,10 +11,11 @@
 #include "engine/ktb32.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_utils.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 
 #include <QAction>
 #include <QDropEvent>

@@ -8,12 +8,12 @@
 #include "core/filesets/owner.h"
 #include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/discpropertiesdialog.h"
 #include "gui/dialogs/filesetpropertiesdialog.h"
 #include "gui/mainwindow/cataloglist.h"
-#include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 #include "gui/scan/scanprocedure.h"
 
 #include <QAction>

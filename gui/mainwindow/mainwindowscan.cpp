@@ -3,7 +3,7 @@
 
 #include "core/common/questions.h"
 #include "core/filesets/filesetregistry.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/newfilesetdialog.h"
 #include "gui/scan/scandialog.h"
 

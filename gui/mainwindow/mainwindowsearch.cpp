@@ -6,6 +6,7 @@
 #include "core/settings/settings.h"
 #include "engine/Containers.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"

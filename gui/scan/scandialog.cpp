@@ -5,7 +5,7 @@
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/scan/mediaevents.h"
 #include "gui/scan/scanprocedure.h"
