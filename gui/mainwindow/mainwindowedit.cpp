@@ -125,8 +125,8 @@ void MainWindow::connectEditing()
     navigationTree->setDragEnabled(true);
     navigationTree->setDropIndicatorShown(false);
 
-    connect(action("renameAction"), &QAction::triggered, this, [this] { runGuarded([this] { rename(); }); });
-    connect(action("deleteAction"), &QAction::triggered, this, [this] { runGuarded([this] { deleteSelection(); }); });
+    connectGuarded(action("renameAction"), &QAction::triggered, this, [this] { rename(); });
+    connectGuarded(action("deleteAction"), &QAction::triggered, this, [this] { deleteSelection(); });
 
     new EventHook(navigationTree, [this](QEvent* event) {
         if (event->type() != QEvent::KeyPress) {

@@ -11,8 +11,8 @@
 
 void MainWindow::connectScan()
 {
-    connect(action("scanDiscAction"), &QAction::triggered, this, [this] { runGuarded([this] { openScanWindow(); }); });
-    connect(action("newFilesetAction"), &QAction::triggered, this, [this] { runGuarded([this] { newFileset(); }); });
+    connectGuarded(action("scanDiscAction"), &QAction::triggered, this, [this] { openScanWindow(); });
+    connectGuarded(action("newFilesetAction"), &QAction::triggered, this, [this] { newFileset(); });
 }
 
 void MainWindow::openScanWindow()

@@ -140,16 +140,12 @@ private:
 
 void MainWindow::connectSearch()
 {
-    connect(searchButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onSearchClicked(); }); });
-    connect(searchEdit, &QLineEdit::returnPressed, this, [this] { runGuarded([this] { onSearchClicked(); }); });
-    connect(
-        searchScopeChooser, &QComboBox::activated, this, [this] { runGuarded([this] { onSearchScopeChanged(); }); });
-    connect(resultsTabs, &QTabWidget::currentChanged, this,
-        [this](int index) { runGuarded([this, index] { onResultsTabChanged(index); }); });
-    connect(discResultsView, &QTreeView::doubleClicked, this,
-        [this] { runGuarded([this] { onDiscResultDoubleClicked(); }); });
-    connect(fileResultsView, &QTreeView::doubleClicked, this,
-        [this] { runGuarded([this] { onFileResultDoubleClicked(); }); });
+    connectGuarded(searchButton, &QPushButton::clicked, this, [this] { onSearchClicked(); });
+    connectGuarded(searchEdit, &QLineEdit::returnPressed, this, [this] { onSearchClicked(); });
+    connectGuarded(searchScopeChooser, &QComboBox::activated, this, [this] { onSearchScopeChanged(); });
+    connectGuarded(resultsTabs, &QTabWidget::currentChanged, this, [this](int index) { onResultsTabChanged(index); });
+    connectGuarded(discResultsView, &QTreeView::doubleClicked, this, [this] { onDiscResultDoubleClicked(); });
+    connectGuarded(fileResultsView, &QTreeView::doubleClicked, this, [this] { onFileResultDoubleClicked(); });
     for (QTreeView* view : { discResultsView, fileResultsView }) {
         new EventHook(view, [this, view](QEvent* event) {
             if (event->type() != QEvent::KeyPress) {
@@ -172,7 +168,7 @@ void MainWindow::connectSearch()
     newSearchKey->setEnabled(!results->isEnabled());
     connect(results, &QAction::enabledChanged, newSearchKey,
         [newSearchKey](bool enabled) { newSearchKey->setEnabled(!enabled); });
-    connect(newSearchKey, &QShortcut::activated, this, [this] { runGuarded([this] { viewLastResults(); }); });
+    connectGuarded(newSearchKey, &QShortcut::activated, this, [this] { viewLastResults(); });
 }
 
 void MainWindow::attachSearchLists()

@@ -149,12 +149,12 @@ ScanDialog::ScanDialog(QWidget* parent)
     mediaEvents->setObjectName(QStringLiteral("mediaEvents"));
     mediaEvents->onArrival = [this](MediaEvents*, char letter) { onMediumArrived(letter); };
     mediaEvents->onRemoval = [this](MediaEvents*, char letter) { onMediumRemoved(letter); };
-    connect(mediaEvents, &MediaEvents::drivesChanged, this, [this] { runGuarded([this] { fillDriveList(); }); });
+    connectGuarded(mediaEvents, &MediaEvents::drivesChanged, this, [this] { fillDriveList(); });
 
-    connect(scanButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onScanClicked(); }); });
+    connectGuarded(scanButton, &QPushButton::clicked, this, [this] { onScanClicked(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(driveList, &QComboBox::activated, this, [this] { runGuarded([this] { onDriveChanged(); }); });
-    connect(filesetChooser, &QComboBox::activated, this, [this] { runGuarded([this] { onFilesetChanged(); }); });
+    connectGuarded(driveList, &QComboBox::activated, this, [this] { onDriveChanged(); });
+    connectGuarded(filesetChooser, &QComboBox::activated, this, [this] { onFilesetChanged(); });
 
     showNoDisc();
 }
