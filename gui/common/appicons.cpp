@@ -1,6 +1,6 @@
 #include "gui/common/appicons.h"
 
-#include "core/settings/shell.h"
+#include "gui/common/systemicons.h"
 
 #include <QApplication>
 #include <QStyle>

@@ -5,8 +5,8 @@
 #include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
-#include "core/settings/shell.h"
 #include "gui/common/messageboxquestions.h"
+#include "gui/common/systemicons.h"
 #include "gui/dialogs/convertdialog.h"
 #include "gui/mainwindow/cataloglist.h"
 

@@ -3,11 +3,11 @@
 #include "core/filesets/fileset.h"
 #include "core/filesets/owner.h"
 #include "core/filesets/ownerindex.h"
-#include "core/settings/shell.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_io.h"
 #include "gui/common/appicons.h"
+#include "gui/common/systemicons.h"
 #include "gui/mainwindow/navigationtree.h"
 
 #include <QHeaderView>

@@ -11,8 +11,10 @@
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/search/discresultmodel.h"
+#include "gui/search/fileresultmodel.h"
+#include "gui/search/searchresultlists.h"
 
-#include <QAbstractTableModel>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -181,11 +183,13 @@ void MainWindow::attachSearchLists()
     for (int i = 0; i < small.count(); ++i) {
         images.append(small.icon(i));
     }
-    g_catalogSearch->setDiscImages(images);
-    discResultsView->setModel(g_catalogSearch->discModel());
-    g_catalogSearch->attachDiscView(discResultsView->selectionModel());
-    fileResultsView->setModel(g_catalogSearch->fileModel());
-    g_catalogSearch->attachFileView(fileResultsView->selectionModel());
+    delete searchResults;
+    searchResults = new SearchResultLists(*g_catalogSearch, this);
+    searchResults->discModel()->setDiscImages(images);
+    discResultsView->setModel(searchResults->discModel());
+    searchResults->attachDiscView(discResultsView->selectionModel());
+    fileResultsView->setModel(searchResults->fileModel());
+    searchResults->attachFileView(fileResultsView->selectionModel());
     setColumnWidths(discResultsView, { 130, 80, 80 });
     setColumnWidths(fileResultsView, { 120, 75, 80 });
 }
@@ -257,27 +261,27 @@ void MainWindow::onResultsTabChanged(int index) { settings().setIntValue(SearchP
 
 void MainWindow::onDiscResultDoubleClicked()
 {
-    if (g_catalogSearch == nullptr || g_catalogSearch->selectedDiscRow() < 0) {
+    if (searchResults == nullptr || searchResults->selectedDiscRow() < 0) {
         return;
     }
-    selectAndShow(findNodeByPath(navigationTree, g_catalogSearch->selectedDiscPath()));
+    selectAndShow(findNodeByPath(navigationTree, searchResults->selectedDiscPath()));
 }
 
 void MainWindow::onFileResultDoubleClicked()
 {
-    if (g_catalogSearch == nullptr) {
+    if (searchResults == nullptr) {
         return;
     }
-    const int result = g_catalogSearch->selectedFileRow();
+    const int result = searchResults->selectedFileRow();
     if (result < 0) {
         return;
     }
-    NavigationNode* folder = findNodeByPath(navigationTree, g_catalogSearch->selectedFilePath());
+    NavigationNode* folder = findNodeByPath(navigationTree, searchResults->selectedFilePath());
     if (folder == nullptr) {
         return;
     }
     selectAndShow(folder);
-    const QString name = g_catalogSearch->fileModel()->index(result, 0).data(Qt::DisplayRole).toString();
+    const QString name = searchResults->fileModel()->index(result, 0).data(Qt::DisplayRole).toString();
     const int row = g_catalogList->findRow(name);
     if (row < 0) {
         return;
