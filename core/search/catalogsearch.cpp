@@ -573,6 +573,9 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
 CatalogSearch::CatalogSearch(FilesetRegistry* registry)
     : m_registry(registry)
 {
+    if (m_registry != nullptr) {
+        connect(m_registry, &FilesetRegistry::filesetRemoved, this, &CatalogSearch::forgetFileset);
+    }
 }
 
 CatalogSearch::~CatalogSearch() = default;
@@ -775,7 +778,7 @@ QString CatalogSearch::discTitleOf(const EntityEntry& entry)
 CatalogSearch& createCatalogSearch()
 {
     releaseCatalogSearch();
-    g_catalogSearch = new CatalogSearch();
+    g_catalogSearch = new CatalogSearch(g_filesetRegistry);
     return *g_catalogSearch;
 }
 

@@ -36,7 +36,8 @@ public:
     /// The most folder and file results a search keeps.
     static constexpr int DefaultResultLimit = 50000;
 
-    /// Searches the filesets of registry; without one, those of g_filesetRegistry at the time of the search.
+    /// Searches the filesets of registry and drops the results of every fileset it removes; without one,
+    /// those of g_filesetRegistry at the time of the search (whose removals are then not followed).
     explicit CatalogSearch(FilesetRegistry* registry = nullptr);
     ~CatalogSearch() override;
     CatalogSearch(const CatalogSearch&) = delete;
@@ -72,8 +73,9 @@ public:
     const std::vector<WalkFault>& walkFaults() const { return m_walkFaults; }
 
     /// Drops every result that refers to this fileset, so nothing shows or opens a fileset the
-    /// registry deletes; call it from the registry's notification, while the object still exists. Must
-    /// not be called while a search runs.
+    /// registry deletes, while the object still exists: the search calls it for the filesets its
+    /// registry removes. Called while a search runs (from the listener), it stops the search, and the
+    /// fileset's results are dropped when the search ends.
     void forgetFileset(const Fileset* fileset);
     /// Empties both lists (the models show no rows).
     void clearResults();
@@ -153,7 +155,7 @@ private:
 /// The process-wide search; the start-up code makes it with createCatalogSearch after the registry
 /// and releases it with releaseCatalogSearch before the registry. Null outside that span.
 extern CatalogSearch* g_catalogSearch;
-/// Makes g_catalogSearch (over g_filesetRegistry); an existing one is released first.
+/// Makes g_catalogSearch over g_filesetRegistry, following it; an existing one is released first.
 CatalogSearch& createCatalogSearch();
 /// Releases g_catalogSearch and sets it to null.
 void releaseCatalogSearch();

@@ -242,11 +242,6 @@ TEST_F(SearchTest, ResultsOfADeletedFilesetAreDropped)
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "a.mp3" }, "Bob"));
     addCatalog("other.ktb", flatCatalog("Other", { "b.mp3" }));
-    m_registry.onNotify = [this](Fileset* fileset, RegistryChange action) {
-        if (action == RegistryChange::FilesetDeleted) {
-            m_helper.forgetFileset(fileset);
-        }
-    };
     searchAll(QStringLiteral("mp3"));
     ASSERT_EQ(m_helper.discResultCount(), 3);
     m_registry.removeAt(0);
@@ -262,11 +257,6 @@ TEST_F(SearchTest, FilesetDeletedFromTheListenerStopsTheSearchAndLeavesNoResultO
 {
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "a.mp3" }));
-    m_registry.onNotify = [this](Fileset* fileset, RegistryChange action) {
-        if (action == RegistryChange::FilesetDeleted) {
-            m_helper.forgetFileset(fileset);
-        }
-    };
     m_helper.onProgress = [this](CatalogSearch*) {
         if (m_registry.count() == 2) {
             m_registry.removeAt(0);
@@ -301,7 +291,7 @@ TEST_F(SearchTest, CancelFromTheListenerEndsTheSearchAndNestedSearchesDoNothing)
     EXPECT_EQ(m_helper.fileResults.count(), 9);
 }
 
-TEST_F(SearchTest, ProcessWideSearchUsesTheProcessWideRegistry)
+TEST_F(SearchTest, ProcessWideSearchUsesAndFollowsTheProcessWideRegistry)
 {
     addCatalog("music.ktb", musicCatalog());
     g_filesetRegistry = &m_registry;
@@ -312,6 +302,9 @@ TEST_F(SearchTest, ProcessWideSearchUsesTheProcessWideRegistry)
     helper.setSearchText(QStringLiteral("wav"));
     helper.search(list);
     EXPECT_EQ(helper.fileResults.count(), 2);
+    // It follows the registry: a fileset deleted takes its results along.
+    m_registry.removeAt(0);
+    EXPECT_FALSE(helper.hasResults());
     releaseCatalogSearch();
     g_filesetRegistry = nullptr;
     EXPECT_EQ(g_catalogSearch, nullptr);
