@@ -8,6 +8,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/messageboxquestions.h"
 #include "gui/dialogs/convertdialog.h"
 #include "gui/mainwindow/cataloglist.h"

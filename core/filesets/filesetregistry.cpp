@@ -117,9 +117,7 @@ void FilesetRegistry::destroyAt(int index)
 {
     std::unique_ptr<Fileset> fileset = std::move(m_items.at(static_cast<std::size_t>(index)));
     m_items.erase(m_items.begin() + index);
-    if (onNotify) {
-        onNotify(fileset.get(), RegistryChange::FilesetDeleted);
-    }
+    emit filesetRemoved(fileset.get());
 }
 
 void FilesetRegistry::removeAt(int index) { destroyAt(index); }
@@ -135,9 +133,7 @@ void FilesetRegistry::append(std::unique_ptr<Fileset> fileset)
 {
     Fileset* added = fileset.get();
     m_items.push_back(std::move(fileset));
-    if (onNotify) {
-        onNotify(added, RegistryChange::FilesetAdded);
-    }
+    emit filesetAdded(added);
 }
 
 QString FilesetRegistry::conversionQuestionText(const QString& path)

@@ -21,6 +21,7 @@ class QTreeView;
 class QTreeWidgetItem;
 class NavigationTree;
 class CatalogSearch;
+class SearchResultLists;
 class NavigationNode;
 
 /// One command of the window: what the menu bar and the tool bar are made from.
@@ -162,6 +163,8 @@ public:
     QTreeView* discResultsView = nullptr; ///< disc matches
     QTreeView* fileResultsView = nullptr; ///< file matches
     QSplitter* splitter = nullptr;
+    /// The models of the two result lists and the selection of their views; made with the lists.
+    SearchResultLists* searchResults = nullptr;
 
     /// What the tree node last selected or right-clicked stands for.
     ItemRef currentItem;

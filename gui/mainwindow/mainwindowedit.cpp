@@ -11,10 +11,11 @@
 #include "engine/ktb32.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_utils.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 
 #include <QAction>
 #include <QDropEvent>
@@ -124,8 +125,8 @@ void MainWindow::connectEditing()
     navigationTree->setDragEnabled(true);
     navigationTree->setDropIndicatorShown(false);
 
-    connect(action("renameAction"), &QAction::triggered, this, [this] { runGuarded([this] { rename(); }); });
-    connect(action("deleteAction"), &QAction::triggered, this, [this] { runGuarded([this] { deleteSelection(); }); });
+    connectGuarded(action("renameAction"), &QAction::triggered, this, [this] { rename(); });
+    connectGuarded(action("deleteAction"), &QAction::triggered, this, [this] { deleteSelection(); });
 
     new EventHook(navigationTree, [this](QEvent* event) {
         if (event->type() != QEvent::KeyPress) {

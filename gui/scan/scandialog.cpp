@@ -5,7 +5,7 @@
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/scan/mediaevents.h"
 #include "gui/scan/scanprocedure.h"
@@ -149,12 +149,12 @@ ScanDialog::ScanDialog(QWidget* parent)
     mediaEvents->setObjectName(QStringLiteral("mediaEvents"));
     mediaEvents->onArrival = [this](MediaEvents*, char letter) { onMediumArrived(letter); };
     mediaEvents->onRemoval = [this](MediaEvents*, char letter) { onMediumRemoved(letter); };
-    connect(mediaEvents, &MediaEvents::drivesChanged, this, [this] { runGuarded([this] { fillDriveList(); }); });
+    connectGuarded(mediaEvents, &MediaEvents::drivesChanged, this, [this] { fillDriveList(); });
 
-    connect(scanButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onScanClicked(); }); });
+    connectGuarded(scanButton, &QPushButton::clicked, this, [this] { onScanClicked(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(driveList, &QComboBox::activated, this, [this] { runGuarded([this] { onDriveChanged(); }); });
-    connect(filesetChooser, &QComboBox::activated, this, [this] { runGuarded([this] { onFilesetChanged(); }); });
+    connectGuarded(driveList, &QComboBox::activated, this, [this] { onDriveChanged(); });
+    connectGuarded(filesetChooser, &QComboBox::activated, this, [this] { onFilesetChanged(); });
 
     showNoDisc();
 }
