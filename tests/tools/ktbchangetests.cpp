@@ -357,7 +357,7 @@ TEST_F(KtbTest, MvRefusesAndLeavesBothCatalogsAsTheyWere)
     const Case cases[] = {
         { source, three.second, destination,
             destination + ": it holds a disc with the same serial number already (KTB_ERR_DISCEXISTS)" },
-        // The copy is made and taken back when the disc cannot leave its catalog.
+        // Nothing is copied when the disc cannot leave its catalog.
         { locked, three.second, fresh, locked + ": protected by a key: nothing may be changed (KTB_ERR_LOCKED)" },
         { locked, three.third, destination, locked + ": protected by a key: nothing may be changed (KTB_ERR_LOCKED)" },
         { source, three.first, locked, locked + ": protected by a key: nothing may be changed (KTB_ERR_LOCKED)" },
