@@ -105,7 +105,6 @@ void ScanFixture::SetUp()
 
 void ScanFixture::TearDown()
 {
-    scanBeforeTransplant = nullptr;
     setDriveTable(nullptr);
     m_questions.reset();
     g_ownerIndex->detach();
