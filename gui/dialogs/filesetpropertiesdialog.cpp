@@ -6,6 +6,7 @@
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"
 
@@ -85,8 +86,8 @@ void FilesetCountWorker::run()
 
 void FilesetCountWorker::walk(const std::string& path)
 {
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
+    KtbHandlePtr handle;
+    if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
         return;
     }
     const auto countRecord = [this] {
@@ -95,10 +96,10 @@ void FilesetCountWorker::walk(const std::string& path)
             emit walkProgress(m_records);
         }
     };
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_ENDMARKS);
+    const KtbCursorPtr cursor(ktbFindFirstAll(handle.get(), KTB_FIND_ENDMARKS));
     if (cursor != nullptr) {
         countRecord();
-        while (!stopRequested() && ktbFindNext(cursor) == KTB_OK) {
+        while (!stopRequested() && ktbFindNext(cursor.get()) == KTB_OK) {
             countRecord();
         }
         m_discs += cursor->Discs;
@@ -106,9 +107,7 @@ void FilesetCountWorker::walk(const std::string& path)
         m_folders += cursor->Folders;
         m_bytes += cursor->Bytes;
         emit totalsChanged(m_discs, m_files, m_folders, m_bytes);
-        ktbFindClose(cursor);
     }
-    ktbClose(handle);
 }
 
 // ---------------------------------------------------------------------------------------------

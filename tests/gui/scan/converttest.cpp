@@ -5,6 +5,7 @@
 #include "core/filesets/filesetregistry.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/dialogs/convertdialog.h"
 
 #include <QPushButton>
@@ -103,10 +104,8 @@ protected:
     }
     static bool isCurrentFormat(const std::string& file)
     {
-        TKTBHandle* handle = nullptr;
-        const bool opened = ktbOpen(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
-        ktbClose(handle);
-        return opened;
+        KtbHandlePtr handle;
+        return ktbOpenOwned(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
     }
 };
 
