@@ -6,6 +6,7 @@
 #include "core/text/catalogtext.h"
 #include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "platform/configfolder.h"
 
 #include <QDir>
@@ -148,9 +149,9 @@ int FilesetRegistry::addFile(const QString& path)
         return -1;
     }
     const QByteArray encoded = QFile::encodeName(path);
-    TKTBHandle* probe = nullptr;
-    const TKTBERROR code = ktbOpen(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
-    ktbClose(probe);
+    KtbHandlePtr probe;
+    const TKTBERROR code = ktbOpenOwned(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
+    probe.reset(); // closed before a conversion or the fileset object opens the file again
     if (code == KTB_ERR_WRONGVERSION) {
         if (!onConversionQuestion || !onConversionQuestion(path)) {
             return -1;

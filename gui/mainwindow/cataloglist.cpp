@@ -6,6 +6,7 @@
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
 #include "gui/common/systemicons.h"
 #include "gui/mainwindow/navigationtree.h"
@@ -139,23 +140,23 @@ void CatalogList::fill(const ItemRef* node)
         break;
     case FilesetItem: {
         auto* fileset = static_cast<Fileset*>(node->ref);
-        TKTBCursor* cursor = ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP);
+        const KtbCursorPtr cursor(
+            ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP));
         while (cursor != nullptr) {
             const int index = entities.addEntity(cursor->Current, false);
             entities.at(index)->fileset = fileset;
-            if (ktbFindNext(cursor) != KTB_OK) {
+            if (ktbFindNext(cursor.get()) != KTB_OK) {
                 break;
             }
         }
-        ktbFindClose(cursor);
         entities.sortEntities();
         break;
     }
     case DiscItem:
     case FolderItem: {
         auto* fileset = static_cast<Fileset*>(node->ref);
-        TKTBCursor* cursor = ktbFindFirst(
-            fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_CHILDREN | KTB_FIND_KEEP, node->offset, nullptr);
+        const KtbCursorPtr cursor(ktbFindFirst(
+            fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_CHILDREN | KTB_FIND_KEEP, node->offset, nullptr));
         while (cursor != nullptr) {
             TKTBEntity* entity = cursor->Current;
             const int index = entities.addEntity(entity, false);
@@ -163,11 +164,10 @@ void CatalogList::fill(const ItemRef* node)
             entry->fileset = fileset;
             entry->imageIndex = entity->Kind == KTB_TAG_FILE ? systemIconIndex(decodeCatalogText(entity->name()), false)
                                                              : systemIconIndex(QString(), false);
-            if (ktbFindNext(cursor) != KTB_OK) {
+            if (ktbFindNext(cursor.get()) != KTB_OK) {
                 break;
             }
         }
-        ktbFindClose(cursor);
         entities.sortEntities();
         break;
     }
@@ -271,7 +271,7 @@ QVariant CatalogList::filesetRow(int row, int column, int role) const
 
 QVariant CatalogList::discRow(int row, int column, int role) const
 {
-    const TKTBEntity* entity = entities.at(row)->entity;
+    const TKTBEntity* entity = entities.at(row)->entity.get();
     const TKTBDisc* disc = entity->disc();
     if (disc == nullptr) {
         return {};
@@ -298,7 +298,7 @@ QVariant CatalogList::discRow(int row, int column, int role) const
 QVariant CatalogList::itemRow(int row, int column, int role) const
 {
     const EntityEntry* entry = entities.at(row);
-    const TKTBEntity* entity = entry->entity;
+    const TKTBEntity* entity = entry->entity.get();
     const TKTBFileData* file = entity->file();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
@@ -371,7 +371,7 @@ int CatalogList::findRow(const QString& name) const
     }
     // Letter case counts for the ASCII letters only, as everywhere names are compared.
     for (int row = 0; row < entities.count(); ++row) {
-        if (sameTextAscii(entityText(entities.at(row)->entity), name)) {
+        if (sameTextAscii(entityText(entities.at(row)->entity.get()), name)) {
             return row;
         }
     }

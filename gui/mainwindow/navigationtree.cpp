@@ -8,6 +8,8 @@
 #include "core/text/catalogtext.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
+#include "gui/common/appicons.h"
 #include "gui/common/errordisplay.h"
 
 #include <QHeaderView>
@@ -215,15 +217,14 @@ void addDiscNodes(NavigationTree* /*tree*/, NavigationNode* node)
     if (fileset == nullptr) {
         return;
     }
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
         describeDisc(addChild(node, entityText(entity), DiscItem), entity, fileset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
 }
 
 void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
@@ -233,8 +234,8 @@ void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
         return;
     }
     TKTBERROR outcome = KTB_OK;
-    TKTBCursor* cursor = ktbFindFirst(
-        fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->item.offset, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(
+        fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->item.offset, nullptr));
     if (cursor == nullptr) {
         outcome = ktbLastError();
     }
@@ -244,12 +245,11 @@ void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
         child->item.offset = entity->Offset;
         child->item.ref = fileset;
         child->updateImages();
-        outcome = ktbFindNext(cursor);
+        outcome = ktbFindNext(cursor.get());
         if (outcome != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     if (outcome != KTB_OK && outcome != KTB_NOENTITIES) {
         throw CatalogError(outcome, fileset->fileName);
     }
@@ -278,7 +278,7 @@ void refreshDiscs(NavigationTree* tree, NavigationNode* filesetNode)
             delete filesetNode->takeChild(i);
         }
     }
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    KtbCursorPtr cursor(ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     std::vector<NavigationNode*> added;
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
@@ -288,11 +288,11 @@ void refreshDiscs(NavigationTree* tree, NavigationNode* filesetNode)
             added.push_back(child);
         }
         describeDisc(child, entity, fileset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
+    cursor.reset(); // released before the folder nodes below walk with cursors of their own
     for (NavigationNode* child : added) {
         addFolderNodes(tree, child);
     }

@@ -5,6 +5,8 @@
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"
+#include "engine/ktb_owners.h"
+#include "gui/common/appicons.h"
 #include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/scan/mediaevents.h"
@@ -265,10 +267,8 @@ void ScanDialog::showDisc(char letter)
     if (m_fileset == nullptr) {
         return;
     }
-    TKTBEntity* stored = nullptr;
-    if (ktbFindDiscBySerial(m_fileset->handle(), m_disc.Serial, stored)) {
+    if (KtbEntityPtr stored; ktbFindDiscBySerialOwned(m_fileset->handle(), m_disc.Serial, stored)) {
         m_disc = *stored->disc();
-        ktbFreeEntity(stored);
         filesLabel->setText(QString::number(m_disc.Files));
         foldersLabel->setText(QString::number(m_disc.Folders));
         lastScanLabel->setText(formatDateTime(dosToDateTime(m_disc.ScanTime)));

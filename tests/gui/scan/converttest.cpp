@@ -6,6 +6,7 @@
 #include "core/filesets/filesetregistry.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/dialogs/convertdialog.h"
 
 #include <QProgressBar>
@@ -105,10 +106,8 @@ protected:
     }
     static bool isCurrentFormat(const std::string& file)
     {
-        TKTBHandle* handle = nullptr;
-        const bool opened = ktbOpen(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
-        ktbClose(handle);
-        return opened;
+        KtbHandlePtr handle;
+        return ktbOpenOwned(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
     }
 };
 
