@@ -1,5 +1,5 @@
 #!/usr/bin/env bash
-# Times the program's search (TSearchHelper over a registry of one folder, run by search_filesets)
+# Times the program's search (CatalogSearch over a registry of one folder, run by search_filesets)
 # against `LC_ALL=C grep -c -a -i -F PATTERN` over the same files: ten synthetic filesets of 1,000,000
 # files each (about 310 MB), a rare pattern (about 0.06 % of the names) and a common one (about 10 %).
 # Runs are paired (the two commands one after the other, in alternating order) and both read the
