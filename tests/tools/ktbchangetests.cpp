@@ -162,9 +162,8 @@ TEST_F(RecordCommandTest, RefusalsLeaveTheCatalogAsItWasAndNoScratchFile)
         { "missing source", "c.ktb", "missing", nullptr, "ktb record: {source}: no such folder, image or drive\n" },
         { "drive letter without a drive", "c.ktb", "", nullptr, "ktb record: no drive Q:\n" },
         { "text file", "c.ktb", "notes.txt", [this] { writeFileBytes(m_folder.file("notes.txt"), "hello"); },
-            "ktb record: {source}: no readable disc in this image (an ISO 9660 image, or the .cue sheet of a BIN "
-            "image, "
-            "is needed)\n" },
+            "ktb record: {source}: no readable disc in this image (an ISO 9660 or UDF image, or a CD image: .cue, "
+            ".ccd, .nrg or .toc, is needed)\n" },
         { "pipe", "c.ktb", "pipe", [this] { ::mkfifo(m_folder.file("pipe").c_str(), 0600); },
             "ktb record: {source}: neither a folder nor a disc image\n" },
         { "catalog is a folder", "folder.ktb", "tree",
