@@ -49,8 +49,8 @@ public:
     virtual bool isAudio(bool& audio) = 0;
     /// Opens or closes the tray; silent on failure, nothing for images and folders.
     virtual void setDoor(bool open) = 0;
-    /// Lists a folder of the medium, relative to its top ("" is the top, "Music/Rock" below it);
-    /// null when it cannot be listed.
+    /// Lists a folder of the medium, relative to its top ("" is the top, "Music/Rock" below it); null
+    /// when it cannot be listed, or a listing that fails at once telling why (a damaged top folder).
     virtual std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) = 0;
     /// Whether the drive is an optical device (a media event source), not an image or a folder.
     virtual bool isDevice() const = 0;

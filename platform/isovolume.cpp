@@ -394,7 +394,12 @@ std::unique_ptr<DriveFolderListing> IsoVolume::openFolder(const std::string& rel
         if (listing == nullptr) {
             break;
         }
-        listing = listing->openNamedSubfolder(part);
+        std::unique_ptr<IsoListing> sub = listing->openNamedSubfolder(part);
+        problem = sub == nullptr ? listing->problem() : std::string();
+        listing = std::move(sub);
+    }
+    if (listing == nullptr && !problem.empty()) {
+        return failedListing(problem);
     }
     return listing;
 }

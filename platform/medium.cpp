@@ -81,6 +81,30 @@ void setEntryName(TKTBDirEntry& entry, const std::string& name)
     entry.Name[cut.size()] = '\0';
 }
 
+namespace {
+
+class FailedListing final : public DriveFolderListing {
+public:
+    explicit FailedListing(std::string problem)
+        : m_problem(std::move(problem))
+    {
+    }
+    bool next(TKTBDirEntry&) override { return false; }
+    std::unique_ptr<DriveFolderListing> openSubfolder(const TKTBDirEntry&) override { return nullptr; }
+    bool failed() const override { return true; }
+    std::string problem() const override { return m_problem; }
+
+private:
+    std::string m_problem;
+};
+
+} // namespace
+
+std::unique_ptr<DriveFolderListing> failedListing(std::string problem)
+{
+    return std::make_unique<FailedListing>(std::move(problem));
+}
+
 bool DirectoryWalk::take(std::uint64_t bytes)
 {
     if (bytes > BytesLeft) {

@@ -16,7 +16,8 @@ public:
     virtual ~Medium() = default;
     /// The medium's label, NT report of its serial and size.
     virtual VolumeFacts facts() const = 0;
-    /// Lists a folder ("" the top, "Music/Rock"); null when it cannot be listed.
+    /// Lists a folder ("" the top, "Music/Rock"); null when there is none, a failedListing when it cannot
+    /// be read.
     virtual std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) = 0;
 };
 
@@ -41,6 +42,9 @@ constexpr const char* OverBudget = "the folders claim more directory bytes than 
 constexpr const char* TooDeep = "it lies deeper than any disc's folders";
 constexpr const char* ListedAlready = "it is listed already in this walk (a loop or a cross-link)";
 } // namespace ListingProblem
+
+/// A listing that fails at once, telling why: what a medium answers for a top folder it cannot read.
+std::unique_ptr<DriveFolderListing> failedListing(std::string problem);
 
 /// Seconds since 1970-01-01 of a date and time of the proleptic Gregorian calendar; false for a date or
 /// time that does not exist (30 February, hour 24).

@@ -611,7 +611,12 @@ std::unique_ptr<DriveFolderListing> UdfVolume::openFolder(const std::string& rel
         if (listing == nullptr) {
             break;
         }
-        listing = listing->openNamedSubfolder(part);
+        std::unique_ptr<UdfListing> sub = listing->openNamedSubfolder(part);
+        problem = sub == nullptr ? listing->problem() : std::string();
+        listing = std::move(sub);
+    }
+    if (listing == nullptr && !problem.empty()) {
+        return failedListing(problem);
     }
     return listing;
 }

@@ -1,12 +1,12 @@
 // Directory records that xorriso never writes, put together by hand: hidden and associated entries,
 // multi-extent files, GMT offsets, long Joliet names, small logical blocks, and
 // damaged trees (loops, cross-links, absurd depth and sizes, malformed records). A damaged tree must
-// answer "cannot be listed" or end a listing; it must never hang, crash or read outside the image.
+// answer "cannot be listed" or fail its listing; it must never hang, crash or read outside the image.
 
 #include "platform/drivelayer.h"
 #include "platform/medium.h"
 #include "tests/platform/drivewalk.h"
-#include "tests/platform/handmadeiso.h"
+#include "tests/support/handmadeiso.h"
 #include "tests/support/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -183,7 +183,7 @@ TEST_F(HandMadeImageTest, AnAbsurdlyDeepTreeStopsAtTheDepthLimit)
     EXPECT_EQ(walk.Entries.size(), static_cast<std::size_t>(MaxFolderDepth + 1));
 }
 
-TEST_F(HandMadeImageTest, AMalformedRecordEndsItsListing)
+TEST_F(HandMadeImageTest, AMalformedRecordFailsItsListing)
 {
     std::string tooShort(20, '\0');
     tooShort[0] = 20;
@@ -200,6 +200,7 @@ TEST_F(HandMadeImageTest, AMalformedRecordEndsItsListing)
         iso.addRecord(0, raw);
         iso.addRecord(0, file("C.TXT;1", 1));
         const WalkResult walk = walkDrive(*driveOver(iso));
+        EXPECT_FALSE(walk.Complete) << "a listing cut short by damage is no whole folder";
         EXPECT_EQ(paths(walk), (std::vector<std::string> { "A.TXT" }));
     }
 }

@@ -4,7 +4,7 @@
 #include "platform/audiomedium.h"
 #include "platform/isovolume.h"
 #include "platform/medium.h"
-#include "tests/platform/handmadeiso.h"
+#include "tests/support/handmadeiso.h"
 
 #include <gtest/gtest.h>
 

@@ -525,6 +525,87 @@ std::string readVolumeDescriptor(const std::string& imagePath, int type)
     return {};
 }
 
+namespace {
+
+std::uint32_t imageField32(const std::string& image, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t index = 0; index < 4; ++index) {
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(image[offset + index])) << (8 * index);
+    }
+    return value;
+}
+
+// A name as a tree of that descriptor type stores it (ASCII and the Basic Multilingual Plane only).
+std::string storedName(const std::string& name, int type)
+{
+    if (type != 2) {
+        return name;
+    }
+    std::string ucs2;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+        std::uint32_t code = length == 1 ? lead : lead & (length == 2 ? 0x1F : 0x0F);
+        for (std::size_t index = 1; index < length; ++index) {
+            code = code << 6 | (static_cast<unsigned char>(name[at + index]) & 0x3F);
+        }
+        ucs2 += static_cast<char>(code >> 8);
+        ucs2 += static_cast<char>(code & 0xFF);
+        at += length;
+    }
+    return ucs2;
+}
+
+} // namespace
+
+std::size_t isoRecordOffset(const std::string& image, const std::string& path, int type)
+{
+    std::size_t descriptor = 16 * s_sector;
+    while (descriptor + s_sector <= image.size() && static_cast<unsigned char>(image[descriptor]) != type) {
+        descriptor += s_sector;
+    }
+    if (descriptor + s_sector > image.size()) {
+        return std::string::npos;
+    }
+    std::size_t record = descriptor + 156;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string wanted = storedName(path.substr(start, slash - start), type);
+        const std::size_t extent = static_cast<std::size_t>(imageField32(image, record + 2)) * s_sector;
+        const std::size_t end = std::min<std::size_t>(extent + imageField32(image, record + 10), image.size());
+        record = std::string::npos;
+        for (std::size_t at = extent; at < end;) {
+            const auto length = static_cast<unsigned char>(image[at]);
+            if (length == 0) {
+                at = (at / s_sector + 1) * s_sector;
+                continue;
+            }
+            std::string name = image.substr(at + 33, static_cast<unsigned char>(image[at + 32]));
+            name = name.substr(0, name.find(type == 2 ? std::string("\0;", 2) : std::string(";")));
+            if (name == wanted) {
+                record = at;
+                break;
+            }
+            at += length;
+        }
+        if (record == std::string::npos) {
+            return record;
+        }
+        start = slash + 1;
+    }
+    return record;
+}
+
+void setIsoField32(std::string& image, std::size_t offset, std::uint32_t value)
+{
+    for (std::size_t index = 0; index < 4; ++index) {
+        image[offset + index] = static_cast<char>(value >> (8 * index));
+        image[offset + 7 - index] = static_cast<char>(value >> (8 * index));
+    }
+}
+
 std::uint32_t laneSumSerial(const std::string& descriptor)
 {
     std::array<std::uint8_t, 4> sums {};

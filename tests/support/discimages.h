@@ -114,6 +114,12 @@ std::uint32_t cueTrackStart(const std::vector<CueTrack>& tracks, std::size_t ind
 /// The 2048 bytes of the first volume descriptor of this type (1 primary, 2 supplementary, 0 boot record)
 /// from sector 16 of an image file on; empty when there is none.
 std::string readVolumeDescriptor(const std::string& imagePath, int type);
+/// Where in an image's bytes the directory record of path ("Docs/Deep"; "" for the root record in the
+/// descriptor) lies in the tree of the descriptor of this type (2 Joliet, 1 primary); names are
+/// compared as the tree stores them, without ";1". npos when there is none.
+std::size_t isoRecordOffset(const std::string& image, const std::string& path, int type = 2);
+/// Sets the 32-bit both-byte-order field of an image at offset (a record's extent at +2, size at +10).
+void setIsoField32(std::string& image, std::size_t offset, std::uint32_t value);
 /// The serial the NT family reports for a data disc whose chosen descriptor this is, computed here:
 /// the four 8-bit sums of the bytes at offsets 0, 1, 2, 3 modulo 4, as s0<<24|s1<<16|s2<<8|s3.
 std::uint32_t laneSumSerial(const std::string& descriptor);

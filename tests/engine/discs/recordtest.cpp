@@ -11,6 +11,7 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
@@ -76,6 +77,24 @@ protected:
         boot.VolumeId = "Boot Disc";
         ASSERT_TRUE(buildIsoImage(image("boottree"), image("boot.iso"), boot));
         ASSERT_TRUE(writeCueDisc(image("data.cue"), { CueTrack::data(image("joliet.iso")) }));
+        IsoImageOptions genisoimage;
+        genisoimage.Generator = IsoGenerator::Genisoimage;
+        ASSERT_TRUE(buildIsoImage(image("tree"), image("genisoimage.iso"), genisoimage));
+        genisoimage.Joliet = false;
+        ASSERT_TRUE(buildIsoImage(image("tree"), image("genisoimage-primary.iso"), genisoimage));
+        // The Joliet image in every kind of CD image, some with audio tracks after it.
+        const std::vector<CueTrack> data { CueTrack::data(image("joliet.iso")) };
+        const std::vector<CueTrack> mixed { CueTrack::data(image("joliet.iso")), CueTrack::audio(300),
+            CueTrack::audio(451) };
+        for (const auto& [name, format, tracks] :
+            { std::tuple { "other.cue", CdImageFormat::CueOtherBin, data },
+                { "pertrack.cue", CdImageFormat::CuePerTrack, mixed }, { "cooked.cue", CdImageFormat::CueCooked, data },
+                { "clone.ccd", CdImageFormat::CloneCd, mixed }, { "dao.nrg", CdImageFormat::NeroDiscAtOnce, mixed },
+                { "tao.nrg", CdImageFormat::NeroTrackAtOnce, mixed }, { "disc.toc", CdImageFormat::Cdrdao, mixed },
+                { "raw.bin", CdImageFormat::RawBin, data } }) {
+            ASSERT_TRUE(writeCdImage(image(name), format, tracks)) << name;
+        }
+        ASSERT_TRUE(writeFileBytes(image("plain.img"), readFileBytes(image("joliet.iso"))));
     }
     static void TearDownTestSuite()
     {
@@ -174,7 +193,20 @@ INSTANTIATE_TEST_SUITE_P(Sources, RecordSourceTest,
         SourceCase { "Joliet", "joliet.iso", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
         SourceCase { "PrimaryOnly", "primary.iso", "primary.iso", 1, primaryName, "KATALOX_TEST" },
         SourceCase { "ElTorito", "boot.iso", "boot.iso", 2, jolietName, "Boot Disc" },
-        SourceCase { "DataCue", "data.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" }),
+        SourceCase { "DataCue", "data.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "GenisoimageJoliet", "genisoimage.iso", "genisoimage.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "GenisoimagePrimaryOnly", "genisoimage-primary.iso", "genisoimage-primary.iso", 1,
+            genisoimagePrimaryName, "KATALOX_TEST" },
+        SourceCase { "CueNamingAnotherBin", "other.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CueWithAFilePerTrack", "pertrack.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CueOfMode1Sectors", "cooked.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CloneCd", "clone.ccd", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CloneCdImage", "clone.img", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "NeroDiscAtOnce", "dao.nrg", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "NeroTrackAtOnce", "tao.nrg", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "Cdrdao", "disc.toc", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "BinWithoutSheet", "raw.bin", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "PlainImg", "plain.img", "joliet.iso", 2, jolietName, "KATALOX_TEST" }),
     [](const testing::TestParamInfo<SourceCase>& info) { return std::string(info.param.Name); });
 
 class AudioRecordTest : public RecordTest, public testing::WithParamInterface<std::vector<std::uint32_t>> { };
@@ -450,38 +482,16 @@ TEST_F(RecordTest, AFolderThatCannotBeListedBelowTheTopStopsTheRecording)
     EXPECT_EQ(items.back(), (DiscItem { KTB_TAG_FOLDER, "Music", 0, 0 }));
 }
 
-/// Points the extent of the Joliet tree's directory record named name (ASCII) past the image's end.
-bool breakJolietFolder(const std::string& imagePath, const std::string& name)
+/// Points the extent of the Joliet tree's directory record of path past the image's end.
+bool breakJolietFolder(const std::string& imagePath, const std::string& path)
 {
     std::string image = readFileBytes(imagePath);
-    const std::string joliet = readVolumeDescriptor(imagePath, 2);
-    if (joliet.empty()) {
+    const std::size_t record = isoRecordOffset(image, path);
+    if (record == std::string::npos) {
         return false;
     }
-    const std::size_t root = static_cast<std::size_t>(le32(joliet, 156 + 2)) * 2048;
-    const std::uint32_t rootSize = le32(joliet, 156 + 10);
-    std::string ucs2;
-    for (const char c : name) {
-        ucs2 += '\0';
-        ucs2 += c;
-    }
-    for (std::size_t at = root; at < root + rootSize && at < image.size();) {
-        const auto length = static_cast<unsigned char>(image[at]);
-        if (length == 0) {
-            at = (at / 2048 + 1) * 2048;
-            continue;
-        }
-        if (image.compare(at + 33, static_cast<unsigned char>(image[at + 32]), ucs2) == 0) {
-            const std::uint32_t beyond = 0x00FFFFF0;
-            for (int index = 0; index < 4; ++index) {
-                image[at + 2 + index] = static_cast<char>(beyond >> (8 * index));
-                image[at + 9 - index] = static_cast<char>(beyond >> (8 * index));
-            }
-            return writeFileBytes(imagePath, image);
-        }
-        at += length;
-    }
-    return false;
+    setIsoField32(image, record + 2, 0x00FFFFF0);
+    return writeFileBytes(imagePath, image);
 }
 
 TEST_F(RecordTest, AnImageFolderWhoseSectorsCannotBeReadStopsTheRecording)
