@@ -190,6 +190,9 @@ bool buildIsoImage(const std::string& sourceFolder, const std::string& isoPath, 
     if (options.JolietLong) {
         arguments.emplace_back("-joliet-long");
     }
+    if (!options.InputCharset.empty()) {
+        arguments.insert(arguments.end(), { "-input-charset", options.InputCharset });
+    }
     if (options.ElTorito) {
         const std::string boot = (sourceFolder.back() == '/' ? sourceFolder : sourceFolder + "/") + "boot.img";
         if (!writeFileBytes(boot, std::string(s_sector, '\0')) || !setTime(boot, DiscTreeTime)) {

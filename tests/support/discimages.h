@@ -59,6 +59,8 @@ struct IsoImageOptions {
     bool Joliet = true;
     /// Joliet names of up to 103 characters instead of 64.
     bool JolietLong = false;
+    /// The character set of the source folder's names ("euc-jp"); empty for UTF-8.
+    std::string InputCharset;
     /// Adds "boot.img" to the source folder and makes it a no-emulation El Torito boot image: the boot
     /// record then lies between the primary and the Joliet descriptor, and the tree holds "boot.img" and
     /// "boot.catalog".

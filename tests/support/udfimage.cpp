@@ -479,7 +479,12 @@ void UdfImage::poke(std::uint32_t sector, std::size_t offset, std::uint8_t value
 
 void UdfImage::put32AndSeal(std::uint32_t sector, std::size_t offset, std::uint32_t value)
 {
+    put32(m_image, static_cast<std::size_t>(sector) * s_block + offset, value);
+    seal(sector);
+}
+
+void UdfImage::seal(std::uint32_t sector)
+{
     const std::size_t at = static_cast<std::size_t>(sector) * s_block;
-    put32(m_image, at + offset, value);
     m_image[at + 4] = static_cast<char>(udfTagChecksum(m_image.data() + at));
 }

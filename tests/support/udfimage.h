@@ -52,6 +52,8 @@ public:
     void poke(std::uint32_t sector, std::size_t offset, std::uint8_t value);
     /// Changes 32 bits of a sector and fixes the descriptor's tag checksum (a sound change).
     void put32AndSeal(std::uint32_t sector, std::size_t offset, std::uint32_t value);
+    /// Fixes the tag checksum of the descriptor at sector after pokes.
+    void seal(std::uint32_t sector);
 
 private:
     struct Node;

@@ -244,6 +244,36 @@ INSTANTIATE_TEST_SUITE_P(Tracks, AudioRecordTest,
         return std::to_string(info.param.size()) + "Tracks";
     });
 
+TEST_F(RecordTest, JolietNamesOfManyBytesAreRecordedWhole)
+{
+    // A name of 103 CJK characters is 309 bytes of UTF-8, and the two folders differ at their 101st
+    // character only. No Linux file system keeps such names in UTF-8, so the tree is written in EUC-JP
+    // (two bytes a character) for xorriso to read.
+    const auto name = [](int count, const std::string& tail, bool eucJp) {
+        std::string text;
+        for (int index = 0; index < count; ++index) {
+            text += eucJp ? "\xC6\xFC" : "\xE6\x97\xA5";
+        }
+        return text + tail;
+    };
+    std::vector<DiscTreeEntry> tree;
+    std::vector<DiscTreeEntry> recorded;
+    for (const bool eucJp : { true, false }) {
+        std::vector<DiscTreeEntry>& entries = eucJp ? tree : recorded;
+        entries = { { name(99, ".txt", eucJp), 7 }, { name(100, "A/", eucJp), 0 }, { name(100, "B/", eucJp), 0 },
+            { name(100, "B/", eucJp) + name(102, "", eucJp), 3 } };
+    }
+    ASSERT_TRUE(writeDiscTree(m_temp.file("long"), tree));
+    IsoImageOptions options;
+    options.JolietLong = true;
+    options.InputCharset = "euc-jp";
+    ASSERT_TRUE(buildIsoImage(m_temp.file("long"), m_temp.file("long.iso"), options));
+    TKTBHandle* catalog = nullptr;
+    TKTBDisc given {};
+    ASSERT_EQ(record(m_temp.file("long.iso"), catalog, given), KTB_OK);
+    EXPECT_EQ(listing(discItems(catalog, KTB_HEADER_SIZE)), treeListing(recorded));
+}
+
 TEST_F(RecordTest, OneFolderWithOneFileIsWrittenAsItsFourRecords)
 {
     ASSERT_TRUE(writeDiscTree(m_temp.file("disc"), { { "A/", 0 }, { "A/five.txt", 5 } }));
