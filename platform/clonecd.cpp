@@ -23,14 +23,15 @@ struct TocEntry {
     long Frames = -1;
 };
 
-// "0x1a", "26" or "-150"; false when it is no number.
+// "0x1a", "26" or "-150" (a leading zero is no octal number); false when it is no number.
 bool parseValue(const std::string& text, long& value)
 {
     if (text.empty() || text.size() > 12) {
         return false;
     }
+    const bool hex = text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X');
     char* end = nullptr;
-    value = std::strtol(text.c_str(), &end, 0);
+    value = std::strtol(text.c_str(), &end, hex ? 16 : 10);
     return *end == '\0';
 }
 

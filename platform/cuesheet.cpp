@@ -283,13 +283,13 @@ bool waveSamples(const std::string& path, std::uint64_t& offset, std::uint64_t& 
     std::uint64_t size = 0;
     regularFileSize(path, size);
     std::uint8_t header[12] = {};
-    bool found = ::pread(fd, header, sizeof header, 0) == sizeof header && std::memcmp(header, "RIFF", 4) == 0
+    bool found = readFileAt(fd, header, sizeof header, 0) && std::memcmp(header, "RIFF", 4) == 0
         && std::memcmp(header + 8, "WAVE", 4) == 0;
     std::uint64_t at = 12;
     // The chunks follow each other, each padded to an even length; the samples are in "data".
     for (int chunk = 0; found && chunk < 64; ++chunk) {
         std::uint8_t head[8] = {};
-        if (::pread(fd, head, sizeof head, static_cast<off_t>(at)) != sizeof head) {
+        if (!readFileAt(fd, head, sizeof head, at)) {
             found = false;
             break;
         }

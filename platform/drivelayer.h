@@ -79,9 +79,9 @@ public:
     virtual std::uint64_t revision() { return 0; }
 };
 
-/// A drive over an image or a folder. By the extension, in any letter case: ".cue" sheets and CloneCD
-/// ".ccd" files are read by our own parsers, ".nrg" and cdrdao ".toc" images through libcdio, each like
-/// a real disc with its tracks; an ".img" with a ".ccd" of its name beside it is that CloneCD image;
+/// A drive over an image or a folder. By the extension, in any letter case: ".cue" sheets, CloneCD
+/// ".ccd" files, Nero ".nrg" and cdrdao ".toc" images are read by our own parsers, each like a real disc
+/// with its tracks; an ".img" with a ".ccd" of its name beside it is that CloneCD image;
 /// any other file is an image of 2048-byte sectors, or of raw 2352-byte sectors when its size and sync
 /// pattern say so (a ".bin" without its sheet). An image holds an ISO 9660 volume, else a UDF volume. A
 /// folder is a folder. What the path is gets decided at each question, so the medium is present exactly

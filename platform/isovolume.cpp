@@ -1,6 +1,7 @@
 #include "platform/isovolume.h"
 
 #include "platform/bytefields.h"
+#include "platform/disclisting.h"
 #include "platform/sectorsource.h"
 
 #include <algorithm>
@@ -73,7 +74,7 @@ struct Record {
     std::string Identifier;
 };
 
-class IsoListing final : public DriveFolderListing {
+class IsoListing final : public DiscListing<IsoListing, IsoVolume::Extent> {
 public:
     // The listing of the directory at extent; null with the problem when it cannot be listed.
     static std::unique_ptr<IsoListing> open(std::shared_ptr<const IsoVolume> volume,
@@ -123,70 +124,21 @@ public:
         return false;
     }
 
-    std::unique_ptr<DriveFolderListing> openSubfolder(const TKTBDirEntry& entry) override
-    {
-        const std::string name(entry.Name, strnlen(entry.Name, sizeof entry.Name));
-        for (auto at = m_subfolders.rbegin(); at != m_subfolders.rend(); ++at) {
-            if (at->first == name) {
-                return openExtent(at->second);
-            }
-        }
-        return nullptr;
-    }
+    static std::uint64_t walkKey(const IsoVolume::Extent& extent) { return extent.ByteOffset; }
 
-    bool failed() const override { return m_failed; }
-    std::string problem() const override { return m_problem; }
-
-    /// Lists the rest of this folder and opens the sub-folder of that name (exact letter case first).
-    std::unique_ptr<IsoListing> openNamedSubfolder(const std::string& name)
+    std::unique_ptr<IsoListing> openAt(const IsoVolume::Extent& extent, std::string& problem)
     {
-        TKTBDirEntry entry {};
-        while (next(entry)) { }
-        if (m_failed) {
-            return nullptr;
-        }
-        for (const auto& [folderName, extent] : m_subfolders) {
-            if (folderName == name) {
-                return openExtent(extent);
-            }
-        }
-        for (const auto& [folderName, extent] : m_subfolders) {
-            if (sameNameIgnoringCase(folderName, name)) {
-                return openExtent(extent);
-            }
-        }
-        return nullptr;
-    }
-
-    std::unique_ptr<IsoListing> openExtent(const IsoVolume::Extent& extent)
-    {
-        if (m_depth + 1 > MaxFolderDepth) {
-            m_problem = ListingProblem::TooDeep;
-            return nullptr;
-        }
-        if (!m_walk->Seen.insert(extent.ByteOffset).second) {
-            m_problem = ListingProblem::ListedAlready;
-            return nullptr;
-        }
-        return open(m_volume, m_walk, m_depth + 1, extent, m_problem);
+        return open(m_volume, m_walk, m_depth + 1, extent, problem);
     }
 
 private:
     IsoListing(std::shared_ptr<const IsoVolume> volume, std::shared_ptr<DirectoryWalk> walk, int depth,
         const IsoVolume::Extent& extent, std::uint64_t length)
-        : m_volume(std::move(volume))
-        , m_walk(std::move(walk))
-        , m_depth(depth)
+        : DiscListing(std::move(walk), depth)
+        , m_volume(std::move(volume))
         , m_extent(extent)
         , m_length(length)
     {
-    }
-
-    bool fail(const char* problem)
-    {
-        m_failed = true;
-        m_problem = problem;
-        return false;
     }
 
     // Reads the chunk of the directory that holds position, from the walk's share of bytes.
@@ -283,24 +235,19 @@ private:
             entry.Size = 0;
             const std::uint64_t start
                 = (static_cast<std::uint64_t>(record.Extent) + record.ExtendedAttributes) * m_volume->blockSize();
-            m_subfolders.emplace_back(std::string(entry.Name), IsoVolume::Extent { start, record.Size });
+            remember(entry.Name, IsoVolume::Extent { start, record.Size });
             return;
         }
         entry.Size = size;
     }
 
     std::shared_ptr<const IsoVolume> m_volume;
-    std::shared_ptr<DirectoryWalk> m_walk;
-    int m_depth;
     IsoVolume::Extent m_extent;
     std::uint64_t m_length; // the extent's size in whole blocks
     std::vector<std::uint8_t> m_chunk;
     std::uint64_t m_chunkStart = 0;
     std::uint64_t m_position = 0;
     std::optional<Record> m_pending;
-    bool m_failed = false;
-    std::string m_problem;
-    std::vector<std::pair<std::string, IsoVolume::Extent>> m_subfolders;
 };
 
 // A descriptor's root directory record, if it is one.
@@ -390,18 +337,7 @@ std::unique_ptr<DriveFolderListing> IsoVolume::openFolder(const std::string& rel
     walk->BytesLeft = m_volumeBytes;
     std::string problem;
     std::unique_ptr<IsoListing> listing = IsoListing::open(shared_from_this(), walk, 0, m_root, problem);
-    for (const std::string& part : splitRelativePath(relativePath)) {
-        if (listing == nullptr) {
-            break;
-        }
-        std::unique_ptr<IsoListing> sub = listing->openNamedSubfolder(part);
-        problem = sub == nullptr ? listing->problem() : std::string();
-        listing = std::move(sub);
-    }
-    if (listing == nullptr && !problem.empty()) {
-        return failedListing(problem);
-    }
-    return listing;
+    return openListingPath(std::move(listing), relativePath, problem);
 }
 
 bool IsoVolume::readDirectory(

@@ -3,20 +3,6 @@
 #include <cstdlib>
 #include <cstring>
 
-std::string cutUtf8(std::string text, std::size_t maxBytes)
-{
-    if (text.size() <= maxBytes) {
-        return text;
-    }
-    std::size_t end = maxBytes;
-    // Step back over continuation bytes to the start of the sequence that does not fit.
-    while (end > 0 && (static_cast<unsigned char>(text[end]) & 0xC0) == 0x80) {
-        --end;
-    }
-    text.resize(end);
-    return text;
-}
-
 namespace {
 
 // Bytes of the valid UTF-8 sequence at text[at], or 0 when none starts there.

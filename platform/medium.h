@@ -61,8 +61,6 @@ void setEntryName(TKTBDirEntry& entry, const std::string& name);
 /// units (a character beyond U+FFFF counts two); a byte that is no part of valid UTF-8 counts one.
 /// Never splits a sequence.
 std::string cutName(std::string name);
-/// Cuts text to at most maxBytes without splitting a UTF-8 sequence.
-std::string cutUtf8(std::string text, std::size_t maxBytes);
 /// Splits "Music/Rock" into its parts, skipping empty ones.
 std::vector<std::string> splitRelativePath(const std::string& relativePath);
 /// The absolute path with every link resolved; empty when the path does not exist.

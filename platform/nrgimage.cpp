@@ -133,7 +133,7 @@ public:
             if (!formatOfMode(mode, format)) {
                 return fail("track " + std::to_string(track) + " has a mode that cannot be read");
             }
-            if (offset + length > m_dataEnd || length < format.SectorBytes) {
+            if (length > m_dataEnd || offset > m_dataEnd - length || length < format.SectorBytes) {
                 return fail("track " + std::to_string(track) + " lies outside the image");
             }
             // The gap before each track is left out of the file.
@@ -258,8 +258,8 @@ std::shared_ptr<TrackSource> openNrgImage(const std::string& path, std::string& 
     const std::uint64_t length = std::min(size, s_maxChunkArea);
     std::string tail(length, '\0');
     const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    const bool read = fd >= 0
-        && ::pread(fd, tail.data(), tail.size(), static_cast<off_t>(size - length)) == static_cast<ssize_t>(length);
+    const bool read
+        = fd >= 0 && readFileAt(fd, reinterpret_cast<std::uint8_t*>(tail.data()), tail.size(), size - length);
     if (fd >= 0) {
         ::close(fd);
     }

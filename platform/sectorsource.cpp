@@ -36,24 +36,6 @@ void initialiseCdio()
 constexpr std::uint32_t s_rawSectorSize = 2352;
 constexpr std::uint8_t s_sync[12] = { 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0 };
 
-// Reads exactly length bytes at offset; false at the end of the file or on an error.
-bool readExactly(int fd, std::uint8_t* buffer, std::size_t length, std::uint64_t offset)
-{
-    while (length > 0) {
-        const ssize_t got = ::pread(fd, buffer, length, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false; // the file shrank under us, or the disc holding it failed
-        }
-        buffer += got;
-        offset += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::size_t>(got);
-    }
-    return true;
-}
-
 class ImageFile final : public SectorSource {
 public:
     ImageFile(int fd, std::uint64_t sectors, bool raw)
@@ -72,13 +54,13 @@ public:
             return false;
         }
         if (!m_raw) {
-            return readExactly(m_fd, buffer, static_cast<std::size_t>(count) * SectorSize,
+            return readFileAt(m_fd, buffer, static_cast<std::size_t>(count) * SectorSize,
                 static_cast<std::uint64_t>(lsn) * SectorSize);
         }
         std::uint8_t raw[s_rawSectorSize];
         for (std::uint32_t index = 0; index < count; ++index) {
             const std::uint64_t sector = static_cast<std::uint64_t>(lsn) + index;
-            if (!readExactly(m_fd, raw, sizeof raw, sector * s_rawSectorSize)
+            if (!readFileAt(m_fd, raw, sizeof raw, sector * s_rawSectorSize)
                 || !sectorUserData(
                     raw, SectorData::RawByHeader, buffer + static_cast<std::size_t>(index) * SectorSize)) {
                 return false;
@@ -98,13 +80,30 @@ private:
 bool startsWithSync(int fd, std::uint64_t offset)
 {
     std::uint8_t head[sizeof s_sync];
-    return readExactly(fd, head, sizeof head, offset) && std::memcmp(head, s_sync, sizeof s_sync) == 0;
+    return readFileAt(fd, head, sizeof head, offset) && std::memcmp(head, s_sync, sizeof s_sync) == 0;
 }
 
 // Largest transfer asked of a drive at once; drives refuse very long reads.
 constexpr std::uint32_t s_maxReadSectors = 16;
 
 } // namespace
+
+bool readFileAt(int fd, std::uint8_t* buffer, std::size_t length, std::uint64_t offset)
+{
+    while (length > 0) {
+        const ssize_t got = ::pread(fd, buffer, length, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false; // the file shrank under us, or the disc holding it failed
+        }
+        buffer += got;
+        offset += static_cast<std::uint64_t>(got);
+        length -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
 
 bool sectorUserData(const std::uint8_t* sector, SectorData data, std::uint8_t* userData)
 {

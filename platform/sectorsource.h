@@ -24,6 +24,10 @@ public:
     virtual std::uint64_t sectorCount() const { return 0; }
 };
 
+/// Reads exactly length bytes of the file at offset, going on after interruptions; false at the file's
+/// end or on an error.
+bool readFileAt(int fd, std::uint8_t* buffer, std::size_t length, std::uint64_t offset);
+
 /// An image without tracks: 2048-byte sectors (an .iso, an .img), or raw 2352-byte sectors of a data
 /// track (a .bin without its sheet) when the size is a multiple of 2352 and sector 0 or 16 opens with
 /// the sync pattern. Null when it cannot be opened. A last partial sector counts as unreadable.

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <dirent.h>
 #include <fcntl.h>
 #include <fstream>
@@ -34,23 +33,6 @@ std::uint32_t leastSectorBytes(SectorData data)
         return 2352;
     }
     return s_largestSector;
-}
-
-bool readAt(int fd, std::uint8_t* buffer, std::size_t length, std::uint64_t offset)
-{
-    while (length > 0) {
-        const ssize_t got = ::pread(fd, buffer, length, static_cast<off_t>(offset));
-        if (got < 0 && errno == EINTR) {
-            continue;
-        }
-        if (got <= 0) {
-            return false;
-        }
-        buffer += got;
-        offset += static_cast<std::uint64_t>(got);
-        length -= static_cast<std::size_t>(got);
-    }
-    return true;
 }
 
 char foldAscii(char c) { return c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c; }
@@ -95,13 +77,13 @@ public:
             const int fd = m_files[extent->File];
             const std::uint64_t offset = extent->Offset + static_cast<std::uint64_t>(index) * extent->SectorBytes;
             if (extent->Data == SectorData::Plain && extent->SectorBytes == SectorSize) {
-                if (!readAt(fd, buffer, static_cast<std::size_t>(now) * SectorSize, offset)) {
+                if (!readFileAt(fd, buffer, static_cast<std::size_t>(now) * SectorSize, offset)) {
                     return false;
                 }
             } else {
                 std::array<std::uint8_t, s_largestSector> sector {};
                 for (std::uint32_t at = 0; at < now; ++at) {
-                    if (!readAt(
+                    if (!readFileAt(
                             fd, sector.data(), extent->SectorBytes, offset + std::uint64_t(at) * extent->SectorBytes)
                         || !sectorUserData(sector.data(), extent->Data, buffer + std::size_t(at) * SectorSize)) {
                         return false;

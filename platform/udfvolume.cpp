@@ -1,6 +1,7 @@
 #include "platform/udfvolume.h"
 
 #include "platform/bytefields.h"
+#include "platform/disclisting.h"
 #include "platform/isovolume.h"
 #include "platform/sectorsource.h"
 
@@ -349,7 +350,7 @@ bool sectorOf(const UdfLayout& layout, const Address& address, std::uint32_t& se
         && layout.Maps[address.Partition]->sectorOf(address.Block, sector);
 }
 
-class UdfListing final : public DriveFolderListing {
+class UdfListing final : public DiscListing<UdfListing, Address> {
 public:
     // The listing of the directory whose entry is at icb; null with the problem when it cannot be listed.
     static std::unique_ptr<UdfListing> open(std::shared_ptr<const UdfVolume> volume,
@@ -382,6 +383,9 @@ public:
     {
         while (!m_failed && m_position < m_length) {
             std::uint8_t header[s_identifierHeader];
+            if (m_position + sizeof header > m_length) {
+                return fail(ListingProblem::DamagedRecord);
+            }
             if (!read(m_position, sizeof header, header)) {
                 return false;
             }
@@ -419,71 +423,28 @@ public:
             entry.Size = file.FileType == s_fileTypeDirectory ? 0 : file.Length;
             if (file.FileType == s_fileTypeDirectory) {
                 entry.Attributes |= KTB_ATTR_DIRECTORY;
-                m_subfolders.emplace_back(std::string(entry.Name), icb);
+                remember(entry.Name, icb);
             }
             return true;
         }
         return false;
     }
 
-    std::unique_ptr<DriveFolderListing> openSubfolder(const TKTBDirEntry& entry) override
+    static std::uint64_t walkKey(const Address& icb)
     {
-        const std::string name(entry.Name, strnlen(entry.Name, sizeof entry.Name));
-        for (auto at = m_subfolders.rbegin(); at != m_subfolders.rend(); ++at) {
-            if (at->first == name) {
-                return openDirectory(at->second);
-            }
-        }
-        return nullptr;
+        return static_cast<std::uint64_t>(icb.Partition) << 32 | icb.Block;
     }
 
-    bool failed() const override { return m_failed; }
-    std::string problem() const override { return m_problem; }
-
-    /// Lists the rest of this folder and opens the sub-folder of that name (exact letter case first).
-    std::unique_ptr<UdfListing> openNamedSubfolder(const std::string& name)
+    std::unique_ptr<UdfListing> openAt(const Address& icb, std::string& problem)
     {
-        TKTBDirEntry entry {};
-        while (next(entry)) { }
-        if (m_failed) {
-            return nullptr;
-        }
-        for (const bool exact : { true, false }) {
-            for (const auto& [folderName, icb] : m_subfolders) {
-                if (exact ? folderName == name : sameNameIgnoringCase(folderName, name)) {
-                    return openDirectory(icb);
-                }
-            }
-        }
-        return nullptr;
-    }
-
-    std::unique_ptr<UdfListing> openDirectory(const Address& icb)
-    {
-        if (m_depth + 1 > MaxFolderDepth) {
-            m_problem = ListingProblem::TooDeep;
-            return nullptr;
-        }
-        if (!m_walk->Seen.insert(static_cast<std::uint64_t>(icb.Partition) << 32 | icb.Block).second) {
-            m_problem = ListingProblem::ListedAlready;
-            return nullptr;
-        }
-        return open(m_volume, m_walk, m_depth + 1, icb, m_problem);
+        return open(m_volume, m_walk, m_depth + 1, icb, problem);
     }
 
 private:
     UdfListing(std::shared_ptr<const UdfVolume> volume, std::shared_ptr<DirectoryWalk> walk, int depth)
-        : m_volume(std::move(volume))
-        , m_walk(std::move(walk))
-        , m_depth(depth)
+        : DiscListing(std::move(walk), depth)
+        , m_volume(std::move(volume))
     {
-    }
-
-    bool fail(const char* problem)
-    {
-        m_failed = true;
-        m_problem = problem;
-        return false;
     }
 
     // A block of the walk's share, through the volume.
@@ -531,6 +492,9 @@ private:
             const std::size_t index = static_cast<std::size_t>(after - m_extentStarts.begin()) - 1;
             const Extent& extent = m_directory.Extents[index];
             const std::uint64_t inExtent = position - m_extentStarts[index];
+            if (inExtent >= extent.Bytes) {
+                return fail(ListingProblem::DamagedRecord); // past the directory's last extent
+            }
             const std::uint64_t blockIndex = inExtent / s_blockSize;
             const Address address { extent.Where.Partition,
                 extent.Where.Block + static_cast<std::uint32_t>(blockIndex) };
@@ -555,17 +519,12 @@ private:
     }
 
     std::shared_ptr<const UdfVolume> m_volume;
-    std::shared_ptr<DirectoryWalk> m_walk;
-    int m_depth;
     FileEntry m_directory;
     std::vector<std::uint64_t> m_extentStarts; ///< where each extent's bytes start in the directory's data
     std::uint64_t m_length = 0;
     std::uint64_t m_position = 0;
     Block m_buffer {};
     std::uint64_t m_bufferKey = UINT64_MAX;
-    bool m_failed = false;
-    std::string m_problem;
-    std::vector<std::pair<std::string, Address>> m_subfolders;
 };
 
 } // namespace
@@ -603,22 +562,11 @@ VolumeFacts UdfVolume::facts() const { return m_facts; }
 std::unique_ptr<DriveFolderListing> UdfVolume::openFolder(const std::string& relativePath)
 {
     auto walk = std::make_shared<DirectoryWalk>();
-    walk->Seen.insert(static_cast<std::uint64_t>(m_root.Partition) << 32 | m_root.Block);
+    walk->Seen.insert(UdfListing::walkKey(m_root));
     walk->BytesLeft = m_volumeBytes;
     std::string problem;
     std::unique_ptr<UdfListing> listing = UdfListing::open(shared_from_this(), walk, 0, m_root, problem);
-    for (const std::string& part : splitRelativePath(relativePath)) {
-        if (listing == nullptr) {
-            break;
-        }
-        std::unique_ptr<UdfListing> sub = listing->openNamedSubfolder(part);
-        problem = sub == nullptr ? listing->problem() : std::string();
-        listing = std::move(sub);
-    }
-    if (listing == nullptr && !problem.empty()) {
-        return failedListing(problem);
-    }
-    return listing;
+    return openListingPath(std::move(listing), relativePath, problem);
 }
 
 bool UdfVolume::readBlock(const Address& address, std::uint8_t* block) const

@@ -530,15 +530,6 @@ std::string readVolumeDescriptor(const std::string& imagePath, int type)
 
 namespace {
 
-std::uint32_t imageField32(const std::string& image, std::size_t offset)
-{
-    std::uint32_t value = 0;
-    for (std::size_t index = 0; index < 4; ++index) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(image[offset + index])) << (8 * index);
-    }
-    return value;
-}
-
 // A name as a tree of that descriptor type stores it (ASCII and the Basic Multilingual Plane only).
 std::string storedName(const std::string& name, int type)
 {
@@ -562,6 +553,15 @@ std::string storedName(const std::string& name, int type)
 
 } // namespace
 
+std::uint32_t isoField32(const std::string& bytes, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t index = 0; index < 4; ++index) {
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + index])) << (8 * index);
+    }
+    return value;
+}
+
 std::size_t isoRecordOffset(const std::string& image, const std::string& path, int type)
 {
     std::size_t descriptor = 16 * s_sector;
@@ -576,8 +576,8 @@ std::size_t isoRecordOffset(const std::string& image, const std::string& path, i
     while (start < path.size()) {
         const std::size_t slash = std::min(path.find('/', start), path.size());
         const std::string wanted = storedName(path.substr(start, slash - start), type);
-        const std::size_t extent = static_cast<std::size_t>(imageField32(image, record + 2)) * s_sector;
-        const std::size_t end = std::min<std::size_t>(extent + imageField32(image, record + 10), image.size());
+        const std::size_t extent = static_cast<std::size_t>(isoField32(image, record + 2)) * s_sector;
+        const std::size_t end = std::min<std::size_t>(extent + isoField32(image, record + 10), image.size());
         record = std::string::npos;
         for (std::size_t at = extent; at < end;) {
             const auto length = static_cast<unsigned char>(image[at]);

@@ -120,6 +120,8 @@ std::string readVolumeDescriptor(const std::string& imagePath, int type);
 /// descriptor) lies in the tree of the descriptor of this type (2 Joliet, 1 primary); names are
 /// compared as the tree stores them, without ";1". npos when there is none.
 std::size_t isoRecordOffset(const std::string& image, const std::string& path, int type = 2);
+/// The little-endian 32-bit number at offset of an image, a descriptor or a record.
+std::uint32_t isoField32(const std::string& bytes, std::size_t offset);
 /// Sets the 32-bit both-byte-order field of an image at offset (a record's extent at +2, size at +10).
 void setIsoField32(std::string& image, std::size_t offset, std::uint32_t value);
 /// The serial the NT family reports for a data disc whose chosen descriptor this is, computed here:

@@ -252,7 +252,7 @@ void UdfImage::build(const std::vector<DiscTreeEntry>& tree)
     }
     const auto sectorOfMeta = [&](std::uint32_t block) { return PartitionStart + metaStart + block; };
     m_image.assign((PartitionStart + physicalBlocks + 16) * s_block, '\0');
-    const auto sector = [this](std::uint32_t at) { return static_cast<std::size_t>(at) * s_block; };
+    const auto sector = [](std::uint32_t at) { return static_cast<std::size_t>(at) * s_block; };
 
     // The volume recognition sequence.
     const char* nsr = o.Revision >= 0x0200 ? "NSR03" : "NSR02";

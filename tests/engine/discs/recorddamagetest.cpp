@@ -78,15 +78,6 @@ std::function<bool(std::string&)> recordField(const std::string& path, std::size
     };
 }
 
-std::uint32_t field32(const std::string& image, std::size_t offset)
-{
-    std::uint32_t value = 0;
-    for (std::size_t index = 0; index < 4; ++index) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(image[offset + index])) << (8 * index);
-    }
-    return value;
-}
-
 // The last record in the first sector of Many's directory grows past the sector's end.
 bool recordCrossingASectorEnd(std::string& image)
 {
@@ -94,7 +85,7 @@ bool recordCrossingASectorEnd(std::string& image)
     if (many == std::string::npos) {
         return false;
     }
-    const std::size_t start = static_cast<std::size_t>(field32(image, many + 2)) * s_sector;
+    const std::size_t start = static_cast<std::size_t>(isoField32(image, many + 2)) * s_sector;
     std::size_t last = start;
     for (std::size_t at = start; at < start + s_sector && image[at] != 0; at += static_cast<unsigned char>(image[at])) {
         last = at;
@@ -118,7 +109,7 @@ bool pathTablesDamaged(std::string& image)
         }
         if (type == 1 || type == 2) {
             for (const std::size_t field : { 140U, 144U }) {
-                const std::size_t table = static_cast<std::size_t>(field32(image, descriptor + field)) * s_sector;
+                const std::size_t table = static_cast<std::size_t>(isoField32(image, descriptor + field)) * s_sector;
                 std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(table), s_sector, '\xFF');
             }
         }
@@ -133,8 +124,8 @@ bool fileContentsDamaged(std::string& image)
     if (record == std::string::npos) {
         return false;
     }
-    const std::size_t data = static_cast<std::size_t>(field32(image, record + 2)) * s_sector;
-    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(data), field32(image, record + 10), '\xA5');
+    const std::size_t data = static_cast<std::size_t>(isoField32(image, record + 2)) * s_sector;
+    std::fill_n(image.begin() + static_cast<std::ptrdiff_t>(data), isoField32(image, record + 10), '\xA5');
     return true;
 }
 
@@ -145,7 +136,7 @@ bool topFolderCutOff(std::string& image)
     if (root == std::string::npos) {
         return false;
     }
-    image.resize(static_cast<std::size_t>(field32(image, root + 2)) * s_sector);
+    image.resize(static_cast<std::size_t>(isoField32(image, root + 2)) * s_sector);
     return true;
 }
 
@@ -237,7 +228,7 @@ std::vector<DamageCase> damageCases()
         add({ "FolderLoopingToTheTop", {},
             [](std::string& image) {
                 const std::size_t root = isoRecordOffset(image, "");
-                return root != std::string::npos && recordField("Docs/Deep", 2, field32(image, root + 2))(image);
+                return root != std::string::npos && recordField("Docs/Deep", 2, isoField32(image, root + 2))(image);
             },
             "T:\\Docs\\Deep\\", "it is listed already in this walk (a loop or a cross-link)" });
         add({ "TopFolderBeyondTheImage", {}, recordField("", 2, s_beyondTheImage), "T:\\", s_beyondVolume });
@@ -265,6 +256,20 @@ std::vector<DamageCase> damageCases()
             return true;
         },
         "T:\\Music\\", "a damaged file entry" });
+    // The directory's length and its extent run 20 bytes past its last identifier: too few for another.
+    cases.push_back({ "UdfDirectoryEndingInsideAnIdentifier", Base::Udf,
+        [](std::string& image) {
+            const std::size_t entry = udfImage().entrySector("Music") * std::size_t(s_sector);
+            const std::uint32_t length = isoField32(image, entry + 56) + 20;
+            for (const std::size_t field : { 56U, 176U }) {
+                for (std::size_t index = 0; index < 4; ++index) {
+                    image[entry + field + index] = static_cast<char>(length >> (8 * index));
+                }
+            }
+            image[entry + 4] = static_cast<char>(udfTagChecksum(image.data() + entry));
+            return true;
+        },
+        "T:\\Music\\", s_damagedRecord });
     cases.push_back({ "TwentyThousandFoldersClaimingSixtyMegabytes", Base::Crafted, manyFoldersClaimingSixtyMegabytes,
         "T:\\F00001\\", s_overBudget, nullptr, 53760ULL * s_sector });
     cases.push_back(

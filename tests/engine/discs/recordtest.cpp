@@ -19,15 +19,6 @@ namespace {
 constexpr std::int64_t s_trackFileTime = 788918400; // 1995-01-01 00:00:00 UTC
 constexpr std::int64_t s_smallestCapacity = 681574400;
 
-std::uint32_t le32(const std::string& bytes, std::size_t offset)
-{
-    std::uint32_t value = 0;
-    for (std::size_t index = 0; index < 4; ++index) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + index])) << (8 * index);
-    }
-    return value;
-}
-
 /// The four 8-bit sums of the descriptor's bytes at offsets 0, 1, 2 and 3 modulo 4.
 std::array<std::uint8_t, 4> laneSums(const std::string& descriptor)
 {
@@ -42,7 +33,7 @@ std::array<std::uint8_t, 4> laneSums(const std::string& descriptor)
 std::int64_t volumeBytes(const std::string& image)
 {
     const std::string primary = readVolumeDescriptor(image, 1);
-    return static_cast<std::int64_t>(le32(primary, 80)) * (le32(primary, 128) & 0xFFFF);
+    return static_cast<std::int64_t>(isoField32(primary, 80)) * (isoField32(primary, 128) & 0xFFFF);
 }
 
 std::uint64_t treeBytes(const std::vector<DiscTreeEntry>& tree)
