@@ -159,8 +159,8 @@ bool parseCloneCd(std::string_view text, const std::string& imagePath, std::uint
             track.Audio ? SectorData::Audio : SectorData::RawByHeader });
         layout.Toc.Tracks.push_back({ track.Number, track.Audio, start });
     }
-    layout.Toc.LeadOut = static_cast<std::uint32_t>(std::max<long>(0, leadOuts.rbegin()->second));
     const long lastSession = tracks.back().Session;
+    layout.Toc.LeadOut = static_cast<std::uint32_t>(leadOuts[lastSession]); // the last track ends there
     for (const Track& track : tracks) {
         if (track.Session == lastSession) {
             layout.Toc.LastSession = static_cast<std::uint32_t>(track.Start);

@@ -1,5 +1,6 @@
 #include "platform/cuesheet.h"
 
+#include "platform/bytefields.h"
 #include "platform/virtualdrives.h"
 
 #include <array>
@@ -46,12 +47,6 @@ std::string joinWords(const std::vector<std::string>& words, std::size_t first, 
         joined += (index == first ? "" : " ") + words[index];
     }
     return joined;
-}
-
-std::uint32_t little32(const std::uint8_t* at)
-{
-    return static_cast<std::uint32_t>(at[0]) | static_cast<std::uint32_t>(at[1]) << 8
-        | static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
 }
 
 // Reads one line of a sheet into it; false with the problem (without the line number).

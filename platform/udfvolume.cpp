@@ -237,6 +237,7 @@ bool metadataRuns(SectorSource& source, const UdfVolume::Partition& physical, st
         std::uint32_t sector = 0;
         return physical.sectorOf(address.Block, sector) && readSector(source, sector, into);
     };
+    runs.clear();
     Block entryBlock {};
     FileEntry entry;
     if (!readPhysical({ 0, block }, entryBlock) || !parseFileEntry(entryBlock, 0, readPhysical, entry)
@@ -404,8 +405,11 @@ public:
             if ((characteristics & (s_characteristicDeleted | s_characteristicParent)) != 0) {
                 continue;
             }
+            // Only the parent's identifier goes without a name; "." and ".." and a zero character no
+            // name may hold.
             std::string text;
-            if (nameLength == 0 || !udfCharacters(name, nameLength, text) || text.empty()) {
+            if (nameLength == 0 || !udfCharacters(name, nameLength, text) || text.empty() || text == "." || text == ".."
+                || text.find('\0') != std::string::npos) {
                 return fail(ListingProblem::DamagedRecord);
             }
             const Address icb { little16(header + 20 + 8), little32(header + 20 + 4) };

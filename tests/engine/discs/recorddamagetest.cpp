@@ -23,10 +23,12 @@ const char* const s_damagedRecord = "a damaged directory record";
 const char* const s_beyondVolume = "it lies beyond the end of the volume";
 const char* const s_overBudget = "the folders claim more directory bytes than the volume holds";
 
-/// The standard tree and a folder of sixty files, whose directory fills more than one sector.
+/// The standard tree, a file of a two-letter name and a folder of sixty files, whose directory fills more
+/// than one sector.
 std::vector<DiscTreeEntry> damageTree()
 {
     std::vector<DiscTreeEntry> tree = standardDiscTree();
+    tree.push_back({ "Music/ab", 2, DiscTreeTime + 98 });
     tree.push_back({ "Many/", 0, DiscTreeTime + 99 });
     for (int index = 0; index < 60; ++index) {
         char name[32];
@@ -256,6 +258,22 @@ std::vector<DamageCase> damageCases()
             return true;
         },
         "T:\\Music\\", "a damaged file entry" });
+    // The identifier of "ab" names "..", which only the parent's may mean.
+    cases.push_back({ "UdfIdentifierNamingTheParent", Base::Udf,
+        [](std::string& image) {
+            const std::size_t data = udfImage().directoryDataSector("Music") * std::size_t(s_sector);
+            const std::size_t name = image.find(std::string("\x08"
+                                                            "ab",
+                                                    3),
+                data);
+            if (name == std::string::npos || name > data + s_sector) {
+                return false;
+            }
+            image.replace(name + 1, 2, "..");
+            image[name - 38 + 4] = static_cast<char>(udfTagChecksum(image.data() + name - 38));
+            return true;
+        },
+        "T:\\Music\\", s_damagedRecord });
     // The directory's length and its extent run 20 bytes past its last identifier: too few for another.
     cases.push_back({ "UdfDirectoryEndingInsideAnIdentifier", Base::Udf,
         [](std::string& image) {
