@@ -1,14 +1,15 @@
 // The main window's two speed figures:
-//   mainwindow_bench list FOLDER      Fill of a disc folder of 20,000 files plus one full pass of ListData
+//   mainwindow_bench list FOLDER      Fill of a disc folder of 20,000 files plus one full pass of cellData
 //                                     over all rows and columns, as a view drawing every row would ask.
 //   mainwindow_bench startup CONFIG   from the start of the program to the first shown main window, with
 //                                     the filesets of CONFIG/Filesets registered (the program's whole
-//                                     start-up order: application, process-wide objects, window, FormShow).
+//                                     start-up order: application, process-wide objects, window, handleFirstShow).
 // Each prints its time in milliseconds.
 #include "app/katalox/kataloxapplication.h"
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
 #include "gui/common/programobjects.h"
 #include "gui/mainwindow/cataloglist.h"
@@ -29,12 +30,12 @@ namespace {
 std::uint32_t writeFolderCatalog(const std::string& path, int count)
 {
     ::unlink(path.c_str());
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
+    KtbHandlePtr handle;
+    if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
         std::fprintf(stderr, "cannot create %s\n", path.c_str());
         std::exit(2);
     }
-    TKTBAppender out(handle);
+    TKTBAppender out(handle.get());
     TKTBDisc disc {};
     disc.Serial = 1;
     std::strcpy(disc.Title, "Big Disc");
@@ -62,45 +63,44 @@ std::uint32_t writeFolderCatalog(const std::string& path, int count)
     disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
     out.patch(start + 1, &disc, sizeof disc);
     out.flush();
-    ktbClose(handle);
     return folder;
 }
 
 int benchList(int argc, char** argv, const std::string& folder)
 {
-    TKataloxApplication application(argc, argv);
+    KataloxApplication application(argc, argv);
     const std::string path = folder + "/listbench.ktb";
     const std::uint32_t offset = writeFolderCatalog(path, 20000);
-    TListHelper helper;
+    CatalogList helper;
     QTreeView view;
-    helper.Attach(&view);
-    helper.SmallImages = &SmallImages();
-    TKTBFile fileset(QString::fromStdString(path), false);
-    TItemData node;
-    node.Kind = ikFolder;
-    node.Ref = &fileset;
-    node.Offset = offset;
+    helper.attach(&view);
+    helper.smallImages = &smallImageList();
+    Fileset fileset(QString::fromStdString(path), false);
+    ItemRef node;
+    node.kind = FolderItem;
+    node.ref = &fileset;
+    node.offset = offset;
     double best = 1e9;
     const int runs = argc > 3 ? std::atoi(argv[3]) : 7;
     for (int run = 0; run < runs; ++run) {
         QElapsedTimer timer;
         timer.start();
-        helper.Fill(&node);
+        helper.fill(&node);
         const double filled = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         qsizetype characters = 0;
-        for (int row = 0; row < helper.RowCount(); ++row) {
+        for (int row = 0; row < helper.rowCount(); ++row) {
             for (int column = 0; column < 4; ++column) {
-                characters += helper.ListData(row, column, Qt::DisplayRole).toString().size();
+                characters += helper.cellData(row, column, Qt::DisplayRole).toString().size();
             }
-            helper.ListData(row, 0, Qt::DecorationRole);
+            helper.cellData(row, 0, Qt::DecorationRole);
         }
         const double elapsed = static_cast<double>(timer.nsecsElapsed()) / 1e6;
         best = std::min(best, elapsed);
         std::printf("run %d: %.1f ms, of which Fill %.1f ms (%d rows, %lld characters)\n", run, elapsed, filled,
-            helper.RowCount(), static_cast<long long>(characters));
+            helper.rowCount(), static_cast<long long>(characters));
     }
-    std::printf("Fill + ListData over 20000 rows: best %.1f ms (target: under 50 ms)\n", best);
-    helper.Clear();
+    std::printf("Fill + cellData over 20000 rows: best %.1f ms (target: under 50 ms)\n", best);
+    helper.clear();
     ::unlink(path.c_str());
     return 0;
 }
@@ -108,23 +108,23 @@ int benchList(int argc, char** argv, const std::string& folder)
 int benchStartup(int argc, char** argv, const std::string& config, const QElapsedTimer& sinceStart)
 {
     setConfigFolder(config);
-    TKataloxApplication application(argc, argv);
-    InstallProgramQuestions();
+    KataloxApplication application(argc, argv);
+    installProgramQuestions();
     int registered = 0;
     {
-        TProgramObjects objects;
-        TDM dataModule;
-        DM = &dataModule;
-        TForm1 window;
+        ProgramObjects objects;
+        AppIcons dataModule;
+        g_appIcons = &dataModule;
+        MainWindow window;
         window.show();
         QTimer::singleShot(0, &application, [&] {
             std::printf("first shown window after %.1f ms (%d filesets; target: under 500 ms)\n",
-                static_cast<double>(sinceStart.nsecsElapsed()) / 1e6, FilesetList->Count());
-            registered = FilesetList->Count();
+                static_cast<double>(sinceStart.nsecsElapsed()) / 1e6, g_filesetRegistry->count());
+            registered = g_filesetRegistry->count();
             QApplication::quit();
         });
-        TKataloxApplication::exec();
-        DM = nullptr;
+        KataloxApplication::exec();
+        g_appIcons = nullptr;
     }
     setQuestions(nullptr);
     return registered > 0 ? 0 : 1;

@@ -251,7 +251,7 @@ bool ktbMatchName(std::string_view name, TCompare& criteria)
     return matcher.test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size());
 }
 
-bool ktbMatchFile(const _int_File& file, TCompare* criteria)
+bool ktbMatchFile(const TKTBFileData& file, TCompare* criteria)
 {
     if (criteria == nullptr) {
         return true;
@@ -612,7 +612,7 @@ void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& mad
         payload = record.nameLength + 1u;
         break;
     case KTB_TAG_FILE:
-        payload = sizeof(_int_File) + record.nameLength + 1u + record.commentLength + 1u;
+        payload = sizeof(TKTBFileData) + record.nameLength + 1u + record.commentLength + 1u;
         break;
     default:
         break;
@@ -645,7 +645,7 @@ void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& mad
         break;
     }
     case KTB_TAG_FILE: {
-        auto* file = static_cast<_int_File*>(entity->Data);
+        auto* file = static_cast<TKTBFileData*>(entity->Data);
         char* texts = reinterpret_cast<char*>(file + 1);
         file->Size = record.size;
         file->DateTime = record.dateTime;

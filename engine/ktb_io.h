@@ -77,7 +77,7 @@ TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& e
 /// The name test of TCompare (upper-cases criteria.Name in place unless KTB_CMP_CASE).
 bool ktbMatchName(std::string_view name, TCompare& criteria);
 /// The file test: name (with KTB_CMP_NAME), date and size; true without criteria.
-bool ktbMatchFile(const _int_File& file, TCompare* criteria);
+bool ktbMatchFile(const TKTBFileData& file, TCompare* criteria);
 /// Only an asterisk at either end is special; "" matches everything, and so does a pattern made of
 /// asterisks only.
 bool ktbWildcardMatch(std::string_view pattern, std::string_view text);

@@ -38,7 +38,7 @@ const char* TKTBEntity::name() const
     case KTB_TAG_FOLDER:
         return static_cast<const char*>(Data);
     case KTB_TAG_FILE:
-        return static_cast<const _int_File*>(Data)->Name;
+        return static_cast<const TKTBFileData*>(Data)->Name;
     default:
         return "";
     }

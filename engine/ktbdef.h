@@ -131,12 +131,12 @@ struct TKTBDisc {
 static_assert(sizeof(TKTBDisc) == 164);
 
 /// A folder entity's data: its own name, zero-terminated.
-struct _int_Folder {
+struct TKTBFolderData {
     char* Name;
 };
 
 /// A file entity's data.
-struct _int_File {
+struct TKTBFileData {
     std::uint32_t Size; ///< low 32 bits of the file's size
     std::uint32_t DateTime; ///< packed DOS date-time of the last write, local time
     char* Name; ///< zero-terminated
@@ -146,7 +146,7 @@ struct _int_File {
 };
 
 /// What iteration and ktbReadEntity hand out. Data by Kind: TKTBDisc* (a copy of the record),
-/// char* (a folder's zero-terminated name), _int_File*, nothing for the two end marks.
+/// char* (a folder's zero-terminated name), TKTBFileData*, nothing for the two end marks.
 /// An entity is one block: Data and its texts live in the same allocation, released by ktbFreeEntity.
 struct TKTBEntity {
     std::uint32_t Offset; ///< file offset of the record's tag byte: the record's identity
@@ -154,7 +154,7 @@ struct TKTBEntity {
     void* Data;
 
     const TKTBDisc* disc() const { return Kind == KTB_TAG_DISC ? static_cast<const TKTBDisc*>(Data) : nullptr; }
-    const _int_File* file() const { return Kind == KTB_TAG_FILE ? static_cast<const _int_File*>(Data) : nullptr; }
+    const TKTBFileData* file() const { return Kind == KTB_TAG_FILE ? static_cast<const TKTBFileData*>(Data) : nullptr; }
     const char* folderName() const { return Kind == KTB_TAG_FOLDER ? static_cast<const char*>(Data) : nullptr; }
     /// The disc's title, the folder's or the file's name; empty for the marks.
     const char* name() const;

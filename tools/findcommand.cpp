@@ -2,7 +2,8 @@
 // panel names the results: each folder and file by its path in the navigation tree, then the summary.
 #include "tools/ktbtool.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/catalogerror.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "engine/Containers.h"
 #include "engine/DirTravel.h"
@@ -22,24 +23,22 @@ namespace {
 
     /// Registers one catalog after opening it read-only once: a catalog that cannot be read is reported
     /// with the engine's code, never skipped in silence.
-    bool addCatalog(TKTBFiles& registry, const std::string& path)
+    bool addCatalog(FilesetRegistry& registry, const std::string& path)
     {
-        TKTBHandle* probe = openCatalog("find", path);
-        if (probe == nullptr) {
+        if (openCatalog("find", path) == nullptr) {
             return false;
         }
-        ktbClose(probe);
         try {
-            registry.AddFile(QFile::decodeName(QByteArray::fromStdString(path)));
-        } catch (const EKTBException& error) {
-            reportError("find", path + ": " + describeCode(error.Code));
+            registry.addFile(QFile::decodeName(QByteArray::fromStdString(path)));
+        } catch (const CatalogError& error) {
+            reportError("find", path + ": " + describeCode(error.code));
             return false;
         }
         return true;
     }
 
     /// Registers a catalog, or the catalogs directly inside a folder as the program finds them there.
-    bool addOperand(TKTBFiles& registry, const std::string& operand)
+    bool addOperand(FilesetRegistry& registry, const std::string& operand)
     {
         struct stat status { };
         if (::stat(operand.c_str(), &status) != 0) {
@@ -66,10 +65,10 @@ namespace {
     }
 
     /// One result line: its path as the tree names it (a folder's ends with the folder itself), size, date.
-    void printResult(const TEntityEntry& entry)
+    void printResult(const EntityEntry& entry)
     {
-        const std::string path = terminalText(TSearchHelper::ResultPath(entry));
-        if (const _int_File* file = entry.Entity->file()) {
+        const std::string path = terminalText(CatalogSearch::resultPath(entry));
+        if (const TKTBFileData* file = entry.entity->file()) {
             std::printf("%s%s\t%u\t%s\n", path.c_str(),
                 displayText(std::string_view(file->Name, file->NameLength)).c_str(), file->Size,
                 displayDate(file->DateTime).c_str());
@@ -109,67 +108,67 @@ int runFind(const std::vector<std::string>& arguments)
     }
     const std::string& pattern = parsed.operands[0];
 
-    TKTBFiles registry(TKTBFiles::Options { .useListFile = false, .readOnly = true });
+    FilesetRegistry registry(FilesetRegistry::Options { .useListFile = false, .readOnly = true });
     bool failed = false;
     for (auto operand = parsed.operands.begin() + 1; operand != parsed.operands.end(); ++operand) {
         failed = !addOperand(registry, *operand) || failed;
     }
     TIntegerList chosen;
-    for (int index = 0; index < registry.Count(); ++index) {
+    for (int index = 0; index < registry.count(); ++index) {
         chosen.Add(index);
     }
 
-    TSearchHelper search(&registry);
+    CatalogSearch search(&registry);
     // Counting needs no results kept: beyond its limit the search only counts.
-    search.SetResultLimit(countOnly ? 1 : limit);
-    search.SetSearchText(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
+    search.setResultLimit(countOnly ? 1 : limit);
+    search.setSearchText(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
     std::unique_ptr<Progress> progress;
-    search.OnProgress = [&](TSearchHelper* sender) {
+    search.onProgress = [&](CatalogSearch* sender) {
         if (progress == nullptr) {
-            progress = std::make_unique<Progress>("find", "'" + pattern + "'", sender->TotalBytes());
+            progress = std::make_unique<Progress>("find", "'" + pattern + "'", sender->totalBytes());
         }
-        progress->update(sender->DoneBytes());
+        progress->update(sender->doneBytes());
     };
     try {
-        search.Search(chosen);
-    } catch (const EKTBException& error) {
+        search.search(chosen);
+    } catch (const CatalogError& error) {
         reportError("find", terminalText(error.message()));
         failed = true;
     }
     progress.reset();
 
-    const std::uint64_t matches = search.FileMatches() + search.FolderMatches();
+    const std::uint64_t matches = search.fileMatches() + search.folderMatches();
     if (countOnly) {
         std::printf("%" PRIu64 "\n", matches);
     } else {
         try {
-            for (int row = 0; row < search.FileResults.Count(); ++row) {
-                printResult(*search.FileResults.Items(row));
+            for (int row = 0; row < search.fileResults.count(); ++row) {
+                printResult(*search.fileResults.at(row));
             }
-        } catch (const EKTBException& error) {
+        } catch (const CatalogError& error) {
             std::fflush(stdout);
             reportError("find", terminalText(error.message()));
             failed = true;
         }
         std::printf("%d Discs with matches. %" PRIu64 " File matches. %" PRIu64 " Folder matches. \n",
-            search.DiscResultCount(), search.FileMatches(), search.FolderMatches());
-        if (search.Limited() && matches > static_cast<std::uint64_t>(search.FileResults.Count())) {
-            std::printf("Displaying the first %d items. \n", search.ResultLimit());
+            search.discResultCount(), search.fileMatches(), search.folderMatches());
+        if (search.isLimited() && matches > static_cast<std::uint64_t>(search.fileResults.count())) {
+            std::printf("Displaying the first %d items. \n", search.resultLimit());
         }
     }
     // A damaged record ends that catalog's walk: what was found before it is shown, and the damage is
     // an error, never passed over in silence.
     std::fflush(stdout);
-    for (const TSearchHelper::TWalkFault& fault : search.WalkFaults()) {
+    for (const CatalogSearch::WalkFault& fault : search.walkFaults()) {
         reportError("find",
-            terminalText(fault.Fileset->FileName) + ": damaged record at offset " + std::to_string(fault.Offset)
-                + ", the rest of this catalog was not searched (" + describeCode(fault.Code) + ")");
+            terminalText(fault.fileset->fileName) + ": damaged record at offset " + std::to_string(fault.offset)
+                + ", the rest of this catalog was not searched (" + describeCode(fault.code) + ")");
         failed = true;
     }
     if (failed) {
         return ExitError;
     }
-    return matches > 0 || search.DiscResultCount() > 0 ? ExitOk : ExitNothingFound;
+    return matches > 0 || search.discResultCount() > 0 ? ExitOk : ExitNothingFound;
 }
 
 } // namespace ktbtool

@@ -3,11 +3,12 @@
 #include "gui/common/programobjects.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/messageboxquestions.h"
 #include "gui/dialogs/convertdialog.h"
 #include "gui/mainwindow/cataloglist.h"
@@ -30,44 +31,44 @@ void raiseOpenFilesLimit()
 
 } // namespace
 
-TKataloxApplication::TKataloxApplication(int& argc, char** argv)
+KataloxApplication::KataloxApplication(int& argc, char** argv)
     : QApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Katalox"));
     setOrganizationName(QStringLiteral("Katalox"));
 }
 
-bool TKataloxApplication::notify(QObject* receiver, QEvent* event)
+bool KataloxApplication::notify(QObject* receiver, QEvent* event)
 {
     try {
         return QApplication::notify(receiver, event);
     } catch (const std::exception& failure) {
-        ShowException(failure);
+        showException(failure);
     } catch (...) {
-        ShowErrorText(QStringLiteral("Unknown error"));
+        showErrorText(QStringLiteral("Unknown error"));
     }
     return false;
 }
 
-int RunKatalox(int argc, char** argv)
+int runKatalox(int argc, char** argv)
 {
     raiseOpenFilesLimit();
-    TKataloxApplication application(argc, argv);
-    InstallProgramQuestions();
+    KataloxApplication application(argc, argv);
+    installProgramQuestions();
     int result = 0;
     {
-        TProgramObjects objects;
+        ProgramObjects objects;
         // The data module exists before the window, whose commands show its images.
-        TDM dataModule;
-        DM = &dataModule;
-        TForm1 window;
-        const std::optional<QString> startupError = FilesetList->TakeStartupError();
+        AppIcons dataModule;
+        g_appIcons = &dataModule;
+        MainWindow window;
+        const std::optional<QString> startupError = g_filesetRegistry->takeStartupError();
         window.show();
         if (startupError) {
-            ShowErrorText(*startupError);
+            showErrorText(*startupError);
         }
-        result = TKataloxApplication::exec();
-        DM = nullptr;
+        result = KataloxApplication::exec();
+        g_appIcons = nullptr;
     }
     setQuestions(nullptr);
     return result;

@@ -6,12 +6,12 @@
 
 /// The application object. An exception that leaves an event handler is shown in a message box and
 /// the program goes on.
-class TKataloxApplication : public QApplication {
+class KataloxApplication : public QApplication {
     Q_OBJECT
 public:
-    TKataloxApplication(int& argc, char** argv);
+    KataloxApplication(int& argc, char** argv);
     bool notify(QObject* receiver, QEvent* event) override;
 };
 
 /// Runs the program: the application, the process-wide objects, the main window and the data module.
-int RunKatalox(int argc, char** argv);
+int runKatalox(int argc, char** argv);

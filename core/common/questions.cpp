@@ -7,9 +7,10 @@ namespace {
 
 // The implementation of programs without windows: messages go to standard error, questions get their
 // negative answer, and nothing waits for a user.
-class StandardErrorQuestions final : public TQuestions {
+class StandardErrorQuestions final : public Questions {
 public:
-    TMsgButton messageBox(const QString& text, const QString& caption, TMsgIcon, TMsgButtons buttons, bool) override
+    MessageButton messageBox(
+        const QString& text, const QString& caption, MessageIcon, MessageButtons buttons, bool) override
     {
         QString line = caption.isEmpty() ? text : caption + QStringLiteral(": ") + text;
         line.replace(QStringLiteral("\r\n"), QStringLiteral("\n"));
@@ -22,31 +23,31 @@ public:
     QString chooseFolder(const QString&, const QString&) override { return {}; }
 };
 
-std::unique_ptr<TQuestions>& installed()
+std::unique_ptr<Questions>& installed()
 {
-    static std::unique_ptr<TQuestions> s_installed;
+    static std::unique_ptr<Questions> s_installed;
     return s_installed;
 }
 
 } // namespace
 
-TMsgButton negativeAnswer(TMsgButtons buttons)
+MessageButton negativeAnswer(MessageButtons buttons)
 {
-    for (const TMsgButton button : { mbNo, mbCancel, mbOK }) {
+    for (const MessageButton button : { NoButton, CancelButton, OkButton }) {
         if ((buttons & button) != 0) {
             return button;
         }
     }
-    return mbCancel;
+    return CancelButton;
 }
 
-TQuestions& questions()
+Questions& questions()
 {
     static StandardErrorQuestions s_default;
-    if (const std::unique_ptr<TQuestions>& current = installed()) {
+    if (const std::unique_ptr<Questions>& current = installed()) {
         return *current;
     }
     return s_default;
 }
 
-void setQuestions(std::unique_ptr<TQuestions> implementation) { installed() = std::move(implementation); }
+void setQuestions(std::unique_ptr<Questions> implementation) { installed() = std::move(implementation); }

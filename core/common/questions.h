@@ -8,25 +8,25 @@
 #include <memory>
 
 /// The icon of a message box.
-enum class TMsgIcon { None, Information, Warning, Error, Question };
+enum class MessageIcon { None, Information, Warning, Error, Question };
 
 /// Buttons of a message box (combine with |) and the answer it gives.
-enum TMsgButton : int {
-    mbOK = 1,
-    mbCancel = 2,
-    mbYes = 4,
-    mbNo = 8,
+enum MessageButton : int {
+    OkButton = 1,
+    CancelButton = 2,
+    YesButton = 4,
+    NoButton = 8,
 };
-using TMsgButtons = int;
+using MessageButtons = int;
 
-class TQuestions {
+class Questions {
 public:
-    virtual ~TQuestions() = default;
+    virtual ~Questions() = default;
 
-    /// Shows a message box and answers the button pressed (mbCancel when it was closed otherwise).
+    /// Shows a message box and answers the button pressed (CancelButton when it was closed otherwise).
     /// ownerless: the box has no owner window (an application-modal box without parent).
-    virtual TMsgButton messageBox(
-        const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons, bool ownerless = false)
+    virtual MessageButton messageBox(
+        const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons, bool ownerless = false)
         = 0;
     /// A one-line input box; false when cancelled (value then unchanged).
     virtual bool inputBox(const QString& caption, const QString& prompt, QString& value, bool password = false) = 0;
@@ -38,11 +38,11 @@ public:
 };
 
 /// The negative answer among buttons: No, else Cancel, else OK (a notice with OK only), else Cancel.
-TMsgButton negativeAnswer(TMsgButtons buttons);
+MessageButton negativeAnswer(MessageButtons buttons);
 
 /// The installed implementation; by default one that writes messages to standard error and answers
 /// every question with its negative button (negativeAnswer), every input box, save dialog and folder
 /// picker as cancelled.
-TQuestions& questions();
+Questions& questions();
 /// Installs an implementation (the program, tests); null restores the default.
-void setQuestions(std::unique_ptr<TQuestions> implementation);
+void setQuestions(std::unique_ptr<Questions> implementation);

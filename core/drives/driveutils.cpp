@@ -9,7 +9,7 @@ constexpr qsizetype s_maxLabelCharacters = 255;
 
 } // namespace
 
-bool GetCDDrives(TDriveList* list)
+bool listDrives(DriveList* list)
 {
     if (list == nullptr) {
         return false;
@@ -21,17 +21,17 @@ bool GetCDDrives(TDriveList* list)
     return !list->isEmpty();
 }
 
-qsizetype IndexOfDrive(const TDriveList& list, char letter)
+qsizetype indexOfDrive(const DriveList& list, char letter)
 {
     for (qsizetype index = 0; index < list.size(); ++index) {
-        if (list[index].Letter == letter) {
+        if (list[index].letter == letter) {
             return index;
         }
     }
     return -1;
 }
 
-bool GetDiscLabel(char drive, QString& label)
+bool discLabel(char drive, QString& label)
 {
     label.clear();
     Drive* source = driveTable().drive(drive);
@@ -43,7 +43,7 @@ bool GetDiscLabel(char drive, QString& label)
     return true;
 }
 
-bool IsAudioCD(char drive, bool& audio)
+bool isAudioDisc(char drive, bool& audio)
 {
     audio = false;
     Drive* source = driveTable().drive(drive);
@@ -58,7 +58,7 @@ bool IsAudioCD(char drive, bool& audio)
     return true;
 }
 
-void SetCDDoor(char drive, bool open)
+void setDriveDoor(char drive, bool open)
 {
     if (Drive* source = driveTable().drive(drive)) {
         source->setDoor(open);

@@ -9,22 +9,22 @@
 
 /// One entry of a drive list: the text a window shows (the bare letter at first; a window may rewrite
 /// it) and the drive letter kept with it.
-struct TDriveEntry {
-    QString Text;
-    char Letter = 0;
+struct DriveEntry {
+    QString text;
+    char letter = 0;
 };
-using TDriveList = QList<TDriveEntry>;
+using DriveList = QList<DriveEntry>;
 
 /// Clears the list and fills it with every drive, in letter order, each with its letter as text.
 /// False when no list is given (it is left alone) or no drive exists.
-bool GetCDDrives(TDriveList* list);
+bool listDrives(DriveList* list);
 /// The index of the entry holding the letter, or -1.
-qsizetype IndexOfDrive(const TDriveList& list, char letter);
+qsizetype indexOfDrive(const DriveList& list, char letter);
 /// True and the label (at most 255 characters) when a disc is in the drive, that is when its serial
 /// number is not 0; otherwise false and an empty label. A disc without a label answers true and "".
-bool GetDiscLabel(char drive, QString& label);
+bool discLabel(char drive, QString& label);
 /// True when the drive answered; audio tells whether track 1 of the disc is an audio track. An empty
 /// drive answers false and audio stays false.
-bool IsAudioCD(char drive, bool& audio);
+bool isAudioDisc(char drive, bool& audio);
 /// Opens (true) or closes (false) the drive's tray; silent on failure, nothing for images and folders.
-void SetCDDoor(char drive, bool open);
+void setDriveDoor(char drive, bool open);

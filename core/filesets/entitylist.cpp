@@ -3,22 +3,21 @@
 #include <algorithm>
 #include <cstring>
 
-TEntityEntry::~TEntityEntry() { ktbFreeEntity(Entity); }
-
-int TEntityList::AddEntity(TKTBEntity* entity, bool withAncestors)
+int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
 {
-    auto entry = std::make_unique<TEntityEntry>();
-    entry->Entity = entity;
+    KtbEntityPtr owned(entity);
+    auto entry = std::make_unique<EntityEntry>();
+    entry->entity = std::move(owned);
     if (withAncestors) {
-        entry->Ancestors = std::make_unique<TArrayStack>();
+        entry->ancestors = std::make_unique<TArrayStack>();
     }
     m_entries.push_back(std::move(entry));
-    return Count() - 1;
+    return count() - 1;
 }
 
-void TEntityList::Delete(int index) { m_entries.erase(m_entries.begin() + index); }
+void EntityList::removeAt(int index) { m_entries.erase(m_entries.begin() + index); }
 
-int TEntityList::RemoveIf(const std::function<bool(const TEntityEntry&)>& test)
+int EntityList::removeIf(const std::function<bool(const EntityEntry&)>& test)
 {
     const auto removed
         = std::remove_if(m_entries.begin(), m_entries.end(), [&test](const auto& entry) { return test(*entry); });
@@ -27,13 +26,13 @@ int TEntityList::RemoveIf(const std::function<bool(const TEntityEntry&)>& test)
     return count;
 }
 
-void TEntityList::SortEntities()
+void EntityList::sortEntities()
 {
     std::sort(m_entries.begin(), m_entries.end(),
-        [](const auto& a, const auto& b) { return CompareEntities(a->Entity, b->Entity) < 0; });
+        [](const auto& a, const auto& b) { return compareEntities(a->entity.get(), b->entity.get()) < 0; });
 }
 
-int CompareText(const char* a, const char* b)
+int compareText(const char* a, const char* b)
 {
     const auto* left = reinterpret_cast<const unsigned char*>(a);
     const auto* right = reinterpret_cast<const unsigned char*>(b);
@@ -55,7 +54,7 @@ int CompareText(const char* a, const char* b)
     }
 }
 
-int CompareEntities(const TKTBEntity* a, const TKTBEntity* b)
+int compareEntities(const TKTBEntity* a, const TKTBEntity* b)
 {
     if (a->Kind != b->Kind) {
         return a->Kind < b->Kind ? -1 : 1;
@@ -67,11 +66,11 @@ int CompareEntities(const TKTBEntity* a, const TKTBEntity* b)
         char right[65] = {};
         std::memcpy(left, a->disc()->Title, 64);
         std::memcpy(right, b->disc()->Title, 64);
-        return CompareText(left, right);
+        return compareText(left, right);
     }
     case KTB_TAG_FOLDER:
     case KTB_TAG_FILE:
-        return CompareText(a->name(), b->name());
+        return compareText(a->name(), b->name());
     default:
         return 0;
     }

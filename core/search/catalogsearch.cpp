@@ -1,12 +1,11 @@
 #include "core/search/catalogsearch.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
 #include "core/text/catalogtext.h"
 #include "engine/Containers.h"
 #include "engine/ktb_io.h"
-#include "gui/search/searchresultmodel.h"
 
-#include <QItemSelectionModel>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -18,7 +17,7 @@
 #include <unistd.h>
 #include <vector>
 
-TSearchHelper* SearchHelper = nullptr;
+CatalogSearch* g_catalogSearch = nullptr;
 
 namespace {
 
@@ -65,29 +64,15 @@ private:
     std::vector<std::string> m_needles;
 };
 
-QString ownerOf(TKTBFile& fileset)
+QString ownerOf(Fileset& fileset)
 {
-    const QString owner = fileset.GetOwner();
+    const QString owner = fileset.owner();
     return owner.isEmpty() ? NobodyOwner : owner;
 }
 
-QString filesetPath(TKTBFile& fileset)
+QString filesetPath(Fileset& fileset)
 {
-    return ownerOf(fileset) + QLatin1Char('\\') + fileset.GetDescription() + QLatin1Char('\\');
-}
-
-int firstSelectedRow(const QPointer<QItemSelectionModel>& selection, const QAbstractItemModel* model)
-{
-    if (selection.isNull() || selection->model() != model) {
-        return -1;
-    }
-    int first = -1;
-    for (const QModelIndex& index : selection->selectedIndexes()) {
-        if (index.isValid() && (first < 0 || index.row() < first)) {
-            first = index.row();
-        }
-    }
-    return first < model->rowCount() ? first : -1;
+    return ownerOf(fileset) + QLatin1Char('\\') + fileset.description() + QLatin1Char('\\');
 }
 
 // Pages of a catalog that a walk has passed are handed back, so a search over large catalogs keeps
@@ -107,7 +92,7 @@ void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::
 }
 
 /// The first sixteen bytes of a name, letters a-z folded, packed in two words so that comparing keys
-/// compares those bytes as CompareText does (a shorter name is padded with zero bytes).
+/// compares those bytes as compareText does (a shorter name is padded with zero bytes).
 struct SortKey {
     std::uint64_t high = 0;
     std::uint64_t low = 0;
@@ -131,7 +116,7 @@ struct SortKey {
 } // namespace
 
 // ---------------------------------------------------------------------------------------------
-// TSearchRun: the walk of the chosen filesets by a few worker threads.
+// SearchRun: the walk of the chosen filesets by a few worker threads.
 //
 // Each fileset of the list is a slot, walked by one worker from start to end, and the slots are handed
 // out in list order. A slot keeps its folder and file results in walk order. The results of the whole
@@ -141,16 +126,16 @@ struct SortKey {
 // in list order. The outcome is that of walking the filesets one after the other, with at most about
 // one limit's worth of results per worker held besides the merged ones.
 //
-// The merged folders and files are sorted once at the end, in the order SortEntities gives the same
+// The merged folders and files are sorted once at the end, in the order sortEntities gives the same
 // list, but on small records that carry the first sixteen bytes of the name: the sort then rarely
 // needs to look at the entities themselves.
 
-class TSearchRun {
+class SearchRun {
 public:
-    TSearchRun(TSearchHelper& helper, const std::vector<TKTBFile*>& filesets, const std::vector<TKTBHandle*>& handles);
-    ~TSearchRun();
-    TSearchRun(const TSearchRun&) = delete;
-    TSearchRun& operator=(const TSearchRun&) = delete;
+    SearchRun(CatalogSearch& helper, const std::vector<Fileset*>& filesets, const std::vector<TKTBHandle*>& handles);
+    ~SearchRun();
+    SearchRun(const SearchRun&) = delete;
+    SearchRun& operator=(const SearchRun&) = delete;
 
     /// Walks every slot and puts the results into the helper's lists, the folders and files sorted;
     /// rethrows the first failure of a worker after all of them ended (the lists then hold what was
@@ -173,7 +158,7 @@ private:
         SortKey key;
         std::uint8_t kind;
         TKTBEntity* entity;
-        TKTBFile* fileset;
+        Fileset* fileset;
         std::uint32_t chainStart;
         std::uint32_t chainLength;
     };
@@ -181,7 +166,7 @@ private:
     enum class State { Waiting, Running, Done, Merged };
 
     struct Slot {
-        TKTBFile* fileset = nullptr;
+        Fileset* fileset = nullptr;
         TKTBHandle* handle = nullptr;
         State state = State::Waiting;
         /// How many results this slot may keep, as far as the slots before it are known.
@@ -228,7 +213,7 @@ private:
     void deliver();
     void reportProgress(bool last);
 
-    TSearchHelper& m_helper;
+    CatalogSearch& m_helper;
     const std::size_t m_limit;
     const TCompare m_criteria;
     const TitleTest m_titleTest;
@@ -248,8 +233,8 @@ private:
     std::chrono::steady_clock::time_point m_lastReport;
 };
 
-TSearchRun::TSearchRun(
-    TSearchHelper& helper, const std::vector<TKTBFile*>& filesets, const std::vector<TKTBHandle*>& handles)
+SearchRun::SearchRun(
+    CatalogSearch& helper, const std::vector<Fileset*>& filesets, const std::vector<TKTBHandle*>& handles)
     : m_helper(helper)
     , m_limit(static_cast<std::size_t>(helper.m_resultLimit))
     , m_criteria(helper.m_criteria)
@@ -264,7 +249,7 @@ TSearchRun::TSearchRun(
     }
 }
 
-TSearchRun::~TSearchRun()
+SearchRun::~SearchRun()
 {
     // Workers are still running here only when the run failed (merging, the listener).
     if (std::any_of(m_workers.begin(), m_workers.end(), [](const std::thread& worker) { return worker.joinable(); })) {
@@ -275,13 +260,13 @@ TSearchRun::~TSearchRun()
     }
 }
 
-void TSearchRun::stopAndWait()
+void SearchRun::stopAndWait()
 {
     m_stop = true;
     joinWorkers();
 }
 
-void TSearchRun::joinWorkers()
+void SearchRun::joinWorkers()
 {
     for (std::thread& worker : m_workers) {
         if (worker.joinable()) {
@@ -290,10 +275,10 @@ void TSearchRun::joinWorkers()
     }
 }
 
-void TSearchRun::run()
+void SearchRun::run()
 {
     struct Current {
-        TSearchRun*& run;
+        SearchRun*& run;
         ~Current() { run = nullptr; }
     } current { m_helper.m_run };
     current.run = this;
@@ -312,7 +297,7 @@ void TSearchRun::run()
     }
 }
 
-void TSearchRun::walkAll()
+void SearchRun::walkAll()
 {
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
     const std::size_t workers = std::min<std::size_t>({ cores, 4, m_slots.size() });
@@ -347,7 +332,7 @@ void TSearchRun::walkAll()
     reportProgress(true);
 }
 
-void TSearchRun::reportProgress(bool last)
+void SearchRun::reportProgress(bool last)
 {
     const std::uint64_t done = m_doneBytes.load(std::memory_order_relaxed);
     const auto now = std::chrono::steady_clock::now();
@@ -355,10 +340,10 @@ void TSearchRun::reportProgress(bool last)
         return;
     }
     m_lastReport = now;
-    m_helper.AddProgress(done - m_helper.m_doneBytes);
+    m_helper.addProgress(done - m_helper.m_doneBytes);
 }
 
-void TSearchRun::work()
+void SearchRun::work()
 {
     for (;;) {
         Slot* slot = nullptr;
@@ -383,7 +368,7 @@ void TSearchRun::work()
     }
 }
 
-TSearchRun::Slot* TSearchRun::takeNext()
+SearchRun::Slot* SearchRun::takeNext()
 {
     if (m_next >= m_slots.size() || m_stop.load(std::memory_order_relaxed)) {
         return nullptr;
@@ -394,7 +379,7 @@ TSearchRun::Slot* TSearchRun::takeNext()
     return slot;
 }
 
-void TSearchRun::updateRoom()
+void SearchRun::updateRoom()
 {
     std::size_t kept = m_mergedKept;
     for (std::size_t i = m_merged; i < m_slots.size(); ++i) {
@@ -413,7 +398,7 @@ void TSearchRun::updateRoom()
     }
 }
 
-void TSearchRun::takeMergeable(std::vector<Slot*>& ready)
+void SearchRun::takeMergeable(std::vector<Slot*>& ready)
 {
     for (; m_merged < m_slots.size(); ++m_merged) {
         Slot& slot = *m_slots[m_merged];
@@ -429,7 +414,7 @@ void TSearchRun::takeMergeable(std::vector<Slot*>& ready)
     }
 }
 
-void TSearchRun::merge(Slot& slot)
+void SearchRun::merge(Slot& slot)
 {
     m_kept.reserve(m_kept.size() + slot.hits.size());
     for (Hit& hit : slot.hits) {
@@ -445,7 +430,7 @@ void TSearchRun::merge(Slot& slot)
     for (TKTBEntity*& disc : slot.discs) {
         TKTBEntity* entity = disc;
         disc = nullptr;
-        m_helper.DiscResults.Items(m_helper.DiscResults.AddEntity(entity, false))->Fileset = slot.fileset;
+        m_helper.discResults.at(m_helper.discResults.addEntity(entity, false))->fileset = slot.fileset;
     }
     slot.discs.clear();
     m_helper.m_fileMatches += slot.fileMatches;
@@ -455,11 +440,11 @@ void TSearchRun::merge(Slot& slot)
     }
 }
 
-void TSearchRun::deliver()
+void SearchRun::deliver()
 {
-    // The comparison of CompareEntities for folders and files; the keys decide unless both names
+    // The comparison of compareEntities for folders and files; the keys decide unless both names
     // share their first sixteen bytes. Sorting these records in the merged order therefore gives the
-    // permutation SortEntities gives the merged list.
+    // permutation sortEntities gives the merged list.
     std::sort(m_kept.begin(), m_kept.end(), [](const Kept& a, const Kept& b) {
         if (a.kind != b.kind) {
             return a.kind < b.kind;
@@ -467,21 +452,21 @@ void TSearchRun::deliver()
         if (!(a.key == b.key)) {
             return a.key < b.key;
         }
-        return a.key.full() && CompareText(a.entity->name() + SortKey::Bytes, b.entity->name() + SortKey::Bytes) < 0;
+        return a.key.full() && compareText(a.entity->name() + SortKey::Bytes, b.entity->name() + SortKey::Bytes) < 0;
     });
-    TEntityList& list = m_helper.FileResults;
+    EntityList& list = m_helper.fileResults;
     for (Kept& kept : m_kept) {
         TKTBEntity* entity = kept.entity;
         kept.entity = nullptr;
-        TEntityEntry* entry = list.Items(list.AddEntity(entity, true));
-        entry->Ancestors->Assign(m_keptChains.data() + kept.chainStart, static_cast<int>(kept.chainLength));
-        entry->Fileset = kept.fileset;
+        EntityEntry* entry = list.at(list.addEntity(entity, true));
+        entry->ancestors->Assign(m_keptChains.data() + kept.chainStart, static_cast<int>(kept.chainLength));
+        entry->fileset = kept.fileset;
     }
     m_kept.clear();
     m_keptChains.clear();
 }
 
-void TSearchRun::walk(Slot& slot)
+void SearchRun::walk(Slot& slot)
 {
     // Each walk has its own criteria: the engine upper-cases the pattern in place. Once the slot holds
     // all it may keep (its room never grows), the walk only counts: the engine then reports discs
@@ -562,7 +547,7 @@ void TSearchRun::walk(Slot& slot)
     releaseWalkedPages(slot.handle, released, slot.handle->Size);
 }
 
-void TSearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders)
+void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders)
 {
     if (disc == nullptr) {
         return;
@@ -583,20 +568,21 @@ void TSearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, 
 }
 
 // ---------------------------------------------------------------------------------------------
-// TSearchHelper
+// CatalogSearch
 
-TSearchHelper::TSearchHelper(TKTBFiles* registry)
+CatalogSearch::CatalogSearch(FilesetRegistry* registry)
     : m_registry(registry)
-    , m_discModel(std::make_unique<TDiscResultModel>(*this))
-    , m_fileModel(std::make_unique<TFileResultModel>(*this))
 {
+    if (m_registry != nullptr) {
+        connect(m_registry, &FilesetRegistry::filesetRemoved, this, &CatalogSearch::forgetFileset);
+    }
 }
 
-TSearchHelper::~TSearchHelper() = default;
+CatalogSearch::~CatalogSearch() = default;
 
-TKTBFiles* TSearchHelper::registry() const { return m_registry != nullptr ? m_registry : FilesetList; }
+FilesetRegistry* CatalogSearch::registry() const { return m_registry != nullptr ? m_registry : g_filesetRegistry; }
 
-void TSearchHelper::SetSearchText(const QString& text)
+void CatalogSearch::setSearchText(const QString& text)
 {
     m_searchText = text;
     m_criteria.Name = encodeCatalogText(text);
@@ -605,24 +591,24 @@ void TSearchHelper::SetSearchText(const QString& text)
     }
 }
 
-void TSearchHelper::SetResultLimit(int limit) { m_resultLimit = std::max(1, limit); }
+void CatalogSearch::setResultLimit(int limit) { m_resultLimit = std::max(1, limit); }
 
-void TSearchHelper::Cancel()
+void CatalogSearch::cancel()
 {
     if (m_searching) {
         m_stop = true;
     }
 }
 
-void TSearchHelper::AddProgress(std::uint64_t bytes)
+void CatalogSearch::addProgress(std::uint64_t bytes)
 {
     m_doneBytes += bytes;
-    if (OnProgress) {
-        OnProgress(this);
+    if (onProgress) {
+        onProgress(this);
     }
 }
 
-void TSearchHelper::Search(const TIntegerList& list)
+void CatalogSearch::search(const TIntegerList& list)
 {
     if (m_searching) {
         return;
@@ -636,7 +622,7 @@ void TSearchHelper::Search(const TIntegerList& list)
     } running { m_searching };
 
     m_deletedDuringSearch.clear();
-    ClearResults();
+    clearResults();
     m_walkFaults.clear();
     m_limited = false;
     m_doneBytes = 0;
@@ -644,24 +630,24 @@ void TSearchHelper::Search(const TIntegerList& list)
     m_folderMatches = 0;
     m_totalBytes = 0;
     try {
-        std::vector<TKTBFile*> filesets;
+        std::vector<Fileset*> filesets;
         if (list.Count() > 0 && registry() == nullptr) {
-            throw std::logic_error("TSearchHelper::Search: no fileset registry");
+            throw std::logic_error("CatalogSearch::search: no fileset registry");
         }
         for (int i = 0; i < list.Count(); ++i) {
-            TKTBFile* fileset = registry()->Items(list.Get(i));
+            Fileset* fileset = registry()->at(list.Get(i));
             // Reopens the file, so the walk sees its latest contents.
-            m_totalBytes += fileset->DataSize();
+            m_totalBytes += fileset->dataSize();
             filesets.push_back(fileset);
         }
-        // Taken only now: a fileset listed twice was reopened by its second DataSize.
+        // Taken only now: a fileset listed twice was reopened by its second dataSize().
         std::vector<TKTBHandle*> handles;
-        for (TKTBFile* fileset : filesets) {
-            handles.push_back(fileset->Handle());
+        for (Fileset* fileset : filesets) {
+            handles.push_back(fileset->handle());
         }
-        AddProgress(0);
+        addProgress(0);
         if (!filesets.empty() && !m_stop) {
-            TSearchRun run(*this, filesets, handles);
+            SearchRun run(*this, filesets, handles);
             run.run();
         }
     } catch (...) {
@@ -671,35 +657,37 @@ void TSearchHelper::Search(const TIntegerList& list)
     publishResults();
 }
 
-void TSearchHelper::publishResults()
+void CatalogSearch::publishResults()
 {
     m_cancelled = m_stop;
     // Results of filesets the registry deleted while the search ran (from the listener) go first.
-    for (const TKTBFile* fileset : m_deletedDuringSearch) {
-        const auto refersToFileset = [fileset](const TEntityEntry& entry) { return entry.Fileset == fileset; };
-        DiscResults.RemoveIf(refersToFileset);
-        FileResults.RemoveIf(refersToFileset);
-        std::erase_if(m_walkFaults, [fileset](const TWalkFault& fault) { return fault.Fileset == fileset; });
+    for (const Fileset* fileset : m_deletedDuringSearch) {
+        const auto refersToFileset = [fileset](const EntityEntry& entry) { return entry.fileset == fileset; };
+        discResults.removeIf(refersToFileset);
+        fileResults.removeIf(refersToFileset);
+        std::erase_if(m_walkFaults, [fileset](const WalkFault& fault) { return fault.fileset == fileset; });
     }
     m_deletedDuringSearch.clear();
-    m_limited = FileResults.Count() >= m_resultLimit;
+    m_limited = fileResults.count() >= m_resultLimit;
     // The run delivers the folders and files sorted; sorting them again could reorder equal names.
-    DiscResults.SortEntities();
-    m_discModel->showRows(DiscResults.Count());
-    m_fileModel->showRows(FileResults.Count());
+    discResults.sortEntities();
+    emit discResultsAboutToChange();
+    emit discResultsChanged();
+    emit fileResultsAboutToChange();
+    emit fileResultsChanged();
 }
 
-void TSearchHelper::ClearResults()
+void CatalogSearch::clearResults()
 {
-    m_discModel->beginChange();
-    m_fileModel->beginChange();
-    DiscResults.Clear();
-    FileResults.Clear();
-    m_discModel->endChange(0);
-    m_fileModel->endChange(0);
+    emit discResultsAboutToChange();
+    emit fileResultsAboutToChange();
+    discResults.clear();
+    fileResults.clear();
+    emit discResultsChanged();
+    emit fileResultsChanged();
 }
 
-void TSearchHelper::FilesetDeleted(const TKTBFile* fileset)
+void CatalogSearch::forgetFileset(const Fileset* fileset)
 {
     if (m_searching) {
         // From the listener: no worker may walk the fileset any more, and what it found is dropped
@@ -711,83 +699,44 @@ void TSearchHelper::FilesetDeleted(const TKTBFile* fileset)
         }
         return;
     }
-    std::erase_if(m_walkFaults, [fileset](const TWalkFault& fault) { return fault.Fileset == fileset; });
-    const auto refersToFileset = [fileset](const TEntityEntry& entry) { return entry.Fileset == fileset; };
-    const auto dropFrom = [&refersToFileset](TEntityList& list, TSearchResultModel& model) {
+    std::erase_if(m_walkFaults, [fileset](const WalkFault& fault) { return fault.fileset == fileset; });
+    const auto refersToFileset = [fileset](const EntityEntry& entry) { return entry.fileset == fileset; };
+    const auto dropFrom = [this, &refersToFileset](EntityList& list, void (CatalogSearch::*aboutToChange)(),
+                              void (CatalogSearch::*changed)()) {
         bool refers = false;
-        for (int i = 0; i < list.Count() && !refers; ++i) {
-            refers = refersToFileset(*list.Items(i));
+        for (int i = 0; i < list.count() && !refers; ++i) {
+            refers = refersToFileset(*list.at(i));
         }
         if (!refers) {
             return;
         }
-        model.beginChange();
-        list.RemoveIf(refersToFileset);
-        model.endChange(list.Count());
+        emit(this->*aboutToChange)();
+        list.removeIf(refersToFileset);
+        emit(this->*changed)();
     };
-    dropFrom(DiscResults, *m_discModel);
-    dropFrom(FileResults, *m_fileModel);
+    dropFrom(discResults, &CatalogSearch::discResultsAboutToChange, &CatalogSearch::discResultsChanged);
+    dropFrom(fileResults, &CatalogSearch::fileResultsAboutToChange, &CatalogSearch::fileResultsChanged);
 }
 
-QAbstractTableModel* TSearchHelper::DiscModel() const { return m_discModel.get(); }
-
-QAbstractTableModel* TSearchHelper::FileModel() const { return m_fileModel.get(); }
-
-bool TSearchHelper::AttachDiscView(QItemSelectionModel* selection)
+QString CatalogSearch::discPath(const EntityEntry& entry)
 {
-    if (selection != nullptr && selection->model() != m_discModel.get()) {
-        return false;
-    }
-    m_discSelection = selection;
-    return true;
-}
-
-bool TSearchHelper::AttachFileView(QItemSelectionModel* selection)
-{
-    if (selection != nullptr && selection->model() != m_fileModel.get()) {
-        return false;
-    }
-    m_fileSelection = selection;
-    return true;
-}
-
-void TSearchHelper::SetDiscImages(const QList<QIcon>& images) { m_discImages = images; }
-
-int TSearchHelper::SelectedDiscRow() const { return firstSelectedRow(m_discSelection, m_discModel.get()); }
-
-int TSearchHelper::SelectedFileRow() const { return firstSelectedRow(m_fileSelection, m_fileModel.get()); }
-
-QString TSearchHelper::SelectedDiscPath() const
-{
-    const int row = SelectedDiscRow();
-    return row < 0 ? QString() : DiscPath(*DiscResults.Items(row));
-}
-
-QString TSearchHelper::SelectedFilePath() const
-{
-    const int row = SelectedFileRow();
-    return row < 0 ? QString() : ResultPath(*FileResults.Items(row));
-}
-
-QString TSearchHelper::DiscPath(const TEntityEntry& entry)
-{
-    if (entry.Fileset == nullptr || entry.Entity == nullptr || entry.Entity->disc() == nullptr) {
+    if (entry.fileset == nullptr || entry.entity == nullptr || entry.entity->disc() == nullptr) {
         return {};
     }
-    return filesetPath(*entry.Fileset) + decodeCatalogText(titleBytes(*entry.Entity->disc())) + QLatin1Char('\\');
+    return filesetPath(*entry.fileset) + decodeCatalogText(titleBytes(*entry.entity->disc())) + QLatin1Char('\\');
 }
 
-QString TSearchHelper::ResultPath(const TEntityEntry& entry)
+QString CatalogSearch::resultPath(const EntityEntry& entry)
 {
-    if (entry.Fileset == nullptr) {
+    if (entry.fileset == nullptr) {
         return {};
     }
-    QString path = filesetPath(*entry.Fileset);
-    if (entry.Ancestors == nullptr) {
+    QString path = filesetPath(*entry.fileset);
+    if (entry.ancestors == nullptr) {
         return path;
     }
-    TKTBHandle* handle = entry.Fileset->Handle();
-    for (const std::uint32_t offset : entry.Ancestors->Values()) {
+    TKTBHandle* handle = entry.fileset->handle();
+    for (const std::uint32_t offset : entry.ancestors->Values()) {
         TKTBEntity* ancestor = nullptr;
         if (ktbReadEntity(handle, offset, ancestor) != KTB_OK) {
             continue;
@@ -802,14 +751,14 @@ QString TSearchHelper::ResultPath(const TEntityEntry& entry)
     return path;
 }
 
-QString TSearchHelper::DiscTitleOf(const TEntityEntry& entry)
+QString CatalogSearch::discTitleOf(const EntityEntry& entry)
 {
-    if (entry.Fileset == nullptr || entry.Ancestors == nullptr || entry.Ancestors->Count() == 0) {
+    if (entry.fileset == nullptr || entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
         return {};
     }
     try {
         TKTBEntity* ancestor = nullptr;
-        if (ktbReadEntity(entry.Fileset->Handle(), entry.Ancestors->Get(0), ancestor) != KTB_OK) {
+        if (ktbReadEntity(entry.fileset->handle(), entry.ancestors->Get(0), ancestor) != KTB_OK) {
             return {};
         }
         QString title;
@@ -826,15 +775,15 @@ QString TSearchHelper::DiscTitleOf(const TEntityEntry& entry)
 // ---------------------------------------------------------------------------------------------
 // The process-wide instance
 
-TSearchHelper& createSearchHelper()
+CatalogSearch& createCatalogSearch()
 {
-    releaseSearchHelper();
-    SearchHelper = new TSearchHelper();
-    return *SearchHelper;
+    releaseCatalogSearch();
+    g_catalogSearch = new CatalogSearch(g_filesetRegistry);
+    return *g_catalogSearch;
 }
 
-void releaseSearchHelper()
+void releaseCatalogSearch()
 {
-    delete SearchHelper;
-    SearchHelper = nullptr;
+    delete g_catalogSearch;
+    g_catalogSearch = nullptr;
 }

@@ -1,160 +1,141 @@
 #pragma once
 // The search over chosen filesets: walks each catalog once with the engine's name test, keeps the
-// matching folders and files (at most ResultLimit) and the discs that have matches or whose title
-// holds the text, and serves the two result lists of the search panel through two table models.
+// matching folders and files (at most resultLimit()) and the discs that have matches or whose title
+// holds the text. The windows show the two lists through models that follow the signals below.
 //
 // Use (window thread):
-//     ListView1->setModel(SearchHelper->DiscModel());
-//     SearchHelper->SetDiscImages(imgSmall);           // index 4 is the data disc
-//     SearchHelper->AttachDiscView(ListView1->selectionModel());
-//     ListView2->setModel(SearchHelper->FileModel());
-//     SearchHelper->AttachFileView(ListView2->selectionModel());
-//     SearchHelper->OnProgress = [this](TSearchHelper* helper) { SearchProgress(helper); };
-//     SearchHelper->SetSearchText(Edit_Search->text());
-//     SearchHelper->Search(chosenIndexes);
+//     g_catalogSearch->onProgress = [this](CatalogSearch* search) { onSearchProgress(search); };
+//     g_catalogSearch->setSearchText(searchEdit->text());
+//     g_catalogSearch->search(chosenIndexes);
 //
-// Both models show the lists as they were when the last search ended; their texts are built only
-// when a row is drawn, and data() never throws (a row whose catalog cannot be read shows empty cells).
+// The lists change only between a ...AboutToChange signal and its ...Changed signal, and while a search
+// runs: a search empties both lists (announced), fills them without a word, and announces them again
+// when it ends. So a view that shows the counts of the last ...Changed signal never sees a list in the
+// middle of a search.
 
 #include "core/filesets/entitylist.h"
 #include "engine/ktbdef.h"
 
-#include <QIcon>
-#include <QList>
-#include <QPointer>
+#include <QObject>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <vector>
 
-class QAbstractTableModel;
-class QItemSelectionModel;
-class TDiscResultModel;
-class TFileResultModel;
 class TIntegerList;
-class TKTBFile;
-class TKTBFiles;
-class TSearchRun;
+class Fileset;
+class FilesetRegistry;
+class SearchRun;
 
-class TSearchHelper {
+class CatalogSearch : public QObject {
+    Q_OBJECT
 public:
-    using ProgressListener = std::function<void(TSearchHelper* sender)>;
+    using ProgressListener = std::function<void(CatalogSearch* sender)>;
 
     /// The most folder and file results a search keeps.
     static constexpr int DefaultResultLimit = 50000;
 
-    /// Searches the filesets of registry; without one, those of FilesetList at the time of the search.
-    explicit TSearchHelper(TKTBFiles* registry = nullptr);
-    ~TSearchHelper();
-    TSearchHelper(const TSearchHelper&) = delete;
-    TSearchHelper& operator=(const TSearchHelper&) = delete;
+    /// Searches the filesets of registry and drops the results of every fileset it removes; without one,
+    /// those of g_filesetRegistry at the time of the search (whose removals are then not followed).
+    explicit CatalogSearch(FilesetRegistry* registry = nullptr);
+    ~CatalogSearch() override;
+    CatalogSearch(const CatalogSearch&) = delete;
+    CatalogSearch& operator=(const CatalogSearch&) = delete;
 
     /// The text the next search looks for in folder and file names (and disc titles). A text that is
     /// not empty turns the name test on for good; an empty one matches every name anyway.
-    void SetSearchText(const QString& text);
-    QString SearchText() const { return m_searchText; }
+    void setSearchText(const QString& text);
+    QString searchText() const { return m_searchText; }
 
     /// Runs a search over the filesets at these registry indexes, in list order, on the calling
     /// thread's behalf: the catalogs are walked by a few worker threads, and the results and their
-    /// order are those of walking them one after the other. OnProgress is called on the calling thread,
+    /// order are those of walking them one after the other. onProgress is called on the calling thread,
     /// once before any walking and then as the walk advances (a few times a second at most).
-    /// Raises EKTBException when a fileset cannot be opened; the lists then hold what was collected
+    /// Raises CatalogError when a fileset cannot be opened; the lists then hold what was collected
     /// (nothing: every fileset is opened before walking) and the models show exactly that. A damaged
     /// record ends the walk of its fileset only. A call made while a search runs (from the listener)
     /// does nothing.
-    void Search(const TIntegerList& list);
+    void search(const TIntegerList& list);
     /// Asks a running search to stop (for the listener, for instance on Escape): the search then ends
     /// early with what it found so far, in the usual order. Does nothing when no search runs.
-    void Cancel();
+    void cancel();
     /// Whether the last search was stopped by Cancel.
-    bool Cancelled() const { return m_cancelled; }
+    bool wasCancelled() const { return m_cancelled; }
 
     /// A fileset whose walk a damaged record ended early; the search keeps what it found before it.
-    struct TWalkFault {
-        const TKTBFile* Fileset;
-        TKTBERROR Code;
-        std::uint32_t Offset; ///< the offset of the record that stopped the walk
+    struct WalkFault {
+        const Fileset* fileset;
+        TKTBERROR code;
+        std::uint32_t offset; ///< the offset of the record that stopped the walk
     };
     /// The walks of the last search that a damaged record ended, in list order.
-    const std::vector<TWalkFault>& WalkFaults() const { return m_walkFaults; }
+    const std::vector<WalkFault>& walkFaults() const { return m_walkFaults; }
 
     /// Drops every result that refers to this fileset, so nothing shows or opens a fileset the
-    /// registry deletes; call it from the registry's notification, while the object still exists. Must
-    /// not be called while a search runs.
-    void FilesetDeleted(const TKTBFile* fileset);
+    /// registry deletes, while the object still exists: the search calls it for the filesets its
+    /// registry removes. Called while a search runs (from the listener), it stops the search, and the
+    /// fileset's results are dropped when the search ends.
+    void forgetFileset(const Fileset* fileset);
     /// Empties both lists (the models show no rows).
-    void ClearResults();
+    void clearResults();
 
     // The progress and the summary of the last search.
-    std::uint64_t TotalBytes() const { return m_totalBytes; }
-    std::uint64_t DoneBytes() const { return m_doneBytes; }
+    std::uint64_t totalBytes() const { return m_totalBytes; }
+    std::uint64_t doneBytes() const { return m_doneBytes; }
     /// Matching files found, also those beyond the limit.
-    std::uint64_t FileMatches() const { return m_fileMatches; }
+    std::uint64_t fileMatches() const { return m_fileMatches; }
     /// Matching folders found, also those beyond the limit.
-    std::uint64_t FolderMatches() const { return m_folderMatches; }
-    /// Whether the folder and file results reached ResultLimit.
-    bool Limited() const { return m_limited; }
-    int ResultLimit() const { return m_resultLimit; }
+    std::uint64_t folderMatches() const { return m_folderMatches; }
+    /// Whether the folder and file results reached resultLimit().
+    bool isLimited() const { return m_limited; }
+    int resultLimit() const { return m_resultLimit; }
     /// Sets the limit for the next search (at least 1).
-    void SetResultLimit(int limit);
-    const TCompare& Criteria() const { return m_criteria; }
+    void setResultLimit(int limit);
+    const TCompare& criteria() const { return m_criteria; }
 
-    bool HasResults() const { return DiscResults.Count() > 0 || FileResults.Count() > 0; }
-    int DiscResultCount() const { return DiscResults.Count(); }
+    bool hasResults() const { return discResults.count() > 0 || fileResults.count() > 0; }
+    int discResultCount() const { return discResults.count(); }
 
     /// The disc results (the disc entity with its fileset; its Files and Folders hold the disc's file
     /// and folder matches), sorted by title.
-    TEntityList DiscResults;
+    EntityList discResults;
     /// The folder and file results with their fileset and Ancestors (the disc's offset, then the
     /// enclosing folders' offsets, outermost first; a folder's own offset last), folders before files,
     /// each by name.
-    TEntityList FileResults;
+    EntityList fileResults;
 
-    // Views. The window sets DiscModel() and FileModel() on its two lists and attaches their selection
-    // models, so the helper knows which row is selected.
-    QAbstractTableModel* DiscModel() const;
-    QAbstractTableModel* FileModel() const;
-    /// Follows the selection of the disc-matches list; selection->model() must be DiscModel(), else
-    /// nothing is attached and the answer is false. Null detaches.
-    bool AttachDiscView(QItemSelectionModel* selection);
-    /// Follows the selection of the file-matches list; selection->model() must be FileModel().
-    bool AttachFileView(QItemSelectionModel* selection);
-    /// The images of the disc-matches list (the window's shared small images; index 4 is shown).
-    void SetDiscImages(const QList<QIcon>& images);
-    const QList<QIcon>& DiscImages() const { return m_discImages; }
-
-    /// The row of the first selected disc result, or -1.
-    int SelectedDiscRow() const;
-    /// The row of the first selected file result, or -1.
-    int SelectedFileRow() const;
-    /// Owner + "\" + fileset description + "\" + disc title + "\" of the selected disc result; empty
-    /// with no row selected. Raises EKTBException when the fileset cannot be opened.
-    QString SelectedDiscPath() const;
-    /// ResultPath of the selected file result; empty with no row selected.
-    QString SelectedFilePath() const;
     /// Owner + "\" + fileset description + "\", then the title of the disc and the name of each
     /// enclosing folder, each followed by "\": the path of the folder (or disc) that holds a file, of
     /// the folder itself for a folder. The owner is "[Nobody]" for a fileset without owner text. Raises
-    /// EKTBException when the fileset cannot be opened.
-    static QString ResultPath(const TEntityEntry& entry);
+    /// CatalogError when the fileset cannot be opened.
+    static QString resultPath(const EntityEntry& entry);
     /// The path of a disc result.
-    static QString DiscPath(const TEntityEntry& entry);
+    static QString discPath(const EntityEntry& entry);
     /// The title of the disc at the entry's first ancestor offset, read from the catalog; empty when it
     /// cannot be read or is no disc. Never raises.
-    static QString DiscTitleOf(const TEntityEntry& entry);
+    static QString discTitleOf(const EntityEntry& entry);
 
-    ProgressListener OnProgress;
+    ProgressListener onProgress;
+
+signals:
+    /// discResults is about to change (emptied, filled, or results dropped).
+    void discResultsAboutToChange();
+    /// discResults has changed; its count is what views show from now on.
+    void discResultsChanged();
+    /// fileResults is about to change.
+    void fileResultsAboutToChange();
+    /// fileResults has changed; its count is what views show from now on.
+    void fileResultsChanged();
 
 private:
-    friend class TSearchRun;
+    friend class SearchRun;
 
     void publishResults();
-    void AddProgress(std::uint64_t bytes);
-    TKTBFiles* registry() const;
+    void addProgress(std::uint64_t bytes);
+    FilesetRegistry* registry() const;
 
-    TKTBFiles* m_registry;
+    FilesetRegistry* m_registry;
     QString m_searchText;
     TCompare m_criteria;
     std::uint64_t m_totalBytes = 0;
@@ -164,22 +145,17 @@ private:
     bool m_limited = false;
     bool m_searching = false;
     bool m_cancelled = false;
-    std::vector<TWalkFault> m_walkFaults;
+    std::vector<WalkFault> m_walkFaults;
     std::atomic_bool m_stop { false };
-    TSearchRun* m_run = nullptr;
-    std::vector<const TKTBFile*> m_deletedDuringSearch;
+    SearchRun* m_run = nullptr;
+    std::vector<const Fileset*> m_deletedDuringSearch;
     int m_resultLimit = DefaultResultLimit;
-    QList<QIcon> m_discImages;
-    std::unique_ptr<TDiscResultModel> m_discModel;
-    std::unique_ptr<TFileResultModel> m_fileModel;
-    QPointer<QItemSelectionModel> m_discSelection;
-    QPointer<QItemSelectionModel> m_fileSelection;
 };
 
-/// The process-wide search; the start-up code makes it with createSearchHelper after the registry
-/// and releases it with releaseSearchHelper before the registry. Null outside that span.
-extern TSearchHelper* SearchHelper;
-/// Makes SearchHelper (over FilesetList); an existing one is released first.
-TSearchHelper& createSearchHelper();
-/// Releases SearchHelper and sets it to null.
-void releaseSearchHelper();
+/// The process-wide search; the start-up code makes it with createCatalogSearch after the registry
+/// and releases it with releaseCatalogSearch before the registry. Null outside that span.
+extern CatalogSearch* g_catalogSearch;
+/// Makes g_catalogSearch over g_filesetRegistry, following it; an existing one is released first.
+CatalogSearch& createCatalogSearch();
+/// Releases g_catalogSearch and sets it to null.
+void releaseCatalogSearch();

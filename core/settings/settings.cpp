@@ -12,7 +12,7 @@
 
 namespace {
 
-constexpr std::array<const char*, SETTING_KEY_COUNT> s_keyNames = {
+constexpr std::array<const char*, SettingKeyCount> s_keyNames = {
     "FilesetFolder",
     "DefaultFileSet",
     "CurrentPath",
@@ -31,7 +31,7 @@ const QString s_section = QStringLiteral("Settings");
 
 constexpr qsizetype s_loginNameMax = 254;
 
-std::unique_ptr<TSettings> s_instance;
+std::unique_ptr<Settings> s_instance;
 
 bool isAsciiDigit(QChar c) { return c >= u'0' && c <= u'9'; }
 
@@ -62,26 +62,26 @@ QString absoluteSettingsPath(const QString& fileName)
 
 } // namespace
 
-const char* settingKeyName(TSettingKey key)
+const char* settingKeyName(SettingKey key)
 {
-    if (key < 0 || key >= SETTING_KEY_COUNT) {
+    if (key < 0 || key >= SettingKeyCount) {
         return nullptr;
     }
     return s_keyNames[static_cast<std::size_t>(key)];
 }
 
-ESettingsWriteError::ESettingsWriteError(const QString& fileName)
+SettingsWriteError::SettingsWriteError(const QString& fileName)
     : std::runtime_error(QStringLiteral("Unable to write to %1").arg(fileName).toStdString())
     , m_message(QStringLiteral("Unable to write to %1").arg(fileName))
 {
 }
 
-TSettings::TSettings(const QString& fileName)
+Settings::Settings(const QString& fileName)
     : m_file(absoluteSettingsPath(fileName))
 {
 }
 
-std::optional<QString> TSettings::read(TSettingKey key) const
+std::optional<QString> Settings::read(SettingKey key) const
 {
     const char* name = settingKeyName(key);
     if (name == nullptr) {
@@ -90,18 +90,18 @@ std::optional<QString> TSettings::read(TSettingKey key) const
     return m_file.value(s_section, QString::fromLatin1(name));
 }
 
-void TSettings::write(TSettingKey key, const QString& value)
+void Settings::write(SettingKey key, const QString& value)
 {
     const char* name = settingKeyName(key);
     if (name == nullptr) {
         return;
     }
     if (!m_file.setValue(s_section, QString::fromLatin1(name), value)) {
-        throw ESettingsWriteError(m_file.path());
+        throw SettingsWriteError(m_file.path());
     }
 }
 
-bool TSettings::GetBool(TSettingKey key) const
+bool Settings::boolValue(SettingKey key) const
 {
     const std::optional<QString> text = read(key);
     if (!text) {
@@ -111,7 +111,7 @@ bool TSettings::GetBool(TSettingKey key) const
     return std::any_of(digits.begin(), digits.end(), [](QChar c) { return c != u'0'; });
 }
 
-int TSettings::GetInt(TSettingKey key) const
+int Settings::intValue(SettingKey key) const
 {
     const std::optional<QString> text = read(key);
     if (!text || decimalDigits(*text).isEmpty()) {
@@ -122,24 +122,27 @@ int TSettings::GetInt(TSettingKey key) const
     return ok ? value : 0;
 }
 
-QString TSettings::GetStr(TSettingKey key) const
+QString Settings::stringValue(SettingKey key) const
 {
     QString text = read(key).value_or(QString());
-    if (text.size() > SETTINGS_TEXT_MAX) {
+    if (text.size() > SettingsTextMax) {
         // Never leaves half of a surrogate pair at the end.
-        const bool splitsPair = text.at(SETTINGS_TEXT_MAX - 1).isHighSurrogate();
-        text.truncate(splitsPair ? SETTINGS_TEXT_MAX - 1 : SETTINGS_TEXT_MAX);
+        const bool splitsPair = text.at(SettingsTextMax - 1).isHighSurrogate();
+        text.truncate(splitsPair ? SettingsTextMax - 1 : SettingsTextMax);
     }
     return text;
 }
 
-void TSettings::SetBool(TSettingKey key, bool value) { write(key, value ? QStringLiteral("1") : QStringLiteral("0")); }
+void Settings::setBoolValue(SettingKey key, bool value)
+{
+    write(key, value ? QStringLiteral("1") : QStringLiteral("0"));
+}
 
-void TSettings::SetInt(TSettingKey key, int value) { write(key, QString::number(value)); }
+void Settings::setIntValue(SettingKey key, int value) { write(key, QString::number(value)); }
 
-void TSettings::SetStr(TSettingKey key, const QString& value) { write(key, value); }
+void Settings::setStringValue(SettingKey key, const QString& value) { write(key, value); }
 
-TSettings& settings()
+Settings& settings()
 {
     if (!s_instance) {
         throw std::logic_error("the settings store is used before start-up or after the end");
@@ -147,9 +150,9 @@ TSettings& settings()
     return *s_instance;
 }
 
-TSettings& createSettings(const QString& fileName)
+Settings& createSettings(const QString& fileName)
 {
-    s_instance = std::make_unique<TSettings>(fileName);
+    s_instance = std::make_unique<Settings>(fileName);
     return *s_instance;
 }
 
@@ -157,9 +160,9 @@ void releaseSettings() { s_instance.reset(); }
 
 bool hasSettings() { return s_instance != nullptr; }
 
-QString ProgramFolder() { return QFile::decodeName(QByteArray::fromStdString(executableFolder())); }
+QString programFolder() { return QFile::decodeName(QByteArray::fromStdString(executableFolder())); }
 
-bool GetLoginName(QString& name)
+bool loginName(QString& name)
 {
     QString found;
     const long bufferSize = ::sysconf(_SC_GETPW_R_SIZE_MAX);

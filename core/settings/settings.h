@@ -1,7 +1,7 @@
 #pragma once
 // The settings store: the program's few preferences and its window position, one "key=value" line
 // each in the section "Settings" of "Settings.ini" in the config folder. Callers name a preference by
-// a TSettingKey, never by its key text. Reads and writes go to the file at once; nothing is cached.
+// a SettingKey, never by its key text. Reads and writes go to the file at once; nothing is cached.
 // Used from the window thread only.
 
 #include "core/settings/inifile.h"
@@ -11,30 +11,30 @@
 #include <stdexcept>
 
 /// The preferences of the store. Their key names in the file are those of settingKeyName().
-enum TSettingKey : int {
-    skFilesetFolder, ///< text: the primary folder of the fileset files
-    skDefaultFileSet, ///< text: the fileset last chosen in the scan window
-    skCurrentPath, ///< text: start location of the navigation tree
-    skLeft, ///< integer: main window left edge
-    skTop, ///< integer: main window top edge
-    skWidth, ///< integer: main window width
-    skHeight, ///< integer: main window height
-    skSearchPage, ///< integer: the active result tab
-    skSearchString, ///< text: the last search text
-    skSearchAt, ///< text: the entry last chosen in the search panel's fileset chooser
-    skDefaultOwner, ///< text: the owner last used for a new fileset
-    skStartLastPath, ///< boolean: start where the tree was left
+enum SettingKey : int {
+    FilesetFolderSetting, ///< text: the primary folder of the fileset files
+    DefaultFileSetSetting, ///< text: the fileset last chosen in the scan window
+    CurrentPathSetting, ///< text: start location of the navigation tree
+    LeftSetting, ///< integer: main window left edge
+    TopSetting, ///< integer: main window top edge
+    WidthSetting, ///< integer: main window width
+    HeightSetting, ///< integer: main window height
+    SearchPageSetting, ///< integer: the active result tab
+    SearchStringSetting, ///< text: the last search text
+    SearchAtSetting, ///< text: the entry last chosen in the search panel's fileset chooser
+    DefaultOwnerSetting, ///< text: the owner last used for a new fileset
+    StartLastPathSetting, ///< boolean: start where the tree was left
 };
-constexpr int SETTING_KEY_COUNT = skStartLastPath + 1;
+constexpr int SettingKeyCount = StartLastPathSetting + 1;
 
 /// The key text of a preference in the file ("FilesetFolder"); null for a value outside the enumeration.
-const char* settingKeyName(TSettingKey key);
+const char* settingKeyName(SettingKey key);
 
 /// Raised when the settings file cannot be written. Its text is "Unable to write to " and the file's
 /// full path (what() is that text in UTF-8).
-class ESettingsWriteError : public std::runtime_error {
+class SettingsWriteError : public std::runtime_error {
 public:
-    explicit ESettingsWriteError(const QString& fileName);
+    explicit SettingsWriteError(const QString& fileName);
 
     const QString& message() const { return m_message; }
 
@@ -42,65 +42,65 @@ private:
     QString m_message;
 };
 
-class TSettings {
+class Settings {
 public:
     /// Binds the store to fileName; a relative name is taken in the config folder (configFolder()), so
     /// the current folder never matters. The file need not exist: reads then answer the defaults and
     /// the first write creates it.
-    explicit TSettings(const QString& fileName = QStringLiteral("Settings.ini"));
+    explicit Settings(const QString& fileName = QStringLiteral("Settings.ini"));
 
     /// The full path of the settings file. Whether it exists tells a first start from a later one.
-    const QString& FileName() const { return m_file.path(); }
+    const QString& fileName() const { return m_file.path(); }
 
     /// True for any nonzero number, false when missing or not a number.
-    bool GetBool(TSettingKey key) const;
+    bool boolValue(SettingKey key) const;
     /// The decimal number stored (blanks around it allowed); 0 when missing, not a number or outside
     /// the range of int.
-    int GetInt(TSettingKey key) const;
+    int intValue(SettingKey key) const;
     /// The text stored, at most 2,047 characters; empty when missing.
-    QString GetStr(TSettingKey key) const;
+    QString stringValue(SettingKey key) const;
 
-    /// Writes "1" or "0" at once. Raises ESettingsWriteError when the file cannot be written.
-    void SetBool(TSettingKey key, bool value);
-    /// Writes the number in decimal at once. Raises ESettingsWriteError when the file cannot be written.
-    void SetInt(TSettingKey key, int value);
-    /// Writes the text at once (one line: line breaks become blanks). Raises ESettingsWriteError when
+    /// Writes "1" or "0" at once. Raises SettingsWriteError when the file cannot be written.
+    void setBoolValue(SettingKey key, bool value);
+    /// Writes the number in decimal at once. Raises SettingsWriteError when the file cannot be written.
+    void setIntValue(SettingKey key, int value);
+    /// Writes the text at once (one line: line breaks become blanks). Raises SettingsWriteError when
     /// the file cannot be written.
-    void SetStr(TSettingKey key, const QString& value);
+    void setStringValue(SettingKey key, const QString& value);
 
 private:
-    std::optional<QString> read(TSettingKey key) const;
-    void write(TSettingKey key, const QString& value);
+    std::optional<QString> read(SettingKey key) const;
+    void write(SettingKey key, const QString& value);
 
     IniFile m_file;
 };
 
-/// The longest text GetStr answers.
-constexpr qsizetype SETTINGS_TEXT_MAX = 2047;
+/// The longest text stringValue answers.
+constexpr qsizetype SettingsTextMax = 2047;
 
 /// The process-wide store. The start-up code makes it with createSettings before any window exists and
 /// releases it with releaseSettings after the message loop; settings() may only be called in between
 /// (it raises std::logic_error otherwise).
-TSettings& settings();
-/// Makes the process-wide store on fileName (see TSettings), replacing one that exists.
-TSettings& createSettings(const QString& fileName = QStringLiteral("Settings.ini"));
+Settings& settings();
+/// Makes the process-wide store on fileName (see Settings), replacing one that exists.
+Settings& createSettings(const QString& fileName = QStringLiteral("Settings.ini"));
 /// Releases the process-wide store; nothing happens when there is none.
 void releaseSettings();
 /// Whether the process-wide store exists.
 bool hasSettings();
 
 /// Makes the process-wide store for its own lifetime (the program's main(), tests).
-class TSettingsScope {
+class SettingsScope {
 public:
-    explicit TSettingsScope(const QString& fileName = QStringLiteral("Settings.ini")) { createSettings(fileName); }
-    ~TSettingsScope() { releaseSettings(); }
-    TSettingsScope(const TSettingsScope&) = delete;
-    TSettingsScope& operator=(const TSettingsScope&) = delete;
+    explicit SettingsScope(const QString& fileName = QStringLiteral("Settings.ini")) { createSettings(fileName); }
+    ~SettingsScope() { releaseSettings(); }
+    SettingsScope(const SettingsScope&) = delete;
+    SettingsScope& operator=(const SettingsScope&) = delete;
 };
 
 /// The folder of the running executable, ending in "/". Companion programs are looked for there.
-QString ProgramFolder();
+QString programFolder();
 
 /// Sets name to the login name of the current user (the password database's entry for the user id,
 /// else $USER), cut to 254 characters. Answers false and leaves name unchanged when neither answers.
-bool GetLoginName(QString& name);
+bool loginName(QString& name);

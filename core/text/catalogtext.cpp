@@ -298,3 +298,19 @@ QString formatDate(const QDate& date)
     }
     return text;
 }
+
+QString upperAscii(const QString& text)
+{
+    QString result = text;
+    for (QChar& c : result) {
+        if (c >= QLatin1Char('a') && c <= QLatin1Char('z')) {
+            c = QChar(c.unicode() - 'a' + 'A');
+        }
+    }
+    return result;
+}
+
+bool sameTextAscii(const QString& a, const QString& b)
+{
+    return a.size() == b.size() && upperAscii(a) == upperAscii(b);
+}

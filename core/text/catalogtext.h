@@ -28,3 +28,8 @@ QString formatDosDate(std::uint32_t packed);
 QString formatDate(const QDate& date);
 /// A date-time in the user's short date and long time formats (no time zone).
 QString formatDateTime(const QDateTime& dateTime);
+
+/// ASCII-only upper-casing, the one letter-case rule of catalog names.
+QString upperAscii(const QString& text);
+/// Equality ignoring the case of the letters a-z only.
+bool sameTextAscii(const QString& a, const QString& b);

@@ -130,7 +130,7 @@ bool formatShort(std::uint64_t n, int shift, const char* unit, bool negative, QS
 
 } // namespace
 
-QString FormatSize(std::int64_t bytes)
+QString formatSize(std::int64_t bytes)
 {
     const bool negative = bytes < 0;
     const std::uint64_t n = negative ? 0 - static_cast<std::uint64_t>(bytes) : static_cast<std::uint64_t>(bytes);

@@ -9,4 +9,4 @@
 /// separator, rounded half away from zero to at most seven significant digits (later digits show as
 /// zeros); a count that needs more than seven digits before the separator shows in scientific notation
 /// ("8.589935E+09 Gb"). Negative counts get a "-". 1024 is "1024 b", 1536 "1.50 Kb".
-QString FormatSize(std::int64_t bytes);
+QString formatSize(std::int64_t bytes);

@@ -1,14 +1,11 @@
 #include "gui/common/appicons.h"
 
-#include "core/common/questions.h"
-#include "core/filesets/fileset.h"
-#include "core/settings/settings.h"
-#include "core/settings/shell.h"
+#include "gui/common/systemicons.h"
 
 #include <QApplication>
 #include <QStyle>
 
-TDM* DM = nullptr;
+AppIcons* g_appIcons = nullptr;
 
 namespace {
 
@@ -17,7 +14,7 @@ QIcon programImage(const char* name) { return QIcon(QStringLiteral(":/icons/") +
 QIcon folderImage(bool open)
 {
     QIcon icon;
-    if (GetShellIcon(QString(), open, icon) && !icon.isNull()) {
+    if (shellIcon(QString(), open, icon) && !icon.isNull()) {
         return icon;
     }
     return programImage(open ? "folder-open.svg" : "folder.svg");
@@ -35,63 +32,28 @@ static void registerImages()
     (void)registered;
 }
 
-TDM::TDM()
+AppIcons::AppIcons()
 {
     registerImages();
-    img_Small.Add(programImage("tools.svg"));
-    img_Small.Add(programImage("magnifier.svg"));
-    img_Small.Add(programImage("owner.svg"));
-    img_Small.Add(programImage("fileset.svg"));
-    img_Small.Add(programImage("datadisc.svg"));
-    img_Small.Add(programImage("audiodisc.svg"));
+    smallImages.add(programImage("tools.svg"));
+    smallImages.add(programImage("magnifier.svg"));
+    smallImages.add(programImage("owner.svg"));
+    smallImages.add(programImage("fileset.svg"));
+    smallImages.add(programImage("datadisc.svg"));
+    smallImages.add(programImage("audiodisc.svg"));
     // Lists of catalogued files show a generic picture on a desktop without an icon theme.
-    SystemImages().setLastResortIcons(QApplication::style()->standardIcon(QStyle::SP_FileIcon),
+    systemIcons().setLastResortIcons(QApplication::style()->standardIcon(QStyle::SP_FileIcon),
         programImage("folder.svg"), programImage("folder-open.svg"));
-    img_Small.Add(folderImage(false));
-    img_Small.Add(folderImage(true));
+    smallImages.add(folderImage(false));
+    smallImages.add(folderImage(true));
 }
 
-const TImageList& SmallImages()
+const ImageList& smallImageList()
 {
-    if (DM == nullptr) {
+    if (g_appIcons == nullptr) {
         // Kept for the rest of the run, so no icon outlives the application object's clean-up order.
-        static const TDM* standIn = new TDM;
-        return standIn->img_Small;
+        static const AppIcons* standIn = new AppIcons;
+        return standIn->smallImages;
     }
-    return DM->img_Small;
-}
-
-void ShowErrorText(const QString& text)
-{
-    questions().messageBox(text, QStringLiteral("Katalox"), TMsgIcon::Error, mbOK, true);
-}
-
-void ShowException(const std::exception& failure)
-{
-    if (const auto* catalog = dynamic_cast<const EKTBException*>(&failure)) {
-        ShowErrorText(catalog->message());
-        return;
-    }
-    if (const auto* io = dynamic_cast<const EInOutError*>(&failure)) {
-        ShowErrorText(io->message());
-        return;
-    }
-    if (const auto* write = dynamic_cast<const ESettingsWriteError*>(&failure)) {
-        ShowErrorText(write->message());
-        return;
-    }
-    ShowErrorText(QString::fromUtf8(failure.what()));
-}
-
-bool RunGuarded(const std::function<void()>& handler)
-{
-    try {
-        handler();
-        return true;
-    } catch (const std::exception& failure) {
-        ShowException(failure);
-    } catch (...) {
-        ShowErrorText(QStringLiteral("Unknown error"));
-    }
-    return false;
+    return g_appIcons->smallImages;
 }

@@ -1,6 +1,6 @@
 #include "gui/common/dialogparts.h"
 
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 
 #include <QBoxLayout>
 #include <QDialog>
@@ -29,7 +29,7 @@ void addButtonRow(QBoxLayout* layout, QDialog* window, QPushButton*& ok, const c
 void connectConfirm(QDialog* window, QPushButton* ok, std::function<void()> handler)
 {
     QObject::connect(ok, &QPushButton::clicked, window, [window, handler = std::move(handler)] {
-        RunGuarded(handler);
+        runGuarded(handler);
         window->accept();
     });
 }

@@ -1,6 +1,8 @@
 #include "gui/common/filesetchooser.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "engine/Containers.h"
 #include "gui/common/appicons.h"
 
@@ -12,7 +14,7 @@ namespace {
 constexpr int s_imageRole = Qt::UserRole + 1;
 constexpr int s_indentRole = Qt::UserRole + 2;
 constexpr int s_indentStep = 10;
-constexpr int s_groupImage = imgOwner;
+constexpr int s_groupImage = OwnerImage;
 
 /// Draws an item indented by its indent.
 class IndentDelegate : public QStyledItemDelegate {
@@ -31,53 +33,53 @@ public:
 
 } // namespace
 
-TImageComboBox::TImageComboBox(QWidget* parent)
+FilesetChooser::FilesetChooser(QWidget* parent)
     : QComboBox(parent)
 {
     setItemDelegate(new IndentDelegate(this));
     setIconSize(QSize(16, 16));
 }
 
-void TImageComboBox::addImageItem(const QString& caption, int image, int indent, int data)
+void FilesetChooser::addImageItem(const QString& caption, int image, int indent, int data)
 {
-    addItem(SmallImages().Icon(image), caption, data);
+    addItem(smallImageList().icon(image), caption, data);
     const int index = count() - 1;
     setItemData(index, image, s_imageRole);
     setItemData(index, indent, s_indentRole);
 }
 
-int TImageComboBox::itemImage(int index) const { return itemData(index, s_imageRole).toInt(); }
+int FilesetChooser::itemImage(int index) const { return itemData(index, s_imageRole).toInt(); }
 
-int TImageComboBox::itemIndent(int index) const { return itemData(index, s_indentRole).toInt(); }
+int FilesetChooser::itemIndent(int index) const { return itemData(index, s_indentRole).toInt(); }
 
-int TImageComboBox::itemDataValue(int index) const { return itemData(index, Qt::UserRole).toInt(); }
+int FilesetChooser::itemDataValue(int index) const { return itemData(index, Qt::UserRole).toInt(); }
 
-void FillFilesetChooser(TImageComboBox* combo, bool withGroups)
+void fillFilesetChooser(FilesetChooser* combo, bool withGroups)
 {
     const QSignalBlocker quiet(combo);
     combo->clear();
     if (withGroups) {
         combo->addImageItem(QStringLiteral("[All Filesets]"), s_groupImage, -1, -1);
     }
-    if (OwnerList != nullptr && FilesetList != nullptr) {
-        for (int i = 0; i < OwnerList->Count(); ++i) {
-            const TKTBOwner* owner = OwnerList->Items(i);
+    if (g_ownerIndex != nullptr && g_filesetRegistry != nullptr) {
+        for (int i = 0; i < g_ownerIndex->count(); ++i) {
+            const Owner* owner = g_ownerIndex->at(i);
             if (withGroups) {
-                combo->addImageItem(owner->Name + QStringLiteral("'s filesets"), s_groupImage, -1, i);
+                combo->addImageItem(owner->name + QStringLiteral("'s filesets"), s_groupImage, -1, i);
             }
-            for (int j = 0; j < owner->Count(); ++j) {
-                TKTBFile* fileset = owner->Items(j);
+            for (int j = 0; j < owner->count(); ++j) {
+                Fileset* fileset = owner->at(j);
                 const QString caption = withGroups
-                    ? fileset->GetDescription()
-                    : QStringLiteral("{") + owner->Name + QStringLiteral("} ") + fileset->GetDescription();
-                combo->addImageItem(caption, imgFileset, 2, FilesetList->IndexOf(fileset));
+                    ? fileset->description()
+                    : QStringLiteral("{") + owner->name + QStringLiteral("} ") + fileset->description();
+                combo->addImageItem(caption, FilesetImage, 2, g_filesetRegistry->indexOf(fileset));
             }
         }
     }
     combo->setCurrentIndex(combo->count() > 0 ? 0 : -1);
 }
 
-void GetChosenFilesets(TImageComboBox* combo, TIntegerList*& list)
+void chosenFilesets(FilesetChooser* combo, TIntegerList*& list)
 {
     if (list == nullptr) {
         list = new TIntegerList;
@@ -92,21 +94,21 @@ void GetChosenFilesets(TImageComboBox* combo, TIntegerList*& list)
         return;
     }
     if (data < 0) {
-        for (int i = 0; FilesetList != nullptr && i < FilesetList->Count(); ++i) {
+        for (int i = 0; g_filesetRegistry != nullptr && i < g_filesetRegistry->count(); ++i) {
             list->Add(i);
         }
         return;
     }
-    if (OwnerList == nullptr || data >= OwnerList->Count()) {
+    if (g_ownerIndex == nullptr || data >= g_ownerIndex->count()) {
         return;
     }
-    const TKTBOwner* owner = OwnerList->Items(data);
-    for (int j = 0; j < owner->Count(); ++j) {
-        list->Add(FilesetList->IndexOf(owner->Items(j)));
+    const Owner* owner = g_ownerIndex->at(data);
+    for (int j = 0; j < owner->count(); ++j) {
+        list->Add(g_filesetRegistry->indexOf(owner->at(j)));
     }
 }
 
-int GetChosenItem(TImageComboBox* combo, bool& isGroup)
+int chosenItem(FilesetChooser* combo, bool& isGroup)
 {
     const int index = combo->currentIndex();
     if (index < 0) {

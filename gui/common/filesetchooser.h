@@ -8,12 +8,12 @@
 class TIntegerList;
 
 /// A combo box whose items carry an image index, an indent and a data value.
-class TImageComboBox : public QComboBox {
+class FilesetChooser : public QComboBox {
     Q_OBJECT
 public:
-    explicit TImageComboBox(QWidget* parent = nullptr);
+    explicit FilesetChooser(QWidget* parent = nullptr);
 
-    /// Appends an item; image indexes refer to img_Small, indent -1 means none.
+    /// Appends an item; image indexes refer to smallImages, indent -1 means none.
     void addImageItem(const QString& caption, int image, int indent, int data);
     int itemImage(int index) const;
     int itemIndent(int index) const;
@@ -21,8 +21,8 @@ public:
 };
 
 /// Fills the chooser: with groups "[All Filesets]" and one item per owner before its filesets.
-void FillFilesetChooser(TImageComboBox* combo, bool withGroups);
+void fillFilesetChooser(FilesetChooser* combo, bool withGroups);
 /// Appends the registry indexes the selection stands for; creates the list when list is null.
-void GetChosenFilesets(TImageComboBox* combo, TIntegerList*& list);
+void chosenFilesets(FilesetChooser* combo, TIntegerList*& list);
 /// -1 when nothing is selected (isGroup unchanged); else the item's data, isGroup for group items.
-int GetChosenItem(TImageComboBox* combo, bool& isGroup);
+int chosenItem(FilesetChooser* combo, bool& isGroup);

@@ -10,25 +10,25 @@
 
 namespace {
 
-constexpr std::array<std::pair<TMsgButton, QMessageBox::StandardButton>, 4> s_buttons = { {
-    { mbOK, QMessageBox::Ok },
-    { mbCancel, QMessageBox::Cancel },
-    { mbYes, QMessageBox::Yes },
-    { mbNo, QMessageBox::No },
+constexpr std::array<std::pair<MessageButton, QMessageBox::StandardButton>, 4> s_buttons = { {
+    { OkButton, QMessageBox::Ok },
+    { CancelButton, QMessageBox::Cancel },
+    { YesButton, QMessageBox::Yes },
+    { NoButton, QMessageBox::No },
 } };
 
-QMessageBox::Icon boxIcon(TMsgIcon icon)
+QMessageBox::Icon boxIcon(MessageIcon icon)
 {
     switch (icon) {
-    case TMsgIcon::Information:
+    case MessageIcon::Information:
         return QMessageBox::Information;
-    case TMsgIcon::Warning:
+    case MessageIcon::Warning:
         return QMessageBox::Warning;
-    case TMsgIcon::Error:
+    case MessageIcon::Error:
         return QMessageBox::Critical;
-    case TMsgIcon::Question:
+    case MessageIcon::Question:
         return QMessageBox::Question;
-    case TMsgIcon::None:
+    case MessageIcon::None:
         break;
     }
     return QMessageBox::NoIcon;
@@ -48,8 +48,8 @@ QString displayText(QString text) { return text.replace(QStringLiteral("\r\n"), 
 
 } // namespace
 
-TMsgButton MessageBoxQuestions::messageBox(
-    const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons, bool ownerless)
+MessageButton MessageBoxQuestions::messageBox(
+    const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons, bool ownerless)
 {
     QMessageBox::StandardButtons standardButtons;
     for (const auto& [button, standard] : s_buttons) {
@@ -68,7 +68,7 @@ TMsgButton MessageBoxQuestions::messageBox(
     box->setWindowModality(Qt::ApplicationModal);
     box->exec();
     if (box.isNull()) {
-        return mbCancel;
+        return CancelButton;
     }
     const QMessageBox::StandardButton pressed = box->standardButton(box->clickedButton());
     delete box;
@@ -77,7 +77,7 @@ TMsgButton MessageBoxQuestions::messageBox(
             return button;
         }
     }
-    return mbCancel;
+    return CancelButton;
 }
 
 bool MessageBoxQuestions::inputBox(const QString& caption, const QString& prompt, QString& value, bool password)

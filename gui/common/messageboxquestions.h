@@ -4,10 +4,10 @@
 
 #include "core/common/questions.h"
 
-class MessageBoxQuestions final : public TQuestions {
+class MessageBoxQuestions final : public Questions {
 public:
     /// Shows the text as plain text (never as rich text, so names with "<" show as they are).
-    TMsgButton messageBox(const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons,
+    MessageButton messageBox(const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons,
         bool ownerless = false) override;
     bool inputBox(const QString& caption, const QString& prompt, QString& value, bool password = false) override;
     /// No default extension and no question before replacing an existing file: the caller decides.

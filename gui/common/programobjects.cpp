@@ -1,55 +1,46 @@
 #include "gui/common/programobjects.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
-#include "core/settings/shell.h"
 #include "gui/common/messageboxquestions.h"
+#include "gui/common/systemicons.h"
 #include "gui/dialogs/convertdialog.h"
 #include "gui/mainwindow/cataloglist.h"
 
-void InstallProgramQuestions()
+void installProgramQuestions()
 {
     setQuestions(std::make_unique<MessageBoxQuestions>());
-    TKTBFiles::OnConversionQuestion = [](const QString& path) {
-        return questions().messageBox(TKTBFiles::ConversionQuestionText(path), QStringLiteral("KTB Error"),
-                   TMsgIcon::Question, mbYes | mbNo)
-            == mbYes;
+    FilesetRegistry::onConversionQuestion = [](const QString& path) {
+        return questions().messageBox(FilesetRegistry::conversionQuestionText(path), QStringLiteral("KTB Error"),
+                   MessageIcon::Question, YesButton | NoButton)
+            == YesButton;
     };
-    TKTBFiles::OnConvertFileset = [](const QString& path) { return ktbConvertFileset(path); };
+    FilesetRegistry::onConvertFileset = [](const QString& path) { return convertFilesetInPlace(path); };
 }
 
-TProgramObjects::TProgramObjects()
+ProgramObjects::ProgramObjects()
 {
-    FilesetList = new TKTBFiles();
-    OwnerList = new TKTBOwners(FilesetList);
-    SystemImages();
+    g_filesetRegistry = new FilesetRegistry();
+    g_ownerIndex = new OwnerIndex(g_filesetRegistry);
+    systemIcons();
     createSettings();
-    ListHelper = new TListHelper();
-    createSearchHelper();
-    // The search drops the results of a fileset the registry deletes, while the object still exists.
-    FilesetList->OnNotify = [owners = FilesetList->OnNotify](TKTBFile* fileset, TListNotification action) {
-        if (action == TListNotification::lnDeleted && SearchHelper != nullptr) {
-            SearchHelper->FilesetDeleted(fileset);
-        }
-        if (owners) {
-            owners(fileset, action);
-        }
-    };
+    g_catalogList = new CatalogList();
+    createCatalogSearch();
 }
 
-TProgramObjects::~TProgramObjects()
+ProgramObjects::~ProgramObjects()
 {
-    releaseSearchHelper();
-    delete ListHelper;
-    ListHelper = nullptr;
+    releaseCatalogSearch();
+    delete g_catalogList;
+    g_catalogList = nullptr;
     releaseSettings();
-    releaseSystemImages();
-    OwnerList->Detach();
-    delete OwnerList;
-    OwnerList = nullptr;
+    releaseSystemIcons();
+    delete g_ownerIndex;
+    g_ownerIndex = nullptr;
     // Releasing the registry writes its list file and closes every catalog file.
-    delete FilesetList;
-    FilesetList = nullptr;
+    delete g_filesetRegistry;
+    g_filesetRegistry = nullptr;
 }

@@ -4,29 +4,29 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-TAboutForm::TAboutForm(QWidget* parent)
+AboutDialog::AboutDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint)
 {
-    setObjectName(QStringLiteral("AboutForm"));
+    setObjectName(QStringLiteral("aboutDialog"));
     setWindowTitle(QStringLiteral("About..."));
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(24, 16, 24, 16);
-    Label1 = new QLabel(QStringLiteral("Katalox"), this);
-    QFont bold = Label1->font();
+    titleLabel = new QLabel(QStringLiteral("Katalox"), this);
+    QFont bold = titleLabel->font();
     bold.setBold(true);
     bold.setPointSizeF(bold.pointSizeF() * 1.4);
-    Label1->setFont(bold);
-    Label2 = new QLabel(QStringLiteral("- CD Management Program"), this);
-    Label4 = new QLabel(QStringLiteral("Version 3.1 Alpha 5"), this);
-    for (QLabel* label : { Label1, Label2, Label4 }) {
+    titleLabel->setFont(bold);
+    subtitleLabel = new QLabel(QStringLiteral("- CD Management Program"), this);
+    versionLabel = new QLabel(QStringLiteral("Version 3.1 Alpha 5"), this);
+    for (QLabel* label : { titleLabel, subtitleLabel, versionLabel }) {
         label->setAlignment(Qt::AlignHCenter);
         layout->addWidget(label);
     }
     layout->addSpacing(12);
-    Button1 = new QPushButton(QStringLiteral("OK"), this);
-    Button1->setDefault(true);
-    Button1->setAutoDefault(true);
-    layout->addWidget(Button1, 0, Qt::AlignHCenter);
-    connect(Button1, &QPushButton::clicked, this, &QDialog::accept);
+    okButton = new QPushButton(QStringLiteral("OK"), this);
+    okButton->setDefault(true);
+    okButton->setAutoDefault(true);
+    layout->addWidget(okButton, 0, Qt::AlignHCenter);
+    connect(okButton, &QPushButton::clicked, this, &QDialog::accept);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 }

@@ -6,13 +6,13 @@
 class QLabel;
 class QPushButton;
 
-class TAboutForm : public QDialog {
+class AboutDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TAboutForm(QWidget* parent = nullptr);
+    explicit AboutDialog(QWidget* parent = nullptr);
 
-    QLabel* Label1; ///< "Katalox", bold
-    QLabel* Label2; ///< "- CD Management Program"
-    QLabel* Label4; ///< "Version 3.1 Alpha 5"
-    QPushButton* Button1; ///< "OK"
+    QLabel* titleLabel; ///< "Katalox", bold
+    QLabel* subtitleLabel; ///< "- CD Management Program"
+    QLabel* versionLabel; ///< "Version 3.1 Alpha 5"
+    QPushButton* okButton; ///< "OK"
 };

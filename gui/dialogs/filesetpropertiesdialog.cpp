@@ -1,9 +1,10 @@
 #include "gui/dialogs/filesetpropertiesdialog.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
-#include "engine/ktb_io.h"
 #include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"
 
@@ -30,256 +31,193 @@ QString dateText(const QDateTime& dateTime)
 // under it here, so the tree shows it there. The owner it leaves stays in the index, possibly empty,
 // until the next rebuild, so no view is left holding an owner that no longer exists. A locked fileset
 // kept its owner text and stays where it is.
-void refileUnderOwner(TKTBFile* fileset)
+void refileUnderOwner(Fileset* fileset)
 {
-    if (OwnerList == nullptr) {
+    if (g_ownerIndex == nullptr) {
         return;
     }
-    const QString owner = fileset->GetOwner();
-    const int current = OwnerList->IndexOfFileset(fileset);
-    if (current >= 0 && current == OwnerList->IndexOfName(owner)) {
+    const QString owner = fileset->owner();
+    const int current = g_ownerIndex->indexOfFileset(fileset);
+    if (current >= 0 && current == g_ownerIndex->indexOfName(owner)) {
         return;
     }
-    OwnerList->RemoveFileset(fileset);
-    OwnerList->AddFileset(owner, fileset);
+    g_ownerIndex->removeFileset(fileset);
+    g_ownerIndex->addFileset(owner, fileset);
 }
 
 } // namespace
 
-// ---------------------------------------------------------------------------------------------
-// The counting worker
-
-TinfoThread::TinfoThread(TformKTBprop* window, const std::vector<TKTBFile*>& filesets)
-    : Window(window)
-{
-    m_paths.reserve(filesets.size());
-    for (const TKTBFile* fileset : filesets) {
-        m_paths.push_back(QFile::encodeName(fileset->FileName).toStdString());
-    }
-    connect(this, &TinfoThread::totalsChanged, window, &TformKTBprop::ShowTotals, Qt::QueuedConnection);
-}
-
-TinfoThread::~TinfoThread()
-{
-    Terminate();
-    wait();
-}
-
-void TinfoThread::run()
-{
-    try {
-        for (const std::string& path : m_paths) {
-            if (Terminated()) {
-                return;
-            }
-            walk(path);
-        }
-        emit totalsChanged(m_discs, m_files, m_folders, m_bytes);
-    } catch (...) {
-        // Counting is only shown, never needed: a failure leaves the totals as far as they came.
-    }
-}
-
-void TinfoThread::walk(const std::string& path)
-{
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
-        return;
-    }
-    const auto countRecord = [this] {
-        ++m_records;
-        if (m_records % RecordsPerReport == 0) {
-            emit walkProgress(m_records);
-        }
-    };
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_ENDMARKS);
-    if (cursor != nullptr) {
-        countRecord();
-        while (!Terminated() && ktbFindNext(cursor) == KTB_OK) {
-            countRecord();
-        }
-        m_discs += cursor->Discs;
-        m_files += cursor->Files;
-        m_folders += cursor->Folders;
-        m_bytes += cursor->Bytes;
-        emit totalsChanged(m_discs, m_files, m_folders, m_bytes);
-        ktbFindClose(cursor);
-    }
-    ktbClose(handle);
-}
-
-// ---------------------------------------------------------------------------------------------
-// The window
-
-TformKTBprop::TformKTBprop(QWidget* parent)
+FilesetPropertiesDialog::FilesetPropertiesDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint)
 {
-    setObjectName(QStringLiteral("formKTBprop"));
+    setObjectName(QStringLiteral("filesetPropertiesDialog"));
     setWindowTitle(QStringLiteral("KTB File Properties"));
     auto* layout = new QVBoxLayout(this);
 
     auto* top = new QGridLayout;
-    Image1 = new QLabel(this);
-    Image1->setObjectName(QStringLiteral("Image1"));
-    Image1->setPixmap(SmallImages().Icon(imgFileset).pixmap(32, 32));
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setMinimumWidth(300);
-    Label2 = new QLabel(this);
-    Label2->setObjectName(QStringLiteral("Label2"));
-    QPalette warning = Label2->palette();
+    iconLabel = new QLabel(this);
+    iconLabel->setObjectName(QStringLiteral("iconLabel"));
+    iconLabel->setPixmap(smallImageList().icon(FilesetImage).pixmap(32, 32));
+    descriptionEdit = new QLineEdit(this);
+    descriptionEdit->setObjectName(QStringLiteral("descriptionEdit"));
+    descriptionEdit->setMinimumWidth(300);
+    lockedLabel = new QLabel(this);
+    lockedLabel->setObjectName(QStringLiteral("lockedLabel"));
+    QPalette warning = lockedLabel->palette();
     warning.setColor(QPalette::WindowText, Qt::red);
-    Label2->setPalette(warning);
-    top->addWidget(Image1, 0, 0, 2, 1, Qt::AlignTop);
-    top->addWidget(Edit2, 0, 1);
-    top->addWidget(Label2, 1, 1);
+    lockedLabel->setPalette(warning);
+    top->addWidget(iconLabel, 0, 0, 2, 1, Qt::AlignTop);
+    top->addWidget(descriptionEdit, 0, 1);
+    top->addWidget(lockedLabel, 1, 1);
     top->setColumnStretch(1, 1);
     layout->addLayout(top);
     layout->addWidget(separatorLine(this));
 
     // The facts and the totals share one form, so that their values line up.
     auto* facts = new QFormLayout;
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    lab_created = valueLabel(this, "lab_created", QStringLiteral("N/A"));
-    lab_last = valueLabel(this, "lab_last", QStringLiteral("N/A"));
-    facts->addRow(QStringLiteral("Owner:"), Edit1);
-    facts->addRow(QStringLiteral("Created: "), lab_created);
-    facts->addRow(QStringLiteral("Latest change : "), lab_last);
+    ownerEdit = new QLineEdit(this);
+    ownerEdit->setObjectName(QStringLiteral("ownerEdit"));
+    createdLabel = valueLabel(this, "createdLabel", QStringLiteral("N/A"));
+    modifiedLabel = valueLabel(this, "modifiedLabel", QStringLiteral("N/A"));
+    facts->addRow(QStringLiteral("Owner:"), ownerEdit);
+    facts->addRow(QStringLiteral("Created: "), createdLabel);
+    facts->addRow(QStringLiteral("Latest change : "), modifiedLabel);
     facts->addRow(separatorLine(this));
-    Lab_files = valueLabel(this, "Lab_files", QStringLiteral("0"));
-    lab_folders = valueLabel(this, "lab_folders", QStringLiteral("0"));
-    Lab_discs = valueLabel(this, "Lab_discs", QStringLiteral("0"));
-    lab_bytes = valueLabel(this, "lab_bytes", QStringLiteral("0"));
-    facts->addRow(QStringLiteral("Total Files"), Lab_files);
-    facts->addRow(QStringLiteral("Total Folders"), lab_folders);
-    facts->addRow(QStringLiteral("Total discs"), Lab_discs);
-    facts->addRow(QStringLiteral("Total Bytes"), lab_bytes);
+    filesLabel = valueLabel(this, "filesLabel", QStringLiteral("0"));
+    foldersLabel = valueLabel(this, "foldersLabel", QStringLiteral("0"));
+    discsLabel = valueLabel(this, "discsLabel", QStringLiteral("0"));
+    bytesLabel = valueLabel(this, "bytesLabel", QStringLiteral("0"));
+    facts->addRow(QStringLiteral("Total Files"), filesLabel);
+    facts->addRow(QStringLiteral("Total Folders"), foldersLabel);
+    facts->addRow(QStringLiteral("Total discs"), discsLabel);
+    facts->addRow(QStringLiteral("Total Bytes"), bytesLabel);
     layout->addLayout(facts);
     layout->addWidget(separatorLine(this));
 
-    Label4 = valueLabel(this, "Label4", QStringLiteral("Version: N/A"));
-    layout->addWidget(Label4);
+    versionLabel = valueLabel(this, "versionLabel", QStringLiteral("Version: N/A"));
+    layout->addWidget(versionLabel);
     auto* pathRow = new QHBoxLayout;
-    Edit3 = new QLineEdit(this);
-    Edit3->setObjectName(QStringLiteral("Edit3"));
-    Edit3->setReadOnly(true);
+    pathEdit = new QLineEdit(this);
+    pathEdit->setObjectName(QStringLiteral("pathEdit"));
+    pathEdit->setReadOnly(true);
     auto* pathLabel = new QLabel(QStringLiteral("Path:"), this);
-    pathLabel->setBuddy(Edit3);
+    pathLabel->setBuddy(pathEdit);
     pathRow->addWidget(pathLabel);
-    pathRow->addWidget(Edit3, 1);
+    pathRow->addWidget(pathEdit, 1);
     layout->addLayout(pathRow);
 
-    addButtonRow(layout, this, Button2, "Button2", QStringLiteral("Ok"), Button1, "Button1");
+    addButtonRow(layout, this, okButton, "okButton", QStringLiteral("Ok"), cancelButton, "okButton");
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    connectConfirm(this, Button2, [this] { Button2Click(); });
-    connect(Button1, &QPushButton::clicked, this, [this] { Button1Click(); });
+    connectConfirm(this, okButton, [this] { onOkClicked(); });
+    connect(cancelButton, &QPushButton::clicked, this, [this] { onCancelClicked(); });
 }
 
-TformKTBprop::~TformKTBprop() { stopWorker(); }
+FilesetPropertiesDialog::~FilesetPropertiesDialog() { stopWorker(); }
 
-std::vector<TKTBFile*> TformKTBprop::filesets() const
+std::vector<Fileset*> FilesetPropertiesDialog::filesets() const
 {
-    std::vector<TKTBFile*> list;
-    for (const TItemData& item : m_items) {
-        if (item.Kind == ikFileset && item.Ref != nullptr) {
-            list.push_back(static_cast<TKTBFile*>(item.Ref));
+    std::vector<Fileset*> list;
+    for (const ItemRef& item : m_items) {
+        if (item.kind == FilesetItem && item.ref != nullptr) {
+            list.push_back(static_cast<Fileset*>(item.ref));
         }
     }
     return list;
 }
 
-void TformKTBprop::Fill(const TItemDataArray& items)
+void FilesetPropertiesDialog::fill(const ItemRefs& items)
 {
     m_items = items;
-    const std::vector<TKTBFile*> chosen = filesets();
+    const std::vector<Fileset*> chosen = filesets();
     if (chosen.size() == 1) {
-        TKTBFile* fileset = chosen.front();
-        Label2->setText(fileset->IsLocked() ? QStringLiteral("[LOCKED]") : QString());
-        lab_created->setText(dateText(fileset->GetCreated()));
-        lab_last->setText(dateText(fileset->GetModified()));
-        const std::uint32_t version = fileset->GetVersion();
-        Label4->setText(QStringLiteral("Used KTB Version: %1.%2").arg(version & 0xFFFFu).arg(version >> 16));
-        Edit1->setText(fileset->GetOwner());
-        Edit2->setText(fileset->GetDescription());
-        Edit3->setText(fileset->FileName);
-        Edit2->setCursorPosition(0);
-        Edit3->setCursorPosition(0);
+        Fileset* fileset = chosen.front();
+        lockedLabel->setText(fileset->isLocked() ? QStringLiteral("[LOCKED]") : QString());
+        createdLabel->setText(dateText(fileset->created()));
+        modifiedLabel->setText(dateText(fileset->modified()));
+        const std::uint32_t version = fileset->version();
+        versionLabel->setText(QStringLiteral("Used KTB Version: %1.%2").arg(version & 0xFFFFu).arg(version >> 16));
+        ownerEdit->setText(fileset->owner());
+        descriptionEdit->setText(fileset->description());
+        pathEdit->setText(fileset->fileName);
+        descriptionEdit->setCursorPosition(0);
+        pathEdit->setCursorPosition(0);
         return;
     }
     QStringList names;
-    for (TKTBFile* fileset : chosen) {
-        names.append(fileset->GetDescription());
+    for (Fileset* fileset : chosen) {
+        names.append(fileset->description());
     }
-    showAsUnused(Edit2);
-    Edit2->setText(names.join(QStringLiteral(", ")));
-    Edit2->setCursorPosition(0);
-    Edit1->clear();
+    showAsUnused(descriptionEdit);
+    descriptionEdit->setText(names.join(QStringLiteral(", ")));
+    descriptionEdit->setCursorPosition(0);
+    ownerEdit->clear();
 }
 
-TinfoThread* TformKTBprop::CreateWorker()
+FilesetCountWorker* FilesetPropertiesDialog::createWorker()
 {
     stopWorker();
-    m_worker = new TinfoThread(this, filesets());
+    m_worker = new FilesetCountWorker(filesets());
+    connect(
+        m_worker, &FilesetCountWorker::totalsChanged, this, &FilesetPropertiesDialog::showTotals, Qt::QueuedConnection);
     return m_worker;
 }
 
-int TformKTBprop::ShowFor(const TItemDataArray& items)
+int FilesetPropertiesDialog::showFor(const ItemRefs& items)
 {
-    Fill(items);
-    CreateWorker()->start();
+    fill(items);
+    createWorker()->start();
     centreOnScreen(this);
     return exec();
 }
 
-void TformKTBprop::ShowTotals(quint32 discs, quint64 files, quint32 folders, quint64 bytes)
+void FilesetPropertiesDialog::showTotals(quint32 discs, quint64 files, quint32 folders, quint64 bytes)
 {
-    Lab_files->setText(QString::number(files));
-    lab_folders->setText(QString::number(folders));
-    Lab_discs->setText(QString::number(discs));
-    lab_bytes->setText(FormatSize(static_cast<std::int64_t>(bytes)));
+    filesLabel->setText(QString::number(files));
+    foldersLabel->setText(QString::number(folders));
+    discsLabel->setText(QString::number(discs));
+    bytesLabel->setText(formatSize(static_cast<std::int64_t>(bytes)));
 }
 
-void TformKTBprop::stopWorker()
+void FilesetPropertiesDialog::stopWorker()
 {
     if (m_worker == nullptr) {
         return;
     }
-    m_worker->Terminate();
+    m_worker->requestStop();
     m_worker->wait();
     delete m_worker;
     m_worker = nullptr;
 }
 
-void TformKTBprop::Button2Click()
+void FilesetPropertiesDialog::onOkClicked()
 {
     stopWorker();
-    const std::vector<TKTBFile*> chosen = filesets();
+    const std::vector<Fileset*> chosen = filesets();
     if (chosen.size() == 1) {
-        chosen.front()->SetDescription(Edit2->text());
+        chosen.front()->setDescription(descriptionEdit->text());
     }
-    for (TKTBFile* fileset : chosen) {
-        fileset->SetOwner(Edit1->text());
+    for (Fileset* fileset : chosen) {
+        fileset->setOwner(ownerEdit->text());
         refileUnderOwner(fileset);
     }
 }
 
-void TformKTBprop::Button1Click() { reject(); }
+void FilesetPropertiesDialog::onCancelClicked() { reject(); }
 
-void TformKTBprop::FormClose() { stopWorker(); }
+void FilesetPropertiesDialog::handleClose() { stopWorker(); }
 
-void TformKTBprop::done(int result)
+void FilesetPropertiesDialog::done(int result)
 {
-    FormClose();
+    handleClose();
     QDialog::done(result);
 }
 
-int ShowFilesetProperties(const TItemDataArray& items)
+int showFilesetProperties(const ItemRefs& items)
 {
     if (items.empty()) {
         return QDialog::Rejected;
     }
-    auto window = std::make_unique<TformKTBprop>(QApplication::activeWindow());
-    return window->ShowFor(items);
+    auto window = std::make_unique<FilesetPropertiesDialog>(QApplication::activeWindow());
+    return window->showFor(items);
 }

@@ -34,7 +34,7 @@ bool isWithin(const QString& path, const QString& folder)
 
 } // namespace
 
-QString ShortenPath(const QString& path, QChar separator, int limit)
+QString shortenPath(const QString& path, QChar separator, int limit)
 {
     if (path.size() <= limit) {
         return path;
@@ -43,7 +43,7 @@ QString ShortenPath(const QString& path, QChar separator, int limit)
     if (parts.size() < 3) {
         return path;
     }
-    const QString filler = QString::fromLatin1(STATUS_PATH_FILLER);
+    const QString filler = QString::fromLatin1(StatusPathFiller);
     parts[1] = filler;
     QString shortened = parts.join(separator);
     while (shortened.size() > limit && parts.size() > 3) {
@@ -53,48 +53,48 @@ QString ShortenPath(const QString& path, QChar separator, int limit)
     return shortened;
 }
 
-QString SpecialFolderPath(TSHFolders folder)
+QString specialFolderPath(SpecialFolder folder)
 {
     switch (folder) {
-    case foDesktop:
-    case foDesktopDirectory:
+    case DesktopFolder:
+    case DesktopDirectoryFolder:
         return standardFolder(QStandardPaths::DesktopLocation);
-    case foPrograms:
-    case foStartMenu:
+    case ProgramsFolder:
+    case StartMenuFolder:
         return standardFolder(QStandardPaths::ApplicationsLocation);
-    case foPersonal:
+    case PersonalFolder:
         return standardFolder(QStandardPaths::DocumentsLocation);
-    case foStartup:
+    case StartupFolder:
         return standardFolder(QStandardPaths::GenericConfigLocation) + QStringLiteral("/autostart");
-    case foRecycleBin:
+    case RecycleBinFolder:
         return standardFolder(QStandardPaths::GenericDataLocation) + QStringLiteral("/Trash/files");
-    case foMyComputer:
+    case MyComputerFolder:
         return QStringLiteral("/");
-    case foFonts:
+    case FontsFolder:
         return standardFolder(QStandardPaths::FontsLocation);
-    case foTemplates:
+    case TemplatesFolder:
         return QDir::homePath() + QStringLiteral("/Templates");
-    case foDesktopExpanded:
-    case foControlPanel:
-    case foPrinters:
-    case foFavorites:
-    case foRecent:
-    case foSendto:
-    case foNetwork:
-    case foNetworkNeighborhood:
+    case ExpandedDesktopFolder:
+    case ControlPanelFolder:
+    case PrintersFolder:
+    case FavoritesFolder:
+    case RecentFolder:
+    case SendToFolder:
+    case NetworkFolder:
+    case NetworkNeighborhoodFolder:
         break;
     }
     return {};
 }
 
-TBrowseFolder::TBrowseFolder(QObject* owner)
+FolderPicker::FolderPicker(QObject* owner)
     : QObject(owner)
 {
 }
 
-TBrowseFolder::~TBrowseFolder() = default;
+FolderPicker::~FolderPicker() = default;
 
-void TBrowseFolder::SetCustomButtonEnabled(bool enabled)
+void FolderPicker::setCustomButtonEnabled(bool enabled)
 {
     m_customButtonEnabled = enabled;
     if (m_customButton != nullptr) {
@@ -102,7 +102,7 @@ void TBrowseFolder::SetCustomButtonEnabled(bool enabled)
     }
 }
 
-void TBrowseFolder::SetCustomButtonCaption(const QString& caption)
+void FolderPicker::setCustomButtonCaption(const QString& caption)
 {
     m_customButtonCaption = caption;
     if (m_customButton != nullptr) {
@@ -110,9 +110,9 @@ void TBrowseFolder::SetCustomButtonCaption(const QString& caption)
     }
 }
 
-void TBrowseFolder::SetCustomButtonWidth(int width) { m_customButtonWidth = width > 0 ? width : s_defaultButtonWidth; }
+void FolderPicker::setCustomButtonWidth(int width) { m_customButtonWidth = width > 0 ? width : s_defaultButtonWidth; }
 
-QWidget* TBrowseFolder::ownerWindow() const
+QWidget* FolderPicker::ownerWindow() const
 {
     if (m_parentWindow != nullptr) {
         return m_parentWindow->window();
@@ -128,9 +128,9 @@ QWidget* TBrowseFolder::ownerWindow() const
     return QApplication::activeWindow();
 }
 
-QString TBrowseFolder::caption() const { return m_title.isEmpty() ? QStringLiteral("Browse for Folder") : m_title; }
+QString FolderPicker::caption() const { return m_title.isEmpty() ? QStringLiteral("Browse for Folder") : m_title; }
 
-QString TBrowseFolder::startFolder() const
+QString FolderPicker::startFolder() const
 {
     const bool exists = !m_directory.isEmpty() && QFileInfo(m_directory).isDir();
     if (exists && (m_root.isEmpty() || isWithin(QFileInfo(m_directory).absoluteFilePath(), m_root))) {
@@ -139,15 +139,15 @@ QString TBrowseFolder::startFolder() const
     return m_root.isEmpty() ? QDir::homePath() : m_root;
 }
 
-bool TBrowseFolder::needsOwnChooser() const
+bool FolderPicker::needsOwnChooser() const
 {
-    return m_customButtonVisible || m_showPathInStatusArea || OnInitialized || OnSelectionChanged || OnCustomButtonClick
+    return m_customButtonVisible || m_showPathInStatusArea || onInitialized || onSelectionChanged || onCustomButtonClick
         || !m_root.isEmpty();
 }
 
-bool TBrowseFolder::Execute()
+bool FolderPicker::execute()
 {
-    m_root = SpecialFolderPath(m_rootFolder);
+    m_root = specialFolderPath(m_rootFolder);
     if (needsOwnChooser()) {
         return executeOwnChooser();
     }
@@ -160,7 +160,7 @@ bool TBrowseFolder::Execute()
     return true;
 }
 
-bool TBrowseFolder::executeOwnChooser()
+bool FolderPicker::executeOwnChooser()
 {
     QFileDialog dialog(ownerWindow(), caption());
     dialog.setOption(QFileDialog::DontUseNativeDialog);
@@ -198,7 +198,7 @@ bool TBrowseFolder::executeOwnChooser()
     QString path;
     if (chosen) {
         path = dialog.selectedFiles().value(0);
-        if (m_customButtonType == btCheckBox && m_customButton != nullptr) {
+        if (m_customButtonType == CheckBoxType && m_customButton != nullptr) {
             m_customButtonChecked = m_customButton->isChecked();
         }
     }
@@ -215,17 +215,17 @@ bool TBrowseFolder::executeOwnChooser()
 }
 
 // The status line and the extra button share one row below the chooser's own controls.
-void TBrowseFolder::addExtraRow(QFileDialog& dialog)
+void FolderPicker::addExtraRow(QFileDialog& dialog)
 {
     auto* grid = qobject_cast<QGridLayout*>(dialog.layout());
-    const bool withStatus = m_flags.testFlag(bfStatusText);
+    const bool withStatus = m_flags.testFlag(StatusText);
     if (grid == nullptr || (!withStatus && !m_customButtonVisible)) {
         return;
     }
     auto* row = new QHBoxLayout;
     if (m_customButtonVisible) {
         QAbstractButton* button = nullptr;
-        if (m_customButtonType == btCheckBox) {
+        if (m_customButtonType == CheckBoxType) {
             auto* box = new QCheckBox(m_customButtonCaption, &dialog);
             box->setChecked(m_customButtonChecked);
             button = box;
@@ -234,14 +234,14 @@ void TBrowseFolder::addExtraRow(QFileDialog& dialog)
             push->setAutoDefault(false);
             button = push;
         }
-        button->setObjectName(QStringLiteral("CustomButton"));
+        button->setObjectName(QStringLiteral("customButton"));
         button->setProperty("Id", 255);
         button->setFixedSize(m_customButtonWidth, s_customButtonHeight);
         button->setFocusPolicy(Qt::StrongFocus);
         button->setEnabled(m_customButtonEnabled);
         connect(button, &QAbstractButton::clicked, this, [this] {
-            if (OnCustomButtonClick) {
-                OnCustomButtonClick(this, m_dialog);
+            if (onCustomButtonClick) {
+                onCustomButtonClick(this, m_dialog);
             }
         });
         m_customButton = button;
@@ -249,7 +249,7 @@ void TBrowseFolder::addExtraRow(QFileDialog& dialog)
     }
     if (withStatus) {
         auto* status = new QLabel(&dialog);
-        status->setObjectName(QStringLiteral("StatusLine"));
+        status->setObjectName(QStringLiteral("statusLine"));
         status->setTextFormat(Qt::PlainText);
         m_statusLine = status;
         row->addWidget(status, 1);
@@ -259,7 +259,7 @@ void TBrowseFolder::addExtraRow(QFileDialog& dialog)
     grid->addLayout(row, grid->rowCount(), 0, 1, grid->columnCount());
 }
 
-void TBrowseFolder::dialogShown(QFileDialog& dialog)
+void FolderPicker::dialogShown(QFileDialog& dialog)
 {
     // Centred over the window in front, its top a quarter of the way down that window.
     QWidget* front = QApplication::activeWindow();
@@ -271,34 +271,34 @@ void TBrowseFolder::dialogShown(QFileDialog& dialog)
         dialog.move(area.left() + (area.width() - dialog.frameGeometry().width()) / 2, area.top() + area.height() / 4);
     }
     selectionChanged(dialog.directory().absolutePath());
-    syncCustomButton();
-    if (OnInitialized) {
-        OnInitialized(this, &dialog);
+    applyCustomButtonSync();
+    if (onInitialized) {
+        onInitialized(this, &dialog);
     }
 }
 
-void TBrowseFolder::selectionChanged(const QString& path)
+void FolderPicker::selectionChanged(const QString& path)
 {
     m_selectionPath = QFileInfo(path).isDir() ? path : QString();
     if (m_showPathInStatusArea && m_statusLine != nullptr) {
-        m_statusLine->setText(ShortenPath(m_selectionPath));
+        m_statusLine->setText(shortenPath(m_selectionPath));
     }
-    if (OnSelectionChanged) {
-        OnSelectionChanged(this, m_dialog, QUrl::fromLocalFile(path), m_selectionPath);
+    if (onSelectionChanged) {
+        onSelectionChanged(this, m_dialog, QUrl::fromLocalFile(path), m_selectionPath);
     }
 }
 
-void TBrowseFolder::syncCustomButton()
+void FolderPicker::applyCustomButtonSync()
 {
     if (m_syncCustomButton && m_customButton != nullptr && m_okButton != nullptr) {
         m_customButton->setEnabled(m_okButton->isEnabled());
     }
 }
 
-bool TBrowseFolder::eventFilter(QObject* watched, QEvent* event)
+bool FolderPicker::eventFilter(QObject* watched, QEvent* event)
 {
     if (watched == m_okButton && event->type() == QEvent::EnabledChange) {
-        syncCustomButton();
+        applyCustomButtonSync();
     } else if (watched == m_dialog && event->type() == QEvent::Show && !m_initialized) {
         m_initialized = true;
         dialogShown(*m_dialog);

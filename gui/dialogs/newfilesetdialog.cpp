@@ -1,9 +1,11 @@
 #include "gui/dialogs/newfilesetdialog.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
-#include "gui/common/appicons.h"
+#include "core/text/catalogtext.h"
+#include "gui/common/errordisplay.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -35,209 +37,211 @@ QLabel* captionLabel(const char* name, const QString& text, QWidget* parent)
 
 } // namespace
 
-TFormNewFileset::TFormNewFileset(QWidget* parent)
+NewFilesetDialog::NewFilesetDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setObjectName(QStringLiteral("FormNewFileset"));
+    setObjectName(QStringLiteral("newFilesetDialog"));
     setWindowTitle(QStringLiteral("Katalox New Fileset"));
 
-    Panel1 = new QFrame(this);
-    Panel1->setObjectName(QStringLiteral("Panel1"));
-    Panel1->setStyleSheet(
-        QStringLiteral("#Panel1 { background: white; border: none; border-bottom: 1px solid palette(mid); }"
-                       " #Panel1 QLabel { color: black; }"));
-    Label1 = captionLabel("Label1", QStringLiteral("Create a New Fileset"), Panel1);
-    QFont bold = Label1->font();
+    headingBand = new QFrame(this);
+    headingBand->setObjectName(QStringLiteral("headingBand"));
+    headingBand->setStyleSheet(
+        QStringLiteral("#headingBand { background: white; border: none; border-bottom: 1px solid palette(mid); }"
+                       " #headingBand QLabel { color: black; }"));
+    headingLabel = captionLabel("headingLabel", QStringLiteral("Create a New Fileset"), headingBand);
+    QFont bold = headingLabel->font();
     bold.setBold(true);
-    Label1->setFont(bold);
-    auto* band = new QHBoxLayout(Panel1);
+    headingLabel->setFont(bold);
+    auto* band = new QHBoxLayout(headingBand);
     band->setContentsMargins(16, 14, 16, 14);
-    band->addWidget(Label1);
+    band->addWidget(headingLabel);
 
-    Label4 = captionLabel("Label4", QStringLiteral("Type the owner of this fileset, or select from the list:"), this);
-    ownerlist = new QComboBox(this);
-    ownerlist->setObjectName(QStringLiteral("ownerlist"));
-    ownerlist->setEditable(true);
-    ownerlist->setInsertPolicy(QComboBox::NoInsert);
-    Label2 = captionLabel("Label2", QStringLiteral("Enter the description of this fileset:"), this);
-    Edit1 = new QLineEdit(this);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    Label5 = captionLabel(
-        "Label5", QStringLiteral("Enter Protection Key. (prevents accidental editing of fileset)"), this);
-    MaskEdit1 = new QLineEdit(this);
-    MaskEdit1->setObjectName(QStringLiteral("MaskEdit1"));
-    MaskEdit1->setEchoMode(QLineEdit::Password);
-    MaskEdit1->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
-    Label5->setVisible(false);
-    MaskEdit1->setVisible(false);
-    MaskEdit1->installEventFilter(this);
-    Label3
-        = captionLabel("Label3", QStringLiteral("The Fileset is stored as this file. Click button to change:"), this);
-    Edit2 = new QLineEdit(this);
-    Edit2->setObjectName(QStringLiteral("Edit2"));
-    Edit2->setMinimumWidth(360);
-    Button1 = new QPushButton(QStringLiteral("..."), this);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    Button1->setAutoDefault(false);
-    Button1->setFixedWidth(Button1->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
-    Bevel1 = new QFrame(this);
-    Bevel1->setObjectName(QStringLiteral("Bevel1"));
-    Bevel1->setFrameShape(QFrame::HLine);
-    Bevel1->setFrameShadow(QFrame::Sunken);
-    Button3 = new QPushButton(QStringLiteral("Ok"), this);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    Button3->setDefault(true);
-    Button2 = new QPushButton(QStringLiteral("Cancel"), this);
-    Button2->setObjectName(QStringLiteral("Button2"));
-    Button2->setAutoDefault(false);
+    ownerLabel
+        = captionLabel("ownerLabel", QStringLiteral("Type the owner of this fileset, or select from the list:"), this);
+    ownerCombo = new QComboBox(this);
+    ownerCombo->setObjectName(QStringLiteral("ownerCombo"));
+    ownerCombo->setEditable(true);
+    ownerCombo->setInsertPolicy(QComboBox::NoInsert);
+    descriptionLabel = captionLabel("descriptionLabel", QStringLiteral("Enter the description of this fileset:"), this);
+    descriptionEdit = new QLineEdit(this);
+    descriptionEdit->setObjectName(QStringLiteral("descriptionEdit"));
+    keyLabel = captionLabel(
+        "keyLabel", QStringLiteral("Enter Protection Key. (prevents accidental editing of fileset)"), this);
+    keyEdit = new QLineEdit(this);
+    keyEdit->setObjectName(QStringLiteral("keyEdit"));
+    keyEdit->setEchoMode(QLineEdit::Password);
+    keyEdit->setStyleSheet(QStringLiteral("lineedit-password-character: 42;"));
+    keyLabel->setVisible(false);
+    keyEdit->setVisible(false);
+    keyEdit->installEventFilter(this);
+    fileLabel = captionLabel(
+        "fileLabel", QStringLiteral("The Fileset is stored as this file. Click button to change:"), this);
+    fileEdit = new QLineEdit(this);
+    fileEdit->setObjectName(QStringLiteral("fileEdit"));
+    fileEdit->setMinimumWidth(360);
+    browseButton = new QPushButton(QStringLiteral("..."), this);
+    browseButton->setObjectName(QStringLiteral("browseButton"));
+    browseButton->setAutoDefault(false);
+    browseButton->setFixedWidth(browseButton->fontMetrics().horizontalAdvance(QStringLiteral("...")) + 24);
+    separator = new QFrame(this);
+    separator->setObjectName(QStringLiteral("separator"));
+    separator->setFrameShape(QFrame::HLine);
+    separator->setFrameShadow(QFrame::Sunken);
+    okButton = new QPushButton(QStringLiteral("Ok"), this);
+    okButton->setObjectName(QStringLiteral("okButton"));
+    okButton->setDefault(true);
+    cancelButton = new QPushButton(QStringLiteral("Cancel"), this);
+    cancelButton->setObjectName(QStringLiteral("cancelButton"));
+    cancelButton->setAutoDefault(false);
 
     auto* fileRow = new QHBoxLayout;
-    fileRow->addWidget(Edit2, 1);
-    fileRow->addWidget(Button1);
+    fileRow->addWidget(fileEdit, 1);
+    fileRow->addWidget(browseButton);
     auto* buttons = new QHBoxLayout;
     buttons->addStretch(1);
-    buttons->addWidget(Button3);
-    buttons->addWidget(Button2);
+    buttons->addWidget(okButton);
+    buttons->addWidget(cancelButton);
 
     auto* body = new QVBoxLayout;
     body->setContentsMargins(16, 12, 16, 12);
     body->setSpacing(4);
-    body->addWidget(Label4);
-    body->addWidget(ownerlist);
+    body->addWidget(ownerLabel);
+    body->addWidget(ownerCombo);
     body->addSpacing(8);
-    body->addWidget(Label2);
-    body->addWidget(Edit1);
-    body->addWidget(Label5);
-    body->addWidget(MaskEdit1);
+    body->addWidget(descriptionLabel);
+    body->addWidget(descriptionEdit);
+    body->addWidget(keyLabel);
+    body->addWidget(keyEdit);
     body->addSpacing(8);
-    body->addWidget(Label3);
+    body->addWidget(fileLabel);
     body->addLayout(fileRow);
     body->addSpacing(10);
-    body->addWidget(Bevel1);
+    body->addWidget(separator);
     body->addSpacing(6);
     body->addLayout(buttons);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
     layout->setSpacing(0);
-    layout->addWidget(Panel1);
+    layout->addWidget(headingBand);
     layout->addLayout(body);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    setTabOrder(Edit1, Edit2);
-    setTabOrder(Edit2, Button1);
-    setTabOrder(Button1, ownerlist);
-    setTabOrder(ownerlist, Button2);
-    setTabOrder(Button2, Button3);
-    setTabOrder(Button3, MaskEdit1);
+    setTabOrder(descriptionEdit, fileEdit);
+    setTabOrder(fileEdit, browseButton);
+    setTabOrder(browseButton, ownerCombo);
+    setTabOrder(ownerCombo, cancelButton);
+    setTabOrder(cancelButton, okButton);
+    setTabOrder(okButton, keyEdit);
 
-    connect(ownerlist, &QComboBox::currentTextChanged, this, &TFormNewFileset::ownerlistChange);
-    connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
-    connect(Button3, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button3Click(); }); });
-    connect(Button2, &QPushButton::clicked, this, &QDialog::reject);
+    connect(ownerCombo, &QComboBox::currentTextChanged, this, &NewFilesetDialog::onOwnerChanged);
+    connectGuarded(browseButton, &QPushButton::clicked, this, [this] { onBrowseClicked(); });
+    connectGuarded(okButton, &QPushButton::clicked, this, [this] { onOkClicked(); });
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 
-void TFormNewFileset::showEvent(QShowEvent* event)
+void NewFilesetDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        FormShow();
-        Edit1->setFocus();
+        handleFirstShow();
+        descriptionEdit->setFocus();
     }
 }
 
-bool TFormNewFileset::eventFilter(QObject* watched, QEvent* event)
+bool NewFilesetDialog::eventFilter(QObject* watched, QEvent* event)
 {
     // Leaving the key field for another control of this window; not the window losing the focus to the
     // box that asks for the key again.
-    if (watched == MaskEdit1 && event->type() == QEvent::FocusOut) {
+    if (watched == keyEdit && event->type() == QEvent::FocusOut) {
         const Qt::FocusReason reason = static_cast<QFocusEvent*>(event)->reason();
         if (reason != Qt::ActiveWindowFocusReason && reason != Qt::PopupFocusReason) {
-            MaskEdit1Exit();
+            onKeyEditLeft();
         }
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TFormNewFileset::FormShow() { InitOwnerList(); }
+void NewFilesetDialog::handleFirstShow() { fillOwners(); }
 
-void TFormNewFileset::InitOwnerList()
+void NewFilesetDialog::fillOwners()
 {
     const auto indexOf = [this](const QString& name) {
-        for (int i = 0; i < ownerlist->count(); ++i) {
-            if (sameTextAscii(ownerlist->itemText(i), name)) {
+        for (int i = 0; i < ownerCombo->count(); ++i) {
+            if (sameTextAscii(ownerCombo->itemText(i), name)) {
                 return i;
             }
         }
         return -1;
     };
     {
-        const QSignalBlocker quiet(ownerlist);
-        ownerlist->clear();
-        for (int i = 0; OwnerList != nullptr && i < OwnerList->Count(); ++i) {
-            ownerlist->addItem(OwnerList->Items(i)->Name);
+        const QSignalBlocker quiet(ownerCombo);
+        ownerCombo->clear();
+        for (int i = 0; g_ownerIndex != nullptr && i < g_ownerIndex->count(); ++i) {
+            ownerCombo->addItem(g_ownerIndex->at(i)->name);
         }
         QString login;
-        const bool haveLogin = GetLoginName(login);
+        const bool haveLogin = loginName(login);
         if (haveLogin && indexOf(login) < 0) {
-            ownerlist->addItem(login);
+            ownerCombo->addItem(login);
         }
-        QString owner = settings().GetStr(skDefaultOwner);
+        QString owner = settings().stringValue(DefaultOwnerSetting);
         if (owner.isEmpty()) {
             owner = haveLogin ? login : QString();
-            settings().SetStr(skDefaultOwner, owner);
+            settings().setStringValue(DefaultOwnerSetting, owner);
         }
         int index = indexOf(owner);
         if (index < 0) {
-            ownerlist->addItem(owner);
-            index = ownerlist->count() - 1;
+            ownerCombo->addItem(owner);
+            index = ownerCombo->count() - 1;
         }
-        ownerlist->setCurrentIndex(index);
+        ownerCombo->setCurrentIndex(index);
     }
-    ownerlistChange();
+    onOwnerChanged();
 }
 
-void TFormNewFileset::ownerlistChange()
+void NewFilesetDialog::onOwnerChanged()
 {
-    m_proposal = TKTBFiles::DefaultFileName(ownerlist->currentText(), settings().GetStr(skFilesetFolder));
-    Edit2->setText(m_proposal);
+    m_proposal
+        = FilesetRegistry::defaultFileName(ownerCombo->currentText(), settings().stringValue(FilesetFolderSetting));
+    fileEdit->setText(m_proposal);
 }
 
-void TFormNewFileset::Button1Click()
+void NewFilesetDialog::onBrowseClicked()
 {
-    const QString text = Edit2->text();
+    const QString text = fileEdit->text();
     const QString folder = text.left(text.lastIndexOf(QLatin1Char('/')) + 1);
     const QString chosen = questions().saveFileName(QString(), folder, QStringLiteral("Katalox Data Set (*.ktb)"));
     if (!chosen.isEmpty()) {
-        Edit2->setText(QFileInfo(chosen).absoluteFilePath());
+        fileEdit->setText(QFileInfo(chosen).absoluteFilePath());
     }
 }
 
-void TFormNewFileset::MaskEdit1Exit()
+void NewFilesetDialog::onKeyEditLeft()
 {
     QString again;
     if (!questions().inputBox(QStringLiteral("Verify.."), QStringLiteral("enter the key again:"), again, true)) {
         again.clear();
     }
-    if (again != MaskEdit1->text()) {
-        MaskEdit1->clear();
+    if (again != keyEdit->text()) {
+        keyEdit->clear();
         questions().messageBox(
-            QStringLiteral("The key was mistyped!"), QStringLiteral("Katalox"), TMsgIcon::None, mbOK);
+            QStringLiteral("The key was mistyped!"), QStringLiteral("Katalox"), MessageIcon::None, OkButton);
     }
 }
 
-int TFormNewFileset::createAt(const QString& path, const QString& owner)
+int NewFilesetDialog::createAt(const QString& path, const QString& owner)
 {
     {
         // Made and closed before the registry adds it, which opens it on its own.
-        TKTBFile file(path, true);
-        file.SetOwner(owner);
+        Fileset file(path, true);
+        file.setOwner(owner);
     }
-    return FilesetList->AddFile(path);
+    return g_filesetRegistry->addFile(path);
 }
 
-void TFormNewFileset::rememberLocation(const QString& path, const QString& storageFolder)
+void NewFilesetDialog::rememberLocation(const QString& path, const QString& storageFolder)
 {
     const QFileInfo file(path);
     const QString canonical = file.canonicalFilePath();
@@ -247,7 +251,7 @@ void TFormNewFileset::rememberLocation(const QString& path, const QString& stora
     if (foundByFolders && !storage.isEmpty() && storage == folder) {
         return;
     }
-    for (const QString& location : FilesetList->Locations) {
+    for (const QString& location : g_filesetRegistry->locations) {
         const QFileInfo named(location);
         if (named.isFile() && named.canonicalFilePath() == canonical) {
             return;
@@ -256,49 +260,49 @@ void TFormNewFileset::rememberLocation(const QString& path, const QString& stora
             return;
         }
     }
-    FilesetList->Locations.append(file.absoluteFilePath());
+    g_filesetRegistry->locations.append(file.absoluteFilePath());
     // Written now as well as at exit, so the fileset is found again whatever ends the program.
-    FilesetList->SaveLocations();
+    g_filesetRegistry->saveLocations();
 }
 
-void TFormNewFileset::Button3Click()
+void NewFilesetDialog::onOkClicked()
 {
     // A focused key field runs its check first.
-    Button3->setFocus();
-    const QString owner = ownerlist->currentText();
-    settings().SetStr(skDefaultOwner, owner);
+    okButton->setFocus();
+    const QString owner = ownerCombo->currentText();
+    settings().setStringValue(DefaultOwnerSetting, owner);
     bool created = false;
     try {
-        const QString folder = settings().GetStr(skFilesetFolder);
+        const QString folder = settings().stringValue(FilesetFolderSetting);
         const QString folderPart = folder.left(folder.lastIndexOf(QLatin1Char('/')) + 1);
         if (!folderPart.isEmpty() && !QDir().mkpath(folderPart)) {
             throw std::runtime_error("the storage folder cannot be made");
         }
         // The file the user named is the file made; the proposal goes through the registry's own rule.
-        const QString target = Edit2->text();
+        const QString target = fileEdit->text();
         const bool ownChoice = target != m_proposal;
         const int index = ownChoice ? createAt(QFileInfo(target).absoluteFilePath(), owner)
-                                    : FilesetList->CreateFileset(owner, folder);
+                                    : g_filesetRegistry->createFileset(owner, folder);
         if (index < 0) {
             throw std::runtime_error("the fileset cannot be made");
         }
-        TKTBFile* fileset = FilesetList->Items(index);
-        fileset->SetDescription(Edit1->text());
-        fileset->SetProtectionKey(MaskEdit1->text());
+        Fileset* fileset = g_filesetRegistry->at(index);
+        fileset->setDescription(descriptionEdit->text());
+        fileset->setProtectionKey(keyEdit->text());
         created = true;
         if (ownChoice) {
-            rememberLocation(fileset->FileName, folder);
+            rememberLocation(fileset->fileName, folder);
         }
-        FilesetList->AddLocations();
-        OwnerList->Rebuild();
+        g_filesetRegistry->addLocations();
+        g_ownerIndex->rebuild();
     } catch (...) {
         if (created) {
             // The fileset exists: the owners index must show it even when a location failed.
-            OwnerList->Rebuild();
+            g_ownerIndex->rebuild();
         }
         questions().messageBox(
-            QStringLiteral("Error Creating file: ") + s_quote + Edit2->text() + s_quote + QStringLiteral(" !"),
-            QStringLiteral("Error"), TMsgIcon::Error, mbOK);
+            QStringLiteral("Error Creating file: ") + s_quote + fileEdit->text() + s_quote + QStringLiteral(" !"),
+            QStringLiteral("Error"), MessageIcon::Error, OkButton);
     }
     if (created) {
         accept();

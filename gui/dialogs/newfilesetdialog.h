@@ -10,40 +10,40 @@ class QLabel;
 class QLineEdit;
 class QPushButton;
 
-class TFormNewFileset : public QDialog {
+class NewFilesetDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TFormNewFileset(QWidget* parent = nullptr);
+    explicit NewFilesetDialog(QWidget* parent = nullptr);
 
-    void FormShow();
+    void handleFirstShow();
     /// Lists the owners and the login name, and selects "DefaultOwner" (the login name when empty).
-    void InitOwnerList();
+    void fillOwners();
     /// Proposes the file name for the owner text in the storage folder.
-    void ownerlistChange();
+    void onOwnerChanged();
     /// "...": a save dialog for the file.
-    void Button1Click();
+    void onBrowseClicked();
     /// Leaving the key field: the key is asked again and emptied when the two differ.
-    void MaskEdit1Exit();
+    void onKeyEditLeft();
     /// "Ok": creates the fileset and closes the window, or tells why it could not.
-    void Button3Click();
+    void onOkClicked();
 
-    /// The file name last proposed; Edit2 holding anything else is the user's own choice.
-    const QString& ProposedFileName() const { return m_proposal; }
+    /// The file name last proposed; the file box holding anything else is the user's own choice.
+    const QString& proposedFileName() const { return m_proposal; }
 
-    QFrame* Panel1; ///< the white heading band
-    QLabel* Label1; ///< "Create a New Fileset"
-    QLabel* Label4;
-    QComboBox* ownerlist;
-    QLabel* Label2;
-    QLineEdit* Edit1; ///< description
-    QLabel* Label5;
-    QLineEdit* MaskEdit1; ///< protection key, hidden
-    QLabel* Label3;
-    QLineEdit* Edit2; ///< the file
-    QPushButton* Button1; ///< "..."
-    QFrame* Bevel1;
-    QPushButton* Button3; ///< "Ok"
-    QPushButton* Button2; ///< "Cancel"
+    QFrame* headingBand; ///< the white heading band
+    QLabel* headingLabel; ///< "Create a New Fileset"
+    QLabel* ownerLabel;
+    QComboBox* ownerCombo;
+    QLabel* descriptionLabel;
+    QLineEdit* descriptionEdit; ///< description
+    QLabel* keyLabel;
+    QLineEdit* keyEdit; ///< protection key, hidden
+    QLabel* fileLabel;
+    QLineEdit* fileEdit; ///< the file
+    QPushButton* browseButton; ///< "..."
+    QFrame* separator;
+    QPushButton* okButton; ///< "Ok"
+    QPushButton* cancelButton; ///< "Cancel"
 
 protected:
     void showEvent(QShowEvent* event) override;

@@ -1,9 +1,10 @@
 #include "gui/dialogs/settingsdialog.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
-#include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/folderpicker.h"
 
 #include <QButtonGroup>
@@ -30,7 +31,7 @@ const QString& searchPath()
 QString myFilesetsPath()
 {
     QString name;
-    GetLoginName(name);
+    loginName(name);
     return name + QLatin1Char('\\');
 }
 
@@ -45,263 +46,268 @@ QPushButton* browseButton(QWidget* parent, const char* name)
 
 } // namespace
 
-TConfigForm::TConfigForm(QWidget* parent)
+SettingsDialog::SettingsDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint)
 {
-    setObjectName(QStringLiteral("ConfigForm"));
+    setObjectName(QStringLiteral("settingsDialog"));
     setWindowTitle(QStringLiteral("Katalox Settings"));
 
-    BrowseFolder1 = new TBrowseFolder(this);
-    BrowseFolder1->setObjectName(QStringLiteral("BrowseFolder1"));
-    BrowseFolder1->SetFlags(TBrowseInfoFlags(bfFileSysDirsOnly) | bfStatusText);
-    BrowseFolder1->SetShowPathInStatusArea(false);
-    BrowseFolder1->SetSyncCustomButton(false);
+    folderPicker = new FolderPicker(this);
+    folderPicker->setObjectName(QStringLiteral("folderPicker"));
+    folderPicker->setFlags(FolderPickerFlags(FileSystemFoldersOnly) | StatusText);
+    folderPicker->setShowPathInStatusArea(false);
+    folderPicker->setSyncCustomButton(false);
 
     auto* layout = new QVBoxLayout(this);
-    PageControl1 = new QTabWidget(this);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->addTab(buildFilesetsPage(), QStringLiteral("Filesets"));
-    PageControl1->addTab(buildStartupPage(), QStringLiteral("Startup"));
-    layout->addWidget(PageControl1);
+    pages = new QTabWidget(this);
+    pages->setObjectName(QStringLiteral("pages"));
+    pages->addTab(buildFilesetsPage(), QStringLiteral("Filesets"));
+    pages->addTab(buildStartupPage(), QStringLiteral("Startup"));
+    layout->addWidget(pages);
 
-    addButtonRow(layout, this, Button6, "Button6", QStringLiteral("OK"), Button5, "Button5");
+    addButtonRow(layout, this, okButton, "okButton", QStringLiteral("OK"), cancelButton, "cancelButton");
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
     // An error while the settings are stored or the filesets reload is shown; the window still ends with
     // OK, so the main window rebuilds its tree over whatever was loaded.
-    connectConfirm(this, Button6, [this] { Button6Click(); });
-    connect(Button5, &QPushButton::clicked, this, &QDialog::reject);
-    connect(Button7, &QPushButton::clicked, this, [this] { Button1Click(); });
-    connect(Button9, &QPushButton::clicked, this, [this] { Button4Click(); });
-    connect(Button8, &QPushButton::clicked, this, [this] { Button3Click(); });
-    connect(Button10, &QPushButton::clicked, this, [this] { Button2Click(); });
-    connect(ListBox2, &QListWidget::itemClicked, this, [this] { ListBox1Click(); });
-    connect(ListBox2, &QListWidget::itemSelectionChanged, this, [this] { updateRemoveButton(); });
-    ListBox2->installEventFilter(this);
-    connect(Edit5, &QLineEdit::textChanged, this, [this] { Edit5Change(); });
-    for (QRadioButton* choice : { RadioButton1, RadioButton2, RadioButton3, RadioButton4 }) {
-        connect(choice, &QRadioButton::clicked, this, [this] { RadioButton1Click(); });
+    connectConfirm(this, okButton, [this] { onOkClicked(); });
+    connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
+    connect(browseStorageButton, &QPushButton::clicked, this, [this] { onBrowseStorageClicked(); });
+    connect(browseLocationButton, &QPushButton::clicked, this, [this] { onBrowseLocationClicked(); });
+    connect(addLocationButton, &QPushButton::clicked, this, [this] { onAddLocationClicked(); });
+    connect(removeLocationButton, &QPushButton::clicked, this, [this] { onRemoveLocationClicked(); });
+    connect(locationsList, &QListWidget::itemClicked, this, [this] { onLocationClicked(); });
+    connect(locationsList, &QListWidget::itemSelectionChanged, this, [this] { updateRemoveButton(); });
+    locationsList->installEventFilter(this);
+    connect(locationEdit, &QLineEdit::textChanged, this, [this] { onLocationEdited(); });
+    for (QRadioButton* choice : { lastLocationRadio, searchRadio, myFilesetsRadio, startPathRadio }) {
+        connect(choice, &QRadioButton::clicked, this, [this] { onStartChoiceClicked(); });
     }
 }
 
-QWidget* TConfigForm::buildFilesetsPage()
+QWidget* SettingsDialog::buildFilesetsPage()
 {
     auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("TabSheet1"));
+    page->setObjectName(QStringLiteral("filesetsPage"));
     auto* grid = new QGridLayout(page);
 
     auto* storageLabel = new QLabel(QStringLiteral("Primary Storage Directory"), page);
-    edit_storage = new QLineEdit(page);
-    edit_storage->setObjectName(QStringLiteral("edit_storage"));
-    storageLabel->setBuddy(edit_storage);
-    Button7 = browseButton(page, "Button7");
+    storageEdit = new QLineEdit(page);
+    storageEdit->setObjectName(QStringLiteral("storageEdit"));
+    storageLabel->setBuddy(storageEdit);
+    browseStorageButton = browseButton(page, "browseStorageButton");
     grid->addWidget(storageLabel, 0, 0, 1, 4);
-    grid->addWidget(edit_storage, 1, 0, 1, 3);
-    grid->addWidget(Button7, 1, 3);
+    grid->addWidget(storageEdit, 1, 0, 1, 3);
+    grid->addWidget(browseStorageButton, 1, 3);
 
     grid->setRowMinimumHeight(2, 8);
     auto* locationsLabel = new QLabel(QStringLiteral("Other managed locations"), page);
-    ListBox2 = new QListWidget(page);
-    ListBox2->setObjectName(QStringLiteral("ListBox2"));
-    ListBox2->setSelectionMode(QAbstractItemView::SingleSelection);
-    ListBox2->setMinimumSize(380, 140);
-    locationsLabel->setBuddy(ListBox2);
+    locationsList = new QListWidget(page);
+    locationsList->setObjectName(QStringLiteral("locationsList"));
+    locationsList->setSelectionMode(QAbstractItemView::SingleSelection);
+    locationsList->setMinimumSize(380, 140);
+    locationsLabel->setBuddy(locationsList);
     grid->addWidget(locationsLabel, 3, 0, 1, 4);
-    grid->addWidget(ListBox2, 4, 0, 1, 4);
+    grid->addWidget(locationsList, 4, 0, 1, 4);
 
-    Edit5 = new QLineEdit(page);
-    Edit5->setObjectName(QStringLiteral("Edit5"));
-    Button9 = browseButton(page, "Button9");
-    Button8 = new QPushButton(QStringLiteral("Add"), page);
-    Button8->setObjectName(QStringLiteral("Button8"));
-    Button8->setAutoDefault(false);
-    Button8->setEnabled(false);
-    Button10 = new QPushButton(QStringLiteral("Remove"), page);
-    Button10->setObjectName(QStringLiteral("Button10"));
-    Button10->setAutoDefault(false);
-    Button10->setEnabled(false);
+    locationEdit = new QLineEdit(page);
+    locationEdit->setObjectName(QStringLiteral("locationEdit"));
+    browseLocationButton = browseButton(page, "browseLocationButton");
+    addLocationButton = new QPushButton(QStringLiteral("Add"), page);
+    addLocationButton->setObjectName(QStringLiteral("addLocationButton"));
+    addLocationButton->setAutoDefault(false);
+    addLocationButton->setEnabled(false);
+    removeLocationButton = new QPushButton(QStringLiteral("Remove"), page);
+    removeLocationButton->setObjectName(QStringLiteral("removeLocationButton"));
+    removeLocationButton->setAutoDefault(false);
+    removeLocationButton->setEnabled(false);
     auto* addRow = new QHBoxLayout;
-    addRow->addWidget(Edit5, 1);
-    addRow->addWidget(Button9);
-    addRow->addWidget(Button8);
-    addRow->addWidget(Button10);
+    addRow->addWidget(locationEdit, 1);
+    addRow->addWidget(browseLocationButton);
+    addRow->addWidget(addLocationButton);
+    addRow->addWidget(removeLocationButton);
     grid->addLayout(addRow, 5, 0, 1, 4);
     grid->setColumnStretch(0, 1);
     grid->setRowStretch(4, 1);
     return page;
 }
 
-QWidget* TConfigForm::buildStartupPage()
+QWidget* SettingsDialog::buildStartupPage()
 {
     auto* page = new QWidget;
-    page->setObjectName(QStringLiteral("TabSheet2"));
+    page->setObjectName(QStringLiteral("startupPage"));
     auto* layout = new QVBoxLayout(page);
-    RadioButton1 = new QRadioButton(QStringLiteral("Start at the last tree location"), page);
-    RadioButton2 = new QRadioButton(QStringLiteral("Always Start with Search"), page);
-    RadioButton3 = new QRadioButton(QStringLiteral("Always Start at My Filesets"), page);
-    RadioButton4 = new QRadioButton(QStringLiteral("Always Start here :"), page);
+    lastLocationRadio = new QRadioButton(QStringLiteral("Start at the last tree location"), page);
+    searchRadio = new QRadioButton(QStringLiteral("Always Start with Search"), page);
+    myFilesetsRadio = new QRadioButton(QStringLiteral("Always Start at My Filesets"), page);
+    startPathRadio = new QRadioButton(QStringLiteral("Always Start here :"), page);
     auto* group = new QButtonGroup(page);
-    int number = 1;
-    for (QRadioButton* choice : { RadioButton1, RadioButton2, RadioButton3, RadioButton4 }) {
-        choice->setObjectName(QStringLiteral("RadioButton") + QString::number(number++));
+    lastLocationRadio->setObjectName(QStringLiteral("lastLocationRadio"));
+    searchRadio->setObjectName(QStringLiteral("searchRadio"));
+    myFilesetsRadio->setObjectName(QStringLiteral("myFilesetsRadio"));
+    startPathRadio->setObjectName(QStringLiteral("startPathRadio"));
+    for (QRadioButton* choice : { lastLocationRadio, searchRadio, myFilesetsRadio, startPathRadio }) {
         group->addButton(choice);
         layout->addWidget(choice);
     }
-    RadioButton1->setChecked(true);
-    Edit3 = new QLineEdit(page);
-    Edit3->setObjectName(QStringLiteral("Edit3"));
+    lastLocationRadio->setChecked(true);
+    startPathEdit = new QLineEdit(page);
+    startPathEdit->setObjectName(QStringLiteral("startPathEdit"));
     auto* pathRow = new QHBoxLayout;
     pathRow->addSpacing(20);
-    pathRow->addWidget(Edit3, 1);
+    pathRow->addWidget(startPathEdit, 1);
     layout->addLayout(pathRow);
     layout->addStretch(1);
     return page;
 }
 
-void TConfigForm::showEvent(QShowEvent* event)
+void SettingsDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        RunGuarded([this] { FormShow(); });
+        runGuarded([this] { handleFirstShow(); });
     }
 }
 
-bool TConfigForm::eventFilter(QObject* watched, QEvent* event)
+bool SettingsDialog::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == ListBox2 && event->type() == QEvent::KeyPress
-        && ListBox2KeyDown(static_cast<QKeyEvent*>(event)->key())) {
+    if (watched == locationsList && event->type() == QEvent::KeyPress
+        && handleLocationsKey(static_cast<QKeyEvent*>(event)->key())) {
         return true;
     }
     return QDialog::eventFilter(watched, event);
 }
 
-void TConfigForm::FormShow()
+void SettingsDialog::handleFirstShow()
 {
-    TSettings& store = settings();
-    edit_storage->setText(store.GetStr(skFilesetFolder));
-    ListBox2->clear();
-    if (FilesetList != nullptr) {
-        ListBox2->addItems(FilesetList->Locations);
+    Settings& store = settings();
+    storageEdit->setText(store.stringValue(FilesetFolderSetting));
+    locationsList->clear();
+    if (g_filesetRegistry != nullptr) {
+        locationsList->addItems(g_filesetRegistry->locations);
     }
-    const QString current = store.GetStr(skCurrentPath);
+    const QString current = store.stringValue(CurrentPathSetting);
     // The box keeps the stored location also behind the first choice, so choosing "Always Start here :"
     // offers where the tree was left.
-    Edit3->setText(current);
-    if (store.GetBool(skStartLastPath)) {
-        RadioButton1->setChecked(true);
+    startPathEdit->setText(current);
+    if (store.boolValue(StartLastPathSetting)) {
+        lastLocationRadio->setChecked(true);
     } else if (current == searchPath()) {
-        RadioButton2->setChecked(true);
+        searchRadio->setChecked(true);
     } else if (current == myFilesetsPath()) {
-        RadioButton3->setChecked(true);
+        myFilesetsRadio->setChecked(true);
     } else {
-        RadioButton4->setChecked(true);
+        startPathRadio->setChecked(true);
     }
-    UpdateStartControls();
+    updateStartControls();
     updateRemoveButton();
-    Edit5Change();
+    onLocationEdited();
 }
 
-void TConfigForm::UpdateStartControls()
+void SettingsDialog::updateStartControls()
 {
-    Edit3->setVisible(!RadioButton1->isChecked());
-    Edit3->setReadOnly(!RadioButton4->isChecked());
-    if (RadioButton2->isChecked()) {
-        Edit3->setText(searchPath());
-    } else if (RadioButton3->isChecked()) {
-        Edit3->setText(myFilesetsPath());
+    startPathEdit->setVisible(!lastLocationRadio->isChecked());
+    startPathEdit->setReadOnly(!startPathRadio->isChecked());
+    if (searchRadio->isChecked()) {
+        startPathEdit->setText(searchPath());
+    } else if (myFilesetsRadio->isChecked()) {
+        startPathEdit->setText(myFilesetsPath());
     }
 }
 
-void TConfigForm::RadioButton1Click() { UpdateStartControls(); }
+void SettingsDialog::onStartChoiceClicked() { updateStartControls(); }
 
-QString TConfigForm::pickFolder(const QString& start)
+QString SettingsDialog::pickFolder(const QString& start)
 {
-    BrowseFolder1->SetDirectory(start);
-    if (!BrowseFolder1->Execute()) {
+    folderPicker->setDirectory(start);
+    if (!folderPicker->execute()) {
         return {};
     }
-    return BrowseFolder1->Directory();
+    return folderPicker->directory();
 }
 
-void TConfigForm::Button1Click()
+void SettingsDialog::onBrowseStorageClicked()
 {
-    const QString folder = pickFolder(edit_storage->text());
+    const QString folder = pickFolder(storageEdit->text());
     if (!folder.isEmpty()) {
-        edit_storage->setText(folder);
+        storageEdit->setText(folder);
     }
 }
 
-void TConfigForm::Button4Click()
+void SettingsDialog::onBrowseLocationClicked()
 {
-    const QString folder = pickFolder(Edit5->text());
+    const QString folder = pickFolder(locationEdit->text());
     if (folder.isEmpty()) {
         return;
     }
-    Edit5->setText(folder);
-    Button3Click();
+    locationEdit->setText(folder);
+    onAddLocationClicked();
 }
 
-void TConfigForm::Edit5Change() { Button8->setEnabled(!Edit5->text().isEmpty()); }
+void SettingsDialog::onLocationEdited() { addLocationButton->setEnabled(!locationEdit->text().isEmpty()); }
 
-void TConfigForm::Button3Click()
+void SettingsDialog::onAddLocationClicked()
 {
-    ListBox2->addItem(Edit5->text());
+    locationsList->addItem(locationEdit->text());
     updateRemoveButton();
 }
 
-void TConfigForm::Button2Click()
+void SettingsDialog::onRemoveLocationClicked()
 {
-    const QList<QListWidgetItem*> selected = ListBox2->selectedItems();
+    const QList<QListWidgetItem*> selected = locationsList->selectedItems();
     if (!selected.isEmpty()) {
-        delete ListBox2->takeItem(ListBox2->row(selected.front()));
+        delete locationsList->takeItem(locationsList->row(selected.front()));
     }
     updateRemoveButton();
 }
 
-void TConfigForm::ListBox1Click()
+void SettingsDialog::onLocationClicked()
 {
     updateRemoveButton();
-    const QList<QListWidgetItem*> selected = ListBox2->selectedItems();
+    const QList<QListWidgetItem*> selected = locationsList->selectedItems();
     if (!selected.isEmpty()) {
-        Edit5->setText(selected.front()->text());
+        locationEdit->setText(selected.front()->text());
     }
 }
 
-bool TConfigForm::ListBox2KeyDown(int key)
+bool SettingsDialog::handleLocationsKey(int key)
 {
     if (key != Qt::Key_Delete) {
         return false;
     }
-    Button2Click();
+    onRemoveLocationClicked();
     return true;
 }
 
-void TConfigForm::updateRemoveButton() { Button10->setEnabled(!ListBox2->selectedItems().isEmpty()); }
+void SettingsDialog::updateRemoveButton()
+{
+    removeLocationButton->setEnabled(!locationsList->selectedItems().isEmpty());
+}
 
-void TConfigForm::Button6Click()
+void SettingsDialog::onOkClicked()
 {
     // The choices of this window are stored before the filesets reload, so that a fileset that fails to
     // load does not cost the user the start location chosen here.
-    TSettings& store = settings();
-    store.SetStr(skFilesetFolder, edit_storage->text());
-    store.SetBool(skStartLastPath, RadioButton1->isChecked());
-    if (!RadioButton1->isChecked()) {
-        store.SetStr(skCurrentPath, Edit3->text());
+    Settings& store = settings();
+    store.setStringValue(FilesetFolderSetting, storageEdit->text());
+    store.setBoolValue(StartLastPathSetting, lastLocationRadio->isChecked());
+    if (!lastLocationRadio->isChecked()) {
+        store.setStringValue(CurrentPathSetting, startPathEdit->text());
     }
     reloadRegistry();
 }
 
-void TConfigForm::reloadRegistry()
+void SettingsDialog::reloadRegistry()
 {
     QStringList locations;
-    for (int row = 0; row < ListBox2->count(); ++row) {
-        locations.append(ListBox2->item(row)->text());
+    for (int row = 0; row < locationsList->count(); ++row) {
+        locations.append(locationsList->item(row)->text());
     }
     emit registryReloading();
-    FilesetList->Clear();
-    FilesetList->Locations = locations;
-    FilesetList->AddFolder(settings().GetStr(skFilesetFolder));
-    FilesetList->AddLocations();
-    OwnerList->Rebuild();
+    g_filesetRegistry->clear();
+    g_filesetRegistry->locations = locations;
+    g_filesetRegistry->addFolder(settings().stringValue(FilesetFolderSetting));
+    g_filesetRegistry->addLocations();
+    g_ownerIndex->rebuild();
 }

@@ -10,54 +10,54 @@ class QListWidget;
 class QPushButton;
 class QRadioButton;
 class QTabWidget;
-class TBrowseFolder;
+class FolderPicker;
 
-class TConfigForm : public QDialog {
+class SettingsDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TConfigForm(QWidget* parent = nullptr);
+    explicit SettingsDialog(QWidget* parent = nullptr);
 
     /// Fills the controls from the settings and the registry's locations (run when the window is first
     /// shown).
-    void FormShow();
+    void handleFirstShow();
     /// "..." beside the primary folder: picks a folder starting at the one typed.
-    void Button1Click();
-    /// "..." beside Edit5: picks a folder starting at the one typed and adds it.
-    void Button4Click();
-    /// "Add": appends the text of Edit5 to the locations (duplicates and missing folders included).
-    void Button3Click();
+    void onBrowseStorageClicked();
+    /// "..." beside the location box: picks a folder starting at the one typed and adds it.
+    void onBrowseLocationClicked();
+    /// "Add": appends the text of the location box to the locations (duplicates and missing folders included).
+    void onAddLocationClicked();
     /// "Remove": deletes the selected location, if any.
-    void Button2Click();
-    /// A click in the locations list: copies the selected entry into Edit5.
-    void ListBox1Click();
+    void onRemoveLocationClicked();
+    /// A click in the locations list: copies the selected entry into the location box.
+    void onLocationClicked();
     /// A key in the locations list; Delete removes the selected entry. Answers whether it was handled.
-    bool ListBox2KeyDown(int key);
-    void Edit5Change();
+    bool handleLocationsKey(int key);
+    void onLocationEdited();
     /// A click on one of the four start choices.
-    void RadioButton1Click();
+    void onStartChoiceClicked();
     /// OK: stores the primary folder, reloads the registry and the owners index, stores the start
     /// location. Raises what the settings store or the registry raise; the window's OK button shows it
     /// and closes the window with OK all the same.
-    void Button6Click();
+    void onOkClicked();
     /// Shows and enables the start path box for the current choice.
-    void UpdateStartControls();
+    void updateStartControls();
 
-    QTabWidget* PageControl1 = nullptr;
-    QLineEdit* edit_storage = nullptr;
-    QPushButton* Button7 = nullptr; ///< "..." for the primary folder
-    QListWidget* ListBox2 = nullptr; ///< other managed locations
-    QLineEdit* Edit5 = nullptr; ///< location to add
-    QPushButton* Button9 = nullptr; ///< "..." for Edit5
-    QPushButton* Button8 = nullptr; ///< "Add"
-    QPushButton* Button10 = nullptr; ///< "Remove"
-    QRadioButton* RadioButton1 = nullptr; ///< "Start at the last tree location"
-    QRadioButton* RadioButton2 = nullptr; ///< "Always Start with Search"
-    QRadioButton* RadioButton3 = nullptr; ///< "Always Start at My Filesets"
-    QRadioButton* RadioButton4 = nullptr; ///< "Always Start here :"
-    QLineEdit* Edit3 = nullptr; ///< the start path
-    QPushButton* Button6 = nullptr; ///< "OK"
-    QPushButton* Button5 = nullptr; ///< "Cancel"
-    TBrowseFolder* BrowseFolder1 = nullptr;
+    QTabWidget* pages = nullptr;
+    QLineEdit* storageEdit = nullptr;
+    QPushButton* browseStorageButton = nullptr; ///< "..." for the primary folder
+    QListWidget* locationsList = nullptr; ///< other managed locations
+    QLineEdit* locationEdit = nullptr; ///< location to add
+    QPushButton* browseLocationButton = nullptr; ///< "..." for the location box
+    QPushButton* addLocationButton = nullptr; ///< "Add"
+    QPushButton* removeLocationButton = nullptr; ///< "Remove"
+    QRadioButton* lastLocationRadio = nullptr; ///< "Start at the last tree location"
+    QRadioButton* searchRadio = nullptr; ///< "Always Start with Search"
+    QRadioButton* myFilesetsRadio = nullptr; ///< "Always Start at My Filesets"
+    QRadioButton* startPathRadio = nullptr; ///< "Always Start here :"
+    QLineEdit* startPathEdit = nullptr; ///< the start path
+    QPushButton* okButton = nullptr; ///< "OK"
+    QPushButton* cancelButton = nullptr; ///< "Cancel"
+    FolderPicker* folderPicker = nullptr;
 
 signals:
     /// Sent right before the registry lets go of its filesets, so that views showing them let go first.

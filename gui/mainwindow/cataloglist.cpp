@@ -1,11 +1,14 @@
 #include "gui/mainwindow/cataloglist.h"
 
 #include "core/filesets/fileset.h"
-#include "core/settings/shell.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/systemicons.h"
 #include "gui/mainwindow/navigationtree.h"
 
 #include <QHeaderView>
@@ -14,117 +17,41 @@
 #include <QTreeView>
 #include <algorithm>
 
-TListHelper* ListHelper = nullptr;
+CatalogList* g_catalogList = nullptr;
 
-// ---------------------------------------------------------------------------------------------
-// TListModel
-
-TListModel::TListModel(TListHelper* helper)
-    : m_helper(helper)
+CatalogList::CatalogList()
+    : model(new CatalogListModel(this))
 {
 }
 
-int TListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
+CatalogList::~CatalogList() { delete model; }
 
-int TListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(TListHelper::ColumnsOf(m_helper->Kind).size());
-}
-
-QVariant TListModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() >= m_rows) {
-        return {};
-    }
-    return m_helper->ListData(index.row(), index.column(), role);
-}
-
-QVariant TListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal) {
-        return {};
-    }
-    const QList<TListColumn> columns = TListHelper::ColumnsOf(m_helper->Kind);
-    if (section < 0 || section >= columns.size()) {
-        return {};
-    }
-    if (role == Qt::DisplayRole) {
-        return columns.at(section).Caption;
-    }
-    if (role == Qt::TextAlignmentRole) {
-        return QVariant::fromValue(columns.at(section).Alignment | Qt::AlignVCenter);
-    }
-    return {};
-}
-
-Qt::ItemFlags TListModel::flags(const QModelIndex& index) const
-{
-    if (!index.isValid()) {
-        return Qt::NoItemFlags;
-    }
-    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == 0 && OnCanEdit && OnCanEdit(index.row())) {
-        result |= Qt::ItemIsEditable;
-    }
-    return result;
-}
-
-bool TListModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (!index.isValid() || index.column() != 0 || role != Qt::EditRole || !OnCaptionEdited) {
-        return false;
-    }
-    const int row = index.row();
-    const QString text = value.toString();
-    // The window renames and refills the list, which resets this model: answer first.
-    QMetaObject::invokeMethod(
-        this, [this, row, text] { OnCaptionEdited(row, text); }, Qt::QueuedConnection);
-    return true;
-}
-
-void TListModel::reset(int rows)
-{
-    beginResetModel();
-    m_rows = rows;
-    endResetModel();
-}
-
-// ---------------------------------------------------------------------------------------------
-// TListHelper
-
-TListHelper::TListHelper()
-    : Model(new TListModel(this))
-{
-}
-
-TListHelper::~TListHelper() { delete Model; }
-
-const QList<TListColumn>& TListHelper::ColumnsOf(TItemKind kind)
+const QList<CatalogListColumn>& CatalogList::columnsOf(ItemKind kind)
 {
     const Qt::Alignment left = Qt::AlignLeft;
     const Qt::Alignment right = Qt::AlignRight;
-    static const QList<TListColumn> s_owners
+    static const QList<CatalogListColumn> s_owners
         = { { QStringLiteral("Name"), 200, true, left }, { QStringLiteral("Filesets"), 120, false, left } };
-    static const QList<TListColumn> s_filesets
+    static const QList<CatalogListColumn> s_filesets
         = { { QStringLiteral("Description"), 200, true, left }, { QStringLiteral("Discs"), 70, false, right },
               { QStringLiteral("Data"), 110, false, right }, { QStringLiteral("Modified"), 110, false, left } };
-    static const QList<TListColumn> s_discs = { { QStringLiteral("Title"), 200, true, left },
+    static const QList<CatalogListColumn> s_discs = { { QStringLiteral("Title"), 200, true, left },
         { QStringLiteral("Used Space"), 80, false, right }, { QStringLiteral("Capacity"), 80, false, right } };
-    static const QList<TListColumn> s_items
+    static const QList<CatalogListColumn> s_items
         = { { QStringLiteral("Name"), 180, true, left }, { QStringLiteral("Size"), 80, false, right },
               { QStringLiteral("Modified"), 80, false, left }, { QStringLiteral("Comment"), 100, false, left } };
-    static const QList<TListColumn> s_none;
+    static const QList<CatalogListColumn> s_none;
     switch (kind) {
-    case ikOwners:
+    case OwnersItem:
         return s_owners;
-    case ikOwner:
+    case OwnerItem:
         return s_filesets;
-    case ikFileset:
+    case FilesetItem:
         return s_discs;
-    case ikDisc:
-    case ikFolder:
+    case DiscItem:
+    case FolderItem:
         return s_items;
-    case ikSearch:
+    case SearchItem:
         break;
     }
     return s_none;
@@ -145,141 +72,140 @@ int fittingWidth(const QTreeView* view, const QString& caption)
 
 } // namespace
 
-void TListHelper::Attach(QTreeView* view)
+void CatalogList::attach(QTreeView* view)
 {
-    View = view;
-    view->setModel(Model);
-    BuildColumns(Kind);
+    this->view = view;
+    view->setModel(model);
+    buildColumns(kind);
 }
 
-void TListHelper::SetKind(TItemKind kind)
+void CatalogList::setKind(ItemKind kind)
 {
-    if (kind != Kind) {
-        Kind = kind;
-        BuildColumns(kind);
+    if (this->kind != kind) {
+        this->kind = kind;
+        buildColumns(kind);
     }
 }
 
-void TListHelper::BuildColumns(TItemKind kind)
+void CatalogList::buildColumns(ItemKind kind)
 {
-    if (View == nullptr) {
+    if (view == nullptr) {
         return;
     }
-    Kind = kind;
-    Model->reset(0);
-    const QList<TListColumn> columns = ColumnsOf(kind);
-    QHeaderView* header = View->header();
+    this->kind = kind;
+    model->reset(0);
+    const QList<CatalogListColumn> columns = columnsOf(kind);
+    QHeaderView* header = view->header();
     header->setStretchLastSection(false);
     for (int i = 0; i < columns.size(); ++i) {
-        header->setSectionResizeMode(i, columns.at(i).Automatic ? QHeaderView::Stretch : QHeaderView::Interactive);
-        if (!columns.at(i).Automatic) {
-            header->resizeSection(i, std::max(columns.at(i).Width, fittingWidth(View, columns.at(i).Caption)));
+        header->setSectionResizeMode(i, columns.at(i).automatic ? QHeaderView::Stretch : QHeaderView::Interactive);
+        if (!columns.at(i).automatic) {
+            header->resizeSection(i, std::max(columns.at(i).width, fittingWidth(view, columns.at(i).caption)));
         }
     }
     header->setVisible(!columns.isEmpty());
 }
 
-int TListHelper::RowCount() const
+int CatalogList::rowCount() const
 {
-    switch (Kind) {
-    case ikOwners:
-        return OwnerList != nullptr ? OwnerList->Count() : 0;
-    case ikOwner:
-        return Owner != nullptr ? Owner->Count() : 0;
-    case ikFileset:
-    case ikDisc:
-    case ikFolder:
-        return Entities.Count();
-    case ikSearch:
+    switch (kind) {
+    case OwnersItem:
+        return g_ownerIndex != nullptr ? g_ownerIndex->count() : 0;
+    case OwnerItem:
+        return owner != nullptr ? owner->count() : 0;
+    case FilesetItem:
+    case DiscItem:
+    case FolderItem:
+        return entities.count();
+    case SearchItem:
         break;
     }
     return 0;
 }
 
-void TListHelper::Fill(const TItemData* node)
+void CatalogList::fill(const ItemRef* node)
 {
-    Model->reset(0);
-    Entities.Clear();
-    Owner = nullptr;
+    model->reset(0);
+    entities.clear();
+    owner = nullptr;
     if (node == nullptr) {
         return;
     }
-    SetKind(node->Kind);
-    switch (node->Kind) {
-    case ikOwners:
+    setKind(node->kind);
+    switch (node->kind) {
+    case OwnersItem:
         break;
-    case ikOwner:
-        Owner = static_cast<TKTBOwner*>(node->Ref);
+    case OwnerItem:
+        owner = static_cast<Owner*>(node->ref);
         break;
-    case ikFileset: {
-        auto* fileset = static_cast<TKTBFile*>(node->Ref);
-        TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP);
+    case FilesetItem: {
+        auto* fileset = static_cast<Fileset*>(node->ref);
+        const KtbCursorPtr cursor(
+            ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP));
         while (cursor != nullptr) {
-            const int index = Entities.AddEntity(cursor->Current, false);
-            Entities.Items(index)->Fileset = fileset;
-            if (ktbFindNext(cursor) != KTB_OK) {
+            const int index = entities.addEntity(cursor->Current, false);
+            entities.at(index)->fileset = fileset;
+            if (ktbFindNext(cursor.get()) != KTB_OK) {
                 break;
             }
         }
-        ktbFindClose(cursor);
-        Entities.SortEntities();
+        entities.sortEntities();
         break;
     }
-    case ikDisc:
-    case ikFolder: {
-        auto* fileset = static_cast<TKTBFile*>(node->Ref);
-        TKTBCursor* cursor = ktbFindFirst(
-            fileset->Handle(), KTB_FIND_NODISCS | KTB_FIND_CHILDREN | KTB_FIND_KEEP, node->Offset, nullptr);
+    case DiscItem:
+    case FolderItem: {
+        auto* fileset = static_cast<Fileset*>(node->ref);
+        const KtbCursorPtr cursor(ktbFindFirst(
+            fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_CHILDREN | KTB_FIND_KEEP, node->offset, nullptr));
         while (cursor != nullptr) {
             TKTBEntity* entity = cursor->Current;
-            const int index = Entities.AddEntity(entity, false);
-            TEntityEntry* entry = Entities.Items(index);
-            entry->Fileset = fileset;
-            entry->ImageIndex = entity->Kind == KTB_TAG_FILE ? SysIconIndex(decodeCatalogText(entity->name()), false)
-                                                             : SysIconIndex(QString(), false);
-            if (ktbFindNext(cursor) != KTB_OK) {
+            const int index = entities.addEntity(entity, false);
+            EntityEntry* entry = entities.at(index);
+            entry->fileset = fileset;
+            entry->imageIndex = entity->Kind == KTB_TAG_FILE ? systemIconIndex(decodeCatalogText(entity->name()), false)
+                                                             : systemIconIndex(QString(), false);
+            if (ktbFindNext(cursor.get()) != KTB_OK) {
                 break;
             }
         }
-        ktbFindClose(cursor);
-        Entities.SortEntities();
+        entities.sortEntities();
         break;
     }
-    case ikSearch:
+    case SearchItem:
         break;
     }
-    Model->reset(RowCount());
+    model->reset(rowCount());
 }
 
-void TListHelper::Clear()
+void CatalogList::clear()
 {
-    Owner = nullptr;
-    Entities.Clear();
-    Model->reset(0);
-    if (View != nullptr) {
-        View->viewport()->update();
+    owner = nullptr;
+    entities.clear();
+    model->reset(0);
+    if (view != nullptr) {
+        view->viewport()->update();
     }
 }
 
-QString TListHelper::RowCaption(int row) const { return ListData(row, 0, Qt::DisplayRole).toString(); }
+QString CatalogList::rowCaption(int row) const { return cellData(row, 0, Qt::DisplayRole).toString(); }
 
-QVariant TListHelper::ListData(int row, int column, int role) const
+QVariant CatalogList::cellData(int row, int column, int role) const
 {
-    if (row < 0 || row >= RowCount()) {
+    if (row < 0 || row >= rowCount()) {
         return {};
     }
     try {
-        switch (Kind) {
-        case ikOwners:
+        switch (kind) {
+        case OwnersItem:
             return ownerRow(row, column, role);
-        case ikOwner:
+        case OwnerItem:
             return filesetRow(row, column, role);
-        case ikFileset:
+        case FilesetItem:
             return discRow(row, column, role);
-        case ikDisc:
-        case ikFolder:
+        case DiscItem:
+        case FolderItem:
             return itemRow(row, column, role);
-        case ikSearch:
+        case SearchItem:
             break;
         }
     } catch (...) {
@@ -290,62 +216,62 @@ QVariant TListHelper::ListData(int row, int column, int role) const
 
 namespace {
 
-QVariant alignmentOf(TItemKind kind, int column)
+QVariant alignmentOf(ItemKind kind, int column)
 {
-    const QList<TListColumn>& columns = TListHelper::ColumnsOf(kind);
+    const QList<CatalogListColumn>& columns = CatalogList::columnsOf(kind);
     if (column < 0 || column >= columns.size()) {
         return {};
     }
-    return QVariant::fromValue(columns.at(column).Alignment | Qt::AlignVCenter);
+    return QVariant::fromValue(columns.at(column).alignment | Qt::AlignVCenter);
 }
 
 } // namespace
 
-QVariant TListHelper::ownerRow(int row, int column, int role) const
+QVariant CatalogList::ownerRow(int row, int column, int role) const
 {
-    const TKTBOwner* owner = OwnerList->Items(row);
+    const Owner* owner = g_ownerIndex->at(row);
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         if (column == 0) {
-            return owner->Name;
+            return owner->name;
         }
         if (column == 1) {
-            return QString::number(owner->Count()) + QStringLiteral(" Filesets");
+            return QString::number(owner->count()) + QStringLiteral(" Filesets");
         }
-    } else if (role == Qt::DecorationRole && column == 0 && SmallImages != nullptr) {
-        return SmallImages->Icon(imgOwner);
+    } else if (role == Qt::DecorationRole && column == 0 && smallImages != nullptr) {
+        return smallImages->icon(OwnerImage);
     } else if (role == Qt::TextAlignmentRole) {
-        return alignmentOf(Kind, column);
+        return alignmentOf(kind, column);
     }
     return {};
 }
 
-QVariant TListHelper::filesetRow(int row, int column, int role) const
+QVariant CatalogList::filesetRow(int row, int column, int role) const
 {
-    TKTBFile* fileset = Owner->Items(row);
+    Fileset* fileset = owner->at(row);
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
         case 0:
-            return fileset->GetDescription();
+            return fileset->description();
         case 1:
-            return QString::number(fileset->DiscCount());
+            return QString::number(fileset->discCount());
         case 2:
-            return FormatSize(static_cast<std::int64_t>(fileset->TotalDiscSize()));
+            return formatSize(static_cast<std::int64_t>(fileset->totalDiscSize()));
         case 3:
-            return formatDate(fileset->GetModified().date());
+            return formatDate(fileset->modified().date());
         default:
             break;
         }
-    } else if (role == Qt::DecorationRole && column == 0 && SmallImages != nullptr) {
-        return SmallImages->Icon(imgFileset);
+    } else if (role == Qt::DecorationRole && column == 0 && smallImages != nullptr) {
+        return smallImages->icon(FilesetImage);
     } else if (role == Qt::TextAlignmentRole) {
-        return alignmentOf(Kind, column);
+        return alignmentOf(kind, column);
     }
     return {};
 }
 
-QVariant TListHelper::discRow(int row, int column, int role) const
+QVariant CatalogList::discRow(int row, int column, int role) const
 {
-    const TKTBEntity* entity = Entities.Items(row)->Entity;
+    const TKTBEntity* entity = entities.at(row)->entity.get();
     const TKTBDisc* disc = entity->disc();
     if (disc == nullptr) {
         return {};
@@ -353,33 +279,33 @@ QVariant TListHelper::discRow(int row, int column, int role) const
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
         case 0:
-            return EntityText(entity);
+            return entityText(entity);
         case 1:
-            return FormatSize(disc->Used);
+            return formatSize(disc->Used);
         case 2:
-            return FormatSize(disc->Capacity);
+            return formatSize(disc->Capacity);
         default:
             break;
         }
-    } else if (role == Qt::DecorationRole && column == 0 && SmallImages != nullptr) {
-        return SmallImages->Icon((disc->Flags & KTB_DISC_AUDIO) != 0 ? imgAudioDisc : imgDataDisc);
+    } else if (role == Qt::DecorationRole && column == 0 && smallImages != nullptr) {
+        return smallImages->icon((disc->Flags & KTB_DISC_AUDIO) != 0 ? AudioDiscImage : DataDiscImage);
     } else if (role == Qt::TextAlignmentRole) {
-        return alignmentOf(Kind, column);
+        return alignmentOf(kind, column);
     }
     return {};
 }
 
-QVariant TListHelper::itemRow(int row, int column, int role) const
+QVariant CatalogList::itemRow(int row, int column, int role) const
 {
-    const TEntityEntry* entry = Entities.Items(row);
-    const TKTBEntity* entity = entry->Entity;
-    const _int_File* file = entity->file();
+    const EntityEntry* entry = entities.at(row);
+    const TKTBEntity* entity = entry->entity.get();
+    const TKTBFileData* file = entity->file();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
         case 0:
             return decodeCatalogText(entity->name());
         case 1:
-            return file != nullptr ? FormatSize(file->Size) : QString();
+            return file != nullptr ? formatSize(file->Size) : QString();
         case 2:
             return file != nullptr ? formatDosDateTime(file->DateTime) : QString();
         case 3:
@@ -388,48 +314,48 @@ QVariant TListHelper::itemRow(int row, int column, int role) const
             break;
         }
     } else if (role == Qt::DecorationRole && column == 0) {
-        return SystemImages().icon(entry->ImageIndex);
+        return systemIcons().icon(entry->imageIndex);
     } else if (role == Qt::TextAlignmentRole) {
-        return alignmentOf(Kind, column);
+        return alignmentOf(kind, column);
     }
     return {};
 }
 
-bool TListHelper::GetSelection(TItemDataArray& items) const
+bool CatalogList::selection(ItemRefs& items) const
 {
     items.clear();
-    if (View == nullptr || View->selectionModel() == nullptr) {
+    if (view == nullptr || view->selectionModel() == nullptr) {
         return false;
     }
-    if (Kind != ikOwners && Kind != ikOwner && Kind != ikFileset) {
+    if (kind != OwnersItem && kind != OwnerItem && kind != FilesetItem) {
         return false;
     }
     // The view's order of selected rows is their order in the list.
     QList<int> rows;
-    for (const QModelIndex& index : View->selectionModel()->selectedRows()) {
+    for (const QModelIndex& index : view->selectionModel()->selectedRows()) {
         rows.append(index.row());
     }
     std::sort(rows.begin(), rows.end());
     for (const int row : rows) {
-        if (row < 0 || row >= RowCount()) {
+        if (row < 0 || row >= rowCount()) {
             continue;
         }
-        TItemData item;
-        switch (Kind) {
-        case ikOwners:
-            item.Kind = ikOwner;
-            item.Ref = OwnerList->Items(row);
+        ItemRef item;
+        switch (kind) {
+        case OwnersItem:
+            item.kind = OwnerItem;
+            item.ref = g_ownerIndex->at(row);
             break;
-        case ikOwner:
-            item.Kind = ikFileset;
-            item.Ref = Owner->Items(row);
+        case OwnerItem:
+            item.kind = FilesetItem;
+            item.ref = owner->at(row);
             break;
         default: {
-            const TEntityEntry* entry = Entities.Items(row);
-            item.Kind = ikDisc;
-            item.Ref = entry->Fileset;
-            item.Offset = entry->Entity->Offset;
-            item.Flags = entry->Entity->disc() != nullptr ? entry->Entity->disc()->Flags : 0;
+            const EntityEntry* entry = entities.at(row);
+            item.kind = DiscItem;
+            item.ref = entry->fileset;
+            item.offset = entry->entity->Offset;
+            item.flags = entry->entity->disc() != nullptr ? entry->entity->disc()->Flags : 0;
             break;
         }
         }
@@ -438,14 +364,14 @@ bool TListHelper::GetSelection(TItemDataArray& items) const
     return !items.empty();
 }
 
-int TListHelper::FindRow(const QString& name) const
+int CatalogList::findRow(const QString& name) const
 {
-    if (Kind != ikFileset && Kind != ikDisc && Kind != ikFolder) {
+    if (kind != FilesetItem && kind != DiscItem && kind != FolderItem) {
         return -1;
     }
     // Letter case counts for the ASCII letters only, as everywhere names are compared.
-    for (int row = 0; row < Entities.Count(); ++row) {
-        if (sameTextAscii(EntityText(Entities.Items(row)->Entity), name)) {
+    for (int row = 0; row < entities.count(); ++row) {
+        if (sameTextAscii(entityText(entities.at(row)->entity.get()), name)) {
             return row;
         }
     }

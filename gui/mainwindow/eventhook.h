@@ -1,20 +1,18 @@
 #pragma once
-// Small parts the main window's command files share.
-
-#include "gui/mainwindow/navigationtree.h"
+// An event filter that hands the events of one object to a function.
 
 #include <QObject>
 #include <functional>
 
 /// An event filter that hands the events of one object to a function: the window's handlers for keys,
 /// drags and drops of its controls, without one filter method that knows them all.
-class TEventHook : public QObject {
+class EventHook : public QObject {
 public:
     /// Answer true from handler to stop the event there.
     using Handler = std::function<bool(QEvent* event)>;
 
     /// Installs itself on watched and lives as long as watched.
-    TEventHook(QObject* watched, Handler handler)
+    EventHook(QObject* watched, Handler handler)
         : QObject(watched)
         , m_watched(watched)
         , m_handler(std::move(handler))
@@ -28,20 +26,4 @@ protected:
 private:
     QObject* m_watched;
     Handler m_handler;
-};
-
-/// Suspends the tree's redrawing for a scope.
-class TTreeRedraw {
-public:
-    explicit TTreeRedraw(TNavigationTree* tree)
-        : m_tree(tree)
-    {
-        m_tree->beginUpdate();
-    }
-    ~TTreeRedraw() { m_tree->endUpdate(); }
-    TTreeRedraw(const TTreeRedraw&) = delete;
-    TTreeRedraw& operator=(const TTreeRedraw&) = delete;
-
-private:
-    TNavigationTree* m_tree;
 };

@@ -1,11 +1,13 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/dialogs/aboutdialog.h"
 #include "gui/dialogs/settingsdialog.h"
@@ -35,7 +37,7 @@
 #include <QTreeView>
 #include <QVBoxLayout>
 
-TForm1* Form1 = nullptr;
+MainWindow* g_mainWindow = nullptr;
 
 namespace {
 
@@ -71,34 +73,34 @@ void setUpReportList(QTreeView* view)
 
 } // namespace
 
-const QList<TCommand>& TForm1::Commands()
+const QList<CommandSpec>& MainWindow::commands()
 {
-    static const QList<TCommand> commands = {
-        { "Act_Search", "New Search", "Edit", QKeySequence(Qt::Key_F3), imgMagnifier, "" },
-        { "act_results", "View Results", "Edit", QKeySequence(Qt::Key_F4), imgMagnifier, "" },
-        { "act_Rename", "Rename", "Edit", QKeySequence(Qt::Key_F2), -1, "" },
-        { "act_delete", "Delete", "Edit", QKeySequence(), -1, "" },
-        { "act_properties", "Properties", "Edit", QKeySequence(), -1, "" },
-        { "act_refreshtree", "Refresh Tree", "Edit", QKeySequence(Qt::Key_F5), -1, "" },
-        { "act_scandisc", "Scan Disc", "Tools", QKeySequence(Qt::Key_F6), imgDataDisc, "" },
-        { "act_newfileset", "New Fileset", "File", QKeySequence(Qt::Key_F7), imgFileset, "" },
-        { "act_config", "Configure", "Tools", QKeySequence(Qt::Key_F11), imgTools, "" },
-        { "act_about", "About", "Help", QKeySequence(), -1, "" },
-        { "FileExit1", "E&xit", "File", QKeySequence(), imgAudioDisc, "Exit|Quits the application" },
-        { "Action1", "Statistics..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_S), -1, "" },
-        { "Action2", "Export..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_E), -1, "" },
-        { "Action3", "Compare..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_C), -1, "" },
+    static const QList<CommandSpec> commands = {
+        { "newSearchAction", "New Search", "Edit", QKeySequence(Qt::Key_F3), MagnifierImage, "" },
+        { "viewResultsAction", "View Results", "Edit", QKeySequence(Qt::Key_F4), MagnifierImage, "" },
+        { "renameAction", "Rename", "Edit", QKeySequence(Qt::Key_F2), -1, "" },
+        { "deleteAction", "Delete", "Edit", QKeySequence(), -1, "" },
+        { "propertiesAction", "Properties", "Edit", QKeySequence(), -1, "" },
+        { "refreshTreeAction", "Refresh Tree", "Edit", QKeySequence(Qt::Key_F5), -1, "" },
+        { "scanDiscAction", "Scan Disc", "Tools", QKeySequence(Qt::Key_F6), DataDiscImage, "" },
+        { "newFilesetAction", "New Fileset", "File", QKeySequence(Qt::Key_F7), FilesetImage, "" },
+        { "configureAction", "Configure", "Tools", QKeySequence(Qt::Key_F11), ToolsImage, "" },
+        { "aboutAction", "About", "Help", QKeySequence(), -1, "" },
+        { "exitAction", "E&xit", "File", QKeySequence(), AudioDiscImage, "Exit|Quits the application" },
+        { "statisticsAction", "Statistics..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_S), -1, "" },
+        { "exportAction", "Export..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_E), -1, "" },
+        { "compareAction", "Compare..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_C), -1, "" },
     };
     return commands;
 }
 
-TForm1::TForm1(QWidget* parent)
+MainWindow::MainWindow(QWidget* parent)
     : QMainWindow(parent)
 {
-    Form1 = this;
-    setObjectName(QStringLiteral("Form1"));
+    g_mainWindow = this;
+    setObjectName(QStringLiteral("mainWindow"));
     setWindowTitle(QStringLiteral("Katalox"));
-    SmallImages(); // registers the program's images
+    smallImageList(); // registers the program's images
     setWindowIcon(QIcon(QStringLiteral(":/icons/katalox.svg")));
     setMinimumSize(420, 240);
     move(256, 178);
@@ -112,31 +114,31 @@ TForm1::TForm1(QWidget* parent)
     connectScan();
 }
 
-TForm1::~TForm1()
+MainWindow::~MainWindow()
 {
-    if (Form1 == this) {
-        Form1 = nullptr;
+    if (g_mainWindow == this) {
+        g_mainWindow = nullptr;
     }
 }
 
-QAction* TForm1::action(const char* name) const
+QAction* MainWindow::action(const char* name) const
 {
     return findChild<QAction*>(QString::fromLatin1(name), Qt::FindDirectChildrenOnly);
 }
 
-void TForm1::buildCommands()
+void MainWindow::buildCommands()
 {
-    const TImageList& images = SmallImages();
-    for (const TCommand& command : Commands()) {
-        auto* act = new QAction(QString::fromUtf8(command.Caption), this);
-        act->setObjectName(QString::fromLatin1(command.Name));
-        act->setProperty("Category", QString::fromLatin1(command.Category));
-        act->setShortcut(command.Shortcut);
+    const ImageList& images = smallImageList();
+    for (const CommandSpec& command : commands()) {
+        auto* act = new QAction(QString::fromUtf8(command.caption), this);
+        act->setObjectName(QString::fromLatin1(command.name));
+        act->setProperty("category", QString::fromLatin1(command.category));
+        act->setShortcut(command.shortcut);
         act->setShortcutContext(Qt::WindowShortcut);
-        if (command.Image >= 0) {
-            act->setIcon(images.Icon(command.Image));
+        if (command.image >= 0) {
+            act->setIcon(images.icon(command.image));
         }
-        const QString hint = QString::fromUtf8(command.Hint);
+        const QString hint = QString::fromUtf8(command.hint);
         if (!hint.isEmpty()) {
             // "short|long": the short part is the tool tip, the long part the status line text.
             act->setToolTip(hint.section(QLatin1Char('|'), 0, 0));
@@ -144,7 +146,7 @@ void TForm1::buildCommands()
         }
         addAction(act);
     }
-    action("act_results")->setEnabled(false);
+    action("viewResultsAction")->setEnabled(false);
 
     auto addMenu = [this](const QString& title, std::initializer_list<const char*> names) {
         QMenu* menu = menuBar()->addMenu(title);
@@ -153,37 +155,39 @@ void TForm1::buildCommands()
         }
         return menu;
     };
-    addMenu(QStringLiteral("&File"), { "act_newfileset", "FileExit1" });
+    addMenu(QStringLiteral("&File"), { "newFilesetAction", "exitAction" });
     addMenu(QStringLiteral("&Edit"),
-        { "Act_Search", "act_results", "act_Rename", "act_delete", "act_properties", "act_refreshtree" });
-    addMenu(QStringLiteral("&Tools"), { "act_scandisc", "Action1", "Action3", "Action2", "act_config" });
-    addMenu(QStringLiteral("&Help"), { "act_about" });
+        { "newSearchAction", "viewResultsAction", "renameAction", "deleteAction", "propertiesAction",
+            "refreshTreeAction" });
+    addMenu(QStringLiteral("&Tools"),
+        { "scanDiscAction", "statisticsAction", "compareAction", "exportAction", "configureAction" });
+    addMenu(QStringLiteral("&Help"), { "aboutAction" });
 
     // The tool bar's buttons have captions of their own and run the commands.
     QToolBar* bar = addToolBar(QStringLiteral("Tools"));
-    bar->setObjectName(QStringLiteral("ToolBar1"));
+    bar->setObjectName(QStringLiteral("toolBar"));
     bar->setMovable(false);
     bar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     bar->setIconSize(QSize(16, 16));
     const std::pair<const char*, const char*> buttons[] = {
-        { "&Search", "Act_Search" },
-        { "S&can Disc", "act_scandisc" },
-        { "C&onfigure", "act_config" },
-        { "&New Fileset", "act_newfileset" },
+        { "&Search", "newSearchAction" },
+        { "S&can Disc", "scanDiscAction" },
+        { "C&onfigure", "configureAction" },
+        { "&New Fileset", "newFilesetAction" },
     };
     for (const auto& [caption, name] : buttons) {
         QAction* command = action(name);
         QAction* button = bar->addAction(command->icon(), QString::fromUtf8(caption));
-        button->setObjectName(QStringLiteral("tb_") + QString::fromLatin1(name));
+        button->setObjectName(QString::fromLatin1(name) + QStringLiteral("Button"));
         connect(button, &QAction::triggered, command, &QAction::trigger);
         connect(command, &QAction::enabledChanged, button, &QAction::setEnabled);
     }
 }
 
-QWidget* TForm1::buildSearchPanel()
+QWidget* MainWindow::buildSearchPanel()
 {
     auto* panel = new QWidget;
-    panel->setObjectName(QStringLiteral("P_search"));
+    panel->setObjectName(QStringLiteral("searchPanel"));
     auto* layout = new QVBoxLayout(panel);
 
     auto* heading = new QLabel(QStringLiteral("Search in filesets"), panel);
@@ -196,80 +200,80 @@ QWidget* TForm1::buildSearchPanel()
 
     layout->addWidget(new QLabel(QStringLiteral("Enter text to search for:"), panel));
     auto* searchRow = new QHBoxLayout;
-    Edit_Search = new QLineEdit(QStringLiteral("wav"), panel);
-    Edit_Search->setObjectName(QStringLiteral("Edit_Search"));
-    Button1 = new QPushButton(QStringLiteral("Search"), panel);
-    Button1->setObjectName(QStringLiteral("Button1"));
-    searchRow->addWidget(Edit_Search, 1);
-    searchRow->addWidget(Button1);
+    searchEdit = new QLineEdit(QStringLiteral("wav"), panel);
+    searchEdit->setObjectName(QStringLiteral("searchEdit"));
+    searchButton = new QPushButton(QStringLiteral("Search"), panel);
+    searchButton->setObjectName(QStringLiteral("searchButton"));
+    searchRow->addWidget(searchEdit, 1);
+    searchRow->addWidget(searchButton);
     layout->addLayout(searchRow);
 
     layout->addWidget(new QLabel(QStringLiteral("Filesets to search in:"), panel));
-    auto* chooser = new TImageComboBox(panel);
-    chooser->setObjectName(QStringLiteral("ComboBoxEx1"));
-    ComboBoxEx1 = chooser;
-    layout->addWidget(ComboBoxEx1);
+    auto* chooser = new FilesetChooser(panel);
+    chooser->setObjectName(QStringLiteral("searchScopeChooser"));
+    searchScopeChooser = chooser;
+    layout->addWidget(searchScopeChooser);
 
-    Label7 = new QLabel(QStringLiteral("<a href=\"results\">View Last Results</a>"), panel);
-    Label7->setObjectName(QStringLiteral("Label7"));
-    Label7->setTextFormat(Qt::RichText);
-    Label7->setCursor(Qt::PointingHandCursor);
-    layout->addWidget(Label7);
+    lastResultsLabel = new QLabel(QStringLiteral("<a href=\"results\">View Last Results</a>"), panel);
+    lastResultsLabel->setObjectName(QStringLiteral("lastResultsLabel"));
+    lastResultsLabel->setTextFormat(Qt::RichText);
+    lastResultsLabel->setCursor(Qt::PointingHandCursor);
+    layout->addWidget(lastResultsLabel);
     layout->addStretch(1);
 
-    ProgressBar1 = new QProgressBar(panel);
-    ProgressBar1->setObjectName(QStringLiteral("ProgressBar1"));
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setVisible(false);
-    layout->addWidget(ProgressBar1);
+    searchProgressBar = new QProgressBar(panel);
+    searchProgressBar->setObjectName(QStringLiteral("searchProgressBar"));
+    searchProgressBar->setRange(0, 100);
+    searchProgressBar->setValue(0);
+    searchProgressBar->setVisible(false);
+    layout->addWidget(searchProgressBar);
     return panel;
 }
 
-QWidget* TForm1::buildResultsPanel()
+QWidget* MainWindow::buildResultsPanel()
 {
     auto* panel = new QWidget;
-    panel->setObjectName(QStringLiteral("P_SearchResults"));
+    panel->setObjectName(QStringLiteral("resultsPanel"));
     auto* layout = new QVBoxLayout(panel);
 
     auto* top = new QHBoxLayout;
     auto* texts = new QVBoxLayout;
-    lab_result1 = new QLabel(QStringLiteral("Search Result"), panel);
-    lab_result1->setObjectName(QStringLiteral("lab_result1"));
-    lab_result1->setFont(boldFont(lab_result1));
+    discSummaryLabel = new QLabel(QStringLiteral("Search Result"), panel);
+    discSummaryLabel->setObjectName(QStringLiteral("discSummaryLabel"));
+    discSummaryLabel->setFont(boldFont(discSummaryLabel));
     // Long summaries wrap instead of pushing the tree aside.
-    lab_result1->setWordWrap(true);
-    Lab_result2 = new QLabel(panel);
-    Lab_result2->setObjectName(QStringLiteral("Lab_result2"));
-    Lab_result2->setWordWrap(true);
-    texts->addWidget(lab_result1);
-    texts->addWidget(Lab_result2);
+    discSummaryLabel->setWordWrap(true);
+    fileSummaryLabel = new QLabel(panel);
+    fileSummaryLabel->setObjectName(QStringLiteral("fileSummaryLabel"));
+    fileSummaryLabel->setWordWrap(true);
+    texts->addWidget(discSummaryLabel);
+    texts->addWidget(fileSummaryLabel);
     top->addLayout(texts, 1);
-    Button3 = new QPushButton(QStringLiteral("New Search"), panel);
-    Button3->setObjectName(QStringLiteral("Button3"));
-    top->addWidget(Button3, 0, Qt::AlignTop);
+    newSearchButton = new QPushButton(QStringLiteral("New Search"), panel);
+    newSearchButton->setObjectName(QStringLiteral("newSearchButton"));
+    top->addWidget(newSearchButton, 0, Qt::AlignTop);
     layout->addLayout(top);
 
-    PageControl1 = new QTabWidget(panel);
-    PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->setDocumentMode(true);
-    ListView1 = new QTreeView;
-    ListView1->setObjectName(QStringLiteral("ListView1"));
-    ListView2 = new QTreeView;
-    ListView2->setObjectName(QStringLiteral("ListView2"));
-    for (QTreeView* view : { ListView1, ListView2 }) {
+    resultsTabs = new QTabWidget(panel);
+    resultsTabs->setObjectName(QStringLiteral("resultsTabs"));
+    resultsTabs->setDocumentMode(true);
+    discResultsView = new QTreeView;
+    discResultsView->setObjectName(QStringLiteral("discResultsView"));
+    fileResultsView = new QTreeView;
+    fileResultsView->setObjectName(QStringLiteral("fileResultsView"));
+    for (QTreeView* view : { discResultsView, fileResultsView }) {
         setUpReportList(view);
         view->setSelectionMode(QAbstractItemView::SingleSelection);
     }
-    const TImageList& images = SmallImages();
-    PageControl1->addTab(ListView1, images.Icon(imgDataDisc), QStringLiteral("Discs Matches "));
-    PageControl1->addTab(ListView2, images.Icon(imgAudioDisc), QStringLiteral("File Matches"));
-    PageControl1->setCurrentIndex(1);
-    layout->addWidget(PageControl1, 1);
+    const ImageList& images = smallImageList();
+    resultsTabs->addTab(discResultsView, images.icon(DataDiscImage), QStringLiteral("Discs Matches "));
+    resultsTabs->addTab(fileResultsView, images.icon(AudioDiscImage), QStringLiteral("File Matches"));
+    resultsTabs->setCurrentIndex(1);
+    layout->addWidget(resultsTabs, 1);
     return panel;
 }
 
-void TForm1::buildLayout()
+void MainWindow::buildLayout()
 {
     auto* central = new QWidget(this);
     auto* layout = new QVBoxLayout(central);
@@ -278,192 +282,191 @@ void TForm1::buildLayout()
 
     auto* pathBar = new QHBoxLayout;
     auto* pathLabel = new QLabel(QStringLiteral("Path"), central);
-    Edit1 = new QLineEdit(central);
-    Edit1->setObjectName(QStringLiteral("Edit1"));
-    pathLabel->setBuddy(Edit1);
-    Button2 = new QPushButton(QStringLiteral("Go"), central);
-    Button2->setObjectName(QStringLiteral("Button2"));
+    pathEdit = new QLineEdit(central);
+    pathEdit->setObjectName(QStringLiteral("pathEdit"));
+    pathLabel->setBuddy(pathEdit);
+    goButton = new QPushButton(QStringLiteral("Go"), central);
+    goButton->setObjectName(QStringLiteral("goButton"));
     pathBar->addWidget(pathLabel);
-    pathBar->addWidget(Edit1, 1);
-    pathBar->addWidget(Button2);
+    pathBar->addWidget(pathEdit, 1);
+    pathBar->addWidget(goButton);
     layout->addLayout(pathBar);
 
-    Splitter1 = new QSplitter(Qt::Horizontal, central);
-    Splitter1->setObjectName(QStringLiteral("Splitter1"));
-    Splitter1->setHandleWidth(3);
-    auto* navigation = new QWidget(Splitter1);
+    splitter = new QSplitter(Qt::Horizontal, central);
+    splitter->setObjectName(QStringLiteral("splitter"));
+    splitter->setHandleWidth(3);
+    auto* navigation = new QWidget(splitter);
     auto* navigationLayout = new QVBoxLayout(navigation);
     navigationLayout->setContentsMargins(0, 0, 0, 0);
     navigationLayout->setSpacing(2);
     navigationLayout->addWidget(new QLabel(QStringLiteral("Navigation Tree"), navigation));
-    TreeView1 = new TNavigationTree(navigation);
-    TreeView1->setObjectName(QStringLiteral("TreeView1"));
-    navigationLayout->addWidget(TreeView1, 1);
+    navigationTree = new NavigationTree(navigation);
+    navigationTree->setObjectName(QStringLiteral("navigationTree"));
+    navigationLayout->addWidget(navigationTree, 1);
 
-    // The three right-hand panels fill the same area and overlap; ShowPanel shows one of them.
-    m_rightArea = new QWidget(Splitter1);
+    // The three right-hand panels fill the same area and overlap; showPanel shows one of them.
+    m_rightArea = new QWidget(splitter);
     auto* stack = new QGridLayout(m_rightArea);
     stack->setContentsMargins(0, 0, 0, 0);
-    lv = new QTreeView(m_rightArea);
-    lv->setObjectName(QStringLiteral("lv"));
-    setUpReportList(lv);
-    lv->setEditTriggers(QAbstractItemView::EditKeyPressed);
-    P_search = buildSearchPanel();
-    P_SearchResults = buildResultsPanel();
-    for (QWidget* panel : { static_cast<QWidget*>(lv), P_search, P_SearchResults }) {
+    catalogView = new QTreeView(m_rightArea);
+    catalogView->setObjectName(QStringLiteral("catalogView"));
+    setUpReportList(catalogView);
+    catalogView->setEditTriggers(QAbstractItemView::EditKeyPressed);
+    searchPanel = buildSearchPanel();
+    resultsPanel = buildResultsPanel();
+    for (QWidget* panel : { static_cast<QWidget*>(catalogView), searchPanel, resultsPanel }) {
         panel->setParent(m_rightArea);
         markPanel(panel);
         stack->addWidget(panel, 0, 0);
     }
     // Until a panel is chosen the list stands in front, empty, so the overlapping panels never show
     // through one another.
-    P_search->setVisible(false);
-    P_SearchResults->setVisible(false);
-    Splitter1->addWidget(navigation);
-    Splitter1->addWidget(m_rightArea);
-    Splitter1->setStretchFactor(1, 1);
-    Splitter1->setSizes({ 209, 370 });
-    layout->addWidget(Splitter1, 1);
+    searchPanel->setVisible(false);
+    resultsPanel->setVisible(false);
+    splitter->addWidget(navigation);
+    splitter->addWidget(m_rightArea);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({ 209, 370 });
+    layout->addWidget(splitter, 1);
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
 }
 
-void TForm1::connectControls()
+void MainWindow::connectControls()
 {
-    connect(action("act_refreshtree"), &QAction::triggered, this,
-        [this] { RunGuarded([this] { act_refreshtreeExecute(); }); });
-    connect(action("act_about"), &QAction::triggered, this, [this] { RunGuarded([this] { act_aboutExecute(); }); });
-    connect(action("act_config"), &QAction::triggered, this, [this] { RunGuarded([this] { act_configExecute(); }); });
-    connect(action("FileExit1"), &QAction::triggered, this, &QWidget::close);
-    connect(action("Action1"), &QAction::triggered, this, [this] { RunGuarded([this] { Action1Execute(); }); });
-    connect(action("Action2"), &QAction::triggered, this, [this] { RunGuarded([this] { Action2Execute(); }); });
-    connect(action("Action3"), &QAction::triggered, this, [this] { RunGuarded([this] { Action3Execute(); }); });
-    connect(action("Act_Search"), &QAction::triggered, this, [this] { RunGuarded([this] { Act_SearchExecute(); }); });
-    connect(action("act_results"), &QAction::triggered, this, [this] { RunGuarded([this] { act_resultsExecute(); }); });
-    connect(Label7, &QLabel::linkActivated, this, [this] { RunGuarded([this] { act_resultsExecute(); }); });
-    connect(Button3, &QPushButton::clicked, this, [this] { RunGuarded([this] { Act_SearchExecute(); }); });
+    connectGuarded(action("refreshTreeAction"), &QAction::triggered, this, [this] { refresh(); });
+    connectGuarded(action("aboutAction"), &QAction::triggered, this, [this] { showAbout(); });
+    connectGuarded(action("configureAction"), &QAction::triggered, this, [this] { configure(); });
+    connect(action("exitAction"), &QAction::triggered, this, &QWidget::close);
+    connectGuarded(action("statisticsAction"), &QAction::triggered, this, [this] { openStatistics(); });
+    connectGuarded(action("exportAction"), &QAction::triggered, this, [this] { openExport(); });
+    connectGuarded(action("compareAction"), &QAction::triggered, this, [this] { openCompare(); });
+    connectGuarded(action("newSearchAction"), &QAction::triggered, this, [this] { newSearch(); });
+    connectGuarded(action("viewResultsAction"), &QAction::triggered, this, [this] { viewLastResults(); });
+    connectGuarded(lastResultsLabel, &QLabel::linkActivated, this, [this] { viewLastResults(); });
+    connectGuarded(newSearchButton, &QPushButton::clicked, this, [this] { newSearch(); });
 
-    connect(TreeView1, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        RunGuarded([this, current] { TreeView1Change(static_cast<TTreeNode*>(current)); });
+    connectGuarded(navigationTree, &QTreeWidget::currentItemChanged, this,
+        [this](QTreeWidgetItem* current) { onTreeNodeChanged(static_cast<NavigationNode*>(current)); });
+    connectGuarded(goButton, &QPushButton::clicked, this, [this] { onGoClicked(); });
+    connect(pathEdit, &QLineEdit::returnPressed, this, [this] {
+        runGuarded([this] { onGoClicked(); });
+        pathEdit->selectAll();
     });
-    connect(Button2, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button2Click(); }); });
-    connect(Edit1, &QLineEdit::returnPressed, this, [this] {
-        RunGuarded([this] { Button2Click(); });
-        Edit1->selectAll();
-    });
-    connect(lv, &QTreeView::doubleClicked, this, [this] { RunGuarded([this] { lvDblClick(); }); });
-    lv->installEventFilter(this);
+    connectGuarded(catalogView, &QTreeView::doubleClicked, this, [this] { onCatalogViewDoubleClicked(); });
+    catalogView->installEventFilter(this);
 }
 
-bool TForm1::eventFilter(QObject* watched, QEvent* event)
+bool MainWindow::eventFilter(QObject* watched, QEvent* event)
 {
     // While a caption is edited the keys go to the editor, not to the list.
-    if (watched == lv && event->type() == QEvent::KeyPress) {
+    if (watched == catalogView && event->type() == QEvent::KeyPress) {
         const auto* key = static_cast<QKeyEvent*>(event);
         if (key->key() == Qt::Key_Return || key->key() == Qt::Key_Enter) {
-            RunGuarded([this] { lvDblClick(); });
+            runGuarded([this] { onCatalogViewDoubleClicked(); });
             return true;
         }
         if (key->key() == Qt::Key_Backspace) {
-            RunGuarded([this] { lvNavigateBack(); });
+            runGuarded([this] { navigateBack(); });
             return true;
         }
     }
     return QMainWindow::eventFilter(watched, event);
 }
 
-void TForm1::showEvent(QShowEvent* event)
+void MainWindow::showEvent(QShowEvent* event)
 {
     QMainWindow::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        RunGuarded([this] { FormShow(); });
+        runGuarded([this] { handleFirstShow(); });
     }
 }
 
-void TForm1::closeEvent(QCloseEvent* event)
+void MainWindow::closeEvent(QCloseEvent* event)
 {
-    RunGuarded([this] { FormClose(); });
+    runGuarded([this] { handleClose(); });
     event->accept();
 }
 
 // ---------------------------------------------------------------------------------------------
 // Start-up, panels, shut-down
 
-void TForm1::FormShow()
+void MainWindow::handleFirstShow()
 {
-    ListHelper->Attach(lv);
-    ListHelper->SetKind(ikFileset);
-    ListHelper->SmallImages = &SmallImages();
-    AttachSearchLists();
-    TSettings& store = settings();
-    if (QFileInfo::exists(store.FileName())) {
-        FilesetList->AddFolder(store.GetStr(skFilesetFolder));
-        OwnerList->Rebuild();
-        const int left = store.GetInt(skLeft);
-        const int width = store.GetInt(skWidth);
-        const int top = store.GetInt(skTop);
-        const int height = store.GetInt(skHeight);
+    g_catalogList->attach(catalogView);
+    g_catalogList->setKind(FilesetItem);
+    g_catalogList->smallImages = &smallImageList();
+    attachSearchLists();
+    Settings& store = settings();
+    if (QFileInfo::exists(store.fileName())) {
+        g_filesetRegistry->addFolder(store.stringValue(FilesetFolderSetting));
+        g_ownerIndex->rebuild();
+        const int left = store.intValue(LeftSetting);
+        const int width = store.intValue(WidthSetting);
+        const int top = store.intValue(TopSetting);
+        const int height = store.intValue(HeightSetting);
         move(left, top);
         resize(width, height);
-        RunGuarded([this] { RefreshTree(); });
-        PageControl1->setCurrentIndex(store.GetInt(skSearchPage));
-        Edit_Search->setText(store.GetStr(skSearchString));
+        runGuarded([this] { refreshTree(); });
+        resultsTabs->setCurrentIndex(store.intValue(SearchPageSetting));
+        searchEdit->setText(store.stringValue(SearchStringSetting));
     } else {
-        store.SetStr(skFilesetFolder, QString::fromStdString(configFolder()) + QStringLiteral("Filesets/"));
+        store.setStringValue(
+            FilesetFolderSetting, QString::fromStdString(configFolder()) + QStringLiteral("Filesets/"));
         const QString lineEnd = QStringLiteral("\r\n");
         const QString text = QStringLiteral("Welcome to Katalox 3.1 Alpha 5") + lineEnd + lineEnd
             + QStringLiteral("You should create a new fileset (")
-            + action("act_newfileset")->shortcut().toString(QKeySequence::NativeText)
+            + action("newFilesetAction")->shortcut().toString(QKeySequence::NativeText)
             + QStringLiteral("), so you can store your CD-information.") + lineEnd
             + QStringLiteral("If you have filesets already, use the config window (")
-            + action("act_config")->shortcut().toString(QKeySequence::NativeText)
+            + action("configureAction")->shortcut().toString(QKeySequence::NativeText)
             + QStringLiteral(") to set the path to your filesets!");
-        questions().messageBox(text, QStringLiteral("Welcome"), TMsgIcon::None, mbOK);
-        RunGuarded([this] { RefreshTree(); });
+        questions().messageBox(text, QStringLiteral("Welcome"), MessageIcon::None, OkButton);
+        runGuarded([this] { refreshTree(); });
     }
-    if (TreeView1->selectedNode() != nullptr && TreeView1->selectedNode() == TreeView1->SearchNode) {
-        Edit_Search->selectAll();
+    if (navigationTree->selectedNode() != nullptr && navigationTree->selectedNode() == navigationTree->searchNode) {
+        searchEdit->selectAll();
     }
 }
 
-void TForm1::FormClose()
+void MainWindow::handleClose()
 {
-    TSettings& store = settings();
-    if (store.GetBool(skStartLastPath)) {
-        store.SetStr(skCurrentPath, Edit1->text());
+    Settings& store = settings();
+    if (store.boolValue(StartLastPathSetting)) {
+        store.setStringValue(CurrentPathSetting, pathEdit->text());
     }
-    store.SetInt(skLeft, x());
-    store.SetInt(skWidth, width());
-    store.SetInt(skTop, y());
-    store.SetInt(skHeight, height());
+    store.setIntValue(LeftSetting, x());
+    store.setIntValue(WidthSetting, width());
+    store.setIntValue(TopSetting, y());
+    store.setIntValue(HeightSetting, height());
 }
 
-void TForm1::RefreshTree()
+void MainWindow::refreshTree()
 {
-    ListHelper->Clear();
-    TreeView1->beginUpdate();
+    g_catalogList->clear();
+    navigationTree->beginUpdate();
     // The start location is shown whatever happens while the tree is rebuilt.
     struct GoToStart {
-        TForm1* window;
+        MainWindow* window;
         ~GoToStart()
         {
-            window->TreeView1->endUpdate();
-            window->Edit1->setText(settings().GetStr(skCurrentPath));
-            RunGuarded([this] { window->Button2Click(); });
+            window->navigationTree->endUpdate();
+            window->pathEdit->setText(settings().stringValue(CurrentPathSetting));
+            runGuarded([this] { window->onGoClicked(); });
         }
     } goToStart { this };
-    FillRoots(TreeView1);
-    RefreshOwnersBranch();
+    fillRoots(navigationTree);
+    refreshOwnersBranch();
 }
 
-void TForm1::RefreshOwnersBranch()
+void MainWindow::refreshOwnersBranch()
 {
-    FillNode(TreeView1, TreeView1->OwnersNode, 1);
-    TreeView1->OwnersNode->setExpanded(true);
+    fillNode(navigationTree, navigationTree->ownersNode, 1);
+    navigationTree->ownersNode->setExpanded(true);
 }
 
-void TForm1::ShowPanel(QWidget* panel)
+void MainWindow::showPanel(QWidget* panel)
 {
     if (panel == m_currentPanel) {
         return;
@@ -477,42 +480,43 @@ void TForm1::ShowPanel(QWidget* panel)
     panel->setVisible(true);
 }
 
-void TForm1::TreeView1Change(TTreeNode* node)
+void MainWindow::onTreeNodeChanged(NavigationNode* node)
 {
     if (node == nullptr) {
         return;
     }
-    Edit1->setText(NodePath(TreeView1, node));
-    ShowPanel(lv);
-    ListHelper->Fill(&node->Data);
-    CurrentItem = node->Data;
-    if (node == TreeView1->SearchNode) {
-        Act_SearchExecute();
+    pathEdit->setText(nodePath(navigationTree, node));
+    showPanel(catalogView);
+    g_catalogList->fill(&node->item);
+    currentItem = node->item;
+    if (node == navigationTree->searchNode) {
+        newSearch();
     }
 }
 
-void TForm1::Button2Click()
+void MainWindow::onGoClicked()
 {
-    TTreeNode* node = FindNodeByPath(TreeView1, Edit1->text());
+    NavigationNode* node = findNodeByPath(navigationTree, pathEdit->text());
     if (node == nullptr) {
         return;
     }
-    TreeView1->selectNode(node);
-    if (node == TreeView1->SearchNode) {
-        Act_SearchExecute();
+    navigationTree->selectNode(node);
+    if (node == navigationTree->searchNode) {
+        newSearch();
     }
 }
 
-void TForm1::lvDblClick()
+void MainWindow::onCatalogViewDoubleClicked()
 {
-    TTreeNode* selected = TreeView1->selectedNode();
-    const QModelIndex current = lv->currentIndex();
-    if (selected == nullptr || lv->selectionModel() == nullptr || !lv->selectionModel()->hasSelection()) {
+    NavigationNode* selected = navigationTree->selectedNode();
+    const QModelIndex current = catalogView->currentIndex();
+    if (selected == nullptr || catalogView->selectionModel() == nullptr
+        || !catalogView->selectionModel()->hasSelection()) {
         return;
     }
     // The first selected row in the list's order.
     int first = -1;
-    for (const QModelIndex& index : lv->selectionModel()->selectedRows()) {
+    for (const QModelIndex& index : catalogView->selectionModel()->selectedRows()) {
         if (first < 0 || index.row() < first) {
             first = index.row();
         }
@@ -520,86 +524,87 @@ void TForm1::lvDblClick()
     if (first < 0) {
         first = current.row();
     }
-    const QString caption = ListHelper->RowCaption(first);
+    const QString caption = g_catalogList->rowCaption(first);
     if (!selected->isExpanded()) {
         selected->setExpanded(true);
     }
     for (int i = 0; i < selected->childCount(); ++i) {
         if (selected->child(i)->text(0) == caption) {
-            TreeView1->selectNode(selected->childNode(i));
+            navigationTree->selectNode(selected->childNode(i));
             return;
         }
     }
 }
 
-void TForm1::lvNavigateBack()
+void MainWindow::navigateBack()
 {
-    TTreeNode* selected = TreeView1->selectedNode();
+    NavigationNode* selected = navigationTree->selectedNode();
     if (selected != nullptr && selected->parentNode() != nullptr) {
-        TreeView1->selectNode(selected->parentNode());
+        navigationTree->selectNode(selected->parentNode());
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Commands
 
-void TForm1::act_refreshtreeExecute() { RefreshTree(); }
+void MainWindow::refresh() { refreshTree(); }
 
-void TForm1::act_aboutExecute()
+void MainWindow::showAbout()
 {
-    TAboutForm about(this);
+    AboutDialog about(this);
     about.exec();
 }
 
-void TForm1::act_configExecute()
+void MainWindow::configure()
 {
-    TConfigForm config(this);
+    SettingsDialog config(this);
     // The list's rows and the remembered item stand for filesets the registry is about to release.
-    connect(&config, &TConfigForm::registryReloading, this, [this] {
-        ListHelper->Clear();
-        CurrentItem = TItemData();
+    connect(&config, &SettingsDialog::registryReloading, this, [this] {
+        g_catalogList->clear();
+        currentItem = ItemRef();
     });
     if (config.exec() != QDialog::Accepted) {
         return;
     }
     try {
-        RefreshTree();
+        refreshTree();
     } catch (...) {
         // The tree shows what could be loaded; Refresh Tree reports what went wrong.
     }
 }
 
-void TForm1::RunSiblingTool(const QString& fileName)
+void MainWindow::runCompanionProgram(const QString& fileName)
 {
-    FilesetList->CloseAll();
-    const QString folder = settings().GetStr(skFilesetFolder);
-    RunProgram(CompanionProgram(fileName), QString(), { QStringLiteral("-ktbdir"), folder });
+    g_filesetRegistry->closeAll();
+    const QString folder = settings().stringValue(FilesetFolderSetting);
+    runProgram(companionProgram(fileName), QString(), { QStringLiteral("-ktbdir"), folder });
 }
 
-void TForm1::Action1Execute() { RunSiblingTool(QStringLiteral("VAVuvedo.exe")); }
+void MainWindow::openStatistics() { runCompanionProgram(QStringLiteral("VAVuvedo.exe")); }
 
-void TForm1::Action2Execute() { RunSiblingTool(QStringLiteral("KTBList.exe")); }
+void MainWindow::openExport() { runCompanionProgram(QStringLiteral("KTBList.exe")); }
 
-void TForm1::Action3Execute() { RunSiblingTool(QStringLiteral("KTBComp.exe")); }
+void MainWindow::openCompare() { runCompanionProgram(QStringLiteral("KTBComp.exe")); }
 
-void TForm1::Act_SearchExecute()
+void MainWindow::newSearch()
 {
-    ShowPanel(P_search);
-    Label7->setVisible(SearchHelper != nullptr && SearchHelper->HasResults());
-    auto* chooser = static_cast<TImageComboBox*>(ComboBoxEx1);
-    FillFilesetChooser(chooser, true);
-    const int stored = chooser->findText(settings().GetStr(skSearchAt), Qt::MatchExactly | Qt::MatchCaseSensitive);
+    showPanel(searchPanel);
+    lastResultsLabel->setVisible(g_catalogSearch != nullptr && g_catalogSearch->hasResults());
+    auto* chooser = static_cast<FilesetChooser*>(searchScopeChooser);
+    fillFilesetChooser(chooser, true);
+    const int stored
+        = chooser->findText(settings().stringValue(SearchAtSetting), Qt::MatchExactly | Qt::MatchCaseSensitive);
     chooser->setCurrentIndex(stored >= 0 ? stored : 0);
-    P_search->setFocus();
-    Edit_Search->setFocus();
-    Edit_Search->selectAll();
+    searchPanel->setFocus();
+    searchEdit->setFocus();
+    searchEdit->selectAll();
 }
 
-void TForm1::act_resultsExecute()
+void MainWindow::viewLastResults()
 {
-    if (SearchHelper != nullptr && SearchHelper->HasResults()) {
-        ShowPanel(P_SearchResults);
+    if (g_catalogSearch != nullptr && g_catalogSearch->hasResults()) {
+        showPanel(resultsPanel);
         return;
     }
-    Act_SearchExecute();
+    newSearch();
 }

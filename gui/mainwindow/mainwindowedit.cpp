@@ -2,22 +2,23 @@
 // after asking, and moving filesets between owners and discs between filesets by drag and drop.
 #include "gui/mainwindow/mainwindow.h"
 
+#include "core/catalog/catalogchanges.h"
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/text/catalogtext.h"
-#include "engine/ktb32.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_utils.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 
 #include <QAction>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -34,9 +35,9 @@ const QString s_lineBreak = QStringLiteral("\r\n");
 
 QString discTitle(const TKTBDisc& disc) { return decodeCatalogText(ktbFieldText(disc.Title, sizeof disc.Title)); }
 
-bool isRenamable(TItemKind kind) { return kind == ikOwner || kind == ikFileset || kind == ikDisc; }
+bool isRenamable(ItemKind kind) { return kind == OwnerItem || kind == FilesetItem || kind == DiscItem; }
 
-bool containsNode(const TNavigationTree* tree, const QTreeWidgetItem* node)
+bool containsNode(const NavigationTree* tree, const QTreeWidgetItem* node)
 {
     if (node == nullptr) {
         return false;
@@ -49,26 +50,26 @@ bool containsNode(const TNavigationTree* tree, const QTreeWidgetItem* node)
 }
 
 /// The node behind an index of the tree's model.
-TTreeNode* nodeOfIndex(const QTreeWidget* tree, const QModelIndex& index)
+NavigationNode* nodeOfIndex(const QTreeWidget* tree, const QModelIndex& index)
 {
     if (!index.isValid()) {
         return nullptr;
     }
     const QModelIndex parent = index.parent();
     if (!parent.isValid()) {
-        return static_cast<TTreeNode*>(tree->topLevelItem(index.row()));
+        return static_cast<NavigationNode*>(tree->topLevelItem(index.row()));
     }
-    TTreeNode* parentNode = nodeOfIndex(tree, parent);
+    NavigationNode* parentNode = nodeOfIndex(tree, parent);
     return parentNode != nullptr && index.row() < parentNode->childCount() ? parentNode->childNode(index.row())
                                                                            : nullptr;
 }
 
 /// Removing a disc moves every record stored after it down: the disc nodes from its offset on name
-/// other records now. They go, and RefreshDiscs brings them back with their new offsets.
-void dropMovedDiscNodes(TTreeNode* filesetNode, std::uint32_t deletedOffset)
+/// other records now. They go, and refreshDiscs brings them back with their new offsets.
+void dropMovedDiscNodes(NavigationNode* filesetNode, std::uint32_t deletedOffset)
 {
     for (int i = filesetNode->childCount() - 1; i >= 0; --i) {
-        if (filesetNode->childNode(i)->Data.Offset >= deletedOffset) {
+        if (filesetNode->childNode(i)->item.offset >= deletedOffset) {
             delete filesetNode->takeChild(i);
         }
     }
@@ -76,9 +77,9 @@ void dropMovedDiscNodes(TTreeNode* filesetNode, std::uint32_t deletedOffset)
 
 /// Applies an accepted label edit through the window before the node shows the text, and only once
 /// the editor has closed, since renaming may refill the tree or show a message.
-class TTreeLabelDelegate : public QStyledItemDelegate {
+class TreeLabelDelegate : public QStyledItemDelegate {
 public:
-    TTreeLabelDelegate(TForm1* window, TNavigationTree* tree)
+    TreeLabelDelegate(MainWindow* window, NavigationTree* tree)
         : QStyledItemDelegate(tree)
         , m_window(window)
         , m_tree(tree)
@@ -88,12 +89,12 @@ public:
     void setModelData(QWidget* editor, QAbstractItemModel* /*model*/, const QModelIndex& index) const override
     {
         const auto* line = qobject_cast<QLineEdit*>(editor);
-        TTreeNode* node = nodeOfIndex(m_tree, index);
+        NavigationNode* node = nodeOfIndex(m_tree, index);
         if (line == nullptr || node == nullptr) {
             return;
         }
-        const QPointer<TForm1> window = m_window;
-        const QPointer<TNavigationTree> tree = m_tree;
+        const QPointer<MainWindow> window = m_window;
+        const QPointer<NavigationTree> tree = m_tree;
         const QString text = line->text();
         QMetaObject::invokeMethod(
             m_tree,
@@ -102,45 +103,45 @@ public:
                     return;
                 }
                 QString shown = text;
-                RunGuarded([&] { window->TreeView1Edited(node, shown); });
+                runGuarded([&] { window->onNodeLabelEdited(node, shown); });
             },
             Qt::QueuedConnection);
     }
 
 private:
-    TForm1* m_window;
-    TNavigationTree* m_tree;
+    MainWindow* m_window;
+    NavigationTree* m_tree;
 };
 
 } // namespace
 
-void TForm1::connectEditing()
+void MainWindow::connectEditing()
 {
-    TreeView1->setEditTriggers(QAbstractItemView::NoEditTriggers);
-    TreeView1->setItemDelegate(new TTreeLabelDelegate(this, TreeView1));
-    TreeView1->setDragDropMode(QAbstractItemView::DragDrop);
-    TreeView1->setDragEnabled(true);
-    TreeView1->setDropIndicatorShown(false);
+    navigationTree->setEditTriggers(QAbstractItemView::NoEditTriggers);
+    navigationTree->setItemDelegate(new TreeLabelDelegate(this, navigationTree));
+    navigationTree->setDragDropMode(QAbstractItemView::DragDrop);
+    navigationTree->setDragEnabled(true);
+    navigationTree->setDropIndicatorShown(false);
 
-    connect(action("act_Rename"), &QAction::triggered, this, [this] { RunGuarded([this] { act_RenameExecute(); }); });
-    connect(action("act_delete"), &QAction::triggered, this, [this] { RunGuarded([this] { act_deleteExecute(); }); });
+    connectGuarded(action("renameAction"), &QAction::triggered, this, [this] { rename(); });
+    connectGuarded(action("deleteAction"), &QAction::triggered, this, [this] { deleteSelection(); });
 
-    new TEventHook(TreeView1, [this](QEvent* event) {
+    new EventHook(navigationTree, [this](QEvent* event) {
         if (event->type() != QEvent::KeyPress) {
             return false;
         }
         const int key = static_cast<QKeyEvent*>(event)->key();
         bool handled = false;
-        RunGuarded([&] { handled = TreeView1KeyDown(key); });
+        runGuarded([&] { handled = handleTreeKey(key); });
         return handled;
     });
     // Drags inside the tree: the window decides what may go where and moves it; the view itself never
     // moves or removes an item (the drop answers a copy, so the view keeps its rows).
-    new TEventHook(TreeView1->viewport(), [this](QEvent* event) {
+    new EventHook(navigationTree->viewport(), [this](QEvent* event) {
         switch (event->type()) {
         case QEvent::DragEnter: {
             auto* enter = static_cast<QDragEnterEvent*>(event);
-            if (enter->source() == TreeView1) {
+            if (enter->source() == navigationTree) {
                 enter->acceptProposedAction();
             } else {
                 enter->ignore();
@@ -149,7 +150,7 @@ void TForm1::connectEditing()
         }
         case QEvent::DragMove: {
             auto* move = static_cast<QDragMoveEvent*>(event);
-            if (TreeView1DragOver(move->source(), TreeView1->nodeAt(move->position().toPoint()))) {
+            if (canDropOnNode(move->source(), navigationTree->nodeAt(move->position().toPoint()))) {
                 move->setDropAction(Qt::MoveAction);
                 move->accept();
             } else {
@@ -159,8 +160,8 @@ void TForm1::connectEditing()
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
-            TTreeNode* target = TreeView1->nodeAt(drop->position().toPoint());
-            if (!TreeView1DragOver(drop->source(), target)) {
+            NavigationNode* target = navigationTree->nodeAt(drop->position().toPoint());
+            if (!canDropOnNode(drop->source(), target)) {
                 drop->ignore();
                 return true;
             }
@@ -170,8 +171,8 @@ void TForm1::connectEditing()
             QMetaObject::invokeMethod(
                 this,
                 [this, target] {
-                    if (containsNode(TreeView1, target)) {
-                        RunGuarded([this, target] { TreeView1DragDrop(target); });
+                    if (containsNode(navigationTree, target)) {
+                        runGuarded([this, target] { dropOnNode(target); });
                     }
                 },
                 Qt::QueuedConnection);
@@ -184,7 +185,7 @@ void TForm1::connectEditing()
 
     // Keys an editor of the list leaves (Enter ends an edit) stop at its viewport: they must not reach
     // the list, where Enter opens a row.
-    new TEventHook(lv->viewport(), [](QEvent* event) {
+    new EventHook(catalogView->viewport(), [](QEvent* event) {
         if (event->type() != QEvent::KeyPress) {
             return false;
         }
@@ -192,79 +193,82 @@ void TForm1::connectEditing()
         return true;
     });
 
-    if (ListHelper != nullptr) {
-        const QPointer<TForm1> window = this;
+    if (g_catalogList != nullptr) {
+        const QPointer<MainWindow> window = this;
         // Asked whenever the view wants a row's flags (selecting rows asks too): the question whether a
         // caption may be edited is answered once, when Rename starts the edit.
-        ListHelper->Model->OnCanEdit
+        g_catalogList->model->canEdit
             = [window](int /*row*/) { return window != nullptr && window->m_startingListEdit; };
-        ListHelper->Model->OnCaptionEdited = [window](int row, const QString& text) {
+        g_catalogList->model->onCaptionEdited = [window](int row, const QString& text) {
             if (window != nullptr) {
-                RunGuarded([&] { window->lvEdited(row, text); });
+                runGuarded([&] { window->onRowCaptionEdited(row, text); });
             }
         };
     }
 }
 
-bool TForm1::treeFocused() const { return focusWidget() == TreeView1; }
+bool MainWindow::treeFocused() const { return focusWidget() == navigationTree; }
 
-bool TForm1::listFocused() const { return focusWidget() == lv; }
+bool MainWindow::listFocused() const { return focusWidget() == catalogView; }
 
-void TForm1::selectAndShow(TTreeNode* node)
+void MainWindow::selectAndShow(NavigationNode* node)
 {
     if (node == nullptr) {
         return;
     }
-    if (TreeView1->currentItem() == node) {
+    if (navigationTree->currentItem() == node) {
         node->setSelected(true);
-        TreeView1Change(node);
+        onTreeNodeChanged(node);
         return;
     }
-    TreeView1->selectNode(node);
+    navigationTree->selectNode(node);
 }
 
 // ---------------------------------------------------------------------------------------------
 // Rename
 
-void TForm1::act_RenameExecute()
+void MainWindow::rename()
 {
     if (treeFocused()) {
-        EditNodeLabel(TreeView1->selectedNode());
+        editNodeLabel(navigationTree->selectedNode());
         return;
     }
-    if (!listFocused() || !lvEditing(0)) {
+    if (!listFocused() || !canEditRowCaption(0)) {
         return;
     }
-    QModelIndexList rows = lv->selectionModel()->selectedRows();
+    QModelIndexList rows = catalogView->selectionModel()->selectedRows();
     std::sort(rows.begin(), rows.end(), [](const QModelIndex& a, const QModelIndex& b) { return a.row() < b.row(); });
     const QModelIndex first = rows.value(0);
-    lv->scrollTo(first);
+    catalogView->scrollTo(first);
     m_startingListEdit = true;
-    lv->edit(first);
+    catalogView->edit(first);
     m_startingListEdit = false;
 }
 
-bool TForm1::TreeView1Editing(TTreeNode* node) const { return node != nullptr && isRenamable(node->Data.Kind); }
-
-bool TForm1::EditNodeLabel(TTreeNode* node)
+bool MainWindow::canEditNodeLabel(NavigationNode* node) const
 {
-    if (!TreeView1Editing(node)) {
+    return node != nullptr && isRenamable(node->item.kind);
+}
+
+bool MainWindow::editNodeLabel(NavigationNode* node)
+{
+    if (!canEditNodeLabel(node)) {
         return false;
     }
     node->setFlags(node->flags() | Qt::ItemIsEditable);
-    TreeView1->scrollToItem(node);
-    TreeView1->editItem(node, 0);
+    navigationTree->scrollToItem(node);
+    navigationTree->editItem(node, 0);
     return true;
 }
 
-void TForm1::TreeView1Edited(TTreeNode* node, QString& text)
+void MainWindow::onNodeLabelEdited(NavigationNode* node, QString& text)
 {
-    const bool applied = RenameItem(text, node->Data);
-    if (applied && node->Data.Kind == ikDisc) {
+    const bool applied = renameItem(text, node->item);
+    if (applied && node->item.kind == DiscItem) {
         // The title field keeps 63 bytes: show what the catalog holds, so the node's text (and with
         // it the path text) names the disc as stored.
         TKTBDisc disc {};
-        if (ktbReadDisc(node->fileset()->Handle(), node->Data.Offset, disc)) {
+        if (ktbReadDisc(node->fileset()->handle(), node->item.offset, disc)) {
             text = discTitle(disc);
         }
     }
@@ -273,41 +277,41 @@ void TForm1::TreeView1Edited(TTreeNode* node, QString& text)
     selectAndShow(node);
 }
 
-bool TForm1::lvEditing(int /*row*/) const
+bool MainWindow::canEditRowCaption(int /*row*/) const
 {
-    TItemDataArray items;
-    return ListHelper != nullptr && ListHelper->GetSelection(items) && isRenamable(items.front().Kind);
+    ItemRefs items;
+    return g_catalogList != nullptr && g_catalogList->selection(items) && isRenamable(items.front().kind);
 }
 
-void TForm1::lvEdited(int /*row*/, const QString& text)
+void MainWindow::onRowCaptionEdited(int /*row*/, const QString& text)
 {
-    TItemDataArray items;
-    if (!ListHelper->GetSelection(items)) {
+    ItemRefs items;
+    if (!g_catalogList->selection(items)) {
         return;
     }
-    RenameItem(text, items.front());
-    TTreeNode* selected = TreeView1->selectedNode();
+    renameItem(text, items.front());
+    NavigationNode* selected = navigationTree->selectedNode();
     if (selected == nullptr) {
         return;
     }
-    ListHelper->Fill(&selected->Data);
-    FillNode(TreeView1, selected, 1);
+    g_catalogList->fill(&selected->item);
+    fillNode(navigationTree, selected, 1);
 }
 
-bool TForm1::RenameItem(const QString& text, const TItemData& item)
+bool MainWindow::renameItem(const QString& text, const ItemRef& item)
 {
-    switch (item.Kind) {
-    case ikOwner:
-        static_cast<TKTBOwner*>(item.Ref)->Rename(text);
+    switch (item.kind) {
+    case OwnerItem:
+        static_cast<Owner*>(item.ref)->rename(text);
         return true;
-    case ikFileset:
-        static_cast<TKTBFile*>(item.Ref)->SetDescription(text);
+    case FilesetItem:
+        static_cast<Fileset*>(item.ref)->setDescription(text);
         return true;
-    case ikDisc: {
+    case DiscItem: {
         TKTBDisc disc {};
         const std::string title = encodeCatalogText(text, sizeof disc.Title - 1);
         std::memcpy(disc.Title, title.data(), title.size());
-        return ktbUpdateDisc(static_cast<TKTBFile*>(item.Ref)->Handle(), item.Offset, disc, KTB_DISC_TITLE) == KTB_OK;
+        return ktbUpdateDisc(static_cast<Fileset*>(item.ref)->handle(), item.offset, disc, KTB_DISC_TITLE) == KTB_OK;
     }
     default:
         return false;
@@ -321,27 +325,26 @@ namespace {
 
 bool askDelete(const QString& text, const QString& caption)
 {
-    return questions().messageBox(text, caption, TMsgIcon::Warning, mbYes | mbNo, true) == mbYes;
+    return questions().messageBox(text, caption, MessageIcon::Warning, YesButton | NoButton, true) == YesButton;
 }
 
 } // namespace
 
-bool TForm1::ConfirmDelete(const TItemData& item)
+bool MainWindow::confirmDelete(const ItemRef& item)
 {
     const QString caption = QStringLiteral("Confirm Delete");
-    switch (item.Kind) {
-    case ikOwner:
-        return askDelete(QStringLiteral("Remove Owner ") + s_quote + static_cast<TKTBOwner*>(item.Ref)->Name + s_quote
+    switch (item.kind) {
+    case OwnerItem:
+        return askDelete(QStringLiteral("Remove Owner ") + s_quote + static_cast<Owner*>(item.ref)->name + s_quote
                 + QStringLiteral("?") + s_lineBreak + QStringLiteral("(Filesets are not deleted! )"),
             caption);
-    case ikFileset:
-        return askDelete(QStringLiteral("Remove Dataset ") + s_quote
-                + static_cast<TKTBFile*>(item.Ref)->GetDescription() + s_quote + QStringLiteral("?") + s_lineBreak
-                + QStringLiteral("(it will be renamed and hidden only!)"),
+    case FilesetItem:
+        return askDelete(QStringLiteral("Remove Dataset ") + s_quote + static_cast<Fileset*>(item.ref)->description()
+                + s_quote + QStringLiteral("?") + s_lineBreak + QStringLiteral("(it will be renamed and hidden only!)"),
             caption);
-    case ikDisc: {
+    case DiscItem: {
         TKTBDisc disc {};
-        if (!ktbReadDisc(static_cast<TKTBFile*>(item.Ref)->Handle(), item.Offset, disc)) {
+        if (!ktbReadDisc(static_cast<Fileset*>(item.ref)->handle(), item.offset, disc)) {
             return false;
         }
         return askDelete(QStringLiteral("Delete Disc ") + s_quote + discTitle(disc) + s_quote, caption);
@@ -351,108 +354,97 @@ bool TForm1::ConfirmDelete(const TItemData& item)
     }
 }
 
-bool TForm1::ConfirmDeleteAll()
+bool MainWindow::confirmDeleteAll()
 {
     return askDelete(QStringLiteral("Delete all selected items ?"), QStringLiteral("Delete"));
 }
 
-void TForm1::act_deleteExecute()
+void MainWindow::deleteSelection()
 {
     if (treeFocused()) {
-        DeleteNode(TreeView1->selectedNode());
+        deleteNode(navigationTree->selectedNode());
         return;
     }
-    TItemDataArray items;
-    if (listFocused() && ListHelper->GetSelection(items)) {
-        DeleteListItems(items);
+    ItemRefs items;
+    if (listFocused() && g_catalogList->selection(items)) {
+        deleteListItems(items);
     }
 }
 
-bool TForm1::TreeView1KeyDown(int key)
+bool MainWindow::handleTreeKey(int key)
 {
     // While a label is edited the keys go to its editor, never here.
     if (key != Qt::Key_Delete) {
         return false;
     }
-    DeleteNode(TreeView1->selectedNode());
+    deleteNode(navigationTree->selectedNode());
     return true;
 }
 
-void TForm1::updateResultsCommand()
+void MainWindow::updateResultsCommand()
 {
-    action("act_results")->setEnabled(SearchHelper != nullptr && SearchHelper->HasResults());
+    action("viewResultsAction")->setEnabled(g_catalogSearch != nullptr && g_catalogSearch->hasResults());
 }
 
-void TForm1::deleteFileset(TKTBFile* fileset)
+void MainWindow::deleteFileset(Fileset* fileset)
 {
-    const QString path = fileset->FileName;
-    if (CurrentItem.Ref == fileset) {
-        CurrentItem = TItemData {};
+    if (currentItem.ref == fileset) {
+        currentItem = ItemRef {};
     }
     // Disc rows of the fileset would outlive its object.
-    if (ListHelper->Entities.Count() > 0 && ListHelper->Entities.Items(0)->Fileset == fileset) {
-        ListHelper->Clear();
+    if (g_catalogList->entities.count() > 0 && g_catalogList->entities.at(0)->fileset == fileset) {
+        g_catalogList->clear();
     }
-    const int index = FilesetList->IndexOf(fileset);
-    if (index >= 0) {
-        // The registry releases the object (closing its file) and tells the owners and the search.
-        FilesetList->Delete(index);
-    }
+    // The registry releases the object (closing its file) and tells the owners and the search.
+    ::deleteFileset(*g_filesetRegistry, fileset);
     updateResultsCommand();
-    // The file stays on disc under another name, where no "*.ktb" lookup finds it; failures are
-    // ignored, the fileset is gone from the registry either way.
-    const QString backup = path + QStringLiteral(".bak");
-    if (QFileInfo::exists(backup)) {
-        QFile::remove(backup);
-    }
-    QFile::rename(path, backup);
 }
 
-void TForm1::DeleteNode(TTreeNode* node)
+void MainWindow::deleteNode(NavigationNode* node)
 {
-    if (node == nullptr || !ConfirmDelete(node->Data)) {
+    if (node == nullptr || !confirmDelete(node->item)) {
         return;
     }
-    switch (node->Data.Kind) {
-    case ikOwner: {
-        static_cast<TKTBOwner*>(node->Data.Ref)->Rename(QString());
+    switch (node->item.kind) {
+    case OwnerItem: {
+        static_cast<Owner*>(node->item.ref)->rename(QString());
         {
             // Rebuilding the owners releases the objects the owner nodes and the list refer to: nothing
             // may look at them until the owners branch is filled again.
-            const QSignalBlocker quiet(TreeView1);
-            ListHelper->Clear();
-            OwnerList->Rebuild();
+            const QSignalBlocker quiet(navigationTree);
+            g_catalogList->clear();
+            g_ownerIndex->rebuild();
             delete node;
-            FillNode(TreeView1, TreeView1->OwnersNode, 1);
+            fillNode(navigationTree, navigationTree->ownersNode, 1);
         }
-        selectAndShow(TreeView1->OwnersNode);
+        selectAndShow(navigationTree->ownersNode);
         break;
     }
-    case ikFileset: {
-        TTreeNode* ownerNode = node->parentNode();
+    case FilesetItem: {
+        NavigationNode* ownerNode = node->parentNode();
         deleteFileset(node->fileset());
         delete node;
-        if (TreeView1->selectedNode() == nullptr) {
+        if (navigationTree->selectedNode() == nullptr) {
             selectAndShow(ownerNode);
         }
         break;
     }
-    case ikDisc: {
-        TTreeNode* filesetNode = node->parentNode();
-        TKTBHandle* handle = node->fileset()->Handle();
-        const std::uint32_t offset = node->Data.Offset;
+    case DiscItem: {
+        NavigationNode* filesetNode = node->parentNode();
+        TKTBHandle* handle = node->fileset()->handle();
+        const std::uint32_t offset = node->item.offset;
         // The disc shown above this one is selected afterwards (the fileset for the first disc).
         const int index = filesetNode->indexOfChild(node);
         std::optional<std::uint32_t> before;
         if (index > 0) {
-            before = filesetNode->childNode(index - 1)->Data.Offset;
+            before = filesetNode->childNode(index - 1)->item.offset;
         }
         TKTBDisc disc {};
         ktbReadDisc(handle, offset, disc);
         bool deleted = false;
         {
-            const TTreeRedraw redraw(TreeView1);
-            const QSignalBlocker quiet(TreeView1);
+            const TreeRedrawBlocker redraw(navigationTree);
+            const QSignalBlocker quiet(navigationTree);
             deleted = ktbDeleteDisc(handle, offset) == KTB_OK;
             if (deleted) {
                 dropMovedDiscNodes(filesetNode, offset);
@@ -460,13 +452,13 @@ void TForm1::DeleteNode(TTreeNode* node)
                     *before -= disc.RunLength;
                 }
             }
-            RefreshDiscs(TreeView1, filesetNode);
+            refreshDiscs(navigationTree, filesetNode);
         }
-        TTreeNode* next = filesetNode;
+        NavigationNode* next = filesetNode;
         if (!deleted) {
-            next = FindChildByOffset(filesetNode, offset);
+            next = findChildByOffset(filesetNode, offset);
         } else if (before) {
-            next = FindChildByOffset(filesetNode, *before);
+            next = findChildByOffset(filesetNode, *before);
         }
         selectAndShow(next != nullptr ? next : filesetNode);
         break;
@@ -476,51 +468,50 @@ void TForm1::DeleteNode(TTreeNode* node)
     }
 }
 
-void TForm1::DeleteListItems(const TItemDataArray& items)
+void MainWindow::deleteListItems(const ItemRefs& items)
 {
     if (items.empty()) {
         return;
     }
-    if (items.size() >= 2 && !ConfirmDeleteAll()) {
+    if (items.size() >= 2 && !confirmDeleteAll()) {
         return;
     }
     const bool ask = items.size() == 1;
-    TItemDataArray order = items;
+    ItemRefs order = items;
     // Removing a disc moves the records stored after it: deleting from the end of the file backwards
     // keeps the offsets of the discs still to go valid.
-    if (std::all_of(order.begin(), order.end(), [](const TItemData& item) { return item.Kind == ikDisc; })) {
-        std::sort(
-            order.begin(), order.end(), [](const TItemData& a, const TItemData& b) { return a.Offset > b.Offset; });
+    if (std::all_of(order.begin(), order.end(), [](const ItemRef& item) { return item.kind == DiscItem; })) {
+        std::sort(order.begin(), order.end(), [](const ItemRef& a, const ItemRef& b) { return a.offset > b.offset; });
     }
-    for (const TItemData& item : order) {
-        DeleteItem(item, ask);
+    for (const ItemRef& item : order) {
+        deleteItem(item, ask);
     }
-    TTreeNode* selected = TreeView1->selectedNode();
+    NavigationNode* selected = navigationTree->selectedNode();
     {
-        const QSignalBlocker quiet(TreeView1);
-        if (items.front().Kind == ikOwner) {
-            ListHelper->Clear();
-            OwnerList->Rebuild();
+        const QSignalBlocker quiet(navigationTree);
+        if (items.front().kind == OwnerItem) {
+            g_catalogList->clear();
+            g_ownerIndex->rebuild();
         }
-        FillNode(TreeView1, selected, 1);
+        fillNode(navigationTree, selected, 1);
     }
-    TreeView1Change(selected);
+    onTreeNodeChanged(selected);
 }
 
-void TForm1::DeleteItem(const TItemData& item, bool ask)
+void MainWindow::deleteItem(const ItemRef& item, bool ask)
 {
-    if (ask && !ConfirmDelete(item)) {
+    if (ask && !confirmDelete(item)) {
         return;
     }
-    switch (item.Kind) {
-    case ikOwner:
-        static_cast<TKTBOwner*>(item.Ref)->Rename(QString());
+    switch (item.kind) {
+    case OwnerItem:
+        static_cast<Owner*>(item.ref)->rename(QString());
         break;
-    case ikFileset:
-        deleteFileset(static_cast<TKTBFile*>(item.Ref));
+    case FilesetItem:
+        deleteFileset(static_cast<Fileset*>(item.ref));
         break;
-    case ikDisc:
-        ktbDeleteDisc(static_cast<TKTBFile*>(item.Ref)->Handle(), item.Offset);
+    case DiscItem:
+        ktbDeleteDisc(static_cast<Fileset*>(item.ref)->handle(), item.offset);
         break;
     default:
         break;
@@ -530,23 +521,23 @@ void TForm1::DeleteItem(const TItemData& item, bool ask)
 // ---------------------------------------------------------------------------------------------
 // Drag and drop
 
-bool TForm1::TreeView1DragOver(const QObject* source, TTreeNode* target) const
+bool MainWindow::canDropOnNode(const QObject* source, NavigationNode* target) const
 {
-    TTreeNode* dragged = TreeView1->selectedNode();
-    if (target == nullptr || source != TreeView1 || dragged == nullptr || target == dragged->parentNode()) {
+    NavigationNode* dragged = navigationTree->selectedNode();
+    if (target == nullptr || source != navigationTree || dragged == nullptr || target == dragged->parentNode()) {
         return false;
     }
-    return (dragged->Data.Kind == ikFileset && target->Data.Kind == ikOwner)
-        || (dragged->Data.Kind == ikDisc && target->Data.Kind == ikFileset);
+    return (dragged->item.kind == FilesetItem && target->item.kind == OwnerItem)
+        || (dragged->item.kind == DiscItem && target->item.kind == FilesetItem);
 }
 
-void TForm1::TreeView1DragDrop(TTreeNode* target)
+void MainWindow::dropOnNode(NavigationNode* target)
 {
-    if (!TreeView1DragOver(TreeView1, target)) {
+    if (!canDropOnNode(navigationTree, target)) {
         return;
     }
-    TTreeNode* dragged = TreeView1->selectedNode();
-    if (dragged->Data.Kind == ikFileset) {
+    NavigationNode* dragged = navigationTree->selectedNode();
+    if (dragged->item.kind == FilesetItem) {
         moveFilesetNode(dragged, target);
     } else {
         moveDiscNode(dragged, target);
@@ -555,39 +546,40 @@ void TForm1::TreeView1DragDrop(TTreeNode* target)
 
 namespace {
 
-bool askMove(const QString& what, const TTreeNode* dragged, const TTreeNode* target)
+bool askMove(const QString& what, const NavigationNode* dragged, const NavigationNode* target)
 {
     const QString text
         = what + s_quote + dragged->text(0) + s_quote + QStringLiteral(" to ") + target->text(0) + QStringLiteral("?");
-    return questions().messageBox(text, QStringLiteral("Confirm"), TMsgIcon::Question, mbYes | mbNo) == mbYes;
+    return questions().messageBox(text, QStringLiteral("Confirm"), MessageIcon::Question, YesButton | NoButton)
+        == YesButton;
 }
 
 /// The index of the owner a node stands for; by name when the object is not listed (any more).
-int ownerIndexOf(const TTreeNode* ownerNode)
+int ownerIndexOf(const NavigationNode* ownerNode)
 {
-    for (int i = 0; i < OwnerList->Count(); ++i) {
-        if (OwnerList->Items(i) == ownerNode->Data.Ref) {
+    for (int i = 0; i < g_ownerIndex->count(); ++i) {
+        if (g_ownerIndex->at(i) == ownerNode->item.ref) {
             return i;
         }
     }
-    return OwnerList->IndexOfName(ownerNode->text(0));
+    return g_ownerIndex->indexOfName(ownerNode->text(0));
 }
 
 } // namespace
 
-void TForm1::moveFilesetNode(TTreeNode* dragged, TTreeNode* target)
+void MainWindow::moveFilesetNode(NavigationNode* dragged, NavigationNode* target)
 {
     if (!askMove(QStringLiteral("Move fileset "), dragged, target)) {
         return;
     }
-    TKTBFile* fileset = dragged->fileset();
-    fileset->SetOwner(target->text(0));
+    Fileset* fileset = dragged->fileset();
+    fileset->setOwner(target->text(0));
     // An owner left without filesets leaves the index: its node must not be looked at afterwards.
-    OwnerList->MoveFileset(fileset, ownerIndexOf(target));
-    TTreeNode* oldParent = dragged->parentNode();
+    g_ownerIndex->moveFileset(fileset, ownerIndexOf(target));
+    NavigationNode* oldParent = dragged->parentNode();
     {
-        const QSignalBlocker quiet(TreeView1);
-        TreeView1->clearSelection();
+        const QSignalBlocker quiet(navigationTree);
+        navigationTree->clearSelection();
         oldParent->removeChild(dragged);
         target->addChild(dragged);
         target->sortChildren(0, Qt::AscendingOrder);
@@ -599,41 +591,35 @@ void TForm1::moveFilesetNode(TTreeNode* dragged, TTreeNode* target)
     }
 }
 
-void TForm1::moveDiscNode(TTreeNode* dragged, TTreeNode* target)
+void MainWindow::moveDiscNode(NavigationNode* dragged, NavigationNode* target)
 {
     if (!askMove(QStringLiteral("Move Disc "), dragged, target)) {
         return;
     }
-    TKTBHandle* source = dragged->fileset()->Handle();
-    TKTBHandle* destination = target->fileset()->Handle();
-    // A disc that cannot leave a locked fileset is not copied either: it would then be in both.
-    if (ktbCheckWritable(source) != KTB_OK) {
+    TKTBHandle* source = dragged->fileset()->handle();
+    TKTBHandle* destination = target->fileset()->handle();
+    const std::uint32_t oldOffset = dragged->item.offset;
+    const DiscMoveResult moved = moveDisc(source, oldOffset, destination);
+    if (moved.outcome == DiscMoveOutcome::Refused || moved.outcome == DiscMoveOutcome::NotCopied) {
         return;
     }
-    const std::uint32_t oldOffset = dragged->Data.Offset;
-    std::uint32_t newOffset = 0;
-    if (ktbCopyDisc(source, destination, oldOffset, newOffset) != KTB_OK) {
-        return;
-    }
-    TTreeNode* oldFilesetNode = dragged->parentNode();
-    const TTreeRedraw redraw(TreeView1);
+    // A copy that was taken back (or could not be) leaves the disc selected where it was.
+    const std::uint32_t newOffset = moved.outcome == DiscMoveOutcome::Moved ? moved.newOffset : 0;
+    NavigationNode* oldFilesetNode = dragged->parentNode();
+    const TreeRedrawBlocker redraw(navigationTree);
     {
-        const QSignalBlocker quiet(TreeView1);
-        if (ktbDeleteDisc(source, oldOffset) == KTB_OK) {
+        const QSignalBlocker quiet(navigationTree);
+        if (newOffset != 0) {
             dropMovedDiscNodes(oldFilesetNode, oldOffset);
-        } else {
-            // The copy is taken back, so the disc stays where it was and only there.
-            ktbDeleteDisc(destination, newOffset);
-            newOffset = 0;
         }
-        RefreshDiscs(TreeView1, oldFilesetNode);
-        RefreshDiscs(TreeView1, target);
+        refreshDiscs(navigationTree, oldFilesetNode);
+        refreshDiscs(navigationTree, target);
     }
     if (newOffset == 0) {
-        selectAndShow(FindChildByOffset(oldFilesetNode, oldOffset));
+        selectAndShow(findChildByOffset(oldFilesetNode, oldOffset));
         return;
     }
     target->setExpanded(true);
-    TTreeNode* moved = FindChildByOffset(target, newOffset);
-    selectAndShow(moved != nullptr ? moved : target);
+    NavigationNode* movedNode = findChildByOffset(target, newOffset);
+    selectAndShow(movedNode != nullptr ? movedNode : target);
 }

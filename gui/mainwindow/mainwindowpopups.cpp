@@ -4,14 +4,16 @@
 
 #include "core/common/questions.h"
 #include "core/drives/driveutils.h"
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/discpropertiesdialog.h"
 #include "gui/dialogs/filesetpropertiesdialog.h"
 #include "gui/mainwindow/cataloglist.h"
-#include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 #include "gui/scan/scanprocedure.h"
 
 #include <QAction>
@@ -25,7 +27,7 @@
 
 namespace {
 
-/// The Tag of the drive items of popKTB; their group index holds the drive letter.
+/// The Tag of the drive items of the fileset menu; their group index holds the drive letter.
 constexpr int s_driveItemTag = 5376;
 const char* const s_tag = "Tag";
 const char* const s_groupIndex = "GroupIndex";
@@ -63,153 +65,149 @@ QString creationFailure(const QString& path)
 
 } // namespace
 
-void TForm1::connectPopups()
+void MainWindow::connectPopups()
 {
-    QAction* newOwner = new QAction(QStringLiteral("New Owner"), this);
-    newOwner->setObjectName(QStringLiteral("NewUser1"));
-    connect(newOwner, &QAction::triggered, this, [this] { RunGuarded([this] { NewOwner(); }); });
-    PopRoot = newMenu(this, "PopRoot");
-    PopRoot->addAction(newOwner);
-    PopRoot->addSeparator();
-    PopRoot->addAction(action("act_scandisc"));
-    PopRoot->addAction(action("act_refreshtree"));
+    QAction* newOwnerAction = new QAction(QStringLiteral("New Owner"), this);
+    newOwnerAction->setObjectName(QStringLiteral("newOwnerAction"));
+    connectGuarded(newOwnerAction, &QAction::triggered, this, [this] { newOwner(); });
+    rootMenu = newMenu(this, "rootMenu");
+    rootMenu->addAction(newOwnerAction);
+    rootMenu->addSeparator();
+    rootMenu->addAction(action("scanDiscAction"));
+    rootMenu->addAction(action("refreshTreeAction"));
 
     // "New Fileset" and "Add Symbolic Disc" act on the owner or fileset the menu was opened for.
-    QAction* newFileset = new QAction(QStringLiteral("New Fileset"), this);
-    newFileset->setObjectName(QStringLiteral("NewFileset1"));
-    connect(newFileset, &QAction::triggered, this,
-        [this] { RunGuarded([this] { NewFilesetForOwner(commandNode(ikOwner)); }); });
-    popOwner = newMenu(this, "popOwner");
-    popOwner->addAction(newFileset);
-    popOwner->addSeparator();
-    popOwner->addAction(action("act_delete"));
-    popOwner->addAction(action("act_Rename"));
+    QAction* newOwnerFileset = new QAction(QStringLiteral("New Fileset"), this);
+    newOwnerFileset->setObjectName(QStringLiteral("newOwnerFilesetAction"));
+    connectGuarded(newOwnerFileset, &QAction::triggered, this, [this] { newFilesetForOwner(commandNode(OwnerItem)); });
+    ownerMenu = newMenu(this, "ownerMenu");
+    ownerMenu->addAction(newOwnerFileset);
+    ownerMenu->addSeparator();
+    ownerMenu->addAction(action("deleteAction"));
+    ownerMenu->addAction(action("renameAction"));
 
     QAction* symbolicDisc = new QAction(QStringLiteral("Add Symbolic Disc"), this);
-    symbolicDisc->setObjectName(QStringLiteral("AddEmptyDisc1"));
-    connect(symbolicDisc, &QAction::triggered, this,
-        [this] { RunGuarded([this] { AddSymbolicDisc(commandNode(ikFileset)); }); });
-    popKTB = newMenu(this, "popKTB");
-    popKTB->addAction(symbolicDisc);
-    popKTB->addSeparator();
-    popKTB->addAction(action("act_delete"));
-    popKTB->addAction(action("act_Rename"));
-    popKTB->addSeparator();
-    popKTB->addAction(action("act_properties"));
-    popKTB->setDefaultAction(action("act_properties"));
-    connect(popKTB, &QMenu::aboutToShow, this, [this] { RunGuarded([this] { popKTBPopup(); }); });
+    symbolicDisc->setObjectName(QStringLiteral("addSymbolicDiscAction"));
+    connectGuarded(symbolicDisc, &QAction::triggered, this, [this] { addSymbolicDisc(commandNode(FilesetItem)); });
+    filesetMenu = newMenu(this, "filesetMenu");
+    filesetMenu->addAction(symbolicDisc);
+    filesetMenu->addSeparator();
+    filesetMenu->addAction(action("deleteAction"));
+    filesetMenu->addAction(action("renameAction"));
+    filesetMenu->addSeparator();
+    filesetMenu->addAction(action("propertiesAction"));
+    filesetMenu->setDefaultAction(action("propertiesAction"));
+    connectGuarded(filesetMenu, &QMenu::aboutToShow, this, [this] { onFilesetMenuAboutToShow(); });
 
-    popDisc = newMenu(this, "popDisc");
-    popDisc->addAction(action("act_delete"));
-    popDisc->addAction(action("act_Rename"));
-    popDisc->addSeparator();
-    popDisc->addAction(action("act_properties"));
-    popDisc->setDefaultAction(action("act_properties"));
+    discMenu = newMenu(this, "discMenu");
+    discMenu->addAction(action("deleteAction"));
+    discMenu->addAction(action("renameAction"));
+    discMenu->addSeparator();
+    discMenu->addAction(action("propertiesAction"));
+    discMenu->setDefaultAction(action("propertiesAction"));
 
-    popSearch = newMenu(this, "popSearch");
-    popSearch->addAction(action("act_properties"));
+    searchMenu = newMenu(this, "searchMenu");
+    searchMenu->addAction(action("propertiesAction"));
 
-    connect(action("act_properties"), &QAction::triggered, this,
-        [this] { RunGuarded([this] { act_propertiesExecute(); }); });
+    connectGuarded(action("propertiesAction"), &QAction::triggered, this, [this] { showProperties(); });
 
-    TreeView1->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(TreeView1, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& position) { RunGuarded([this, position] { TreeView1MouseDown(position); }); });
-    lv->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(lv, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& position) { RunGuarded([this, position] { lvMouseDown(position); }); });
-    P_search->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(P_search, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& position) { popSearch->popup(P_search->mapToGlobal(position)); });
+    navigationTree->setContextMenuPolicy(Qt::CustomContextMenu);
+    connectGuarded(navigationTree, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& position) { handleTreeMousePress(position); });
+    catalogView->setContextMenuPolicy(Qt::CustomContextMenu);
+    connectGuarded(catalogView, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& position) { handleCatalogViewMousePress(position); });
+    searchPanel->setContextMenuPolicy(Qt::CustomContextMenu);
+    connect(searchPanel, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& position) { searchMenu->popup(searchPanel->mapToGlobal(position)); });
 }
 
 // ---------------------------------------------------------------------------------------------
 // Opening the menus
 
-QMenu* TForm1::PopupMenuOf(TItemKind kind) const
+QMenu* MainWindow::popupMenuOf(ItemKind kind) const
 {
     switch (kind) {
-    case ikOwners:
-        return PopRoot;
-    case ikOwner:
-        return popOwner;
-    case ikFileset:
-        return popKTB;
-    case ikDisc:
-        return popDisc;
+    case OwnersItem:
+        return rootMenu;
+    case OwnerItem:
+        return ownerMenu;
+    case FilesetItem:
+        return filesetMenu;
+    case DiscItem:
+        return discMenu;
     default:
         return nullptr;
     }
 }
 
-void TForm1::ShowPopupFor(TTreeNode* node, const QPoint& globalPosition)
+void MainWindow::showPopupFor(NavigationNode* node, const QPoint& globalPosition)
 {
     if (node == nullptr) {
-        PopRoot->popup(globalPosition);
+        rootMenu->popup(globalPosition);
         return;
     }
-    CurrentItem = node->Data;
-    if (QMenu* menu = PopupMenuOf(node->Data.Kind)) {
+    currentItem = node->item;
+    if (QMenu* menu = popupMenuOf(node->item.kind)) {
         menu->popup(globalPosition);
     }
 }
 
-void TForm1::TreeView1MouseDown(const QPoint& position)
+void MainWindow::handleTreeMousePress(const QPoint& position)
 {
-    TTreeNode* node = TreeView1->nodeAt(position);
+    NavigationNode* node = navigationTree->nodeAt(position);
     if (node != nullptr) {
-        TreeView1->selectNode(node);
+        navigationTree->selectNode(node);
     }
-    ShowPopupFor(node, TreeView1->viewport()->mapToGlobal(position));
+    showPopupFor(node, navigationTree->viewport()->mapToGlobal(position));
 }
 
-void TForm1::lvMouseDown(const QPoint& position)
+void MainWindow::handleCatalogViewMousePress(const QPoint& position)
 {
-    TItemDataArray items;
-    if (!ListHelper->GetSelection(items)) {
+    ItemRefs items;
+    if (!g_catalogList->selection(items)) {
         return;
     }
-    if (QMenu* menu = PopupMenuOf(items.front().Kind)) {
-        menu->popup(lv->viewport()->mapToGlobal(position));
+    if (QMenu* menu = popupMenuOf(items.front().kind)) {
+        menu->popup(catalogView->viewport()->mapToGlobal(position));
     }
 }
 
-void TForm1::popKTBPopup()
+void MainWindow::onFilesetMenuAboutToShow()
 {
-    for (QAction* item : popKTB->actions()) {
+    for (QAction* item : filesetMenu->actions()) {
         if (item->property(s_tag).toInt() > 0) {
-            popKTB->removeAction(item);
+            filesetMenu->removeAction(item);
             delete item;
         }
     }
-    TDriveList drives;
-    GetCDDrives(&drives);
-    for (const TDriveEntry& drive : drives) {
-        const QString letter = QString(QChar::fromLatin1(drive.Letter));
+    DriveList drives;
+    listDrives(&drives);
+    for (const DriveEntry& drive : drives) {
+        const QString letter = QString(QChar::fromLatin1(drive.letter));
         QString label;
-        const bool present = GetDiscLabel(drive.Letter, label);
+        const bool present = discLabel(drive.letter, label);
         const QString caption = present ? QStringLiteral("Add ") + s_quote + label + s_quote
                 + QStringLiteral(" from Drive (") + letter + QStringLiteral(":)")
                                         : QStringLiteral("Insert Disc in Drive (") + letter + QStringLiteral(":)");
-        auto* item = new QAction(menuText(caption), popKTB);
+        auto* item = new QAction(menuText(caption), filesetMenu);
         item->setEnabled(present);
         item->setProperty(s_tag, s_driveItemTag);
-        item->setProperty(s_groupIndex, static_cast<int>(static_cast<unsigned char>(drive.Letter)));
-        connect(
-            item, &QAction::triggered, this, [this, item] { RunGuarded([this, item] { AddDiscFromDrive(item); }); });
+        item->setProperty(s_groupIndex, static_cast<int>(static_cast<unsigned char>(drive.letter)));
+        connectGuarded(item, &QAction::triggered, this, [this, item] { addDiscFromDrive(item); });
         // Each goes to the top: the last drive letter ends up first.
-        popKTB->insertAction(popKTB->actions().value(0), item);
+        filesetMenu->insertAction(filesetMenu->actions().value(0), item);
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Creation commands
 
-TTreeNode* TForm1::nodeForItem(const TItemData& item) const
+NavigationNode* MainWindow::nodeForItem(const ItemRef& item) const
 {
-    TTreeNode* selected = TreeView1->selectedNode();
-    const auto stands = [&item](const TTreeNode* node) {
-        return node->Data.Kind == item.Kind && node->Data.Ref == item.Ref && node->Data.Offset == item.Offset;
+    NavigationNode* selected = navigationTree->selectedNode();
+    const auto stands = [&item](const NavigationNode* node) {
+        return node->item.kind == item.kind && node->item.ref == item.ref && node->item.offset == item.offset;
     };
     if (selected == nullptr || stands(selected)) {
         return selected;
@@ -222,147 +220,147 @@ TTreeNode* TForm1::nodeForItem(const TItemData& item) const
     return nullptr;
 }
 
-TTreeNode* TForm1::commandNode(TItemKind kind)
+NavigationNode* MainWindow::commandNode(ItemKind kind)
 {
     // Opened for a row of the list, the command acts on that row's node, which the tree then shows.
-    TItemDataArray items;
-    if (listFocused() && ListHelper->GetSelection(items) && items.front().Kind == kind) {
-        TTreeNode* node = nodeForItem(items.front());
+    ItemRefs items;
+    if (listFocused() && g_catalogList->selection(items) && items.front().kind == kind) {
+        NavigationNode* node = nodeForItem(items.front());
         selectAndShow(node);
         return node;
     }
-    return TreeView1->selectedNode();
+    return navigationTree->selectedNode();
 }
 
-void TForm1::NewOwner()
+void MainWindow::newOwner()
 {
-    TTreeNode* owners = TreeView1->OwnersNode;
+    NavigationNode* owners = navigationTree->ownersNode;
     if (owners == nullptr) {
         return;
     }
     const QString name = QStringLiteral("New Owner");
-    auto* node = new TTreeNode(name, ikOwner);
+    auto* node = new NavigationNode(name, OwnerItem);
     owners->addChild(node);
-    node->Data.Ref = OwnerList->Items(OwnerList->AddOwner(name));
+    node->item.ref = g_ownerIndex->at(g_ownerIndex->addOwner(name));
     node->updateImages();
     owners->setExpanded(true);
-    EditNodeLabel(node);
+    editNodeLabel(node);
 }
 
-void TForm1::NewFilesetForOwner(TTreeNode* node)
+void MainWindow::newFilesetForOwner(NavigationNode* node)
 {
-    if (node == nullptr || node->Data.Kind != ikOwner) {
+    if (node == nullptr || node->item.kind != OwnerItem) {
         return;
     }
     node->setExpanded(true);
-    const auto* owner = static_cast<TKTBOwner*>(node->Data.Ref);
-    const QString folder = settings().GetStr(skFilesetFolder);
+    const auto* owner = static_cast<Owner*>(node->item.ref);
+    const QString folder = settings().stringValue(FilesetFolderSetting);
     // The storage folder of a first run exists only once something is stored in it.
     if (!folder.isEmpty() && !QFileInfo::exists(folder)) {
         QDir().mkpath(folder);
     }
     // The fileset is made before its node, so no node stands for a fileset that could not be made.
-    const QString path = TKTBFiles::DefaultFileName(owner->Name, folder);
-    const int index = FilesetList->CreateFileset(owner->Name, folder);
+    const QString path = FilesetRegistry::defaultFileName(owner->name, folder);
+    const int index = g_filesetRegistry->createFileset(owner->name, folder);
     if (index < 0) {
-        questions().messageBox(creationFailure(path), QStringLiteral("New Fileset"), TMsgIcon::Error, mbOK);
+        questions().messageBox(creationFailure(path), QStringLiteral("New Fileset"), MessageIcon::Error, OkButton);
         return;
     }
-    TKTBFile* fileset = FilesetList->Items(index);
+    Fileset* fileset = g_filesetRegistry->at(index);
     const QString description = QStringLiteral("New Fileset");
-    fileset->SetDescription(description);
-    auto* child = new TTreeNode(description, ikFileset);
+    fileset->setDescription(description);
+    auto* child = new NavigationNode(description, FilesetItem);
     node->addChild(child);
-    child->Data.Ref = fileset;
+    child->item.ref = fileset;
     child->updateImages();
-    EditNodeLabel(child);
+    editNodeLabel(child);
 }
 
-void TForm1::AddSymbolicDisc(TTreeNode* node)
+void MainWindow::addSymbolicDisc(NavigationNode* node)
 {
-    if (node == nullptr || node->Data.Kind != ikFileset) {
+    if (node == nullptr || node->item.kind != FilesetItem) {
         return;
     }
     TKTBDisc disc {};
     const char title[] = "New Disc";
     std::memcpy(disc.Title, title, sizeof title);
-    const quint32 offset = ScanDisc(0, node->fileset()->Handle(), disc, true, false);
-    TTreeNode* added = nullptr;
+    const quint32 offset = scanDisc(0, node->fileset()->handle(), disc, true, false);
+    NavigationNode* added = nullptr;
     {
-        const TTreeRedraw redraw(TreeView1);
-        FillNode(TreeView1, node, 1);
-        added = offset != 0 ? FindChildByOffset(node, offset) : nullptr;
+        const TreeRedrawBlocker redraw(navigationTree);
+        fillNode(navigationTree, node, 1);
+        added = offset != 0 ? findChildByOffset(node, offset) : nullptr;
         node->setExpanded(true);
     }
-    EditNodeLabel(added);
+    editNodeLabel(added);
 }
 
-void TForm1::AddDiscFromDrive(QAction* item)
+void MainWindow::addDiscFromDrive(QAction* item)
 {
-    TItemData target;
+    ItemRef target;
     if (treeFocused()) {
-        TTreeNode* selected = TreeView1->selectedNode();
+        NavigationNode* selected = navigationTree->selectedNode();
         if (selected == nullptr) {
             return;
         }
-        target = selected->Data;
+        target = selected->item;
     } else if (listFocused()) {
-        TItemDataArray items;
-        if (!ListHelper->GetSelection(items)) {
+        ItemRefs items;
+        if (!g_catalogList->selection(items)) {
             return;
         }
         target = items.front();
     } else {
         return;
     }
-    if (target.Kind != ikFileset) {
+    if (target.kind != FilesetItem) {
         return;
     }
-    auto* fileset = static_cast<TKTBFile*>(target.Ref);
+    auto* fileset = static_cast<Fileset*>(target.ref);
     const char letter = static_cast<char>(item->property(s_groupIndex).toInt());
     const TKTBDisc blank {};
-    const quint32 offset = ScanDisc(letter, fileset->Handle(), blank, false, false);
-    fileset->Close();
+    const quint32 offset = scanDisc(letter, fileset->handle(), blank, false, false);
+    fileset->close();
     if (offset == 0) {
         return;
     }
-    TTreeNode* node = nodeForItem(target);
+    NavigationNode* node = nodeForItem(target);
     if (node == nullptr) {
         return;
     }
-    FillNode(TreeView1, node, 1);
+    fillNode(navigationTree, node, 1);
     selectAndShow(node);
-    TTreeNode* added = FindChildByOffset(node, offset);
+    NavigationNode* added = findChildByOffset(node, offset);
     node->setExpanded(true);
     if (added != nullptr) {
         selectAndShow(added);
-        EditNodeLabel(added);
+        editNodeLabel(added);
     }
 }
 
 // ---------------------------------------------------------------------------------------------
 // Properties
 
-void TForm1::act_propertiesExecute()
+void MainWindow::showProperties()
 {
     if (treeFocused()) {
-        PropertiesFromTree();
+        showTreeProperties();
     } else {
-        PropertiesFromList();
+        showListProperties();
     }
 }
 
-void TForm1::PropertiesFromTree()
+void MainWindow::showTreeProperties()
 {
-    const QString path = NodePath(TreeView1, TreeView1->selectedNode());
-    const TItemDataArray items { CurrentItem };
+    const QString path = nodePath(navigationTree, navigationTree->selectedNode());
+    const ItemRefs items { currentItem };
     int result = QDialog::Rejected;
-    switch (CurrentItem.Kind) {
-    case ikFileset:
-        result = ShowFilesetProperties(items);
+    switch (currentItem.kind) {
+    case FilesetItem:
+        result = showFilesetProperties(items);
         break;
-    case ikDisc:
-        result = ShowDiscProperties(items);
+    case DiscItem:
+        result = showDiscProperties(items);
         break;
     default:
         return;
@@ -370,32 +368,32 @@ void TForm1::PropertiesFromTree()
     if (result != QDialog::Accepted) {
         return;
     }
-    RefreshOwnersBranch();
-    TreeView1->selectNode(FindNodeByPath(TreeView1, path));
+    refreshOwnersBranch();
+    navigationTree->selectNode(findNodeByPath(navigationTree, path));
 }
 
-void TForm1::PropertiesFromList()
+void MainWindow::showListProperties()
 {
-    const QString path = NodePath(TreeView1, TreeView1->selectedNode());
-    TItemDataArray items;
-    if (!ListHelper->GetSelection(items)) {
+    const QString path = nodePath(navigationTree, navigationTree->selectedNode());
+    ItemRefs items;
+    if (!g_catalogList->selection(items)) {
         return;
     }
-    switch (items.front().Kind) {
-    case ikFileset:
-        if (ShowFilesetProperties(items) == QDialog::Accepted) {
-            RefreshOwnersBranch();
+    switch (items.front().kind) {
+    case FilesetItem:
+        if (showFilesetProperties(items) == QDialog::Accepted) {
+            refreshOwnersBranch();
         }
         break;
-    case ikDisc:
-        if (ShowDiscProperties(items) == QDialog::Accepted) {
-            RefreshOwnersBranch();
-            Edit1->setText(path);
-            Button2Click();
+    case DiscItem:
+        if (showDiscProperties(items) == QDialog::Accepted) {
+            refreshOwnersBranch();
+            pathEdit->setText(path);
+            onGoClicked();
         }
         break;
     default:
         return;
     }
-    TreeView1->selectNode(FindNodeByPath(TreeView1, path));
+    navigationTree->selectNode(findNodeByPath(navigationTree, path));
 }

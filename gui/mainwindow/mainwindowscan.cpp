@@ -2,43 +2,41 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include "core/common/questions.h"
-#include "core/filesets/fileset.h"
-#include "gui/common/appicons.h"
+#include "core/filesets/filesetregistry.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/newfilesetdialog.h"
 #include "gui/scan/scandialog.h"
 
 #include <QAction>
 
-void TForm1::connectScan()
+void MainWindow::connectScan()
 {
-    connect(
-        action("act_scandisc"), &QAction::triggered, this, [this] { RunGuarded([this] { act_scandiscExecute(); }); });
-    connect(action("act_newfileset"), &QAction::triggered, this,
-        [this] { RunGuarded([this] { act_newfilesetExecute(); }); });
+    connectGuarded(action("scanDiscAction"), &QAction::triggered, this, [this] { openScanWindow(); });
+    connectGuarded(action("newFilesetAction"), &QAction::triggered, this, [this] { newFileset(); });
 }
 
-void TForm1::act_scandiscExecute()
+void MainWindow::openScanWindow()
 {
-    if (FilesetList->Count() == 0) {
+    if (g_filesetRegistry->count() == 0) {
         if (questions().messageBox(QStringLiteral("There are no filesets to store scanned data.\r\n"
                                                   "Do you want to create a fileset now?"),
-                QStringLiteral("No Filesets!"), TMsgIcon::None, mbYes | mbNo)
-            == mbYes) {
-            act_newfilesetExecute();
+                QStringLiteral("No Filesets!"), MessageIcon::None, YesButton | NoButton)
+            == YesButton) {
+            newFileset();
         }
         return;
     }
     {
-        TformScan scan(this);
+        ScanDialog scan(this);
         scan.exec();
     }
-    RefreshOwnersBranch();
+    refreshOwnersBranch();
 }
 
-void TForm1::act_newfilesetExecute()
+void MainWindow::newFileset()
 {
-    TFormNewFileset form(this);
+    NewFilesetDialog form(this);
     if (form.exec() == QDialog::Accepted) {
-        RefreshTree();
+        refreshTree();
     }
 }

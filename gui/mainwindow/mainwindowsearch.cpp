@@ -6,12 +6,15 @@
 #include "core/settings/settings.h"
 #include "engine/Containers.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/search/discresultmodel.h"
+#include "gui/search/fileresultmodel.h"
+#include "gui/search/searchresultlists.h"
 
-#include <QAbstractTableModel>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -68,9 +71,9 @@ void setColumnWidths(QTreeView* view, std::initializer_list<int> widths)
 /// While a search runs on the window thread, the window is repainted now and then but takes no
 /// clicks or keys, so no command can start meanwhile; Escape asks the search to stop. Other windows
 /// (a message box) work as usual.
-class TSearchInputGate : public QObject {
+class SearchInputGate : public QObject {
 public:
-    explicit TSearchInputGate(QWidget* window)
+    explicit SearchInputGate(QWidget* window)
         : m_window(window)
     {
         qApp->installEventFilter(this);
@@ -93,8 +96,8 @@ protected:
             if (!belongsToWindow(receiver)) {
                 return false;
             }
-            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && SearchHelper != nullptr) {
-                SearchHelper->Cancel();
+            if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape && g_catalogSearch != nullptr) {
+                g_catalogSearch->cancel();
             }
             return true;
         case QEvent::Close:
@@ -137,108 +140,111 @@ private:
 
 } // namespace
 
-void TForm1::connectSearch()
+void MainWindow::connectSearch()
 {
-    connect(Button1, &QPushButton::clicked, this, [this] { RunGuarded([this] { Button1Click(); }); });
-    connect(Edit_Search, &QLineEdit::returnPressed, this, [this] { RunGuarded([this] { Button1Click(); }); });
-    connect(ComboBoxEx1, &QComboBox::activated, this, [this] { RunGuarded([this] { ComboBoxEx1Change(); }); });
-    connect(PageControl1, &QTabWidget::currentChanged, this,
-        [this](int index) { RunGuarded([this, index] { PageControl1Change(index); }); });
-    connect(ListView1, &QTreeView::doubleClicked, this, [this] { RunGuarded([this] { ListView1DblClick(); }); });
-    connect(ListView2, &QTreeView::doubleClicked, this, [this] { RunGuarded([this] { ListView2DblClick(); }); });
-    for (QTreeView* view : { ListView1, ListView2 }) {
-        new TEventHook(view, [this, view](QEvent* event) {
+    connectGuarded(searchButton, &QPushButton::clicked, this, [this] { onSearchClicked(); });
+    connectGuarded(searchEdit, &QLineEdit::returnPressed, this, [this] { onSearchClicked(); });
+    connectGuarded(searchScopeChooser, &QComboBox::activated, this, [this] { onSearchScopeChanged(); });
+    connectGuarded(resultsTabs, &QTabWidget::currentChanged, this, [this](int index) { onResultsTabChanged(index); });
+    connectGuarded(discResultsView, &QTreeView::doubleClicked, this, [this] { onDiscResultDoubleClicked(); });
+    connectGuarded(fileResultsView, &QTreeView::doubleClicked, this, [this] { onFileResultDoubleClicked(); });
+    for (QTreeView* view : { discResultsView, fileResultsView }) {
+        new EventHook(view, [this, view](QEvent* event) {
             if (event->type() != QEvent::KeyPress) {
                 return false;
             }
             const int key = static_cast<QKeyEvent*>(event)->key();
             bool handled = false;
-            RunGuarded([&] { handled = view == ListView1 ? ListView1KeyDown(key) : ListView2KeyDown(key); });
+            runGuarded(
+                [&] { handled = view == discResultsView ? handleDiscResultsKey(key) : handleFileResultsKey(key); });
             return handled;
         });
     }
-    ProgressBar1->setFormat(QStringLiteral("%p%  (Esc stops the search)"));
+    searchProgressBar->setFormat(QStringLiteral("%p%  (Esc stops the search)"));
 
     // View Results is disabled while there are no results, and its key then opens the search panel.
-    QAction* results = action("act_results");
+    QAction* results = action("viewResultsAction");
     auto* newSearchKey = new QShortcut(results->shortcut(), this);
-    newSearchKey->setObjectName(QStringLiteral("act_resultsWhileDisabled"));
+    newSearchKey->setObjectName(QStringLiteral("viewResultsShortcut"));
     newSearchKey->setContext(Qt::WindowShortcut);
     newSearchKey->setEnabled(!results->isEnabled());
     connect(results, &QAction::enabledChanged, newSearchKey,
         [newSearchKey](bool enabled) { newSearchKey->setEnabled(!enabled); });
-    connect(newSearchKey, &QShortcut::activated, this, [this] { RunGuarded([this] { act_resultsExecute(); }); });
+    connectGuarded(newSearchKey, &QShortcut::activated, this, [this] { viewLastResults(); });
 }
 
-void TForm1::AttachSearchLists()
+void MainWindow::attachSearchLists()
 {
-    if (SearchHelper == nullptr) {
+    if (g_catalogSearch == nullptr) {
         return;
     }
-    const TImageList& small = SmallImages();
+    const ImageList& small = smallImageList();
     QList<QIcon> images;
-    for (int i = 0; i < small.Count(); ++i) {
-        images.append(small.Icon(i));
+    for (int i = 0; i < small.count(); ++i) {
+        images.append(small.icon(i));
     }
-    SearchHelper->SetDiscImages(images);
-    ListView1->setModel(SearchHelper->DiscModel());
-    SearchHelper->AttachDiscView(ListView1->selectionModel());
-    ListView2->setModel(SearchHelper->FileModel());
-    SearchHelper->AttachFileView(ListView2->selectionModel());
-    setColumnWidths(ListView1, { 130, 80, 80 });
-    setColumnWidths(ListView2, { 120, 75, 80 });
+    delete searchResults;
+    searchResults = new SearchResultLists(*g_catalogSearch, this);
+    searchResults->discModel()->setDiscImages(images);
+    discResultsView->setModel(searchResults->discModel());
+    searchResults->attachDiscView(discResultsView->selectionModel());
+    fileResultsView->setModel(searchResults->fileModel());
+    searchResults->attachFileView(fileResultsView->selectionModel());
+    setColumnWidths(discResultsView, { 130, 80, 80 });
+    setColumnWidths(fileResultsView, { 120, 75, 80 });
 }
 
-void TForm1::Button1Click()
+void MainWindow::onSearchClicked()
 {
     auto chosen = std::make_unique<TIntegerList>();
-    ProgressBar1->setRange(0, 100);
-    ProgressBar1->setValue(0);
-    ProgressBar1->setVisible(true);
+    searchProgressBar->setRange(0, 100);
+    searchProgressBar->setValue(0);
+    searchProgressBar->setVisible(true);
     QApplication::setOverrideCursor(Qt::WaitCursor);
     // The cursor and the progress bar come back also when the search fails.
     struct Restore {
-        TForm1* window;
+        MainWindow* window;
         ~Restore()
         {
-            if (SearchHelper != nullptr) {
-                SearchHelper->OnProgress = nullptr;
+            if (g_catalogSearch != nullptr) {
+                g_catalogSearch->onProgress = nullptr;
             }
             QApplication::restoreOverrideCursor();
-            window->ProgressBar1->setVisible(false);
+            window->searchProgressBar->setVisible(false);
         }
     } restore { this };
     TIntegerList* list = chosen.get();
-    GetChosenFilesets(static_cast<TImageComboBox*>(ComboBoxEx1), list);
-    SearchHelper->OnProgress = [this](TSearchHelper* sender) { SearchProgress(sender); };
-    SearchHelper->SetSearchText(Edit_Search->text());
+    chosenFilesets(static_cast<FilesetChooser*>(searchScopeChooser), list);
+    g_catalogSearch->onProgress = [this](CatalogSearch* sender) { onSearchProgress(sender); };
+    g_catalogSearch->setSearchText(searchEdit->text());
     s_repaintClock.invalidate();
     {
-        const TSearchInputGate gate(this);
-        SearchHelper->Search(*chosen);
+        const SearchInputGate gate(this);
+        g_catalogSearch->search(*chosen);
     }
-    ShowPanel(P_SearchResults);
+    showPanel(resultsPanel);
     chosen.reset();
-    settings().SetStr(skSearchString, Edit_Search->text());
+    settings().setStringValue(SearchStringSetting, searchEdit->text());
     updateResultsCommand();
-    (PageControl1->currentIndex() != 0 ? ListView2 : ListView1)->setFocus();
-    lab_result1->setText(QString::number(SearchHelper->DiscResultCount()) + QStringLiteral(" Discs with matches. ")
-        + QString::number(SearchHelper->FileMatches()) + QStringLiteral(" File matches. ")
-        + QString::number(SearchHelper->FolderMatches()) + QStringLiteral(" Folder matches. "));
+    (resultsTabs->currentIndex() != 0 ? fileResultsView : discResultsView)->setFocus();
+    discSummaryLabel->setText(QString::number(g_catalogSearch->discResultCount())
+        + QStringLiteral(" Discs with matches. ") + QString::number(g_catalogSearch->fileMatches())
+        + QStringLiteral(" File matches. ") + QString::number(g_catalogSearch->folderMatches())
+        + QStringLiteral(" Folder matches. "));
     QString hint = QStringLiteral("To do another search, click the \"new search\" button or press F3.");
-    if (SearchHelper->Limited()) {
-        hint.prepend(QStringLiteral("Displaying the first ") + QString::number(SearchHelper->ResultLimit())
+    if (g_catalogSearch->isLimited()) {
+        hint.prepend(QStringLiteral("Displaying the first ") + QString::number(g_catalogSearch->resultLimit())
             + QStringLiteral(" items. "));
     }
-    if (SearchHelper->Cancelled()) {
+    if (g_catalogSearch->wasCancelled()) {
         hint.prepend(QStringLiteral("The search was stopped. "));
     }
-    Lab_result2->setText(hint);
+    fileSummaryLabel->setText(hint);
 }
 
-void TForm1::SearchProgress(TSearchHelper* sender)
+void MainWindow::onSearchProgress(CatalogSearch* sender)
 {
-    ProgressBar1->setValue(progressPercent(sender->DoneBytes(), sender->TotalBytes()));
+    searchProgressBar->setValue(progressPercent(sender->doneBytes(), sender->totalBytes()));
     if (s_repaintClock.isValid() && s_repaintClock.elapsed() < s_repaintInterval) {
         return;
     }
@@ -246,70 +252,74 @@ void TForm1::SearchProgress(TSearchHelper* sender)
     QCoreApplication::processEvents();
 }
 
-void TForm1::ComboBoxEx1Change() { settings().SetStr(skSearchAt, ComboBoxEx1->currentText()); }
-
-void TForm1::PageControl1Change(int index) { settings().SetInt(skSearchPage, index); }
-
-void TForm1::ListView1DblClick()
+void MainWindow::onSearchScopeChanged()
 {
-    if (SearchHelper == nullptr || SearchHelper->SelectedDiscRow() < 0) {
-        return;
-    }
-    selectAndShow(FindNodeByPath(TreeView1, SearchHelper->SelectedDiscPath()));
+    settings().setStringValue(SearchAtSetting, searchScopeChooser->currentText());
 }
 
-void TForm1::ListView2DblClick()
+void MainWindow::onResultsTabChanged(int index) { settings().setIntValue(SearchPageSetting, index); }
+
+void MainWindow::onDiscResultDoubleClicked()
 {
-    if (SearchHelper == nullptr) {
+    if (searchResults == nullptr || searchResults->selectedDiscRow() < 0) {
         return;
     }
-    const int result = SearchHelper->SelectedFileRow();
+    selectAndShow(findNodeByPath(navigationTree, searchResults->selectedDiscPath()));
+}
+
+void MainWindow::onFileResultDoubleClicked()
+{
+    if (searchResults == nullptr) {
+        return;
+    }
+    const int result = searchResults->selectedFileRow();
     if (result < 0) {
         return;
     }
-    TTreeNode* folder = FindNodeByPath(TreeView1, SearchHelper->SelectedFilePath());
+    NavigationNode* folder = findNodeByPath(navigationTree, searchResults->selectedFilePath());
     if (folder == nullptr) {
         return;
     }
     selectAndShow(folder);
-    const QString name = SearchHelper->FileModel()->index(result, 0).data(Qt::DisplayRole).toString();
-    const int row = ListHelper->FindRow(name);
+    const QString name = searchResults->fileModel()->index(result, 0).data(Qt::DisplayRole).toString();
+    const int row = g_catalogList->findRow(name);
     if (row < 0) {
         return;
     }
-    ShowPanel(lv);
-    lv->setFocus();
-    const QModelIndex index = ListHelper->Model->index(row, 0);
-    lv->scrollTo(index);
-    lv->selectionModel()->setCurrentIndex(index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    showPanel(catalogView);
+    catalogView->setFocus();
+    const QModelIndex index = g_catalogList->model->index(row, 0);
+    catalogView->scrollTo(index);
+    catalogView->selectionModel()->setCurrentIndex(
+        index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
 }
 
-bool TForm1::ListView1KeyDown(int key)
+bool MainWindow::handleDiscResultsKey(int key)
 {
     switch (key) {
     case Qt::Key_Right:
-        PageControl1->setCurrentIndex(1);
-        ListView2->setFocus();
+        resultsTabs->setCurrentIndex(1);
+        fileResultsView->setFocus();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        ListView1DblClick();
+        onDiscResultDoubleClicked();
         return true;
     default:
         return false;
     }
 }
 
-bool TForm1::ListView2KeyDown(int key)
+bool MainWindow::handleFileResultsKey(int key)
 {
     switch (key) {
     case Qt::Key_Left:
-        PageControl1->setCurrentIndex(0);
-        ListView1->setFocus();
+        resultsTabs->setCurrentIndex(0);
+        discResultsView->setFocus();
         return true;
     case Qt::Key_Return:
     case Qt::Key_Enter:
-        ListView2DblClick();
+        onFileResultDoubleClicked();
         return true;
     default:
         return false;

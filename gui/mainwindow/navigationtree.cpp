@@ -1,80 +1,24 @@
 #include "gui/mainwindow/navigationtree.h"
 
 #include "core/common/questions.h"
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 
 #include <QHeaderView>
 #include <cstring>
 
 // ---------------------------------------------------------------------------------------------
-// Nodes
-
-TTreeNode::TTreeNode(const QString& text, TItemKind kind)
-{
-    setText(0, text);
-    Data.Kind = kind;
-}
-
-bool TTreeNode::operator<(const QTreeWidgetItem& other) const
-{
-    return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
-}
-
-TKTBFile* TTreeNode::fileset() const
-{
-    switch (Data.Kind) {
-    case ikFileset:
-    case ikDisc:
-    case ikFolder:
-        return static_cast<TKTBFile*>(Data.Ref);
-    default:
-        return nullptr;
-    }
-}
-
-int TTreeNode::imageIndex() const
-{
-    if (Data.Kind == ikFolder) {
-        return isExpanded() ? imgFolderOpen : imgFolderClosed;
-    }
-    if (Data.Kind == ikDisc && (Data.Flags & KTB_DISC_AUDIO) != 0) {
-        return imgAudioDisc;
-    }
-    return Data.Kind;
-}
-
-int TTreeNode::selectedImageIndex() const
-{
-    if (Data.Kind == ikFolder) {
-        return imgFolderOpen;
-    }
-    if (Data.Kind == ikDisc && (Data.Flags & KTB_DISC_AUDIO) != 0) {
-        return imgAudioDisc;
-    }
-    return Data.Kind;
-}
-
-void TTreeNode::updateImages()
-{
-    const int normal = imageIndex();
-    const int selected = selectedImageIndex();
-    const TImageList& images = SmallImages();
-    QIcon icon;
-    for (const QSize size : { QSize(16, 16), QSize(32, 32) }) {
-        icon.addPixmap(images.Icon(normal).pixmap(size), QIcon::Normal);
-        icon.addPixmap(images.Icon(selected).pixmap(size), QIcon::Selected);
-    }
-    setIcon(0, icon);
-}
-
-// ---------------------------------------------------------------------------------------------
 // The tree control
 
-TNavigationTree::TNavigationTree(QWidget* parent)
+NavigationTree::NavigationTree(QWidget* parent)
     : QTreeWidget(parent)
 {
     setColumnCount(1);
@@ -90,17 +34,17 @@ TNavigationTree::TNavigationTree(QWidget* parent)
     colours.setColor(
         QPalette::Inactive, QPalette::HighlightedText, colours.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(colours);
-    connect(this, &QTreeWidget::itemExpanded, this, &TNavigationTree::handleExpanded);
-    connect(this, &QTreeWidget::itemCollapsed, this, &TNavigationTree::handleCollapsed);
+    connect(this, &QTreeWidget::itemExpanded, this, &NavigationTree::handleExpanded);
+    connect(this, &QTreeWidget::itemCollapsed, this, &NavigationTree::handleCollapsed);
 }
 
-TTreeNode* TNavigationTree::selectedNode() const
+NavigationNode* NavigationTree::selectedNode() const
 {
     const QList<QTreeWidgetItem*> items = selectedItems();
-    return items.isEmpty() ? nullptr : static_cast<TTreeNode*>(items.first());
+    return items.isEmpty() ? nullptr : static_cast<NavigationNode*>(items.first());
 }
 
-void TNavigationTree::selectNode(TTreeNode* node)
+void NavigationTree::selectNode(NavigationNode* node)
 {
     if (node == nullptr) {
         return;
@@ -110,54 +54,57 @@ void TNavigationTree::selectNode(TTreeNode* node)
     scrollToItem(node);
 }
 
-TTreeNode* TNavigationTree::nodeAt(const QPoint& point) const { return static_cast<TTreeNode*>(itemAt(point)); }
+NavigationNode* NavigationTree::nodeAt(const QPoint& point) const
+{
+    return static_cast<NavigationNode*>(itemAt(point));
+}
 
-void TNavigationTree::beginUpdate()
+void NavigationTree::beginUpdate()
 {
     if (m_updateDepth++ == 0) {
         setUpdatesEnabled(false);
     }
 }
 
-void TNavigationTree::endUpdate()
+void NavigationTree::endUpdate()
 {
     if (m_updateDepth > 0 && --m_updateDepth == 0) {
         setUpdatesEnabled(true);
     }
 }
 
-void TNavigationTree::handleExpanded(QTreeWidgetItem* item)
+void NavigationTree::handleExpanded(QTreeWidgetItem* item)
 {
-    auto* node = static_cast<TTreeNode*>(item);
+    auto* node = static_cast<NavigationNode*>(item);
     node->updateImages();
-    RunGuarded([&] { ExpandNodeLazily(this, node); });
+    runGuarded([&] { expandNodeLazily(this, node); });
 }
 
-void TNavigationTree::handleCollapsed(QTreeWidgetItem* item) { static_cast<TTreeNode*>(item)->updateImages(); }
+void NavigationTree::handleCollapsed(QTreeWidgetItem* item) { static_cast<NavigationNode*>(item)->updateImages(); }
 
 // ---------------------------------------------------------------------------------------------
 // Filling
 
 namespace {
 
-TTreeNode* addChild(TTreeNode* parent, const QString& text, TItemKind kind)
+NavigationNode* addChild(NavigationNode* parent, const QString& text, ItemKind kind)
 {
-    auto* node = new TTreeNode(text, kind);
+    auto* node = new NavigationNode(text, kind);
     parent->addChild(node);
     return node;
 }
 
 // What a disc node stands for: the disc at its offset in the fileset, and its audio flag.
-void describeDisc(TTreeNode* child, const TKTBEntity* entity, TKTBFile* fileset)
+void describeDisc(NavigationNode* child, const TKTBEntity* entity, Fileset* fileset)
 {
-    child->Data.Kind = ikDisc;
-    child->Data.Offset = entity->Offset;
-    child->Data.Ref = fileset;
-    child->Data.Flags = entity->disc()->Flags;
+    child->item.kind = DiscItem;
+    child->item.offset = entity->Offset;
+    child->item.ref = fileset;
+    child->item.flags = entity->disc()->Flags;
     child->updateImages();
 }
 
-void deleteChildren(TTreeNode* node)
+void deleteChildren(NavigationNode* node)
 {
     const QList<QTreeWidgetItem*> children = node->takeChildren();
     qDeleteAll(children);
@@ -165,7 +112,7 @@ void deleteChildren(TTreeNode* node)
 
 } // namespace
 
-QString EntityText(const TKTBEntity* entity)
+QString entityText(const TKTBEntity* entity)
 {
     if (const TKTBDisc* disc = entity->disc()) {
         return decodeCatalogText(ktbFieldText(disc->Title, sizeof disc->Title));
@@ -173,26 +120,26 @@ QString EntityText(const TKTBEntity* entity)
     return decodeCatalogText(entity->name());
 }
 
-TTreeNode* FillRoots(TNavigationTree* tree)
+NavigationNode* fillRoots(NavigationTree* tree)
 {
-    if (tree->OwnersNode != nullptr) {
-        deleteChildren(tree->OwnersNode);
+    if (tree->ownersNode != nullptr) {
+        deleteChildren(tree->ownersNode);
     } else {
-        tree->OwnersNode = new TTreeNode(QStringLiteral("Owners"), ikOwners);
-        tree->addTopLevelItem(tree->OwnersNode);
-        tree->OwnersNode->updateImages();
+        tree->ownersNode = new NavigationNode(QStringLiteral("Owners"), OwnersItem);
+        tree->addTopLevelItem(tree->ownersNode);
+        tree->ownersNode->updateImages();
     }
-    if (tree->SearchNode != nullptr) {
-        deleteChildren(tree->SearchNode);
+    if (tree->searchNode != nullptr) {
+        deleteChildren(tree->searchNode);
     } else {
-        tree->SearchNode = new TTreeNode(QStringLiteral("Search"), ikSearch);
-        tree->addTopLevelItem(tree->SearchNode);
-        tree->SearchNode->updateImages();
+        tree->searchNode = new NavigationNode(QStringLiteral("Search"), SearchItem);
+        tree->addTopLevelItem(tree->searchNode);
+        tree->searchNode->updateImages();
     }
-    return tree->OwnersNode;
+    return tree->ownersNode;
 }
 
-void FillNode(TNavigationTree* tree, TTreeNode* node, int depth)
+void fillNode(NavigationTree* tree, NavigationNode* node, int depth)
 {
     if (node == nullptr) {
         return;
@@ -200,191 +147,189 @@ void FillNode(TNavigationTree* tree, TTreeNode* node, int depth)
     const bool expanded = node->isExpanded();
     tree->beginUpdate();
     struct Resume {
-        TNavigationTree* tree;
+        NavigationTree* tree;
         ~Resume() { tree->endUpdate(); }
     } resume { tree };
     deleteChildren(node);
-    switch (node->Data.Kind) {
-    case ikOwners:
-        AddOwnerNodes(tree, node);
+    switch (node->item.kind) {
+    case OwnersItem:
+        addOwnerNodes(tree, node);
         break;
-    case ikOwner:
-        AddFilesetNodes(tree, node);
+    case OwnerItem:
+        addFilesetNodes(tree, node);
         break;
-    case ikFileset:
-        AddDiscNodes(tree, node);
+    case FilesetItem:
+        addDiscNodes(tree, node);
         break;
-    case ikDisc:
-    case ikFolder:
-        AddFolderNodes(tree, node);
+    case DiscItem:
+    case FolderItem:
+        addFolderNodes(tree, node);
         break;
     default:
         break;
     }
     if (depth > 0) {
         for (int i = 0; i < node->childCount(); ++i) {
-            FillNode(tree, node->childNode(i), depth - 1);
+            fillNode(tree, node->childNode(i), depth - 1);
         }
     }
     if (expanded) {
         // Expanding fills the new children one level ahead, as a user's expansion does. The view may
         // still count the node as expanded, in which case no expansion event would come.
         if (node->isExpanded()) {
-            ExpandNodeLazily(tree, node);
+            expandNodeLazily(tree, node);
         } else {
             node->setExpanded(true);
         }
     }
 }
 
-void AddOwnerNodes(TNavigationTree* /*tree*/, TTreeNode* node)
+void addOwnerNodes(NavigationTree* /*tree*/, NavigationNode* node)
 {
-    if (OwnerList == nullptr) {
+    if (g_ownerIndex == nullptr) {
         return;
     }
-    for (int i = 0; i < OwnerList->Count(); ++i) {
-        TKTBOwner* owner = OwnerList->Items(i);
-        TTreeNode* child = addChild(node, owner->Name, ikOwner);
-        child->Data.Ref = owner;
+    for (int i = 0; i < g_ownerIndex->count(); ++i) {
+        Owner* owner = g_ownerIndex->at(i);
+        NavigationNode* child = addChild(node, owner->name, OwnerItem);
+        child->item.ref = owner;
         child->updateImages();
     }
 }
 
-void AddFilesetNodes(TNavigationTree* /*tree*/, TTreeNode* node)
+void addFilesetNodes(NavigationTree* /*tree*/, NavigationNode* node)
 {
-    auto* owner = static_cast<TKTBOwner*>(node->Data.Ref);
+    auto* owner = static_cast<Owner*>(node->item.ref);
     if (owner == nullptr) {
         return;
     }
-    for (int i = 0; i < owner->Count(); ++i) {
-        TKTBFile* fileset = owner->Items(i);
-        TTreeNode* child = addChild(node, fileset->GetDescription(), ikFileset);
-        child->Data.Ref = fileset;
+    for (int i = 0; i < owner->count(); ++i) {
+        Fileset* fileset = owner->at(i);
+        NavigationNode* child = addChild(node, fileset->description(), FilesetItem);
+        child->item.ref = fileset;
         child->updateImages();
     }
 }
 
-void AddDiscNodes(TNavigationTree* /*tree*/, TTreeNode* node)
+void addDiscNodes(NavigationTree* /*tree*/, NavigationNode* node)
 {
-    TKTBFile* fileset = node->fileset();
+    Fileset* fileset = node->fileset();
     if (fileset == nullptr) {
         return;
     }
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
-        describeDisc(addChild(node, EntityText(entity), ikDisc), entity, fileset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        describeDisc(addChild(node, entityText(entity), DiscItem), entity, fileset);
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
 }
 
-void AddFolderNodes(TNavigationTree* /*tree*/, TTreeNode* node)
+void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
 {
-    TKTBFile* fileset = node->fileset();
+    Fileset* fileset = node->fileset();
     if (fileset == nullptr) {
         return;
     }
     TKTBERROR outcome = KTB_OK;
-    TKTBCursor* cursor = ktbFindFirst(
-        fileset->Handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->Data.Offset, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(
+        fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->item.offset, nullptr));
     if (cursor == nullptr) {
         outcome = ktbLastError();
     }
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
-        TTreeNode* child = addChild(node, EntityText(entity), ikFolder);
-        child->Data.Offset = entity->Offset;
-        child->Data.Ref = fileset;
+        NavigationNode* child = addChild(node, entityText(entity), FolderItem);
+        child->item.offset = entity->Offset;
+        child->item.ref = fileset;
         child->updateImages();
-        outcome = ktbFindNext(cursor);
+        outcome = ktbFindNext(cursor.get());
         if (outcome != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     if (outcome != KTB_OK && outcome != KTB_NOENTITIES) {
-        throw EKTBException(outcome, fileset->FileName);
+        throw CatalogError(outcome, fileset->fileName);
     }
 }
 
-void RefreshDiscs(TNavigationTree* tree, TTreeNode* filesetNode)
+void refreshDiscs(NavigationTree* tree, NavigationNode* filesetNode)
 {
-    TKTBFile* fileset = filesetNode->fileset();
+    Fileset* fileset = filesetNode->fileset();
     if (fileset == nullptr) {
         return;
     }
     tree->beginUpdate();
     struct Resume {
-        TNavigationTree* tree;
+        NavigationTree* tree;
         ~Resume() { tree->endUpdate(); }
     } resume { tree };
-    TKTBHandle* handle = fileset->Handle();
+    TKTBHandle* handle = fileset->handle();
     // Offsets move down when a disc before them is removed: keep only nodes whose offset still holds a
     // disc of the same title.
     for (int i = filesetNode->childCount() - 1; i >= 0; --i) {
-        TTreeNode* child = filesetNode->childNode(i);
+        NavigationNode* child = filesetNode->childNode(i);
         TKTBDisc disc {};
-        const bool same = ktbReadDisc(handle, child->Data.Offset, disc)
+        const bool same = ktbReadDisc(handle, child->item.offset, disc)
             && decodeCatalogText(ktbFieldText(disc.Title, sizeof disc.Title)) == child->text(0);
         if (!same) {
             delete filesetNode->takeChild(i);
         }
     }
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
-    std::vector<TTreeNode*> added;
+    KtbCursorPtr cursor(ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
+    std::vector<NavigationNode*> added;
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
-        TTreeNode* child = FindChildByOffset(filesetNode, entity->Offset);
+        NavigationNode* child = findChildByOffset(filesetNode, entity->Offset);
         if (child == nullptr) {
-            child = addChild(filesetNode, EntityText(entity), ikDisc);
+            child = addChild(filesetNode, entityText(entity), DiscItem);
             added.push_back(child);
         }
         describeDisc(child, entity, fileset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
-    for (TTreeNode* child : added) {
-        AddFolderNodes(tree, child);
+    cursor.reset(); // released before the folder nodes below walk with cursors of their own
+    for (NavigationNode* child : added) {
+        addFolderNodes(tree, child);
     }
     filesetNode->sortChildren(0, Qt::AscendingOrder);
 }
 
-void ExpandNodeLazily(TNavigationTree* tree, TTreeNode* node)
+void expandNodeLazily(NavigationTree* tree, NavigationNode* node)
 {
     tree->beginUpdate();
     struct Resume {
-        TNavigationTree* tree;
+        NavigationTree* tree;
         ~Resume() { tree->endUpdate(); }
     } resume { tree };
     try {
         for (int i = 0; i < node->childCount(); ++i) {
-            FillNode(tree, node->childNode(i), 0);
+            fillNode(tree, node->childNode(i), 0);
         }
-    } catch (const EKTBException& failure) {
-        questions().messageBox(failure.message(), QStringLiteral("KTB Error!"), TMsgIcon::Error, mbOK, true);
+    } catch (const CatalogError& failure) {
+        questions().messageBox(failure.message(), QStringLiteral("KTB Error!"), MessageIcon::Error, OkButton, true);
     }
     node->sortChildren(0, Qt::AscendingOrder);
 }
 
-TTreeNode* FindChildByOffset(TTreeNode* node, std::uint32_t offset)
+NavigationNode* findChildByOffset(NavigationNode* node, std::uint32_t offset)
 {
     if (node == nullptr) {
         return nullptr;
     }
     for (int i = 0; i < node->childCount(); ++i) {
-        if (node->childNode(i)->Data.Offset == offset) {
+        if (node->childNode(i)->item.offset == offset) {
             return node->childNode(i);
         }
     }
     return nullptr;
 }
 
-TTreeNode* FindChildByText(TTreeNode* node, const QString& name)
+NavigationNode* findChildByText(NavigationNode* node, const QString& name)
 {
     if (node == nullptr) {
         return nullptr;
@@ -398,21 +343,21 @@ TTreeNode* FindChildByText(TTreeNode* node, const QString& name)
     return nullptr;
 }
 
-QString NodePath(TNavigationTree* /*tree*/, TTreeNode* node)
+QString nodePath(NavigationTree* /*tree*/, NavigationNode* node)
 {
     if (node == nullptr) {
         return {};
     }
-    if (node->Data.Kind == ikOwners) {
+    if (node->item.kind == OwnersItem) {
         return QStringLiteral("[Root]");
     }
-    if (node->Data.Kind == ikSearch) {
+    if (node->item.kind == SearchItem) {
         return QStringLiteral("[Search]");
     }
     QString path;
-    for (TTreeNode* current = node; current != nullptr; current = current->parentNode()) {
-        const TItemKind kind = current->Data.Kind;
-        if (kind != ikOwner && kind != ikFileset && kind != ikDisc && kind != ikFolder) {
+    for (NavigationNode* current = node; current != nullptr; current = current->parentNode()) {
+        const ItemKind kind = current->item.kind;
+        if (kind != OwnerItem && kind != FilesetItem && kind != DiscItem && kind != FolderItem) {
             break;
         }
         path.prepend(current->text(0) + QLatin1Char('\\'));
@@ -420,23 +365,23 @@ QString NodePath(TNavigationTree* /*tree*/, TTreeNode* node)
     return path;
 }
 
-TTreeNode* FindNodeByPath(TNavigationTree* tree, const QString& path)
+NavigationNode* findNodeByPath(NavigationTree* tree, const QString& path)
 {
     const QString lower = path.toLower();
     if (lower == QStringLiteral("[root]")) {
-        return tree->OwnersNode;
+        return tree->ownersNode;
     }
     if (lower == QStringLiteral("[search]")) {
-        return tree->SearchNode;
+        return tree->searchNode;
     }
-    if (tree->OwnersNode == nullptr) {
+    if (tree->ownersNode == nullptr) {
         return nullptr;
     }
     QString rest = path;
     if (!rest.endsWith(QLatin1Char('\\'))) {
         rest += QLatin1Char('\\');
     }
-    TTreeNode* current = tree->OwnersNode;
+    NavigationNode* current = tree->ownersNode;
     while (!rest.isEmpty()) {
         const qsizetype split = rest.indexOf(QLatin1Char('\\'));
         const QString component = rest.left(split);
@@ -444,13 +389,13 @@ TTreeNode* FindNodeByPath(TNavigationTree* tree, const QString& path)
         if (!current->isExpanded()) {
             current->setExpanded(true);
         }
-        TTreeNode* child = FindChildByText(current, component);
+        NavigationNode* child = findChildByText(current, component);
         if (child == nullptr) {
             break;
         }
         current = child;
     }
-    if (current == tree->OwnersNode) {
+    if (current == tree->ownersNode) {
         return nullptr;
     }
     current->setExpanded(false);

@@ -2,49 +2,26 @@
 // The navigation tree: owners, their filesets, each fileset's discs and each disc's folders, filled
 // lazily one level ahead of what is shown; the path text that names a node and the lookup back.
 
-#include "core/filesets/entitylist.h"
+#include "engine/ktbdef.h"
+#include "gui/mainwindow/navigationnode.h"
 
 #include <QString>
 #include <QTreeWidget>
-#include <QTreeWidgetItem>
 #include <cstdint>
 
-class TKTBFile;
-
-/// A node of the tree and what it stands for.
-class TTreeNode : public QTreeWidgetItem {
-public:
-    explicit TTreeNode(const QString& text, TItemKind kind);
-    /// Siblings stand in alphabetical order ignoring letter case.
-    bool operator<(const QTreeWidgetItem& other) const override;
-
-    TTreeNode* parentNode() const { return static_cast<TTreeNode*>(parent()); }
-    TTreeNode* childNode(int index) const { return static_cast<TTreeNode*>(child(index)); }
-    TKTBFile* fileset() const;
-    /// The image by the image rules: the kind, except 6 or 7 for a collapsed or expanded folder and 5
-    /// for an audio disc.
-    int imageIndex() const;
-    /// The selected image: the kind, except 7 for every folder and 5 for an audio disc.
-    int selectedImageIndex() const;
-    /// Sets the normal and selected images by the image rules.
-    void updateImages();
-
-    TItemData Data;
-};
-
 /// The tree control with its two roots.
-class TNavigationTree : public QTreeWidget {
+class NavigationTree : public QTreeWidget {
     Q_OBJECT
 public:
-    explicit TNavigationTree(QWidget* parent = nullptr);
+    explicit NavigationTree(QWidget* parent = nullptr);
 
-    TTreeNode* OwnersNode = nullptr;
-    TTreeNode* SearchNode = nullptr;
+    NavigationNode* ownersNode = nullptr;
+    NavigationNode* searchNode = nullptr;
 
-    TTreeNode* selectedNode() const;
-    void selectNode(TTreeNode* node);
+    NavigationNode* selectedNode() const;
+    void selectNode(NavigationNode* node);
     /// The node under a point of the viewport, or null.
-    TTreeNode* nodeAt(const QPoint& point) const;
+    NavigationNode* nodeAt(const QPoint& point) const;
 
     /// Suspends or resumes redrawing (nested calls count).
     void beginUpdate();
@@ -56,25 +33,25 @@ private:
     int m_updateDepth = 0;
 };
 
-/// Creates the two roots or empties them; answers the OwnersNode.
-TTreeNode* FillRoots(TNavigationTree* tree);
+/// Creates the two roots or empties them; answers the owners node.
+NavigationNode* fillRoots(NavigationTree* tree);
 /// Rebuilds the children of node and of its descendants down to depth further levels.
-void FillNode(TNavigationTree* tree, TTreeNode* node, int depth);
-void AddOwnerNodes(TNavigationTree* tree, TTreeNode* node);
-void AddFilesetNodes(TNavigationTree* tree, TTreeNode* node);
-void AddDiscNodes(TNavigationTree* tree, TTreeNode* node);
-/// Adds one child per direct sub-folder; raises EKTBException when the walk fails.
-void AddFolderNodes(TNavigationTree* tree, TTreeNode* node);
+void fillNode(NavigationTree* tree, NavigationNode* node, int depth);
+void addOwnerNodes(NavigationTree* tree, NavigationNode* node);
+void addFilesetNodes(NavigationTree* tree, NavigationNode* node);
+void addDiscNodes(NavigationTree* tree, NavigationNode* node);
+/// Adds one child per direct sub-folder; raises CatalogError when the walk fails.
+void addFolderNodes(NavigationTree* tree, NavigationNode* node);
 /// Brings the disc children of a fileset node up to date after discs were moved or deleted.
-void RefreshDiscs(TNavigationTree* tree, TTreeNode* filesetNode);
+void refreshDiscs(NavigationTree* tree, NavigationNode* filesetNode);
 /// Fills the children of an expanding node one level ahead; catalog errors are shown as "KTB Error!".
-void ExpandNodeLazily(TNavigationTree* tree, TTreeNode* node);
-TTreeNode* FindChildByOffset(TTreeNode* node, std::uint32_t offset);
+void expandNodeLazily(NavigationTree* tree, NavigationNode* node);
+NavigationNode* findChildByOffset(NavigationNode* node, std::uint32_t offset);
 /// The first child whose text equals name ignoring ASCII letter case.
-TTreeNode* FindChildByText(TTreeNode* node, const QString& name);
+NavigationNode* findChildByText(NavigationNode* node, const QString& name);
 /// "[Root]", "[Search]", or the texts from the owner down to the node each followed by "\".
-QString NodePath(TNavigationTree* tree, TTreeNode* node);
+QString nodePath(NavigationTree* tree, NavigationNode* node);
 /// The node a path names (the deepest matching one), or null.
-TTreeNode* FindNodeByPath(TNavigationTree* tree, const QString& path);
+NavigationNode* findNodeByPath(NavigationTree* tree, const QString& path);
 /// The text of a disc title or a folder name as shown.
-QString EntityText(const TKTBEntity* entity);
+QString entityText(const TKTBEntity* entity);

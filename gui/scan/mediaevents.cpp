@@ -1,6 +1,6 @@
 #include "gui/scan/mediaevents.h"
 
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "platform/drivelayer.h"
 
 #include <QFileInfo>
@@ -22,22 +22,22 @@ QString resolvedNode(const QString& node)
 
 } // namespace
 
-struct TCDEvents::Udev {
-    udev* Context = nullptr;
-    udev_monitor* Monitor = nullptr;
+struct MediaEvents::Udev {
+    udev* context = nullptr;
+    udev_monitor* monitor = nullptr;
 
     ~Udev()
     {
-        if (Monitor != nullptr) {
-            udev_monitor_unref(Monitor);
+        if (monitor != nullptr) {
+            udev_monitor_unref(monitor);
         }
-        if (Context != nullptr) {
-            udev_unref(Context);
+        if (context != nullptr) {
+            udev_unref(context);
         }
     }
 };
 
-TCDEvents::TCDEvents(QObject* owner)
+MediaEvents::MediaEvents(QObject* owner)
     : QObject(owner)
 {
     m_revision = driveTable().revision();
@@ -48,13 +48,13 @@ TCDEvents::TCDEvents(QObject* owner)
     takePresence();
     m_timer = new QTimer(this);
     m_timer->setInterval(PollInterval);
-    connect(m_timer, &QTimer::timeout, this, &TCDEvents::Poll);
+    connect(m_timer, &QTimer::timeout, this, &MediaEvents::poll);
     m_timer->start();
 }
 
-TCDEvents::~TCDEvents() = default;
+MediaEvents::~MediaEvents() = default;
 
-char TCDEvents::FirstDriveLetter(quint32 unitMask)
+char MediaEvents::firstDriveLetter(quint32 unitMask)
 {
     if (unitMask == 0) {
         return 0;
@@ -67,22 +67,22 @@ char TCDEvents::FirstDriveLetter(quint32 unitMask)
     return letter;
 }
 
-void TCDEvents::DeviceChange(bool arrival, quint32 unitMask)
+void MediaEvents::deviceChange(bool arrival, quint32 unitMask)
 {
-    const char letter = FirstDriveLetter(unitMask);
+    const char letter = firstDriveLetter(unitMask);
     // A copy: the handler may replace the events or end the owner.
-    const TDeviceChangeEvent handler = arrival ? AfterArrival : AfterRemove;
+    const DeviceChangeHandler handler = arrival ? onArrival : onRemoval;
     if (letter == 0 || !handler) {
         return;
     }
-    RunGuarded([this, &handler, letter] { handler(this, letter); });
+    runGuarded([this, &handler, letter] { handler(this, letter); });
 }
 
-void TCDEvents::InjectArrival(char letter) { mediumChanged(letter, true); }
+void MediaEvents::injectArrival(char letter) { mediumChanged(letter, true); }
 
-void TCDEvents::InjectRemoval(char letter) { mediumChanged(letter, false); }
+void MediaEvents::injectRemoval(char letter) { mediumChanged(letter, false); }
 
-void TCDEvents::mediumChanged(char letter, bool present)
+void MediaEvents::mediumChanged(char letter, bool present)
 {
     if (letter >= 'a' && letter <= 'z') {
         letter = static_cast<char>(letter - 'a' + 'A');
@@ -91,10 +91,10 @@ void TCDEvents::mediumChanged(char letter, bool present)
         return;
     }
     m_present[letter] = present;
-    DeviceChange(present, 1U << (letter - 'A'));
+    deviceChange(present, 1U << (letter - 'A'));
 }
 
-void TCDEvents::takePresence()
+void MediaEvents::takePresence()
 {
     m_present.clear();
     DriveTable& table = driveTable();
@@ -105,7 +105,7 @@ void TCDEvents::takePresence()
     }
 }
 
-void TCDEvents::Poll()
+void MediaEvents::poll()
 {
     DriveTable& table = driveTable();
     const std::uint64_t revision = table.revision();
@@ -118,7 +118,7 @@ void TCDEvents::Poll()
     }
     for (const char letter : table.letters()) {
         Drive* drive = table.drive(letter);
-        if (drive == nullptr || (drive->isDevice() && UsesUdev())) {
+        if (drive == nullptr || (drive->isDevice() && usesUdev())) {
             continue;
         }
         const bool present = drive->mediumPresent();
@@ -129,42 +129,42 @@ void TCDEvents::Poll()
     }
 }
 
-bool TCDEvents::IsMediaChange(const char* action, const char* diskMediaChange, const char* idCdrom)
+bool MediaEvents::isMediaChange(const char* action, const char* diskMediaChange, const char* idCdrom)
 {
     return action != nullptr && std::strcmp(action, "change") == 0 && diskMediaChange != nullptr
         && std::strcmp(diskMediaChange, "1") == 0 && idCdrom != nullptr && std::strcmp(idCdrom, "1") == 0;
 }
 
-void TCDEvents::startUdev()
+void MediaEvents::startUdev()
 {
     auto source = std::make_unique<Udev>();
-    source->Context = udev_new();
-    if (source->Context == nullptr) {
+    source->context = udev_new();
+    if (source->context == nullptr) {
         return;
     }
-    source->Monitor = udev_monitor_new_from_netlink(source->Context, "udev");
-    if (source->Monitor == nullptr
-        || udev_monitor_filter_add_match_subsystem_devtype(source->Monitor, "block", "disk") < 0
-        || udev_monitor_enable_receiving(source->Monitor) < 0) {
+    source->monitor = udev_monitor_new_from_netlink(source->context, "udev");
+    if (source->monitor == nullptr
+        || udev_monitor_filter_add_match_subsystem_devtype(source->monitor, "block", "disk") < 0
+        || udev_monitor_enable_receiving(source->monitor) < 0) {
         return;
     }
-    const int descriptor = udev_monitor_get_fd(source->Monitor);
+    const int descriptor = udev_monitor_get_fd(source->monitor);
     if (descriptor < 0) {
         return;
     }
     m_udev = std::move(source);
     m_notifier = new QSocketNotifier(descriptor, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &TCDEvents::udevReadable);
+    connect(m_notifier, &QSocketNotifier::activated, this, &MediaEvents::udevReadable);
 }
 
-void TCDEvents::udevReadable()
+void MediaEvents::udevReadable()
 {
-    udev_device* device = udev_monitor_receive_device(m_udev->Monitor);
+    udev_device* device = udev_monitor_receive_device(m_udev->monitor);
     if (device == nullptr) {
         return;
     }
     const bool mediaChange
-        = IsMediaChange(udev_device_get_action(device), udev_device_get_property_value(device, "DISK_MEDIA_CHANGE"),
+        = isMediaChange(udev_device_get_action(device), udev_device_get_property_value(device, "DISK_MEDIA_CHANGE"),
             udev_device_get_property_value(device, "ID_CDROM"));
     const char* node = udev_device_get_devnode(device);
     const QString changed = mediaChange && node != nullptr ? resolvedNode(QString::fromLocal8Bit(node)) : QString();

@@ -15,41 +15,41 @@
 class QSocketNotifier;
 class QTimer;
 
-class TCDEvents : public QObject {
+class MediaEvents : public QObject {
     Q_OBJECT
 public:
     /// A handler: the component and the letter of the drive whose medium changed.
-    using TDeviceChangeEvent = std::function<void(TCDEvents* Sender, char FirstDriveLetter)>;
+    using DeviceChangeHandler = std::function<void(MediaEvents* sender, char firstDriveLetter)>;
 
     /// How often drives without udev events are asked.
     static constexpr int PollInterval = 2000;
 
-    explicit TCDEvents(QObject* owner = nullptr);
-    ~TCDEvents() override;
+    explicit MediaEvents(QObject* owner = nullptr);
+    ~MediaEvents() override;
 
     /// Called after a medium was inserted into the drive with that letter.
-    TDeviceChangeEvent AfterArrival;
+    DeviceChangeHandler onArrival;
     /// Called after the medium of the drive with that letter was removed.
-    TDeviceChangeEvent AfterRemove;
+    DeviceChangeHandler onRemoval;
 
     /// The letter of the lowest set bit of a unit mask (bit 0 is 'A'); 0 for an empty mask.
-    static char FirstDriveLetter(quint32 unitMask);
+    static char firstDriveLetter(quint32 unitMask);
     /// One decoded notification: arrival or removal of the media of the drives in unitMask. Only the
     /// lowest drive gets an event; an empty mask gets none. An error raised by a handler is shown by the
     /// application's error display and does not stop later notifications.
-    void DeviceChange(bool arrival, quint32 unitMask);
+    void deviceChange(bool arrival, quint32 unitMask);
 
     /// The test source: a medium arrived in / left the drive with that letter.
-    void InjectArrival(char letter);
-    void InjectRemoval(char letter);
+    void injectArrival(char letter);
+    void injectRemoval(char letter);
     /// Asks the polled drives and the drive table now (the timer does this every PollInterval).
-    void Poll();
+    void poll();
     /// Whether optical drives are followed through udev (else they are polled).
-    bool UsesUdev() const { return m_udev != nullptr; }
+    bool usesUdev() const { return m_udev != nullptr; }
 
     /// Whether a udev device event is a media change of an optical drive: the action "change" with
     /// DISK_MEDIA_CHANGE=1 on a device with ID_CDROM=1. Null texts count as missing.
-    static bool IsMediaChange(const char* action, const char* diskMediaChange, const char* idCdrom);
+    static bool isMediaChange(const char* action, const char* diskMediaChange, const char* idCdrom);
 
 signals:
     /// The drive table's drives changed (added or removed); lists of drives should be refilled.

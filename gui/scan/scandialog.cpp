@@ -1,11 +1,13 @@
 #include "gui/scan/scandialog.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/scan/mediaevents.h"
 #include "gui/scan/scanprocedure.h"
@@ -62,74 +64,74 @@ QLabel* valueLabel(const char* name, QWidget* parent)
 
 } // namespace
 
-TformScan::TformScan(QWidget* parent)
+ScanDialog::ScanDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
 {
-    setObjectName(QStringLiteral("formScan"));
+    setObjectName(QStringLiteral("scanDialog"));
     setWindowTitle(QStringLiteral("Katalox Scan"));
 
-    DriveList = new QComboBox(this);
-    DriveList->setObjectName(QStringLiteral("DriveList"));
-    DriveList->setMinimumWidth(260);
-    filelist = new TImageComboBox(this);
-    filelist->setObjectName(QStringLiteral("filelist"));
-    edit_title = new QLineEdit(this);
-    edit_title->setObjectName(QStringLiteral("edit_title"));
-    edit_title->setProperty(s_tag, s_discControlTag);
+    driveList = new QComboBox(this);
+    driveList->setObjectName(QStringLiteral("driveList"));
+    driveList->setMinimumWidth(260);
+    filesetChooser = new FilesetChooser(this);
+    filesetChooser->setObjectName(QStringLiteral("filesetChooser"));
+    titleEdit = new QLineEdit(this);
+    titleEdit->setObjectName(QStringLiteral("titleEdit"));
+    titleEdit->setProperty(s_tag, s_discControlTag);
 
-    label_lastscan = valueLabel("label_lastscan", this);
-    label_UsedSpace = valueLabel("label_UsedSpace", this);
-    label_files = valueLabel("label_files", this);
-    Label_folders = valueLabel("Label_folders", this);
+    lastScanLabel = valueLabel("lastScanLabel", this);
+    usedSpaceLabel = valueLabel("usedSpaceLabel", this);
+    filesLabel = valueLabel("filesLabel", this);
+    foldersLabel = valueLabel("foldersLabel", this);
 
     auto* comments = new QGroupBox(QStringLiteral("Comments:"), this);
-    Memo = new QPlainTextEdit(comments);
-    Memo->setObjectName(QStringLiteral("Memo"));
-    Memo->setProperty(s_tag, s_discControlTag);
-    Memo->setTabChangesFocus(true);
-    Memo->setFixedHeight(72);
+    commentEdit = new QPlainTextEdit(comments);
+    commentEdit->setObjectName(QStringLiteral("commentEdit"));
+    commentEdit->setProperty(s_tag, s_discControlTag);
+    commentEdit->setTabChangesFocus(true);
+    commentEdit->setFixedHeight(72);
     auto* commentsLayout = new QVBoxLayout(comments);
-    commentsLayout->addWidget(Memo);
+    commentsLayout->addWidget(commentEdit);
 
-    CheckBox1 = new QCheckBox(QStringLiteral("Eject When Scanned"), this);
-    CheckBox1->setObjectName(QStringLiteral("CheckBox1"));
-    btn_Scan = new QPushButton(QStringLiteral("Scan and Add"), this);
-    btn_Scan->setObjectName(QStringLiteral("btn_Scan"));
-    btn_Scan->setProperty(s_tag, s_discControlTag);
-    btn_Scan->setDefault(true);
-    btn_close = new QPushButton(QStringLiteral("Close"), this);
-    btn_close->setObjectName(QStringLiteral("btn_close"));
-    btn_close->setAutoDefault(false);
-    StatusBar1 = new QStatusBar(this);
-    StatusBar1->setObjectName(QStringLiteral("StatusBar1"));
-    StatusBar1->setSizeGripEnabled(false);
+    ejectCheckBox = new QCheckBox(QStringLiteral("Eject When Scanned"), this);
+    ejectCheckBox->setObjectName(QStringLiteral("ejectCheckBox"));
+    scanButton = new QPushButton(QStringLiteral("Scan and Add"), this);
+    scanButton->setObjectName(QStringLiteral("scanButton"));
+    scanButton->setProperty(s_tag, s_discControlTag);
+    scanButton->setDefault(true);
+    closeButton = new QPushButton(QStringLiteral("Close"), this);
+    closeButton->setObjectName(QStringLiteral("closeButton"));
+    closeButton->setAutoDefault(false);
+    statusBar = new QStatusBar(this);
+    statusBar->setObjectName(QStringLiteral("statusBar"));
+    statusBar->setSizeGripEnabled(false);
 
     auto* choices = new QGridLayout;
     choices->addWidget(caption(QStringLiteral("Drive"), this), 0, 0);
-    choices->addWidget(DriveList, 0, 1);
+    choices->addWidget(driveList, 0, 1);
     choices->addWidget(caption(QStringLiteral("Fileset :"), this), 1, 0);
-    choices->addWidget(filelist, 1, 1);
+    choices->addWidget(filesetChooser, 1, 1);
     choices->addWidget(caption(QStringLiteral("New Disc Name"), this), 2, 0);
-    choices->addWidget(edit_title, 2, 1);
+    choices->addWidget(titleEdit, 2, 1);
     choices->setColumnStretch(1, 1);
 
     auto* facts = new QGridLayout;
     facts->addWidget(caption(QStringLiteral("Scanned : "), this), 0, 0);
-    facts->addWidget(label_lastscan, 0, 1);
+    facts->addWidget(lastScanLabel, 0, 1);
     facts->addWidget(caption(QStringLiteral("Used :"), this), 0, 2);
-    facts->addWidget(label_UsedSpace, 0, 3);
+    facts->addWidget(usedSpaceLabel, 0, 3);
     facts->addWidget(caption(QStringLiteral("Files :"), this), 1, 0);
-    facts->addWidget(label_files, 1, 1);
+    facts->addWidget(filesLabel, 1, 1);
     facts->addWidget(caption(QStringLiteral("Folders : "), this), 1, 2);
-    facts->addWidget(Label_folders, 1, 3);
+    facts->addWidget(foldersLabel, 1, 3);
     facts->setColumnStretch(1, 1);
     facts->setColumnStretch(3, 1);
 
     auto* buttons = new QHBoxLayout;
-    buttons->addWidget(CheckBox1);
+    buttons->addWidget(ejectCheckBox);
     buttons->addStretch(1);
-    buttons->addWidget(btn_Scan);
-    buttons->addWidget(btn_close);
+    buttons->addWidget(scanButton);
+    buttons->addWidget(closeButton);
 
     auto* layout = new QVBoxLayout(this);
     layout->setContentsMargins(0, 0, 0, 0);
@@ -142,53 +144,53 @@ TformScan::TformScan(QWidget* parent)
     body->addWidget(comments);
     body->addLayout(buttons);
     layout->addLayout(body);
-    layout->addWidget(StatusBar1);
+    layout->addWidget(statusBar);
     layout->setSizeConstraint(QLayout::SetFixedSize);
 
-    CDEvents1 = new TCDEvents(this);
-    CDEvents1->setObjectName(QStringLiteral("CDEvents1"));
-    CDEvents1->AfterArrival = [this](TCDEvents*, char letter) { CDEvents1AfterArrival(letter); };
-    CDEvents1->AfterRemove = [this](TCDEvents*, char letter) { CDEvents1AfterRemove(letter); };
-    connect(CDEvents1, &TCDEvents::drivesChanged, this, [this] { RunGuarded([this] { FillDriveList(); }); });
+    mediaEvents = new MediaEvents(this);
+    mediaEvents->setObjectName(QStringLiteral("mediaEvents"));
+    mediaEvents->onArrival = [this](MediaEvents*, char letter) { onMediumArrived(letter); };
+    mediaEvents->onRemoval = [this](MediaEvents*, char letter) { onMediumRemoved(letter); };
+    connectGuarded(mediaEvents, &MediaEvents::drivesChanged, this, [this] { fillDriveList(); });
 
-    connect(btn_Scan, &QPushButton::clicked, this, [this] { RunGuarded([this] { btn_ScanClick(); }); });
-    connect(btn_close, &QPushButton::clicked, this, &QDialog::reject);
-    connect(DriveList, &QComboBox::activated, this, [this] { RunGuarded([this] { DriveListChange(); }); });
-    connect(filelist, &QComboBox::activated, this, [this] { RunGuarded([this] { filelistChange(); }); });
+    connectGuarded(scanButton, &QPushButton::clicked, this, [this] { onScanClicked(); });
+    connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
+    connectGuarded(driveList, &QComboBox::activated, this, [this] { onDriveChanged(); });
+    connectGuarded(filesetChooser, &QComboBox::activated, this, [this] { onFilesetChanged(); });
 
-    ShowNoDisc();
+    showNoDisc();
 }
 
-TformScan::~TformScan() = default;
+ScanDialog::~ScanDialog() = default;
 
-void TformScan::showEvent(QShowEvent* event)
+void ScanDialog::showEvent(QShowEvent* event)
 {
     QDialog::showEvent(event);
     if (!m_shown) {
         m_shown = true;
-        RunGuarded([this] { FormShow(); });
+        runGuarded([this] { handleFirstShow(); });
     }
 }
 
-void TformScan::FormShow()
+void ScanDialog::handleFirstShow()
 {
-    FillDriveList();
-    FillFilesets();
+    fillDriveList();
+    fillFilesets();
 }
 
-char TformScan::SelectedLetter() const
+char ScanDialog::selectedLetter() const
 {
-    const int index = DriveList->currentIndex();
-    return index >= 0 && index < m_drives.size() ? m_drives.at(index).Letter : 0;
+    const int index = driveList->currentIndex();
+    return index >= 0 && index < m_drives.size() ? m_drives.at(index).letter : 0;
 }
 
-void TformScan::setDriveText(qsizetype index, const QString& text)
+void ScanDialog::setDriveText(qsizetype index, const QString& text)
 {
-    m_drives[index].Text = text;
-    DriveList->setItemText(static_cast<int>(index), text);
+    m_drives[index].text = text;
+    driveList->setItemText(static_cast<int>(index), text);
 }
 
-void TformScan::EnableDiscControls(bool on)
+void ScanDialog::enableDiscControls(bool on)
 {
     for (QWidget* control : findChildren<QWidget*>()) {
         if (control->property(s_tag).toInt() == s_discControlTag) {
@@ -197,162 +199,160 @@ void TformScan::EnableDiscControls(bool on)
     }
 }
 
-void TformScan::FillDriveList()
+void ScanDialog::fillDriveList()
 {
-    const char selected = SelectedLetter();
-    GetCDDrives(&m_drives);
-    for (TDriveEntry& entry : m_drives) {
+    const char selected = selectedLetter();
+    listDrives(&m_drives);
+    for (DriveEntry& entry : m_drives) {
         TKTBDisc facts {};
-        entry.Text = ktbDiscFromDrive(entry.Letter, facts)
-            ? textOf(facts.Title, sizeof facts.Title) + QStringLiteral(" ") + letterText(entry.Letter)
-            : letterText(entry.Letter);
+        entry.text = ktbDiscFromDrive(entry.letter, facts)
+            ? textOf(facts.Title, sizeof facts.Title) + QStringLiteral(" ") + letterText(entry.letter)
+            : letterText(entry.letter);
     }
     {
-        const QSignalBlocker quiet(DriveList);
-        DriveList->clear();
-        for (const TDriveEntry& entry : m_drives) {
-            DriveList->addItem(entry.Text, QChar::fromLatin1(entry.Letter));
+        const QSignalBlocker quiet(driveList);
+        driveList->clear();
+        for (const DriveEntry& entry : m_drives) {
+            driveList->addItem(entry.text, QChar::fromLatin1(entry.letter));
         }
-        const qsizetype keep = selected != 0 ? IndexOfDrive(m_drives, selected) : -1;
-        DriveList->setCurrentIndex(m_drives.isEmpty() ? -1 : static_cast<int>(std::max<qsizetype>(keep, 0)));
+        const qsizetype keep = selected != 0 ? indexOfDrive(m_drives, selected) : -1;
+        driveList->setCurrentIndex(m_drives.isEmpty() ? -1 : static_cast<int>(std::max<qsizetype>(keep, 0)));
     }
-    DriveListChange();
+    onDriveChanged();
 }
 
-void TformScan::FillFilesets()
+void ScanDialog::fillFilesets()
 {
-    FillFilesetChooser(filelist, false);
-    const QString stored = settings().GetStr(skDefaultFileSet);
+    fillFilesetChooser(filesetChooser, false);
+    const QString stored = settings().stringValue(DefaultFileSetSetting);
     {
-        const QSignalBlocker quiet(filelist);
-        for (int i = 0; i < filelist->count(); ++i) {
-            if (sameTextAscii(filelist->itemText(i), stored)) {
-                filelist->setCurrentIndex(i);
+        const QSignalBlocker quiet(filesetChooser);
+        for (int i = 0; i < filesetChooser->count(); ++i) {
+            if (sameTextAscii(filesetChooser->itemText(i), stored)) {
+                filesetChooser->setCurrentIndex(i);
                 break;
             }
         }
     }
-    filelistChange();
+    onFilesetChanged();
 }
 
-void TformScan::filelistChange()
+void ScanDialog::onFilesetChanged()
 {
     m_fileset = nullptr;
     bool isGroup = false;
-    const int index = GetChosenItem(filelist, isGroup);
-    if (index < 0 || isGroup || FilesetList == nullptr || index >= FilesetList->Count()) {
+    const int index = chosenItem(filesetChooser, isGroup);
+    if (index < 0 || isGroup || g_filesetRegistry == nullptr || index >= g_filesetRegistry->count()) {
         return;
     }
-    m_fileset = FilesetList->Items(index);
-    StatusBar1->showMessage(m_fileset->FileName);
-    ShowDisc(SelectedLetter());
-    settings().SetStr(skDefaultFileSet, filelist->currentText());
+    m_fileset = g_filesetRegistry->at(index);
+    statusBar->showMessage(m_fileset->fileName);
+    showDisc(selectedLetter());
+    settings().setStringValue(DefaultFileSetSetting, filesetChooser->currentText());
 }
 
-void TformScan::DriveListChange()
+void ScanDialog::onDriveChanged()
 {
-    const char letter = SelectedLetter();
-    ShowDisc(letter != 0 && filelist->count() > 0 ? letter : 0);
+    const char letter = selectedLetter();
+    showDisc(letter != 0 && filesetChooser->count() > 0 ? letter : 0);
 }
 
-void TformScan::ShowDisc(char letter)
+void ScanDialog::showDisc(char letter)
 {
     m_disc = TKTBDisc {};
     if (letter == 0 || !ktbDiscFromDrive(letter, m_disc)) {
-        ShowNoDisc();
+        showNoDisc();
         return;
     }
     if (m_fileset == nullptr) {
         return;
     }
-    TKTBEntity* stored = nullptr;
-    if (ktbFindDiscBySerial(m_fileset->Handle(), m_disc.Serial, stored)) {
+    if (KtbEntityPtr stored; ktbFindDiscBySerialOwned(m_fileset->handle(), m_disc.Serial, stored)) {
         m_disc = *stored->disc();
-        ktbFreeEntity(stored);
-        label_files->setText(QString::number(m_disc.Files));
-        Label_folders->setText(QString::number(m_disc.Folders));
-        label_lastscan->setText(formatDateTime(dosToDateTime(m_disc.ScanTime)));
+        filesLabel->setText(QString::number(m_disc.Files));
+        foldersLabel->setText(QString::number(m_disc.Folders));
+        lastScanLabel->setText(formatDateTime(dosToDateTime(m_disc.ScanTime)));
         setScanTimeColour(s_storedColour);
-        Memo->setPlainText(textOf(m_disc.Comment, sizeof m_disc.Comment));
+        commentEdit->setPlainText(textOf(m_disc.Comment, sizeof m_disc.Comment));
     } else {
-        label_files->setText(s_notAvailable);
-        Label_folders->setText(s_notAvailable);
-        label_lastscan->setText(QStringLiteral("Not scanned"));
+        filesLabel->setText(s_notAvailable);
+        foldersLabel->setText(s_notAvailable);
+        lastScanLabel->setText(QStringLiteral("Not scanned"));
         setScanTimeColour(s_notScannedColour);
-        Memo->clear();
+        commentEdit->clear();
     }
-    edit_title->setText(textOf(m_disc.Title, sizeof m_disc.Title));
-    label_UsedSpace->setText(FormatSize(m_disc.Used));
-    EnableDiscControls(true);
+    titleEdit->setText(textOf(m_disc.Title, sizeof m_disc.Title));
+    usedSpaceLabel->setText(formatSize(m_disc.Used));
+    enableDiscControls(true);
 }
 
-void TformScan::ShowNoDisc()
+void ScanDialog::showNoDisc()
 {
-    EnableDiscControls(false);
-    edit_title->setText(QStringLiteral("No Disc in Drive!"));
-    Memo->clear();
-    label_files->setText(s_notAvailable);
-    Label_folders->setText(s_notAvailable);
-    label_lastscan->setText(s_notAvailable);
-    label_UsedSpace->setText(s_notAvailable);
-    setScanTimeColour(QApplication::palette(label_lastscan).color(QPalette::WindowText));
+    enableDiscControls(false);
+    titleEdit->setText(QStringLiteral("No Disc in Drive!"));
+    commentEdit->clear();
+    filesLabel->setText(s_notAvailable);
+    foldersLabel->setText(s_notAvailable);
+    lastScanLabel->setText(s_notAvailable);
+    usedSpaceLabel->setText(s_notAvailable);
+    setScanTimeColour(QApplication::palette(lastScanLabel).color(QPalette::WindowText));
 }
 
-void TformScan::setScanTimeColour(const QColor& colour)
+void ScanDialog::setScanTimeColour(const QColor& colour)
 {
-    QPalette palette = label_lastscan->palette();
+    QPalette palette = lastScanLabel->palette();
     palette.setColor(QPalette::WindowText, colour);
-    label_lastscan->setPalette(palette);
+    lastScanLabel->setPalette(palette);
 }
 
-void TformScan::btn_ScanClick()
+void ScanDialog::onScanClicked()
 {
-    const char letter = SelectedLetter();
+    const char letter = selectedLetter();
     if (letter == 0 || m_fileset == nullptr) {
         return;
     }
     // What the user typed is what the disc gets: the title and the comment, each cut to its field.
-    const std::string title = encodeCatalogText(edit_title->text(), KTB_TITLE_MAX);
+    const std::string title = encodeCatalogText(titleEdit->text(), KTB_TITLE_MAX);
     std::memset(m_disc.Title, 0, sizeof m_disc.Title);
     std::memcpy(m_disc.Title, title.data(), title.size());
-    const std::string comment = encodeCatalogText(Memo->toPlainText(), KTB_COMMENT_MAX);
+    const std::string comment = encodeCatalogText(commentEdit->toPlainText(), KTB_COMMENT_MAX);
     std::memset(m_disc.Comment, 0, sizeof m_disc.Comment);
     std::memcpy(m_disc.Comment, comment.data(), comment.size());
 
-    ScanDisc(letter, m_fileset->Handle(), m_disc, false, false);
-    m_fileset->Close();
-    if (CheckBox1->isChecked()) {
-        SetCDDoor(letter, true);
+    scanDisc(letter, m_fileset->handle(), m_disc, false, false);
+    m_fileset->close();
+    if (ejectCheckBox->isChecked()) {
+        setDriveDoor(letter, true);
         return;
     }
-    ShowDisc(letter);
+    showDisc(letter);
 }
 
-void TformScan::CDEvents1AfterRemove(char letter)
+void ScanDialog::onMediumRemoved(char letter)
 {
-    const qsizetype index = IndexOfDrive(m_drives, letter);
+    const qsizetype index = indexOfDrive(m_drives, letter);
     if (index < 0) {
         return;
     }
     setDriveText(index, letterText(letter));
     {
-        const QSignalBlocker quiet(DriveList);
-        DriveList->setCurrentIndex(static_cast<int>(index));
+        const QSignalBlocker quiet(driveList);
+        driveList->setCurrentIndex(static_cast<int>(index));
     }
-    ShowDisc(letter);
+    showDisc(letter);
 }
 
-void TformScan::CDEvents1AfterArrival(char letter)
+void ScanDialog::onMediumArrived(char letter)
 {
-    const qsizetype index = IndexOfDrive(m_drives, letter);
+    const qsizetype index = indexOfDrive(m_drives, letter);
     if (index < 0) {
         return;
     }
     TKTBDisc facts {};
     if (ktbDiscFromDrive(letter, facts)) {
         setDriveText(index, textOf(facts.Title, sizeof facts.Title) + letterText(letter));
-        const QSignalBlocker quiet(DriveList);
-        DriveList->setCurrentIndex(static_cast<int>(index));
+        const QSignalBlocker quiet(driveList);
+        driveList->setCurrentIndex(static_cast<int>(index));
     }
-    ShowDisc(letter);
+    showDisc(letter);
 }

@@ -15,55 +15,55 @@ class QLineEdit;
 class QPlainTextEdit;
 class QPushButton;
 class QStatusBar;
-class TCDEvents;
-class TImageComboBox;
-class TKTBFile;
+class MediaEvents;
+class FilesetChooser;
+class Fileset;
 
-class TformScan : public QDialog {
+class ScanDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TformScan(QWidget* parent = nullptr);
-    ~TformScan() override;
+    explicit ScanDialog(QWidget* parent = nullptr);
+    ~ScanDialog() override;
 
     // Handlers.
-    void FormShow();
+    void handleFirstShow();
     /// "Scan and Add": scans the selected drive into the chosen fileset with the typed title and comment.
-    void btn_ScanClick();
-    void DriveListChange();
-    void filelistChange();
-    void CDEvents1AfterArrival(char letter);
-    void CDEvents1AfterRemove(char letter);
+    void onScanClicked();
+    void onDriveChanged();
+    void onFilesetChanged();
+    void onMediumArrived(char letter);
+    void onMediumRemoved(char letter);
 
     // Internal operations.
-    void EnableDiscControls(bool on);
+    void enableDiscControls(bool on);
     /// Lists the drives (keeping the selected one when it is still there) and shows the selected drive.
-    void FillDriveList();
+    void fillDriveList();
     /// Lists every fileset and selects the one last chosen ("DefaultFileSet"), else the first.
-    void FillFilesets();
+    void fillFilesets();
     /// Shows the disc in the drive as the chosen fileset knows it; letter 0 is no drive.
-    void ShowDisc(char letter);
-    void ShowNoDisc();
+    void showDisc(char letter);
+    void showNoDisc();
 
     /// The chosen fileset, or null.
-    TKTBFile* ChosenFileset() const { return m_fileset; }
+    Fileset* chosenFileset() const { return m_fileset; }
     /// The window's disc record: from the drive, or the fileset's stored entry of that disc.
-    const TKTBDisc& Disc() const { return m_disc; }
+    const TKTBDisc& disc() const { return m_disc; }
     /// The letter of the selected drive entry, 0 when none is selected.
-    char SelectedLetter() const;
+    char selectedLetter() const;
 
-    QLineEdit* edit_title;
-    TImageComboBox* filelist;
-    QLabel* label_lastscan;
-    QLabel* label_UsedSpace;
-    QLabel* label_files;
-    QLabel* Label_folders;
-    QCheckBox* CheckBox1; ///< "Eject When Scanned"
-    QPlainTextEdit* Memo;
-    QComboBox* DriveList;
-    QPushButton* btn_Scan; ///< "Scan and Add"
-    QPushButton* btn_close;
-    QStatusBar* StatusBar1;
-    TCDEvents* CDEvents1;
+    QLineEdit* titleEdit;
+    FilesetChooser* filesetChooser;
+    QLabel* lastScanLabel;
+    QLabel* usedSpaceLabel;
+    QLabel* filesLabel;
+    QLabel* foldersLabel;
+    QCheckBox* ejectCheckBox; ///< "Eject When Scanned"
+    QPlainTextEdit* commentEdit;
+    QComboBox* driveList;
+    QPushButton* scanButton; ///< "Scan and Add"
+    QPushButton* closeButton;
+    QStatusBar* statusBar;
+    MediaEvents* mediaEvents;
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -72,8 +72,8 @@ private:
     void setScanTimeColour(const QColor& colour);
     void setDriveText(qsizetype index, const QString& text);
 
-    TDriveList m_drives;
-    TKTBFile* m_fileset = nullptr;
+    DriveList m_drives;
+    Fileset* m_fileset = nullptr;
     TKTBDisc m_disc {};
     bool m_shown = false;
 };

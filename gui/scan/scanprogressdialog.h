@@ -1,101 +1,46 @@
 #pragma once
-// The scan worker and its progress window. The worker records a drive into a scratch catalog on its own
-// thread; the window shows where the walk is, offers Cancel, and ends when the worker has ended.
+// The progress window of a scan: its worker records a drive into a scratch catalog on its own thread;
+// the window shows where the walk is, offers Cancel, and ends when the worker has ended.
 
 #include "engine/ktbdef.h"
+#include "gui/scan/scanworker.h"
 
 #include <QDialog>
 #include <QString>
-#include <QThread>
-#include <atomic>
-#include <chrono>
-#include <cstdint>
 #include <memory>
 
+class DiscRecording;
 class QLabel;
 class QProgressBar;
 class QPushButton;
-class TScanProgressForm;
-struct TKTBHandle;
-
-/// Records one drive into a new scratch catalog. It never touches a widget: everything it has to show
-/// goes to its window as queued calls, the walk's progress at most a few times a second.
-class TScanThread : public QThread {
-    Q_OBJECT
-public:
-    /// The shortest time between two progress reports to the window.
-    static constexpr std::chrono::milliseconds ReportInterval { 200 };
-
-    TScanThread(TScanProgressForm* form, const QString& fileName, char drive, const TKTBDisc& disc);
-    ~TScanThread() override;
-
-    /// Whether the recording ran to its end; valid once the thread has finished.
-    bool Success() const { return m_success.load(); }
-    /// Asks the walk to stop after the entry being recorded; safe from any thread.
-    void RequestStop() { m_stop.store(true); }
-    bool StopRequested() const { return m_stop.load(); }
-    /// Progress reports sent to the window so far.
-    int ReportsSent() const { return m_reports.load(); }
-
-    /// The recording's callback: counts the entry and reports to the window now and then; false once a
-    /// stop was asked for.
-    bool Progress(std::uint8_t kind, const char* path, const TKTBDirEntry* entry);
-
-protected:
-    void run() override;
-
-private:
-    void report(const char* path);
-    void postStatus(const QString& text);
-
-    std::atomic_bool m_success { false };
-    std::atomic_bool m_stop { false };
-    std::atomic_int m_reports { 0 };
-    TKTBHandle* m_scratch = nullptr;
-    const char m_drive;
-    TKTBDisc m_disc;
-    std::uint64_t m_bytes = 0;
-    const QString m_fileName;
-    TScanProgressForm* const m_form;
-    std::chrono::steady_clock::time_point m_lastReport {};
-    QString m_lastPath;
-    bool m_reported = false;
-    unsigned m_entries = 0;
-};
-
-/// The walk callback given to ktbRecordDrive; userData is the TScanThread.
-bool ScanProgress(std::uint8_t kind, const char* path, const TKTBDirEntry* entry, void* worker);
-
-/// The percentage the progress bar shows for bytes seen of used: truncated, never above 100.
-int ScanPercentage(std::uint64_t bytes, std::int64_t used);
 
 /// "Scanning Disc Drive...": status, progress bar, the folder being walked and Cancel. Cancel, Escape
 /// and closing the window ask the worker to stop; the window stays until the worker has ended.
-class TScanProgressForm : public QDialog {
+class ScanProgressDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit TScanProgressForm(QWidget* parent = nullptr);
-    ~TScanProgressForm() override;
+    explicit ScanProgressDialog(QWidget* parent = nullptr);
+    ~ScanProgressDialog() override;
 
-    /// Records the drive into a new catalog at fileName behind the modal window; true when the window
-    /// ended with OK, that is when the recording succeeded.
-    bool StartScan(const QString& fileName, char drive, const TKTBDisc& disc);
+    /// Records the drive as disc into the recording's scratch catalog behind the modal window; true when
+    /// the window ended with OK, that is when the recording succeeded.
+    bool startScan(DiscRecording& recording, char drive, const TKTBDisc& disc);
     /// The running worker, or null.
-    TScanThread* Worker() const { return m_worker.get(); }
+    ScanWorker* worker() const { return m_worker.get(); }
 
     /// Applied on the window thread for the worker.
-    void SetStatus(const QString& text);
-    void SetProgress(const QString& path, int percent);
-    void SetCancelEnabled(bool enabled);
+    void setStatus(const QString& text);
+    void setProgress(const QString& path, int percent);
+    void setCancelEnabled(bool enabled);
 
     /// Asks the worker to stop (the button, Escape, closing the window).
-    void Button1Click();
+    void onCancelClicked();
     void reject() override;
 
-    QLabel* Label1; ///< status, "Scanning" at first
-    QProgressBar* ProgressBar1;
-    QPushButton* Button1; ///< "Cancel"
-    QLabel* label_path; ///< the folder being walked
+    QLabel* statusLabel; ///< status, "Scanning" at first
+    QProgressBar* progressBar;
+    QPushButton* cancelButton; ///< "Cancel"
+    QLabel* pathLabel; ///< the folder being walked
 
 signals:
     /// A progress report of the worker was applied.
@@ -107,6 +52,6 @@ protected:
 private:
     void workerFinished();
 
-    std::unique_ptr<TScanThread> m_worker;
+    std::unique_ptr<ScanWorker> m_worker;
     QString m_path;
 };

@@ -173,7 +173,7 @@ TEST_P(FileMatchTest, MatchFileAndIterationAgree)
     criteria.Flags = c.flags;
     char name[] = "f";
     char comment[] = "";
-    const _int_File file { c.size, c.date, name, comment, 1, 0 };
+    const TKTBFileData file { c.size, c.date, name, comment, 1, 0 };
     EXPECT_EQ(ktbMatchFile(file, &criteria), c.matches);
     EXPECT_TRUE(ktbMatchFile(file, nullptr));
 
@@ -196,7 +196,7 @@ TEST(FileMatchNameTest, NameIsTestedOnlyWithTheNameFlag)
 {
     char name[] = "photo.jpg";
     char comment[] = "";
-    const _int_File file { 1, 0, name, comment, 9, 0 };
+    const TKTBFileData file { 1, 0, name, comment, 9, 0 };
     TCompare criteria;
     criteria.Name = "*.txt";
     EXPECT_TRUE(ktbMatchFile(file, &criteria));

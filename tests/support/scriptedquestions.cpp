@@ -22,16 +22,16 @@ const char* kindName(QuestionKind kind)
 
 } // namespace
 
-// The installed TQuestions; it hands every call to the ScriptedQuestions that made it.
-class ScriptedResponder final : public TQuestions {
+// The installed Questions; it hands every call to the ScriptedQuestions that made it.
+class ScriptedResponder final : public Questions {
 public:
     explicit ScriptedResponder(ScriptedQuestions& script)
         : m_script(script)
     {
     }
 
-    TMsgButton messageBox(
-        const QString& text, const QString& caption, TMsgIcon icon, TMsgButtons buttons, bool ownerless) override
+    MessageButton messageBox(
+        const QString& text, const QString& caption, MessageIcon icon, MessageButtons buttons, bool ownerless) override
     {
         AskedQuestion question;
         question.kind = QuestionKind::MessageBox;
@@ -40,9 +40,9 @@ public:
         question.icon = icon;
         question.buttons = buttons;
         question.ownerless = ownerless;
-        if (buttons == mbOK) {
+        if (buttons == OkButton) {
             m_script.m_asked.push_back(question);
-            return mbOK;
+            return OkButton;
         }
         const ScriptedQuestions::Answer* answer = m_script.take(question);
         if (answer == nullptr) {
@@ -117,26 +117,26 @@ ScriptedQuestions::~ScriptedQuestions()
     }
 }
 
-void ScriptedQuestions::answerMessage(TMsgButton button)
+void ScriptedQuestions::answerMessage(MessageButton button)
 {
     m_answers.push_back({ QuestionKind::MessageBox, button, {}, true });
 }
 
 void ScriptedQuestions::answerInput(const QString& value)
 {
-    m_answers.push_back({ QuestionKind::InputBox, mbOK, value, true });
+    m_answers.push_back({ QuestionKind::InputBox, OkButton, value, true });
 }
 
-void ScriptedQuestions::cancelInput() { m_answers.push_back({ QuestionKind::InputBox, mbCancel, {}, false }); }
+void ScriptedQuestions::cancelInput() { m_answers.push_back({ QuestionKind::InputBox, CancelButton, {}, false }); }
 
 void ScriptedQuestions::answerSaveFileName(const QString& path)
 {
-    m_answers.push_back({ QuestionKind::SaveFileName, mbOK, path, !path.isEmpty() });
+    m_answers.push_back({ QuestionKind::SaveFileName, OkButton, path, !path.isEmpty() });
 }
 
 void ScriptedQuestions::answerFolder(const QString& folder)
 {
-    m_answers.push_back({ QuestionKind::ChooseFolder, mbOK, folder, !folder.isEmpty() });
+    m_answers.push_back({ QuestionKind::ChooseFolder, OkButton, folder, !folder.isEmpty() });
 }
 
 QStringList ScriptedQuestions::messageTexts() const

@@ -1,5 +1,5 @@
 #pragma once
-// A scripted responder for questions and notices. While it lives it is the installed TQuestions: it
+// A scripted responder for questions and notices. While it lives it is the installed Questions: it
 // records every message box, input box, save dialog and folder picker (kind, caption, text, icon,
 // buttons) and answers from a queue the test fills beforehand, so tests check exact texts and never
 // block on a modal box.
@@ -10,8 +10,8 @@
 // ends fail the test too.
 //
 //     ScriptedQuestions questions;
-//     questions.answerMessage(mbYes);
-//     window.act_deleteExecute();
+//     questions.answerMessage(YesButton);
+//     window.deleteSelection();
 //     ASSERT_EQ(questions.asked().size(), 1u);
 //     EXPECT_EQ(questions.asked()[0].caption, QStringLiteral("Confirm Delete"));
 
@@ -31,8 +31,8 @@ struct AskedQuestion {
     QString caption;
     /// The message text; an input box's prompt; empty for the dialogs.
     QString text;
-    TMsgIcon icon = TMsgIcon::None;
-    TMsgButtons buttons = 0;
+    MessageIcon icon = MessageIcon::None;
+    MessageButtons buttons = 0;
     bool ownerless = false;
     /// An input box's starting value; a dialog's starting folder.
     QString start;
@@ -54,7 +54,7 @@ public:
     ScriptedQuestions& operator=(const ScriptedQuestions&) = delete;
 
     /// The next message box (not a notice) is answered with button, which it must offer.
-    void answerMessage(TMsgButton button);
+    void answerMessage(MessageButton button);
     /// The next input box is confirmed with value.
     void answerInput(const QString& value);
     /// The next input box is cancelled.
@@ -78,7 +78,7 @@ private:
 
     struct Answer {
         QuestionKind kind = QuestionKind::MessageBox;
-        TMsgButton button = mbCancel;
+        MessageButton button = CancelButton;
         QString value;
         bool accepted = true;
     };

@@ -12,8 +12,8 @@ namespace {
 
 struct NegativeCase {
     const char* name;
-    TMsgButtons buttons;
-    TMsgButton answer;
+    MessageButtons buttons;
+    MessageButton answer;
 };
 
 // Tests are listed by the name of their case.
@@ -24,21 +24,21 @@ class NegativeAnswerTest : public testing::TestWithParam<NegativeCase> { };
 TEST_P(NegativeAnswerTest, IsNoElseCancelElseOk) { EXPECT_EQ(negativeAnswer(GetParam().buttons), GetParam().answer); }
 
 INSTANTIATE_TEST_SUITE_P(Buttons, NegativeAnswerTest,
-    testing::Values(NegativeCase { "YesNo", mbYes | mbNo, mbNo },
-        NegativeCase { "YesNoCancel", mbYes | mbNo | mbCancel, mbNo },
-        NegativeCase { "OkCancel", mbOK | mbCancel, mbCancel }, NegativeCase { "Ok", mbOK, mbOK },
-        NegativeCase { "YesAlone", mbYes, mbCancel }, NegativeCase { "None", 0, mbCancel }));
+    testing::Values(NegativeCase { "YesNo", YesButton | NoButton, NoButton },
+        NegativeCase { "YesNoCancel", YesButton | NoButton | CancelButton, NoButton },
+        NegativeCase { "OkCancel", OkButton | CancelButton, CancelButton }, NegativeCase { "Ok", OkButton, OkButton },
+        NegativeCase { "YesAlone", YesButton, CancelButton }, NegativeCase { "None", 0, CancelButton }));
 
 TEST(DefaultQuestions, WriteMessagesToStandardErrorAndDeclineEverything)
 {
     setQuestions(nullptr);
-    TQuestions& answers = questions();
+    Questions& answers = questions();
 
     testing::internal::CaptureStderr();
-    const TMsgButton pressed = answers.messageBox(QStringLiteral("Convert it?\r\nThe old file stays as a backup."),
-        QStringLiteral("Older version"), TMsgIcon::Question, mbYes | mbNo);
+    const MessageButton pressed = answers.messageBox(QStringLiteral("Convert it?\r\nThe old file stays as a backup."),
+        QStringLiteral("Older version"), MessageIcon::Question, YesButton | NoButton);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "Older version: Convert it?\nThe old file stays as a backup.\n");
-    EXPECT_EQ(pressed, mbNo);
+    EXPECT_EQ(pressed, NoButton);
 
     QString value = QStringLiteral("before");
     EXPECT_FALSE(answers.inputBox(QStringLiteral("Verify.."), QStringLiteral("enter the key again:"), value));
@@ -51,17 +51,18 @@ TEST(DefaultQuestions, WriteMessagesToStandardErrorAndDeclineEverything)
 TEST(ScriptedQuestions, RecordsEveryCallAndAnswersFromTheQueue)
 {
     ScriptedQuestions script;
-    script.answerMessage(mbYes);
+    script.answerMessage(YesButton);
     script.answerInput(QStringLiteral("secret"));
     script.cancelInput();
     script.answerSaveFileName(QStringLiteral("/data/New.ktb"));
     script.answerFolder(QStringLiteral("/data/"));
 
-    EXPECT_EQ(questions().messageBox(
-                  QStringLiteral("Delete?"), QStringLiteral("Confirm Delete"), TMsgIcon::Warning, mbYes | mbNo, true),
-        mbYes);
+    EXPECT_EQ(questions().messageBox(QStringLiteral("Delete?"), QStringLiteral("Confirm Delete"), MessageIcon::Warning,
+                  YesButton | NoButton, true),
+        YesButton);
     // A notice needs no queued answer.
-    EXPECT_EQ(questions().messageBox(QStringLiteral("Done"), QStringLiteral("Katalox"), TMsgIcon::None, mbOK), mbOK);
+    EXPECT_EQ(questions().messageBox(QStringLiteral("Done"), QStringLiteral("Katalox"), MessageIcon::None, OkButton),
+        OkButton);
     QString value;
     EXPECT_TRUE(questions().inputBox(QStringLiteral("Verify.."), QStringLiteral("enter the key again:"), value, true));
     EXPECT_EQ(value, QStringLiteral("secret"));
@@ -77,8 +78,8 @@ TEST(ScriptedQuestions, RecordsEveryCallAndAnswersFromTheQueue)
     EXPECT_EQ(first.kind, QuestionKind::MessageBox);
     EXPECT_EQ(first.caption, QStringLiteral("Confirm Delete"));
     EXPECT_EQ(first.text, QStringLiteral("Delete?"));
-    EXPECT_EQ(first.icon, TMsgIcon::Warning);
-    EXPECT_EQ(first.buttons, mbYes | mbNo);
+    EXPECT_EQ(first.icon, MessageIcon::Warning);
+    EXPECT_EQ(first.buttons, YesButton | NoButton);
     EXPECT_TRUE(first.ownerless);
     EXPECT_EQ(script.asked()[2].kind, QuestionKind::InputBox);
     EXPECT_TRUE(script.asked()[2].password);
@@ -90,7 +91,7 @@ TEST(ScriptedQuestions, RecordsEveryCallAndAnswersFromTheQueue)
 
 TEST(ScriptedQuestions, EndingRestoresTheDefault)
 {
-    TQuestions* outside = &questions();
+    Questions* outside = &questions();
     {
         ScriptedQuestions script;
         EXPECT_NE(&questions(), outside);
@@ -103,9 +104,9 @@ TEST(ScriptedQuestions, FailsOnQuestionsTheTestDidNotExpect)
     EXPECT_NONFATAL_FAILURE(
         {
             ScriptedQuestions script;
-            EXPECT_EQ(questions().messageBox(
-                          QStringLiteral("Overwrite?"), QStringLiteral("Confirm"), TMsgIcon::Question, mbYes | mbNo),
-                mbNo);
+            EXPECT_EQ(questions().messageBox(QStringLiteral("Overwrite?"), QStringLiteral("Confirm"),
+                          MessageIcon::Question, YesButton | NoButton),
+                NoButton);
         },
         "Unexpected message box \"Confirm\": Overwrite? (no answer was queued)");
 
@@ -123,17 +124,17 @@ TEST(ScriptedQuestions, FailsOnQuestionsTheTestDidNotExpect)
     EXPECT_NONFATAL_FAILURE(
         {
             ScriptedQuestions script;
-            script.answerMessage(mbYes);
-            EXPECT_EQ(questions().messageBox(
-                          QStringLiteral("Go on?"), QStringLiteral("Scan"), TMsgIcon::Question, mbOK | mbCancel),
-                mbCancel);
+            script.answerMessage(YesButton);
+            EXPECT_EQ(questions().messageBox(QStringLiteral("Go on?"), QStringLiteral("Scan"), MessageIcon::Question,
+                          OkButton | CancelButton),
+                CancelButton);
         },
         "is not a button of the message box \"Scan\": Go on?");
 
     EXPECT_NONFATAL_FAILURE(
         {
             ScriptedQuestions script;
-            script.answerMessage(mbYes);
+            script.answerMessage(YesButton);
         },
         "1 queued answer(s) were never asked for; the first was for a message box");
 }

@@ -36,45 +36,45 @@ protected:
 
 TEST_F(DriveUtilsTest, WithoutDrivesTheListIsClearedAndFalse)
 {
-    TDriveList list { { QStringLiteral("stale"), 'X' } };
-    EXPECT_FALSE(GetCDDrives(&list));
+    DriveList list { { QStringLiteral("stale"), 'X' } };
+    EXPECT_FALSE(listDrives(&list));
     EXPECT_TRUE(list.isEmpty());
-    EXPECT_FALSE(GetCDDrives(nullptr));
+    EXPECT_FALSE(listDrives(nullptr));
 }
 
 TEST_F(DriveUtilsTest, DrivesAreListedInLetterOrderWithTheirLetters)
 {
     m_table->setDrive('G', m_temp.file("nothing-here"));
     m_table->setDrive('E', m_temp.file("nothing-either"));
-    TDriveList list;
-    ASSERT_TRUE(GetCDDrives(&list));
+    DriveList list;
+    ASSERT_TRUE(listDrives(&list));
     ASSERT_EQ(list.size(), 2);
-    EXPECT_EQ(list[0].Text, QStringLiteral("E"));
-    EXPECT_EQ(list[0].Letter, 'E');
-    EXPECT_EQ(list[1].Text, QStringLiteral("G"));
-    EXPECT_EQ(list[1].Letter, 'G');
+    EXPECT_EQ(list[0].text, QStringLiteral("E"));
+    EXPECT_EQ(list[0].letter, 'E');
+    EXPECT_EQ(list[1].text, QStringLiteral("G"));
+    EXPECT_EQ(list[1].letter, 'G');
 
     // A window rewrites the texts; the letters stay findable.
-    list[1].Text = QStringLiteral("G: (no disc)");
-    EXPECT_EQ(IndexOfDrive(list, 'G'), 1);
-    EXPECT_EQ(IndexOfDrive(list, 'F'), -1);
+    list[1].text = QStringLiteral("G: (no disc)");
+    EXPECT_EQ(indexOfDrive(list, 'G'), 1);
+    EXPECT_EQ(indexOfDrive(list, 'F'), -1);
 }
 
 TEST_F(DriveUtilsTest, AnEmptyDriveHasNoLabelAndNoAudioAnswer)
 {
     m_table->setDrive('E', m_temp.file("no-disc.iso"));
     QString label = QStringLiteral("old");
-    EXPECT_FALSE(GetDiscLabel('E', label));
+    EXPECT_FALSE(discLabel('E', label));
     EXPECT_TRUE(label.isEmpty());
     bool audio = true;
-    EXPECT_FALSE(IsAudioCD('E', audio));
+    EXPECT_FALSE(isAudioDisc('E', audio));
     EXPECT_FALSE(audio);
 
     label = QStringLiteral("old");
-    EXPECT_FALSE(GetDiscLabel('Q', label)) << "no such drive";
+    EXPECT_FALSE(discLabel('Q', label)) << "no such drive";
     EXPECT_TRUE(label.isEmpty());
     audio = true;
-    EXPECT_FALSE(IsAudioCD('Q', audio));
+    EXPECT_FALSE(isAudioDisc('Q', audio));
     EXPECT_FALSE(audio);
 }
 
@@ -83,12 +83,12 @@ TEST_F(DriveUtilsTest, ADiscIsPresentByItsSerialEvenWithoutALabel)
     m_table->setDrive('E', dataImage("My Disc"));
     m_table->setDrive('F', dataImage(""));
     QString label;
-    EXPECT_TRUE(GetDiscLabel('E', label));
+    EXPECT_TRUE(discLabel('E', label));
     EXPECT_EQ(label, QStringLiteral("My Disc"));
-    EXPECT_TRUE(GetDiscLabel('F', label));
+    EXPECT_TRUE(discLabel('F', label));
     EXPECT_TRUE(label.isEmpty());
     bool audio = true;
-    EXPECT_TRUE(IsAudioCD('E', audio));
+    EXPECT_TRUE(isAudioDisc('E', audio));
     EXPECT_FALSE(audio);
 }
 
@@ -99,12 +99,12 @@ TEST_F(DriveUtilsTest, TheAudioTestLooksAtTrackOne)
     m_table->setDrive('E', m_temp.file("audio.cue"));
     m_table->setDrive('F', m_temp.file("mixed.cue"));
     bool audio = false;
-    EXPECT_TRUE(IsAudioCD('E', audio));
+    EXPECT_TRUE(isAudioDisc('E', audio));
     EXPECT_TRUE(audio);
-    EXPECT_TRUE(IsAudioCD('F', audio));
+    EXPECT_TRUE(isAudioDisc('F', audio));
     EXPECT_FALSE(audio);
     QString label;
-    EXPECT_TRUE(GetDiscLabel('E', label));
+    EXPECT_TRUE(discLabel('E', label));
     EXPECT_EQ(label, QStringLiteral("Audio CD"));
 }
 
@@ -112,11 +112,11 @@ TEST_F(DriveUtilsTest, TrayCommandsOnImagesAndMissingDrivesDoNothing)
 {
     const std::string image = dataImage("TRAY");
     m_table->setDrive('E', image);
-    SetCDDoor('E', true);
-    SetCDDoor('E', false);
-    SetCDDoor('Z', true);
+    setDriveDoor('E', true);
+    setDriveDoor('E', false);
+    setDriveDoor('Z', true);
     QString label;
-    EXPECT_TRUE(GetDiscLabel('E', label)) << "the image is still there";
+    EXPECT_TRUE(discLabel('E', label)) << "the image is still there";
 }
 
 } // namespace

@@ -1,6 +1,8 @@
 // Entity lists: the one display order, ownership of entities and ancestor arrays.
 #include "core/filesets/entitylist.h"
 
+#include "engine/ktb_owners.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -19,7 +21,7 @@ TKTBEntity* makeNamed(std::uint8_t kind, const std::string& name)
     } else if (kind == KTB_TAG_FOLDER) {
         payload = name.size() + 1;
     } else {
-        payload = sizeof(_int_File) + name.size() + 2;
+        payload = sizeof(TKTBFileData) + name.size() + 2;
     }
     auto* entity = static_cast<TKTBEntity*>(std::calloc(1, sizeof(TKTBEntity) + payload));
     entity->Kind = kind;
@@ -29,7 +31,7 @@ TKTBEntity* makeNamed(std::uint8_t kind, const std::string& name)
     } else if (kind == KTB_TAG_FOLDER) {
         std::memcpy(entity->Data, name.c_str(), name.size() + 1);
     } else {
-        auto* file = static_cast<_int_File*>(entity->Data);
+        auto* file = static_cast<TKTBFileData*>(entity->Data);
         file->Name = reinterpret_cast<char*>(file + 1);
         std::memcpy(file->Name, name.c_str(), name.size() + 1);
         file->Comment = file->Name + name.size() + 1;
@@ -40,14 +42,14 @@ TKTBEntity* makeNamed(std::uint8_t kind, const std::string& name)
 
 std::vector<std::string> sortedNames(std::vector<std::pair<std::uint8_t, std::string>> items)
 {
-    TEntityList list;
+    EntityList list;
     for (const auto& [kind, name] : items) {
-        list.AddEntity(makeNamed(kind, name), false);
+        list.addEntity(makeNamed(kind, name), false);
     }
-    list.SortEntities();
+    list.sortEntities();
     std::vector<std::string> names;
-    for (int i = 0; i < list.Count(); ++i) {
-        names.emplace_back(list.Items(i)->Entity->name());
+    for (int i = 0; i < list.count(); ++i) {
+        names.emplace_back(list.at(i)->entity->name());
     }
     return names;
 }
@@ -79,8 +81,8 @@ class CompareTextTest : public ::testing::TestWithParam<TextOrderCase> { };
 
 TEST_P(CompareTextTest, OnlyAsciiLettersAreFolded)
 {
-    EXPECT_EQ(sign(CompareText(GetParam().left, GetParam().right)), GetParam().expected);
-    EXPECT_EQ(sign(CompareText(GetParam().right, GetParam().left)), -GetParam().expected);
+    EXPECT_EQ(sign(compareText(GetParam().left, GetParam().right)), GetParam().expected);
+    EXPECT_EQ(sign(compareText(GetParam().right, GetParam().left)), -GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Pairs, CompareTextTest,
@@ -98,55 +100,51 @@ TEST(EntityOrder, UnderscoreSortsAfterEveryLetter)
 
 TEST(EntityOrder, DiscTitlesDifferingOnlyInCaseCompareEqual)
 {
-    TKTBEntity* a = makeNamed(KTB_TAG_DISC, "Holiday");
-    TKTBEntity* b = makeNamed(KTB_TAG_DISC, "HOLIDAY");
-    EXPECT_EQ(CompareEntities(a, b), 0);
-    ktbFreeEntity(a);
-    ktbFreeEntity(b);
+    const KtbEntityPtr a(makeNamed(KTB_TAG_DISC, "Holiday"));
+    const KtbEntityPtr b(makeNamed(KTB_TAG_DISC, "HOLIDAY"));
+    EXPECT_EQ(compareEntities(a.get(), b.get()), 0);
 }
 
 TEST(EntityOrder, DiscTitleFillingItsWholeFieldIsReadNoFurther)
 {
-    TKTBEntity* a = makeNamed(KTB_TAG_DISC, "");
-    TKTBEntity* b = makeNamed(KTB_TAG_DISC, "");
+    const KtbEntityPtr a(makeNamed(KTB_TAG_DISC, ""));
+    const KtbEntityPtr b(makeNamed(KTB_TAG_DISC, ""));
     std::memset(static_cast<TKTBDisc*>(a->Data)->Title, 'x', 64);
     std::memset(static_cast<TKTBDisc*>(b->Data)->Title, 'x', 64);
     static_cast<TKTBDisc*>(b->Data)->Comment[0] = 'y'; // right after the title field
-    EXPECT_EQ(CompareEntities(a, b), 0);
-    ktbFreeEntity(a);
-    ktbFreeEntity(b);
+    EXPECT_EQ(compareEntities(a.get(), b.get()), 0);
 }
 
 TEST(EntityList, EntriesOwnTheirEntitiesAndAncestors)
 {
     // Run under the address sanitizer, which reports anything not released.
-    TEntityList list;
-    const int index = list.AddEntity(makeNamed(KTB_TAG_FILE, "a"), true);
-    ASSERT_NE(list.Items(index)->Ancestors, nullptr);
-    EXPECT_EQ(list.Items(index)->ImageIndex, -1);
-    EXPECT_EQ(list.Items(index)->Fileset, nullptr);
+    EntityList list;
+    const int index = list.addEntity(makeNamed(KTB_TAG_FILE, "a"), true);
+    ASSERT_NE(list.at(index)->ancestors, nullptr);
+    EXPECT_EQ(list.at(index)->imageIndex, -1);
+    EXPECT_EQ(list.at(index)->fileset, nullptr);
     const std::uint32_t chain[] = { 256, 421 };
-    list.Items(index)->Ancestors->Assign(chain, 2);
-    list.AddEntity(makeNamed(KTB_TAG_FOLDER, "b"), false);
-    EXPECT_EQ(list.Items(1)->Ancestors, nullptr);
-    list.Delete(0);
-    EXPECT_EQ(list.Count(), 1);
-    list.AddEntity(makeNamed(KTB_TAG_DISC, "c"), true);
+    list.at(index)->ancestors->Assign(chain, 2);
+    list.addEntity(makeNamed(KTB_TAG_FOLDER, "b"), false);
+    EXPECT_EQ(list.at(1)->ancestors, nullptr);
+    list.removeAt(0);
+    EXPECT_EQ(list.count(), 1);
+    list.addEntity(makeNamed(KTB_TAG_DISC, "c"), true);
 }
 
 TEST(EntityList, RemoveIfKeepsTheOrderOfTheOthers)
 {
-    TEntityList list;
+    EntityList list;
     for (const char* name : { "a", "b", "c", "d", "e" }) {
-        list.AddEntity(makeNamed(KTB_TAG_FILE, name), true);
+        list.addEntity(makeNamed(KTB_TAG_FILE, name), true);
     }
-    EXPECT_EQ(list.RemoveIf([](const TEntityEntry& entry) {
-        const char first = entry.Entity->name()[0];
+    EXPECT_EQ(list.removeIf([](const EntityEntry& entry) {
+        const char first = entry.entity->name()[0];
         return first == 'b' || first == 'd';
     }),
         2);
-    ASSERT_EQ(list.Count(), 3);
-    EXPECT_STREQ(list.Items(0)->Entity->name(), "a");
-    EXPECT_STREQ(list.Items(1)->Entity->name(), "c");
-    EXPECT_STREQ(list.Items(2)->Entity->name(), "e");
+    ASSERT_EQ(list.count(), 3);
+    EXPECT_STREQ(list.at(0)->entity->name(), "a");
+    EXPECT_STREQ(list.at(1)->entity->name(), "c");
+    EXPECT_STREQ(list.at(2)->entity->name(), "e");
 }

@@ -23,6 +23,6 @@ QString FilesetTest::writeBytes(const std::string& name, const std::string& byte
 
 QString FilesetTest::storedOwner(const QString& path)
 {
-    TKTBFile fileset(path, false, true);
-    return fileset.GetOwner();
+    Fileset fileset(path, false, true);
+    return fileset.owner();
 }

@@ -2,7 +2,7 @@
 // The fixture of the fileset library suite: catalogs hand-built in a temporary folder that is also the
 // config folder (so "ktblist.lst" lands there), and registries that follow no list file unless asked.
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempfolder.h"
@@ -27,7 +27,7 @@ protected:
     /// The owner text stored in a catalog file, read through a fresh object.
     static QString storedOwner(const QString& path);
 
-    static TKTBFiles::Options noListFile() { return { .useListFile = false, .readOnly = false }; }
+    static FilesetRegistry::Options noListFile() { return { .useListFile = false, .readOnly = false }; }
 
     TempFolder m_folder;
 };

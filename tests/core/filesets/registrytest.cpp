@@ -1,5 +1,6 @@
-// TKTBFiles: the list file, adding files, folders and locations, default file names, creation and the
+// FilesetRegistry: the list file, adding files, folders and locations, default file names, creation and the
 // notification of additions and deletions.
+#include "core/filesets/catalogerror.h"
 #include "tests/core/filesets/filesetfixture.h"
 #include "tests/support/scriptedquestions.h"
 
@@ -10,11 +11,11 @@
 
 namespace {
 
-QStringList registeredNames(const TKTBFiles& registry)
+QStringList registeredNames(const FilesetRegistry& registry)
 {
     QStringList names;
-    for (int i = 0; i < registry.Count(); ++i) {
-        names.append(registry.Items(i)->FileName.section(QLatin1Char('/'), -1));
+    for (int i = 0; i < registry.count(); ++i) {
+        names.append(registry.at(i)->fileName.section(QLatin1Char('/'), -1));
     }
     names.sort();
     return names;
@@ -41,9 +42,9 @@ class ListFileReadTest : public FilesetTest, public ::testing::WithParamInterfac
 TEST_P(ListFileReadTest, EveryKindOfLineEndEndsALine)
 {
     writeBytes("ktblist.lst", GetParam().bytes);
-    TKTBFiles registry(noListFile());
-    registry.LoadLocations();
-    EXPECT_EQ(registry.Locations, GetParam().locations);
+    FilesetRegistry registry(noListFile());
+    registry.loadLocations();
+    EXPECT_EQ(registry.locations, GetParam().locations);
 }
 
 INSTANTIATE_TEST_SUITE_P(LineEnds, ListFileReadTest,
@@ -60,14 +61,14 @@ INSTANTIATE_TEST_SUITE_P(LineEnds, ListFileReadTest,
 TEST_F(FilesetTest, ListFileIsWrittenWithCrLfAfterEveryLineAndEmptyWhenThereIsNone)
 {
     {
-        TKTBFiles registry; // loads nothing: there is no list file yet
-        registry.Locations = QStringList { QStringLiteral("/a"), QStringLiteral("/b \u00e9") };
+        FilesetRegistry registry; // loads nothing: there is no list file yet
+        registry.locations = QStringList { QStringLiteral("/a"), QStringLiteral("/b \u00e9") };
     }
     EXPECT_EQ(readFileBytes(m_folder.file("ktblist.lst")), "/a\r\n/b \xc3\xa9\r\n");
     {
-        TKTBFiles registry;
-        EXPECT_EQ(registry.Locations, (QStringList { QStringLiteral("/a"), QStringLiteral("/b \u00e9") }));
-        registry.Locations.clear();
+        FilesetRegistry registry;
+        EXPECT_EQ(registry.locations, (QStringList { QStringLiteral("/a"), QStringLiteral("/b \u00e9") }));
+        registry.locations.clear();
     }
     EXPECT_TRUE(pathExists(m_folder.file("ktblist.lst")));
     EXPECT_EQ(readFileBytes(m_folder.file("ktblist.lst")), "");
@@ -77,7 +78,7 @@ TEST_F(FilesetTest, ListFileIsWrittenAtTheEndEvenWhenUnchanged)
 {
     writeBytes("ktblist.lst", "/x\n/y");
     {
-        TKTBFiles registry;
+        FilesetRegistry registry;
     }
     EXPECT_EQ(readFileBytes(m_folder.file("ktblist.lst")), "/x\r\n/y\r\n");
 }
@@ -88,41 +89,41 @@ TEST_F(FilesetTest, AListFileThatCannotBeWrittenIsReportedAndTheRegistryStillEnd
     ASSERT_TRUE(QDir().mkpath(path("ktblist.lst")));
     ScriptedQuestions questions;
     {
-        TKTBFiles registry;
-        registry.Locations = QStringList { QStringLiteral("/a") };
+        FilesetRegistry registry;
+        registry.locations = QStringList { QStringLiteral("/a") };
     }
     ASSERT_EQ(questions.asked().size(), 1u);
-    EXPECT_EQ(questions.asked().front().text, QStringLiteral("Unable to write to ") + TKTBFiles::ListFilePath());
-    EXPECT_EQ(questions.asked().front().icon, TMsgIcon::Error);
+    EXPECT_EQ(questions.asked().front().text, QStringLiteral("Unable to write to ") + FilesetRegistry::listFilePath());
+    EXPECT_EQ(questions.asked().front().icon, MessageIcon::Error);
 }
 
 TEST_F(FilesetTest, AddFileOfARegisteredPathInOtherLetterCaseAnswersMinusOne)
 {
-    TKTBFiles registry(noListFile());
+    FilesetRegistry registry(noListFile());
     const QString file = writeCatalog("Sets.ktb");
-    EXPECT_EQ(registry.AddFile(file), 0);
-    EXPECT_EQ(registry.AddFile(file), -1);
+    EXPECT_EQ(registry.addFile(file), 0);
+    EXPECT_EQ(registry.addFile(file), -1);
     QString otherCase = file;
     otherCase.replace(QStringLiteral("Sets.ktb"), QStringLiteral("sETS.KTB"));
-    EXPECT_EQ(registry.AddFile(otherCase), -1);
-    EXPECT_EQ(registry.IndexOfPath(otherCase), 0);
+    EXPECT_EQ(registry.addFile(otherCase), -1);
+    EXPECT_EQ(registry.indexOfPath(otherCase), 0);
     // A path of another form is another fileset for the registry.
-    EXPECT_EQ(registry.IndexOfPath(file.section(QLatin1Char('/'), 0, -2) + QStringLiteral("/./Sets.ktb")), -1);
-    EXPECT_EQ(registry.Count(), 1);
+    EXPECT_EQ(registry.indexOfPath(file.section(QLatin1Char('/'), 0, -2) + QStringLiteral("/./Sets.ktb")), -1);
+    EXPECT_EQ(registry.count(), 1);
 }
 
 TEST_F(FilesetTest, AddFileRaisesForDamagedFilesWithTheirPath)
 {
-    TKTBFiles registry(noListFile());
+    FilesetRegistry registry(noListFile());
     const QString bad = writeBytes("bad.ktb", std::string(300, 'x'));
     try {
-        registry.AddFile(bad);
+        registry.addFile(bad);
         FAIL() << "no exception";
-    } catch (const EKTBException& error) {
-        EXPECT_EQ(error.Code, KTB_ERR_INVALIDHEADER);
+    } catch (const CatalogError& error) {
+        EXPECT_EQ(error.code, KTB_ERR_INVALIDHEADER);
         EXPECT_TRUE(error.message().contains(QStringLiteral("File: ") + bad));
     }
-    EXPECT_EQ(registry.Count(), 0);
+    EXPECT_EQ(registry.count(), 0);
 }
 
 TEST_F(FilesetTest, DecliningTheConversionLeavesTheOlderFileUntouchedAndUnregistered)
@@ -132,19 +133,19 @@ TEST_F(FilesetTest, DecliningTheConversionLeavesTheOlderFileUntouchedAndUnregist
     older.append(71, '\0'); // an empty older fileset has 88 bytes
     const QString file = writeBytes("old.ktb", older);
     QStringList asked;
-    TKTBFiles::OnConversionQuestion = [&asked](const QString& path) {
+    FilesetRegistry::onConversionQuestion = [&asked](const QString& path) {
         asked.append(path);
         return false;
     };
-    TKTBFiles::OnConvertFileset = [](const QString&) { return 1; };
-    TKTBFiles registry(noListFile());
-    EXPECT_EQ(registry.AddFile(file), -1);
-    TKTBFiles::OnConversionQuestion = nullptr;
-    TKTBFiles::OnConvertFileset = nullptr;
+    FilesetRegistry::onConvertFileset = [](const QString&) { return 1; };
+    FilesetRegistry registry(noListFile());
+    EXPECT_EQ(registry.addFile(file), -1);
+    FilesetRegistry::onConversionQuestion = nullptr;
+    FilesetRegistry::onConvertFileset = nullptr;
     EXPECT_EQ(asked, QStringList { file });
     EXPECT_EQ(readFileBytes(file.toStdString()), older);
-    EXPECT_EQ(registry.Count(), 0);
-    EXPECT_EQ(TKTBFiles::ConversionQuestionText(file),
+    EXPECT_EQ(registry.count(), 0);
+    EXPECT_EQ(FilesetRegistry::conversionQuestionText(file),
         QStringLiteral("The Fileset \"") + file
             + QStringLiteral("\" is an older version.\r\nYou wish to convert it ?"));
 }
@@ -162,13 +163,13 @@ TEST_F(FilesetTest, AddFolderRegistersOnlyCatalogsDirectlyInsideAndSkipsDamagedO
     writeCatalog("sub/e.ktb");
     ASSERT_TRUE(QDir().mkpath(path("folder.ktb")));
 
-    TKTBFiles registry(noListFile());
-    registry.AddFolder(path(""));
+    FilesetRegistry registry(noListFile());
+    registry.addFolder(path(""));
     EXPECT_EQ(registeredNames(registry),
         (QStringList { QStringLiteral("B.KTB"), QStringLiteral("a.ktb"), QStringLiteral("c.Ktb") }));
     // A second pass adds nothing; a folder without the trailing separator is the same folder.
-    registry.AddFolder(path("").chopped(1));
-    EXPECT_EQ(registry.Count(), 3);
+    registry.addFolder(path("").chopped(1));
+    EXPECT_EQ(registry.count(), 3);
 }
 
 TEST_F(FilesetTest, AddLocationsStopsAtADamagedFileNamedDirectly)
@@ -176,21 +177,21 @@ TEST_F(FilesetTest, AddLocationsStopsAtADamagedFileNamedDirectly)
     const QString first = writeCatalog("first.ktb");
     const QString bad = writeBytes("bad.ktb", std::string(10, 'x'));
     const QString last = writeCatalog("last.ktb");
-    TKTBFiles registry(noListFile());
-    registry.Locations = QStringList { QStringLiteral("/no/such/place"), first, bad, last };
-    EXPECT_THROW(registry.AddLocations(), EKTBException);
+    FilesetRegistry registry(noListFile());
+    registry.locations = QStringList { QStringLiteral("/no/such/place"), first, bad, last };
+    EXPECT_THROW(registry.addLocations(), CatalogError);
     EXPECT_EQ(registeredNames(registry), QStringList { QStringLiteral("first.ktb") });
-    EXPECT_EQ(registry.Locations.size(), 4); // nothing is dropped from the list
+    EXPECT_EQ(registry.locations.size(), 4); // nothing is dropped from the list
 }
 
 TEST_F(FilesetTest, TwoLocationsNamingTheSameFolderRegisterItsFilesOnce)
 {
     ASSERT_TRUE(QDir().mkpath(path("sets")));
     writeCatalog("sets/a.ktb");
-    TKTBFiles registry(noListFile());
-    registry.Locations = QStringList { path("sets"), path("sets") };
-    registry.AddLocations();
-    EXPECT_EQ(registry.Count(), 1);
+    FilesetRegistry registry(noListFile());
+    registry.locations = QStringList { path("sets"), path("sets") };
+    registry.addLocations();
+    EXPECT_EQ(registry.count(), 1);
 }
 
 TEST_F(FilesetTest, StartupFailureIsKeptAndTheFilesetsBeforeItAreRegistered)
@@ -200,17 +201,17 @@ TEST_F(FilesetTest, StartupFailureIsKeptAndTheFilesetsBeforeItAreRegistered)
     const QString last = writeCatalog("last.ktb");
     writeBytes("ktblist.lst", (first + QStringLiteral("\r\n") + bad + QStringLiteral("\r\n") + last).toStdString());
 
-    std::unique_ptr<TKTBFiles> registry;
-    ASSERT_NO_THROW(registry = std::make_unique<TKTBFiles>());
+    std::unique_ptr<FilesetRegistry> registry;
+    ASSERT_NO_THROW(registry = std::make_unique<FilesetRegistry>());
     EXPECT_EQ(registeredNames(*registry), QStringList { QStringLiteral("first.ktb") });
-    const std::optional<QString> error = registry->TakeStartupError();
+    const std::optional<QString> error = registry->takeStartupError();
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(*error, EKTBException::buildMessage(KTB_ERR_INVALIDHEADER, bad));
-    EXPECT_FALSE(registry->TakeStartupError().has_value());
+    EXPECT_EQ(*error, CatalogError::buildMessage(KTB_ERR_INVALIDHEADER, bad));
+    EXPECT_FALSE(registry->takeStartupError().has_value());
     // A later pass picks up what the failing entry kept out once the file is mended.
     writeCatalog("bad.ktb");
-    registry->AddLocations();
-    EXPECT_EQ(registry->Count(), 3);
+    registry->addLocations();
+    EXPECT_EQ(registry->count(), 3);
 }
 
 struct DefaultNameCase {
@@ -229,7 +230,7 @@ TEST_P(DefaultFileNameTest, FirstFreeNumberForTheOwner)
     for (const std::string& name : GetParam().existing) {
         writeBytes(name, "");
     }
-    EXPECT_EQ(TKTBFiles::DefaultFileName(GetParam().owner, path("").chopped(1)), path("") + GetParam().expected);
+    EXPECT_EQ(FilesetRegistry::defaultFileName(GetParam().owner, path("").chopped(1)), path("") + GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Owners, DefaultFileNameTest,
@@ -248,65 +249,65 @@ INSTANTIATE_TEST_SUITE_P(Owners, DefaultFileNameTest,
 
 TEST_F(FilesetTest, DefaultFileNameKeepsAFolderThatEndsInASeparatorAndAnEmptyFolderGivesABareName)
 {
+    EXPECT_EQ(FilesetRegistry::defaultFileName(QStringLiteral("Anna"), path("")),
+        path("") + QStringLiteral("Anna - Fileset0.ktb"));
     EXPECT_EQ(
-        TKTBFiles::DefaultFileName(QStringLiteral("Anna"), path("")), path("") + QStringLiteral("Anna - Fileset0.ktb"));
-    EXPECT_EQ(TKTBFiles::DefaultFileName(QStringLiteral("Anna"), QString()), QStringLiteral("Anna - Fileset0.ktb"));
+        FilesetRegistry::defaultFileName(QStringLiteral("Anna"), QString()), QStringLiteral("Anna - Fileset0.ktb"));
 }
 
 TEST_F(FilesetTest, CreateFilesetWritesTheOwnerTextAndNotifies)
 {
-    std::vector<std::pair<TKTBFile*, TListNotification>> notices; // outlives the registry's last notice
-    TKTBFiles registry(noListFile());
-    registry.OnNotify
-        = [&notices](TKTBFile* fileset, TListNotification action) { notices.emplace_back(fileset, action); };
-    const int anna = registry.CreateFileset(QStringLiteral("Anna"), path(""));
-    const int nobody = registry.CreateFileset(QStringLiteral("[Nobody]"), path(""));
+    std::vector<std::pair<Fileset*, bool>> notices; // (fileset, added); outlives the registry's last notice
+    FilesetRegistry registry(noListFile());
+    QObject::connect(&registry, &FilesetRegistry::filesetAdded,
+        [&notices](Fileset* fileset) { notices.emplace_back(fileset, true); });
+    QObject::connect(&registry, &FilesetRegistry::filesetRemoved,
+        [&notices](Fileset* fileset) { notices.emplace_back(fileset, false); });
+    const int anna = registry.createFileset(QStringLiteral("Anna"), path(""));
+    const int nobody = registry.createFileset(QStringLiteral("[Nobody]"), path(""));
     ASSERT_EQ(anna, 0);
     ASSERT_EQ(nobody, 1);
-    EXPECT_EQ(registry.Items(anna)->FileName, path("Anna - Fileset0.ktb"));
-    EXPECT_EQ(registry.Items(nobody)->FileName, path("Fileset0.ktb"));
+    EXPECT_EQ(registry.at(anna)->fileName, path("Anna - Fileset0.ktb"));
+    EXPECT_EQ(registry.at(nobody)->fileName, path("Fileset0.ktb"));
     EXPECT_EQ(storedOwner(path("Fileset0.ktb")), QStringLiteral("[Nobody]"));
     EXPECT_EQ(QFile(path("Anna - Fileset0.ktb")).size(), 256);
     ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[0], std::make_pair(registry.Items(0), TListNotification::lnAdded));
+    EXPECT_EQ(notices[0], std::make_pair(registry.at(0), true));
 
     // A folder that does not exist: -1 and nothing registered.
-    EXPECT_EQ(registry.CreateFileset(QStringLiteral("Anna"), path("missing")), -1);
-    EXPECT_EQ(registry.Count(), 2);
+    EXPECT_EQ(registry.createFileset(QStringLiteral("Anna"), path("missing")), -1);
+    EXPECT_EQ(registry.count(), 2);
 }
 
 TEST_F(FilesetTest, DeletionNotifiesWhileTheObjectStillExistsThenClosesIt)
 {
     const QString file = writeCatalog("a.ktb", "Anna");
     QStringList owners;
-    TKTBFiles registry(noListFile());
-    registry.AddFile(file);
-    registry.AddFile(writeCatalog("b.ktb"));
-    registry.Items(0)->GetOwner(); // opens it and takes the writer's lock
-    registry.OnNotify = [&owners](TKTBFile* fileset, TListNotification action) {
-        if (action == TListNotification::lnDeleted) {
-            owners.append(fileset->FileName.section(QLatin1Char('/'), -1));
-        }
-    };
-    registry.Delete(0);
+    FilesetRegistry registry(noListFile());
+    registry.addFile(file);
+    registry.addFile(writeCatalog("b.ktb"));
+    registry.at(0)->owner(); // opens it and takes the writer's lock
+    QObject::connect(&registry, &FilesetRegistry::filesetRemoved,
+        [&owners](Fileset* fileset) { owners.append(fileset->fileName.section(QLatin1Char('/'), -1)); });
+    registry.removeAt(0);
     EXPECT_EQ(owners, QStringList { QStringLiteral("a.ktb") });
-    EXPECT_EQ(registry.Count(), 1);
+    EXPECT_EQ(registry.count(), 1);
     // Closed: another writer can take the file now.
-    TKTBFile again(file, false);
-    EXPECT_NO_THROW(again.Open());
-    registry.Clear();
+    Fileset again(file, false);
+    EXPECT_NO_THROW(again.open());
+    registry.clear();
     EXPECT_EQ(owners.size(), 2);
-    EXPECT_EQ(registry.Count(), 0);
+    EXPECT_EQ(registry.count(), 0);
 }
 
 TEST_F(FilesetTest, CloseAllReleasesEveryFileUntilItsNextUse)
 {
-    TKTBFiles registry(noListFile());
-    registry.AddFile(writeCatalog("a.ktb", "Anna"));
-    registry.Items(0)->GetOwner();
-    ASSERT_TRUE(registry.Items(0)->IsOpen());
-    registry.CloseAll();
-    EXPECT_FALSE(registry.Items(0)->IsOpen());
-    EXPECT_EQ(registry.Items(0)->GetOwner(), QStringLiteral("Anna"));
+    FilesetRegistry registry(noListFile());
+    registry.addFile(writeCatalog("a.ktb", "Anna"));
+    registry.at(0)->owner();
+    ASSERT_TRUE(registry.at(0)->isOpen());
+    registry.closeAll();
+    EXPECT_FALSE(registry.at(0)->isOpen());
+    EXPECT_EQ(registry.at(0)->owner(), QStringLiteral("Anna"));
     EXPECT_TRUE(folderEntries(path("")).contains(QStringLiteral("a.ktb")));
 }

@@ -2,16 +2,36 @@
 
 #include "platform/configfolder.h"
 
-#include <QAbstractTableModel>
+SearchTest::SearchTest()
+{
+    setConfigFolder(m_folder.path());
+    follow(m_helper.discResults, m_announcedDiscs, &CatalogSearch::discResultsAboutToChange,
+        &CatalogSearch::discResultsChanged);
+    follow(m_helper.fileResults, m_announcedFiles, &CatalogSearch::fileResultsAboutToChange,
+        &CatalogSearch::fileResultsChanged);
+}
 
-SearchTest::SearchTest() { setConfigFolder(m_folder.path()); }
+void SearchTest::follow(const EntityList& list, AnnouncedList& announced, void (CatalogSearch::*aboutToChange)(),
+    void (CatalogSearch::*changed)())
+{
+    // A model's resets do not nest: every change is announced before and after, once.
+    QObject::connect(&m_helper, aboutToChange, &m_helper, [&announced] {
+        EXPECT_FALSE(announced.changing) << "a change announced twice";
+        announced.changing = true;
+    });
+    QObject::connect(&m_helper, changed, &m_helper, [&announced, &list] {
+        EXPECT_TRUE(announced.changing) << "a change ended that was never announced";
+        announced.changing = false;
+        announced.count = list.count();
+    });
+}
 
 SearchTest::~SearchTest() { setConfigFolder({}); }
 
 int SearchTest::addCatalog(const std::string& name, const CatalogBuilder& catalog)
 {
     EXPECT_TRUE(catalog.writeTo(m_folder.file(name)));
-    return m_registry.AddFile(path(name));
+    return m_registry.addFile(path(name));
 }
 
 void SearchTest::search(const QString& text, const std::vector<int>& indexes)
@@ -20,14 +40,14 @@ void SearchTest::search(const QString& text, const std::vector<int>& indexes)
     for (const int index : indexes) {
         list.Add(index);
     }
-    m_helper.SetSearchText(text);
-    m_helper.Search(list);
+    m_helper.setSearchText(text);
+    m_helper.search(list);
 }
 
 void SearchTest::searchAll(const QString& text)
 {
     std::vector<int> indexes;
-    for (int i = 0; i < m_registry.Count(); ++i) {
+    for (int i = 0; i < m_registry.count(); ++i) {
         indexes.push_back(i);
     }
     search(text, indexes);
@@ -36,8 +56,8 @@ void SearchTest::searchAll(const QString& text)
 QStringList SearchTest::fileNames() const
 {
     QStringList names;
-    for (int i = 0; i < m_helper.FileResults.Count(); ++i) {
-        names.append(QString::fromUtf8(m_helper.FileResults.Items(i)->Entity->name()));
+    for (int i = 0; i < m_helper.fileResults.count(); ++i) {
+        names.append(QString::fromUtf8(m_helper.fileResults.at(i)->entity->name()));
     }
     return names;
 }
@@ -45,30 +65,32 @@ QStringList SearchTest::fileNames() const
 QStringList SearchTest::discTitles() const
 {
     QStringList titles;
-    for (int i = 0; i < m_helper.DiscResults.Count(); ++i) {
-        titles.append(QString::fromUtf8(m_helper.DiscResults.Items(i)->Entity->name()));
+    for (int i = 0; i < m_helper.discResults.count(); ++i) {
+        titles.append(QString::fromUtf8(m_helper.discResults.at(i)->entity->name()));
     }
     return titles;
 }
 
-const TEntityEntry* SearchTest::discResult(const QString& title) const
+const EntityEntry* SearchTest::discResult(const QString& title) const
 {
     const int index = static_cast<int>(discTitles().indexOf(title));
-    return index < 0 ? nullptr : m_helper.DiscResults.Items(index);
+    return index < 0 ? nullptr : m_helper.discResults.at(index);
 }
 
-const TEntityEntry* SearchTest::fileResult(const QString& name) const
+const EntityEntry* SearchTest::fileResult(const QString& name) const
 {
     const int row = fileRow(name);
-    return row < 0 ? nullptr : m_helper.FileResults.Items(row);
+    return row < 0 ? nullptr : m_helper.fileResults.at(row);
 }
 
 int SearchTest::fileRow(const QString& name) const { return static_cast<int>(fileNames().indexOf(name)); }
 
-void SearchTest::expectModelsShowTheLists() const
+void SearchTest::expectListsAnnounced() const
 {
-    EXPECT_EQ(m_helper.DiscModel()->rowCount(), m_helper.DiscResults.Count());
-    EXPECT_EQ(m_helper.FileModel()->rowCount(), m_helper.FileResults.Count());
+    EXPECT_FALSE(m_announcedDiscs.changing);
+    EXPECT_FALSE(m_announcedFiles.changing);
+    EXPECT_EQ(m_announcedDiscs.count, m_helper.discResults.count());
+    EXPECT_EQ(m_announcedFiles.count, m_helper.fileResults.count());
 }
 
 CatalogBuilder musicCatalog()

@@ -58,12 +58,12 @@ TEST_P(SearchLimitTest, KeepsTheFirstMatchesInListOrderAndCountsThemAll)
     }
     search(QStringLiteral("hit"), GetParam().order);
 
-    EXPECT_EQ(m_helper.ResultLimit(), 50000);
-    EXPECT_TRUE(m_helper.Limited());
-    EXPECT_EQ(m_helper.FileMatches(), 60000u);
-    EXPECT_EQ(m_helper.FolderMatches(), 0u);
-    ASSERT_EQ(m_helper.FileResults.Count(), 50000);
-    expectModelsShowTheLists();
+    EXPECT_EQ(m_helper.resultLimit(), 50000);
+    EXPECT_TRUE(m_helper.isLimited());
+    EXPECT_EQ(m_helper.fileMatches(), 60000u);
+    EXPECT_EQ(m_helper.folderMatches(), 0u);
+    ASSERT_EQ(m_helper.fileResults.count(), 50000);
+    expectListsAnnounced();
 
     std::vector<int> kept(3, 0);
     std::vector<int> highest(3, -1);
@@ -78,10 +78,10 @@ TEST_P(SearchLimitTest, KeepsTheFirstMatchesInListOrderAndCountsThemAll)
     }
 
     // Every disc shows all of its matches, also those beyond the limit.
-    ASSERT_EQ(m_helper.DiscResultCount(), 6);
+    ASSERT_EQ(m_helper.discResultCount(), 6);
     std::uint64_t counted = 0;
-    for (int i = 0; i < m_helper.DiscResults.Count(); ++i) {
-        counted += m_helper.DiscResults.Items(i)->Entity->disc()->Files;
+    for (int i = 0; i < m_helper.discResults.count(); ++i) {
+        counted += m_helper.discResults.at(i)->entity->disc()->Files;
     }
     EXPECT_EQ(counted, 60000u);
 }
@@ -125,15 +125,15 @@ TEST_P(SearchSmallLimitTest, ResultIsThatOfWalkingTheFilesetsOneAfterTheOther)
         }
     }
     std::sort(expected.begin(), expected.end());
-    m_helper.SetResultLimit(param.limit);
+    m_helper.setResultLimit(param.limit);
     // Worker timing differs from run to run; the outcome must not.
     for (int run = 0; run < 3; ++run) {
         search(QStringLiteral("HIT"), param.order);
         QStringList names = fileNames();
         std::sort(names.begin(), names.end());
         EXPECT_EQ(names, expected);
-        EXPECT_EQ(m_helper.FileMatches(), static_cast<std::uint64_t>(total));
-        EXPECT_EQ(m_helper.Limited(), total >= param.limit);
+        EXPECT_EQ(m_helper.fileMatches(), static_cast<std::uint64_t>(total));
+        EXPECT_EQ(m_helper.isLimited(), total >= param.limit);
     }
 }
 
@@ -166,50 +166,50 @@ TEST_F(SearchTest, OrderIsThatOfSortingTheMergedListOnce)
     }
     const std::vector<int> order = { 4, 1, 5, 0, 3, 2, 1 };
     const int limit = 120;
-    m_helper.SetResultLimit(limit);
+    m_helper.setResultLimit(limit);
     search(QString(), order);
 
     // The sequential outcome: the first matches in list order, sorted once.
-    TEntityList expected;
+    EntityList expected;
     for (const int k : order) {
-        TKTBFile* fileset = m_registry.Items(k);
-        TKTBCursor* cursor = ktbFindFirst(fileset->Handle(), KTB_FIND_KEEP, 256, nullptr);
+        Fileset* fileset = m_registry.at(k);
+        TKTBCursor* cursor = ktbFindFirst(fileset->handle(), KTB_FIND_KEEP, 256, nullptr);
         for (bool more = cursor != nullptr; more; more = ktbFindNext(cursor) == KTB_OK) {
             TKTBEntity* entity = cursor->Current;
-            if (entity->Kind == KTB_TAG_DISC || expected.Count() >= limit) {
+            if (entity->Kind == KTB_TAG_DISC || expected.count() >= limit) {
                 ktbFreeEntity(entity);
                 continue;
             }
-            expected.Items(expected.AddEntity(entity, false))->Fileset = fileset;
+            expected.at(expected.addEntity(entity, false))->fileset = fileset;
         }
         ktbFindClose(cursor);
     }
-    expected.SortEntities();
-    ASSERT_EQ(m_helper.FileResults.Count(), expected.Count());
-    for (int i = 0; i < expected.Count(); ++i) {
-        const TEntityEntry* got = m_helper.FileResults.Items(i);
-        const TEntityEntry* want = expected.Items(i);
-        ASSERT_EQ(got->Fileset, want->Fileset) << "row " << i;
-        ASSERT_EQ(got->Entity->Offset, want->Entity->Offset) << "row " << i;
+    expected.sortEntities();
+    ASSERT_EQ(m_helper.fileResults.count(), expected.count());
+    for (int i = 0; i < expected.count(); ++i) {
+        const EntityEntry* got = m_helper.fileResults.at(i);
+        const EntityEntry* want = expected.at(i);
+        ASSERT_EQ(got->fileset, want->fileset) << "row " << i;
+        ASSERT_EQ(got->entity->Offset, want->entity->Offset) << "row " << i;
     }
 }
 
 TEST_F(SearchTest, CountsBeyondTheLimitTakeInFoldersAndFilesOfEveryDisc)
 {
     addCatalog("music.ktb", musicCatalog());
-    m_helper.SetResultLimit(1);
+    m_helper.setResultLimit(1);
     searchAll(QString());
     EXPECT_EQ(fileNames(), QStringList { QStringLiteral("Music") }); // the first match in walk order
-    EXPECT_TRUE(m_helper.Limited());
-    EXPECT_EQ(m_helper.FileMatches(), 6u);
-    EXPECT_EQ(m_helper.FolderMatches(), 3u);
-    const TEntityEntry* cd = discResult(QStringLiteral("CD 12"));
-    const TEntityEntry* holiday = discResult(QStringLiteral("Holiday 2003"));
+    EXPECT_TRUE(m_helper.isLimited());
+    EXPECT_EQ(m_helper.fileMatches(), 6u);
+    EXPECT_EQ(m_helper.folderMatches(), 3u);
+    const EntityEntry* cd = discResult(QStringLiteral("CD 12"));
+    const EntityEntry* holiday = discResult(QStringLiteral("Holiday 2003"));
     ASSERT_NE(cd, nullptr);
     ASSERT_NE(holiday, nullptr);
-    EXPECT_EQ(cd->Entity->disc()->Files, 5u);
-    EXPECT_EQ(cd->Entity->disc()->Folders, 3u);
-    EXPECT_EQ(holiday->Entity->disc()->Files, 1u);
-    EXPECT_EQ(holiday->Entity->disc()->Folders, 0u);
+    EXPECT_EQ(cd->entity->disc()->Files, 5u);
+    EXPECT_EQ(cd->entity->disc()->Folders, 3u);
+    EXPECT_EQ(holiday->entity->disc()->Files, 1u);
+    EXPECT_EQ(holiday->entity->disc()->Folders, 0u);
     EXPECT_EQ(discResult(QStringLiteral("Empty")), nullptr);
 }

@@ -1,11 +1,12 @@
-// TSearchHelper: what a search finds, its order, disc results, paths, progress, failures, and the
+// CatalogSearch: what a search finds, its order, disc results, paths, progress, failures, and the
 // results of filesets the registry deletes.
 #include "tests/core/search/searchfixture.h"
+
+#include "core/filesets/catalogerror.h"
 
 #include "engine/ktb_io.h"
 
 #include <QFile>
-#include <QItemSelectionModel>
 #include <stdexcept>
 
 struct MatchCase {
@@ -25,8 +26,8 @@ TEST_P(SearchMatchTest, FindsFoldersFilesAndDiscs)
     searchAll(GetParam().text);
     EXPECT_EQ(fileNames(), GetParam().files);
     EXPECT_EQ(discTitles(), GetParam().discs);
-    EXPECT_EQ(m_helper.HasResults(), !GetParam().files.isEmpty() || !GetParam().discs.isEmpty());
-    expectModelsShowTheLists();
+    EXPECT_EQ(m_helper.hasResults(), !GetParam().files.isEmpty() || !GetParam().discs.isEmpty());
+    expectListsAnnounced();
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, SearchMatchTest,
@@ -56,21 +57,21 @@ TEST_F(SearchTest, DiscCountersHoldTheDiscsOwnMatchesAndTitleResultsShowZero)
     searchAll(QStringLiteral("o"));
     // CD 12: the file Song.MP3 and the folders Rock and mp3 collection. Holiday 2003 has no match
     // inside, but its title holds the text.
-    const TEntityEntry* cd = discResult(QStringLiteral("CD 12"));
+    const EntityEntry* cd = discResult(QStringLiteral("CD 12"));
     ASSERT_NE(cd, nullptr);
-    EXPECT_EQ(cd->Entity->disc()->Files, 1u);
-    EXPECT_EQ(cd->Entity->disc()->Folders, 2u);
-    EXPECT_EQ(m_helper.FileMatches(), 1u);
-    EXPECT_EQ(m_helper.FolderMatches(), 2u);
+    EXPECT_EQ(cd->entity->disc()->Files, 1u);
+    EXPECT_EQ(cd->entity->disc()->Folders, 2u);
+    EXPECT_EQ(m_helper.fileMatches(), 1u);
+    EXPECT_EQ(m_helper.folderMatches(), 2u);
     EXPECT_EQ(discTitles(), (QStringList { QStringLiteral("CD 12"), QStringLiteral("Holiday 2003") }));
 
     searchAll(QStringLiteral("holiday"));
-    const TEntityEntry* holiday = discResult(QStringLiteral("Holiday 2003"));
+    const EntityEntry* holiday = discResult(QStringLiteral("Holiday 2003"));
     ASSERT_NE(holiday, nullptr);
-    EXPECT_EQ(holiday->Entity->disc()->Files, 0u);
-    EXPECT_EQ(holiday->Entity->disc()->Folders, 0u);
-    EXPECT_EQ(holiday->Fileset, m_registry.Items(0));
-    EXPECT_EQ(holiday->Ancestors, nullptr);
+    EXPECT_EQ(holiday->entity->disc()->Files, 0u);
+    EXPECT_EQ(holiday->entity->disc()->Folders, 0u);
+    EXPECT_EQ(holiday->fileset, m_registry.at(0));
+    EXPECT_EQ(holiday->ancestors, nullptr);
 }
 
 TEST_F(SearchTest, AsteriskIsAnOrdinaryCharacterInTitles)
@@ -94,9 +95,11 @@ TEST_F(SearchTest, TitlesMatchInEitherEncoding)
     catalog.addEmptyDisc({ .serial = 3, .title = "CAF\xc3\x89" }); // É is not folded
     addCatalog("cafe.ktb", catalog);
     searchAll(QStringLiteral("caf\u00e9"));
-    ASSERT_EQ(m_helper.DiscResultCount(), 2);
-    EXPECT_EQ(m_helper.DiscModel()->index(0, 0).data().toString(), QStringLiteral("CAF\u00e9 2"));
-    EXPECT_EQ(m_helper.DiscModel()->index(1, 0).data().toString(), QStringLiteral("Caf\u00e9 del Mar"));
+    ASSERT_EQ(m_helper.discResultCount(), 2);
+    EXPECT_EQ(
+        CatalogSearch::discPath(*m_helper.discResults.at(0)), QStringLiteral("[Nobody]\\cafe.ktb\\CAF\u00e9 2\\"));
+    EXPECT_EQ(CatalogSearch::discPath(*m_helper.discResults.at(1)),
+        QStringLiteral("[Nobody]\\cafe.ktb\\Caf\u00e9 del Mar\\"));
 }
 
 TEST_F(SearchTest, ResultsAreOrderedFoldersFirstThenFilesRegardlessOfTheirFileset)
@@ -129,66 +132,33 @@ TEST_F(SearchTest, ResultPathsNameOwnerDescriptionDiscAndFolders)
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain Disc", { "song.mp3" }));
     searchAll(QStringLiteral("o"));
-    const TEntityEntry* song = fileResult(QStringLiteral("Song.MP3"));
-    const TEntityEntry* rock = fileResult(QStringLiteral("Rock"));
-    const TEntityEntry* plain = fileResult(QStringLiteral("song.mp3"));
+    const EntityEntry* song = fileResult(QStringLiteral("Song.MP3"));
+    const EntityEntry* rock = fileResult(QStringLiteral("Rock"));
+    const EntityEntry* plain = fileResult(QStringLiteral("song.mp3"));
     ASSERT_NE(song, nullptr);
     ASSERT_NE(rock, nullptr);
     ASSERT_NE(plain, nullptr);
-    EXPECT_EQ(TSearchHelper::ResultPath(*song), QStringLiteral("Anna\\Mine\\CD 12\\Music\\Rock\\"));
-    EXPECT_EQ(TSearchHelper::ResultPath(*rock), QStringLiteral("Anna\\Mine\\CD 12\\Music\\Rock\\"));
-    EXPECT_EQ(TSearchHelper::ResultPath(*plain), QStringLiteral("[Nobody]\\plain.ktb\\Plain Disc\\"));
-    EXPECT_EQ(TSearchHelper::DiscTitleOf(*song), QStringLiteral("CD 12"));
-    EXPECT_EQ(TSearchHelper::DiscPath(*discResult(QStringLiteral("Plain Disc"))),
+    EXPECT_EQ(CatalogSearch::resultPath(*song), QStringLiteral("Anna\\Mine\\CD 12\\Music\\Rock\\"));
+    EXPECT_EQ(CatalogSearch::resultPath(*rock), QStringLiteral("Anna\\Mine\\CD 12\\Music\\Rock\\"));
+    EXPECT_EQ(CatalogSearch::resultPath(*plain), QStringLiteral("[Nobody]\\plain.ktb\\Plain Disc\\"));
+    EXPECT_EQ(CatalogSearch::discTitleOf(*song), QStringLiteral("CD 12"));
+    EXPECT_EQ(CatalogSearch::discPath(*discResult(QStringLiteral("Plain Disc"))),
         QStringLiteral("[Nobody]\\plain.ktb\\Plain Disc\\"));
-}
-
-TEST_F(SearchTest, SelectedPathsFollowTheViewsSelection)
-{
-    addCatalog("music.ktb", musicCatalog());
-    QItemSelectionModel discSelection(m_helper.DiscModel());
-    QItemSelectionModel fileSelection(m_helper.FileModel());
-    EXPECT_FALSE(m_helper.AttachDiscView(&fileSelection)); // a selection of the other list
-    ASSERT_TRUE(m_helper.AttachDiscView(&discSelection));
-    ASSERT_TRUE(m_helper.AttachFileView(&fileSelection));
-    searchAll(QStringLiteral("mp3"));
-    EXPECT_EQ(m_helper.SelectedDiscPath(), QString());
-    EXPECT_EQ(m_helper.SelectedFilePath(), QString());
-
-    discSelection.select(m_helper.DiscModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(m_helper.SelectedDiscPath(), QStringLiteral("Anna\\Mine\\CD 12\\"));
-    // With several rows selected the first one counts, as in a list view.
-    const QModelIndex last = m_helper.FileModel()->index(fileRow(QStringLiteral("Song.MP3")), 0);
-    const QModelIndex first = m_helper.FileModel()->index(fileRow(QStringLiteral("mp3 collection")), 0);
-    fileSelection.select(last, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(m_helper.SelectedFilePath(), QStringLiteral("Anna\\Mine\\CD 12\\Music\\Rock\\"));
-    fileSelection.select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(m_helper.SelectedFilePath(), QStringLiteral("Anna\\Mine\\CD 12\\Music\\mp3 collection\\"));
-
-    // A new search resets the models, which clears the selection.
-    searchAll(QStringLiteral("mp3"));
-    EXPECT_EQ(m_helper.SelectedFilePath(), QString());
-    // A view that goes away is forgotten.
-    {
-        QItemSelectionModel gone(m_helper.FileModel());
-        m_helper.AttachFileView(&gone);
-    }
-    EXPECT_EQ(m_helper.SelectedFileRow(), -1);
 }
 
 TEST_F(SearchTest, SecondSearchReplacesTheFirstAlsoWhenItFindsNothing)
 {
     addCatalog("music.ktb", musicCatalog());
     searchAll(QStringLiteral("mp3"));
-    ASSERT_EQ(m_helper.FileResults.Count(), 4);
+    ASSERT_EQ(m_helper.fileResults.count(), 4);
     searchAll(QStringLiteral("wav"));
     EXPECT_EQ(fileNames(), (QStringList { QStringLiteral("MyTrack.wav"), QStringLiteral("Track01.wav") }));
-    EXPECT_EQ(m_helper.FileMatches(), 2u);
+    EXPECT_EQ(m_helper.fileMatches(), 2u);
     searchAll(QStringLiteral("nothing like it"));
-    EXPECT_FALSE(m_helper.HasResults());
-    EXPECT_EQ(m_helper.FileMatches(), 0u);
-    EXPECT_EQ(m_helper.DiscResultCount(), 0);
-    expectModelsShowTheLists();
+    EXPECT_FALSE(m_helper.hasResults());
+    EXPECT_EQ(m_helper.fileMatches(), 0u);
+    EXPECT_EQ(m_helper.discResultCount(), 0);
+    expectListsAnnounced();
 }
 
 TEST_F(SearchTest, ProgressRunsFromZeroToTheBytesOfTheChosenFilesets)
@@ -196,10 +166,10 @@ TEST_F(SearchTest, ProgressRunsFromZeroToTheBytesOfTheChosenFilesets)
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "x" }));
     std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
-    m_helper.OnProgress
-        = [&calls](TSearchHelper* helper) { calls.emplace_back(helper->DoneBytes(), helper->TotalBytes()); };
+    m_helper.onProgress
+        = [&calls](CatalogSearch* helper) { calls.emplace_back(helper->doneBytes(), helper->totalBytes()); };
     searchAll(QStringLiteral("x"));
-    const std::uint64_t total = m_registry.Items(0)->DataSize() + m_registry.Items(1)->DataSize();
+    const std::uint64_t total = m_registry.at(0)->dataSize() + m_registry.at(1)->dataSize();
     ASSERT_GE(calls.size(), 2u);
     EXPECT_EQ(calls.front(), std::make_pair(std::uint64_t { 0 }, total));
     EXPECT_EQ(calls.back(), std::make_pair(total, total));
@@ -211,11 +181,11 @@ TEST_F(SearchTest, NothingChosenCallsTheListenerOnceWithNothingToDo)
     addCatalog("empty.ktb", CatalogBuilder());
     for (const std::vector<int>& indexes : { std::vector<int> {}, std::vector<int> { 1 } }) {
         std::vector<std::pair<std::uint64_t, std::uint64_t>> calls;
-        m_helper.OnProgress
-            = [&calls](TSearchHelper* helper) { calls.emplace_back(helper->DoneBytes(), helper->TotalBytes()); };
+        m_helper.onProgress
+            = [&calls](CatalogSearch* helper) { calls.emplace_back(helper->doneBytes(), helper->totalBytes()); };
         search(QString(), indexes);
         EXPECT_EQ(calls, (std::vector<std::pair<std::uint64_t, std::uint64_t>> { { 0, 0 } }));
-        EXPECT_FALSE(m_helper.HasResults());
+        EXPECT_FALSE(m_helper.hasResults());
     }
 }
 
@@ -224,30 +194,30 @@ TEST_F(SearchTest, FilesetThatCannotBeOpenedEndsTheSearchWithModelsShowingTheLis
     addCatalog("music.ktb", musicCatalog());
     addCatalog("gone.ktb", flatCatalog("Gone", { "mp3 file" }));
     searchAll(QStringLiteral("mp3"));
-    ASSERT_TRUE(m_helper.HasResults());
-    m_registry.Items(1)->Close();
+    ASSERT_TRUE(m_helper.hasResults());
+    m_registry.at(1)->close();
     ASSERT_TRUE(QFile::remove(path("gone.ktb")));
     try {
         searchAll(QStringLiteral("mp3"));
         FAIL() << "no exception";
-    } catch (const EKTBException& error) {
-        EXPECT_EQ(error.Code, KTB_ERR_FILENOTAVAILABLE);
+    } catch (const CatalogError& error) {
+        EXPECT_EQ(error.code, KTB_ERR_FILENOTAVAILABLE);
         EXPECT_TRUE(error.message().contains(path("gone.ktb")));
     }
-    expectModelsShowTheLists();
-    EXPECT_FALSE(m_helper.HasResults());
+    expectListsAnnounced();
+    EXPECT_FALSE(m_helper.hasResults());
 }
 
 TEST_F(SearchTest, ListenerFailureReachesTheCallerWithModelsShowingTheLists)
 {
     addCatalog("music.ktb", musicCatalog());
     searchAll(QStringLiteral("mp3"));
-    m_helper.OnProgress = [](TSearchHelper*) { throw std::runtime_error("listener"); };
+    m_helper.onProgress = [](CatalogSearch*) { throw std::runtime_error("listener"); };
     EXPECT_THROW(searchAll(QStringLiteral("mp3")), std::runtime_error);
-    expectModelsShowTheLists();
-    m_helper.OnProgress = nullptr;
+    expectListsAnnounced();
+    m_helper.onProgress = nullptr;
     searchAll(QStringLiteral("mp3"));
-    EXPECT_EQ(m_helper.FileResults.Count(), 4);
+    EXPECT_EQ(m_helper.fileResults.count(), 4);
 }
 
 TEST_F(SearchTest, DamagedRecordEndsTheWalkOfItsFilesetOnly)
@@ -262,9 +232,9 @@ TEST_F(SearchTest, DamagedRecordEndsTheWalkOfItsFilesetOnly)
     addCatalog("good.ktb", flatCatalog("Good", { "x3" }));
     EXPECT_NO_THROW(searchAll(QStringLiteral("x")));
     EXPECT_EQ(fileNames(), (QStringList { QStringLiteral("x1"), QStringLiteral("x2"), QStringLiteral("x3") }));
-    const TEntityEntry* disc = discResult(QStringLiteral("Damaged"));
+    const EntityEntry* disc = discResult(QStringLiteral("Damaged"));
     ASSERT_NE(disc, nullptr);
-    EXPECT_EQ(disc->Entity->disc()->Files, 2u);
+    EXPECT_EQ(disc->entity->disc()->Files, 2u);
 }
 
 TEST_F(SearchTest, ResultsOfADeletedFilesetAreDropped)
@@ -272,79 +242,72 @@ TEST_F(SearchTest, ResultsOfADeletedFilesetAreDropped)
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "a.mp3" }, "Bob"));
     addCatalog("other.ktb", flatCatalog("Other", { "b.mp3" }));
-    m_registry.OnNotify = [this](TKTBFile* fileset, TListNotification action) {
-        if (action == TListNotification::lnDeleted) {
-            m_helper.FilesetDeleted(fileset);
-        }
-    };
     searchAll(QStringLiteral("mp3"));
-    ASSERT_EQ(m_helper.DiscResultCount(), 3);
-    m_registry.Delete(0);
+    ASSERT_EQ(m_helper.discResultCount(), 3);
+    m_registry.removeAt(0);
     EXPECT_EQ(discTitles(), (QStringList { QStringLiteral("Other"), QStringLiteral("Plain") }));
     EXPECT_EQ(fileNames(), (QStringList { QStringLiteral("a.mp3"), QStringLiteral("b.mp3") }));
-    expectModelsShowTheLists();
-    m_registry.Clear();
-    EXPECT_FALSE(m_helper.HasResults());
-    expectModelsShowTheLists();
+    expectListsAnnounced();
+    m_registry.clear();
+    EXPECT_FALSE(m_helper.hasResults());
+    expectListsAnnounced();
 }
 
 TEST_F(SearchTest, FilesetDeletedFromTheListenerStopsTheSearchAndLeavesNoResultOfIt)
 {
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "a.mp3" }));
-    m_registry.OnNotify = [this](TKTBFile* fileset, TListNotification action) {
-        if (action == TListNotification::lnDeleted) {
-            m_helper.FilesetDeleted(fileset);
-        }
-    };
-    m_helper.OnProgress = [this](TSearchHelper*) {
-        if (m_registry.Count() == 2) {
-            m_registry.Delete(0);
+    m_helper.onProgress = [this](CatalogSearch*) {
+        if (m_registry.count() == 2) {
+            m_registry.removeAt(0);
         }
     };
     searchAll(QStringLiteral("mp3"));
-    EXPECT_TRUE(m_helper.Cancelled());
-    for (int i = 0; i < m_helper.FileResults.Count(); ++i) {
-        EXPECT_EQ(m_helper.FileResults.Items(i)->Fileset, m_registry.Items(0));
+    EXPECT_TRUE(m_helper.wasCancelled());
+    for (int i = 0; i < m_helper.fileResults.count(); ++i) {
+        EXPECT_EQ(m_helper.fileResults.at(i)->fileset, m_registry.at(0));
     }
-    expectModelsShowTheLists();
+    expectListsAnnounced();
 }
 
 TEST_F(SearchTest, CancelFromTheListenerEndsTheSearchAndNestedSearchesDoNothing)
 {
     addCatalog("music.ktb", musicCatalog());
     int calls = 0;
-    m_helper.OnProgress = [this, &calls](TSearchHelper* helper) {
+    m_helper.onProgress = [this, &calls](CatalogSearch* helper) {
         ++calls;
         TIntegerList list;
         list.Add(0);
-        helper->Search(list); // ignored while a search runs
-        helper->Cancel();
+        helper->search(list); // ignored while a search runs
+        helper->cancel();
     };
     searchAll(QString());
-    EXPECT_TRUE(m_helper.Cancelled());
+    EXPECT_TRUE(m_helper.wasCancelled());
     EXPECT_EQ(calls, 1);
-    expectModelsShowTheLists();
-    m_helper.OnProgress = nullptr;
+    expectListsAnnounced();
+    m_helper.onProgress = nullptr;
     searchAll(QString());
-    EXPECT_FALSE(m_helper.Cancelled());
-    EXPECT_EQ(m_helper.FileResults.Count(), 9);
+    EXPECT_FALSE(m_helper.wasCancelled());
+    EXPECT_EQ(m_helper.fileResults.count(), 9);
 }
 
-TEST_F(SearchTest, ProcessWideSearchUsesTheProcessWideRegistry)
+TEST_F(SearchTest, ProcessWideSearchUsesAndFollowsTheProcessWideRegistry)
 {
     addCatalog("music.ktb", musicCatalog());
-    FilesetList = &m_registry;
-    TSearchHelper& helper = createSearchHelper();
-    EXPECT_EQ(SearchHelper, &helper);
+    g_filesetRegistry = &m_registry;
+    CatalogSearch& helper = createCatalogSearch();
+    EXPECT_EQ(g_catalogSearch, &helper);
     TIntegerList list;
     list.Add(0);
-    helper.SetSearchText(QStringLiteral("wav"));
-    helper.Search(list);
-    EXPECT_EQ(helper.FileResults.Count(), 2);
-    releaseSearchHelper();
-    FilesetList = nullptr;
-    EXPECT_EQ(SearchHelper, nullptr);
+    helper.setSearchText(QStringLiteral("wav"));
+    helper.search(list);
+    EXPECT_EQ(helper.fileResults.count(), 2);
+    // It follows the registry: a fileset deleted takes its results along.
+    m_registry.removeAt(0);
+    EXPECT_FALSE(helper.hasResults());
+    releaseCatalogSearch();
+    g_filesetRegistry = nullptr;
+    EXPECT_EQ(g_catalogSearch, nullptr);
 }
 
 TEST_F(SearchTest, SameFilesetTwiceIsSearchedTwice)
@@ -354,5 +317,5 @@ TEST_F(SearchTest, SameFilesetTwiceIsSearchedTwice)
     EXPECT_EQ(fileNames(),
         (QStringList { QStringLiteral("MyTrack.wav"), QStringLiteral("MyTrack.wav"), QStringLiteral("Track01.wav"),
             QStringLiteral("Track01.wav") }));
-    EXPECT_EQ(m_helper.FileMatches(), 4u);
+    EXPECT_EQ(m_helper.fileMatches(), 4u);
 }

@@ -15,9 +15,10 @@
 
 namespace {
 
-constexpr TSettingKey s_allKeys[] = { skFilesetFolder, skDefaultFileSet, skCurrentPath, skLeft, skTop, skWidth,
-    skHeight, skSearchPage, skSearchString, skSearchAt, skDefaultOwner, skStartLastPath };
-static_assert(std::size(s_allKeys) == SETTING_KEY_COUNT);
+constexpr SettingKey s_allKeys[] = { FilesetFolderSetting, DefaultFileSetSetting, CurrentPathSetting, LeftSetting,
+    TopSetting, WidthSetting, HeightSetting, SearchPageSetting, SearchStringSetting, SearchAtSetting,
+    DefaultOwnerSetting, StartLastPathSetting };
+static_assert(std::size(s_allKeys) == SettingKeyCount);
 
 class SettingsTest : public testing::Test {
 protected:
@@ -37,70 +38,70 @@ protected:
 
 TEST_F(SettingsTest, FileIsSettingsIniInConfigFolder)
 {
-    EXPECT_EQ(TSettings().FileName(), QString::fromStdString(m_path));
-    EXPECT_EQ(TSettings(QStringLiteral("/elsewhere/My.ini")).FileName(), QStringLiteral("/elsewhere/My.ini"));
+    EXPECT_EQ(Settings().fileName(), QString::fromStdString(m_path));
+    EXPECT_EQ(Settings(QStringLiteral("/elsewhere/My.ini")).fileName(), QStringLiteral("/elsewhere/My.ini"));
 }
 
 TEST_F(SettingsTest, WithoutFileEveryKeyReadsItsDefaultAndNoFileAppears)
 {
-    const TSettings store;
-    for (const TSettingKey key : s_allKeys) {
-        EXPECT_FALSE(store.GetBool(key)) << settingKeyName(key);
-        EXPECT_EQ(store.GetInt(key), 0) << settingKeyName(key);
-        EXPECT_EQ(store.GetStr(key), QString()) << settingKeyName(key);
+    const Settings store;
+    for (const SettingKey key : s_allKeys) {
+        EXPECT_FALSE(store.boolValue(key)) << settingKeyName(key);
+        EXPECT_EQ(store.intValue(key), 0) << settingKeyName(key);
+        EXPECT_EQ(store.stringValue(key), QString()) << settingKeyName(key);
     }
     EXPECT_FALSE(pathExists(m_path));
 }
 
 TEST_F(SettingsTest, WritesGoToFileAtOnceInOrder)
 {
-    TSettings store;
-    store.SetStr(skFilesetFolder, QStringLiteral("/home/anna/Katalox/Filesets/"));
+    Settings store;
+    store.setStringValue(FilesetFolderSetting, QStringLiteral("/home/anna/Katalox/Filesets/"));
     EXPECT_EQ(fileBytes(), "[Settings]\r\nFilesetFolder=/home/anna/Katalox/Filesets/\r\n");
 
-    store.SetInt(skLeft, -8);
-    store.SetBool(skStartLastPath, true);
-    store.SetStr(skCurrentPath, QStringLiteral("Anna\\Music\\Disc 1\\"));
+    store.setIntValue(LeftSetting, -8);
+    store.setBoolValue(StartLastPathSetting, true);
+    store.setStringValue(CurrentPathSetting, QStringLiteral("Anna\\Music\\Disc 1\\"));
     EXPECT_EQ(fileBytes(),
         "[Settings]\r\nFilesetFolder=/home/anna/Katalox/Filesets/\r\nLeft=-8\r\nStartLastPath=1\r\n"
         "CurrentPath=Anna\\Music\\Disc 1\\\r\n");
 
-    store.SetInt(skLeft, 2147483647);
-    store.SetBool(skStartLastPath, false);
+    store.setIntValue(LeftSetting, 2147483647);
+    store.setBoolValue(StartLastPathSetting, false);
     EXPECT_EQ(fileBytes(),
         "[Settings]\r\nFilesetFolder=/home/anna/Katalox/Filesets/\r\nLeft=2147483647\r\nStartLastPath=0\r\n"
         "CurrentPath=Anna\\Music\\Disc 1\\\r\n");
 
     // A second store on the same file (a later run) reads what the first wrote.
-    const TSettings later;
-    EXPECT_EQ(later.GetStr(skFilesetFolder), QStringLiteral("/home/anna/Katalox/Filesets/"));
-    EXPECT_EQ(later.GetInt(skLeft), 2147483647);
-    EXPECT_FALSE(later.GetBool(skStartLastPath));
-    EXPECT_EQ(later.GetStr(skCurrentPath), QStringLiteral("Anna\\Music\\Disc 1\\"));
+    const Settings later;
+    EXPECT_EQ(later.stringValue(FilesetFolderSetting), QStringLiteral("/home/anna/Katalox/Filesets/"));
+    EXPECT_EQ(later.intValue(LeftSetting), 2147483647);
+    EXPECT_FALSE(later.boolValue(StartLastPathSetting));
+    EXPECT_EQ(later.stringValue(CurrentPathSetting), QStringLiteral("Anna\\Music\\Disc 1\\"));
 }
 
 TEST_F(SettingsTest, EveryKeyHasItsNameInTheFile)
 {
     const char* expected[] = { "FilesetFolder", "DefaultFileSet", "CurrentPath", "Left", "Top", "Width", "Height",
         "SearchPage", "SearchString", "SearchAt", "DefaultOwner", "StartLastPath" };
-    TSettings store;
+    Settings store;
     std::string bytes = "[Settings]\r\n";
-    for (const TSettingKey key : s_allKeys) {
-        store.SetInt(key, key + 1);
+    for (const SettingKey key : s_allKeys) {
+        store.setIntValue(key, key + 1);
         bytes += std::string(expected[key]) + "=" + std::to_string(key + 1) + "\r\n";
     }
     EXPECT_EQ(fileBytes(), bytes);
-    EXPECT_EQ(settingKeyName(static_cast<TSettingKey>(SETTING_KEY_COUNT)), nullptr);
+    EXPECT_EQ(settingKeyName(static_cast<SettingKey>(SettingKeyCount)), nullptr);
 }
 
 TEST_F(SettingsTest, OtherLinesOfTheFileAreKept)
 {
     writeFile("; Katalox\r\n[Window]\r\nLeft=99\r\n[Settings]\r\nwidth=300\r\nUnknown=kept\r\n");
-    TSettings store;
-    EXPECT_EQ(store.GetInt(skWidth), 300);
-    EXPECT_EQ(store.GetInt(skLeft), 0);
-    store.SetInt(skWidth, 640);
-    store.SetInt(skLeft, 12);
+    Settings store;
+    EXPECT_EQ(store.intValue(WidthSetting), 300);
+    EXPECT_EQ(store.intValue(LeftSetting), 0);
+    store.setIntValue(WidthSetting, 640);
+    store.setIntValue(LeftSetting, 12);
     EXPECT_EQ(
         fileBytes(), "; Katalox\r\n[Window]\r\nLeft=99\r\n[Settings]\r\nwidth=640\r\nUnknown=kept\r\nLeft=12\r\n");
 }
@@ -120,9 +121,9 @@ class SettingsNumberTest : public SettingsTest, public testing::WithParamInterfa
 TEST_P(SettingsNumberTest, ReadsAsIntegerAndBoolean)
 {
     writeFile(std::string("[Settings]\r\nLeft=") + GetParam().text + "\r\n");
-    const TSettings store;
-    EXPECT_EQ(store.GetInt(skLeft), GetParam().asInt);
-    EXPECT_EQ(store.GetBool(skLeft), GetParam().asBool);
+    const Settings store;
+    EXPECT_EQ(store.intValue(LeftSetting), GetParam().asInt);
+    EXPECT_EQ(store.boolValue(LeftSetting), GetParam().asBool);
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, SettingsNumberTest,
@@ -139,36 +140,36 @@ INSTANTIATE_TEST_SUITE_P(Texts, SettingsNumberTest,
 
 TEST_F(SettingsTest, TextsReadBackUpTo2047Characters)
 {
-    TSettings store;
+    Settings store;
     const QString longText(3000, u'x');
-    store.SetStr(skSearchString, longText);
-    EXPECT_EQ(store.GetStr(skSearchString), QString(2047, u'x'));
+    store.setStringValue(SearchStringSetting, longText);
+    EXPECT_EQ(store.stringValue(SearchStringSetting), QString(2047, u'x'));
     // The file keeps all of it.
     EXPECT_NE(fileBytes().find(std::string(3000, 'x')), std::string::npos);
 
     // A character outside the basic plane that would be cut in half is left out whole.
     const QString emoji = QString::fromUtf8("\xF0\x9F\x92\xBF");
-    store.SetStr(skSearchString, QString(2046, u'y') + emoji + emoji);
-    EXPECT_EQ(store.GetStr(skSearchString), QString(2046, u'y'));
+    store.setStringValue(SearchStringSetting, QString(2046, u'y') + emoji + emoji);
+    EXPECT_EQ(store.stringValue(SearchStringSetting), QString(2046, u'y'));
 }
 
 TEST_F(SettingsTest, RefusedWriteRaisesErrorWithFullPath)
 {
     // Root may write anywhere, so the write is refused by a folder where the file should be.
     ASSERT_EQ(::mkdir(m_path.c_str(), 0755), 0);
-    TSettings store;
+    Settings store;
     const std::string expected = "Unable to write to " + m_path;
     try {
-        store.SetStr(skFilesetFolder, QStringLiteral("/x/"));
+        store.setStringValue(FilesetFolderSetting, QStringLiteral("/x/"));
         FAIL() << "no error raised";
-    } catch (const ESettingsWriteError& error) {
+    } catch (const SettingsWriteError& error) {
         EXPECT_EQ(std::string(error.what()), expected);
         EXPECT_EQ(error.message(), QString::fromStdString(expected));
     }
-    EXPECT_THROW(store.SetInt(skLeft, 1), std::runtime_error);
-    EXPECT_THROW(store.SetBool(skStartLastPath, true), ESettingsWriteError);
+    EXPECT_THROW(store.setIntValue(LeftSetting, 1), std::runtime_error);
+    EXPECT_THROW(store.setBoolValue(StartLastPathSetting, true), SettingsWriteError);
     // Reads still answer the defaults.
-    EXPECT_EQ(store.GetStr(skFilesetFolder), QString());
+    EXPECT_EQ(store.stringValue(FilesetFolderSetting), QString());
 }
 
 TEST_F(SettingsTest, OtherCurrentFolderStillUsesConfigFolder)
@@ -177,8 +178,8 @@ TEST_F(SettingsTest, OtherCurrentFolderStillUsesConfigFolder)
     const QString previous = QDir::currentPath();
     ASSERT_TRUE(QDir::setCurrent(QString::fromStdString(elsewhere.path())));
     {
-        TSettings store;
-        store.SetStr(skDefaultOwner, QStringLiteral("Anna"));
+        Settings store;
+        store.setStringValue(DefaultOwnerSetting, QStringLiteral("Anna"));
     }
     QDir::setCurrent(previous);
     EXPECT_FALSE(pathExists(elsewhere.file("Settings.ini")));
@@ -190,10 +191,10 @@ TEST_F(SettingsTest, ProcessWideStoreLivesFromCreateToRelease)
     EXPECT_FALSE(hasSettings());
     EXPECT_THROW(settings(), std::logic_error);
     {
-        const TSettingsScope scope;
+        const SettingsScope scope;
         ASSERT_TRUE(hasSettings());
-        settings().SetInt(skSearchPage, 1);
-        EXPECT_EQ(settings().FileName(), QString::fromStdString(m_path));
+        settings().setIntValue(SearchPageSetting, 1);
+        EXPECT_EQ(settings().fileName(), QString::fromStdString(m_path));
     }
     EXPECT_FALSE(hasSettings());
     EXPECT_THROW(settings(), std::logic_error);
@@ -202,22 +203,22 @@ TEST_F(SettingsTest, ProcessWideStoreLivesFromCreateToRelease)
 
 TEST(ProgramFolder, IsTheExecutablesFolderWithSlash)
 {
-    const QString folder = ProgramFolder();
+    const QString folder = programFolder();
     ASSERT_TRUE(folder.endsWith(u'/'));
     EXPECT_TRUE(QFileInfo(folder + QStringLiteral("core_tests")).isExecutable());
 }
 
-TEST(GetLoginName, AnswersTheUserOfTheProcess)
+TEST(LoginName, AnswersTheUserOfTheProcess)
 {
     const passwd* entry = ::getpwuid(::getuid());
     const QString expected = entry != nullptr ? QString::fromLocal8Bit(entry->pw_name) : qEnvironmentVariable("USER");
     QString name = QStringLiteral("unchanged");
     if (expected.isEmpty()) {
-        EXPECT_FALSE(GetLoginName(name));
+        EXPECT_FALSE(loginName(name));
         EXPECT_EQ(name, QStringLiteral("unchanged"));
         return;
     }
-    EXPECT_TRUE(GetLoginName(name));
+    EXPECT_TRUE(loginName(name));
     EXPECT_EQ(name, expected);
 }
 

@@ -1,14 +1,10 @@
-// Shell helpers: icon lookups by name alone against an icon theme the test builds, and the launcher.
+// Shell helpers: the launcher of companion programs.
 #include "core/settings/shell.h"
 
 #include "core/settings/settings.h"
 #include "tests/support/tempfolder.h"
 
 #include <QDeadlineTimer>
-#include <QDir>
-#include <QFile>
-#include <QImage>
-#include <QPixmap>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
 #include <thread>
@@ -17,150 +13,7 @@ namespace {
 
 QString qPath(const std::string& path) { return QString::fromStdString(path); }
 
-// An icon theme in a temporary folder with 16 x 16 images of the given names, installed as the
-// application's theme while the object lives.
-class TestIconTheme {
-public:
-    explicit TestIconTheme(const QStringList& mimeIcons, const QStringList& placeIcons)
-    {
-        const QString root = qPath(m_folder.path()) + QStringLiteral("katalox-test/");
-        QDir().mkpath(root + QStringLiteral("16x16/mimetypes"));
-        QDir().mkpath(root + QStringLiteral("16x16/places"));
-        QFile index(root + QStringLiteral("index.theme"));
-        if (!index.open(QIODevice::WriteOnly)) {
-            ADD_FAILURE() << "cannot write the test icon theme";
-            return;
-        }
-        index.write("[Icon Theme]\nName=katalox-test\nDirectories=16x16/mimetypes,16x16/places\n\n"
-                    "[16x16/mimetypes]\nSize=16\nType=Fixed\n\n[16x16/places]\nSize=16\nType=Fixed\n");
-        index.close();
-        QImage image(16, 16, QImage::Format_ARGB32);
-        image.fill(Qt::darkBlue);
-        for (const QString& name : mimeIcons) {
-            EXPECT_TRUE(image.save(root + QStringLiteral("16x16/mimetypes/") + name + QStringLiteral(".png")));
-        }
-        for (const QString& name : placeIcons) {
-            EXPECT_TRUE(image.save(root + QStringLiteral("16x16/places/") + name + QStringLiteral(".png")));
-        }
-        m_previousPaths = QIcon::themeSearchPaths();
-        m_previousName = QIcon::themeName();
-        QIcon::setThemeSearchPaths({ qPath(m_folder.path()) });
-        QIcon::setThemeName(QStringLiteral("katalox-test"));
-        releaseSystemImages();
-    }
-    ~TestIconTheme()
-    {
-        releaseSystemImages();
-        QIcon::setThemeSearchPaths(m_previousPaths);
-        QIcon::setThemeName(m_previousName);
-    }
-    TestIconTheme(const TestIconTheme&) = delete;
-    TestIconTheme& operator=(const TestIconTheme&) = delete;
-
-    const TempFolder& folder() const { return m_folder; }
-
-private:
-    TempFolder m_folder;
-    QStringList m_previousPaths;
-    QString m_previousName;
-};
-
-class ShellIconTest : public testing::Test {
-protected:
-    TestIconTheme m_theme { { QStringLiteral("text-plain"), QStringLiteral("text-x-generic"),
-                                QStringLiteral("audio-x-generic") },
-        { QStringLiteral("folder"), QStringLiteral("folder-open") } };
-};
-
-TEST_F(ShellIconTest, NamesOfOneExtensionShareOneIconInAnyLetterCase)
-{
-    const int text = SysIconIndex(QStringLiteral("a.txt"), false);
-    ASSERT_GE(text, 0);
-    EXPECT_EQ(SysIconIndex(QStringLiteral("b.TXT"), false), text);
-    EXPECT_EQ(SysIconIndex(QStringLiteral("Notes.Txt"), false), text);
-    EXPECT_EQ(SysIconIndex(QStringLiteral("a.txt"), true), text);
-    EXPECT_EQ(SystemImages().icon(text).name(), QStringLiteral("text-plain"));
-}
-
-TEST_F(ShellIconTest, FolderIconsDifferFromFileIcons)
-{
-    const int closed = SysIconIndex(QString(), false);
-    const int open = SysIconIndex(QString(), true);
-    ASSERT_GE(closed, 0);
-    ASSERT_GE(open, 0);
-    EXPECT_NE(closed, open);
-    EXPECT_NE(SysIconIndex(QStringLiteral("a.txt"), false), closed);
-    EXPECT_EQ(SystemImages().icon(closed).name(), QStringLiteral("folder"));
-    EXPECT_EQ(SystemImages().icon(open).name(), QStringLiteral("folder-open"));
-}
-
-TEST_F(ShellIconTest, NamesAreJudgedWithoutTouchingAnyFile)
-{
-    // A folder named like a text file gets the text icon: nothing looked at the disc.
-    const std::string folder = m_theme.folder().file("looks like.txt");
-    ASSERT_EQ(::mkdir(folder.c_str(), 0755), 0);
-    const int text = SysIconIndex(QStringLiteral("a.txt"), false);
-    EXPECT_EQ(SysIconIndex(qPath(folder), false), text);
-    EXPECT_EQ(SysIconIndex(QStringLiteral("/no/such/disc/Readme.txt"), false), text);
-}
-
-TEST_F(ShellIconTest, TypesWithoutOwnIconGetTheirGenericIcon)
-{
-    // C sources and headers have no icon of their own in the theme: both get the generic text icon.
-    const int generic = SysIconIndex(QStringLiteral("main.c"), false);
-    ASSERT_GE(generic, 0);
-    EXPECT_EQ(SystemImages().icon(generic).name(), QStringLiteral("text-x-generic"));
-    EXPECT_EQ(SysIconIndex(QStringLiteral("main.h"), false), generic);
-    EXPECT_NE(SysIconIndex(QStringLiteral("a.txt"), false), generic);
-
-    const int audio = SysIconIndex(QStringLiteral("Track01.mp3"), false);
-    EXPECT_EQ(SystemImages().icon(audio).name(), QStringLiteral("audio-x-generic"));
-    EXPECT_EQ(SysIconIndex(QStringLiteral("song.ogg"), false), audio);
-}
-
-TEST_F(ShellIconTest, IndexesStayStableAndTheListHoldsEachIconOnce)
-{
-    const int text = SysIconIndex(QStringLiteral("a.txt"), false);
-    const int folder = SysIconIndex(QString(), false);
-    for (int n = 0; n < 3000; ++n) {
-        const QString number = QString::number(n);
-        SysIconIndex(QStringLiteral("file") + number + QStringLiteral(".txt"), false);
-        SysIconIndex(QStringLiteral("song") + number + QStringLiteral(".mp3"), false);
-        SysIconIndex(QStringLiteral("part.") + number, false);
-    }
-    EXPECT_EQ(SysIconIndex(QStringLiteral("a.txt"), false), text);
-    EXPECT_EQ(SysIconIndex(QString(), false), folder);
-    // folder, text-plain, audio-x-generic, and text-x-generic for the unknown extensions.
-    EXPECT_EQ(SystemImages().count(), 4);
-    EXPECT_TRUE(SystemImages().icon(SystemImages().count()).isNull());
-    EXPECT_TRUE(SystemImages().icon(-1).isNull());
-}
-
-TEST_F(ShellIconTest, GetShellIconAnswersFolderIconsForEmptyPath)
-{
-    QIcon icon;
-    ASSERT_TRUE(GetShellIcon(QString(), false, icon));
-    EXPECT_EQ(icon.name(), QStringLiteral("folder"));
-    ASSERT_TRUE(GetShellIcon(QString(), true, icon));
-    EXPECT_EQ(icon.name(), QStringLiteral("folder-open"));
-    ASSERT_TRUE(GetShellIcon(QStringLiteral("x.txt"), false, icon));
-    EXPECT_EQ(icon.name(), QStringLiteral("text-plain"));
-}
-
-TEST(ShellIconWithoutTheme, AnswersNoIcon)
-{
-    const TestIconTheme empty({}, {});
-    EXPECT_EQ(SysIconIndex(QStringLiteral("a.txt"), false), -1);
-    EXPECT_EQ(SysIconIndex(QString(), false), -1);
-    QPixmap pixmap(16, 16);
-    pixmap.fill(Qt::red);
-    QIcon icon(pixmap);
-    EXPECT_FALSE(GetShellIcon(QString(), false, icon));
-    EXPECT_TRUE(icon.isNull());
-    EXPECT_EQ(SystemImages().count(), 0);
-}
-
-// RunProgram: a script records its working folder and its arguments, one per line.
+// runProgram: a script records its working folder and its arguments, one per line.
 class RunProgramTest : public testing::Test {
 protected:
     void SetUp() override
@@ -189,29 +42,29 @@ protected:
 TEST_F(RunProgramTest, EmptyFolderRunsInExecutablesFolderAndFolderWithBlanksStaysOneArgument)
 {
     ASSERT_TRUE(
-        RunProgram(qPath(m_script), QString(), { QStringLiteral("-ktbdir"), QStringLiteral("/my discs/A B/") }));
-    const QString programFolder = ProgramFolder();
-    EXPECT_EQ(waitForOutput(), programFolder.chopped(1).toStdString() + "\n[-ktbdir]\n[/my discs/A B/]\n");
+        runProgram(qPath(m_script), QString(), { QStringLiteral("-ktbdir"), QStringLiteral("/my discs/A B/") }));
+    const QString folder = programFolder();
+    EXPECT_EQ(waitForOutput(), folder.chopped(1).toStdString() + "\n[-ktbdir]\n[/my discs/A B/]\n");
 }
 
 TEST_F(RunProgramTest, GivenFolderIsTheWorkingFolder)
 {
-    ASSERT_TRUE(RunProgram(qPath(m_script), qPath(m_folder.path()), {}));
+    ASSERT_TRUE(runProgram(qPath(m_script), qPath(m_folder.path()), {}));
     EXPECT_EQ(waitForOutput(), m_folder.path().substr(0, m_folder.path().size() - 1) + "\n");
 }
 
 TEST_F(RunProgramTest, MissingProgramFailsSilently)
 {
-    EXPECT_FALSE(RunProgram(qPath(m_folder.file("VAVuvedo.exe")), QString(), { QStringLiteral("-ktbdir") }));
-    EXPECT_FALSE(RunProgram(QString(), QString(), {}));
+    EXPECT_FALSE(runProgram(qPath(m_folder.file("VAVuvedo.exe")), QString(), { QStringLiteral("-ktbdir") }));
+    EXPECT_FALSE(runProgram(QString(), QString(), {}));
 }
 
 TEST(CompanionProgram, FindsTheToolWithOrWithoutExe)
 {
     // The test executable stands in for a tool in the program folder.
-    EXPECT_EQ(CompanionProgram(QStringLiteral("core_tests.exe")), ProgramFolder() + QStringLiteral("core_tests"));
-    EXPECT_EQ(CompanionProgram(QStringLiteral("core_tests")), ProgramFolder() + QStringLiteral("core_tests"));
-    EXPECT_EQ(CompanionProgram(QStringLiteral("KTBList.exe")), ProgramFolder() + QStringLiteral("KTBList.exe"));
+    EXPECT_EQ(companionProgram(QStringLiteral("core_tests.exe")), programFolder() + QStringLiteral("core_tests"));
+    EXPECT_EQ(companionProgram(QStringLiteral("core_tests")), programFolder() + QStringLiteral("core_tests"));
+    EXPECT_EQ(companionProgram(QStringLiteral("KTBList.exe")), programFolder() + QStringLiteral("KTBList.exe"));
 }
 
 } // namespace

@@ -21,7 +21,7 @@ protected:
     void TearDown() override { QLocale::setDefault(QLocale::system()); }
 };
 
-TEST_P(FormatSizeTest, MatchesTheTable) { EXPECT_EQ(FormatSize(GetParam().Bytes), QString::fromUtf8(GetParam().Text)); }
+TEST_P(FormatSizeTest, MatchesTheTable) { EXPECT_EQ(formatSize(GetParam().Bytes), QString::fromUtf8(GetParam().Text)); }
 
 constexpr std::int64_t Kib = 1024;
 constexpr std::int64_t Mib = Kib * Kib;
@@ -47,9 +47,9 @@ INSTANTIATE_TEST_SUITE_P(Sizes, FormatSizeTest,
 TEST(FormatSizeLocale, UsesTheUsersDecimalSeparator)
 {
     QLocale::setDefault(QLocale(QLocale::German, QLocale::Germany));
-    EXPECT_EQ(FormatSize(1536), QStringLiteral("1,50 Kb"));
-    EXPECT_EQ(FormatSize(1024), QStringLiteral("1024 b"));
-    EXPECT_EQ(FormatSize(INT64_MAX), QStringLiteral("8,589935E+09 Gb"));
+    EXPECT_EQ(formatSize(1536), QStringLiteral("1,50 Kb"));
+    EXPECT_EQ(formatSize(1024), QStringLiteral("1024 b"));
+    EXPECT_EQ(formatSize(INT64_MAX), QStringLiteral("8,589935E+09 Gb"));
     QLocale::setDefault(QLocale::system());
 }
 

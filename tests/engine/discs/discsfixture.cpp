@@ -40,7 +40,7 @@ std::vector<DiscItem> discItems(TKTBHandle* handle, std::uint32_t discOffset)
         DiscItem item { entity.Kind, {}, 0, 0 };
         if (entity.Kind == KTB_TAG_FOLDER) {
             item.Name = entity.folderName();
-        } else if (const _int_File* file = entity.file()) {
+        } else if (const TKTBFileData* file = entity.file()) {
             item.Name.assign(file->Name, file->NameLength);
             item.Size = file->Size;
             item.DateTime = file->DateTime;

@@ -60,11 +60,11 @@ TEST_F(MessageBoxQuestionsTest, BoxShowsCaptionPlainTextIconAndButtonsOverTheAct
         modality = box->windowModality();
         box->button(QMessageBox::Yes)->click();
     });
-    const TMsgButton answer
+    const MessageButton answer
         = m_questions.messageBox(QStringLiteral("Delete the disc <b>CD 12</b> ?\r\nIt is gone then."),
-            QStringLiteral("Confirm Delete"), TMsgIcon::Warning, mbYes | mbNo);
+            QStringLiteral("Confirm Delete"), MessageIcon::Warning, YesButton | NoButton);
 
-    EXPECT_EQ(answer, mbYes);
+    EXPECT_EQ(answer, YesButton);
     EXPECT_EQ(title, QStringLiteral("Confirm Delete"));
     EXPECT_EQ(text, QStringLiteral("Delete the disc <b>CD 12</b> ?\nIt is gone then."));
     EXPECT_EQ(format, Qt::PlainText);
@@ -85,9 +85,9 @@ TEST_F(MessageBoxQuestionsTest, OwnerlessBoxHasNoParentAndBlocksTheApplication)
         icon = box->icon();
         box->button(QMessageBox::Ok)->click();
     });
-    EXPECT_EQ(m_questions.messageBox(
-                  QStringLiteral("Cannot read the catalog"), QStringLiteral("KTB Error!"), TMsgIcon::Error, mbOK, true),
-        mbOK);
+    EXPECT_EQ(m_questions.messageBox(QStringLiteral("Cannot read the catalog"), QStringLiteral("KTB Error!"),
+                  MessageIcon::Error, OkButton, true),
+        OkButton);
     EXPECT_EQ(parent, nullptr);
     EXPECT_EQ(modality, Qt::ApplicationModal);
     EXPECT_EQ(icon, QMessageBox::Critical);
@@ -95,12 +95,12 @@ TEST_F(MessageBoxQuestionsTest, OwnerlessBoxHasNoParentAndBlocksTheApplication)
 
 TEST_F(MessageBoxQuestionsTest, EachButtonAnswersItself)
 {
-    const std::pair<TMsgButton, QMessageBox::StandardButton> pairs[] = { { mbOK, QMessageBox::Ok },
-        { mbCancel, QMessageBox::Cancel }, { mbYes, QMessageBox::Yes }, { mbNo, QMessageBox::No } };
+    const std::pair<MessageButton, QMessageBox::StandardButton> pairs[] = { { OkButton, QMessageBox::Ok },
+        { CancelButton, QMessageBox::Cancel }, { YesButton, QMessageBox::Yes }, { NoButton, QMessageBox::No } };
     for (const auto& [button, standard] : pairs) {
         whenShown<QMessageBox>([standard = standard](QMessageBox* box) { box->button(standard)->click(); });
-        EXPECT_EQ(m_questions.messageBox(QStringLiteral("?"), QStringLiteral("Question"), TMsgIcon::Question,
-                      mbOK | mbCancel | mbYes | mbNo),
+        EXPECT_EQ(m_questions.messageBox(QStringLiteral("?"), QStringLiteral("Question"), MessageIcon::Question,
+                      OkButton | CancelButton | YesButton | NoButton),
             button);
     }
 }

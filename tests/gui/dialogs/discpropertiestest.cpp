@@ -3,6 +3,7 @@
 // closed after reading and writing.
 #include "tests/gui/dialogs/windowsfixture.h"
 
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
@@ -43,13 +44,13 @@ protected:
         m_fileset = addFileset(catalog, storagePath() + QStringLiteral("music.ktb"));
     }
 
-    TItemData item(std::uint32_t offset) const
+    ItemRef item(std::uint32_t offset) const
     {
-        return TItemData { ikDisc, m_fileset, offset, storedDisc(m_fileset->FileName, offset).Flags };
+        return ItemRef { DiscItem, m_fileset, offset, storedDisc(m_fileset->fileName, offset).Flags };
     }
-    TKTBDisc stored(std::uint32_t offset) const { return storedDisc(m_fileset->FileName, offset); }
+    TKTBDisc stored(std::uint32_t offset) const { return storedDisc(m_fileset->fileName, offset); }
 
-    TKTBFile* m_fileset = nullptr;
+    Fileset* m_fileset = nullptr;
     std::uint32_t m_first = 0;
     std::uint32_t m_audio = 0;
     std::uint32_t m_full = 0;
@@ -58,25 +59,25 @@ protected:
 TEST_F(DiscPropertiesTest, OneDiscShowsItsFactsAndOkWritesThemBackUnchanged)
 {
     const TKTBDisc before = stored(m_first);
-    TFormDiscProp form;
-    form.Fill({ item(m_first) });
+    DiscPropertiesDialog form;
+    form.fill({ item(m_first) });
     EXPECT_EQ(form.windowTitle(), QStringLiteral("Disc Properties"));
-    EXPECT_EQ(form.Edit_title->text(), QStringLiteral("Disc 1"));
-    EXPECT_TRUE(form.Edit_title->isEnabled());
-    EXPECT_EQ(form.Label9->text(), QStringLiteral("Alice"));
-    EXPECT_EQ(form.ComboBox1->currentText(), QStringLiteral("700"));
-    EXPECT_EQ(form.lab_scanned->text(), formatDateTime(QDateTime(QDate(2003, 5, 1), QTime(12, 30))));
-    EXPECT_EQ(form.lab_entries->text(), QStringLiteral("2"));
-    EXPECT_EQ(form.lab_used->text(), FormatSize(500000000));
-    EXPECT_EQ(form.lab_free->text(), FormatSize(734003200 - 500000000));
-    EXPECT_FALSE(form.CheckBox1->isChecked());
-    EXPECT_FALSE(form.CheckBox1->isTristate());
-    EXPECT_EQ(form.Memo1->toPlainText(), QStringLiteral("First line\nSecond line"));
-    EXPECT_FALSE(m_fileset->IsOpen()) << "closed after reading";
+    EXPECT_EQ(form.titleEdit->text(), QStringLiteral("Disc 1"));
+    EXPECT_TRUE(form.titleEdit->isEnabled());
+    EXPECT_EQ(form.ownerLabel->text(), QStringLiteral("Alice"));
+    EXPECT_EQ(form.capacityCombo->currentText(), QStringLiteral("700"));
+    EXPECT_EQ(form.scannedLabel->text(), formatDateTime(QDateTime(QDate(2003, 5, 1), QTime(12, 30))));
+    EXPECT_EQ(form.entriesLabel->text(), QStringLiteral("2"));
+    EXPECT_EQ(form.usedLabel->text(), formatSize(500000000));
+    EXPECT_EQ(form.freeLabel->text(), formatSize(734003200 - 500000000));
+    EXPECT_FALSE(form.audioCheckBox->isChecked());
+    EXPECT_FALSE(form.audioCheckBox->isTristate());
+    EXPECT_EQ(form.commentEdit->toPlainText(), QStringLiteral("First line\nSecond line"));
+    EXPECT_FALSE(m_fileset->isOpen()) << "closed after reading";
 
-    form.Button2->click();
+    form.okButton->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    EXPECT_FALSE(m_fileset->IsOpen()) << "closed after writing";
+    EXPECT_FALSE(m_fileset->isOpen()) << "closed after writing";
     const TKTBDisc after = stored(m_first);
     EXPECT_EQ(after.Capacity, 734003200);
     EXPECT_EQ(after.Flags, before.Flags);
@@ -97,11 +98,11 @@ class CapacityText : public DiscPropertiesTest, public ::testing::WithParamInter
 
 TEST_P(CapacityText, IsStoredInBytes)
 {
-    EXPECT_EQ(CapacityFromText(GetParam().text), GetParam().stored);
-    TFormDiscProp form;
-    form.Fill({ item(m_first) });
-    form.ComboBox1->setCurrentText(GetParam().text);
-    form.Button2->click();
+    EXPECT_EQ(capacityFromText(GetParam().text), GetParam().stored);
+    DiscPropertiesDialog form;
+    form.fill({ item(m_first) });
+    form.capacityCombo->setCurrentText(GetParam().text);
+    form.okButton->click();
     EXPECT_EQ(stored(m_first).Capacity, GetParam().stored);
 }
 
@@ -116,23 +117,23 @@ INSTANTIATE_TEST_SUITE_P(Megabytes, CapacityText,
 
 TEST_F(DiscPropertiesTest, SeveralDiscsLeftGrayedKeepTheirAudioFlags)
 {
-    TFormDiscProp form;
-    form.Fill({ item(m_first), item(m_audio) });
-    EXPECT_EQ(form.Edit_title->text(), QStringLiteral("Disc 1, Audio"));
-    EXPECT_FALSE(form.Edit_title->isEnabled());
-    EXPECT_FALSE(form.Memo1->isEnabled());
-    EXPECT_TRUE(form.Memo1->toPlainText().isEmpty());
-    EXPECT_EQ(form.CheckBox1->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(form.ComboBox1->currentText(), QStringLiteral("650")) << "the last disc's capacity";
-    EXPECT_EQ(form.lab_entries->text(), QStringLiteral("2"));
-    EXPECT_EQ(form.lab_used->text(), FormatSize(500001000));
-    EXPECT_TRUE(form.lab_free->text().isEmpty());
-    EXPECT_TRUE(form.Label9->text().isEmpty());
+    DiscPropertiesDialog form;
+    form.fill({ item(m_first), item(m_audio) });
+    EXPECT_EQ(form.titleEdit->text(), QStringLiteral("Disc 1, Audio"));
+    EXPECT_FALSE(form.titleEdit->isEnabled());
+    EXPECT_FALSE(form.commentEdit->isEnabled());
+    EXPECT_TRUE(form.commentEdit->toPlainText().isEmpty());
+    EXPECT_EQ(form.audioCheckBox->checkState(), Qt::PartiallyChecked);
+    EXPECT_EQ(form.capacityCombo->currentText(), QStringLiteral("650")) << "the last disc's capacity";
+    EXPECT_EQ(form.entriesLabel->text(), QStringLiteral("2"));
+    EXPECT_EQ(form.usedLabel->text(), formatSize(500001000));
+    EXPECT_TRUE(form.freeLabel->text().isEmpty());
+    EXPECT_TRUE(form.ownerLabel->text().isEmpty());
 
-    form.ComboBox1->setCurrentText(QStringLiteral("680"));
-    form.Button2->click();
-    EXPECT_EQ(stored(m_first).Capacity, 680 * DISC_CAPACITY_UNIT);
-    EXPECT_EQ(stored(m_audio).Capacity, 680 * DISC_CAPACITY_UNIT);
+    form.capacityCombo->setCurrentText(QStringLiteral("680"));
+    form.okButton->click();
+    EXPECT_EQ(stored(m_first).Capacity, 680 * DiscCapacityUnit);
+    EXPECT_EQ(stored(m_audio).Capacity, 680 * DiscCapacityUnit);
     EXPECT_EQ(stored(m_first).Flags, 0u);
     EXPECT_EQ(stored(m_audio).Flags, KTB_DISC_AUDIO);
     EXPECT_STREQ(stored(m_first).Title, "Disc 1") << "titles of several discs stay";
@@ -141,15 +142,15 @@ TEST_F(DiscPropertiesTest, SeveralDiscsLeftGrayedKeepTheirAudioFlags)
 
 TEST_F(DiscPropertiesTest, TheAudioBoxSetByTheUserGoesToEveryDisc)
 {
-    TFormDiscProp form;
-    form.Fill({ item(m_first), item(m_audio), item(m_full) });
-    QTest::mouseClick(form.CheckBox1, Qt::LeftButton, {}, QPoint(5, form.CheckBox1->height() / 2));
-    EXPECT_EQ(form.CheckBox1->checkState(), Qt::Checked);
-    QTest::mouseClick(form.CheckBox1, Qt::LeftButton, {}, QPoint(5, form.CheckBox1->height() / 2));
-    EXPECT_EQ(form.CheckBox1->checkState(), Qt::Unchecked) << "the user has two states only";
-    QTest::mouseClick(form.CheckBox1, Qt::LeftButton, {}, QPoint(5, form.CheckBox1->height() / 2));
-    EXPECT_EQ(form.CheckBox1->checkState(), Qt::Checked);
-    form.Button2->click();
+    DiscPropertiesDialog form;
+    form.fill({ item(m_first), item(m_audio), item(m_full) });
+    QTest::mouseClick(form.audioCheckBox, Qt::LeftButton, {}, QPoint(5, form.audioCheckBox->height() / 2));
+    EXPECT_EQ(form.audioCheckBox->checkState(), Qt::Checked);
+    QTest::mouseClick(form.audioCheckBox, Qt::LeftButton, {}, QPoint(5, form.audioCheckBox->height() / 2));
+    EXPECT_EQ(form.audioCheckBox->checkState(), Qt::Unchecked) << "the user has two states only";
+    QTest::mouseClick(form.audioCheckBox, Qt::LeftButton, {}, QPoint(5, form.audioCheckBox->height() / 2));
+    EXPECT_EQ(form.audioCheckBox->checkState(), Qt::Checked);
+    form.okButton->click();
     for (const std::uint32_t offset : { m_first, m_audio, m_full }) {
         EXPECT_EQ(stored(offset).Flags & KTB_DISC_AUDIO, KTB_DISC_AUDIO);
     }
@@ -157,10 +158,10 @@ TEST_F(DiscPropertiesTest, TheAudioBoxSetByTheUserGoesToEveryDisc)
 
 TEST_F(DiscPropertiesTest, AnOverFullDiscShowsNegativeFreeSpace)
 {
-    TFormDiscProp form;
-    form.Fill({ item(m_full) });
-    EXPECT_EQ(form.lab_free->text(), FormatSize(681574400LL - 734003200LL));
-    EXPECT_TRUE(form.lab_free->text().startsWith(QLatin1Char('-'))) << form.lab_free->text().toStdString();
+    DiscPropertiesDialog form;
+    form.fill({ item(m_full) });
+    EXPECT_EQ(form.freeLabel->text(), formatSize(681574400LL - 734003200LL));
+    EXPECT_TRUE(form.freeLabel->text().startsWith(QLatin1Char('-'))) << form.freeLabel->text().toStdString();
 }
 
 struct TextCut {
@@ -176,11 +177,11 @@ class TextsCut : public DiscPropertiesTest, public ::testing::WithParamInterface
 
 TEST_P(TextsCut, ToTheirFieldsWithoutSplittingACharacter)
 {
-    TFormDiscProp form;
-    form.Fill({ item(m_first) });
-    form.Edit_title->setText(GetParam().title);
-    form.Memo1->setPlainText(GetParam().comment);
-    form.Button2->click();
+    DiscPropertiesDialog form;
+    form.fill({ item(m_first) });
+    form.titleEdit->setText(GetParam().title);
+    form.commentEdit->setPlainText(GetParam().comment);
+    form.okButton->click();
     const TKTBDisc after = stored(m_first);
     EXPECT_EQ(std::string(after.Title), GetParam().storedTitle);
     EXPECT_EQ(std::string(after.Comment), GetParam().storedComment);
@@ -202,14 +203,14 @@ TEST_F(DiscPropertiesTest, ALockedFilesetRefusesTheChangesSilently)
     CatalogBuilder catalog;
     catalog.setKey("secret");
     const std::uint32_t disc = catalog.addEmptyDisc({ .serial = 4, .title = "Locked", .capacity = 681574400 });
-    TKTBFile* locked = addFileset(catalog, storagePath() + QStringLiteral("locked.ktb"));
-    TFormDiscProp form;
-    form.Fill({ TItemData { ikDisc, locked, disc, 0 } });
-    form.Edit_title->setText(QStringLiteral("Changed"));
-    form.ComboBox1->setCurrentText(QStringLiteral("700"));
-    form.Button2->click();
+    Fileset* locked = addFileset(catalog, storagePath() + QStringLiteral("locked.ktb"));
+    DiscPropertiesDialog form;
+    form.fill({ ItemRef { DiscItem, locked, disc, 0 } });
+    form.titleEdit->setText(QStringLiteral("Changed"));
+    form.capacityCombo->setCurrentText(QStringLiteral("700"));
+    form.okButton->click();
     EXPECT_EQ(form.result(), QDialog::Accepted);
-    const TKTBDisc after = storedDisc(locked->FileName, disc);
+    const TKTBDisc after = storedDisc(locked->fileName, disc);
     EXPECT_STREQ(after.Title, "Locked");
     EXPECT_EQ(after.Capacity, 681574400);
     EXPECT_TRUE(m_questions->asked().empty());
@@ -217,30 +218,30 @@ TEST_F(DiscPropertiesTest, ALockedFilesetRefusesTheChangesSilently)
 
 TEST_F(DiscPropertiesTest, AnOffsetThatHoldsNoDiscRaisesTheCatalogError)
 {
-    TFormDiscProp form;
+    DiscPropertiesDialog form;
     EXPECT_THROW(
-        form.Fill({ TItemData { ikDisc, m_fileset, m_first + CatalogBuilder::DiscRecordBytes, 0 } }), EKTBException);
-    EXPECT_FALSE(m_fileset->IsOpen());
+        form.fill({ ItemRef { DiscItem, m_fileset, m_first + CatalogBuilder::DiscRecordBytes, 0 } }), CatalogError);
+    EXPECT_FALSE(m_fileset->isOpen());
 }
 
 TEST_F(DiscPropertiesTest, ShowDiscPropertiesAnswersTheWindowsResult)
 {
     whenModal([](QDialog* dialog) {
-        auto* form = qobject_cast<TFormDiscProp*>(dialog);
+        auto* form = qobject_cast<DiscPropertiesDialog*>(dialog);
         ASSERT_NE(form, nullptr);
-        form->ComboBox1->setCurrentText(QStringLiteral("680"));
-        form->Button2->click();
+        form->capacityCombo->setCurrentText(QStringLiteral("680"));
+        form->okButton->click();
     });
-    EXPECT_EQ(ShowDiscProperties({ item(m_audio) }), QDialog::Accepted);
-    EXPECT_EQ(stored(m_audio).Capacity, 680 * DISC_CAPACITY_UNIT);
+    EXPECT_EQ(showDiscProperties({ item(m_audio) }), QDialog::Accepted);
+    EXPECT_EQ(stored(m_audio).Capacity, 680 * DiscCapacityUnit);
     EXPECT_EQ(stored(m_audio).Flags, KTB_DISC_AUDIO);
 
     whenModal([](QDialog* dialog) {
-        static_cast<TFormDiscProp*>(dialog)->ComboBox1->setCurrentText(QStringLiteral("1"));
-        static_cast<TFormDiscProp*>(dialog)->Button1->click();
+        static_cast<DiscPropertiesDialog*>(dialog)->capacityCombo->setCurrentText(QStringLiteral("1"));
+        static_cast<DiscPropertiesDialog*>(dialog)->cancelButton->click();
     });
-    EXPECT_EQ(ShowDiscProperties({ item(m_audio) }), QDialog::Rejected);
-    EXPECT_EQ(stored(m_audio).Capacity, 680 * DISC_CAPACITY_UNIT);
+    EXPECT_EQ(showDiscProperties({ item(m_audio) }), QDialog::Rejected);
+    EXPECT_EQ(stored(m_audio).Capacity, 680 * DiscCapacityUnit);
 }
 
 } // namespace

@@ -43,7 +43,7 @@ class PathShortening : public ::testing::TestWithParam<Shortening> { };
 TEST_P(PathShortening, KeepsTheStatusLineShort)
 {
     const Shortening& example = GetParam();
-    EXPECT_EQ(ShortenPath(example.path, example.separator), example.shown);
+    EXPECT_EQ(shortenPath(example.path, example.separator), example.shown);
 }
 
 INSTANTIATE_TEST_SUITE_P(StatusLine, PathShortening,
@@ -78,59 +78,59 @@ INSTANTIATE_TEST_SUITE_P(StatusLine, PathShortening,
             QLatin1Char('/'), QStringLiteral("/.../Rock/Live") }),
     [](const ::testing::TestParamInfo<Shortening>& info) { return std::string(info.param.name); });
 
-TEST(BrowseFolderProperties, DefaultsAndTheButtonWidthRule)
+TEST(FolderPickerProperties, DefaultsAndTheButtonWidthRule)
 {
-    TBrowseFolder picker;
-    EXPECT_TRUE(picker.Directory().isEmpty());
-    EXPECT_TRUE(picker.Title().isEmpty());
-    EXPECT_EQ(picker.Flags(), TBrowseInfoFlags(bfFileSysDirsOnly) | bfStatusText);
-    EXPECT_EQ(static_cast<int>(picker.Flags()), 5) << "the sum of the option values";
-    EXPECT_FALSE(picker.ShowPathInStatusArea());
-    EXPECT_EQ(picker.RootFolder(), foDesktopExpanded);
-    EXPECT_FALSE(picker.CustomButtonVisible());
-    EXPECT_TRUE(picker.CustomButtonEnabled());
-    EXPECT_TRUE(picker.CustomButtonCaption().isEmpty());
-    EXPECT_EQ(picker.CustomButtonType(), btPushButton);
-    EXPECT_FALSE(picker.CustomButtonChecked());
-    EXPECT_FALSE(picker.SyncCustomButton());
-    EXPECT_EQ(picker.CustomButtonWidth(), 75);
-    picker.SetCustomButtonWidth(120);
-    EXPECT_EQ(picker.CustomButtonWidth(), 120);
-    picker.SetCustomButtonWidth(0);
-    EXPECT_EQ(picker.CustomButtonWidth(), 75);
-    picker.SetCustomButtonWidth(-3);
-    EXPECT_EQ(picker.CustomButtonWidth(), 75);
-    EXPECT_TRUE(SpecialFolderPath(foDesktopExpanded).isEmpty()) << "no explicit root";
-    EXPECT_EQ(SpecialFolderPath(foMyComputer), QStringLiteral("/"));
+    FolderPicker picker;
+    EXPECT_TRUE(picker.directory().isEmpty());
+    EXPECT_TRUE(picker.title().isEmpty());
+    EXPECT_EQ(picker.flags(), FolderPickerFlags(FileSystemFoldersOnly) | StatusText);
+    EXPECT_EQ(static_cast<int>(picker.flags()), 5) << "the sum of the option values";
+    EXPECT_FALSE(picker.showPathInStatusArea());
+    EXPECT_EQ(picker.rootFolder(), ExpandedDesktopFolder);
+    EXPECT_FALSE(picker.customButtonVisible());
+    EXPECT_TRUE(picker.customButtonEnabled());
+    EXPECT_TRUE(picker.customButtonCaption().isEmpty());
+    EXPECT_EQ(picker.customButtonType(), PushButtonType);
+    EXPECT_FALSE(picker.customButtonChecked());
+    EXPECT_FALSE(picker.syncCustomButton());
+    EXPECT_EQ(picker.customButtonWidth(), 75);
+    picker.setCustomButtonWidth(120);
+    EXPECT_EQ(picker.customButtonWidth(), 120);
+    picker.setCustomButtonWidth(0);
+    EXPECT_EQ(picker.customButtonWidth(), 75);
+    picker.setCustomButtonWidth(-3);
+    EXPECT_EQ(picker.customButtonWidth(), 75);
+    EXPECT_TRUE(specialFolderPath(ExpandedDesktopFolder).isEmpty()) << "no explicit root";
+    EXPECT_EQ(specialFolderPath(MyComputerFolder), QStringLiteral("/"));
 }
 
-class BrowseFolderTest : public WindowsFixture { };
+class FolderPickerTest : public WindowsFixture { };
 
-TEST_F(BrowseFolderTest, ExecuteHandsBackTheChosenFolder)
+TEST_F(FolderPickerTest, ExecuteHandsBackTheChosenFolder)
 {
     const QString start = tempPath("");
     const QString chosen = storagePath();
-    TBrowseFolder picker;
-    picker.SetDirectory(start);
+    FolderPicker picker;
+    picker.setDirectory(start);
     m_questions->answerFolder(chosen);
-    EXPECT_TRUE(picker.Execute());
-    EXPECT_EQ(picker.Directory(), chosen);
-    EXPECT_EQ(picker.SelectionPath(), chosen);
+    EXPECT_TRUE(picker.execute());
+    EXPECT_EQ(picker.directory(), chosen);
+    EXPECT_EQ(picker.selectionPath(), chosen);
     ASSERT_EQ(m_questions->asked().size(), 1u);
     EXPECT_EQ(m_questions->asked()[0].kind, QuestionKind::ChooseFolder);
     EXPECT_EQ(m_questions->asked()[0].start, start) << "an existing folder is preselected";
     EXPECT_EQ(m_questions->asked()[0].caption, QStringLiteral("Browse for Folder"));
 }
 
-TEST_F(BrowseFolderTest, CancelLeavesTheDirectoryAndAMissingOneStartsAtTheRoot)
+TEST_F(FolderPickerTest, CancelLeavesTheDirectoryAndAMissingOneStartsAtTheRoot)
 {
     const QString missing = tempPath("no such folder");
-    TBrowseFolder picker;
-    picker.SetTitle(QStringLiteral("Where are the filesets?"));
-    picker.SetDirectory(missing);
+    FolderPicker picker;
+    picker.setTitle(QStringLiteral("Where are the filesets?"));
+    picker.setDirectory(missing);
     m_questions->answerFolder(QString());
-    EXPECT_FALSE(picker.Execute());
-    EXPECT_EQ(picker.Directory(), missing);
+    EXPECT_FALSE(picker.execute());
+    EXPECT_EQ(picker.directory(), missing);
     ASSERT_EQ(m_questions->asked().size(), 1u);
     EXPECT_EQ(m_questions->asked()[0].start, QDir::homePath());
     EXPECT_EQ(m_questions->asked()[0].caption, QStringLiteral("Where are the filesets?"));
@@ -138,106 +138,106 @@ TEST_F(BrowseFolderTest, CancelLeavesTheDirectoryAndAMissingOneStartsAtTheRoot)
 
 // The chooser of the component itself: the extra check box, its caption changed while open, the
 // status line, the events, and the check box's state read back on OK.
-TEST_F(BrowseFolderTest, TheOwnChooserCarriesTheExtraButtonAndReportsTheSelection)
+TEST_F(FolderPickerTest, TheOwnChooserCarriesTheExtraButtonAndReportsTheSelection)
 {
     const std::string inner = storage() + "A folder with a long enough name/Inside it";
     std::filesystem::create_directories(inner);
     const QString chosen = QString::fromStdString(inner);
-    TBrowseFolder picker;
-    picker.SetDirectory(storagePath());
-    picker.SetCustomButtonVisible(true);
-    picker.SetCustomButtonType(btCheckBox);
-    picker.SetCustomButtonCaption(QStringLiteral("Include sub-folders"));
-    picker.SetCustomButtonWidth(140);
-    picker.SetShowPathInStatusArea(true);
+    FolderPicker picker;
+    picker.setDirectory(storagePath());
+    picker.setCustomButtonVisible(true);
+    picker.setCustomButtonType(CheckBoxType);
+    picker.setCustomButtonCaption(QStringLiteral("Include sub-folders"));
+    picker.setCustomButtonWidth(140);
+    picker.setShowPathInStatusArea(true);
     int initialized = 0;
     QStringList selections;
     QString statusText;
-    picker.OnInitialized = [&](TBrowseFolder* sender, QFileDialog* dialog) {
+    picker.onInitialized = [&](FolderPicker* sender, QFileDialog* dialog) {
         ++initialized;
         EXPECT_EQ(sender, &picker);
-        EXPECT_EQ(dialog, picker.DialogHandle());
-        auto* box = qobject_cast<QCheckBox*>(picker.CustomButton());
+        EXPECT_EQ(dialog, picker.dialog());
+        auto* box = qobject_cast<QCheckBox*>(picker.customButton());
         ASSERT_NE(box, nullptr);
         EXPECT_EQ(box->parentWidget()->window(), dialog);
         EXPECT_EQ(box->text(), QStringLiteral("Include sub-folders"));
         EXPECT_EQ(box->width(), 140);
         EXPECT_EQ(box->height(), 23);
         EXPECT_FALSE(box->isChecked());
-        picker.SetCustomButtonCaption(QStringLiteral("Recurse"));
+        picker.setCustomButtonCaption(QStringLiteral("Recurse"));
         EXPECT_EQ(box->text(), QStringLiteral("Recurse")) << "applied while the chooser is open";
         QTimer::singleShot(0, dialog, [&picker, dialog, box, chosen, &statusText] {
             box->click();
             enterFolder(dialog, chosen);
-            if (auto* status = dialog->findChild<QLabel*>(QStringLiteral("StatusLine"))) {
+            if (auto* status = dialog->findChild<QLabel*>(QStringLiteral("statusLine"))) {
                 statusText = status->text();
             }
             static_cast<QDialog*>(dialog)->accept();
         });
     };
-    picker.OnSelectionChanged
-        = [&](TBrowseFolder*, QFileDialog*, const QUrl&, const QString& directory) { selections << directory; };
+    picker.onSelectionChanged
+        = [&](FolderPicker*, QFileDialog*, const QUrl&, const QString& directory) { selections << directory; };
 
-    ASSERT_TRUE(picker.Execute());
+    ASSERT_TRUE(picker.execute());
     EXPECT_EQ(initialized, 1);
-    EXPECT_EQ(QDir::cleanPath(picker.Directory()), QDir::cleanPath(chosen));
-    EXPECT_TRUE(picker.CustomButtonChecked()) << "read back when the user pressed OK";
-    EXPECT_EQ(picker.DialogHandle(), nullptr);
+    EXPECT_EQ(QDir::cleanPath(picker.directory()), QDir::cleanPath(chosen));
+    EXPECT_TRUE(picker.customButtonChecked()) << "read back when the user pressed OK";
+    EXPECT_EQ(picker.dialog(), nullptr);
     ASSERT_FALSE(selections.isEmpty());
     EXPECT_EQ(QDir::cleanPath(selections.back()), QDir::cleanPath(chosen));
-    EXPECT_EQ(statusText, ShortenPath(chosen));
+    EXPECT_EQ(statusText, shortenPath(chosen));
     EXPECT_TRUE(m_questions->asked().empty()) << "the component's own chooser";
 }
 
-TEST_F(BrowseFolderTest, CancellingTheOwnChooserKeepsDirectoryAndCheckState)
+TEST_F(FolderPickerTest, CancellingTheOwnChooserKeepsDirectoryAndCheckState)
 {
-    TBrowseFolder picker;
-    picker.SetDirectory(storagePath());
-    picker.SetCustomButtonVisible(true);
-    picker.SetCustomButtonType(btCheckBox);
-    picker.SetCustomButtonChecked(true);
-    picker.OnInitialized = [](TBrowseFolder* sender, QFileDialog* dialog) {
+    FolderPicker picker;
+    picker.setDirectory(storagePath());
+    picker.setCustomButtonVisible(true);
+    picker.setCustomButtonType(CheckBoxType);
+    picker.setCustomButtonChecked(true);
+    picker.onInitialized = [](FolderPicker* sender, QFileDialog* dialog) {
         QTimer::singleShot(0, dialog, [sender, dialog] {
-            ASSERT_TRUE(sender->CustomButton()->isChecked());
-            sender->CustomButton()->click();
+            ASSERT_TRUE(sender->customButton()->isChecked());
+            sender->customButton()->click();
             dialog->setDirectory(QDir::rootPath());
             dialog->reject();
         });
     };
-    EXPECT_FALSE(picker.Execute());
-    EXPECT_EQ(picker.Directory(), storagePath());
-    EXPECT_TRUE(picker.CustomButtonChecked()) << "only OK reads the check box back";
+    EXPECT_FALSE(picker.execute());
+    EXPECT_EQ(picker.directory(), storagePath());
+    EXPECT_TRUE(picker.customButtonChecked()) << "only OK reads the check box back";
 }
 
-TEST_F(BrowseFolderTest, TheExtraPushButtonCallsItsEventAndCanFollowTheOkButton)
+TEST_F(FolderPickerTest, TheExtraPushButtonCallsItsEventAndCanFollowTheOkButton)
 {
-    TBrowseFolder picker;
-    picker.SetDirectory(storagePath());
-    picker.SetCustomButtonVisible(true);
-    picker.SetCustomButtonCaption(QStringLiteral("New Folder"));
-    picker.SetCustomButtonEnabled(false);
-    picker.SetSyncCustomButton(true);
+    FolderPicker picker;
+    picker.setDirectory(storagePath());
+    picker.setCustomButtonVisible(true);
+    picker.setCustomButtonCaption(QStringLiteral("New Folder"));
+    picker.setCustomButtonEnabled(false);
+    picker.setSyncCustomButton(true);
     int clicks = 0;
     bool followedDisabled = false;
     bool followedEnabled = false;
-    picker.OnCustomButtonClick = [&](TBrowseFolder*, QFileDialog* dialog) {
+    picker.onCustomButtonClick = [&](FolderPicker*, QFileDialog* dialog) {
         ++clicks;
         dialog->reject();
     };
-    picker.OnInitialized = [&](TBrowseFolder* sender, QFileDialog* dialog) {
+    picker.onInitialized = [&](FolderPicker* sender, QFileDialog* dialog) {
         QTimer::singleShot(0, dialog, [&, sender, dialog] {
             QAbstractButton* ok = dialog->findChild<QDialogButtonBox*>()->button(QDialogButtonBox::Open);
             ASSERT_NE(ok, nullptr);
-            EXPECT_TRUE(sender->CustomButton()->isEnabled()) << "synchronised with the enabled OK button";
+            EXPECT_TRUE(sender->customButton()->isEnabled()) << "synchronised with the enabled OK button";
             ok->setEnabled(false);
-            followedDisabled = !sender->CustomButton()->isEnabled();
+            followedDisabled = !sender->customButton()->isEnabled();
             ok->setEnabled(true);
-            followedEnabled = sender->CustomButton()->isEnabled();
-            EXPECT_TRUE(qobject_cast<QPushButton*>(sender->CustomButton()) != nullptr);
-            sender->CustomButton()->click();
+            followedEnabled = sender->customButton()->isEnabled();
+            EXPECT_TRUE(qobject_cast<QPushButton*>(sender->customButton()) != nullptr);
+            sender->customButton()->click();
         });
     };
-    EXPECT_FALSE(picker.Execute());
+    EXPECT_FALSE(picker.execute());
     EXPECT_EQ(clicks, 1);
     EXPECT_TRUE(followedDisabled);
     EXPECT_TRUE(followedEnabled);

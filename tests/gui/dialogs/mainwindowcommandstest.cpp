@@ -3,7 +3,7 @@
 #include "tests/gui/dialogs/windowsfixture.h"
 #include "tests/gui/mainwindow/mainwindowfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/discpropertiesdialog.h"
 #include "gui/dialogs/filesetpropertiesdialog.h"
@@ -25,7 +25,7 @@ protected:
     QStringList ownerNames() const
     {
         QStringList names;
-        TTreeNode* owners = m_window->TreeView1->OwnersNode;
+        NavigationNode* owners = m_window->navigationTree->ownersNode;
         for (int i = 0; i < owners->childCount(); ++i) {
             names << owners->child(i)->text(0);
         }
@@ -33,11 +33,11 @@ protected:
         return names;
     }
 
-    TTreeNode* select(const QString& path)
+    NavigationNode* select(const QString& path)
     {
-        window().Edit1->setText(path);
-        window().Button2Click();
-        window().TreeView1->setFocus();
+        window().pathEdit->setText(path);
+        window().onGoClicked();
+        window().navigationTree->setFocus();
         return tree().selectedNode();
     }
 };
@@ -52,20 +52,20 @@ TEST_F(MainWindowCommandsTest, ConfigureWithOkRebuildsTheTreeFromTheNewFolder)
     start();
     ASSERT_EQ(
         ownerNames(), (QStringList { QStringLiteral("Alice"), QStringLiteral("[Nobody]"), QStringLiteral("bob") }));
-    ASSERT_GT(ListHelper->RowCount(), 0);
+    ASSERT_GT(g_catalogList->rowCount(), 0);
 
     whenModal([&](QDialog* dialog) {
-        auto* config = qobject_cast<TConfigForm*>(dialog);
+        auto* config = qobject_cast<SettingsDialog*>(dialog);
         ASSERT_NE(config, nullptr);
-        config->edit_storage->setText(QString::fromStdString(other));
-        config->RadioButton4->click();
-        config->Edit3->setText(QStringLiteral("Carol\\Letters\\"));
-        config->Button6->click();
+        config->storageEdit->setText(QString::fromStdString(other));
+        config->startPathRadio->click();
+        config->startPathEdit->setText(QStringLiteral("Carol\\Letters\\"));
+        config->okButton->click();
     });
-    window().action("act_config")->trigger();
+    window().action("configureAction")->trigger();
 
     EXPECT_EQ(ownerNames(), QStringList { QStringLiteral("Carol") });
-    EXPECT_EQ(NodePath(&tree(), tree().selectedNode()), QStringLiteral("Carol\\Letters\\"))
+    EXPECT_EQ(nodePath(&tree(), tree().selectedNode()), QStringLiteral("Carol\\Letters\\"))
         << "the tree goes to the new start location";
     EXPECT_TRUE(m_questions->asked().empty());
 }
@@ -75,16 +75,16 @@ TEST_F(MainWindowCommandsTest, ConfigureCancelledLeavesTheTreeAlone)
     buildStandardFilesets();
     writeSettings("CurrentPath=bob\\Photos\\\r\n");
     start();
-    TTreeNode* before = tree().selectedNode();
+    NavigationNode* before = tree().selectedNode();
     ASSERT_NE(before, nullptr);
     whenModal([](QDialog* dialog) {
-        auto* config = static_cast<TConfigForm*>(dialog);
-        config->edit_storage->clear();
-        config->Button5->click();
+        auto* config = static_cast<SettingsDialog*>(dialog);
+        config->storageEdit->clear();
+        config->cancelButton->click();
     });
-    window().action("act_config")->trigger();
+    window().action("configureAction")->trigger();
     EXPECT_EQ(tree().selectedNode(), before);
-    EXPECT_EQ(FilesetList->Count(), 4);
+    EXPECT_EQ(g_filesetRegistry->count(), 4);
 }
 
 TEST_F(MainWindowCommandsTest, FilesetPropertiesConfirmedRefreshTheOwners)
@@ -94,17 +94,17 @@ TEST_F(MainWindowCommandsTest, FilesetPropertiesConfirmedRefreshTheOwners)
     start();
     ASSERT_NE(select(QStringLiteral("bob\\Photos\\")), nullptr);
     whenModal([](QDialog* dialog) {
-        auto* form = qobject_cast<TformKTBprop*>(dialog);
+        auto* form = qobject_cast<FilesetPropertiesDialog*>(dialog);
         ASSERT_NE(form, nullptr);
-        form->Edit1->setText(QStringLiteral("Alice"));
-        form->Button2->click();
+        form->ownerEdit->setText(QStringLiteral("Alice"));
+        form->okButton->click();
     });
-    window().act_propertiesExecute();
-    TTreeNode* alice = FindNodeByPath(&tree(), QStringLiteral("Alice\\"));
+    window().showProperties();
+    NavigationNode* alice = findNodeByPath(&tree(), QStringLiteral("Alice\\"));
     ASSERT_NE(alice, nullptr);
-    EXPECT_NE(FindChildByText(alice, QStringLiteral("Photos")), nullptr) << "filed under its new owner";
+    EXPECT_NE(findChildByText(alice, QStringLiteral("Photos")), nullptr) << "filed under its new owner";
     // bob keeps his node, without filesets, until the owners are rebuilt.
-    TTreeNode* bob = FindNodeByPath(&tree(), QStringLiteral("bob\\"));
+    NavigationNode* bob = findNodeByPath(&tree(), QStringLiteral("bob\\"));
     ASSERT_NE(bob, nullptr);
     EXPECT_EQ(bob->childCount(), 0);
 }
@@ -116,15 +116,15 @@ TEST_F(MainWindowCommandsTest, AFilesetRenamedInItsPropertiesShowsItsNewName)
     start();
     ASSERT_NE(select(QStringLiteral("Alice\\Music\\")), nullptr);
     whenModal([](QDialog* dialog) {
-        auto* form = static_cast<TformKTBprop*>(dialog);
-        form->Edit2->setText(QStringLiteral("Music Collection"));
-        form->Button2->click();
+        auto* form = static_cast<FilesetPropertiesDialog*>(dialog);
+        form->descriptionEdit->setText(QStringLiteral("Music Collection"));
+        form->okButton->click();
     });
-    window().act_propertiesExecute();
-    TTreeNode* alice = FindNodeByPath(&tree(), QStringLiteral("Alice\\"));
+    window().showProperties();
+    NavigationNode* alice = findNodeByPath(&tree(), QStringLiteral("Alice\\"));
     ASSERT_NE(alice, nullptr);
-    EXPECT_NE(FindChildByText(alice, QStringLiteral("Music Collection")), nullptr);
-    EXPECT_EQ(FindChildByText(alice, QStringLiteral("Music")), nullptr);
+    EXPECT_NE(findChildByText(alice, QStringLiteral("Music Collection")), nullptr);
+    EXPECT_EQ(findChildByText(alice, QStringLiteral("Music")), nullptr);
 }
 
 TEST_F(MainWindowCommandsTest, DiscPropertiesConfirmedKeepTheDiscSelected)
@@ -134,17 +134,17 @@ TEST_F(MainWindowCommandsTest, DiscPropertiesConfirmedKeepTheDiscSelected)
     start();
     ASSERT_NE(select(QStringLiteral("Alice\\Music\\Audio\\")), nullptr);
     whenModal([](QDialog* dialog) {
-        auto* form = qobject_cast<TFormDiscProp*>(dialog);
+        auto* form = qobject_cast<DiscPropertiesDialog*>(dialog);
         ASSERT_NE(form, nullptr);
-        EXPECT_EQ(form->Edit_title->text(), QStringLiteral("Audio"));
-        form->ComboBox1->setCurrentText(QStringLiteral("700"));
-        form->Button2->click();
+        EXPECT_EQ(form->titleEdit->text(), QStringLiteral("Audio"));
+        form->capacityCombo->setCurrentText(QStringLiteral("700"));
+        form->okButton->click();
     });
-    window().act_propertiesExecute();
-    EXPECT_EQ(NodePath(&tree(), tree().selectedNode()), QStringLiteral("Alice\\Music\\Audio\\"));
-    TKTBFile* music = tree().selectedNode()->fileset();
+    window().showProperties();
+    EXPECT_EQ(nodePath(&tree(), tree().selectedNode()), QStringLiteral("Alice\\Music\\Audio\\"));
+    Fileset* music = tree().selectedNode()->fileset();
     ASSERT_NE(music, nullptr);
-    EXPECT_EQ(storedDisc(music->FileName, m_audioDisc).Capacity, 700 * DISC_CAPACITY_UNIT);
+    EXPECT_EQ(storedDisc(music->fileName, m_audioDisc).Capacity, 700 * DiscCapacityUnit);
 }
 
 } // namespace

@@ -2,7 +2,8 @@
 // registry and the owners, Cancel changing nothing.
 #include "tests/gui/dialogs/windowsfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/settingsdialog.h"
 
@@ -20,7 +21,7 @@ namespace {
 QString loginPath()
 {
     QString name;
-    GetLoginName(name);
+    loginName(name);
     return name + QLatin1Char('\\');
 }
 
@@ -33,20 +34,20 @@ QStringList listEntries(const QListWidget* list)
     return entries;
 }
 
-class ConfigFormTest : public WindowsFixture {
+class SettingsDialogTest : public WindowsFixture {
 protected:
     /// Creates the window and shows it, which fills it.
     void open()
     {
-        m_form = std::make_unique<TConfigForm>();
+        m_form = std::make_unique<SettingsDialog>();
         m_form->show();
         QApplication::processEvents();
     }
-    TConfigForm& form() { return *m_form; }
+    SettingsDialog& form() { return *m_form; }
 
     void selectRow(int row)
     {
-        QListWidget* list = form().ListBox2;
+        QListWidget* list = form().locationsList;
         const QRect area = list->visualItemRect(list->item(row));
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {}, area.center());
     }
@@ -57,28 +58,28 @@ protected:
         WindowsFixture::TearDown();
     }
 
-    std::unique_ptr<TConfigForm> m_form;
+    std::unique_ptr<SettingsDialog> m_form;
 };
 
-TEST_F(ConfigFormTest, ShowsItsPagesAndTexts)
+TEST_F(SettingsDialogTest, ShowsItsPagesAndTexts)
 {
     writeSettings();
     startObjects();
     open();
     EXPECT_EQ(form().windowTitle(), QStringLiteral("Katalox Settings"));
-    ASSERT_EQ(form().PageControl1->count(), 2);
-    EXPECT_EQ(form().PageControl1->tabText(0), QStringLiteral("Filesets"));
-    EXPECT_EQ(form().PageControl1->tabText(1), QStringLiteral("Startup"));
-    EXPECT_EQ(form().RadioButton1->text(), QStringLiteral("Start at the last tree location"));
-    EXPECT_EQ(form().RadioButton2->text(), QStringLiteral("Always Start with Search"));
-    EXPECT_EQ(form().RadioButton3->text(), QStringLiteral("Always Start at My Filesets"));
-    EXPECT_EQ(form().RadioButton4->text(), QStringLiteral("Always Start here :"));
-    EXPECT_EQ(form().Button6->text(), QStringLiteral("OK"));
-    EXPECT_TRUE(form().Button6->isDefault());
-    EXPECT_EQ(form().Button5->text(), QStringLiteral("Cancel"));
-    EXPECT_FALSE(form().Button8->isEnabled()) << "Add starts disabled";
-    EXPECT_FALSE(form().Button10->isEnabled()) << "Remove starts disabled";
-    EXPECT_EQ(form().edit_storage->text(), storagePath());
+    ASSERT_EQ(form().pages->count(), 2);
+    EXPECT_EQ(form().pages->tabText(0), QStringLiteral("Filesets"));
+    EXPECT_EQ(form().pages->tabText(1), QStringLiteral("Startup"));
+    EXPECT_EQ(form().lastLocationRadio->text(), QStringLiteral("Start at the last tree location"));
+    EXPECT_EQ(form().searchRadio->text(), QStringLiteral("Always Start with Search"));
+    EXPECT_EQ(form().myFilesetsRadio->text(), QStringLiteral("Always Start at My Filesets"));
+    EXPECT_EQ(form().startPathRadio->text(), QStringLiteral("Always Start here :"));
+    EXPECT_EQ(form().okButton->text(), QStringLiteral("OK"));
+    EXPECT_TRUE(form().okButton->isDefault());
+    EXPECT_EQ(form().cancelButton->text(), QStringLiteral("Cancel"));
+    EXPECT_FALSE(form().addLocationButton->isEnabled()) << "Add starts disabled";
+    EXPECT_FALSE(form().removeLocationButton->isEnabled()) << "Remove starts disabled";
+    EXPECT_EQ(form().storageEdit->text(), storagePath());
 }
 
 // How the stored start location shows: the choice, the box's text, and whether it can be seen and edited.
@@ -93,7 +94,7 @@ struct StartShown {
     friend void PrintTo(const StartShown& example, std::ostream* out) { *out << example.name; }
 };
 
-class StartOptionShown : public ConfigFormTest, public ::testing::WithParamInterface<StartShown> { };
+class StartOptionShown : public SettingsDialogTest, public ::testing::WithParamInterface<StartShown> { };
 
 TEST_P(StartOptionShown, PicksTheChoiceOfTheStoredLocation)
 {
@@ -104,16 +105,16 @@ TEST_P(StartOptionShown, PicksTheChoiceOfTheStoredLocation)
     startObjects();
     open();
     const QRadioButton* choices[]
-        = { form().RadioButton1, form().RadioButton2, form().RadioButton3, form().RadioButton4 };
+        = { form().lastLocationRadio, form().searchRadio, form().myFilesetsRadio, form().startPathRadio };
     for (int i = 0; i < 4; ++i) {
         EXPECT_EQ(choices[i]->isChecked(), i + 1 == expected.choice) << "choice " << i + 1;
     }
     const QString box = expected.boxText == QStringLiteral("<login>") ? loginPath() : expected.boxText;
     if (expected.boxVisible) {
-        EXPECT_EQ(form().Edit3->text(), box);
+        EXPECT_EQ(form().startPathEdit->text(), box);
     }
-    EXPECT_EQ(!form().Edit3->isHidden(), expected.boxVisible);
-    EXPECT_EQ(!form().Edit3->isReadOnly(), expected.boxEditable);
+    EXPECT_EQ(!form().startPathEdit->isHidden(), expected.boxVisible);
+    EXPECT_EQ(!form().startPathEdit->isReadOnly(), expected.boxEditable);
 }
 
 INSTANTIATE_TEST_SUITE_P(StoredLocations, StartOptionShown,
@@ -138,7 +139,7 @@ struct StartStored {
     friend void PrintTo(const StartStored& example, std::ostream* out) { *out << example.name; }
 };
 
-class StartOptionStored : public ConfigFormTest, public ::testing::WithParamInterface<StartStored> { };
+class StartOptionStored : public SettingsDialogTest, public ::testing::WithParamInterface<StartStored> { };
 
 TEST_P(StartOptionStored, OkStoresTheChoice)
 {
@@ -146,19 +147,20 @@ TEST_P(StartOptionStored, OkStoresTheChoice)
     writeSettings("StartLastPath=0\r\nCurrentPath=bob\\Photos\\\r\n");
     startObjects();
     open();
-    QRadioButton* choices[] = { form().RadioButton1, form().RadioButton2, form().RadioButton3, form().RadioButton4 };
-    form().PageControl1->setCurrentIndex(1);
+    QRadioButton* choices[]
+        = { form().lastLocationRadio, form().searchRadio, form().myFilesetsRadio, form().startPathRadio };
+    form().pages->setCurrentIndex(1);
     QTest::mouseClick(choices[expected.choice - 1], Qt::LeftButton, {}, QPoint(5, 5));
     ASSERT_TRUE(choices[expected.choice - 1]->isChecked());
     if (!expected.typed.isEmpty()) {
-        form().Edit3->selectAll();
-        QTest::keyClicks(form().Edit3, expected.typed);
+        form().startPathEdit->selectAll();
+        QTest::keyClicks(form().startPathEdit, expected.typed);
     }
-    form().Button6->click();
+    form().okButton->click();
     EXPECT_EQ(form().result(), QDialog::Accepted);
-    EXPECT_EQ(settings().GetBool(skStartLastPath), expected.startLastPath);
+    EXPECT_EQ(settings().boolValue(StartLastPathSetting), expected.startLastPath);
     const QString path = expected.currentPath == QStringLiteral("<login>") ? loginPath() : expected.currentPath;
-    EXPECT_EQ(settings().GetStr(skCurrentPath), path);
+    EXPECT_EQ(settings().stringValue(CurrentPathSetting), path);
     EXPECT_TRUE(m_questions->asked().empty());
 }
 
@@ -172,67 +174,68 @@ INSTANTIATE_TEST_SUITE_P(Choices, StartOptionStored,
         StartStored { "CustomPathTyped", 4, QStringLiteral("Alice\\"), false, QStringLiteral("Alice\\") }),
     [](const ::testing::TestParamInfo<StartStored>& info) { return std::string(info.param.name); });
 
-TEST_F(ConfigFormTest, TheStartBoxFollowsTheChoices)
+TEST_F(SettingsDialogTest, TheStartBoxFollowsTheChoices)
 {
     writeSettings("StartLastPath=0\r\nCurrentPath=bob\\\r\n");
     startObjects();
     open();
-    form().PageControl1->setCurrentIndex(1);
-    QTest::mouseClick(form().RadioButton2, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form().Edit3->text(), QStringLiteral("[Search]"));
-    EXPECT_TRUE(form().Edit3->isReadOnly());
-    QTest::mouseClick(form().RadioButton3, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form().Edit3->text(), loginPath());
+    form().pages->setCurrentIndex(1);
+    QTest::mouseClick(form().searchRadio, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form().startPathEdit->text(), QStringLiteral("[Search]"));
+    EXPECT_TRUE(form().startPathEdit->isReadOnly());
+    QTest::mouseClick(form().myFilesetsRadio, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form().startPathEdit->text(), loginPath());
     // The fourth choice keeps what the box shows and lets the user edit it.
-    QTest::mouseClick(form().RadioButton4, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_EQ(form().Edit3->text(), loginPath());
-    EXPECT_FALSE(form().Edit3->isReadOnly());
-    QTest::mouseClick(form().RadioButton1, Qt::LeftButton, {}, QPoint(5, 5));
-    EXPECT_FALSE(form().Edit3->isVisible());
+    QTest::mouseClick(form().startPathRadio, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_EQ(form().startPathEdit->text(), loginPath());
+    EXPECT_FALSE(form().startPathEdit->isReadOnly());
+    QTest::mouseClick(form().lastLocationRadio, Qt::LeftButton, {}, QPoint(5, 5));
+    EXPECT_FALSE(form().startPathEdit->isVisible());
 }
 
-TEST_F(ConfigFormTest, AddAndRemoveAreEnabledByWhatThereIsToAddOrRemove)
+TEST_F(SettingsDialogTest, AddAndRemoveAreEnabledByWhatThereIsToAddOrRemove)
 {
     writeSettings();
     startObjects();
     open();
-    QTest::keyClicks(form().Edit5, QStringLiteral("/discs/a"));
-    EXPECT_TRUE(form().Button8->isEnabled());
-    form().Edit5->clear();
-    EXPECT_FALSE(form().Button8->isEnabled()) << "nothing to add";
-    QTest::keyClicks(form().Edit5, QStringLiteral("/discs/a"));
-    form().Button8->click();
-    form().Edit5->setText(QStringLiteral("/discs/b"));
-    form().Button8->click();
-    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { QStringLiteral("/discs/a"), QStringLiteral("/discs/b") }));
-    EXPECT_FALSE(form().Button10->isEnabled()) << "no entry selected yet";
+    QTest::keyClicks(form().locationEdit, QStringLiteral("/discs/a"));
+    EXPECT_TRUE(form().addLocationButton->isEnabled());
+    form().locationEdit->clear();
+    EXPECT_FALSE(form().addLocationButton->isEnabled()) << "nothing to add";
+    QTest::keyClicks(form().locationEdit, QStringLiteral("/discs/a"));
+    form().addLocationButton->click();
+    form().locationEdit->setText(QStringLiteral("/discs/b"));
+    form().addLocationButton->click();
+    EXPECT_EQ(
+        listEntries(form().locationsList), (QStringList { QStringLiteral("/discs/a"), QStringLiteral("/discs/b") }));
+    EXPECT_FALSE(form().removeLocationButton->isEnabled()) << "no entry selected yet";
 
     selectRow(0);
-    EXPECT_TRUE(form().Button10->isEnabled());
-    EXPECT_EQ(form().Edit5->text(), QStringLiteral("/discs/a")) << "a clicked entry is copied to the box";
-    form().Button10->click();
-    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { QStringLiteral("/discs/b") }));
-    EXPECT_EQ(form().Button10->isEnabled(), !form().ListBox2->selectedItems().isEmpty());
+    EXPECT_TRUE(form().removeLocationButton->isEnabled());
+    EXPECT_EQ(form().locationEdit->text(), QStringLiteral("/discs/a")) << "a clicked entry is copied to the box";
+    form().removeLocationButton->click();
+    EXPECT_EQ(listEntries(form().locationsList), (QStringList { QStringLiteral("/discs/b") }));
+    EXPECT_EQ(form().removeLocationButton->isEnabled(), !form().locationsList->selectedItems().isEmpty());
 }
 
-TEST_F(ConfigFormTest, TheDeleteKeyRemovesTheSelectedEntryOnly)
+TEST_F(SettingsDialogTest, TheDeleteKeyRemovesTheSelectedEntryOnly)
 {
     writeSettings();
     startObjects();
-    FilesetList->Locations = QStringList { QStringLiteral("/discs/a"), QStringLiteral("/discs/b") };
+    g_filesetRegistry->locations = QStringList { QStringLiteral("/discs/a"), QStringLiteral("/discs/b") };
     open();
-    ASSERT_EQ(listEntries(form().ListBox2), FilesetList->Locations);
-    form().ListBox2->setFocus();
-    form().ListBox2->clearSelection();
-    QTest::keyClick(form().ListBox2, Qt::Key_Delete);
-    EXPECT_EQ(form().ListBox2->count(), 2) << "nothing selected, nothing removed";
+    ASSERT_EQ(listEntries(form().locationsList), g_filesetRegistry->locations);
+    form().locationsList->setFocus();
+    form().locationsList->clearSelection();
+    QTest::keyClick(form().locationsList, Qt::Key_Delete);
+    EXPECT_EQ(form().locationsList->count(), 2) << "nothing selected, nothing removed";
 
     selectRow(1);
-    QTest::keyClick(form().ListBox2, Qt::Key_Delete);
-    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { QStringLiteral("/discs/a") }));
+    QTest::keyClick(form().locationsList, Qt::Key_Delete);
+    EXPECT_EQ(listEntries(form().locationsList), (QStringList { QStringLiteral("/discs/a") }));
 }
 
-TEST_F(ConfigFormTest, AFolderPickedTwiceIsListedTwice)
+TEST_F(SettingsDialogTest, AFolderPickedTwiceIsListedTwice)
 {
     writeSettings();
     startObjects();
@@ -241,33 +244,33 @@ TEST_F(ConfigFormTest, AFolderPickedTwiceIsListedTwice)
     std::filesystem::create_directories(folder.toStdString());
     m_questions->answerFolder(folder);
     m_questions->answerFolder(folder);
-    form().Button9->click();
-    form().Button9->click();
-    EXPECT_EQ(listEntries(form().ListBox2), (QStringList { folder, folder }));
-    EXPECT_EQ(form().Edit5->text(), folder);
+    form().browseLocationButton->click();
+    form().browseLocationButton->click();
+    EXPECT_EQ(listEntries(form().locationsList), (QStringList { folder, folder }));
+    EXPECT_EQ(form().locationEdit->text(), folder);
     ASSERT_EQ(m_questions->asked().size(), 2u);
     EXPECT_EQ(m_questions->asked()[0].kind, QuestionKind::ChooseFolder);
     EXPECT_EQ(m_questions->asked()[1].start, folder) << "the picker starts at the folder typed";
 }
 
-TEST_F(ConfigFormTest, ThePrimaryFolderPickerStartsAtTheFolderShownAndReplacesIt)
+TEST_F(SettingsDialogTest, ThePrimaryFolderPickerStartsAtTheFolderShownAndReplacesIt)
 {
     writeSettings();
     startObjects();
     open();
     m_questions->answerFolder(QString()); // cancelled
-    form().Button7->click();
-    EXPECT_EQ(form().edit_storage->text(), storagePath());
+    form().browseStorageButton->click();
+    EXPECT_EQ(form().storageEdit->text(), storagePath());
     const QString other = tempPath("other");
     m_questions->answerFolder(other);
-    form().Button7->click();
-    EXPECT_EQ(form().edit_storage->text(), other);
+    form().browseStorageButton->click();
+    EXPECT_EQ(form().storageEdit->text(), other);
     ASSERT_EQ(m_questions->asked().size(), 2u);
     EXPECT_EQ(m_questions->asked()[0].start, storagePath());
-    EXPECT_EQ(form().ListBox2->count(), 0) << "the primary folder is not a managed location";
+    EXPECT_EQ(form().locationsList->count(), 0) << "the primary folder is not a managed location";
 }
 
-TEST_F(ConfigFormTest, OkReloadsTheFilesetsFromTheNewLocations)
+TEST_F(SettingsDialogTest, OkReloadsTheFilesetsFromTheNewLocations)
 {
     writeSettings();
     ASSERT_TRUE(CatalogBuilder().setOwner("Alice").writeTo(storage() + "old.ktb"));
@@ -281,55 +284,55 @@ TEST_F(ConfigFormTest, OkReloadsTheFilesetsFromTheNewLocations)
     startObjects();
     ASSERT_EQ(registeredNames(), QStringList { QStringLiteral("old.ktb") });
     open();
-    QSignalSpy reloading(&form(), &TConfigForm::registryReloading);
+    QSignalSpy reloading(&form(), &SettingsDialog::registryReloading);
 
-    form().edit_storage->setText(QString::fromStdString(primary));
+    form().storageEdit->setText(QString::fromStdString(primary));
     for (const std::string& location : { shelf, m_temp.file("single.ktb"), m_temp.file("missing") }) {
-        form().Edit5->setText(QString::fromStdString(location));
-        form().Button8->click();
+        form().locationEdit->setText(QString::fromStdString(location));
+        form().addLocationButton->click();
     }
-    form().Button6->click();
+    form().okButton->click();
 
     EXPECT_EQ(form().result(), QDialog::Accepted);
     EXPECT_EQ(reloading.count(), 1);
-    EXPECT_EQ(settings().GetStr(skFilesetFolder), QString::fromStdString(primary));
-    EXPECT_EQ(FilesetList->Locations,
+    EXPECT_EQ(settings().stringValue(FilesetFolderSetting), QString::fromStdString(primary));
+    EXPECT_EQ(g_filesetRegistry->locations,
         (QStringList { QString::fromStdString(shelf), tempPath("single.ktb"), tempPath("missing") }))
         << "a location that does not exist stays listed";
     EXPECT_EQ(registeredNames(),
         (QStringList { QStringLiteral("carol.ktb"), QStringLiteral("dave.ktb"), QStringLiteral("single.ktb") }));
-    ASSERT_EQ(OwnerList->Count(), 2) << "dave and Dave share one owner";
-    EXPECT_EQ(OwnerList->Items(0)->Name, QStringLiteral("Carol"));
-    EXPECT_EQ(OwnerList->Items(1)->Name, QStringLiteral("dave"));
-    EXPECT_EQ(OwnerList->Items(1)->Count(), 2);
+    ASSERT_EQ(g_ownerIndex->count(), 2) << "dave and Dave share one owner";
+    EXPECT_EQ(g_ownerIndex->at(0)->name, QStringLiteral("Carol"));
+    EXPECT_EQ(g_ownerIndex->at(1)->name, QStringLiteral("dave"));
+    EXPECT_EQ(g_ownerIndex->at(1)->count(), 2);
     EXPECT_TRUE(m_questions->asked().empty());
 }
 
-TEST_F(ConfigFormTest, CancelChangesNothing)
+TEST_F(SettingsDialogTest, CancelChangesNothing)
 {
     writeSettings("StartLastPath=0\r\nCurrentPath=[Search]\r\n");
     ASSERT_TRUE(CatalogBuilder().setOwner("Alice").writeTo(storage() + "old.ktb"));
     startObjects();
-    FilesetList->Locations = QStringList { QStringLiteral("/discs/a") };
+    g_filesetRegistry->locations = QStringList { QStringLiteral("/discs/a") };
     // Registered by hand: a reload would drop it.
     addFileset(CatalogBuilder().setOwner("Gina"), tempPath("loose.ktb"));
     const std::string settingsBefore = readFileBytes(m_temp.file("Settings.ini"));
     open();
-    form().edit_storage->setText(tempPath("elsewhere"));
-    form().Edit5->setText(tempPath("more"));
-    form().Button8->click();
-    form().PageControl1->setCurrentIndex(1);
-    QTest::mouseClick(form().RadioButton1, Qt::LeftButton, {}, QPoint(5, 5));
-    form().Button5->click();
+    form().storageEdit->setText(tempPath("elsewhere"));
+    form().locationEdit->setText(tempPath("more"));
+    form().addLocationButton->click();
+    form().pages->setCurrentIndex(1);
+    QTest::mouseClick(form().lastLocationRadio, Qt::LeftButton, {}, QPoint(5, 5));
+    form().cancelButton->click();
 
     EXPECT_EQ(form().result(), QDialog::Rejected);
     EXPECT_EQ(readFileBytes(m_temp.file("Settings.ini")), settingsBefore);
-    EXPECT_EQ(FilesetList->Locations, QStringList { QStringLiteral("/discs/a") });
+    EXPECT_EQ(g_filesetRegistry->locations, QStringList { QStringLiteral("/discs/a") });
     EXPECT_EQ(registeredNames(), (QStringList { QStringLiteral("old.ktb"), QStringLiteral("loose.ktb") }))
         << "the registry was not reloaded";
 }
 
-TEST_F(ConfigFormTest, AFailingReloadIsShownAndTheWindowStillEndsWithOk)
+TEST_F(SettingsDialogTest, AFailingReloadIsShownAndTheWindowStillEndsWithOk)
 {
     writeSettings("StartLastPath=1\r\nCurrentPath=bob\\\r\n");
     const std::string shelf = m_temp.path() + "shelf/";
@@ -340,25 +343,25 @@ TEST_F(ConfigFormTest, AFailingReloadIsShownAndTheWindowStillEndsWithOk)
     startObjects();
     open();
     for (const std::string& location : { shelf, m_temp.file("damaged.ktb"), m_temp.file("after.ktb") }) {
-        form().Edit5->setText(QString::fromStdString(location));
-        form().Button8->click();
+        form().locationEdit->setText(QString::fromStdString(location));
+        form().addLocationButton->click();
     }
-    form().PageControl1->setCurrentIndex(1);
-    QTest::mouseClick(form().RadioButton2, Qt::LeftButton, {}, QPoint(5, 5));
-    form().Button6->click();
+    form().pages->setCurrentIndex(1);
+    QTest::mouseClick(form().searchRadio, Qt::LeftButton, {}, QPoint(5, 5));
+    form().okButton->click();
 
     EXPECT_EQ(form().result(), QDialog::Accepted);
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& error = m_questions->asked().front();
     EXPECT_EQ(error.caption, QStringLiteral("Katalox"));
-    EXPECT_EQ(error.icon, TMsgIcon::Error);
+    EXPECT_EQ(error.icon, MessageIcon::Error);
     EXPECT_TRUE(error.text.contains(tempPath("damaged.ktb"))) << error.text.toStdString();
     // The filesets before the damaged entry are loaded, the ones after it are not.
     EXPECT_EQ(registeredNames(), QStringList { QStringLiteral("erin.ktb") });
-    EXPECT_EQ(OwnerList->Count(), 1);
+    EXPECT_EQ(g_ownerIndex->count(), 1);
     // The start choice made in the window is kept all the same.
-    EXPECT_FALSE(settings().GetBool(skStartLastPath));
-    EXPECT_EQ(settings().GetStr(skCurrentPath), QStringLiteral("[Search]"));
+    EXPECT_FALSE(settings().boolValue(StartLastPathSetting));
+    EXPECT_EQ(settings().stringValue(CurrentPathSetting), QStringLiteral("[Search]"));
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "tests/gui/dialogs/windowsfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -30,45 +32,44 @@ void whenModal(std::function<void(QDialog*)> action)
 TKTBDisc storedDisc(const QString& path, std::uint32_t offset)
 {
     TKTBDisc disc {};
-    TKTBHandle* handle = nullptr;
-    EXPECT_EQ(ktbOpen(handle, QFile::encodeName(path).constData(), KTB_OPEN_READONLY), KTB_OK);
-    EXPECT_TRUE(ktbReadDisc(handle, offset, disc));
-    ktbClose(handle);
+    KtbHandlePtr handle;
+    EXPECT_EQ(ktbOpenOwned(handle, QFile::encodeName(path).constData(), KTB_OPEN_READONLY), KTB_OK);
+    EXPECT_TRUE(ktbReadDisc(handle.get(), offset, disc));
     return disc;
 }
 
 QString storedDescription(const QString& path)
 {
-    TKTBFile reader(path, false, true);
-    return reader.GetDescription();
+    Fileset reader(path, false, true);
+    return reader.description();
 }
 
 QString storedOwner(const QString& path)
 {
-    TKTBFile reader(path, false, true);
-    return reader.GetOwner();
+    Fileset reader(path, false, true);
+    return reader.owner();
 }
 
 void WindowsFixture::startObjects()
 {
-    m_objects = std::make_unique<TProgramObjects>();
-    FilesetList->AddFolder(settings().GetStr(skFilesetFolder));
-    OwnerList->Rebuild();
+    m_objects = std::make_unique<ProgramObjects>();
+    g_filesetRegistry->addFolder(settings().stringValue(FilesetFolderSetting));
+    g_ownerIndex->rebuild();
 }
 
-TKTBFile* WindowsFixture::addFileset(const CatalogBuilder& catalog, const QString& path)
+Fileset* WindowsFixture::addFileset(const CatalogBuilder& catalog, const QString& path)
 {
     EXPECT_TRUE(catalog.writeTo(QFile::encodeName(path).toStdString()));
-    const int index = FilesetList->AddFile(path);
+    const int index = g_filesetRegistry->addFile(path);
     EXPECT_GE(index, 0) << path.toStdString();
-    return index >= 0 ? FilesetList->Items(index) : nullptr;
+    return index >= 0 ? g_filesetRegistry->at(index) : nullptr;
 }
 
 QStringList WindowsFixture::registeredNames()
 {
     QStringList names;
-    for (int i = 0; i < FilesetList->Count(); ++i) {
-        names << QFileInfo(FilesetList->Items(i)->FileName).fileName();
+    for (int i = 0; i < g_filesetRegistry->count(); ++i) {
+        names << QFileInfo(g_filesetRegistry->at(i)->fileName).fileName();
     }
     return names;
 }

@@ -10,7 +10,7 @@
 #include <functional>
 
 class QDialog;
-class TKTBFile;
+class Fileset;
 
 /// Calls action with the modal dialog as soon as one is open, from inside its exec.
 void whenModal(std::function<void(QDialog*)> action);
@@ -30,7 +30,7 @@ protected:
     /// Creates the process-wide objects: the registry loads ktblist.lst, the storage folder is added.
     void startObjects();
     /// Writes catalog to path and registers it; answers its fileset.
-    TKTBFile* addFileset(const CatalogBuilder& catalog, const QString& path);
+    Fileset* addFileset(const CatalogBuilder& catalog, const QString& path);
     /// The file names (without folder) of the registered filesets, in registry order.
     static QStringList registeredNames();
 };

@@ -27,8 +27,8 @@ void MainWindowFixture::writeSettings(const std::string& lines)
 
 void MainWindowFixture::start()
 {
-    m_objects = std::make_unique<TProgramObjects>();
-    m_window = std::make_unique<TForm1>();
+    m_objects = std::make_unique<ProgramObjects>();
+    m_window = std::make_unique<MainWindow>();
     m_window->show();
     QApplication::processEvents();
 }
@@ -75,4 +75,4 @@ void MainWindowFixture::buildStandardFilesets()
     ASSERT_TRUE(misc.writeTo(storage() + "Misc.ktb"));
 }
 
-TTreeNode* MainWindowFixture::node(const QString& path) { return FindNodeByPath(&tree(), path); }
+NavigationNode* MainWindowFixture::node(const QString& path) { return findNodeByPath(&tree(), path); }

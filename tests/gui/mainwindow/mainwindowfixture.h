@@ -1,6 +1,6 @@
 #pragma once
 // A main window over filesets a test builds: a temporary config folder (Settings.ini, ktblist.lst), a
-// storage folder "Filesets/" inside it, the scripted questions, the process-wide objects and TForm1.
+// storage folder "Filesets/" inside it, the scripted questions, the process-wide objects and MainWindow.
 
 #include "gui/common/programobjects.h"
 #include "gui/mainwindow/mainwindow.h"
@@ -24,7 +24,7 @@ protected:
     QString storagePath() const { return QString::fromStdString(storage()); }
     /// Writes Settings.ini with FilesetFolder set to the storage folder and the given further lines.
     void writeSettings(const std::string& lines = {});
-    /// Creates the process-wide objects and the window, and shows it (which runs FormShow).
+    /// Creates the process-wide objects and the window, and shows it (which runs handleFirstShow).
     void start();
     /// Closes and releases the window and the process-wide objects (writes what closing writes).
     void stop();
@@ -33,14 +33,14 @@ protected:
     /// bob's "Photos", and an unowned fileset "Misc.ktb".
     void buildStandardFilesets();
 
-    TTreeNode* node(const QString& path);
-    TForm1& window() { return *m_window; }
-    TNavigationTree& tree() { return *m_window->TreeView1; }
+    NavigationNode* node(const QString& path);
+    MainWindow& window() { return *m_window; }
+    NavigationTree& tree() { return *m_window->navigationTree; }
 
     TempFolder m_temp;
     std::unique_ptr<ScriptedQuestions> m_questions;
-    std::unique_ptr<TProgramObjects> m_objects;
-    std::unique_ptr<TForm1> m_window;
+    std::unique_ptr<ProgramObjects> m_objects;
+    std::unique_ptr<MainWindow> m_window;
 
     // Offsets in Alice's "Music".
     std::uint32_t m_disc1 = 0;

@@ -1,12 +1,15 @@
 // Converting an older-version fileset in place behind its window: the replaced file and its backup,
-// the temporary name beside the fileset, an earlier backup that is kept, failures and Cancel.
+// the worker's progress, the temporary name beside the fileset, an earlier backup that is kept,
+// failures and Cancel.
 #include "tests/gui/scan/scanfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/dialogs/convertdialog.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <csignal>
@@ -103,10 +106,8 @@ protected:
     }
     static bool isCurrentFormat(const std::string& file)
     {
-        TKTBHandle* handle = nullptr;
-        const bool opened = ktbOpen(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
-        ktbClose(handle);
-        return opened;
+        KtbHandlePtr handle;
+        return ktbOpenOwned(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
     }
 };
 
@@ -115,7 +116,7 @@ TEST_F(ConvertTest, ConvertedFileTakesThePlaceAndTheOlderOneIsKept)
     const std::string older = oneDisc().bytes();
     ASSERT_TRUE(writeFileBytes(path(), older));
 
-    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 1);
+    EXPECT_EQ(convertFilesetInPlace(QString::fromStdString(path())), 1);
 
     EXPECT_TRUE(isCurrentFormat(path()));
     EXPECT_EQ(readFileBytes(path() + ".v02"), older);
@@ -126,13 +127,44 @@ TEST_F(ConvertTest, ConvertedFileTakesThePlaceAndTheOlderOneIsKept)
     EXPECT_TRUE(m_questions->asked().empty());
 }
 
+TEST_F(ConvertTest, ProgressStaysWithinTheRangeReportedFirstAndReachesTheWindow)
+{
+    ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
+    ConvertWorker worker(QString::fromStdString(path()), QString::fromStdString(storage() + "conv0.tmp"));
+    std::vector<std::pair<bool, int>> reports; // (a range, the value), in the order sent
+    QObject::connect(
+        &worker, &ConvertWorker::progressRangeKnown, &worker,
+        [&reports](int maximum) { reports.emplace_back(true, maximum); }, Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ConvertWorker::progressChanged, &worker,
+        [&reports](int position) { reports.emplace_back(false, position); }, Qt::DirectConnection);
+    worker.start();
+    ASSERT_TRUE(worker.wait(10000));
+    EXPECT_TRUE(worker.succeeded());
+    ASSERT_GE(reports.size(), 2u);
+    ASSERT_TRUE(reports.front().first);
+    const int maximum = reports.front().second;
+    EXPECT_GE(maximum, 1);
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_FALSE(reports[i].first) << "the range is reported once";
+        EXPECT_GE(reports[i].second, 0);
+        EXPECT_LE(reports[i].second, maximum);
+    }
+
+    // The window shows the range before it closes with the worker's end.
+    ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
+    ConvertDialog form;
+    EXPECT_EQ(form.convert(QString::fromStdString(path())), 1);
+    EXPECT_EQ(form.progressBar->maximum(), maximum);
+}
+
 TEST_F(ConvertTest, TheTemporaryNameIsTheFirstFreeBesideTheFileset)
 {
     ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
     ASSERT_TRUE(writeFileBytes(storage() + "conv0.tmp", "someone else's"));
-    EXPECT_EQ(ConversionTemporaryName(QString::fromStdString(path())), QString::fromStdString(storage() + "conv1.tmp"));
+    EXPECT_EQ(conversionTemporaryName(QString::fromStdString(path())), QString::fromStdString(storage() + "conv1.tmp"));
 
-    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 1);
+    EXPECT_EQ(convertFilesetInPlace(QString::fromStdString(path())), 1);
     EXPECT_EQ(readFileBytes(storage() + "conv0.tmp"), "someone else's");
     EXPECT_EQ(temporaryFiles(), std::vector<std::string> { "conv0.tmp" });
 }
@@ -144,8 +176,8 @@ TEST_F(ConvertTest, AnEarlierBackupKeepsItsBytes)
     ASSERT_TRUE(writeFileBytes(path() + ".v02", "first backup"));
     std::filesystem::create_directories(path() + ".v02.1"); // a folder takes a name as well
 
-    EXPECT_EQ(ConversionBackupName(QString::fromStdString(path())), QString::fromStdString(path() + ".v02.2"));
-    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 1);
+    EXPECT_EQ(conversionBackupName(QString::fromStdString(path())), QString::fromStdString(path() + ".v02.2"));
+    EXPECT_EQ(convertFilesetInPlace(QString::fromStdString(path())), 1);
 
     EXPECT_EQ(readFileBytes(path() + ".v02"), "first backup");
     EXPECT_EQ(readFileBytes(path() + ".v02.2"), older);
@@ -158,7 +190,7 @@ TEST_F(ConvertTest, AFailureLeavesTheFileInPlaceAndSaysWhy)
     damaged.mark('\x09');
     ASSERT_TRUE(writeFileBytes(path(), damaged.bytes()));
 
-    EXPECT_EQ(ktbConvertFileset(QString::fromStdString(path())), 2);
+    EXPECT_EQ(convertFilesetInPlace(QString::fromStdString(path())), 2);
 
     EXPECT_EQ(readFileBytes(path()), damaged.bytes());
     EXPECT_FALSE(pathExists(path() + ".v02"));
@@ -184,15 +216,15 @@ TEST_P(ConvertCancelTest, LeavesTheOlderFileAndNoTemporaryFile)
     // comes while it runs, and the record written after it is the one it stops at.
     ASSERT_EQ(::mkfifo(path().c_str(), 0600), 0);
     std::signal(SIGPIPE, SIG_IGN);
-    TConvertForm form;
-    QObject::connect(&form, &TConvertForm::conversionStarted, &form, [this, &form] {
+    ConvertDialog form;
+    QObject::connect(&form, &ConvertDialog::conversionStarted, &form, [this, &form] {
         const int pipe = ::open(path().c_str(), O_WRONLY);
         ASSERT_GE(pipe, 0);
         const std::string first = oneDisc().bytes();
         ASSERT_EQ(::write(pipe, first.data(), first.size()), static_cast<ssize_t>(first.size()));
         switch (GetParam()) {
         case StopBy::Button:
-            form.Button1->click();
+            form.cancelButton->click();
             break;
         case StopBy::Escape:
             QTest::keyClick(&form, Qt::Key_Escape);
@@ -201,7 +233,7 @@ TEST_P(ConvertCancelTest, LeavesTheOlderFileAndNoTemporaryFile)
             form.close();
             break;
         }
-        EXPECT_TRUE(form.Worker()->StopRequested());
+        EXPECT_TRUE(form.worker()->stopRequested());
         EXPECT_TRUE(form.isVisible()) << "the window waits for the worker";
         // The worker may have stopped already and closed its end: the write may fail then.
         const std::string more = OlderFile().disc(0x99, "More").mark('\x06').bytes().substr(88);
@@ -209,9 +241,9 @@ TEST_P(ConvertCancelTest, LeavesTheOlderFileAndNoTemporaryFile)
         ::close(pipe);
     });
 
-    EXPECT_EQ(form.Convert(QString::fromStdString(path())), 2);
+    EXPECT_EQ(form.convert(QString::fromStdString(path())), 2);
 
-    EXPECT_TRUE(form.Worker()->Failure().isEmpty()) << "a cancel is no failure";
+    EXPECT_TRUE(form.worker()->failure().isEmpty()) << "a cancel is no failure";
     struct stat status { };
     ASSERT_EQ(::lstat(path().c_str(), &status), 0);
     EXPECT_TRUE(S_ISFIFO(status.st_mode)) << "the older file stays in place";
@@ -224,21 +256,21 @@ INSTANTIATE_TEST_SUITE_P(Ways, ConvertCancelTest, ::testing::Values(StopBy::Butt
 TEST_F(ConvertTest, TheRegistryConvertsOnYesAndRegistersTheFile)
 {
     ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
-    TKTBFiles::OnConversionQuestion = [](const QString&) { return true; };
-    TKTBFiles::OnConvertFileset = [](const QString& file) { return ktbConvertFileset(file); };
-    const int index = FilesetList->AddFile(QString::fromStdString(path()));
-    TKTBFiles::OnConversionQuestion = nullptr;
-    TKTBFiles::OnConvertFileset = nullptr;
+    FilesetRegistry::onConversionQuestion = [](const QString&) { return true; };
+    FilesetRegistry::onConvertFileset = [](const QString& file) { return convertFilesetInPlace(file); };
+    const int index = g_filesetRegistry->addFile(QString::fromStdString(path()));
+    FilesetRegistry::onConversionQuestion = nullptr;
+    FilesetRegistry::onConvertFileset = nullptr;
     ASSERT_GE(index, 0);
-    EXPECT_EQ(FilesetList->Items(index)->GetOwner(), QStringLiteral("Anna"));
-    EXPECT_EQ(FilesetList->Items(index)->GetDescription(), QStringLiteral("Old set"));
+    EXPECT_EQ(g_filesetRegistry->at(index)->owner(), QStringLiteral("Anna"));
+    EXPECT_EQ(g_filesetRegistry->at(index)->description(), QStringLiteral("Old set"));
 }
 
 TEST_F(ConvertTest, TheWindowShowsItsControls)
 {
-    TConvertForm form;
+    ConvertDialog form;
     EXPECT_EQ(form.windowTitle(), QStringLiteral("KTB Convert"));
-    EXPECT_EQ(form.Button1->text(), QStringLiteral("Cancel"));
+    EXPECT_EQ(form.cancelButton->text(), QStringLiteral("Cancel"));
     EXPECT_EQ(form.size(), QSize(321, 138));
 }
 

@@ -3,7 +3,7 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 #include "tests/support/discimages.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "gui/dialogs/newfilesetdialog.h"
 #include "gui/scan/scandialog.h"
@@ -55,7 +55,7 @@ protected:
     }
     QAction* popKTBItem(const QString& text) const
     {
-        for (QAction* item : m_window->popKTB->actions()) {
+        for (QAction* item : m_window->filesetMenu->actions()) {
             if (item->text() == text) {
                 return item;
             }
@@ -72,14 +72,14 @@ TEST_F(MainWindowScanTest, ScanDiscWithoutFilesetsAnsweredNoDoesNothing)
     writeSettings();
     start();
     WhenShown<QDialog> anyWindow([](QDialog* dialog) { dialog->reject(); });
-    m_questions->answerMessage(mbNo);
-    window().action("act_scandisc")->trigger();
+    m_questions->answerMessage(NoButton);
+    window().action("scanDiscAction")->trigger();
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& asked = m_questions->asked().front();
     EXPECT_EQ(asked.text, s_noFilesets);
     EXPECT_EQ(asked.caption, QStringLiteral("No Filesets!"));
-    EXPECT_EQ(asked.icon, TMsgIcon::None);
-    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    EXPECT_EQ(asked.icon, MessageIcon::None);
+    EXPECT_EQ(asked.buttons, YesButton | NoButton);
     EXPECT_EQ(anyWindow.Count, 0);
 }
 
@@ -87,15 +87,15 @@ TEST_F(MainWindowScanTest, ScanDiscWithoutFilesetsAnsweredYesCreatesOne)
 {
     writeSettings();
     start();
-    WhenShown<TFormNewFileset> newFileset([](TFormNewFileset* form) {
-        form->ownerlist->setEditText(QStringLiteral("Carol"));
-        form->Edit1->setText(QStringLiteral("Films"));
-        form->Button3Click();
+    WhenShown<NewFilesetDialog> newFileset([](NewFilesetDialog* form) {
+        form->ownerCombo->setEditText(QStringLiteral("Carol"));
+        form->descriptionEdit->setText(QStringLiteral("Films"));
+        form->onOkClicked();
     });
-    m_questions->answerMessage(mbYes);
-    window().action("act_scandisc")->trigger();
+    m_questions->answerMessage(YesButton);
+    window().action("scanDiscAction")->trigger();
     EXPECT_EQ(newFileset.Count, 1);
-    ASSERT_EQ(FilesetList->Count(), 1);
+    ASSERT_EQ(g_filesetRegistry->count(), 1);
     EXPECT_NE(node(QStringLiteral("Carol\\Films\\")), nullptr) << "the tree was rebuilt";
 }
 
@@ -109,11 +109,11 @@ TEST_F(MainWindowScanTest, ScanDiscOpensTheScanWindowAndRefreshesTheOwners)
     drives->setDrive('D', m_temp.file("MYDISC"));
     setDriveTable(std::move(drives));
     // Scans the disc into the first fileset and closes.
-    WhenShown<TformScan> scan([](TformScan* form) {
-        form->btn_ScanClick();
-        form->btn_close->click();
+    WhenShown<ScanDialog> scan([](ScanDialog* form) {
+        form->onScanClicked();
+        form->closeButton->click();
     });
-    window().action("act_scandisc")->trigger();
+    window().action("scanDiscAction")->trigger();
     EXPECT_EQ(scan.Count, 1);
     EXPECT_TRUE(m_questions->asked().empty());
     EXPECT_TRUE(discTitles(fileset(QStringLiteral("music.ktb"))).contains(QStringLiteral("MYDISC")));
@@ -126,19 +126,19 @@ TEST_F(MainWindowScanTest, NewFilesetCommandRebuildsTheTreeOnOk)
     writeSettings();
     start();
     {
-        WhenShown<TFormNewFileset> newFileset([](TFormNewFileset* form) {
-            form->ownerlist->setEditText(QStringLiteral("Alice"));
-            form->Edit1->setText(QStringLiteral("Books"));
-            form->Button3Click();
+        WhenShown<NewFilesetDialog> newFileset([](NewFilesetDialog* form) {
+            form->ownerCombo->setEditText(QStringLiteral("Alice"));
+            form->descriptionEdit->setText(QStringLiteral("Books"));
+            form->onOkClicked();
         });
-        window().action("act_newfileset")->trigger();
+        window().action("newFilesetAction")->trigger();
         EXPECT_NE(node(QStringLiteral("Alice\\Books\\")), nullptr);
     }
 
-    WhenShown<TFormNewFileset> cancelled([](TFormNewFileset* form) { form->Button2->click(); });
-    const int count = FilesetList->Count();
-    window().action("act_newfileset")->trigger();
-    EXPECT_EQ(FilesetList->Count(), count);
+    WhenShown<NewFilesetDialog> cancelled([](NewFilesetDialog* form) { form->cancelButton->click(); });
+    const int count = g_filesetRegistry->count();
+    window().action("newFilesetAction")->trigger();
+    EXPECT_EQ(g_filesetRegistry->count(), count);
 }
 
 TEST_F(MainWindowScanTest, AddSymbolicDiscFromTheMenuNamesTheNewDiscInPlace)
@@ -146,7 +146,7 @@ TEST_F(MainWindowScanTest, AddSymbolicDiscFromTheMenuNamesTheNewDiscInPlace)
     buildStandardFilesets();
     writeSettings();
     start();
-    TTreeNode* music = open(QStringLiteral("Alice\\Music\\"));
+    NavigationNode* music = open(QStringLiteral("Alice\\Music\\"));
     ASSERT_NE(music, nullptr);
     focusTree();
     QAction* symbolic = popKTBItem(QStringLiteral("Add Symbolic Disc"));
@@ -169,10 +169,10 @@ TEST_F(MainWindowScanTest, AddDiscFromDriveScansItAndNamesItInPlace)
     ASSERT_TRUE(writeDiscTree(m_temp.file("MYDISC"), { { "a.txt", 10 }, { "b/c.txt", 20 } }));
     drives->setDrive('D', m_temp.file("MYDISC"));
     setDriveTable(std::move(drives));
-    TTreeNode* photos = open(QStringLiteral("bob\\Photos\\"));
+    NavigationNode* photos = open(QStringLiteral("bob\\Photos\\"));
     ASSERT_NE(photos, nullptr);
     focusTree();
-    window().popKTBPopup();
+    window().onFilesetMenuAboutToShow();
     QAction* fromDrive = popKTBItem(QStringLiteral("Add \"MYDISC\" from Drive (D:)"));
     ASSERT_NE(fromDrive, nullptr);
     fromDrive->trigger();

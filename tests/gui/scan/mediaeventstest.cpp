@@ -21,7 +21,7 @@ class FirstDriveLetterTest : public ::testing::TestWithParam<LetterCase> { };
 
 TEST_P(FirstDriveLetterTest, IsTheLowestSetBit)
 {
-    EXPECT_EQ(TCDEvents::FirstDriveLetter(GetParam().mask), GetParam().letter);
+    EXPECT_EQ(MediaEvents::firstDriveLetter(GetParam().mask), GetParam().letter);
 }
 
 INSTANTIATE_TEST_SUITE_P(Masks, FirstDriveLetterTest,
@@ -46,7 +46,7 @@ class MediaChangeTest : public ::testing::TestWithParam<UdevCase> { };
 TEST_P(MediaChangeTest, OnlyChangesWithTheMediaFlagOnOpticalDrivesCount)
 {
     EXPECT_EQ(
-        TCDEvents::IsMediaChange(GetParam().action, GetParam().mediaChange, GetParam().cdrom), GetParam().expected);
+        MediaEvents::isMediaChange(GetParam().action, GetParam().mediaChange, GetParam().cdrom), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Events, MediaChangeTest,
@@ -55,107 +55,107 @@ INSTANTIATE_TEST_SUITE_P(Events, MediaChangeTest,
         UdevCase { "change", "0", "1", false }, UdevCase { "change", "1", nullptr, false },
         UdevCase { nullptr, "1", "1", false }));
 
-class CDEventsTest : public ScanFixture {
+class MediaEventsTest : public ScanFixture {
 protected:
-    void listen(TCDEvents& events)
+    void listen(MediaEvents& events)
     {
-        events.AfterArrival = [this](TCDEvents*, char letter) { m_events.push_back({ true, letter }); };
-        events.AfterRemove = [this](TCDEvents*, char letter) { m_events.push_back({ false, letter }); };
+        events.onArrival = [this](MediaEvents*, char letter) { m_events.push_back({ true, letter }); };
+        events.onRemoval = [this](MediaEvents*, char letter) { m_events.push_back({ false, letter }); };
     }
     std::vector<std::pair<bool, char>> m_events;
 };
 
-TEST_F(CDEventsTest, TheTestSourceRaisesOneEventPerChange)
+TEST_F(MediaEventsTest, TheTestSourceRaisesOneEventPerChange)
 {
-    TCDEvents events;
+    MediaEvents events;
     listen(events);
-    events.InjectArrival('E');
-    events.InjectRemoval('e');
-    events.DeviceChange(true, (1U << 3) | (1U << 5));
-    events.DeviceChange(false, 0);
+    events.injectArrival('E');
+    events.injectRemoval('e');
+    events.deviceChange(true, (1U << 3) | (1U << 5));
+    events.deviceChange(false, 0);
     const std::vector<std::pair<bool, char>> expected { { true, 'E' }, { false, 'E' }, { true, 'D' } };
     EXPECT_EQ(m_events, expected);
 }
 
-TEST_F(CDEventsTest, UnassignedEventsAreSkipped)
+TEST_F(MediaEventsTest, UnassignedEventsAreSkipped)
 {
-    TCDEvents events;
-    events.AfterRemove = [this](TCDEvents*, char letter) { m_events.push_back({ false, letter }); };
-    events.InjectArrival('D');
-    events.InjectRemoval('D');
+    MediaEvents events;
+    events.onRemoval = [this](MediaEvents*, char letter) { m_events.push_back({ false, letter }); };
+    events.injectArrival('D');
+    events.injectRemoval('D');
     EXPECT_EQ(m_events, (std::vector<std::pair<bool, char>> { { false, 'D' } }));
 }
 
-TEST_F(CDEventsTest, AFailingHandlerIsShownAndLaterEventsStillArrive)
+TEST_F(MediaEventsTest, AFailingHandlerIsShownAndLaterEventsStillArrive)
 {
-    TCDEvents events;
+    MediaEvents events;
     int calls = 0;
-    events.AfterArrival = [&calls](TCDEvents*, char) {
+    events.onArrival = [&calls](MediaEvents*, char) {
         if (++calls == 1) {
             throw std::runtime_error("handler failed");
         }
     };
-    events.InjectArrival('D');
-    events.InjectArrival('D');
+    events.injectArrival('D');
+    events.injectArrival('D');
     EXPECT_EQ(calls, 2);
     EXPECT_EQ(m_questions->messageTexts(), QStringList { QStringLiteral("handler failed") });
 }
 
-TEST_F(CDEventsTest, PollingFollowsImagesAppearingAndDisappearing)
+TEST_F(MediaEventsTest, PollingFollowsImagesAppearingAndDisappearing)
 {
     const std::string image = isoDisc("disc", "POLLED");
     const std::string away = m_temp.file("away.iso");
     m_drives->setDrive('D', image);
     m_drives->setDrive('G', folderDisc("folder", 3));
-    TCDEvents events;
+    MediaEvents events;
     listen(events);
 
-    events.Poll();
+    events.poll();
     EXPECT_TRUE(m_events.empty()) << "nothing changed since the start";
     std::filesystem::rename(image, away);
-    events.Poll();
-    events.Poll();
+    events.poll();
+    events.poll();
     std::filesystem::rename(away, image);
-    events.Poll();
+    events.poll();
     const std::vector<std::pair<bool, char>> expected { { false, 'D' }, { true, 'D' } };
     EXPECT_EQ(m_events, expected);
 }
 
-TEST_F(CDEventsTest, AnInjectedChangeIsNotRaisedAgainByPolling)
+TEST_F(MediaEventsTest, AnInjectedChangeIsNotRaisedAgainByPolling)
 {
     const std::string image = isoDisc("disc", "POLLED");
     m_drives->setDrive('D', image);
-    TCDEvents events;
+    MediaEvents events;
     listen(events);
     std::filesystem::remove(image);
-    events.InjectRemoval('D');
-    events.Poll();
+    events.injectRemoval('D');
+    events.poll();
     EXPECT_EQ(m_events, (std::vector<std::pair<bool, char>> { { false, 'D' } }));
 }
 
-TEST_F(CDEventsTest, DrivesThatComeAndGoRefillListsWithoutMediaEvents)
+TEST_F(MediaEventsTest, DrivesThatComeAndGoRefillListsWithoutMediaEvents)
 {
     m_drives->setDrive('D', isoDisc("disc", "ONE"));
-    TCDEvents events;
+    MediaEvents events;
     listen(events);
     int refills = 0;
-    QObject::connect(&events, &TCDEvents::drivesChanged, [&refills] { ++refills; });
+    QObject::connect(&events, &MediaEvents::drivesChanged, [&refills] { ++refills; });
 
     m_drives->setDrive('M', folderDisc("folder", 3));
-    events.Poll();
+    events.poll();
     EXPECT_EQ(refills, 1);
-    events.Poll();
+    events.poll();
     EXPECT_EQ(refills, 1);
     EXPECT_TRUE(m_events.empty()) << "a new drive with a medium is no arrival";
 }
 
-TEST_F(CDEventsTest, WithoutAUdevDaemonOpticalDrivesArePolled)
+TEST_F(MediaEventsTest, WithoutAUdevDaemonOpticalDrivesArePolled)
 {
-    TCDEvents events;
+    MediaEvents events;
     if (std::filesystem::exists("/run/udev/control")) {
         GTEST_SKIP() << "this machine runs a udev daemon";
     }
-    EXPECT_FALSE(events.UsesUdev());
+    EXPECT_FALSE(events.usesUdev());
 }
 
 } // namespace

@@ -1,9 +1,11 @@
 #include "tests/gui/scan/scanfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/scan/scanprocedure.h"
 #include "platform/configfolder.h"
 
@@ -39,6 +41,8 @@ public:
         auto sub = m_inner->openSubfolder(entry);
         return sub == nullptr ? nullptr : std::make_unique<HookedListing>(std::move(sub), m_table);
     }
+    bool failed() const override { return m_inner->failed(); }
+    std::string problem() const override { return m_inner->problem(); }
 
 private:
     std::unique_ptr<DriveFolderListing> m_inner;
@@ -92,10 +96,10 @@ void ScanFixture::SetUp()
     std::filesystem::create_directories(temporaryFolder());
     m_oldTemporaryFolder = qgetenv("TMPDIR");
     qputenv("TMPDIR", QByteArray::fromStdString(temporaryFolder()));
-    m_settings = std::make_unique<TSettingsScope>();
-    settings().SetStr(skFilesetFolder, QString::fromStdString(storage()));
-    FilesetList = new TKTBFiles();
-    OwnerList = new TKTBOwners(FilesetList);
+    m_settings = std::make_unique<SettingsScope>();
+    settings().setStringValue(FilesetFolderSetting, QString::fromStdString(storage()));
+    g_filesetRegistry = new FilesetRegistry();
+    g_ownerIndex = new OwnerIndex(g_filesetRegistry);
     m_questions = std::make_unique<ScriptedQuestions>();
     auto table = std::make_unique<HookedDriveTable>();
     m_drives = table.get();
@@ -104,14 +108,13 @@ void ScanFixture::SetUp()
 
 void ScanFixture::TearDown()
 {
-    ScanBeforeTransplant = nullptr;
     setDriveTable(nullptr);
     m_questions.reset();
-    OwnerList->Detach();
-    delete OwnerList;
-    OwnerList = nullptr;
-    delete FilesetList;
-    FilesetList = nullptr;
+    g_ownerIndex->detach();
+    delete g_ownerIndex;
+    g_ownerIndex = nullptr;
+    delete g_filesetRegistry;
+    g_filesetRegistry = nullptr;
     m_settings.reset();
     if (m_oldTemporaryFolder.isNull()) {
         qunsetenv("TMPDIR");
@@ -151,25 +154,24 @@ std::string ScanFixture::audioDisc(const std::string& name)
     return cue;
 }
 
-TKTBFile* ScanFixture::addFileset(const std::string& fileName, const CatalogBuilder& catalog)
+Fileset* ScanFixture::addFileset(const std::string& fileName, const CatalogBuilder& catalog)
 {
     const std::string path = storage() + fileName;
     EXPECT_TRUE(catalog.writeTo(path));
-    const int index = FilesetList->AddFile(QString::fromStdString(path));
+    const int index = g_filesetRegistry->addFile(QString::fromStdString(path));
     EXPECT_GE(index, 0);
-    OwnerList->Rebuild();
-    return index >= 0 ? FilesetList->Items(index) : nullptr;
+    g_ownerIndex->rebuild();
+    return index >= 0 ? g_filesetRegistry->at(index) : nullptr;
 }
 
 std::vector<TKTBDisc> ScanFixture::discsOf(const std::string& path)
 {
     std::vector<TKTBDisc> discs;
     for (const std::uint32_t offset : discOffsetsOf(path)) {
-        TKTBHandle* handle = nullptr;
-        ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY);
+        KtbHandlePtr handle;
+        ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY);
         TKTBDisc disc {};
-        EXPECT_TRUE(ktbReadDisc(handle, offset, disc));
-        ktbClose(handle);
+        EXPECT_TRUE(ktbReadDisc(handle.get(), offset, disc));
         discs.push_back(disc);
     }
     return discs;
@@ -178,20 +180,18 @@ std::vector<TKTBDisc> ScanFixture::discsOf(const std::string& path)
 std::vector<std::uint32_t> ScanFixture::discOffsetsOf(const std::string& path)
 {
     std::vector<std::uint32_t> offsets;
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
+    KtbHandlePtr handle;
+    if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
         ADD_FAILURE() << "cannot open " << path;
         return offsets;
     }
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(handle.get(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr && cursor->Current != nullptr) {
         offsets.push_back(cursor->Current->Offset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
-    ktbClose(handle);
     return offsets;
 }
 

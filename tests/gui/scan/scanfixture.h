@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-class TKTBFile;
+class Fileset;
 
 /// Test drives over images and folders whose listings can be watched and made to fail.
 class HookedDriveTable final : public DriveTable {
@@ -61,7 +61,7 @@ protected:
     std::string audioDisc(const std::string& name);
 
     /// Writes the catalog into the storage folder and registers it.
-    TKTBFile* addFileset(const std::string& fileName, const CatalogBuilder& catalog);
+    Fileset* addFileset(const std::string& fileName, const CatalogBuilder& catalog);
     /// The discs of a fileset, in file order, read through a handle of its own.
     static std::vector<TKTBDisc> discsOf(const std::string& path);
     static std::vector<std::uint32_t> discOffsetsOf(const std::string& path);
@@ -71,7 +71,7 @@ protected:
     QStringList scratchLeftovers() const;
 
     TempFolder m_temp;
-    std::unique_ptr<TSettingsScope> m_settings;
+    std::unique_ptr<SettingsScope> m_settings;
     std::unique_ptr<ScriptedQuestions> m_questions;
     HookedDriveTable* m_drives = nullptr;
     QByteArray m_oldTemporaryFolder;

@@ -1,12 +1,15 @@
 // The scan procedure with test drives: new, known, audio and symbolic discs, the questions before a
-// scan, cancelling from the progress window, failing walks, a fileset that refuses the new disc, and
-// the scratch catalog, which is gone whatever way a scan ends.
+// scan, cancelling from the progress window, failing walks, every kind of disc image and a damaged one,
+// a fileset that refuses the new disc (the errors the recording's failures raise), and the scratch
+// catalog, which is gone whatever way a scan ends.
 #include "tests/gui/scan/scanfixture.h"
 
+#include "core/catalog/discrecording.h"
 #include "core/filesets/fileset.h"
 #include "engine/ktb_discs.h"
 #include "gui/scan/scanprocedure.h"
 #include "gui/scan/scanprogressdialog.h"
+#include "tests/support/udfimage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -17,27 +20,26 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <unistd.h>
 
 namespace {
 
 const QString s_aborted = QStringLiteral("Aborted!");
 
 /// The progress window of the scan that runs now.
-TScanProgressForm* runningProgressForm()
+ScanProgressDialog* runningProgressForm()
 {
     for (QWidget* widget : QApplication::topLevelWidgets()) {
-        if (auto* form = qobject_cast<TScanProgressForm*>(widget); form != nullptr && form->isVisible()) {
+        if (auto* form = qobject_cast<ScanProgressDialog*>(widget); form != nullptr && form->isVisible()) {
             return form;
         }
     }
     return nullptr;
 }
 
-class ScanProcTest : public ScanFixture {
+class ScanProcedureTest : public ScanFixture {
 protected:
     /// A fileset "music.ktb" of Anna, optionally holding an older entry of the disc in drive D.
-    TKTBFile* music(bool withOlderEntry, const std::string& key = {})
+    Fileset* music(bool withOlderEntry, const std::string& key = {})
     {
         CatalogBuilder catalog;
         catalog.setOwner("Anna").setName("Music");
@@ -54,27 +56,27 @@ protected:
     }
     std::string musicPath() const { return storage() + "music.ktb"; }
     /// The text of the error a scan of drive D raised, empty when it raised none.
-    static std::string scanError(TKTBFile* fileset, const std::string& title)
+    static std::string scanError(Fileset* fileset, const std::string& title)
     {
         std::string error;
         try {
-            ScanDisc('D', fileset->Handle(), discTemplate(title), false, false);
-        } catch (const EScanError& raised) {
+            scanDisc('D', fileset->handle(), discTemplate(title), false, false);
+        } catch (const ScanError& raised) {
             error = raised.what();
         }
-        fileset->Close();
+        fileset->close();
         return error;
     }
 };
 
-TEST_F(ScanProcTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
+TEST_F(ScanProcedureTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
 {
     m_drives->setDrive('D', folderDisc("disc", 250, 40));
-    TKTBFile* fileset = music(false);
+    Fileset* fileset = music(false);
     const std::uint32_t before = static_cast<std::uint32_t>(std::filesystem::file_size(musicPath()));
 
-    const quint32 offset = ScanDisc('D', fileset->Handle(), discTemplate("Holiday", "typed"), false, false);
-    fileset->Close();
+    const quint32 offset = scanDisc('D', fileset->handle(), discTemplate("Holiday", "typed"), false, false);
+    fileset->close();
 
     EXPECT_EQ(offset, before);
     const std::vector<TKTBDisc> discs = discsOf(musicPath());
@@ -91,30 +93,30 @@ TEST_F(ScanProcTest, NewDataDiscIsAddedAtTheEndWithTheTemplatesTitleAndComment)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, AnEmptyTitleLeavesTheVolumeLabel)
+TEST_F(ScanProcedureTest, AnEmptyTitleLeavesTheVolumeLabel)
 {
     m_drives->setDrive('D', isoDisc("disc", "SUMMER_2003"));
-    TKTBFile* fileset = music(false);
-    ASSERT_NE(ScanDisc('D', fileset->Handle(), discTemplate(""), false, false), 0u);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    ASSERT_NE(scanDisc('D', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
     EXPECT_EQ(titleOf(discsOf(musicPath()).back()), QStringLiteral("SUMMER_2003"));
 }
 
-TEST_F(ScanProcTest, RescanAnsweredYesReplacesTheOlderEntry)
+TEST_F(ScanProcedureTest, RescanAnsweredYesReplacesTheOlderEntry)
 {
     m_drives->setDrive('D', folderDisc("disc", 30));
-    TKTBFile* fileset = music(true);
-    m_questions->answerMessage(mbYes);
+    Fileset* fileset = music(true);
+    m_questions->answerMessage(YesButton);
 
-    const quint32 offset = ScanDisc('D', fileset->Handle(), discTemplate("New title", "new"), false, false);
-    fileset->Close();
+    const quint32 offset = scanDisc('D', fileset->handle(), discTemplate("New title", "new"), false, false);
+    fileset->close();
 
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& asked = m_questions->asked().front();
     EXPECT_EQ(asked.text, QStringLiteral("Rescan and overwrite Old title ?"));
     EXPECT_EQ(asked.caption, QStringLiteral("CD exists"));
-    EXPECT_EQ(asked.icon, TMsgIcon::Question);
-    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    EXPECT_EQ(asked.icon, MessageIcon::Question);
+    EXPECT_EQ(asked.buttons, YesButton | NoButton);
     const std::vector<TKTBDisc> discs = discsOf(musicPath());
     ASSERT_EQ(discs.size(), 2u) << "exactly one entry of the disc is left";
     EXPECT_EQ(titleOf(discs[0]), QStringLiteral("Another"));
@@ -125,78 +127,78 @@ TEST_F(ScanProcTest, RescanAnsweredYesReplacesTheOlderEntry)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, RescanAnsweredNoWritesNothing)
+TEST_F(ScanProcedureTest, RescanAnsweredNoWritesNothing)
 {
     m_drives->setDrive('D', folderDisc("disc", 30));
-    TKTBFile* fileset = music(true);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbNo);
+    m_questions->answerMessage(NoButton);
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("New title"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("New title"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { QStringLiteral("Rescan and overwrite Old title ?") });
     EXPECT_EQ(readFileBytes(musicPath()), before);
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, NoQuestionReplacesWithoutAsking)
+TEST_F(ScanProcedureTest, NoQuestionReplacesWithoutAsking)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    EXPECT_NE(ScanDisc('D', fileset->Handle(), discTemplate("Quiet"), false, true), 0u);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    EXPECT_NE(scanDisc('D', fileset->handle(), discTemplate("Quiet"), false, true), 0u);
+    fileset->close();
     EXPECT_TRUE(m_questions->asked().empty());
     const std::vector<TKTBDisc> discs = discsOf(musicPath());
     ASSERT_EQ(discs.size(), 2u);
     EXPECT_EQ(titleOf(discs[1]), QStringLiteral("Quiet"));
 }
 
-TEST_F(ScanProcTest, AudioDiscAnsweredYesIsStoredWithTheAudioFlag)
+TEST_F(ScanProcedureTest, AudioDiscAnsweredYesIsStoredWithTheAudioFlag)
 {
     m_drives->setDrive('E', audioDisc("audio"));
-    TKTBFile* fileset = music(false);
-    m_questions->answerMessage(mbYes);
+    Fileset* fileset = music(false);
+    m_questions->answerMessage(YesButton);
 
-    ASSERT_NE(ScanDisc('E', fileset->Handle(), discTemplate(""), false, false), 0u);
-    fileset->Close();
+    ASSERT_NE(scanDisc('E', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
 
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& asked = m_questions->asked().front();
     EXPECT_EQ(asked.text, QStringLiteral("This CD contains audio tracks. Continue ?"));
     EXPECT_EQ(asked.caption, QStringLiteral("Scan CD"));
-    EXPECT_EQ(asked.icon, TMsgIcon::Question);
-    EXPECT_EQ(asked.buttons, mbYes | mbNo);
+    EXPECT_EQ(asked.icon, MessageIcon::Question);
+    EXPECT_EQ(asked.buttons, YesButton | NoButton);
     const TKTBDisc audio = discsOf(musicPath()).back();
     EXPECT_EQ(audio.Flags, KTB_DISC_AUDIO);
     EXPECT_EQ(audio.Files, 3u) << "one file per track";
     EXPECT_EQ(titleOf(audio), QStringLiteral("Audio CD"));
 }
 
-TEST_F(ScanProcTest, AudioDiscAnsweredNoWritesNothingAndLeavesNoScratch)
+TEST_F(ScanProcedureTest, AudioDiscAnsweredNoWritesNothingAndLeavesNoScratch)
 {
     m_drives->setDrive('E', audioDisc("audio"));
-    TKTBFile* fileset = music(false);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbNo);
+    m_questions->answerMessage(NoButton);
 
-    EXPECT_EQ(ScanDisc('E', fileset->Handle(), discTemplate(""), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('E', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(readFileBytes(musicPath()), before);
     EXPECT_TRUE(scratchLeftovers().isEmpty());
     EXPECT_TRUE(QDir(QString::fromStdString(temporaryFolder())).isEmpty());
 }
 
-TEST_F(ScanProcTest, SymbolicDiscIsAddedEachTimeWithoutContents)
+TEST_F(ScanProcedureTest, SymbolicDiscIsAddedEachTimeWithoutContents)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    const quint32 first = ScanDisc(0, fileset->Handle(), discTemplate("New Disc"), true, false);
-    const quint32 second = ScanDisc(0, fileset->Handle(), discTemplate("New Disc", "note"), true, false);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    const quint32 first = scanDisc(0, fileset->handle(), discTemplate("New Disc"), true, false);
+    const quint32 second = scanDisc(0, fileset->handle(), discTemplate("New Disc", "note"), true, false);
+    fileset->close();
 
     EXPECT_NE(first, 0u);
     EXPECT_GT(second, first);
@@ -215,15 +217,15 @@ TEST_F(ScanProcTest, SymbolicDiscIsAddedEachTimeWithoutContents)
     EXPECT_EQ(commentOf(discs[3]), QStringLiteral("note"));
 }
 
-TEST_F(ScanProcTest, AnEmptyDriveAddsNothing)
+TEST_F(ScanProcedureTest, AnEmptyDriveAddsNothing)
 {
     m_drives->setDrive('D', m_temp.file("no-disc-here.iso"));
-    TKTBFile* fileset = music(false);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Ghost"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Ghost"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_EQ(readFileBytes(musicPath()), before) << "no empty entry passes for a scanned disc";
@@ -237,16 +239,16 @@ void PrintTo(CancelBy way, std::ostream* out)
     *out << (way == CancelBy::Button ? "button" : way == CancelBy::Escape ? "Escape" : "closing");
 }
 
-class ScanCancelTest : public ScanProcTest, public ::testing::WithParamInterface<CancelBy> { };
+class ScanCancelTest : public ScanProcedureTest, public ::testing::WithParamInterface<CancelBy> { };
 
 TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
 {
     constexpr int total = 1000;
     m_drives->setDrive('D', folderDisc("large", total, 1));
-    TKTBFile* fileset = music(true);
-    fileset->Close();
+    Fileset* fileset = music(true);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbYes);
+    m_questions->answerMessage(YesButton);
 
     // The 100th entry asks the window thread to cancel and waits until it has.
     std::atomic_int seen { 0 };
@@ -257,12 +259,12 @@ TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
         QMetaObject::invokeMethod(
             qApp,
             [this] {
-                TScanProgressForm* form = runningProgressForm();
+                ScanProgressDialog* form = runningProgressForm();
                 ASSERT_NE(form, nullptr);
                 switch (GetParam()) {
                 case CancelBy::Button:
-                    ASSERT_TRUE(form->Button1->isEnabled());
-                    form->Button1->click();
+                    ASSERT_TRUE(form->cancelButton->isEnabled());
+                    form->cancelButton->click();
                     break;
                 case CancelBy::Escape:
                     QTest::keyClick(form, Qt::Key_Escape);
@@ -272,13 +274,13 @@ TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
                     break;
                 }
                 EXPECT_TRUE(form->isVisible()) << "the window waits for the worker";
-                EXPECT_TRUE(form->Worker()->StopRequested());
+                EXPECT_TRUE(form->worker()->stopRequested());
             },
             Qt::BlockingQueuedConnection);
     };
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Big"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Big"), false, false), 0u);
+    fileset->close();
 
     EXPECT_LT(seen.load(), total) << "the walk stopped early";
     EXPECT_EQ(
@@ -291,16 +293,16 @@ TEST_P(ScanCancelTest, StopsTheWalkShowsAbortedAndLeavesTheFilesetAlone)
 INSTANTIATE_TEST_SUITE_P(
     Ways, ScanCancelTest, ::testing::Values(CancelBy::Button, CancelBy::Escape, CancelBy::Closing));
 
-TEST_F(ScanProcTest, FailingWalkShowsAbortedAndAddsNothing)
+TEST_F(ScanProcedureTest, FailingWalkShowsAbortedAndAddsNothing)
 {
     m_drives->setDrive('D', folderDisc("disc", 250));
     m_drives->UnreadableFolder = "part1";
-    TKTBFile* fileset = music(false);
-    fileset->Close();
+    Fileset* fileset = music(false);
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Broken"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Broken"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_TRUE(m_questions->asked().front().ownerless);
@@ -308,51 +310,134 @@ TEST_F(ScanProcTest, FailingWalkShowsAbortedAndAddsNothing)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
+/// A disc image of another kind than a plain .iso: the file a virtual drive names and how it is made
+/// from an .iso of the same tree.
+struct ImageKind {
+    const char* name;
+    std::string fileName;
+    bool (*write)(const std::string& path, const std::string& iso);
+};
+
+void PrintTo(const ImageKind& kind, std::ostream* out) { *out << kind.name; }
+
+template <CdImageFormat format> bool writeWithAudioTrack(const std::string& path, const std::string& iso)
+{
+    return writeCdImage(path, format, { CueTrack::data(iso), CueTrack::audio(300) });
+}
+
+class ScanImageTest : public ScanProcedureTest, public ::testing::WithParamInterface<ImageKind> { };
+
+TEST_P(ScanImageTest, IsAddedLikeTheIsoOfItsDataTrack)
+{
+    const std::string iso = isoDisc("disc", "SCAN_IMAGES");
+    m_drives->setDrive('E', iso);
+    const std::string image = m_temp.file(GetParam().fileName);
+    ASSERT_TRUE(GetParam().write(image, iso));
+    m_drives->setDrive('D', image);
+    Fileset* fileset = music(false);
+
+    ASSERT_NE(scanDisc('D', fileset->handle(), discTemplate(""), false, false), 0u)
+        << m_questions->messageTexts().join(u' ').toStdString();
+    fileset->close();
+
+    const TKTBDisc added = discsOf(musicPath()).back();
+    EXPECT_EQ(added.Serial, serialOf('E'));
+    EXPECT_EQ(titleOf(added), QStringLiteral("SCAN_IMAGES"));
+    EXPECT_EQ(added.Files, 3u);
+    EXPECT_EQ(added.Folders, 2u);
+    EXPECT_EQ(added.Flags, 0u) << "track 1 holds data";
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ScanImageTest,
+    ::testing::Values(ImageKind { "CueNamingAnotherBin", "other.cue", writeWithAudioTrack<CdImageFormat::CueOtherBin> },
+        ImageKind { "CueWithAFilePerTrack", "pertrack.cue", writeWithAudioTrack<CdImageFormat::CuePerTrack> },
+        ImageKind { "CueOfMode1Sectors", "cooked.cue", writeWithAudioTrack<CdImageFormat::CueCooked> },
+        ImageKind { "CloneCd", "clone.ccd", writeWithAudioTrack<CdImageFormat::CloneCd> },
+        ImageKind { "Nero", "disc.nrg", writeWithAudioTrack<CdImageFormat::NeroTrackAtOnce> },
+        ImageKind { "Cdrdao", "disc.toc", writeWithAudioTrack<CdImageFormat::Cdrdao> },
+        ImageKind { "BinWithoutSheet", "raw.bin",
+            [](const std::string& path, const std::string& iso) {
+                return writeCdImage(path, CdImageFormat::RawBin, { CueTrack::data(iso) });
+            } }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ScanProcedureTest, AUdfImageIsAddedWithItsTreeAndLabel)
+{
+    const UdfImage udf({ { "docs/", 0 }, { "docs/readme.txt", 120 }, { "docs/more/", 0 },
+        { "docs/more/notes.txt", 300 }, { "top.bin", 5000 } });
+    ASSERT_TRUE(writeFileBytes(m_temp.file("dvd.udf"), udf.bytes()));
+    m_drives->setDrive('D', m_temp.file("dvd.udf"));
+    Fileset* fileset = music(false);
+
+    ASSERT_NE(scanDisc('D', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
+
+    const TKTBDisc added = discsOf(musicPath()).back();
+    EXPECT_NE(added.Serial, 0u);
+    EXPECT_EQ(titleOf(added), QStringLiteral("Katalox UDF"));
+    EXPECT_EQ(added.Files, 3u);
+    EXPECT_EQ(added.Folders, 2u);
+}
+
+TEST_F(ScanProcedureTest, ADamagedFolderOfAnImageShowsAbortedAndAddsNothing)
+{
+    const std::string iso = isoDisc("disc", "DAMAGED");
+    std::string image = readFileBytes(iso);
+    const std::size_t record = isoRecordOffset(image, "docs/more");
+    ASSERT_NE(record, std::string::npos);
+    image[record] = 20; // a record length shorter than the record's fixed part
+    ASSERT_TRUE(writeFileBytes(iso, image));
+    m_drives->setDrive('D', iso);
+    Fileset* fileset = music(false);
+    fileset->close();
+    const std::string before = readFileBytes(musicPath());
+
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Broken"), false, false), 0u);
+    fileset->close();
+
+    EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+TEST_F(ScanProcedureTest, AScanRemovesTheScratchFoldersOfEndedScans)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(false);
-    // A process id that cannot be running (at or above the system's largest), and a running process.
+    Fileset* fileset = music(false);
+    // A process id that cannot be running (at or above the system's largest).
     std::ifstream limit("/proc/sys/kernel/pid_max");
     long pidMax = 4194304;
     limit >> pidMax;
     const std::string dead = temporaryFolder() + "katalox-scan-" + std::to_string(pidMax) + "-AbCdEf";
-    const std::string ours = temporaryFolder() + "katalox-scan-" + std::to_string(::getpid()) + "-XyZ123";
-    const std::string alive = temporaryFolder() + "katalox-scan-1-QwErTy";
-    for (const std::string& folder : { dead, ours, alive }) {
-        std::filesystem::create_directories(folder);
-        ASSERT_TRUE(writeFileBytes(folder + "/_temp.ktb", "left over"));
-    }
+    std::filesystem::create_directories(dead);
 
-    EXPECT_NE(ScanDisc('D', fileset->Handle(), discTemplate("Fresh"), false, false), 0u);
-    fileset->Close();
+    EXPECT_NE(scanDisc('D', fileset->handle(), discTemplate("Fresh"), false, false), 0u);
+    fileset->close();
 
     EXPECT_FALSE(pathExists(dead));
-    EXPECT_FALSE(pathExists(ours)) << "an earlier process had our id";
-    EXPECT_TRUE(pathExists(alive)) << "a running process's scan is left alone";
-    EXPECT_EQ(scratchLeftovers(), QStringList { QStringLiteral("katalox-scan-1-QwErTy") });
-    EXPECT_EQ(discsOf(musicPath()).size(), 2u);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, UnusableTemporaryFolderAborts)
+TEST_F(ScanProcedureTest, UnusableTemporaryFolderAborts)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(false);
+    Fileset* fileset = music(false);
     ASSERT_TRUE(writeFileBytes(m_temp.file("not-a-folder"), "x"));
     qputenv("TMPDIR", QByteArray::fromStdString(m_temp.file("not-a-folder")));
 
-    EXPECT_EQ(ScanDisc('D', fileset->Handle(), discTemplate("Nowhere"), false, false), 0u);
-    fileset->Close();
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Nowhere"), false, false), 0u);
+    fileset->close();
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_EQ(discsOf(musicPath()).size(), 1u);
 }
 
-TEST_F(ScanProcTest, LockedFilesetRefusesANewDiscWithError3)
+TEST_F(ScanProcedureTest, LockedFilesetRefusesANewDiscWithError3)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(false, "secret");
-    fileset->Close();
+    Fileset* fileset = music(false, "secret");
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
 
     EXPECT_EQ(scanError(fileset, "Refused"), "ERROR3");
@@ -361,56 +446,17 @@ TEST_F(ScanProcTest, LockedFilesetRefusesANewDiscWithError3)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcTest, LockedFilesetRefusesARescanWithError2)
+TEST_F(ScanProcedureTest, LockedFilesetRefusesARescanWithError2)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true, "secret");
-    fileset->Close();
+    Fileset* fileset = music(true, "secret");
+    fileset->close();
     const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbYes);
+    m_questions->answerMessage(YesButton);
 
     EXPECT_EQ(scanError(fileset, "Refused"), "ERROR2");
 
     EXPECT_EQ(readFileBytes(musicPath()), before);
-    EXPECT_TRUE(scratchLeftovers().isEmpty());
-}
-
-TEST_F(ScanProcTest, ScratchThatCannotBeOpenedAgainIsError1AndTouchesNothing)
-{
-    m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    fileset->Close();
-    const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(mbYes);
-    ScanBeforeTransplant = [](const QString& scratch) { QFile::remove(scratch); };
-
-    EXPECT_EQ(scanError(fileset, "Lost"), "ERROR1");
-
-    EXPECT_EQ(readFileBytes(musicPath()), before);
-    EXPECT_TRUE(scratchLeftovers().isEmpty());
-}
-
-TEST_F(ScanProcTest, RescanWhoseNewDiscCannotBeAppendedKeepsTheOlderEntry)
-{
-    m_drives->setDrive('D', folderDisc("disc", 5));
-    TKTBFile* fileset = music(true);
-    m_questions->answerMessage(mbYes);
-    // The recorded run is damaged before it is moved: its length reads 0, so it cannot be copied.
-    ScanBeforeTransplant = [](const QString& scratch) {
-        std::fstream file(scratch.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp(KTB_HEADER_SIZE + CatalogBuilder::DiscRunLength);
-        const std::uint32_t zero = 0;
-        file.write(reinterpret_cast<const char*>(&zero), sizeof zero);
-    };
-
-    EXPECT_EQ(scanError(fileset, "Damaged"), "ERROR3");
-
-    const std::vector<TKTBDisc> discs = discsOf(musicPath());
-    ASSERT_EQ(discs.size(), 2u) << "the older entry is back";
-    EXPECT_EQ(titleOf(discs[1]), QStringLiteral("Old title"));
-    EXPECT_EQ(commentOf(discs[1]), QStringLiteral("old"));
-    EXPECT_EQ(discs[1].Serial, serialOf('D'));
-    EXPECT_EQ(discs[1].Files, 1u);
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
@@ -429,7 +475,7 @@ class ScanPercentageTest : public ::testing::TestWithParam<PercentCase> { };
 
 TEST_P(ScanPercentageTest, IsTruncatedAndNeverAbove100)
 {
-    EXPECT_EQ(ScanPercentage(GetParam().bytes, GetParam().used), GetParam().expected);
+    EXPECT_EQ(scanPercentage(GetParam().bytes, GetParam().used), GetParam().expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(Values, ScanPercentageTest,
@@ -437,53 +483,55 @@ INSTANTIATE_TEST_SUITE_P(Values, ScanPercentageTest,
         PercentCase { 1, 3, 33 }, PercentCase { 100, 100, 100 }, PercentCase { 150, 100, 100 }, PercentCase { 0, 0, 0 },
         PercentCase { 10, 0, 100 }, PercentCase { 5000000000ULL, 10000000000LL, 50 }));
 
-TEST_F(ScanProcTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
+TEST_F(ScanProcedureTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
 {
     m_drives->setDrive('D', folderDisc("disc", 2000, 3));
-    const std::string scratch = m_temp.file("progress.ktb");
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
-    TScanProgressForm form;
+    DiscRecording recording(scanScratchLayout());
+    ScanProgressDialog form;
     int applied = 0;
-    QObject::connect(&form, &TScanProgressForm::progressApplied, [&applied] { ++applied; });
+    QObject::connect(&form, &ScanProgressDialog::progressApplied, [&applied] { ++applied; });
 
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(form.StartScan(QString::fromStdString(scratch), 'D', disc));
+    ASSERT_TRUE(form.startScan(recording, 'D', disc));
     const auto elapsed
         = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
 
-    EXPECT_EQ(form.ProgressBar1->value(), 100);
-    EXPECT_FALSE(form.Button1->isEnabled()) << "a late Cancel has no effect";
-    EXPECT_EQ(form.Label1->text(), QStringLiteral("Closing up.."));
-    EXPECT_TRUE(form.label_path->toolTip().startsWith(QStringLiteral("D:\\")));
+    EXPECT_EQ(form.progressBar->value(), 100);
+    EXPECT_FALSE(form.cancelButton->isEnabled()) << "a late Cancel has no effect";
+    EXPECT_EQ(form.statusLabel->text(), QStringLiteral("Closing up.."));
+    EXPECT_TRUE(form.pathLabel->toolTip().startsWith(QStringLiteral("D:\\")));
     // Throttled: at most one report per interval, and the last state.
-    const int reports = form.Worker()->ReportsSent();
+    const int reports = form.worker()->reportsSent();
     EXPECT_GE(reports, 1);
-    EXPECT_LE(reports, 2 + elapsed / TScanThread::ReportInterval);
+    EXPECT_LE(reports, 2 + elapsed / ScanWorker::ReportInterval);
     EXPECT_EQ(applied, reports) << "every report reaches the window";
-    EXPECT_EQ(discsOf(scratch).size(), 1u);
+    EXPECT_EQ(discsOf(recording.scratchPath().toStdString()).size(), 1u);
 }
 
-TEST_F(ScanProcTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
+TEST_F(ScanProcedureTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
 {
     m_drives->setDrive('D', isoDisc("disc", "BIG"));
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
-    TScanProgressForm form;
-    ASSERT_TRUE(form.StartScan(QString::fromStdString(m_temp.file("progress.ktb")), 'D', disc));
-    EXPECT_LT(form.ProgressBar1->value(), 100) << "the image is larger than its files";
-    EXPECT_GE(form.ProgressBar1->value(), 0);
+    DiscRecording recording(scanScratchLayout());
+    ScanProgressDialog form;
+    ASSERT_TRUE(form.startScan(recording, 'D', disc));
+    EXPECT_LT(form.progressBar->value(), 100) << "the image is larger than its files";
+    EXPECT_GE(form.progressBar->value(), 0);
 }
 
-TEST_F(ScanProcTest, ScratchThatExistsAlreadyEndsTheWorkerWithoutSuccess)
+TEST_F(ScanProcedureTest, ScratchThatExistsAlreadyEndsTheWorkerWithoutSuccess)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    const std::string scratch = m_temp.file("taken.ktb");
-    ASSERT_TRUE(writeFileBytes(scratch, "not ours"));
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
-    TScanProgressForm form;
-    EXPECT_FALSE(form.StartScan(QString::fromStdString(scratch), 'D', disc));
+    DiscRecording recording(scanScratchLayout());
+    const std::string scratch = recording.scratchPath().toStdString();
+    ASSERT_TRUE(writeFileBytes(scratch, "not ours"));
+    ScanProgressDialog form;
+    EXPECT_FALSE(form.startScan(recording, 'D', disc));
     EXPECT_EQ(readFileBytes(scratch), "not ours");
 }
 

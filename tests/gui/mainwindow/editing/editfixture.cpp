@@ -1,8 +1,9 @@
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
 #include "core/text/catalogtext.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "engine/ktb_utils.h"
 #include "gui/mainwindow/cataloglist.h"
 
@@ -12,10 +13,10 @@
 #include <QTest>
 #include <QTreeView>
 
-TTreeNode* EditFixture::open(const QString& path)
+NavigationNode* EditFixture::open(const QString& path)
 {
-    window().Edit1->setText(path);
-    window().Button2Click();
+    window().pathEdit->setText(path);
+    window().onGoClicked();
     return tree().selectedNode();
 }
 
@@ -26,18 +27,18 @@ void EditFixture::startStandard()
     start();
 }
 
-TTreeNode* EditFixture::renameInTree(const QString& path, const QString& text)
+NavigationNode* EditFixture::renameInTree(const QString& path, const QString& text)
 {
-    TTreeNode* renamed = open(path);
+    NavigationNode* renamed = open(path);
     focusTree();
-    window().act_RenameExecute();
-    commitEdit(window().TreeView1, text);
+    window().rename();
+    commitEdit(window().navigationTree, text);
     return renamed;
 }
 
-TTreeNode* EditFixture::selectInList(const QString& path, const QStringList& captions)
+NavigationNode* EditFixture::selectInList(const QString& path, const QStringList& captions)
 {
-    TTreeNode* shown = open(path);
+    NavigationNode* shown = open(path);
     selectRows(captions);
     focusList();
     return shown;
@@ -45,40 +46,40 @@ TTreeNode* EditFixture::selectInList(const QString& path, const QStringList& cap
 
 void EditFixture::focusTree()
 {
-    window().TreeView1->setFocus();
-    ASSERT_EQ(window().focusWidget(), window().TreeView1);
+    window().navigationTree->setFocus();
+    ASSERT_EQ(window().focusWidget(), window().navigationTree);
 }
 
 void EditFixture::focusList()
 {
-    window().lv->setFocus();
-    ASSERT_EQ(window().focusWidget(), window().lv);
+    window().catalogView->setFocus();
+    ASSERT_EQ(window().focusWidget(), window().catalogView);
 }
 
 QStringList EditFixture::rows() const
 {
     QStringList captions;
-    for (int row = 0; row < ListHelper->Model->rowCount(); ++row) {
-        captions << ListHelper->RowCaption(row);
+    for (int row = 0; row < g_catalogList->model->rowCount(); ++row) {
+        captions << g_catalogList->rowCaption(row);
     }
     return captions;
 }
 
 void EditFixture::selectRows(const QStringList& captions)
 {
-    QItemSelectionModel* selection = m_window->lv->selectionModel();
+    QItemSelectionModel* selection = m_window->catalogView->selectionModel();
     selection->clearSelection();
     const QStringList all = rows();
     for (const QString& caption : captions) {
         const auto row = static_cast<int>(all.indexOf(caption));
         ASSERT_GE(row, 0) << caption.toStdString();
-        const QModelIndex index = ListHelper->Model->index(row, 0);
+        const QModelIndex index = g_catalogList->model->index(row, 0);
         selection->select(index, QItemSelectionModel::Select | QItemSelectionModel::Rows);
         selection->setCurrentIndex(index, QItemSelectionModel::NoUpdate);
     }
 }
 
-QStringList EditFixture::childTexts(const TTreeNode* node)
+QStringList EditFixture::childTexts(const NavigationNode* node)
 {
     QStringList texts;
     for (int i = 0; node != nullptr && i < node->childCount(); ++i) {
@@ -100,57 +101,54 @@ void EditFixture::commitEdit(QWidget* view, const QString& text)
     QCoreApplication::processEvents();
 }
 
-TKTBFile* EditFixture::fileset(const QString& fileName)
+Fileset* EditFixture::fileset(const QString& fileName)
 {
-    for (int i = 0; i < FilesetList->Count(); ++i) {
-        if (QFileInfo(FilesetList->Items(i)->FileName).fileName() == fileName) {
-            return FilesetList->Items(i);
+    for (int i = 0; i < g_filesetRegistry->count(); ++i) {
+        if (QFileInfo(g_filesetRegistry->at(i)->fileName).fileName() == fileName) {
+            return g_filesetRegistry->at(i);
         }
     }
     return nullptr;
 }
 
-std::vector<std::uint32_t> EditFixture::discOffsets(TKTBFile* fileset)
+std::vector<std::uint32_t> EditFixture::discOffsets(Fileset* fileset)
 {
     std::vector<std::uint32_t> offsets;
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         offsets.push_back(cursor->Current->Offset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     return offsets;
 }
 
-QStringList EditFixture::discTitles(TKTBFile* fileset)
+QStringList EditFixture::discTitles(Fileset* fileset)
 {
     QStringList titles;
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->Handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         const TKTBDisc* disc = cursor->Current->disc();
         titles << decodeCatalogText(ktbFieldText(disc->Title, sizeof disc->Title));
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     return titles;
 }
 
-QStringList EditFixture::discContents(TKTBFile* fileset, std::uint32_t discOffset)
+QStringList EditFixture::discContents(Fileset* fileset, std::uint32_t discOffset)
 {
     QStringList names;
-    TKTBCursor* cursor = ktbFindFirst(fileset->Handle(), KTB_FIND_NODISCS, discOffset, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(fileset->handle(), KTB_FIND_NODISCS, discOffset, nullptr));
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
         names << decodeCatalogText(entity->name())
                 + (entity->folderName() != nullptr ? QStringLiteral("/") : QString());
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     return names;
 }

@@ -2,7 +2,9 @@
 // with test drives, and the creation commands New Owner and New Fileset.
 #include "tests/gui/mainwindow/editing/editfixture.h"
 
-#include "core/filesets/fileset.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/owner.h"
+#include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "platform/drivelayer.h"
@@ -56,7 +58,7 @@ protected:
     }
     void rightClick(const QString& path)
     {
-        TTreeNode* target = path.isEmpty() ? nullptr : node(path);
+        NavigationNode* target = path.isEmpty() ? nullptr : node(path);
         ASSERT_TRUE(path.isEmpty() || target != nullptr);
         // Below the last node for none.
         if (target == nullptr) {
@@ -64,7 +66,7 @@ protected:
         }
         const QRect area
             = target != nullptr ? tree().visualItemRect(target) : QRect(0, tree().viewport()->height() - 2, 1, 1);
-        window().TreeView1MouseDown(area.center());
+        window().handleTreeMousePress(area.center());
     }
 };
 
@@ -72,21 +74,21 @@ TEST_F(PopupTest, MenusHoldTheirItemsInOrder)
 {
     writeSettings();
     start();
-    EXPECT_EQ(itemTexts(window().PopRoot),
+    EXPECT_EQ(itemTexts(window().rootMenu),
         (QStringList { QStringLiteral("New Owner"), QStringLiteral("-"), QStringLiteral("Scan Disc"),
             QStringLiteral("Refresh Tree") }));
-    EXPECT_EQ(itemTexts(window().popOwner),
+    EXPECT_EQ(itemTexts(window().ownerMenu),
         (QStringList {
             QStringLiteral("New Fileset"), QStringLiteral("-"), QStringLiteral("Delete"), QStringLiteral("Rename") }));
-    EXPECT_EQ(itemTexts(window().popKTB),
+    EXPECT_EQ(itemTexts(window().filesetMenu),
         (QStringList { QStringLiteral("Add Symbolic Disc"), QStringLiteral("-"), QStringLiteral("Delete"),
             QStringLiteral("Rename"), QStringLiteral("-"), QStringLiteral("Properties") }));
-    EXPECT_EQ(itemTexts(window().popDisc),
+    EXPECT_EQ(itemTexts(window().discMenu),
         (QStringList {
             QStringLiteral("Delete"), QStringLiteral("Rename"), QStringLiteral("-"), QStringLiteral("Properties") }));
-    EXPECT_EQ(itemTexts(window().popSearch), (QStringList { QStringLiteral("Properties") }));
-    EXPECT_EQ(window().popKTB->defaultAction(), window().action("act_properties"));
-    EXPECT_EQ(window().popDisc->defaultAction(), window().action("act_properties"));
+    EXPECT_EQ(itemTexts(window().searchMenu), (QStringList { QStringLiteral("Properties") }));
+    EXPECT_EQ(window().filesetMenu->defaultAction(), window().action("propertiesAction"));
+    EXPECT_EQ(window().discMenu->defaultAction(), window().action("propertiesAction"));
 }
 
 struct PopupCase {
@@ -107,27 +109,27 @@ TEST_P(TreePopupTest, RightButtonSelectsTheNodeAndOpensItsMenu)
     EXPECT_EQ(menu != nullptr ? menu->objectName() : QString(), QString::fromUtf8(GetParam().menu));
     if (!path.isEmpty()) {
         EXPECT_EQ(tree().selectedNode(), node(path));
-        EXPECT_EQ(window().CurrentItem.Kind, node(path)->Data.Kind);
+        EXPECT_EQ(window().currentItem.kind, node(path)->item.kind);
     }
 }
 
 INSTANTIATE_TEST_SUITE_P(Kinds, TreePopupTest,
-    testing::Values(PopupCase { "", "PopRoot" }, PopupCase { "[Root]", "PopRoot" }, PopupCase { "[Search]", "" },
-        PopupCase { "Alice\\", "popOwner" }, PopupCase { "Alice\\Music\\", "popKTB" },
-        PopupCase { "Alice\\Music\\Disc 1\\", "popDisc" }, PopupCase { "Alice\\Music\\Disc 1\\Rock\\", "" }));
+    testing::Values(PopupCase { "", "rootMenu" }, PopupCase { "[Root]", "rootMenu" }, PopupCase { "[Search]", "" },
+        PopupCase { "Alice\\", "ownerMenu" }, PopupCase { "Alice\\Music\\", "filesetMenu" },
+        PopupCase { "Alice\\Music\\Disc 1\\", "discMenu" }, PopupCase { "Alice\\Music\\Disc 1\\Rock\\", "" }));
 
 TEST_F(PopupTest, ListRowsOpenTheMenuOfTheirKind)
 {
     startStandard();
     const std::pair<const char*, const char*> cases[] = {
-        { "[Root]", "popOwner" },
-        { "Alice\\", "popKTB" },
-        { "Alice\\Music\\", "popDisc" },
+        { "[Root]", "ownerMenu" },
+        { "Alice\\", "filesetMenu" },
+        { "Alice\\Music\\", "discMenu" },
     };
     for (const auto& [path, menu] : cases) {
         open(QString::fromUtf8(path));
         selectRows({ rows().front() });
-        window().lvMouseDown(QPoint(5, 5));
+        window().handleCatalogViewMousePress(QPoint(5, 5));
         QMenu* opened = openedMenu();
         ASSERT_NE(opened, nullptr) << path;
         EXPECT_EQ(opened->objectName(), QString::fromUtf8(menu));
@@ -135,7 +137,7 @@ TEST_F(PopupTest, ListRowsOpenTheMenuOfTheirKind)
     // Folder rows and an empty selection open nothing.
     open(QStringLiteral("Alice\\Music\\Disc 1\\"));
     selectRows({ QStringLiteral("Rock") });
-    window().lvMouseDown(QPoint(5, 5));
+    window().handleCatalogViewMousePress(QPoint(5, 5));
     EXPECT_EQ(openedMenu(), nullptr);
 }
 
@@ -148,18 +150,18 @@ TEST_F(PopupTest, DriveItemsFollowTheDrivesLastLetterFirst)
     auto drives = std::make_unique<PathDriveTable>();
     PathDriveTable* table = drives.get();
     setDriveTable(std::move(drives));
-    const QStringList fixed = itemTexts(window().popKTB);
+    const QStringList fixed = itemTexts(window().filesetMenu);
 
     // No drive: no drive items.
-    window().popKTBPopup();
-    EXPECT_EQ(itemTexts(window().popKTB), fixed);
+    window().onFilesetMenuAboutToShow();
+    EXPECT_EQ(itemTexts(window().filesetMenu), fixed);
 
     // An empty drive D and a drive E with a disc: E above D, both above "Add Symbolic Disc".
     table->setDrive('D', m_temp.file("no disc here"));
     table->setDrive('E', m_temp.file("MYDISC"));
     for (int opening = 0; opening < 2; ++opening) {
-        window().popKTBPopup();
-        const QList<QAction*> items = window().popKTB->actions();
+        window().onFilesetMenuAboutToShow();
+        const QList<QAction*> items = window().filesetMenu->actions();
         ASSERT_EQ(items.size(), fixed.size() + 2);
         EXPECT_EQ(items[0]->text(), QStringLiteral("Add \"MYDISC\" from Drive (E:)"));
         EXPECT_TRUE(items[0]->isEnabled());
@@ -173,7 +175,7 @@ TEST_F(PopupTest, DriveItemsFollowTheDrivesLastLetterFirst)
         EXPECT_EQ(items[2]->text(), QStringLiteral("Add Symbolic Disc"));
     }
     // Every other item of every menu is always enabled.
-    for (const QMenu* menu : { window().PopRoot, window().popOwner, window().popDisc }) {
+    for (const QMenu* menu : { window().rootMenu, window().ownerMenu, window().discMenu }) {
         for (const QAction* item : menu->actions()) {
             EXPECT_TRUE(item->isEnabled()) << item->text().toStdString();
         }
@@ -183,21 +185,21 @@ TEST_F(PopupTest, DriveItemsFollowTheDrivesLastLetterFirst)
 TEST_F(PopupTest, NewOwnerStartsEditingAndLivesOnlyUntilTheOwnersAreRebuilt)
 {
     startStandard();
-    const int owners = OwnerList->Count();
-    window().NewOwner();
-    TTreeNode* created = node(QStringLiteral("New Owner\\"));
+    const int owners = g_ownerIndex->count();
+    window().newOwner();
+    NavigationNode* created = node(QStringLiteral("New Owner\\"));
     ASSERT_NE(created, nullptr);
-    EXPECT_EQ(created->Data.Kind, ikOwner);
-    EXPECT_EQ(OwnerList->Count(), owners + 1);
-    ASSERT_NE(editorOf(window().TreeView1), nullptr);
-    commitEdit(window().TreeView1, QStringLiteral("Carol"));
+    EXPECT_EQ(created->item.kind, OwnerItem);
+    EXPECT_EQ(g_ownerIndex->count(), owners + 1);
+    ASSERT_NE(editorOf(window().navigationTree), nullptr);
+    commitEdit(window().navigationTree, QStringLiteral("Carol"));
     EXPECT_EQ(created->text(0), QStringLiteral("Carol"));
-    EXPECT_EQ(static_cast<TKTBOwner*>(created->Data.Ref)->Name, QStringLiteral("Carol"));
+    EXPECT_EQ(static_cast<Owner*>(created->item.ref)->name, QStringLiteral("Carol"));
 
     // Without a fileset the owner does not come back.
-    window().act_refreshtreeExecute();
-    OwnerList->Rebuild();
-    window().act_refreshtreeExecute();
+    window().refresh();
+    g_ownerIndex->rebuild();
+    window().refresh();
     EXPECT_EQ(node(QStringLiteral("Carol\\")), nullptr);
 }
 
@@ -208,20 +210,20 @@ TEST_F(PopupTest, NewFilesetIsCreatedInTheStorageFolderAndNamedInPlace)
     writeSettings();
     start();
     // A storage folder that does not exist yet is made.
-    settings().SetStr(skFilesetFolder, storagePath() + QStringLiteral("new/"));
-    TTreeNode* bob = open(QStringLiteral("bob\\"));
+    settings().setStringValue(FilesetFolderSetting, storagePath() + QStringLiteral("new/"));
+    NavigationNode* bob = open(QStringLiteral("bob\\"));
     focusTree();
-    window().popOwner->actions().front()->trigger();
+    window().ownerMenu->actions().front()->trigger();
     EXPECT_TRUE(m_questions->asked().empty());
-    ASSERT_EQ(FilesetList->Count(), 5);
-    TKTBFile* created = FilesetList->Items(4);
-    EXPECT_EQ(created->FileName, storagePath() + QStringLiteral("new/bob - Fileset0.ktb"));
+    ASSERT_EQ(g_filesetRegistry->count(), 5);
+    Fileset* created = g_filesetRegistry->at(4);
+    EXPECT_EQ(created->fileName, storagePath() + QStringLiteral("new/bob - Fileset0.ktb"));
     EXPECT_TRUE(pathExists(storage() + "new/bob - Fileset0.ktb"));
-    EXPECT_EQ(created->GetOwner(), QStringLiteral("bob"));
-    EXPECT_EQ(created->GetDescription(), QStringLiteral("New Fileset"));
+    EXPECT_EQ(created->owner(), QStringLiteral("bob"));
+    EXPECT_EQ(created->description(), QStringLiteral("New Fileset"));
     EXPECT_TRUE(childTexts(bob).contains(QStringLiteral("New Fileset")));
-    commitEdit(window().TreeView1, QStringLiteral("Scans"));
-    EXPECT_EQ(created->GetDescription(), QStringLiteral("Scans"));
+    commitEdit(window().navigationTree, QStringLiteral("Scans"));
+    EXPECT_EQ(created->description(), QStringLiteral("Scans"));
     EXPECT_EQ(childTexts(bob), (QStringList { QStringLiteral("Photos"), QStringLiteral("Scans") }));
 }
 
@@ -232,34 +234,34 @@ TEST_F(PopupTest, NewFilesetThatCannotBeCreatedLeavesNoNodeAndSaysWhy)
     ASSERT_TRUE(writeFileBytes(m_temp.file("blocked"), "a file"));
     writeSettings();
     start();
-    settings().SetStr(skFilesetFolder, QString::fromStdString(m_temp.file("blocked/")));
-    TTreeNode* bob = open(QStringLiteral("bob\\"));
+    settings().setStringValue(FilesetFolderSetting, QString::fromStdString(m_temp.file("blocked/")));
+    NavigationNode* bob = open(QStringLiteral("bob\\"));
     focusTree();
-    window().NewFilesetForOwner(bob);
+    window().newFilesetForOwner(bob);
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& notice = m_questions->asked().front();
     EXPECT_EQ(notice.caption, QStringLiteral("New Fileset"));
-    EXPECT_EQ(notice.icon, TMsgIcon::Error);
+    EXPECT_EQ(notice.icon, MessageIcon::Error);
     EXPECT_TRUE(notice.text.startsWith(QStringLiteral("Cannot create the new fileset \"bob - Fileset0.ktb\".")))
         << notice.text.toStdString();
     EXPECT_TRUE(notice.text.contains(QStringLiteral("does not exist"))) << notice.text.toStdString();
-    EXPECT_EQ(FilesetList->Count(), 4);
+    EXPECT_EQ(g_filesetRegistry->count(), 4);
     EXPECT_EQ(childTexts(bob), (QStringList { QStringLiteral("Photos") }));
-    EXPECT_EQ(editorOf(window().TreeView1), nullptr);
+    EXPECT_EQ(editorOf(window().navigationTree), nullptr);
 }
 
 TEST_F(PopupTest, CancelledPropertiesKeepTheSelectedNode)
 {
     startStandard();
-    TTreeNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
+    NavigationNode* disc = open(QStringLiteral("Alice\\Music\\Disc 1\\"));
     focusTree();
     cancelNextWindow();
-    window().act_propertiesExecute();
+    window().showProperties();
     EXPECT_EQ(tree().selectedNode(), disc);
     selectInList(QStringLiteral("Alice\\Music\\"), { QStringLiteral("Disc 1") });
     cancelNextWindow();
-    window().act_propertiesExecute();
-    EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\"));
+    window().showProperties();
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Music\\"));
     EXPECT_TRUE(m_questions->asked().empty());
 }
 

@@ -30,11 +30,11 @@ class SearchPanelTest : public EditFixture {
 protected:
     void search(const QString& text)
     {
-        window().Act_SearchExecute();
-        window().Edit_Search->setText(text);
-        window().Button1Click();
+        window().newSearch();
+        window().searchEdit->setText(text);
+        window().onSearchClicked();
     }
-    QAction* viewResults() { return window().action("act_results"); }
+    QAction* viewResults() { return window().action("viewResultsAction"); }
     /// Selects the row of a result list whose first cell is text.
     void selectResult(QTreeView* view, const QString& text)
     {
@@ -60,41 +60,43 @@ TEST_F(SearchPanelTest, SearchWithoutMatchesLeavesViewResultsDisabledAndF4OpensT
     startStandard();
     EXPECT_FALSE(viewResults()->isEnabled());
     search(QStringLiteral("nothing like this"));
-    EXPECT_EQ(window().CurrentPanel(), window().P_SearchResults);
-    EXPECT_EQ(window().lab_result1->text(), QStringLiteral("0 Discs with matches. 0 File matches. 0 Folder matches. "));
-    EXPECT_EQ(window().Lab_result2->text(), s_hint);
+    EXPECT_EQ(window().currentPanel(), window().resultsPanel);
+    EXPECT_EQ(
+        window().discSummaryLabel->text(), QStringLiteral("0 Discs with matches. 0 File matches. 0 Folder matches. "));
+    EXPECT_EQ(window().fileSummaryLabel->text(), s_hint);
     EXPECT_FALSE(viewResults()->isEnabled());
-    EXPECT_EQ(settings().GetStr(skSearchString), QStringLiteral("nothing like this"));
+    EXPECT_EQ(settings().stringValue(SearchStringSetting), QStringLiteral("nothing like this"));
 
     activate();
     QTest::keyClick(&window(), Qt::Key_F4);
-    EXPECT_EQ(window().CurrentPanel(), window().P_search);
-    EXPECT_FALSE(window().Label7->isVisible());
+    EXPECT_EQ(window().currentPanel(), window().searchPanel);
+    EXPECT_FALSE(window().lastResultsLabel->isVisible());
 }
 
 TEST_F(SearchPanelTest, ResultsEnableViewResultsAndTheLastResultsLink)
 {
     startStandard();
     search(QStringLiteral("mp3"));
-    EXPECT_EQ(window().lab_result1->text(), QStringLiteral("1 Discs with matches. 2 File matches. 0 Folder matches. "));
+    EXPECT_EQ(
+        window().discSummaryLabel->text(), QStringLiteral("1 Discs with matches. 2 File matches. 0 Folder matches. "));
     EXPECT_TRUE(viewResults()->isEnabled());
     // Tab 0 is active (SearchPage is missing), so the disc matches have the focus.
-    EXPECT_EQ(window().PageControl1->currentIndex(), 0);
-    EXPECT_EQ(window().focusWidget(), window().ListView1);
-    EXPECT_EQ(window().ListView1->model()->rowCount(), 1);
-    EXPECT_EQ(window().ListView2->model()->rowCount(), 2);
+    EXPECT_EQ(window().resultsTabs->currentIndex(), 0);
+    EXPECT_EQ(window().focusWidget(), window().discResultsView);
+    EXPECT_EQ(window().discResultsView->model()->rowCount(), 1);
+    EXPECT_EQ(window().fileResultsView->model()->rowCount(), 2);
 
-    window().Act_SearchExecute();
-    EXPECT_EQ(window().CurrentPanel(), window().P_search);
-    EXPECT_TRUE(window().Label7->isVisible());
-    emit window().Label7->linkActivated(QStringLiteral("results"));
-    EXPECT_EQ(window().CurrentPanel(), window().P_SearchResults);
+    window().newSearch();
+    EXPECT_EQ(window().currentPanel(), window().searchPanel);
+    EXPECT_TRUE(window().lastResultsLabel->isVisible());
+    emit window().lastResultsLabel->linkActivated(QStringLiteral("results"));
+    EXPECT_EQ(window().currentPanel(), window().resultsPanel);
 
     open(QStringLiteral("Alice\\"));
-    EXPECT_EQ(window().CurrentPanel(), window().lv);
+    EXPECT_EQ(window().currentPanel(), window().catalogView);
     activate();
     QTest::keyClick(&window(), Qt::Key_F4);
-    EXPECT_EQ(window().CurrentPanel(), window().P_SearchResults);
+    EXPECT_EQ(window().currentPanel(), window().resultsPanel);
 }
 
 TEST_F(SearchPanelTest, MoreFileMatchesThanTheLimitShowTheHint)
@@ -102,7 +104,7 @@ TEST_F(SearchPanelTest, MoreFileMatchesThanTheLimitShowTheHint)
     CatalogBuilder many;
     many.setOwner("Eve").setName("Many");
     many.beginDisc({ .serial = 9, .title = "Sounds" });
-    for (int i = 0; i <= TSearchHelper::DefaultResultLimit; ++i) {
+    for (int i = 0; i <= CatalogSearch::DefaultResultLimit; ++i) {
         many.addFile("sound" + std::to_string(i) + ".wav", 1);
     }
     many.endDisc();
@@ -110,10 +112,10 @@ TEST_F(SearchPanelTest, MoreFileMatchesThanTheLimitShowTheHint)
     writeSettings();
     start();
     search(QStringLiteral(".wav"));
-    EXPECT_EQ(
-        window().lab_result1->text(), QStringLiteral("1 Discs with matches. 50001 File matches. 0 Folder matches. "));
-    EXPECT_EQ(window().Lab_result2->text(), QStringLiteral("Displaying the first 50000 items. ") + s_hint);
-    EXPECT_EQ(window().ListView2->model()->rowCount(), 50000);
+    EXPECT_EQ(window().discSummaryLabel->text(),
+        QStringLiteral("1 Discs with matches. 50001 File matches. 0 Folder matches. "));
+    EXPECT_EQ(window().fileSummaryLabel->text(), QStringLiteral("Displaying the first 50000 items. ") + s_hint);
+    EXPECT_EQ(window().fileResultsView->model()->rowCount(), 50000);
 }
 
 TEST_F(SearchPanelTest, ChooserSelectionIsStoredAndRestored)
@@ -121,22 +123,24 @@ TEST_F(SearchPanelTest, ChooserSelectionIsStoredAndRestored)
     buildStandardFilesets();
     writeSettings("SearchAt=bob's filesets\r\n");
     start();
-    window().Act_SearchExecute();
-    auto* chooser = static_cast<TImageComboBox*>(window().ComboBoxEx1);
+    window().newSearch();
+    auto* chooser = static_cast<FilesetChooser*>(window().searchScopeChooser);
     EXPECT_EQ(chooser->currentText(), QStringLiteral("bob's filesets"));
     search(QStringLiteral("mp3"));
     // Only bob's filesets were searched.
-    EXPECT_EQ(window().lab_result1->text(), QStringLiteral("0 Discs with matches. 0 File matches. 0 Folder matches. "));
+    EXPECT_EQ(
+        window().discSummaryLabel->text(), QStringLiteral("0 Discs with matches. 0 File matches. 0 Folder matches. "));
 
     // The user's choice is written.
-    window().Act_SearchExecute();
+    window().newSearch();
     const int music = chooser->findText(QStringLiteral("Music"));
     ASSERT_GT(music, 0);
     chooser->setCurrentIndex(music);
     emit chooser->activated(music);
-    EXPECT_EQ(settings().GetStr(skSearchAt), QStringLiteral("Music"));
+    EXPECT_EQ(settings().stringValue(SearchAtSetting), QStringLiteral("Music"));
     search(QStringLiteral("mp3"));
-    EXPECT_EQ(window().lab_result1->text(), QStringLiteral("1 Discs with matches. 2 File matches. 0 Folder matches. "));
+    EXPECT_EQ(
+        window().discSummaryLabel->text(), QStringLiteral("1 Discs with matches. 2 File matches. 0 Folder matches. "));
 }
 
 TEST_F(SearchPanelTest, StoredChooserItemThatIsGoneFallsBackToTheFirst)
@@ -144,24 +148,24 @@ TEST_F(SearchPanelTest, StoredChooserItemThatIsGoneFallsBackToTheFirst)
     buildStandardFilesets();
     writeSettings("SearchAt=Carol's filesets\r\n");
     start();
-    window().Act_SearchExecute();
-    EXPECT_EQ(window().ComboBoxEx1->currentIndex(), 0);
-    EXPECT_EQ(window().ComboBoxEx1->currentText(), QStringLiteral("[All Filesets]"));
+    window().newSearch();
+    EXPECT_EQ(window().searchScopeChooser->currentIndex(), 0);
+    EXPECT_EQ(window().searchScopeChooser->currentText(), QStringLiteral("[All Filesets]"));
     // Showing the panel chooses nothing on the user's behalf.
-    EXPECT_EQ(settings().GetStr(skSearchAt), QStringLiteral("Carol's filesets"));
+    EXPECT_EQ(settings().stringValue(SearchAtSetting), QStringLiteral("Carol's filesets"));
 }
 
 TEST_F(SearchPanelTest, ActiveTabIsStoredAndComesBackAtTheNextStart)
 {
     startStandard();
-    window().PageControl1->setCurrentIndex(1);
-    EXPECT_EQ(settings().GetInt(skSearchPage), 1);
+    window().resultsTabs->setCurrentIndex(1);
+    EXPECT_EQ(settings().intValue(SearchPageSetting), 1);
     search(QStringLiteral("mp3"));
-    EXPECT_EQ(window().focusWidget(), window().ListView2);
+    EXPECT_EQ(window().focusWidget(), window().fileResultsView);
     stop();
     start();
-    EXPECT_EQ(window().PageControl1->currentIndex(), 1);
-    EXPECT_EQ(window().Edit_Search->text(), QStringLiteral("mp3"));
+    EXPECT_EQ(window().resultsTabs->currentIndex(), 1);
+    EXPECT_EQ(window().searchEdit->text(), QStringLiteral("mp3"));
 }
 
 TEST_F(SearchPanelTest, ProgressBarStaysAtZeroForCatalogsWithoutRecordsAndGoesAwayAfterwards)
@@ -172,77 +176,77 @@ TEST_F(SearchPanelTest, ProgressBarStaysAtZeroForCatalogsWithoutRecordsAndGoesAw
     ASSERT_TRUE(none.writeTo(storage() + "none2.ktb"));
     writeSettings();
     start();
-    QSignalSpy progress(window().ProgressBar1, &QProgressBar::valueChanged);
+    QSignalSpy progress(window().searchProgressBar, &QProgressBar::valueChanged);
     search(QStringLiteral("x"));
     EXPECT_TRUE(progress.isEmpty());
-    EXPECT_FALSE(window().ProgressBar1->isVisible());
+    EXPECT_FALSE(window().searchProgressBar->isVisible());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 TEST_F(SearchPanelTest, ProgressBarAdvancesToTheEnd)
 {
     startStandard();
-    QSignalSpy progress(window().ProgressBar1, &QProgressBar::valueChanged);
+    QSignalSpy progress(window().searchProgressBar, &QProgressBar::valueChanged);
     search(QStringLiteral("mp3"));
     ASSERT_FALSE(progress.isEmpty());
     EXPECT_EQ(progress.last().at(0).toInt(), 100);
-    EXPECT_FALSE(window().ProgressBar1->isVisible());
+    EXPECT_FALSE(window().searchProgressBar->isVisible());
 }
 
 TEST_F(SearchPanelTest, EscapeStopsTheSearch)
 {
     startStandard();
-    window().Act_SearchExecute();
-    window().Edit_Search->setText(QStringLiteral("mp3"));
+    window().newSearch();
+    window().searchEdit->setText(QStringLiteral("mp3"));
     // Waiting for the window when the search reports its start.
-    QCoreApplication::postEvent(window().Edit_Search, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
-    window().Button1Click();
-    EXPECT_TRUE(SearchHelper->Cancelled());
-    EXPECT_EQ(window().Lab_result2->text(), QStringLiteral("The search was stopped. ") + s_hint);
+    QCoreApplication::postEvent(window().searchEdit, new QKeyEvent(QEvent::KeyPress, Qt::Key_Escape, Qt::NoModifier));
+    window().onSearchClicked();
+    EXPECT_TRUE(g_catalogSearch->wasCancelled());
+    EXPECT_EQ(window().fileSummaryLabel->text(), QStringLiteral("The search was stopped. ") + s_hint);
     EXPECT_FALSE(viewResults()->isEnabled());
 }
 
 TEST_F(SearchPanelTest, FailingSearchRestoresCursorAndProgressBar)
 {
     startStandard();
-    window().Act_SearchExecute();
-    window().Edit_Search->setText(QStringLiteral("mp3"));
+    window().newSearch();
+    window().searchEdit->setText(QStringLiteral("mp3"));
     // A folder where the catalog was: it can no longer be opened.
-    fileset(QStringLiteral("music.ktb"))->Close();
+    fileset(QStringLiteral("music.ktb"))->close();
     std::filesystem::remove(storage() + "music.ktb");
     std::filesystem::create_directory(storage() + "music.ktb");
-    window().Button1->click();
+    window().searchButton->click();
     ASSERT_EQ(m_questions->asked().size(), 1u);
-    EXPECT_EQ(m_questions->asked().front().icon, TMsgIcon::Error);
+    EXPECT_EQ(m_questions->asked().front().icon, MessageIcon::Error);
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-    EXPECT_FALSE(window().ProgressBar1->isVisible());
-    EXPECT_EQ(window().CurrentPanel(), window().P_search);
+    EXPECT_FALSE(window().searchProgressBar->isVisible());
+    EXPECT_EQ(window().currentPanel(), window().searchPanel);
 }
 
 TEST_F(SearchPanelTest, DiscAndFileMatchesOpenInTheTreeAndTheList)
 {
     startStandard();
     search(QStringLiteral("mp3"));
-    selectResult(window().ListView1, QStringLiteral("Disc 1"));
-    window().ListView1DblClick();
-    EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\Disc 1\\"));
-    EXPECT_EQ(window().CurrentPanel(), window().lv);
+    selectResult(window().discResultsView, QStringLiteral("Disc 1"));
+    window().onDiscResultDoubleClicked();
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Music\\Disc 1\\"));
+    EXPECT_EQ(window().currentPanel(), window().catalogView);
 
-    window().act_resultsExecute();
+    window().viewLastResults();
     // Right and Left switch the tabs; Enter opens the selected match.
-    QTest::keyClick(window().ListView1, Qt::Key_Right);
-    EXPECT_EQ(window().PageControl1->currentIndex(), 1);
-    QTest::keyClick(window().ListView2, Qt::Key_Left);
-    EXPECT_EQ(window().PageControl1->currentIndex(), 0);
-    window().PageControl1->setCurrentIndex(1);
-    selectResult(window().ListView2, QStringLiteral("song.mp3"));
-    QTest::keyClick(window().ListView2, Qt::Key_Return);
-    EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
-    EXPECT_EQ(window().CurrentPanel(), window().lv);
-    EXPECT_EQ(window().focusWidget(), window().lv);
-    const QModelIndexList selected = window().lv->selectionModel()->selectedRows();
+    QTest::keyClick(window().discResultsView, Qt::Key_Right);
+    EXPECT_EQ(window().resultsTabs->currentIndex(), 1);
+    QTest::keyClick(window().fileResultsView, Qt::Key_Left);
+    EXPECT_EQ(window().resultsTabs->currentIndex(), 0);
+    window().resultsTabs->setCurrentIndex(1);
+    selectResult(window().fileResultsView, QStringLiteral("song.mp3"));
+    QTest::keyClick(window().fileResultsView, Qt::Key_Return);
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
+    EXPECT_EQ(window().currentPanel(), window().catalogView);
+    EXPECT_EQ(window().focusWidget(), window().catalogView);
+    const QModelIndexList selected = window().catalogView->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
-    EXPECT_EQ(ListHelper->RowCaption(selected.front().row()), QStringLiteral("song.mp3"));
+    EXPECT_EQ(g_catalogList->rowCaption(selected.front().row()), QStringLiteral("song.mp3"));
 }
 
 TEST_F(SearchPanelTest, FileMatchWhoseRowIsGoneOpensItsFolder)
@@ -250,21 +254,21 @@ TEST_F(SearchPanelTest, FileMatchWhoseRowIsGoneOpensItsFolder)
     startStandard();
     search(QStringLiteral("song"));
     // The same catalog with the file named otherwise (same length, so every offset stays).
-    TKTBFile* music = fileset(QStringLiteral("music.ktb"));
-    music->Close();
+    Fileset* music = fileset(QStringLiteral("music.ktb"));
+    music->close();
     std::string bytes = readFileBytes(storage() + "music.ktb");
     const auto at = bytes.find("song.mp3");
     ASSERT_NE(at, std::string::npos);
     bytes.replace(at, 8, "tune.mp3");
     ASSERT_TRUE(writeFileBytes(storage() + "music.ktb", bytes));
 
-    window().PageControl1->setCurrentIndex(1);
-    selectResult(window().ListView2, QStringLiteral("song.mp3"));
-    window().ListView2DblClick();
-    EXPECT_EQ(window().Edit1->text(), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
-    EXPECT_EQ(window().CurrentPanel(), window().lv);
+    window().resultsTabs->setCurrentIndex(1);
+    selectResult(window().fileResultsView, QStringLiteral("song.mp3"));
+    window().onFileResultDoubleClicked();
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
+    EXPECT_EQ(window().currentPanel(), window().catalogView);
     EXPECT_TRUE(rows().contains(QStringLiteral("tune.mp3")));
-    EXPECT_TRUE(window().lv->selectionModel()->selectedRows().isEmpty());
+    EXPECT_TRUE(window().catalogView->selectionModel()->selectedRows().isEmpty());
 }
 
 TEST_F(SearchPanelTest, DeletingTheFilesetOfEveryResultDisablesViewResults)
@@ -274,9 +278,9 @@ TEST_F(SearchPanelTest, DeletingTheFilesetOfEveryResultDisablesViewResults)
     ASSERT_TRUE(viewResults()->isEnabled());
     open(QStringLiteral("Alice\\Music\\"));
     focusTree();
-    m_questions->answerMessage(mbYes);
-    window().act_deleteExecute();
-    EXPECT_FALSE(SearchHelper->HasResults());
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
+    EXPECT_FALSE(g_catalogSearch->hasResults());
     EXPECT_FALSE(viewResults()->isEnabled());
 }
 

@@ -1,8 +1,9 @@
 // The fileset chooser: the items with groups and without, their images, indents and data, and the
 // registry indexes a choice stands for.
-#include "core/filesets/fileset.h"
-#include "engine/Containers.h"
 #include "gui/common/filesetchooser.h"
+#include "core/filesets/filesetregistry.h"
+#include "core/filesets/ownerindex.h"
+#include "engine/Containers.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempfolder.h"
@@ -13,34 +14,34 @@
 namespace {
 
 /// The registry and the owners index over files added in a known order.
-class ChooserTest : public testing::Test {
+class FilesetChooserTest : public testing::Test {
 protected:
     void SetUp() override
     {
-        m_registry = std::make_unique<TKTBFiles>(TKTBFiles::Options { .useListFile = false });
-        FilesetList = m_registry.get();
+        m_registry = std::make_unique<FilesetRegistry>(FilesetRegistry::Options { .useListFile = false });
+        g_filesetRegistry = m_registry.get();
     }
     void TearDown() override
     {
         if (m_owners != nullptr) {
-            m_owners->Detach();
+            m_owners->detach();
         }
         m_owners.reset();
         m_registry.reset();
-        OwnerList = nullptr;
-        FilesetList = nullptr;
+        g_ownerIndex = nullptr;
+        g_filesetRegistry = nullptr;
     }
     void add(const std::string& file, const std::string& owner, const std::string& name)
     {
         CatalogBuilder catalog;
         catalog.setOwner(owner).setName(name);
         ASSERT_TRUE(catalog.writeTo(m_temp.file(file)));
-        ASSERT_GE(m_registry->AddFile(QString::fromStdString(m_temp.file(file))), 0);
+        ASSERT_GE(m_registry->addFile(QString::fromStdString(m_temp.file(file))), 0);
     }
     void index()
     {
-        m_owners = std::make_unique<TKTBOwners>(m_registry.get());
-        OwnerList = m_owners.get();
+        m_owners = std::make_unique<OwnerIndex>(m_registry.get());
+        g_ownerIndex = m_owners.get();
     }
     QStringList captions() const
     {
@@ -53,7 +54,7 @@ protected:
     std::vector<int> chosen()
     {
         TIntegerList* list = nullptr;
-        GetChosenFilesets(&m_combo, list);
+        chosenFilesets(&m_combo, list);
         std::unique_ptr<TIntegerList> owned(list);
         std::vector<int> values;
         for (int i = 0; i < list->Count(); ++i) {
@@ -63,34 +64,34 @@ protected:
     }
 
     TempFolder m_temp;
-    std::unique_ptr<TKTBFiles> m_registry;
-    std::unique_ptr<TKTBOwners> m_owners;
-    TImageComboBox m_combo;
+    std::unique_ptr<FilesetRegistry> m_registry;
+    std::unique_ptr<OwnerIndex> m_owners;
+    FilesetChooser m_combo;
 };
 
-TEST_F(ChooserTest, WithoutFilesetsOnlyAllFilesetsIsThereAndStandsForNothing)
+TEST_F(FilesetChooserTest, WithoutFilesetsOnlyAllFilesetsIsThereAndStandsForNothing)
 {
     index();
-    FillFilesetChooser(&m_combo, true);
+    fillFilesetChooser(&m_combo, true);
     EXPECT_EQ(captions(), (QStringList { QStringLiteral("[All Filesets]") }));
     EXPECT_EQ(m_combo.currentIndex(), 0);
     EXPECT_TRUE(chosen().empty());
-    FillFilesetChooser(&m_combo, false);
+    fillFilesetChooser(&m_combo, false);
     EXPECT_EQ(m_combo.count(), 0);
     EXPECT_EQ(m_combo.currentIndex(), -1);
     EXPECT_TRUE(chosen().empty());
     bool group = true;
-    EXPECT_EQ(GetChosenItem(&m_combo, group), -1);
+    EXPECT_EQ(chosenItem(&m_combo, group), -1);
     EXPECT_TRUE(group);
 }
 
-TEST_F(ChooserTest, GroupsComeBeforeTheirFilesetsWithTheirImagesIndentsAndData)
+TEST_F(FilesetChooserTest, GroupsComeBeforeTheirFilesetsWithTheirImagesIndentsAndData)
 {
     add("first.ktb", "", "One");
     add("second.ktb", "Anna", "Two");
     add("third.ktb", "", "");
     index();
-    FillFilesetChooser(&m_combo, true);
+    fillFilesetChooser(&m_combo, true);
     EXPECT_EQ(captions(),
         (QStringList { QStringLiteral("[All Filesets]"), QStringLiteral("[Nobody]'s filesets"), QStringLiteral("One"),
             QStringLiteral("third.ktb"), QStringLiteral("Anna's filesets"), QStringLiteral("Two") }));
@@ -110,20 +111,20 @@ TEST_F(ChooserTest, GroupsComeBeforeTheirFilesetsWithTheirImagesIndentsAndData)
     m_combo.setCurrentIndex(1);
     EXPECT_EQ(chosen(), (std::vector<int> { 0, 2 }));
     bool group = false;
-    EXPECT_EQ(GetChosenItem(&m_combo, group), 0);
+    EXPECT_EQ(chosenItem(&m_combo, group), 0);
     EXPECT_TRUE(group);
     m_combo.setCurrentIndex(5);
     EXPECT_EQ(chosen(), (std::vector<int> { 1 }));
-    EXPECT_EQ(GetChosenItem(&m_combo, group), 1);
+    EXPECT_EQ(chosenItem(&m_combo, group), 1);
     EXPECT_FALSE(group);
 }
 
-TEST_F(ChooserTest, WithoutGroupsEachFilesetNamesItsOwner)
+TEST_F(FilesetChooserTest, WithoutGroupsEachFilesetNamesItsOwner)
 {
     add("mine.ktb", "Anna", "Mine");
     add("nameless.ktb", "", "");
     index();
-    FillFilesetChooser(&m_combo, false);
+    fillFilesetChooser(&m_combo, false);
     EXPECT_EQ(captions(), (QStringList { QStringLiteral("{Anna} Mine"), QStringLiteral("{[Nobody]} nameless.ktb") }));
     EXPECT_EQ(m_combo.itemImage(1), 3);
     EXPECT_EQ(m_combo.itemIndent(1), 2);
