@@ -601,6 +601,17 @@ std::size_t isoRecordOffset(const std::string& image, const std::string& path, i
     return record;
 }
 
+bool setIsoRecordByte(const std::string& imagePath, const std::string& path, std::size_t offset, std::uint8_t value)
+{
+    std::string image = readFileBytes(imagePath);
+    const std::size_t record = isoRecordOffset(image, path);
+    if (record == std::string::npos || record + offset >= image.size()) {
+        return false;
+    }
+    image[record + offset] = static_cast<char>(value);
+    return writeFileBytes(imagePath, image);
+}
+
 void setIsoField32(std::string& image, std::size_t offset, std::uint32_t value)
 {
     for (std::size_t index = 0; index < 4; ++index) {

@@ -120,6 +120,9 @@ std::string readVolumeDescriptor(const std::string& imagePath, int type);
 /// descriptor) lies in the tree of the descriptor of this type (2 Joliet, 1 primary); names are
 /// compared as the tree stores them, without ";1". npos when there is none.
 std::size_t isoRecordOffset(const std::string& image, const std::string& path, int type = 2);
+/// Sets the byte at offset of the Joliet directory record of path in the image file (damage: a record
+/// length of 20 is shorter than the record's fixed part). False when the file or the record is missing.
+bool setIsoRecordByte(const std::string& imagePath, const std::string& path, std::size_t offset, std::uint8_t value);
 /// The little-endian 32-bit number at offset of an image, a descriptor or a record.
 std::uint32_t isoField32(const std::string& bytes, std::size_t offset);
 /// Sets the 32-bit both-byte-order field of an image at offset (a record's extent at +2, size at +10).

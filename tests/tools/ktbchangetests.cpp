@@ -56,11 +56,7 @@ protected:
     void damageImage(const std::string& name, const std::string& path, std::size_t offset, std::uint8_t value)
     {
         ASSERT_TRUE(buildIsoImage(m_folder.file("tree"), m_folder.file(name)));
-        std::string image = readFileBytes(m_folder.file(name));
-        const std::size_t record = isoRecordOffset(image, path);
-        ASSERT_NE(record, std::string::npos);
-        image[record + offset] = static_cast<char>(value);
-        ASSERT_TRUE(writeFileBytes(m_folder.file(name), image));
+        ASSERT_TRUE(setIsoRecordByte(m_folder.file(name), path, offset, value));
     }
 };
 

@@ -167,11 +167,7 @@ TEST_F(DiscRecordingTest, AFolderThatCannotBeListedIsToldOnAnyThreadAfterTheWalk
     ASSERT_TRUE(writeDiscTree(m_folder.file("tree"), standardDiscTree()));
     const std::string imagePath = m_folder.file("damaged.iso");
     ASSERT_TRUE(buildIsoImage(m_folder.file("tree"), imagePath));
-    std::string image = readFileBytes(imagePath);
-    const std::size_t record = isoRecordOffset(image, "Docs/Deep");
-    ASSERT_NE(record, std::string::npos);
-    image[record] = 20; // a record length shorter than the record's fixed part
-    ASSERT_TRUE(writeFileBytes(imagePath, image));
+    ASSERT_TRUE(setIsoRecordByte(imagePath, "Docs/Deep", 0, 20));
     auto table = std::make_unique<PathDriveTable>();
     table->setDrive('E', imagePath);
     setDriveTable(std::move(table));

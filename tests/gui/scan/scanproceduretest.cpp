@@ -383,11 +383,7 @@ TEST_F(ScanProcedureTest, AUdfImageIsAddedWithItsTreeAndLabel)
 TEST_F(ScanProcedureTest, ADamagedFolderOfAnImageShowsAbortedAndAddsNothing)
 {
     const std::string iso = isoDisc("disc", "DAMAGED");
-    std::string image = readFileBytes(iso);
-    const std::size_t record = isoRecordOffset(image, "docs/more");
-    ASSERT_NE(record, std::string::npos);
-    image[record] = 20; // a record length shorter than the record's fixed part
-    ASSERT_TRUE(writeFileBytes(iso, image));
+    ASSERT_TRUE(setIsoRecordByte(iso, "docs/more", 0, 20));
     m_drives->setDrive('D', iso);
     Fileset* fileset = music(false);
     fileset->close();
