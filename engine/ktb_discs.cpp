@@ -15,6 +15,15 @@ constexpr std::int64_t s_capacity680 = 713031680;
 constexpr std::int64_t s_capacity700 = 734003200;
 
 thread_local std::string t_walkFailure;
+thread_local std::string t_walkProblem;
+thread_local bool t_walkFoundNothing = false;
+
+bool walkFailed(const std::string& path, std::string problem)
+{
+    t_walkFailure = path;
+    t_walkProblem = std::move(problem);
+    return false;
+}
 
 std::uint32_t reverseBytes(std::uint32_t value) { return __builtin_bswap32(value); }
 
@@ -45,7 +54,7 @@ bool walkListing(DriveFolderListing& listing, std::string& path, const std::stri
         path += '\\';
         std::unique_ptr<DriveFolderListing> sub = listing.openSubfolder(entry);
         if (sub == nullptr) {
-            t_walkFailure = path;
+            walkFailed(path, listing.problem());
             path.resize(parentLength);
             return false;
         }
@@ -55,7 +64,8 @@ bool walkListing(DriveFolderListing& listing, std::string& path, const std::stri
             return false;
         }
     }
-    return true;
+    // A listing that ends at damage would record the folder cut short, as if it were whole.
+    return !listing.failed() || walkFailed(path, listing.problem());
 }
 
 /// What a recording keeps while the walk runs.
@@ -134,6 +144,10 @@ bool runIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t ru
 
 std::string ktbLastWalkFailure() { return t_walkFailure; }
 
+std::string ktbLastWalkProblem() { return t_walkProblem; }
+
+bool ktbLastWalkFoundNothing() { return t_walkFoundNothing; }
+
 bool ktbDiscFromDrive(char drive, TKTBDisc& disc)
 {
     VolumeFacts facts;
@@ -173,17 +187,17 @@ std::int64_t ktbRoundCapacity(std::int64_t bytes)
 bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback, void* userData)
 {
     t_walkFailure.clear();
+    t_walkProblem.clear();
+    t_walkFoundNothing = false;
     char letter = 0;
     std::string relative;
     if (path == nullptr || callback == nullptr || !splitDrivePath(path, letter, relative)) {
-        t_walkFailure = path != nullptr ? path : "";
-        return false;
+        return walkFailed(path != nullptr ? path : "", {});
     }
     Drive* drive = driveTable().drive(letter);
     std::unique_ptr<DriveFolderListing> listing = drive != nullptr ? drive->openFolder(relative) : nullptr;
     if (listing == nullptr) {
-        t_walkFailure = path;
-        return false;
+        return walkFailed(path, {});
     }
     std::string walkPath = path;
     std::size_t entries = 0;
@@ -193,8 +207,8 @@ bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback
     // A drive's top folder has no "." and ".." entries, so a medium with nothing on it cannot even be
     // listed: such a walk fails, as on the platform of origin (a folder below the top is merely empty).
     if (entries == 0 && relative.empty()) {
-        t_walkFailure = path;
-        return false;
+        t_walkFoundNothing = true;
+        return walkFailed(path, {});
     }
     return true;
 }

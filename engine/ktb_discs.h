@@ -22,6 +22,11 @@ bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback
 /// The walk path of the folder that could not be listed in the last walk on this thread ("D:\Music\"),
 /// empty when the walk ran to its end or was stopped by its callback.
 std::string ktbLastWalkFailure();
+/// Why that folder could not be listed ("a damaged directory record"), when the drive knows; empty
+/// otherwise.
+std::string ktbLastWalkProblem();
+/// Whether the last walk on this thread failed because the drive's top folder holds nothing at all.
+bool ktbLastWalkFoundNothing();
 /// True and a new disc entity when a disc with this non-zero serial is in the file.
 bool ktbFindDiscBySerial(TKTBHandle* handle, std::uint32_t serial, TKTBEntity*& entity);
 /// True and a copy of the record when offset holds a disc.

@@ -17,19 +17,29 @@ struct VolumeFacts {
     /// medium. The catalog stores it byte-reversed.
     std::uint32_t NtSerial = 0;
     std::int64_t TotalBytes = 0; ///< the volume's size
+    /// Why there is no readable medium, when the drive knows ("disc.bin, named by the sheet, is
+    /// missing"); empty otherwise.
+    std::string Problem;
 };
 
 /// An open listing of one folder of a medium.
 class DriveFolderListing {
 public:
     virtual ~DriveFolderListing() = default;
-    /// The next entry ("." and ".." never appear); false at the end.
+    /// The next entry ("." and ".." never appear); false at the end, and at damage that keeps the rest of
+    /// the folder from being read (failed() then tells).
     virtual bool next(TKTBDirEntry& entry) = 0;
     /// Opens the listing of a sub-folder that this listing delivered; null when it cannot be listed.
     virtual std::unique_ptr<DriveFolderListing> openSubfolder(const TKTBDirEntry& entry) = 0;
+    /// Whether next() answered false at damage rather than at the folder's end: the folder cannot be
+    /// listed whole.
+    virtual bool failed() const { return false; }
+    /// Why the listing failed, or why the last openSubfolder answered null ("a damaged directory
+    /// record"); empty when nothing failed or the reason is not known.
+    virtual std::string problem() const { return {}; }
 };
 
-/// One drive: an optical device, an image (.iso, .cue) or a folder standing in for a disc.
+/// One drive: an optical device, a disc image or a folder standing in for a disc.
 class Drive {
 public:
     virtual ~Drive() = default;
@@ -39,8 +49,8 @@ public:
     virtual bool isAudio(bool& audio) = 0;
     /// Opens or closes the tray; silent on failure, nothing for images and folders.
     virtual void setDoor(bool open) = 0;
-    /// Lists a folder of the medium, relative to its top ("" is the top, "Music/Rock" below it);
-    /// null when it cannot be listed.
+    /// Lists a folder of the medium, relative to its top ("" is the top, "Music/Rock" below it); null
+    /// when it cannot be listed, or a listing that fails at once telling why (a damaged top folder).
     virtual std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) = 0;
     /// Whether the drive is an optical device (a media event source), not an image or a folder.
     virtual bool isDevice() const = 0;
@@ -69,10 +79,13 @@ public:
     virtual std::uint64_t revision() { return 0; }
 };
 
-/// A drive over an image or a folder: a ".cue" sheet (any letter case) is read through libcdio like a
-/// real disc, any other file as an image of 2048-byte sectors, a folder as a folder. What the path is
-/// gets decided at each question, so the medium is present exactly while the path exists. The tray
-/// operations do nothing.
+/// A drive over an image or a folder. By the extension, in any letter case: ".cue" sheets, CloneCD
+/// ".ccd" files, Nero ".nrg" and cdrdao ".toc" images are read by our own parsers, each like a real disc
+/// with its tracks; an ".img" with a ".ccd" of its name beside it is that CloneCD image;
+/// any other file is an image of 2048-byte sectors, or of raw 2352-byte sectors when its size and sync
+/// pattern say so (a ".bin" without its sheet). An image holds an ISO 9660 volume, else a UDF volume. A
+/// folder is a folder. What the path is gets decided at each question, so the medium is present exactly
+/// while the path exists. The tray operations do nothing.
 std::unique_ptr<Drive> openPathDrive(const std::string& path);
 
 /// A table of drives each backed by an image or a folder: the test seam, and `ktb record DIR`. It goes

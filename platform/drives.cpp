@@ -2,10 +2,15 @@
 // the medium afresh, so a changed disc is seen at once and calls from two threads never share a handle.
 
 #include "platform/audiomedium.h"
+#include "platform/cdrdaotoc.h"
+#include "platform/clonecd.h"
+#include "platform/cuesheet.h"
 #include "platform/foldermedium.h"
 #include "platform/isovolume.h"
 #include "platform/mounttable.h"
+#include "platform/nrgimage.h"
 #include "platform/sectorsource.h"
+#include "platform/udfvolume.h"
 #include "platform/virtualdrives.h"
 #include "platform/volumeids.h"
 
@@ -16,8 +21,9 @@
 
 namespace {
 
-// A disc whose tracks hold no ISO 9660 volume is read where the system mounted it (a UDF DVD).
-std::shared_ptr<Medium> mountedUdfMedium(CdioDisc& disc, const std::string& device)
+// A disc whose UDF volume our reader cannot read (one written packet by packet) is read where the system
+// mounted it.
+std::shared_ptr<Medium> mountedUdfMedium(SectorSource& disc, const std::string& device)
 {
     struct stat status { };
     if (::stat(device.c_str(), &status) != 0 || !S_ISBLK(status.st_mode)) {
@@ -40,16 +46,30 @@ std::shared_ptr<Medium> mountedUdfMedium(CdioDisc& disc, const std::string& devi
     return std::make_shared<FolderMedium>(mount->MountPoint, std::move(facts));
 }
 
-// What a disc read through libcdio holds: the ISO 9660 volume of its last session (also on a CD-Extra or
-// a mixed disc), else its audio tracks, else (devices only) the mounted UDF volume.
-std::shared_ptr<Medium> discMedium(const std::shared_ptr<CdioDisc>& disc, const std::string& device)
+// The volume on a data disc or image: ISO 9660 from the session at sessionStart, else UDF.
+std::shared_ptr<Medium> volumeMedium(
+    const std::shared_ptr<SectorSource>& source, std::uint32_t sessionStart, std::string& problem)
+{
+    if (source == nullptr) {
+        return nullptr;
+    }
+    if (std::shared_ptr<IsoVolume> volume = IsoVolume::open(source, sessionStart)) {
+        return volume;
+    }
+    return UdfVolume::open(source, &problem);
+}
+
+// What a disc with tracks holds: the volume of its last session (also on a CD-Extra or a mixed disc),
+// else its audio tracks, else (devices only) the UDF volume where the system mounted it.
+std::shared_ptr<Medium> discMedium(
+    const std::shared_ptr<TrackSource>& disc, const std::string& device, std::string& problem)
 {
     DiscToc toc;
     if (disc == nullptr || !disc->readToc(toc)) {
         return nullptr;
     }
     if (toc.hasDataTrack()) {
-        if (std::shared_ptr<IsoVolume> volume = IsoVolume::open(disc, toc.LastSession)) {
+        if (std::shared_ptr<Medium> volume = volumeMedium(disc, toc.LastSession, problem)) {
             return volume;
         }
     }
@@ -59,7 +79,7 @@ std::shared_ptr<Medium> discMedium(const std::shared_ptr<CdioDisc>& disc, const 
     return device.empty() ? nullptr : mountedUdfMedium(*disc, device);
 }
 
-bool firstTrackIsAudio(const std::shared_ptr<CdioDisc>& disc, bool& audio)
+bool firstTrackIsAudio(const std::shared_ptr<TrackSource>& disc, bool& audio)
 {
     DiscToc toc;
     if (disc == nullptr || !disc->readToc(toc)) {
@@ -69,15 +89,44 @@ bool firstTrackIsAudio(const std::shared_ptr<CdioDisc>& disc, bool& audio)
     return true;
 }
 
-bool isCueSheet(const std::string& path)
+std::string lowerExtension(const std::string& path)
 {
-    if (path.size() < 4) {
-        return false;
+    const std::size_t dot = path.rfind('.');
+    if (dot == std::string::npos || path.find('/', dot) != std::string::npos) {
+        return {};
     }
-    std::string extension = path.substr(path.size() - 4);
+    std::string extension = path.substr(dot);
     std::transform(extension.begin(), extension.end(), extension.begin(),
         [](char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c - 'A' + 'a') : c; });
-    return extension == ".cue";
+    return extension;
+}
+
+// Opens an image of a whole CD with its tracks; null with tracks false for an image without tracks,
+// null with a problem when it cannot be opened.
+std::shared_ptr<TrackSource> openTrackImage(const std::string& path, bool& tracks, std::string& problem)
+{
+    const std::string extension = lowerExtension(path);
+    tracks = true;
+    if (extension == ".cue") {
+        return openCueSheet(path, problem);
+    }
+    if (extension == ".ccd") {
+        return openCloneCd(path, problem);
+    }
+    if (extension == ".nrg") {
+        return openNrgImage(path, problem);
+    }
+    if (extension == ".toc") {
+        return openCdrdaoToc(path, problem);
+    }
+    if (extension == ".img") {
+        const std::string control = cloneCdControlOf(path);
+        if (!control.empty()) {
+            return openCloneCd(control, problem);
+        }
+    }
+    tracks = false;
+    return nullptr;
 }
 
 // The answers every drive gives from its medium.
@@ -85,19 +134,25 @@ class MediumDrive : public Drive {
 public:
     bool volumeFacts(VolumeFacts& facts) override
     {
-        const std::shared_ptr<Medium> medium = openMedium();
+        std::string problem;
+        const std::shared_ptr<Medium> medium = openMedium(problem);
         facts = medium != nullptr ? medium->facts() : VolumeFacts();
+        if (medium == nullptr) {
+            facts.Problem = problem;
+        }
         return facts.NtSerial != 0;
     }
 
     std::unique_ptr<DriveFolderListing> openFolder(const std::string& relativePath) override
     {
-        const std::shared_ptr<Medium> medium = openMedium();
+        std::string problem;
+        const std::shared_ptr<Medium> medium = openMedium(problem);
         return medium != nullptr ? medium->openFolder(relativePath) : nullptr;
     }
 
 protected:
-    virtual std::shared_ptr<Medium> openMedium() = 0;
+    /// The medium in the drive; null when there is none, with the reason in problem when known.
+    virtual std::shared_ptr<Medium> openMedium(std::string& problem) = 0;
 };
 
 class OpticalDrive final : public MediumDrive {
@@ -118,12 +173,12 @@ public:
     bool mediumPresent() override { return deviceHasDisc(m_device); }
 
 private:
-    std::shared_ptr<Medium> openMedium() override
+    std::shared_ptr<Medium> openMedium(std::string& problem) override
     {
         if (!deviceHasDisc(m_device)) {
             return nullptr;
         }
-        return discMedium(CdioDisc::openDevice(m_device), m_device);
+        return discMedium(CdioDisc::openDevice(m_device), m_device, problem);
     }
 
     std::string m_device;
@@ -143,10 +198,11 @@ public:
         if (::stat(m_path.c_str(), &status) != 0) {
             return false;
         }
-        if (S_ISREG(status.st_mode) && isCueSheet(m_path)) {
-            return firstTrackIsAudio(CdioDisc::openCue(m_path), audio);
-        }
-        return true; // an image or folder holds data
+        bool tracks = false;
+        std::string problem;
+        const std::shared_ptr<TrackSource> disc
+            = S_ISREG(status.st_mode) ? openTrackImage(m_path, tracks, problem) : nullptr;
+        return tracks ? firstTrackIsAudio(disc, audio) : true; // an image without tracks or a folder holds data
     }
     void setDoor(bool) override { }
     bool isDevice() const override { return false; }
@@ -158,7 +214,7 @@ public:
     }
 
 private:
-    std::shared_ptr<Medium> openMedium() override
+    std::shared_ptr<Medium> openMedium(std::string& problem) override
     {
         struct stat status { };
         if (::stat(m_path.c_str(), &status) != 0) {
@@ -167,10 +223,12 @@ private:
         if (S_ISDIR(status.st_mode)) {
             return FolderMedium::open(m_path);
         }
-        if (isCueSheet(m_path)) {
-            return discMedium(CdioDisc::openCue(m_path), "");
+        bool tracks = false;
+        const std::shared_ptr<TrackSource> disc = openTrackImage(m_path, tracks, problem);
+        if (tracks) {
+            return discMedium(disc, "", problem);
         }
-        return IsoVolume::open(openSectorImage(m_path), 0);
+        return volumeMedium(openSectorImage(m_path), 0, problem);
     }
 
     std::string m_path;

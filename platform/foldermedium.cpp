@@ -131,7 +131,7 @@ private:
 
     void add(const char* name, const struct stat& status)
     {
-        const std::string cut = cutUtf8(name, sizeof(TKTBDirEntry::Name) - 1);
+        const std::string cut = cutName(name);
         Item item {};
         item.NameOffset = static_cast<std::uint32_t>(m_names.size());
         item.NameLength = static_cast<std::uint16_t>(cut.size());

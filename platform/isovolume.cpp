@@ -1,33 +1,29 @@
 #include "platform/isovolume.h"
 
+#include "platform/bytefields.h"
+#include "platform/disclisting.h"
 #include "platform/sectorsource.h"
 
+#include <algorithm>
 #include <array>
 #include <cstring>
-#include <unordered_set>
+#include <optional>
 
 namespace {
 
 constexpr std::size_t s_descriptorSize = SectorSource::SectorSize;
 // Descriptors looked at before giving up; real discs hold a handful.
 constexpr int s_maxDescriptors = 32;
-// A directory larger than this is taken for garbage (a real one of 64 MiB would hold two million names).
-constexpr std::uint32_t s_maxDirectoryBytes = 64U << 20;
+// A listing reads its directory this many bytes at a time (a multiple of every block size).
+constexpr std::uint32_t s_chunkBytes = 16 * SectorSource::SectorSize;
 constexpr std::size_t s_recordHeader = 33;
 constexpr std::size_t s_rootRecordOffset = 156;
+constexpr const char* s_beyondVolume = "it lies beyond the end of the volume";
 
 constexpr std::uint8_t s_flagHidden = 1;
 constexpr std::uint8_t s_flagDirectory = 2;
 constexpr std::uint8_t s_flagAssociated = 4;
 constexpr std::uint8_t s_flagMultiExtent = 0x80;
-
-std::uint16_t little16(const std::uint8_t* at) { return static_cast<std::uint16_t>(at[0] | at[1] << 8); }
-
-std::uint32_t little32(const std::uint8_t* at)
-{
-    return static_cast<std::uint32_t>(at[0]) | static_cast<std::uint32_t>(at[1]) << 8
-        | static_cast<std::uint32_t>(at[2]) << 16 | static_cast<std::uint32_t>(at[3]) << 24;
-}
 
 bool validBlockSize(std::uint32_t size) { return size == 512 || size == 1024 || size == 2048; }
 
@@ -55,17 +51,6 @@ void appendUtf8(std::string& out, char32_t code)
     }
 }
 
-// Days from 1970-01-01 to a date of the proleptic Gregorian calendar.
-std::int64_t daysFromCivil(std::int64_t year, unsigned month, unsigned day)
-{
-    year -= month <= 2 ? 1 : 0;
-    const std::int64_t era = (year >= 0 ? year : year - 399) / 400;
-    const auto yearOfEra = static_cast<unsigned>(year - era * 400);
-    const unsigned dayOfYear = (153 * (month > 2 ? month - 3 : month + 9) + 2) / 5 + day - 1;
-    const unsigned dayOfEra = yearOfEra * 365 + yearOfEra / 4 - yearOfEra / 100 + dayOfYear;
-    return era * 146097 + static_cast<std::int64_t>(dayOfEra) - 719468;
-}
-
 // A label field: up to the first zero, trailing blanks removed.
 std::string trimLabel(std::string label)
 {
@@ -79,38 +64,45 @@ std::string trimLabel(std::string label)
     return label;
 }
 
-// The folders listed so far in one walk, by the byte offset of their records.
-struct WalkState {
-    std::unordered_set<std::uint64_t> Seen;
-};
-
-// One directory record, pointing into the listing's bytes.
+// One directory record, copied out of the listing's bytes.
 struct Record {
     std::uint32_t Extent = 0;
     std::uint8_t ExtendedAttributes = 0;
     std::uint32_t Size = 0;
     std::uint8_t Flags = 0;
-    const std::uint8_t* Time = nullptr;
-    const std::uint8_t* Identifier = nullptr;
-    std::size_t IdentifierLength = 0;
+    std::array<std::uint8_t, 7> Time {};
+    std::string Identifier;
 };
 
-class IsoListing final : public DriveFolderListing {
+class IsoListing final : public DiscListing<IsoListing, IsoVolume::Extent> {
 public:
-    IsoListing(std::shared_ptr<const IsoVolume> volume, std::shared_ptr<WalkState> walk, int depth,
-        std::vector<std::uint8_t> bytes)
-        : m_volume(std::move(volume))
-        , m_walk(std::move(walk))
-        , m_depth(depth)
-        , m_bytes(std::move(bytes))
+    // The listing of the directory at extent; null with the problem when it cannot be listed.
+    static std::unique_ptr<IsoListing> open(std::shared_ptr<const IsoVolume> volume,
+        std::shared_ptr<DirectoryWalk> walk, int depth, const IsoVolume::Extent& extent, std::string& problem)
     {
+        const std::uint64_t block = volume->blockSize();
+        const std::uint64_t length = (static_cast<std::uint64_t>(extent.Size) + block - 1) / block * block;
+        if (extent.Size == 0 || length > volume->volumeBytes()) {
+            problem = ListingProblem::ImpossibleSize;
+            return nullptr;
+        }
+        if (extent.ByteOffset + length > volume->volumeEnd()) {
+            problem = s_beyondVolume;
+            return nullptr;
+        }
+        std::unique_ptr<IsoListing> listing(new IsoListing(std::move(volume), std::move(walk), depth, extent, length));
+        if (!listing->load(0)) {
+            problem = listing->m_problem;
+            return nullptr;
+        }
+        return listing;
     }
 
     bool next(TKTBDirEntry& entry) override
     {
         Record record;
-        while (nextRecord(record)) {
-            if (record.IdentifierLength == 1 && record.Identifier[0] <= 1) {
+        while (take(record)) {
+            if (record.Identifier.size() == 1 && static_cast<std::uint8_t>(record.Identifier[0]) <= 1) {
                 continue; // "." and ".."
             }
             if ((record.Flags & s_flagAssociated) != 0) {
@@ -118,13 +110,11 @@ public:
             }
             const Record head = record;
             std::uint64_t size = record.Size;
-            if ((head.Flags & s_flagDirectory) == 0) {
-                // A multi-extent file is one file: its records follow each other, all but the last marked.
-                while ((record.Flags & s_flagMultiExtent) != 0 && nextRecord(record)) {
-                    size += record.Size;
-                }
+            if ((head.Flags & s_flagDirectory) == 0 && !joinExtents(record, size)) {
+                return false;
             }
-            const std::string name = isoRecordName(head.Identifier, head.IdentifierLength, m_volume->joliet());
+            const std::string name = isoRecordName(reinterpret_cast<const std::uint8_t*>(head.Identifier.data()),
+                head.Identifier.size(), m_volume->joliet());
             if (name.empty() || name == "." || name == "..") {
                 continue;
             }
@@ -134,76 +124,98 @@ public:
         return false;
     }
 
-    std::unique_ptr<DriveFolderListing> openSubfolder(const TKTBDirEntry& entry) override
-    {
-        const std::string name(entry.Name, strnlen(entry.Name, sizeof entry.Name));
-        for (auto at = m_subfolders.rbegin(); at != m_subfolders.rend(); ++at) {
-            if (at->first == name) {
-                return openExtent(at->second);
-            }
-        }
-        return nullptr;
-    }
+    static std::uint64_t walkKey(const IsoVolume::Extent& extent) { return extent.ByteOffset; }
 
-    /// Lists the rest of this folder and opens the sub-folder of that name (exact letter case first).
-    std::unique_ptr<IsoListing> openNamedSubfolder(const std::string& name)
+    std::unique_ptr<IsoListing> openAt(const IsoVolume::Extent& extent, std::string& problem)
     {
-        TKTBDirEntry entry {};
-        while (next(entry)) { }
-        for (const auto& [folderName, extent] : m_subfolders) {
-            if (folderName == name) {
-                return openExtent(extent);
-            }
-        }
-        for (const auto& [folderName, extent] : m_subfolders) {
-            if (sameNameIgnoringCase(folderName, name)) {
-                return openExtent(extent);
-            }
-        }
-        return nullptr;
-    }
-
-    std::unique_ptr<IsoListing> openExtent(const IsoVolume::Extent& extent)
-    {
-        if (m_depth + 1 > MaxFolderDepth || !m_walk->Seen.insert(extent.ByteOffset).second) {
-            return nullptr; // a loop, a cross-linked folder, or deeper than any real disc
-        }
-        std::vector<std::uint8_t> bytes;
-        if (!m_volume->readDirectory(extent, bytes)) {
-            return nullptr;
-        }
-        return std::make_unique<IsoListing>(m_volume, m_walk, m_depth + 1, std::move(bytes));
+        return open(m_volume, m_walk, m_depth + 1, extent, problem);
     }
 
 private:
-    // The next record; false at the end of the directory or at the first malformed record.
+    IsoListing(std::shared_ptr<const IsoVolume> volume, std::shared_ptr<DirectoryWalk> walk, int depth,
+        const IsoVolume::Extent& extent, std::uint64_t length)
+        : DiscListing(std::move(walk), depth)
+        , m_volume(std::move(volume))
+        , m_extent(extent)
+        , m_length(length)
+    {
+    }
+
+    // Reads the chunk of the directory that holds position, from the walk's share of bytes.
+    bool load(std::uint64_t position)
+    {
+        const std::uint64_t start = position / s_chunkBytes * s_chunkBytes;
+        const auto length = static_cast<std::uint32_t>(std::min<std::uint64_t>(s_chunkBytes, m_length - start));
+        if (!m_walk->take(length)) {
+            return fail(ListingProblem::OverBudget);
+        }
+        m_chunk.resize(length);
+        if (!m_volume->readDirectory(m_extent, start, length, m_chunk.data())) {
+            return fail(ListingProblem::Unreadable);
+        }
+        m_chunkStart = start;
+        return true;
+    }
+
+    bool take(Record& record)
+    {
+        if (m_pending.has_value()) {
+            record = std::move(*m_pending);
+            m_pending.reset();
+            return true;
+        }
+        return nextRecord(record);
+    }
+
+    // A multi-extent file is one file: its records follow each other under one name, all but the last
+    // marked. A record of another name after a marked one starts an entry of its own.
+    bool joinExtents(Record& record, std::uint64_t& size)
+    {
+        while ((record.Flags & s_flagMultiExtent) != 0) {
+            Record following;
+            if (!nextRecord(following)) {
+                return !m_failed;
+            }
+            if (following.Identifier != record.Identifier || (following.Flags & s_flagDirectory) != 0) {
+                m_pending = std::move(following);
+                return true;
+            }
+            size += following.Size;
+            record = std::move(following);
+        }
+        return true;
+    }
+
+    // The next record; false at the end of the directory, or at damage (failed() then tells).
     bool nextRecord(Record& record)
     {
         const std::size_t block = m_volume->blockSize();
-        while (m_position < m_bytes.size()) {
-            const std::uint8_t* at = m_bytes.data() + m_position;
+        while (!m_failed && m_position < m_length) {
+            if (m_position >= m_chunkStart + m_chunk.size() && !load(m_position)) {
+                return false;
+            }
+            const std::uint8_t* at = m_chunk.data() + (m_position - m_chunkStart);
             const std::size_t length = at[0];
             const std::size_t inBlock = m_position % block;
             if (length == 0) {
                 m_position += block - inBlock; // records never cross a block; the rest is padding
                 continue;
             }
-            if (length < s_recordHeader + 1 || inBlock + length > block || m_position + length > m_bytes.size()) {
-                m_position = m_bytes.size();
-                return false;
+            // A record shorter than its fixed part, crossing its block's end, without a name or with a
+            // name running past its end: the rest of the folder cannot be trusted.
+            if (length < s_recordHeader + 1 || inBlock + length > block || m_position + length > m_length) {
+                return fail(ListingProblem::DamagedRecord);
             }
             const std::size_t identifierLength = at[32];
             if (identifierLength == 0 || s_recordHeader + identifierLength > length) {
-                m_position = m_bytes.size();
-                return false;
+                return fail(ListingProblem::DamagedRecord);
             }
             record.ExtendedAttributes = at[1];
             record.Extent = little32(at + 2);
             record.Size = little32(at + 10);
-            record.Time = at + 18;
+            std::copy(at + 18, at + 25, record.Time.begin());
             record.Flags = at[25];
-            record.Identifier = at + s_recordHeader;
-            record.IdentifierLength = identifierLength;
+            record.Identifier.assign(reinterpret_cast<const char*>(at + s_recordHeader), identifierLength);
             m_position += length;
             return true;
         }
@@ -213,7 +225,7 @@ private:
     void fillEntry(TKTBDirEntry& entry, const Record& record, const std::string& name, std::uint64_t size)
     {
         setEntryName(entry, name);
-        entry.LastWriteTime = isoRecordTime(record.Time);
+        entry.LastWriteTime = isoRecordTime(record.Time.data());
         entry.Attributes = KTB_ATTR_READONLY;
         if ((record.Flags & s_flagHidden) != 0) {
             entry.Attributes |= KTB_ATTR_HIDDEN;
@@ -223,18 +235,19 @@ private:
             entry.Size = 0;
             const std::uint64_t start
                 = (static_cast<std::uint64_t>(record.Extent) + record.ExtendedAttributes) * m_volume->blockSize();
-            m_subfolders.emplace_back(std::string(entry.Name), IsoVolume::Extent { start, record.Size });
+            remember(entry.Name, IsoVolume::Extent { start, record.Size });
             return;
         }
         entry.Size = size;
     }
 
     std::shared_ptr<const IsoVolume> m_volume;
-    std::shared_ptr<WalkState> m_walk;
-    int m_depth;
-    std::vector<std::uint8_t> m_bytes;
-    std::size_t m_position = 0;
-    std::vector<std::pair<std::string, IsoVolume::Extent>> m_subfolders;
+    IsoVolume::Extent m_extent;
+    std::uint64_t m_length; // the extent's size in whole blocks
+    std::vector<std::uint8_t> m_chunk;
+    std::uint64_t m_chunkStart = 0;
+    std::uint64_t m_position = 0;
+    std::optional<Record> m_pending;
 };
 
 // A descriptor's root directory record, if it is one.
@@ -287,6 +300,13 @@ std::shared_ptr<IsoVolume> IsoVolume::open(std::shared_ptr<SectorSource> source,
     std::shared_ptr<IsoVolume> volume(new IsoVolume());
     volume->m_source = std::move(source);
     volume->m_facts.TotalBytes = static_cast<std::int64_t>(little32(primary.data() + 80)) * primaryBlock;
+    volume->m_volumeBytes = static_cast<std::uint64_t>(volume->m_facts.TotalBytes);
+    volume->m_volumeEnd = static_cast<std::uint64_t>(sessionStart) * SectorSource::SectorSize + volume->m_volumeBytes;
+    const std::uint64_t sourceBytes = volume->m_source->sectorCount() * SectorSource::SectorSize;
+    if (sourceBytes != 0) {
+        volume->m_volumeBytes = std::min(volume->m_volumeBytes, sourceBytes);
+        volume->m_volumeEnd = std::min(volume->m_volumeEnd, sourceBytes);
+    }
     // Joliet, when present and sound, gives the label, the tree and the serial.
     if (haveJoliet) {
         const std::uint32_t block = little16(joliet.data() + 128);
@@ -312,57 +332,42 @@ VolumeFacts IsoVolume::facts() const { return m_facts; }
 
 std::unique_ptr<DriveFolderListing> IsoVolume::openFolder(const std::string& relativePath)
 {
-    auto walk = std::make_shared<WalkState>();
+    auto walk = std::make_shared<DirectoryWalk>();
     walk->Seen.insert(m_root.ByteOffset);
-    std::vector<std::uint8_t> bytes;
-    if (!readDirectory(m_root, bytes)) {
-        return nullptr;
-    }
-    auto listing = std::make_unique<IsoListing>(shared_from_this(), walk, 0, std::move(bytes));
-    for (const std::string& part : splitRelativePath(relativePath)) {
-        listing = listing->openNamedSubfolder(part);
-        if (listing == nullptr) {
-            return nullptr;
-        }
-    }
-    return listing;
+    walk->BytesLeft = m_volumeBytes;
+    std::string problem;
+    std::unique_ptr<IsoListing> listing = IsoListing::open(shared_from_this(), walk, 0, m_root, problem);
+    return openListingPath(std::move(listing), relativePath, problem);
 }
 
-bool IsoVolume::readDirectory(const Extent& extent, std::vector<std::uint8_t>& bytes) const
+bool IsoVolume::readDirectory(
+    const Extent& extent, std::uint64_t offset, std::uint32_t length, std::uint8_t* bytes) const
 {
-    bytes.clear();
-    if (extent.Size > s_maxDirectoryBytes) {
-        return false;
-    }
-    const std::uint64_t rounded
-        = (static_cast<std::uint64_t>(extent.Size) + m_blockSize - 1) / m_blockSize * m_blockSize;
-    const std::uint64_t first = extent.ByteOffset / SectorSource::SectorSize;
-    const std::uint64_t end = (extent.ByteOffset + rounded + SectorSource::SectorSize - 1) / SectorSource::SectorSize;
+    const std::uint64_t begin = extent.ByteOffset + offset;
+    const std::uint64_t first = begin / SectorSource::SectorSize;
+    const std::uint64_t end = (begin + length + SectorSource::SectorSize - 1) / SectorSource::SectorSize;
     if (end > UINT32_MAX) {
         return false;
     }
     const auto count = static_cast<std::uint32_t>(end - first);
+    const std::size_t skip = static_cast<std::size_t>(begin - first * SectorSource::SectorSize);
+    if (skip == 0 && length % SectorSource::SectorSize == 0) {
+        return m_source->read(static_cast<std::uint32_t>(first), count, bytes);
+    }
     std::vector<std::uint8_t> sectors(static_cast<std::size_t>(count) * SectorSource::SectorSize);
-    if (count > 0 && !m_source->read(static_cast<std::uint32_t>(first), count, sectors.data())) {
+    if (!m_source->read(static_cast<std::uint32_t>(first), count, sectors.data())) {
         return false;
     }
-    const std::size_t skip = static_cast<std::size_t>(extent.ByteOffset - first * SectorSource::SectorSize);
-    bytes.assign(sectors.begin() + static_cast<std::ptrdiff_t>(skip),
-        sectors.begin() + static_cast<std::ptrdiff_t>(skip + rounded));
+    std::copy_n(sectors.begin() + static_cast<std::ptrdiff_t>(skip), length, bytes);
     return true;
 }
 
 std::int64_t isoRecordTime(const std::uint8_t* time)
 {
-    const unsigned month = time[1];
-    const unsigned day = time[2];
-    const unsigned hour = time[3];
-    const unsigned minute = time[4];
-    const unsigned second = time[5];
-    if (month < 1 || month > 12 || day < 1 || day > 31 || hour > 23 || minute > 59 || second > 59) {
+    std::int64_t seconds = 0;
+    if (!civilTimeToUnix(1900 + time[0], time[1], time[2], time[3], time[4], time[5], seconds)) {
         return 0;
     }
-    std::int64_t seconds = daysFromCivil(1900 + time[0], month, day) * 86400 + hour * 3600 + minute * 60 + second;
     const auto quarters = static_cast<std::int8_t>(time[6]);
     if (quarters != 0 && quarters >= -48 && quarters <= 52) {
         seconds -= static_cast<std::int64_t>(quarters) * 15 * 60;

@@ -5,8 +5,10 @@
 // record, cuts Joliet names whose UTF-8 is longer than their UCS-2, and answers local times.
 //
 // Every byte of the image is distrusted: a malformed descriptor makes the volume unreadable, a
-// malformed directory record ends its listing, and a directory that points at itself, an ancestor or
-// any folder already listed in the same walk cannot be listed.
+// malformed directory record makes its folder's listing fail, and a directory that points at itself, an
+// ancestor or any folder already listed in the same walk cannot be listed. Directories are read a few
+// sectors at a time as the listing goes, and one walk reads no more directory bytes than the volume
+// holds.
 
 #include "platform/medium.h"
 
@@ -36,8 +38,15 @@ public:
     bool joliet() const { return m_joliet; }
     /// The logical block size of the primary descriptor (512, 1024 or 2048).
     std::uint32_t blockSize() const { return m_blockSize; }
-    /// Reads a directory's records; false when they cannot be read or are implausibly large.
-    bool readDirectory(const Extent& extent, std::vector<std::uint8_t>& bytes) const;
+    /// The bytes the volume holds: its size as the primary descriptor gives it, no more than the
+    /// source holds when it knows.
+    std::uint64_t volumeBytes() const { return m_volumeBytes; }
+    /// Where the volume ends on the disc: its session's start and its size (some writers count the
+    /// size from the disc's start, others from the session's), no further than the source's end.
+    std::uint64_t volumeEnd() const { return m_volumeEnd; }
+    /// Reads length bytes of a directory from offset into its extent (whole blocks); false when they
+    /// cannot be read.
+    bool readDirectory(const Extent& extent, std::uint64_t offset, std::uint32_t length, std::uint8_t* bytes) const;
 
 private:
     IsoVolume() = default;
@@ -47,11 +56,13 @@ private:
     bool m_joliet = false;
     Extent m_root;
     VolumeFacts m_facts;
+    std::uint64_t m_volumeBytes = 0;
+    std::uint64_t m_volumeEnd = 0;
 };
 
 /// The UTC time of a 7-byte directory record time: years since 1900, month, day, hour, minute, second,
 /// and the offset from GMT in quarter hours, applied when it is not 0 and lies within -48..52. Invalid
-/// fields (month 13, hour 25) give 0.
+/// fields (month 13, hour 25, 30 February) give 0.
 std::int64_t isoRecordTime(const std::uint8_t* time);
 /// The name of a directory record's file identifier: Joliet's UCS-2BE as UTF-8, else the bytes; the
 /// part from ";" on dropped, then one trailing "." ("NOEXT.;1" is "NOEXT").

@@ -1,12 +1,14 @@
 #include "platform/sectorsource.h"
 
 #include "platform/medium.h"
+#include "platform/trackimage.h"
 
 #include <algorithm>
 #include <cdio/cdio.h>
 #include <cdio/logging.h>
 #include <cerrno>
 #include <climits>
+#include <cstring>
 #include <fcntl.h>
 #include <linux/cdrom.h>
 #include <mutex>
@@ -31,11 +33,15 @@ void initialiseCdio()
     });
 }
 
+constexpr std::uint32_t s_rawSectorSize = 2352;
+constexpr std::uint8_t s_sync[12] = { 0, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0 };
+
 class ImageFile final : public SectorSource {
 public:
-    ImageFile(int fd, std::uint64_t sectors)
+    ImageFile(int fd, std::uint64_t sectors, bool raw)
         : m_fd(fd)
         , m_sectors(sectors)
+        , m_raw(raw)
     {
     }
     ~ImageFile() override { ::close(m_fd); }
@@ -47,32 +53,86 @@ public:
         if (static_cast<std::uint64_t>(lsn) + count > m_sectors) {
             return false;
         }
-        std::size_t wanted = static_cast<std::size_t>(count) * SectorSize;
-        auto offset = static_cast<off_t>(static_cast<std::uint64_t>(lsn) * SectorSize);
-        while (wanted > 0) {
-            const ssize_t got = ::pread(m_fd, buffer, wanted, offset);
-            if (got < 0 && errno == EINTR) {
-                continue;
+        if (!m_raw) {
+            return readFileAt(m_fd, buffer, static_cast<std::size_t>(count) * SectorSize,
+                static_cast<std::uint64_t>(lsn) * SectorSize);
+        }
+        std::uint8_t raw[s_rawSectorSize];
+        for (std::uint32_t index = 0; index < count; ++index) {
+            const std::uint64_t sector = static_cast<std::uint64_t>(lsn) + index;
+            if (!readFileAt(m_fd, raw, sizeof raw, sector * s_rawSectorSize)
+                || !sectorUserData(
+                    raw, SectorData::RawByHeader, buffer + static_cast<std::size_t>(index) * SectorSize)) {
+                return false;
             }
-            if (got <= 0) {
-                return false; // the file shrank under us, or the disc holding it failed
-            }
-            buffer += got;
-            offset += got;
-            wanted -= static_cast<std::size_t>(got);
         }
         return true;
     }
 
+    std::uint64_t sectorCount() const override { return m_sectors; }
+
 private:
     int m_fd;
     std::uint64_t m_sectors;
+    bool m_raw;
 };
+
+bool startsWithSync(int fd, std::uint64_t offset)
+{
+    std::uint8_t head[sizeof s_sync];
+    return readFileAt(fd, head, sizeof head, offset) && std::memcmp(head, s_sync, sizeof s_sync) == 0;
+}
 
 // Largest transfer asked of a drive at once; drives refuse very long reads.
 constexpr std::uint32_t s_maxReadSectors = 16;
 
 } // namespace
+
+bool readFileAt(int fd, std::uint8_t* buffer, std::size_t length, std::uint64_t offset)
+{
+    while (length > 0) {
+        const ssize_t got = ::pread(fd, buffer, length, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
+        }
+        if (got <= 0) {
+            return false; // the file shrank under us, or the disc holding it failed
+        }
+        buffer += got;
+        offset += static_cast<std::uint64_t>(got);
+        length -= static_cast<std::size_t>(got);
+    }
+    return true;
+}
+
+bool sectorUserData(const std::uint8_t* sector, SectorData data, std::uint8_t* userData)
+{
+    std::size_t offset = 0;
+    switch (data) {
+    case SectorData::Audio:
+        return false;
+    case SectorData::Plain:
+        offset = 0;
+        break;
+    case SectorData::Mode2Subheader:
+        offset = 8;
+        break;
+    case SectorData::RawMode1:
+        offset = 16;
+        break;
+    case SectorData::RawMode2:
+        offset = 24;
+        break;
+    case SectorData::RawByHeader:
+        if (sector[15] != 1 && sector[15] != 2) {
+            return false; // mode 0 (an empty sector of a gap) or garbage
+        }
+        offset = sector[15] == 1 ? 16 : 24;
+        break;
+    }
+    std::memcpy(userData, sector + offset, SectorSource::SectorSize);
+    return true;
+}
 
 std::shared_ptr<SectorSource> openSectorImage(const std::string& path)
 {
@@ -85,7 +145,10 @@ std::shared_ptr<SectorSource> openSectorImage(const std::string& path)
         ::close(fd);
         return nullptr;
     }
-    return std::make_shared<ImageFile>(fd, static_cast<std::uint64_t>(status.st_size) / SectorSource::SectorSize);
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    const bool raw = size % s_rawSectorSize == 0 && size > 0
+        && (startsWithSync(fd, 0) || startsWithSync(fd, 16 * s_rawSectorSize));
+    return std::make_shared<ImageFile>(fd, size / (raw ? s_rawSectorSize : SectorSource::SectorSize), raw);
 }
 
 bool DiscToc::hasDataTrack() const
@@ -94,6 +157,17 @@ bool DiscToc::hasDataTrack() const
 }
 
 bool DiscToc::allAudio() const { return !Tracks.empty() && !hasDataTrack(); }
+
+std::uint32_t DiscToc::lastDataTrackStart() const
+{
+    std::uint32_t start = 0;
+    for (const DiscTrack& track : Tracks) {
+        if (!track.Audio) {
+            start = track.Start;
+        }
+    }
+    return start;
+}
 
 CdioDisc::CdioDisc(CdIo_t* cdio)
     : m_cdio(cdio)
@@ -109,11 +183,10 @@ std::shared_ptr<CdioDisc> CdioDisc::openDevice(const std::string& device)
     return cdio != nullptr ? std::shared_ptr<CdioDisc>(new CdioDisc(cdio)) : nullptr;
 }
 
-std::shared_ptr<CdioDisc> CdioDisc::openCue(const std::string& cueSheet)
+std::uint64_t CdioDisc::sectorCount() const
 {
-    initialiseCdio();
-    CdIo_t* cdio = cdio_open(cueSheet.c_str(), DRIVER_BINCUE);
-    return cdio != nullptr ? std::shared_ptr<CdioDisc>(new CdioDisc(cdio)) : nullptr;
+    const lsn_t last = cdio_get_disc_last_lsn(m_cdio);
+    return last == CDIO_INVALID_LSN || last < 0 ? 0 : static_cast<std::uint64_t>(last);
 }
 
 bool CdioDisc::read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* buffer)
@@ -161,11 +234,7 @@ bool CdioDisc::readToc(DiscToc& toc)
         toc.LastSession = static_cast<std::uint32_t>(session);
         return true;
     }
-    for (const DiscTrack& track : toc.Tracks) {
-        if (!track.Audio) {
-            toc.LastSession = track.Start;
-        }
-    }
+    toc.LastSession = toc.lastDataTrackStart();
     return true;
 }
 

@@ -1,7 +1,7 @@
 #pragma once
-// Where the ISO 9660 reader gets its 2048-byte sectors from: a plain image file read with pread, or a
-// disc behind libcdio (an optical device, or a CUE/BIN image through the same CdIo_t calls), which
-// also answers the table of contents.
+// Where the disc readers get their 2048-byte sectors from: an image file read with pread (2048-byte
+// sectors, or raw 2352-byte ones), an image of a whole CD with its tracks (trackimage.h), or an optical
+// device behind libcdio, which also answers the table of contents.
 
 #include <cstdint>
 #include <memory>
@@ -19,10 +19,18 @@ public:
     /// Reads count sectors from lsn into buffer (count * SectorSize bytes); false when any of them cannot
     /// be read (past the end, an audio sector, a read error).
     virtual bool read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* buffer) = 0;
+    /// The sectors the source holds (an image's length, a disc's end), which no sound volume on it
+    /// exceeds; 0 when it does not know.
+    virtual std::uint64_t sectorCount() const { return 0; }
 };
 
-/// A plain image of 2048-byte sectors (an .iso); null when it cannot be opened. A last partial sector
-/// counts as unreadable.
+/// Reads exactly length bytes of the file at offset, going on after interruptions; false at the file's
+/// end or on an error.
+bool readFileAt(int fd, std::uint8_t* buffer, std::size_t length, std::uint64_t offset);
+
+/// An image without tracks: 2048-byte sectors (an .iso, an .img), or raw 2352-byte sectors of a data
+/// track (a .bin without its sheet) when the size is a multiple of 2352 and sector 0 or 16 opens with
+/// the sync pattern. Null when it cannot be opened. A last partial sector counts as unreadable.
 std::shared_ptr<SectorSource> openSectorImage(const std::string& path);
 
 /// One track of a table of contents.
@@ -42,10 +50,20 @@ struct DiscToc {
 
     bool hasDataTrack() const;
     bool allAudio() const;
+    /// The start of the last data track, else 0: where the last session starts on an image that carries
+    /// no sessions.
+    std::uint32_t lastDataTrackStart() const;
 };
 
-/// A disc opened through libcdio: a device node or a CUE/BIN image.
-class CdioDisc final : public SectorSource {
+/// A disc with a table of contents: an optical device or an image of a whole CD.
+class TrackSource : public SectorSource {
+public:
+    /// Reads the table of contents; false when the disc has none that makes sense.
+    virtual bool readToc(DiscToc& toc) = 0;
+};
+
+/// A disc opened through libcdio: a device node.
+class CdioDisc final : public TrackSource {
 public:
     ~CdioDisc() override;
     CdioDisc(const CdioDisc&) = delete;
@@ -53,13 +71,10 @@ public:
 
     /// Opens an optical device; null when it cannot be opened (no medium, no permission).
     static std::shared_ptr<CdioDisc> openDevice(const std::string& device);
-    /// Opens a CUE sheet with its BIN file; null when libcdio cannot open it. libcdio looks for the BIN
-    /// under the sheet's own name with ".bin", and reads sheets with one FILE line only.
-    static std::shared_ptr<CdioDisc> openCue(const std::string& cueSheet);
 
     bool read(std::uint32_t lsn, std::uint32_t count, std::uint8_t* buffer) override;
-    /// Reads the table of contents; false when the disc has none that makes sense.
-    bool readToc(DiscToc& toc);
+    std::uint64_t sectorCount() const override;
+    bool readToc(DiscToc& toc) override;
 
 private:
     explicit CdioDisc(CdIo_t* cdio);

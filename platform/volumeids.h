@@ -1,11 +1,10 @@
 #pragma once
 // Who a volume is: label, file system and serial of a block device (libblkid), the NT family's serial
-// of FAT, exFAT and NTFS volumes and of UDF discs, and the stand-in serial of a plain folder.
+// of FAT, exFAT and NTFS volumes, and the stand-in serial of a plain folder. (The serial of UDF discs
+// comes from udfvolume.h.)
 
 #include <cstdint>
 #include <string>
-
-class SectorSource;
 
 /// What libblkid knows about a volume.
 struct BlockVolume {
@@ -24,10 +23,3 @@ bool ntSerialFromVolumeId(const std::string& type, const std::string& uuid, std:
 /// A stable, non-zero serial for a folder that is no volume of its own: a hash of its absolute path
 /// (folder).
 std::uint32_t folderPathSerial(const std::string& folder);
-/// The sector of a UDF volume's File Set Descriptor, found through the anchor at sector 256, the main
-/// volume descriptor sequence, the partition and the logical volume (type 1 and metadata partition
-/// maps). False when the disc holds no UDF volume that makes sense.
-bool findUdfFileSetDescriptor(SectorSource& source, std::uint32_t& sector);
-/// The serial of a UDF disc: the four lane sums over its File Set Descriptor sector, reported as
-/// s3<<24|s2<<16|s1<<8|s0. False when there is no File Set Descriptor.
-bool udfSerialReport(SectorSource& source, std::uint32_t& serial);

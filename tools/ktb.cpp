@@ -52,14 +52,17 @@ const std::vector<Command>& commands()
         { "record", "record a folder, a disc image or a drive as a new disc",
             "Usage: ktb record FILE SOURCE [--title T] [--comment C]\n"
             "Records SOURCE as a new disc at the end of the catalog FILE, which is created when it\n"
-            "does not exist. SOURCE is a folder, an ISO 9660 image (.iso), the .cue sheet of a\n"
-            "CUE/BIN image, or a drive letter (D or D:; a file or folder of that name comes first).\n"
+            "does not exist. SOURCE is a folder, a disc image or a drive letter (D or D:; a file or\n"
+            "folder of that name comes first). Images: ISO 9660 or UDF (.iso, .img, .udf, a .bin\n"
+            "without its sheet), and CD images with their tracks: .cue (BINARY or WAVE files),\n"
+            "CloneCD .ccd (or its .img), Nero .nrg and cdrdao .toc.\n"
             "The disc gets the serial number the program gives that medium; a disc whose serial\n"
             "number is in FILE already is refused (remove it first with 'ktb rm').\n"
             "  --title T     the disc's title (at most 63 bytes) instead of the volume label\n"
             "  --comment C   the disc's comment (at most 59 bytes)\n"
             "The recording is made in a scratch file in the temporary folder and copied into FILE\n"
-            "once it is whole: Ctrl-C, or a folder that cannot be listed, leaves FILE unchanged.\n"
+            "once it is whole: Ctrl-C, or a folder that cannot be listed (a damaged image), leaves\n"
+            "FILE unchanged.\n"
             "FILE cannot be changed while the program has it open.\n",
             runRecord },
         { "rm", "remove a disc from a catalog",

@@ -97,16 +97,25 @@ namespace {
     /// Fills the disc record from the medium and the options; false (reported) without a medium.
     bool discOfSource(const RecordSource& source, const ParsedArguments& parsed, TKTBDisc& disc)
     {
+        Drive* drive = driveTable().drive(source.letter);
         if (!ktbDiscFromDrive(source.letter, disc)) {
-            reportError("record",
-                source.isPath ? source.shown
-                        + ": no readable disc in this image (an ISO 9660 image, or the .cue sheet of a BIN image, is "
-                          "needed)"
-                              : "no readable medium in drive " + source.shown);
+            VolumeFacts facts;
+            if (drive != nullptr) {
+                drive->volumeFacts(facts);
+            }
+            if (!source.isPath) {
+                reportError("record", "no readable medium in drive " + source.shown);
+            } else if (!facts.Problem.empty()) {
+                reportError("record", source.shown + ": no readable disc in this image: " + facts.Problem);
+            } else {
+                reportError("record",
+                    source.shown
+                        + ": no readable disc in this image (an ISO 9660 or UDF image, or a CD image: .cue, .ccd, "
+                          ".nrg or .toc, is needed)");
+            }
             return false;
         }
         bool audio = false;
-        Drive* drive = driveTable().drive(source.letter);
         if (drive != nullptr && drive->isAudio(audio) && audio) {
             disc.Flags = KTB_DISC_AUDIO;
         }
@@ -121,17 +130,23 @@ namespace {
     }
 
     /// Reports why a recording into the scratch catalog at scratchPath did not end well.
-    void reportRecordingFailure(const RecordSource& source, const std::string& scratchPath, TKTBERROR code)
+    void reportRecordingFailure(
+        const RecordSource& source, const std::string& scratchPath, TKTBERROR code, const WalkFailure& walk)
     {
-        const std::string failed = ktbLastWalkFailure();
+        const std::string& failed = walk.folder;
+        const std::string because = walk.problem.empty() ? "" : " (" + walk.problem + ")";
         if (code != KTB_ERR_INTERRUPTED) {
             reportError("record", scratchPath + ": the recording failed: " + describeWriteFailure(code));
         } else if (failed.empty()) {
             reportError("record", source.shown + ": the recording failed: " + describeCode(code));
-        } else if (failed.size() == 3) {
+        } else if (walk.nothingOnMedium) {
             reportError("record", source.shown + ": nothing to record: the medium holds no files or folders");
+        } else if (failed.size() == 3) {
+            reportError(
+                "record", source.shown + ": the top folder cannot be read" + because + "; the recording stopped");
         } else {
-            reportError("record", placeOf(source, failed) + ": the folder cannot be listed; the recording stopped");
+            reportError("record",
+                placeOf(source, failed) + ": the folder cannot be listed" + because + "; the recording stopped");
         }
     }
 
@@ -195,7 +210,7 @@ namespace {
             return ExitError;
         }
         if (recorded != KTB_OK) {
-            reportRecordingFailure(source, scratchPath, recorded);
+            reportRecordingFailure(source, scratchPath, recorded, recording.walkFailure());
             return ExitError;
         }
         const TransplantResult moved = recording.transplant(destination.handle(), 0);

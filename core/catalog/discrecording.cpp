@@ -44,6 +44,8 @@ TKTBERROR DiscRecording::record(char drive, const TKTBDisc& disc, const Progress
     m_progress = RecordingProgress {};
     m_onProgress = &progress;
     const TKTBERROR result = ktbRecordDrive(m_handle.get(), drive, disc, this, recordEntry);
+    // The engine keeps them per thread: taken here, on the thread that walked, for whoever reads them.
+    m_walkFailure = { ktbLastWalkFailure(), ktbLastWalkProblem(), ktbLastWalkFoundNothing() };
     m_onProgress = nullptr;
     m_handle.reset();
     return result;

@@ -12,6 +12,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <string>
 
 /// How far a recording has come.
 struct RecordingProgress {
@@ -19,6 +20,13 @@ struct RecordingProgress {
     std::uint64_t folders = 0;
     std::uint64_t bytes = 0; ///< the files' sizes as the disc record counts them (the low 32 bits of each)
     const char* walkPath = nullptr; ///< the folder being walked ("D:\Music\"); valid during the call only
+};
+
+/// Why a walk ended before the whole tree was recorded.
+struct WalkFailure {
+    std::string folder; ///< the folder that could not be listed ("D:\Music\"); empty when stopped on request
+    std::string problem; ///< why, when the drive knows ("a damaged directory record"); else empty
+    bool nothingOnMedium = false; ///< the drive's top folder holds no files or folders at all
 };
 
 /// Why a recorded disc did not get into its fileset.
@@ -56,9 +64,11 @@ public:
     /// Records the drive's folder tree into the created scratch catalog as disc, and closes it. Calls
     /// progress for every entry recorded, on this thread (it must be quick), and stops after the entry
     /// once requestStop() was called. Answers KTB_OK when the whole tree was recorded, and
-    /// KTB_ERR_INTERRUPTED when it was stopped or a folder could not be listed (ktbLastWalkFailure()
-    /// tells which folder); a disc with serial 0 is an entry without contents and reads no drive.
+    /// KTB_ERR_INTERRUPTED when it was stopped or a folder could not be listed (walkFailure() tells
+    /// which folder and why); a disc with serial 0 is an entry without contents and reads no drive.
     TKTBERROR record(char drive, const TKTBDisc& disc, const ProgressFunction& progress = {});
+    /// Where and why the last record() could not list a folder; read it on any thread once record() ended.
+    const WalkFailure& walkFailure() const { return m_walkFailure; }
     /// Asks record() to stop after the entry being recorded; safe from any thread.
     void requestStop() { m_stop.store(true); }
     bool stopRequested() const { return m_stop.load(); }
@@ -75,5 +85,6 @@ private:
     KtbHandlePtr m_handle;
     std::atomic_bool m_stop { false };
     RecordingProgress m_progress;
+    WalkFailure m_walkFailure;
     const ProgressFunction* m_onProgress = nullptr;
 };

@@ -1,5 +1,5 @@
-// Discs read through libcdio's CdIo_t calls from CUE/BIN images, like a real disc in a drive: audio discs
-// with their serial from the table of contents, and discs mixing audio and data tracks.
+// Images of whole CDs read like a real disc in a drive: audio discs with their serial from the table of
+// contents in every image format, and discs mixing audio and data tracks.
 
 #include "platform/drivelayer.h"
 #include "tests/platform/drivewalk.h"
@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <gtest/gtest.h>
+#include <tuple>
 
 namespace {
 
@@ -29,21 +30,47 @@ struct AudioDiscCase {
     std::vector<std::uint32_t> TrackSectors;
 };
 
-class AudioDiscTest : public testing::TestWithParam<AudioDiscCase> { };
+/// The file a drive is given for an image of this format.
+std::string imageFile(CdImageFormat format)
+{
+    switch (format) {
+    case CdImageFormat::CloneCd:
+        return "audio.ccd";
+    case CdImageFormat::NeroDiscAtOnce:
+    case CdImageFormat::NeroTrackAtOnce:
+        return "audio.nrg";
+    case CdImageFormat::Cdrdao:
+        return "audio.toc";
+    default:
+        return "audio.cue";
+    }
+}
+
+using AudioDiscParam = std::tuple<CdImageFormat, AudioDiscCase>;
+
+class AudioDiscTest : public testing::TestWithParam<AudioDiscParam> { };
+
+std::string audioDiscName(const testing::TestParamInfo<AudioDiscParam>& info)
+{
+    static const char* const s_formats[]
+        = { "Cue", "CueOtherBin", "CuePerTrack", "CueCooked", "CloneCd", "NeroDao", "NeroTao", "Cdrdao", "Raw" };
+    return std::string(s_formats[static_cast<int>(std::get<0>(info.param))]) + "_" + std::get<1>(info.param).Name;
+}
 
 TEST_P(AudioDiscTest, SerialLabelAndTrackFilesFollowTheTableOfContents)
 {
+    const auto& [format, disc] = GetParam();
     TempFolder temp;
     std::vector<CueTrack> tracks;
-    for (const std::uint32_t sectors : GetParam().TrackSectors) {
+    for (const std::uint32_t sectors : disc.TrackSectors) {
         tracks.push_back(CueTrack::audio(sectors));
     }
     CueLayout layout;
-    ASSERT_TRUE(writeCueDisc(temp.file("audio.cue"), tracks, &layout));
-    const auto drive = openPathDrive(temp.file("audio.cue"));
+    ASSERT_TRUE(writeCdImage(temp.file(imageFile(format)), format, tracks, &layout));
+    const auto drive = openPathDrive(temp.file(imageFile(format)));
 
     VolumeFacts facts;
-    ASSERT_TRUE(drive->volumeFacts(facts));
+    ASSERT_TRUE(drive->volumeFacts(facts)) << facts.Problem;
     EXPECT_EQ(facts.Label, "Audio CD");
     EXPECT_EQ(facts.NtSerial, audioDiscSerial(layout));
     bool audio = false;
@@ -59,10 +86,12 @@ TEST_P(AudioDiscTest, SerialLabelAndTrackFilesFollowTheTableOfContents)
 // One or two tracks take the lead-out's address, more tracks the sum of their starts; the lengths are
 // chosen so that the sums carry across seconds and minutes.
 INSTANTIATE_TEST_SUITE_P(TrackCounts, AudioDiscTest,
-    testing::Values(AudioDiscCase { "OneTrack", { 4537 } }, AudioDiscCase { "TwoTracks", { 300, 4499 } },
-        AudioDiscCase { "ThreeTracks", { 301, 4500, 74 } },
-        AudioDiscCase { "FiveTracks", { 75, 149, 4501, 9000, 333 } }),
-    [](const testing::TestParamInfo<AudioDiscCase>& info) { return std::string(info.param.Name); });
+    testing::Combine(testing::Values(CdImageFormat::CueOneBin, CdImageFormat::CuePerTrack, CdImageFormat::CloneCd,
+                         CdImageFormat::NeroDiscAtOnce, CdImageFormat::NeroTrackAtOnce, CdImageFormat::Cdrdao),
+        testing::Values(AudioDiscCase { "OneTrack", { 4537 } }, AudioDiscCase { "TwoTracks", { 300, 4499 } },
+            AudioDiscCase { "ThreeTracks", { 301, 4500, 74 } },
+            AudioDiscCase { "FiveTracks", { 75, 149, 4501, 9000, 333 } })),
+    audioDiscName);
 
 TEST(AudioDiscSerial, DiffersBetweenTwoAndThreeTracksOfTheSameLength)
 {
@@ -81,13 +110,14 @@ TEST(AudioDiscSerial, DiffersBetweenTwoAndThreeTracksOfTheSameLength)
     EXPECT_EQ(threeFacts.NtSerial, 0x000200U + 0x000719U + 0x000C32U) << "starts at 00:02:00, 00:07:25, 00:12:50";
 }
 
-class MixedDiscTest : public testing::Test {
+class MixedDiscTest : public testing::TestWithParam<IsoGenerator> {
 protected:
     void SetUp() override { ASSERT_TRUE(writeDiscTree(m_temp.file("tree"), standardDiscTree())); }
 
     std::string buildImage(const std::string& name, std::uint32_t sessionStart)
     {
         IsoImageOptions options;
+        options.Generator = GetParam();
         options.SessionStart = sessionStart;
         options.VolumeId = "EXTRA";
         const std::string image = m_temp.file(name);
@@ -98,7 +128,7 @@ protected:
     TempFolder m_temp;
 };
 
-TEST_F(MixedDiscTest, AMixedDiscWithDataFirstIsADataDisc)
+TEST_P(MixedDiscTest, AMixedDiscWithDataFirstIsADataDisc)
 {
     const std::string image = buildImage("data.iso", 0);
     ASSERT_TRUE(
@@ -115,7 +145,7 @@ TEST_F(MixedDiscTest, AMixedDiscWithDataFirstIsADataDisc)
     EXPECT_EQ(walkDrive(*drive).Entries, walkDrive(*openPathDrive(image)).Entries);
 }
 
-TEST_F(MixedDiscTest, ACdExtraIsReadFromItsDataSessionYetCountsAsAudio)
+TEST_P(MixedDiscTest, ACdExtraIsReadFromItsDataSessionYetCountsAsAudio)
 {
     std::vector<CueTrack> tracks { CueTrack::audio(1200), CueTrack::audio(800) };
     const std::uint32_t dataStart = cueTrackStart(tracks, 2);
@@ -140,7 +170,7 @@ TEST_F(MixedDiscTest, ACdExtraIsReadFromItsDataSessionYetCountsAsAudio)
     }));
 }
 
-TEST_F(MixedDiscTest, AudioTracksBesideADataTrackWithoutAVolumeShowAsAnAudioDisc)
+TEST_P(MixedDiscTest, AudioTracksBesideADataTrackWithoutAVolumeShowAsAnAudioDisc)
 {
     const std::string junk = m_temp.file("junk.img");
     ASSERT_TRUE(writeFileBytes(junk, std::string(40 * 2048, 'x')));
@@ -153,6 +183,11 @@ TEST_F(MixedDiscTest, AudioTracksBesideADataTrackWithoutAVolumeShowAsAnAudioDisc
     EXPECT_EQ(facts.NtSerial, audioDiscSerial(layout));
     EXPECT_EQ(walkDrive(*drive).Entries, trackFiles(1));
 }
+
+INSTANTIATE_TEST_SUITE_P(Generators, MixedDiscTest, testing::Values(IsoGenerator::Xorriso, IsoGenerator::Genisoimage),
+    [](const testing::TestParamInfo<IsoGenerator>& info) {
+        return info.param == IsoGenerator::Xorriso ? "Xorriso" : "Genisoimage";
+    });
 
 TEST(CueSheet, ASheetWhoseBinIsMissingHasNoMedium)
 {

@@ -25,6 +25,9 @@ void walkListing(DriveFolderListing& listing, const std::string& prefix, std::si
         }
         walkListing(*sub, prefix + name + "/", maxEntries, result);
     }
+    if (listing.failed()) {
+        result.Complete = false;
+    }
 }
 
 bool byPath(const ListedEntry& a, const ListedEntry& b) { return a.Path < b.Path; }

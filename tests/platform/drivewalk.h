@@ -21,7 +21,7 @@ void PrintTo(const ListedEntry& entry, std::ostream* out);
 
 struct WalkResult {
     std::vector<ListedEntry> Entries; ///< sorted by path
-    bool Complete = true; ///< false when a folder could not be listed or the top could not be opened
+    bool Complete = true; ///< false when a folder could not be listed (whole) or the top could not be opened
     std::size_t HiddenCount = 0; ///< entries with KTB_ATTR_HIDDEN
 };
 

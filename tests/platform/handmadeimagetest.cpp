@@ -1,12 +1,12 @@
 // Directory records that xorriso never writes, put together by hand: hidden and associated entries,
-// multi-extent files, GMT offsets, Joliet names too long for a name field, small logical blocks, and
+// multi-extent files, GMT offsets, long Joliet names, small logical blocks, and
 // damaged trees (loops, cross-links, absurd depth and sizes, malformed records). A damaged tree must
-// answer "cannot be listed" or end a listing; it must never hang, crash or read outside the image.
+// answer "cannot be listed" or fail its listing; it must never hang, crash or read outside the image.
 
 #include "platform/drivelayer.h"
 #include "platform/medium.h"
 #include "tests/platform/drivewalk.h"
-#include "tests/platform/handmadeiso.h"
+#include "tests/support/handmadeiso.h"
 #include "tests/support/tempfolder.h"
 
 #include <gtest/gtest.h>
@@ -97,26 +97,31 @@ TEST_F(HandMadeImageTest, RecordTimesHonourTheirGmtOffset)
     EXPECT_EQ(walk.Entries[1].Time, 1262347200);
 }
 
-TEST_F(HandMadeImageTest, JolietGivesLabelAndNamesAndLongNamesAreCutOnACharacter)
+TEST_F(HandMadeImageTest, JolietGivesLabelAndNamesAndLongNamesStayWhole)
 {
     HandMadeIso iso;
     iso.setLabel("PRIMARY");
     iso.addRecord(0, file("SHORT.TXT;1", 1));
     const int joliet = iso.addJoliet(ucs2(u"Hand Made \u65e5"));
-    const std::u16string longName(103, u'\u65e5'); // 309 bytes of UTF-8 for a 259-byte field
+    // 103 characters are 309 bytes of UTF-8: whole, extension and all. Two names alike up to their last
+    // character stay two names.
+    const std::u16string longName = std::u16string(99, u'\u65e5') + u".txt";
     iso.addRecord(joliet, file(ucs2(longName), 2));
+    iso.addRecord(joliet, file(ucs2(std::u16string(100, u'\u65e5') + u"A"), 3));
+    iso.addRecord(joliet, file(ucs2(std::u16string(100, u'\u65e5') + u"B"), 4));
     iso.addRecord(joliet, file(ucs2(u"Short name.txt;1"), 1));
     const auto drive = driveOver(iso);
 
     VolumeFacts facts;
     ASSERT_TRUE(drive->volumeFacts(facts));
     EXPECT_EQ(facts.Label, "Hand Made \xE6\x97\xA5");
-    std::string cut;
-    for (int index = 0; index < 86; ++index) {
-        cut += "\xE6\x97\xA5";
+    std::string cjk;
+    for (int index = 0; index < 100; ++index) {
+        cjk += "\xE6\x97\xA5";
     }
     const WalkResult walk = walkDrive(*drive);
-    EXPECT_EQ(paths(walk), (std::vector<std::string> { "Short name.txt", cut }));
+    EXPECT_EQ(paths(walk),
+        (std::vector<std::string> { "Short name.txt", cjk.substr(0, 99 * 3) + ".txt", cjk + "A", cjk + "B" }));
 }
 
 TEST_F(HandMadeImageTest, SmallLogicalBlocksAddressDirectoriesAndSizeTheVolume)
@@ -178,7 +183,7 @@ TEST_F(HandMadeImageTest, AnAbsurdlyDeepTreeStopsAtTheDepthLimit)
     EXPECT_EQ(walk.Entries.size(), static_cast<std::size_t>(MaxFolderDepth + 1));
 }
 
-TEST_F(HandMadeImageTest, AMalformedRecordEndsItsListing)
+TEST_F(HandMadeImageTest, AMalformedRecordFailsItsListing)
 {
     std::string tooShort(20, '\0');
     tooShort[0] = 20;
@@ -195,6 +200,7 @@ TEST_F(HandMadeImageTest, AMalformedRecordEndsItsListing)
         iso.addRecord(0, raw);
         iso.addRecord(0, file("C.TXT;1", 1));
         const WalkResult walk = walkDrive(*driveOver(iso));
+        EXPECT_FALSE(walk.Complete) << "a listing cut short by damage is no whole folder";
         EXPECT_EQ(paths(walk), (std::vector<std::string> { "A.TXT" }));
     }
 }

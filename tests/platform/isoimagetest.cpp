@@ -11,15 +11,6 @@
 
 namespace {
 
-std::uint32_t descriptorField32(const std::string& descriptor, std::size_t offset)
-{
-    std::uint32_t value = 0;
-    for (std::size_t index = 0; index < 4; ++index) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(descriptor[offset + index])) << (8 * index);
-    }
-    return value;
-}
-
 class IsoImageTest : public testing::Test {
 protected:
     static void SetUpTestSuite()
@@ -71,8 +62,8 @@ TEST_F(IsoImageTest, FactsComeFromTheJolietDescriptorWhenThereIsOne)
         ASSERT_TRUE(openPathDrive(path(image))->volumeFacts(facts));
         EXPECT_EQ(facts.Label, "KATALOX_TEST");
         EXPECT_EQ(facts.NtSerial, laneSumSerial(chosen));
-        EXPECT_EQ(facts.TotalBytes,
-            static_cast<std::int64_t>(descriptorField32(primary, 80)) * (descriptorField32(primary, 128) & 0xFFFF));
+        EXPECT_EQ(
+            facts.TotalBytes, static_cast<std::int64_t>(isoField32(primary, 80)) * (isoField32(primary, 128) & 0xFFFF));
     }
     // The two descriptors differ, so the serials do: the reader really took the Joliet one.
     EXPECT_NE(laneSumSerial(readVolumeDescriptor(path("joliet.iso"), 1)),

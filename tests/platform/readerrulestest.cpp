@@ -4,7 +4,7 @@
 #include "platform/audiomedium.h"
 #include "platform/isovolume.h"
 #include "platform/medium.h"
-#include "tests/platform/handmadeiso.h"
+#include "tests/support/handmadeiso.h"
 
 #include <gtest/gtest.h>
 
@@ -34,7 +34,10 @@ INSTANTIATE_TEST_SUITE_P(Times, RecordTimeTest,
         TimeCase { "LastYearTheFieldHolds", { 255, 12, 31, 23, 59, 59, 0 }, 5869583999 },
         TimeCase { "AllZeroIsNoTime", { 0, 0, 0, 0, 0, 0, 0 }, 0 },
         TimeCase { "MonthThirteenIsNoTime", { 110, 13, 1, 0, 0, 0, 0 }, 0 },
-        TimeCase { "HourTwentyFourIsNoTime", { 110, 1, 1, 24, 0, 0, 0 }, 0 }),
+        TimeCase { "HourTwentyFourIsNoTime", { 110, 1, 1, 24, 0, 0, 0 }, 0 },
+        TimeCase { "ThirtiethOfFebruaryIsNoTime", { 110, 2, 30, 12, 0, 0, 0 }, 0 },
+        TimeCase { "LeapDayOfACenturyWithoutOneIsNoTime", { 0, 2, 29, 12, 0, 0, 0 }, 0 },
+        TimeCase { "ThirtyFirstOfAprilIsNoTime", { 110, 4, 31, 0, 0, 0, 0 }, 0 }),
     [](const testing::TestParamInfo<TimeCase>& info) { return std::string(info.param.Name); });
 
 struct NameCase {
@@ -144,15 +147,23 @@ INSTANTIATE_TEST_SUITE_P(Paths, DrivePathTest,
         DrivePathCase { "D:/Music", false, 0, "" }, DrivePathCase { "1:\\", false, 0, "" },
         DrivePathCase { "", false, 0, "" }, DrivePathCase { "\\\\server\\share\\", false, 0, "" }));
 
-TEST(CutUtf8, NeverSplitsASequence)
+TEST(CutName, KeepsTwoHundredFiftyNineCharactersAndNeverSplitsASequence)
 {
-    const std::string cjk = "\xE6\x97\xA5\xE6\x9C\xAC"; // two 3-byte characters
-    EXPECT_EQ(cutUtf8(cjk, 6), cjk);
-    EXPECT_EQ(cutUtf8(cjk, 5), "\xE6\x97\xA5");
-    EXPECT_EQ(cutUtf8(cjk, 3), "\xE6\x97\xA5");
-    EXPECT_EQ(cutUtf8(cjk, 2), "");
-    EXPECT_EQ(cutUtf8("abc", 2), "ab");
-    EXPECT_EQ(cutUtf8("a\xF0\x9F\x92\xBF", 4), "a");
+    const auto repeat = [](const std::string& text, int count) {
+        std::string out;
+        for (int index = 0; index < count; ++index) {
+            out += text;
+        }
+        return out;
+    };
+    const std::string cjk = "\xE6\x97\xA5"; // three bytes, one character
+    const std::string disc = "\xF0\x9F\x92\xBF"; // four bytes, two UTF-16 code units
+    EXPECT_EQ(cutName(repeat(cjk, 259)), repeat(cjk, 259)) << "777 bytes are 259 characters";
+    EXPECT_EQ(cutName(repeat(cjk, 260)), repeat(cjk, 259));
+    EXPECT_EQ(cutName(repeat("a", 258) + disc), repeat("a", 258)) << "a pair of code units does not fit in one";
+    EXPECT_EQ(cutName(repeat("a", 257) + disc), repeat("a", 257) + disc);
+    EXPECT_EQ(cutName(repeat("\xC9", 300)), repeat("\xC9", 259)) << "bytes of another code page count one each";
+    EXPECT_EQ(cutName(repeat(cjk, 257) + "\xE6\x97"), repeat(cjk, 257) + "\xE6\x97") << "a broken sequence: two bytes";
 }
 
 TEST(RelativePath, EmptyPartsAreSkipped)

@@ -1,15 +1,16 @@
 // Who a volume is: the serial of FAT, exFAT and NTFS volumes from their ids, the mount table, and the
-// File Set Descriptor of UDF discs (on hand-made UDF volumes, since no test may mount anything).
+// File Set Descriptor of UDF discs (on hand-made UDF images, since no test may mount anything).
 
 #include "platform/volumeids.h"
 #include "platform/mounttable.h"
 #include "platform/sectorsource.h"
+#include "platform/udfvolume.h"
 #include "tests/support/discimages.h"
 #include "tests/support/tempfolder.h"
+#include "tests/support/udfimage.h"
 
 #include <functional>
 #include <gtest/gtest.h>
-#include <map>
 
 namespace {
 
@@ -86,177 +87,57 @@ TEST(MountInfo, TheProcessTableHasARoot)
     EXPECT_NE(findMountAt(mounts, "/"), nullptr);
 }
 
-// A UDF volume made by hand: anchor at 256, the main descriptor sequence at 32, the partition at 270.
-class UdfVolume {
-public:
-    static constexpr std::uint32_t PartitionStart = 270;
-
-    UdfVolume()
-        : m_image(320 * 2048, '\0')
-    {
-        std::string& anchor = descriptor(256, 2);
-        put32(anchor, 16, 16 * 2048);
-        put32(anchor, 20, 32);
-        std::string& partition = descriptor(32, 5);
-        put16(partition, 22, 7);
-        put32(partition, 188, PartitionStart);
-        std::string& volume = descriptor(33, 6);
-        put32(volume, 212, 2048);
-        put32(volume, 248, 2048);
-        put32(volume, 268, 1);
-        volume[440] = 1;
-        volume[441] = 6;
-        put16(volume, 444, 7);
-        descriptor(34, 8);
-        for (const std::uint32_t at : { 256U, 32U, 33U, 34U }) {
-            seal(at);
-        }
-    }
-
-    void setFileSet(std::uint32_t block, std::uint16_t partitionReference)
-    {
-        std::string& volume = sector(33);
-        put32(volume, 252, block);
-        put16(volume, 256, partitionReference);
-        seal(33);
-    }
-
-    /// Adds a metadata partition map whose metadata file starts at fileBlock and lists its one extent.
-    void addMetadataPartition(std::uint32_t fileBlock, std::uint32_t extentBlock)
-    {
-        std::string& volume = sector(33);
-        put32(volume, 268, 2);
-        const std::size_t map = 446;
-        volume[map] = 2;
-        volume[map + 1] = 64;
-        volume.replace(map + 5, 23, "*UDF Metadata Partition");
-        put16(volume, map + 38, 7);
-        put32(volume, map + 40, fileBlock);
-        seal(33);
-        std::string& entry = descriptor(PartitionStart + fileBlock, 261);
-        put32(entry, 172, 8); // one short allocation descriptor
-        put32(entry, 176, 10 * 2048);
-        put32(entry, 180, extentBlock);
-        seal(PartitionStart + fileBlock);
-    }
-
-    /// Writes a File Set Descriptor with some content at the sector and answers its 2048 bytes.
-    std::string putFileSet(std::uint32_t at)
-    {
-        std::string& fileSet = descriptor(at, 256);
-        for (std::size_t index = 16; index < 2048; ++index) {
-            fileSet[index] = static_cast<char>(index * 7 + at);
-        }
-        seal(at);
-        return fileSet;
-    }
-
-    std::string& sector(std::uint32_t at)
-    {
-        m_sectors[at] = m_image.substr(static_cast<std::size_t>(at) * 2048, 2048);
-        return m_sectors[at];
-    }
-
-    void seal(std::uint32_t at)
-    {
-        std::string& bytes = m_sectors[at];
-        std::uint8_t sum = 0;
-        for (std::size_t index = 0; index < 16; ++index) {
-            sum = static_cast<std::uint8_t>(sum + (index == 4 ? 0 : static_cast<unsigned char>(bytes[index])));
-        }
-        bytes[4] = static_cast<char>(sum);
-        m_image.replace(static_cast<std::size_t>(at) * 2048, 2048, bytes);
-    }
-
-    /// Changes one byte without fixing the tag's checksum.
-    void poke(std::uint32_t at, std::size_t offset, char value)
-    {
-        m_image[static_cast<std::size_t>(at) * 2048 + offset] = value;
-    }
-
-    bool write(const std::string& path) const { return writeFileBytes(path, m_image); }
-
-private:
-    std::string& descriptor(std::uint32_t at, std::uint16_t tag)
-    {
-        std::string& bytes = sector(at);
-        put16(bytes, 0, tag);
-        put32(bytes, 12, at);
-        return bytes; // the caller seals it once its fields are in
-    }
-
-    static void put16(std::string& bytes, std::size_t at, std::uint16_t value)
-    {
-        bytes[at] = static_cast<char>(value);
-        bytes[at + 1] = static_cast<char>(value >> 8);
-    }
-    static void put32(std::string& bytes, std::size_t at, std::uint32_t value)
-    {
-        for (std::size_t index = 0; index < 4; ++index) {
-            bytes[at + index] = static_cast<char>(value >> (8 * index));
-        }
-    }
-
-    std::string m_image;
-    std::map<std::uint32_t, std::string> m_sectors;
-};
-
 std::uint32_t swapped(std::uint32_t value)
 {
     return (value & 0xFF) << 24 | (value >> 8 & 0xFF) << 16 | (value >> 16 & 0xFF) << 8 | value >> 24;
 }
 
-TEST(UdfSerial, LaneSumsOverTheFileSetDescriptorReportedLowLaneFirst)
+std::string sectorOf(const UdfImage& udf, std::uint32_t sector) { return udf.bytes().substr(sector * 2048, 2048); }
+
+class UdfSerial : public testing::TestWithParam<bool> { };
+
+TEST_P(UdfSerial, LaneSumsOverTheFileSetDescriptorReportedLowLaneFirst)
 {
+    // Also when the file set lies in a metadata partition, found through the metadata file.
     TempFolder temp;
-    UdfVolume udf;
-    udf.setFileSet(3, 0);
-    const std::string fileSet = udf.putFileSet(UdfVolume::PartitionStart + 3);
-    ASSERT_TRUE(udf.write(temp.file("udf.img")));
+    UdfImageOptions options;
+    options.Revision = GetParam() ? 0x0250 : 0x0201;
+    options.MetadataPartition = GetParam();
+    const UdfImage udf(standardDiscTree(), options);
+    ASSERT_TRUE(writeFileBytes(temp.file("udf.img"), udf.bytes()));
     const auto source = openSectorImage(temp.file("udf.img"));
     std::uint32_t sector = 0;
     ASSERT_TRUE(findUdfFileSetDescriptor(*source, sector));
-    EXPECT_EQ(sector, UdfVolume::PartitionStart + 3);
+    EXPECT_EQ(sector, udf.fileSetSector());
     std::uint32_t serial = 0;
     ASSERT_TRUE(udfSerialReport(*source, serial));
-    EXPECT_EQ(serial, swapped(laneSumSerial(fileSet)));
+    EXPECT_EQ(serial, swapped(laneSumSerial(sectorOf(udf, sector))));
 }
 
-TEST(UdfSerial, AFileSetInAMetadataPartitionIsFoundThroughTheMetadataFile)
-{
-    TempFolder temp;
-    UdfVolume udf;
-    udf.addMetadataPartition(5, 20);
-    udf.setFileSet(2, 1);
-    const std::string fileSet = udf.putFileSet(UdfVolume::PartitionStart + 20 + 2);
-    ASSERT_TRUE(udf.write(temp.file("udf.img")));
-    const auto source = openSectorImage(temp.file("udf.img"));
-    std::uint32_t serial = 0;
-    ASSERT_TRUE(udfSerialReport(*source, serial));
-    EXPECT_EQ(serial, swapped(laneSumSerial(fileSet)));
-}
+INSTANTIATE_TEST_SUITE_P(FileSetPlaces, UdfSerial, testing::Bool(),
+    [](const testing::TestParamInfo<bool>& info) { return info.param ? "MetadataPartition" : "PhysicalPartition"; });
 
-TEST(UdfSerial, DamagedOrMissingDescriptorsGiveNoSerial)
+TEST(UdfSerialDamage, DamagedOrMissingDescriptorsGiveNoSerial)
 {
     TempFolder temp;
-    const auto damaged = [&](const std::function<void(UdfVolume&)>& damage) {
-        UdfVolume udf;
-        udf.setFileSet(3, 0);
-        udf.putFileSet(UdfVolume::PartitionStart + 3);
+    const auto damaged = [&](const std::function<void(UdfImage&)>& damage) {
+        UdfImage udf(standardDiscTree());
         damage(udf);
-        EXPECT_TRUE(udf.write(temp.file("udf.img")));
+        EXPECT_TRUE(writeFileBytes(temp.file("udf.img"), udf.bytes()));
         std::uint32_t serial = 0;
         return udfSerialReport(*openSectorImage(temp.file("udf.img")), serial);
     };
-    EXPECT_TRUE(damaged([](UdfVolume&) {})) << "the sound volume";
-    EXPECT_FALSE(damaged([](UdfVolume& udf) { udf.poke(UdfVolume::PartitionStart + 3, 1, 0); }))
+    EXPECT_TRUE(damaged([](UdfImage&) {})) << "the sound volume";
+    EXPECT_FALSE(damaged([](UdfImage& udf) { udf.poke(udf.fileSetSector(), 1, 0); }))
         << "no File Set Descriptor where the volume points";
-    EXPECT_FALSE(damaged([](UdfVolume& udf) { udf.poke(256, 12, 0x55); })) << "an anchor whose checksum fails";
-    EXPECT_FALSE(damaged([](UdfVolume& udf) { udf.setFileSet(0xFFFFFFF0, 0); })) << "a block past the end";
-    EXPECT_FALSE(damaged([](UdfVolume& udf) {
-        udf.sector(33)[213] = 0x10; // logical blocks of 4096 bytes
-        udf.seal(33);
-    })) << "blocks other than 2048 bytes";
+    EXPECT_FALSE(damaged([](UdfImage& udf) { udf.poke(UdfImage::Anchor, 12, 0x55); }))
+        << "an anchor whose checksum fails";
+    EXPECT_FALSE(damaged([](UdfImage& udf) { udf.put32AndSeal(udf.logicalVolumeSector(), 252, 0xFFFFFFF0); }))
+        << "a block past the end";
+    EXPECT_FALSE(damaged([](UdfImage& udf) { udf.put32AndSeal(udf.logicalVolumeSector(), 212, 4096); }))
+        << "blocks other than 2048 bytes";
+    EXPECT_TRUE(damaged([](UdfImage& udf) { udf.poke(udf.logicalVolumeSector(), 12, 0x55); }))
+        << "a damaged main sequence: the reserve one stands in";
     ASSERT_TRUE(writeFileBytes(temp.file("plain.img"), std::string(300 * 2048, '\0')));
     std::uint32_t serial = 0;
     EXPECT_FALSE(udfSerialReport(*openSectorImage(temp.file("plain.img")), serial)) << "no UDF at all";

@@ -180,12 +180,18 @@ bool writeDiscTree(const std::string& folder, const std::vector<DiscTreeEntry>& 
 
 bool buildIsoImage(const std::string& sourceFolder, const std::string& isoPath, const IsoImageOptions& options)
 {
-    std::vector<std::string> arguments { "xorriso", "-as", "mkisofs", "-quiet", "-o", isoPath, "-V", options.VolumeId };
+    std::vector<std::string> arguments = options.Generator == IsoGenerator::Xorriso
+        ? std::vector<std::string> { "xorriso", "-as", "mkisofs" }
+        : std::vector<std::string> { "genisoimage" };
+    arguments.insert(arguments.end(), { "-quiet", "-o", isoPath, "-V", options.VolumeId });
     if (options.Joliet) {
         arguments.emplace_back("-J");
     }
     if (options.JolietLong) {
         arguments.emplace_back("-joliet-long");
+    }
+    if (!options.InputCharset.empty()) {
+        arguments.insert(arguments.end(), { "-input-charset", options.InputCharset });
     }
     if (options.ElTorito) {
         const std::string boot = (sourceFolder.back() == '/' ? sourceFolder : sourceFolder + "/") + "boot.img";
@@ -213,48 +219,299 @@ std::uint32_t cueTrackStart(const std::vector<CueTrack>& tracks, std::size_t ind
     return start;
 }
 
-bool writeCueDisc(const std::string& cuePath, const std::vector<CueTrack>& tracks, CueLayout* layout)
+namespace {
+
+// One track as an image stores it: where it starts on the disc, its sectors raw (2352 bytes each: a
+// data sector with sync and header, audio silence) and cooked (2048 bytes each, data tracks only).
+struct StoredTrack {
+    bool Audio = true;
+    std::uint32_t Start = 0;
+    std::uint32_t Sectors = 0;
+    std::string Raw;
+    std::string Cooked;
+};
+
+bool storeTracks(const std::vector<CueTrack>& tracks, std::vector<StoredTrack>& stored, CueLayout& layout)
 {
-    const std::size_t dot = cuePath.rfind('.');
-    const std::string binPath = cuePath.substr(0, dot) + ".bin";
-    const std::string binName = binPath.substr(binPath.rfind('/') + 1);
-    std::string sheet = "FILE \"" + binName + "\" BINARY\n";
-    std::ofstream bin(binPath, std::ios::binary | std::ios::trunc);
-    CueLayout result;
     std::uint32_t lsn = 0;
-    for (std::size_t index = 0; index < tracks.size(); ++index) {
-        const CueTrack& track = tracks[index];
-        char header[64];
-        std::snprintf(header, sizeof header, "  TRACK %02zu %s\n    INDEX 01 %s\n", index + 1,
-            track.Audio ? "AUDIO" : "MODE1/2352", cueTime(lsn).c_str());
-        sheet += header;
-        result.TrackStarts.push_back(lsn);
+    for (const CueTrack& track : tracks) {
+        StoredTrack out;
+        out.Audio = track.Audio;
+        out.Start = lsn;
         if (track.Audio) {
-            const std::string silence(s_rawSector, '\0');
-            for (std::uint32_t sector = 0; sector < track.Sectors; ++sector) {
-                bin.write(silence.data(), static_cast<std::streamsize>(silence.size()));
+            out.Sectors = track.Sectors;
+            out.Raw.assign(static_cast<std::size_t>(track.Sectors) * s_rawSector, '\0');
+        } else {
+            out.Cooked = readFileBytes(track.Image);
+            if (out.Cooked.empty()) {
+                return false;
             }
-            lsn += track.Sectors;
+            out.Cooked.resize((out.Cooked.size() + s_sector - 1) / s_sector * s_sector, '\0');
+            out.Sectors = static_cast<std::uint32_t>(out.Cooked.size() / s_sector);
+            for (std::uint32_t sector = 0; sector < out.Sectors; ++sector) {
+                appendMode1Sector(out.Raw, lsn + sector, out.Cooked.data() + std::size_t(sector) * s_sector, s_sector);
+            }
+        }
+        layout.TrackStarts.push_back(lsn);
+        lsn += out.Sectors;
+        stored.push_back(std::move(out));
+    }
+    layout.LeadOut = lsn;
+    return true;
+}
+
+std::string stemOf(const std::string& path) { return path.substr(0, path.rfind('.')); }
+std::string nameOf(const std::string& path) { return path.substr(path.rfind('/') + 1); }
+
+void putBig(std::string& out, std::uint64_t value, int bytes)
+{
+    for (int index = bytes - 1; index >= 0; --index) {
+        out += static_cast<char>(value >> (8 * index));
+    }
+}
+
+std::string waveFile(const std::string& samples)
+{
+    std::string wave = "RIFF";
+    const auto little = [&wave](std::uint32_t value, int bytes) {
+        for (int index = 0; index < bytes; ++index) {
+            wave += static_cast<char>(value >> (8 * index));
+        }
+    };
+    little(static_cast<std::uint32_t>(36 + samples.size()), 4);
+    wave += "WAVEfmt ";
+    little(16, 4);
+    little(1, 2); // PCM
+    little(2, 2); // stereo
+    little(44100, 4);
+    little(44100 * 4, 4);
+    little(4, 2);
+    little(16, 2);
+    wave += "data";
+    little(static_cast<std::uint32_t>(samples.size()), 4);
+    return wave + samples;
+}
+
+bool writeCueSheet(const std::string& path, CdImageFormat format, const std::vector<StoredTrack>& tracks)
+{
+    const std::string stem = stemOf(path);
+    std::string sheet = "REM written by the Katalox tests\n";
+    if (format == CdImageFormat::CuePerTrack) {
+        for (std::size_t index = 0; index < tracks.size(); ++index) {
+            char name[48];
+            std::snprintf(name, sizeof name, " (Track %02zu).%s", index + 1, tracks[index].Audio ? "wav" : "bin");
+            const std::string file = stem + name;
+            if (!writeFileBytes(file, tracks[index].Audio ? waveFile(tracks[index].Raw) : tracks[index].Raw)) {
+                return false;
+            }
+            char lines[160];
+            std::snprintf(lines, sizeof lines, "FILE \"%s\" %s\n  TRACK %02zu %s\n    INDEX 01 00:00:00\n",
+                nameOf(file).c_str(), tracks[index].Audio ? "WAVE" : "BINARY", index + 1,
+                tracks[index].Audio ? "AUDIO" : "MODE1/2352");
+            sheet += lines;
+        }
+        return writeFileBytes(path, sheet);
+    }
+    const bool cooked = format == CdImageFormat::CueCooked;
+    const std::string bin = stem + (format == CdImageFormat::CueOtherBin ? " (image).bin" : ".bin");
+    sheet += "FILE \"" + nameOf(bin) + "\" BINARY\n";
+    std::string bytes;
+    for (std::size_t index = 0; index < tracks.size(); ++index) {
+        const StoredTrack& track = tracks[index];
+        char lines[96];
+        std::snprintf(lines, sizeof lines, "  TRACK %02zu %s\n    INDEX 01 %s\n", index + 1,
+            track.Audio  ? "AUDIO"
+                : cooked ? "MODE1/2048"
+                         : "MODE1/2352",
+            cueTime(track.Start).c_str());
+        sheet += lines;
+        bytes += cooked && !track.Audio ? track.Cooked : track.Raw;
+    }
+    return writeFileBytes(bin, bytes) && writeFileBytes(path, sheet);
+}
+
+bool writeCloneCd(const std::string& path, const std::vector<StoredTrack>& tracks, const CueLayout& layout)
+{
+    std::string image;
+    for (const StoredTrack& track : tracks) {
+        image += track.Raw;
+    }
+    std::string control = "[CloneCD]\nVersion=3\n[Disc]\nTocEntries=" + std::to_string(tracks.size() + 3)
+        + "\nSessions=1\nDataTracksScrambled=0\nCDTextLength=0\n[Session 1]\nPreGapMode=1\nPreGapSubC=0\n";
+    const auto entry = [&control](std::size_t number, int point, int trackControl, std::uint32_t minutes,
+                           std::uint32_t seconds, std::uint32_t frames) {
+        char text[256];
+        std::snprintf(text, sizeof text,
+            "[Entry %zu]\nSession=1\nPoint=0x%02x\nADR=0x01\nControl=0x%02x\nTrackNo=0\nAMin=0\nASec=0\nAFrame=0\n"
+            "ALBA=-150\nZero=0\nPMin=%u\nPSec=%u\nPFrame=%u\nPLBA=%d\n",
+            number, point, trackControl, minutes, seconds, frames,
+            static_cast<int>((minutes * 60 + seconds) * 75 + frames) - 150);
+        control += text;
+    };
+    const auto lbaEntry = [&entry](std::size_t number, int point, int trackControl, std::uint32_t lba) {
+        const std::uint32_t address = lba + 150;
+        entry(number, point, trackControl, address / 4500, address / 75 % 60, address % 75);
+    };
+    const auto controlOf = [](const StoredTrack& track) { return track.Audio ? 0 : 4; };
+    entry(0, 0xA0, controlOf(tracks.front()), 1, 0, 0); // the first track's number
+    entry(1, 0xA1, controlOf(tracks.back()), static_cast<std::uint32_t>(tracks.size()), 0, 0); // the last one's
+    lbaEntry(2, 0xA2, controlOf(tracks.back()), layout.LeadOut);
+    for (std::size_t index = 0; index < tracks.size(); ++index) {
+        lbaEntry(index + 3, static_cast<int>(index + 1), controlOf(tracks[index]), tracks[index].Start);
+    }
+    for (std::size_t index = 0; index < tracks.size(); ++index) {
+        control += "[TRACK " + std::to_string(index + 1) + "]\nMODE=" + (tracks[index].Audio ? "0" : "1")
+            + "\nINDEX 1=" + std::to_string(tracks[index].Start) + "\n";
+    }
+    return writeFileBytes(stemOf(path) + ".img", image) && writeFileBytes(path, control);
+}
+
+// Nero stores data tracks cooked (2048 bytes a sector) and audio raw.
+bool writeNero(
+    const std::string& path, bool discAtOnce, const std::vector<StoredTrack>& tracks, const CueLayout& layout)
+{
+    std::string image;
+    std::string chunks;
+    const auto chunk = [&chunks](const char* id, const std::string& data) {
+        chunks += id;
+        putBig(chunks, data.size(), 4);
+        chunks += data;
+    };
+    const auto bcd = [](std::size_t value) { return static_cast<char>((value / 10) << 4 | value % 10); };
+    if (discAtOnce) {
+        std::string cue;
+        std::string dao(22, '\0');
+        dao[20] = 1;
+        dao[21] = static_cast<char>(tracks.size());
+        const auto cueEntry = [&cue](bool audio, char track, char index, std::int32_t lba) {
+            cue += static_cast<char>(audio ? 0x01 : 0x41);
+            cue += track;
+            cue += index;
+            cue += '\0';
+            putBig(cue, static_cast<std::uint32_t>(lba), 4);
+        };
+        cueEntry(tracks.front().Audio, 0, 0, -150);
+        for (std::size_t index = 0; index < tracks.size(); ++index) {
+            const StoredTrack& track = tracks[index];
+            const std::uint32_t size = track.Audio ? s_rawSector : s_sector;
+            const std::string& bytes = track.Audio ? track.Raw : track.Cooked;
+            const std::uint64_t index0 = image.size();
+            if (index == 0) {
+                image.append(150 * size, '\0'); // the first track's pregap
+            }
+            const std::uint64_t index1 = image.size();
+            image += bytes;
+            cueEntry(track.Audio, bcd(index + 1), 0, static_cast<std::int32_t>(track.Start) - (index == 0 ? 150 : 0));
+            cueEntry(track.Audio, bcd(index + 1), 1, static_cast<std::int32_t>(track.Start));
+            dao += std::string(12, '\0'); // ISRC
+            putBig(dao, size, 2);
+            dao += static_cast<char>(track.Audio ? 0x07 : 0x00);
+            dao += std::string("\0\0\1", 3);
+            putBig(dao, index0, 8);
+            putBig(dao, index1, 8);
+            putBig(dao, image.size(), 8);
+        }
+        cueEntry(tracks.back().Audio, static_cast<char>(0xAA), 1, static_cast<std::int32_t>(layout.LeadOut));
+        chunk("CUEX", cue);
+        chunk("DAOX", dao);
+    } else {
+        std::string etn;
+        for (const StoredTrack& track : tracks) {
+            const std::string& bytes = track.Audio ? track.Raw : track.Cooked;
+            putBig(etn, image.size(), 8);
+            putBig(etn, bytes.size(), 8);
+            putBig(etn, track.Audio ? 7 : 0, 4);
+            putBig(etn, track.Start, 4);
+            putBig(etn, 0, 8);
+            image += bytes;
+        }
+        chunk("ETN2", etn);
+    }
+    std::string sessions;
+    putBig(sessions, tracks.size(), 4);
+    chunk("SINF", sessions);
+    std::string media;
+    putBig(media, 1, 4);
+    chunk("MTYP", media);
+    chunk("END!", "");
+    const std::uint64_t chunksAt = image.size();
+    image += chunks;
+    image += "NER5";
+    putBig(image, chunksAt, 8);
+    return writeFileBytes(path, image);
+}
+
+bool writeCdrdaoToc(const std::string& path, const std::vector<StoredTrack>& tracks)
+{
+    const std::string stem = stemOf(path);
+    std::string toc = "// written by the Katalox tests\n";
+    toc += tracks.front().Audio ? "CD_DA\n" : "CD_ROM\n";
+    std::string audio;
+    for (std::size_t index = 0; index < tracks.size(); ++index) {
+        const StoredTrack& track = tracks[index];
+        if (track.Audio) {
+            // One file for every audio track, each part naming where in it the track starts.
+            toc += "TRACK AUDIO\nNO COPY\nFILE \"" + nameOf(stem) + "_audio.bin\" " + std::to_string(audio.size() / 4)
+                + " " + cueTime(track.Sectors) + "\n";
+            audio += track.Raw;
             continue;
         }
-        const std::string image = readFileBytes(track.Image);
-        if (image.empty()) {
+        const std::string data = stem + "_" + std::to_string(index + 1) + ".iso";
+        if (!writeFileBytes(data, track.Cooked)) {
             return false;
         }
-        std::string raw;
-        for (std::size_t offset = 0; offset < image.size(); offset += s_sector) {
-            appendMode1Sector(raw, lsn++, image.data() + offset, std::min(s_sector, image.size() - offset));
-        }
-        bin.write(raw.data(), static_cast<std::streamsize>(raw.size()));
+        toc += "TRACK MODE1\nCD_TEXT { LANGUAGE 0 { TITLE \"data\" } }\nDATAFILE \"" + nameOf(data) + "\"\n";
     }
-    result.LeadOut = lsn;
-    if (!bin || !writeFileBytes(cuePath, sheet)) {
+    return (audio.empty() || writeFileBytes(stem + "_audio.bin", audio)) && writeFileBytes(path, toc);
+}
+
+} // namespace
+
+bool writeCdImage(const std::string& path, CdImageFormat format, const std::vector<CueTrack>& tracks, CueLayout* layout)
+{
+    std::vector<StoredTrack> stored;
+    CueLayout result;
+    if (tracks.empty() || !storeTracks(tracks, stored, result)) {
         return false;
     }
-    if (layout != nullptr) {
+    bool written = false;
+    switch (format) {
+    case CdImageFormat::CueOneBin:
+    case CdImageFormat::CueOtherBin:
+    case CdImageFormat::CuePerTrack:
+    case CdImageFormat::CueCooked:
+        written = writeCueSheet(path, format, stored);
+        break;
+    case CdImageFormat::CloneCd:
+        written = writeCloneCd(path, stored, result);
+        break;
+    case CdImageFormat::NeroDiscAtOnce:
+        written = writeNero(path, true, stored, result);
+        break;
+    case CdImageFormat::NeroTrackAtOnce:
+        written = writeNero(path, false, stored, result);
+        // Each track lies after a gap of 150 sectors that the file leaves out.
+        for (std::size_t index = 0; index < result.TrackStarts.size(); ++index) {
+            result.TrackStarts[index] += static_cast<std::uint32_t>(index) * 150;
+        }
+        result.LeadOut += static_cast<std::uint32_t>(result.TrackStarts.size() - 1) * 150;
+        break;
+    case CdImageFormat::Cdrdao:
+        written = writeCdrdaoToc(path, stored);
+        break;
+    case CdImageFormat::RawBin:
+        written = stored.size() == 1 && !stored.front().Audio && writeFileBytes(path, stored.front().Raw);
+        break;
+    }
+    if (written && layout != nullptr) {
         *layout = result;
     }
-    return true;
+    return written;
+}
+
+bool writeCueDisc(const std::string& cuePath, const std::vector<CueTrack>& tracks, CueLayout* layout)
+{
+    return writeCdImage(cuePath, CdImageFormat::CueOneBin, tracks, layout);
 }
 
 std::string readVolumeDescriptor(const std::string& imagePath, int type)
@@ -269,6 +526,98 @@ std::string readVolumeDescriptor(const std::string& imagePath, int type)
         }
     }
     return {};
+}
+
+namespace {
+
+// A name as a tree of that descriptor type stores it (ASCII and the Basic Multilingual Plane only).
+std::string storedName(const std::string& name, int type)
+{
+    if (type != 2) {
+        return name;
+    }
+    std::string ucs2;
+    for (std::size_t at = 0; at < name.size();) {
+        const auto lead = static_cast<unsigned char>(name[at]);
+        const std::size_t length = lead < 0x80 ? 1 : lead < 0xE0 ? 2 : 3;
+        std::uint32_t code = length == 1 ? lead : lead & (length == 2 ? 0x1F : 0x0F);
+        for (std::size_t index = 1; index < length; ++index) {
+            code = code << 6 | (static_cast<unsigned char>(name[at + index]) & 0x3F);
+        }
+        ucs2 += static_cast<char>(code >> 8);
+        ucs2 += static_cast<char>(code & 0xFF);
+        at += length;
+    }
+    return ucs2;
+}
+
+} // namespace
+
+std::uint32_t isoField32(const std::string& bytes, std::size_t offset)
+{
+    std::uint32_t value = 0;
+    for (std::size_t index = 0; index < 4; ++index) {
+        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + index])) << (8 * index);
+    }
+    return value;
+}
+
+std::size_t isoRecordOffset(const std::string& image, const std::string& path, int type)
+{
+    std::size_t descriptor = 16 * s_sector;
+    while (descriptor + s_sector <= image.size() && static_cast<unsigned char>(image[descriptor]) != type) {
+        descriptor += s_sector;
+    }
+    if (descriptor + s_sector > image.size()) {
+        return std::string::npos;
+    }
+    std::size_t record = descriptor + 156;
+    std::size_t start = 0;
+    while (start < path.size()) {
+        const std::size_t slash = std::min(path.find('/', start), path.size());
+        const std::string wanted = storedName(path.substr(start, slash - start), type);
+        const std::size_t extent = static_cast<std::size_t>(isoField32(image, record + 2)) * s_sector;
+        const std::size_t end = std::min<std::size_t>(extent + isoField32(image, record + 10), image.size());
+        record = std::string::npos;
+        for (std::size_t at = extent; at < end;) {
+            const auto length = static_cast<unsigned char>(image[at]);
+            if (length == 0) {
+                at = (at / s_sector + 1) * s_sector;
+                continue;
+            }
+            std::string name = image.substr(at + 33, static_cast<unsigned char>(image[at + 32]));
+            name = name.substr(0, name.find(type == 2 ? std::string("\0;", 2) : std::string(";")));
+            if (name == wanted) {
+                record = at;
+                break;
+            }
+            at += length;
+        }
+        if (record == std::string::npos) {
+            return record;
+        }
+        start = slash + 1;
+    }
+    return record;
+}
+
+bool setIsoRecordByte(const std::string& imagePath, const std::string& path, std::size_t offset, std::uint8_t value)
+{
+    std::string image = readFileBytes(imagePath);
+    const std::size_t record = isoRecordOffset(image, path);
+    if (record == std::string::npos || record + offset >= image.size()) {
+        return false;
+    }
+    image[record + offset] = static_cast<char>(value);
+    return writeFileBytes(imagePath, image);
+}
+
+void setIsoField32(std::string& image, std::size_t offset, std::uint32_t value)
+{
+    for (std::size_t index = 0; index < 4; ++index) {
+        image[offset + index] = static_cast<char>(value >> (8 * index));
+        image[offset + 7 - index] = static_cast<char>(value >> (8 * index));
+    }
 }
 
 std::uint32_t laneSumSerial(const std::string& descriptor)
@@ -313,6 +662,11 @@ std::string primaryName(const std::string& name)
         c = c >= 'a' && c <= 'z' ? static_cast<char>(c - 'a' + 'A') : c;
     }
     return upper;
+}
+
+std::string genisoimagePrimaryName(const std::string& name)
+{
+    return name.rfind("Gr", 0) == 0 ? std::string("GR____E_.TXT") : primaryName(name);
 }
 
 std::string jolietName(const std::string& name) { return name == "NOEXT." ? "NOEXT" : name; }

@@ -7,6 +7,7 @@
 #include "tests/engine/discs/oldercatalog.h"
 #include "tests/engine/discs/samplecatalogs.h"
 #include "tests/support/discimages.h"
+#include "tests/support/udfimage.h"
 #include "tests/tools/ktbrun.h"
 
 #include <gtest/gtest.h>
@@ -50,6 +51,13 @@ std::string title(const TKTBDisc& disc) { return std::string(ktbFieldText(disc.T
 class RecordCommandTest : public KtbTest {
 protected:
     void SetUp() override { ASSERT_TRUE(writeDiscTree(m_folder.file("tree"), standardDiscTree())); }
+
+    /// An image of the tree with one byte of the record of path changed.
+    void damageImage(const std::string& name, const std::string& path, std::size_t offset, std::uint8_t value)
+    {
+        ASSERT_TRUE(buildIsoImage(m_folder.file("tree"), m_folder.file(name)));
+        ASSERT_TRUE(setIsoRecordByte(m_folder.file(name), path, offset, value));
+    }
 };
 
 TEST_F(RecordCommandTest, RecordsAFolderUnderTheSerialOfItsPathAndTellsWhatItRecorded)
@@ -123,6 +131,39 @@ TEST_F(RecordCommandTest, ImagesGetTheSerialTheirDiscWouldHave)
     EXPECT_TRUE(leftInTemporaryFolder().empty());
 }
 
+TEST_F(RecordCommandTest, EveryKindOfImageIsRecordedAsItsDisc)
+{
+    const std::string iso = m_folder.file("disc.iso");
+    ASSERT_TRUE(buildIsoImage(m_folder.file("tree"), iso));
+    const std::uint32_t isoSerial = __builtin_bswap32(laneSumSerial(readVolumeDescriptor(iso, 2)));
+    const std::vector<CueTrack> tracks { CueTrack::data(iso), CueTrack::audio(300) };
+    const std::vector<std::pair<std::string, CdImageFormat>> images { { "other.cue", CdImageFormat::CueOtherBin },
+        { "pertrack.cue", CdImageFormat::CuePerTrack }, { "cooked.cue", CdImageFormat::CueCooked },
+        { "clone.ccd", CdImageFormat::CloneCd }, { "dao.nrg", CdImageFormat::NeroDiscAtOnce },
+        { "tao.nrg", CdImageFormat::NeroTrackAtOnce }, { "disc.toc", CdImageFormat::Cdrdao } };
+    for (const auto& [name, format] : images) {
+        SCOPED_TRACE(name);
+        ASSERT_TRUE(writeCdImage(m_folder.file(name), format, tracks));
+        const std::string catalog = m_folder.file(name + ".ktb");
+        const ToolRun run = ktb({ "record", catalog, m_folder.file(name) });
+        ASSERT_EQ(run.status, 0) << run.err;
+        const TKTBDisc disc = firstDisc(catalog);
+        EXPECT_EQ(disc.Serial, isoSerial);
+        EXPECT_EQ(disc.Files, 8U);
+        EXPECT_EQ(disc.Flags, 0U) << "track 1 holds data";
+    }
+    UdfImage udf(standardDiscTree());
+    ASSERT_TRUE(writeFileBytes(m_folder.file("dvd.udf"), udf.bytes()));
+    const ToolRun run = ktb({ "record", m_folder.file("udf.ktb"), m_folder.file("dvd.udf") });
+    ASSERT_EQ(run.status, 0) << run.err;
+    const TKTBDisc disc = firstDisc(m_folder.file("udf.ktb"));
+    EXPECT_EQ(disc.Serial, laneSumSerial(udf.bytes().substr(udf.fileSetSector() * 2048, 2048)))
+        << "the UDF report is the byte-reversed lane sums, stored reversed once more";
+    EXPECT_EQ(title(disc), "Katalox UDF");
+    EXPECT_EQ(disc.Files, 8U);
+    EXPECT_EQ(disc.Folders, 7U);
+}
+
 /// One refused recording: how to set it up and the message it must give.
 struct Refusal {
     std::string name;
@@ -160,9 +201,21 @@ TEST_F(RecordCommandTest, RefusalsLeaveTheCatalogAsItWasAndNoScratchFile)
         { "missing source", "c.ktb", "missing", nullptr, "ktb record: {source}: no such folder, image or drive\n" },
         { "drive letter without a drive", "c.ktb", "", nullptr, "ktb record: no drive Q:\n" },
         { "text file", "c.ktb", "notes.txt", [this] { writeFileBytes(m_folder.file("notes.txt"), "hello"); },
-            "ktb record: {source}: no readable disc in this image (an ISO 9660 image, or the .cue sheet of a BIN "
-            "image, "
-            "is needed)\n" },
+            "ktb record: {source}: no readable disc in this image (an ISO 9660 or UDF image, or a CD image: .cue, "
+            ".ccd, .nrg or .toc, is needed)\n" },
+        { "damaged folder in an image", "c.ktb", "damaged.iso",
+            [this] { damageImage("damaged.iso", "Docs/Deep", 0, 20); },
+            "ktb record: {source}/Docs/: the folder cannot be listed (a damaged directory record); the recording "
+            "stopped\n" },
+        { "top folder of an image beyond its end", "c.ktb", "cut.iso", [this] { damageImage("cut.iso", "", 5, 0x7F); },
+            "ktb record: {source}: the top folder cannot be read (it lies beyond the end of the volume); the "
+            "recording stopped\n" },
+        { "cue sheet naming a missing BIN", "c.ktb", "lonely.cue",
+            [this] {
+                writeFileBytes(
+                    m_folder.file("lonely.cue"), "FILE \"gone.bin\" BINARY\n  TRACK 01 AUDIO\n    INDEX 01 00:00:00\n");
+            },
+            "ktb record: {source}: no readable disc in this image: gone.bin, named by the sheet, is missing\n" },
         { "pipe", "c.ktb", "pipe", [this] { ::mkfifo(m_folder.file("pipe").c_str(), 0600); },
             "ktb record: {source}: neither a folder nor a disc image\n" },
         { "catalog is a folder", "folder.ktb", "tree",

@@ -1,7 +1,7 @@
 // Recording through a scratch catalog: a folder drive recorded and moved into a fileset in place of its
-// older entry, a stop asked during the walk, a move into the fileset that fails (the fileset as it was,
-// a replaced entry back), and the scratch folders, which go with their recording and with their ended
-// process.
+// older entry, a stop asked during the walk, a damaged folder told after the walk, a move into the
+// fileset that fails (the fileset as it was, a replaced entry back), and the scratch folders, which go
+// with their recording and with their ended process.
 #include "core/catalog/discrecording.h"
 
 #include "engine/ktb_discs.h"
@@ -19,6 +19,7 @@
 #include <QFileInfo>
 #include <filesystem>
 #include <fstream>
+#include <thread>
 #include <unistd.h>
 #include <vector>
 
@@ -158,7 +159,31 @@ TEST_F(DiscRecordingTest, AStopAskedDuringTheWalkEndsItAfterThatEntry)
     EXPECT_EQ(result, KTB_ERR_INTERRUPTED);
     EXPECT_EQ(calls, 10);
     EXPECT_TRUE(recording.stopRequested());
-    EXPECT_EQ(ktbLastWalkFailure(), "") << "stopped, not failed";
+    EXPECT_EQ(recording.walkFailure().folder, "") << "stopped, not failed";
+}
+
+TEST_F(DiscRecordingTest, AFolderThatCannotBeListedIsToldOnAnyThreadAfterTheWalk)
+{
+    ASSERT_TRUE(writeDiscTree(m_folder.file("tree"), standardDiscTree()));
+    const std::string imagePath = m_folder.file("damaged.iso");
+    ASSERT_TRUE(buildIsoImage(m_folder.file("tree"), imagePath));
+    ASSERT_TRUE(setIsoRecordByte(imagePath, "Docs/Deep", 0, 20));
+    auto table = std::make_unique<PathDriveTable>();
+    table->setDrive('E', imagePath);
+    setDriveTable(std::move(table));
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbDiscFromDrive('E', disc));
+
+    // The scan records on its worker thread and looks at the outcome on the window thread.
+    DiscRecording recording(layout());
+    ASSERT_EQ(recording.create(), KTB_OK);
+    TKTBERROR result = KTB_OK;
+    std::thread worker([&] { result = recording.record('E', disc); });
+    worker.join();
+    EXPECT_EQ(result, KTB_ERR_INTERRUPTED);
+    EXPECT_EQ(recording.walkFailure().folder, "E:\\Docs\\");
+    EXPECT_EQ(recording.walkFailure().problem, "a damaged directory record");
+    EXPECT_FALSE(recording.walkFailure().nothingOnMedium);
 }
 
 /// One way the move into the fileset fails.

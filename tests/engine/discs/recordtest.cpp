@@ -11,21 +11,13 @@
 #include <climits>
 #include <cstdio>
 #include <filesystem>
+#include <tuple>
 #include <unistd.h>
 
 namespace {
 
 constexpr std::int64_t s_trackFileTime = 788918400; // 1995-01-01 00:00:00 UTC
 constexpr std::int64_t s_smallestCapacity = 681574400;
-
-std::uint32_t le32(const std::string& bytes, std::size_t offset)
-{
-    std::uint32_t value = 0;
-    for (std::size_t index = 0; index < 4; ++index) {
-        value |= static_cast<std::uint32_t>(static_cast<unsigned char>(bytes[offset + index])) << (8 * index);
-    }
-    return value;
-}
 
 /// The four 8-bit sums of the descriptor's bytes at offsets 0, 1, 2 and 3 modulo 4.
 std::array<std::uint8_t, 4> laneSums(const std::string& descriptor)
@@ -41,7 +33,7 @@ std::array<std::uint8_t, 4> laneSums(const std::string& descriptor)
 std::int64_t volumeBytes(const std::string& image)
 {
     const std::string primary = readVolumeDescriptor(image, 1);
-    return static_cast<std::int64_t>(le32(primary, 80)) * (le32(primary, 128) & 0xFFFF);
+    return static_cast<std::int64_t>(isoField32(primary, 80)) * (isoField32(primary, 128) & 0xFFFF);
 }
 
 std::uint64_t treeBytes(const std::vector<DiscTreeEntry>& tree)
@@ -76,6 +68,24 @@ protected:
         boot.VolumeId = "Boot Disc";
         ASSERT_TRUE(buildIsoImage(image("boottree"), image("boot.iso"), boot));
         ASSERT_TRUE(writeCueDisc(image("data.cue"), { CueTrack::data(image("joliet.iso")) }));
+        IsoImageOptions genisoimage;
+        genisoimage.Generator = IsoGenerator::Genisoimage;
+        ASSERT_TRUE(buildIsoImage(image("tree"), image("genisoimage.iso"), genisoimage));
+        genisoimage.Joliet = false;
+        ASSERT_TRUE(buildIsoImage(image("tree"), image("genisoimage-primary.iso"), genisoimage));
+        // The Joliet image in every kind of CD image, some with audio tracks after it.
+        const std::vector<CueTrack> data { CueTrack::data(image("joliet.iso")) };
+        const std::vector<CueTrack> mixed { CueTrack::data(image("joliet.iso")), CueTrack::audio(300),
+            CueTrack::audio(451) };
+        for (const auto& [name, format, tracks] :
+            { std::tuple { "other.cue", CdImageFormat::CueOtherBin, data },
+                { "pertrack.cue", CdImageFormat::CuePerTrack, mixed }, { "cooked.cue", CdImageFormat::CueCooked, data },
+                { "clone.ccd", CdImageFormat::CloneCd, mixed }, { "dao.nrg", CdImageFormat::NeroDiscAtOnce, mixed },
+                { "tao.nrg", CdImageFormat::NeroTrackAtOnce, mixed }, { "disc.toc", CdImageFormat::Cdrdao, mixed },
+                { "raw.bin", CdImageFormat::RawBin, data } }) {
+            ASSERT_TRUE(writeCdImage(image(name), format, tracks)) << name;
+        }
+        ASSERT_TRUE(writeFileBytes(image("plain.img"), readFileBytes(image("joliet.iso"))));
     }
     static void TearDownTestSuite()
     {
@@ -174,7 +184,20 @@ INSTANTIATE_TEST_SUITE_P(Sources, RecordSourceTest,
         SourceCase { "Joliet", "joliet.iso", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
         SourceCase { "PrimaryOnly", "primary.iso", "primary.iso", 1, primaryName, "KATALOX_TEST" },
         SourceCase { "ElTorito", "boot.iso", "boot.iso", 2, jolietName, "Boot Disc" },
-        SourceCase { "DataCue", "data.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" }),
+        SourceCase { "DataCue", "data.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "GenisoimageJoliet", "genisoimage.iso", "genisoimage.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "GenisoimagePrimaryOnly", "genisoimage-primary.iso", "genisoimage-primary.iso", 1,
+            genisoimagePrimaryName, "KATALOX_TEST" },
+        SourceCase { "CueNamingAnotherBin", "other.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CueWithAFilePerTrack", "pertrack.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CueOfMode1Sectors", "cooked.cue", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CloneCd", "clone.ccd", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "CloneCdImage", "clone.img", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "NeroDiscAtOnce", "dao.nrg", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "NeroTrackAtOnce", "tao.nrg", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "Cdrdao", "disc.toc", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "BinWithoutSheet", "raw.bin", "joliet.iso", 2, jolietName, "KATALOX_TEST" },
+        SourceCase { "PlainImg", "plain.img", "joliet.iso", 2, jolietName, "KATALOX_TEST" }),
     [](const testing::TestParamInfo<SourceCase>& info) { return std::string(info.param.Name); });
 
 class AudioRecordTest : public RecordTest, public testing::WithParamInterface<std::vector<std::uint32_t>> { };
@@ -212,6 +235,36 @@ INSTANTIATE_TEST_SUITE_P(Tracks, AudioRecordTest,
         return std::to_string(info.param.size()) + "Tracks";
     });
 
+TEST_F(RecordTest, JolietNamesOfManyBytesAreRecordedWhole)
+{
+    // A name of 103 CJK characters is 309 bytes of UTF-8, and the two folders differ at their 101st
+    // character only. No Linux file system keeps such names in UTF-8, so the tree is written in EUC-JP
+    // (two bytes a character) for xorriso to read.
+    const auto name = [](int count, const std::string& tail, bool eucJp) {
+        std::string text;
+        for (int index = 0; index < count; ++index) {
+            text += eucJp ? "\xC6\xFC" : "\xE6\x97\xA5";
+        }
+        return text + tail;
+    };
+    std::vector<DiscTreeEntry> tree;
+    std::vector<DiscTreeEntry> recorded;
+    for (const bool eucJp : { true, false }) {
+        std::vector<DiscTreeEntry>& entries = eucJp ? tree : recorded;
+        entries = { { name(99, ".txt", eucJp), 7 }, { name(100, "A/", eucJp), 0 }, { name(100, "B/", eucJp), 0 },
+            { name(100, "B/", eucJp) + name(102, "", eucJp), 3 } };
+    }
+    ASSERT_TRUE(writeDiscTree(m_temp.file("long"), tree));
+    IsoImageOptions options;
+    options.JolietLong = true;
+    options.InputCharset = "euc-jp";
+    ASSERT_TRUE(buildIsoImage(m_temp.file("long"), m_temp.file("long.iso"), options));
+    TKTBHandle* catalog = nullptr;
+    TKTBDisc given {};
+    ASSERT_EQ(record(m_temp.file("long.iso"), catalog, given), KTB_OK);
+    EXPECT_EQ(listing(discItems(catalog, KTB_HEADER_SIZE)), treeListing(recorded));
+}
+
 TEST_F(RecordTest, OneFolderWithOneFileIsWrittenAsItsFourRecords)
 {
     ASSERT_TRUE(writeDiscTree(m_temp.file("disc"), { { "A/", 0 }, { "A/five.txt", 5 } }));
@@ -243,7 +296,7 @@ public:
     }
     bool volumeFacts(VolumeFacts& facts) override
     {
-        facts = { "Generated", 0x01020304, 0 };
+        facts = { "Generated", 0x01020304, 0, {} };
         return true;
     }
     bool isAudio(bool& audio) override { return !(audio = false); }
@@ -450,38 +503,16 @@ TEST_F(RecordTest, AFolderThatCannotBeListedBelowTheTopStopsTheRecording)
     EXPECT_EQ(items.back(), (DiscItem { KTB_TAG_FOLDER, "Music", 0, 0 }));
 }
 
-/// Points the extent of the Joliet tree's directory record named name (ASCII) past the image's end.
-bool breakJolietFolder(const std::string& imagePath, const std::string& name)
+/// Points the extent of the Joliet tree's directory record of path past the image's end.
+bool breakJolietFolder(const std::string& imagePath, const std::string& path)
 {
     std::string image = readFileBytes(imagePath);
-    const std::string joliet = readVolumeDescriptor(imagePath, 2);
-    if (joliet.empty()) {
+    const std::size_t record = isoRecordOffset(image, path);
+    if (record == std::string::npos) {
         return false;
     }
-    const std::size_t root = static_cast<std::size_t>(le32(joliet, 156 + 2)) * 2048;
-    const std::uint32_t rootSize = le32(joliet, 156 + 10);
-    std::string ucs2;
-    for (const char c : name) {
-        ucs2 += '\0';
-        ucs2 += c;
-    }
-    for (std::size_t at = root; at < root + rootSize && at < image.size();) {
-        const auto length = static_cast<unsigned char>(image[at]);
-        if (length == 0) {
-            at = (at / 2048 + 1) * 2048;
-            continue;
-        }
-        if (image.compare(at + 33, static_cast<unsigned char>(image[at + 32]), ucs2) == 0) {
-            const std::uint32_t beyond = 0x00FFFFF0;
-            for (int index = 0; index < 4; ++index) {
-                image[at + 2 + index] = static_cast<char>(beyond >> (8 * index));
-                image[at + 9 - index] = static_cast<char>(beyond >> (8 * index));
-            }
-            return writeFileBytes(imagePath, image);
-        }
-        at += length;
-    }
-    return false;
+    setIsoField32(image, record + 2, 0x00FFFFF0);
+    return writeFileBytes(imagePath, image);
 }
 
 TEST_F(RecordTest, AnImageFolderWhoseSectorsCannotBeReadStopsTheRecording)

@@ -41,6 +41,8 @@ public:
         auto sub = m_inner->openSubfolder(entry);
         return sub == nullptr ? nullptr : std::make_unique<HookedListing>(std::move(sub), m_table);
     }
+    bool failed() const override { return m_inner->failed(); }
+    std::string problem() const override { return m_inner->problem(); }
 
 private:
     std::unique_ptr<DriveFolderListing> m_inner;

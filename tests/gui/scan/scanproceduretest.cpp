@@ -1,7 +1,7 @@
 // The scan procedure with test drives: new, known, audio and symbolic discs, the questions before a
-// scan, cancelling from the progress window, failing walks, a fileset that refuses the new disc (the
-// errors the recording's failures raise), and the scratch catalog, which is gone whatever way a scan
-// ends.
+// scan, cancelling from the progress window, failing walks, every kind of disc image and a damaged one,
+// a fileset that refuses the new disc (the errors the recording's failures raise), and the scratch
+// catalog, which is gone whatever way a scan ends.
 #include "tests/gui/scan/scanfixture.h"
 
 #include "core/catalog/discrecording.h"
@@ -9,6 +9,7 @@
 #include "engine/ktb_discs.h"
 #include "gui/scan/scanprocedure.h"
 #include "gui/scan/scanprogressdialog.h"
+#include "tests/support/udfimage.h"
 
 #include <QApplication>
 #include <QDir>
@@ -305,6 +306,93 @@ TEST_F(ScanProcedureTest, FailingWalkShowsAbortedAndAddsNothing)
 
     EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_TRUE(m_questions->asked().front().ownerless);
+    EXPECT_EQ(readFileBytes(musicPath()), before);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
+}
+
+/// A disc image of another kind than a plain .iso: the file a virtual drive names and how it is made
+/// from an .iso of the same tree.
+struct ImageKind {
+    const char* name;
+    std::string fileName;
+    bool (*write)(const std::string& path, const std::string& iso);
+};
+
+void PrintTo(const ImageKind& kind, std::ostream* out) { *out << kind.name; }
+
+template <CdImageFormat format> bool writeWithAudioTrack(const std::string& path, const std::string& iso)
+{
+    return writeCdImage(path, format, { CueTrack::data(iso), CueTrack::audio(300) });
+}
+
+class ScanImageTest : public ScanProcedureTest, public ::testing::WithParamInterface<ImageKind> { };
+
+TEST_P(ScanImageTest, IsAddedLikeTheIsoOfItsDataTrack)
+{
+    const std::string iso = isoDisc("disc", "SCAN_IMAGES");
+    m_drives->setDrive('E', iso);
+    const std::string image = m_temp.file(GetParam().fileName);
+    ASSERT_TRUE(GetParam().write(image, iso));
+    m_drives->setDrive('D', image);
+    Fileset* fileset = music(false);
+
+    ASSERT_NE(scanDisc('D', fileset->handle(), discTemplate(""), false, false), 0u)
+        << m_questions->messageTexts().join(u' ').toStdString();
+    fileset->close();
+
+    const TKTBDisc added = discsOf(musicPath()).back();
+    EXPECT_EQ(added.Serial, serialOf('E'));
+    EXPECT_EQ(titleOf(added), QStringLiteral("SCAN_IMAGES"));
+    EXPECT_EQ(added.Files, 3u);
+    EXPECT_EQ(added.Folders, 2u);
+    EXPECT_EQ(added.Flags, 0u) << "track 1 holds data";
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(Kinds, ScanImageTest,
+    ::testing::Values(ImageKind { "CueNamingAnotherBin", "other.cue", writeWithAudioTrack<CdImageFormat::CueOtherBin> },
+        ImageKind { "CueWithAFilePerTrack", "pertrack.cue", writeWithAudioTrack<CdImageFormat::CuePerTrack> },
+        ImageKind { "CueOfMode1Sectors", "cooked.cue", writeWithAudioTrack<CdImageFormat::CueCooked> },
+        ImageKind { "CloneCd", "clone.ccd", writeWithAudioTrack<CdImageFormat::CloneCd> },
+        ImageKind { "Nero", "disc.nrg", writeWithAudioTrack<CdImageFormat::NeroTrackAtOnce> },
+        ImageKind { "Cdrdao", "disc.toc", writeWithAudioTrack<CdImageFormat::Cdrdao> },
+        ImageKind { "BinWithoutSheet", "raw.bin",
+            [](const std::string& path, const std::string& iso) {
+                return writeCdImage(path, CdImageFormat::RawBin, { CueTrack::data(iso) });
+            } }),
+    [](const auto& info) { return std::string(info.param.name); });
+
+TEST_F(ScanProcedureTest, AUdfImageIsAddedWithItsTreeAndLabel)
+{
+    const UdfImage udf({ { "docs/", 0 }, { "docs/readme.txt", 120 }, { "docs/more/", 0 },
+        { "docs/more/notes.txt", 300 }, { "top.bin", 5000 } });
+    ASSERT_TRUE(writeFileBytes(m_temp.file("dvd.udf"), udf.bytes()));
+    m_drives->setDrive('D', m_temp.file("dvd.udf"));
+    Fileset* fileset = music(false);
+
+    ASSERT_NE(scanDisc('D', fileset->handle(), discTemplate(""), false, false), 0u);
+    fileset->close();
+
+    const TKTBDisc added = discsOf(musicPath()).back();
+    EXPECT_NE(added.Serial, 0u);
+    EXPECT_EQ(titleOf(added), QStringLiteral("Katalox UDF"));
+    EXPECT_EQ(added.Files, 3u);
+    EXPECT_EQ(added.Folders, 2u);
+}
+
+TEST_F(ScanProcedureTest, ADamagedFolderOfAnImageShowsAbortedAndAddsNothing)
+{
+    const std::string iso = isoDisc("disc", "DAMAGED");
+    ASSERT_TRUE(setIsoRecordByte(iso, "docs/more", 0, 20));
+    m_drives->setDrive('D', iso);
+    Fileset* fileset = music(false);
+    fileset->close();
+    const std::string before = readFileBytes(musicPath());
+
+    EXPECT_EQ(scanDisc('D', fileset->handle(), discTemplate("Broken"), false, false), 0u);
+    fileset->close();
+
+    EXPECT_EQ(m_questions->messageTexts(), QStringList { s_aborted });
     EXPECT_EQ(readFileBytes(musicPath()), before);
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }

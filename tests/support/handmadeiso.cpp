@@ -1,4 +1,6 @@
-#include "tests/platform/handmadeiso.h"
+#include "tests/support/handmadeiso.h"
+
+#include <algorithm>
 
 namespace {
 
@@ -39,6 +41,7 @@ HandMadeIso::HandMadeIso()
 
 int HandMadeIso::addDirectory()
 {
+    m_sectors.clear();
     m_directories.emplace_back();
     return static_cast<int>(m_directories.size() - 1);
 }
@@ -52,6 +55,7 @@ int HandMadeIso::addJoliet(const std::string& ucs2Label)
 
 void HandMadeIso::addRecord(int directory, const Record& record)
 {
+    m_sectors.clear();
     m_directories[static_cast<std::size_t>(directory)].push_back(record);
 }
 
@@ -67,7 +71,7 @@ std::string HandMadeIso::recordBytes(const Record& record) const
     std::uint32_t size = record.Size;
     if (record.Directory >= 0) {
         extent = directorySector(record.Directory) * (s_sector / m_blockSize);
-        size = directorySize(record.Directory);
+        size = record.ClaimedSize != 0 ? record.ClaimedSize : directorySize(record.Directory);
     }
     put32(out, 2, extent);
     put32(out, 10, size);
@@ -100,6 +104,23 @@ std::uint32_t HandMadeIso::directorySize(int directory) const
         size += length;
     }
     return static_cast<std::uint32_t>((size + m_blockSize - 1) / m_blockSize * m_blockSize);
+}
+
+std::uint32_t HandMadeIso::directorySectors(int directory) const
+{
+    const std::uint32_t sectors = (directorySize(directory) + s_sector - 1) / s_sector;
+    return std::max(sectors, MinimumDirectorySectors);
+}
+
+std::uint32_t HandMadeIso::directorySector(int directory) const
+{
+    if (m_sectors.empty()) {
+        m_sectors.push_back(FirstDirectorySector);
+        for (std::size_t index = 0; index < m_directories.size(); ++index) {
+            m_sectors.push_back(m_sectors.back() + directorySectors(static_cast<int>(index)));
+        }
+    }
+    return m_sectors[static_cast<std::size_t>(directory)];
 }
 
 std::string HandMadeIso::directoryBytes(int directory, int parent) const
@@ -145,8 +166,8 @@ std::string HandMadeIso::descriptor(std::uint8_t type, int root, const std::stri
         field.append(32 - field.size(), ' ');
     }
     out.replace(40, 32, field);
-    const auto sectors = static_cast<std::uint32_t>(FirstDirectorySector + m_directories.size() * SectorsPerDirectory);
-    put32(out, 80, sectors * static_cast<std::uint32_t>(s_sector / m_blockSize));
+    const std::uint32_t sectors = directorySector(static_cast<int>(m_directories.size()));
+    put32(out, 80, m_volumeBlocks != 0 ? m_volumeBlocks : sectors * static_cast<std::uint32_t>(s_sector / m_blockSize));
     put16(out, 120, 1);
     put16(out, 124, 1);
     put16(out, 128, m_blockSize);
@@ -175,7 +196,7 @@ std::string HandMadeIso::bytes() const
     for (std::size_t directory = 0; directory < m_directories.size(); ++directory) {
         // Each directory's parent is taken to be the root; the walk never follows "..".
         std::string bytes = directoryBytes(static_cast<int>(directory), 0);
-        bytes.resize(SectorsPerDirectory * s_sector, '\0');
+        bytes.resize(directorySectors(static_cast<int>(directory)) * s_sector, '\0');
         image += bytes;
     }
     return image;
