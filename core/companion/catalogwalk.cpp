@@ -6,6 +6,7 @@
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
+#include <cstring>
 #include <exception>
 #include <sys/mman.h>
 #include <thread>
@@ -60,9 +61,9 @@ void CatalogWalk::addFault(std::size_t target, const QString& message)
     m_faults.push_back({ target, message });
 }
 
-void CatalogWalk::open(Slot& slot)
+void CatalogWalk::open(std::size_t index)
 {
-    const std::size_t index = static_cast<std::size_t>(&slot - m_slots.data());
+    Slot& slot = m_slots[index];
     const WalkTarget& target = m_targets[index];
     try {
         slot.handle = target.fileset->handle();
@@ -83,9 +84,12 @@ void CatalogWalk::open(Slot& slot)
 bool CatalogWalk::run(const Body& body)
 {
     m_slots.assign(m_targets.size(), Slot {});
-    for (Slot& slot : m_slots) {
-        open(slot);
-        m_totalBytes += slot.bytes;
+    for (std::size_t index = 0; index < m_targets.size(); ++index) {
+        open(index);
+        m_totalBytes += m_slots[index].bytes;
+    }
+    for (unsigned worker = 0; worker < m_workerCount; ++worker) {
+        m_batches.push_back(std::make_unique<TKTBBatch>());
     }
 
     std::mutex mutex;
@@ -136,7 +140,7 @@ void CatalogWalk::work(unsigned worker, const Body& body)
         if (slot.handle == nullptr) {
             continue; // its fault is kept already
         }
-        RecordWalk walk(*this, index, worker, slot.handle);
+        RecordWalk walk(*this, index, worker, slot.handle, *m_batches[worker]);
         try {
             body(walk);
         } catch (const CatalogError& error) {
@@ -156,11 +160,12 @@ void CatalogWalk::work(unsigned worker, const Body& body)
 
 // ---------------------------------------------------------------------------------------------
 
-RecordWalk::RecordWalk(CatalogWalk& walk, std::size_t index, unsigned worker, TKTBHandle* handle)
+RecordWalk::RecordWalk(CatalogWalk& walk, std::size_t index, unsigned worker, TKTBHandle* handle, TKTBBatch& batch)
     : m_walk(walk)
     , m_index(index)
     , m_worker(worker)
     , m_handle(handle)
+    , m_batch(batch)
 {
 }
 
@@ -170,6 +175,8 @@ KtbCursorPtr RecordWalk::startPart(std::size_t part)
     const std::uint32_t start = walked.discs.empty() ? KTB_HEADER_SIZE : walked.discs[part];
     m_partStart = start;
     m_partWalked = 0;
+    m_chain.clear();
+    showChain();
     KtbCursorPtr cursor(ktbFindFirst(m_handle, KTB_FIND_ENDMARKS, start, nullptr));
     if (cursor == nullptr) {
         // Nothing to visit, or a damaged first record: only reading that record tells, since the
@@ -183,23 +190,22 @@ KtbCursorPtr RecordWalk::startPart(std::size_t part)
     }
     if (!walked.discs.empty() && cursor->Current->Kind != KTB_TAG_DISC) {
         m_faulted = true;
-        m_walk.addFault(
-            m_index, QStringLiteral("%1: offset %2 holds no disc").arg(walked.fileset->fileName).arg(start));
+        m_walk.addFault(m_index, QStringLiteral("%1: offset %2 holds no disc").arg(walked.fileset->fileName).arg(start));
         return nullptr;
     }
     return cursor;
 }
 
-bool RecordWalk::endPart(const TKTBCursor& cursor, TKTBERROR answer)
+bool RecordWalk::endPart(std::uint32_t position, TKTBERROR answer)
 {
-    noteProgress(cursor.Position);
+    noteProgress(position);
     if (m_walk.stopRequested()) {
         return false;
     }
     if (answer != KTB_OK && answer != KTB_NOENTITIES) {
-        // The cursor never moves past the record that stopped it.
+        // Without KTB_FIND_CHILDREN the cursor stops at the offset of the record that ended the walk.
         m_faulted = true;
-        m_walk.addFault(m_index, damageMessage(*target().fileset, cursor.Position));
+        m_walk.addFault(m_index, damageMessage(*target().fileset, position));
         return false;
     }
     return true;
@@ -207,8 +213,7 @@ bool RecordWalk::endPart(const TKTBCursor& cursor, TKTBERROR answer)
 
 void RecordWalk::noteProgress(std::uint32_t position)
 {
-    // Progress counts the bytes of each part from its start; a part ahead of the last one counted
-    // adds only what lies beyond.
+    // Progress counts the bytes of each part from its start.
     if (position > m_partStart + m_partWalked) {
         const std::uint32_t added = position - m_partStart - m_partWalked;
         m_partWalked += added;
@@ -224,4 +229,66 @@ void RecordWalk::noteProgress(std::uint32_t position)
         ::madvise(m_handle->View + m_released, end - m_released, MADV_DONTNEED);
         m_released = end;
     }
+}
+
+void RecordWalk::enter(std::uint32_t offset, std::string_view name)
+{
+    const std::size_t depth = m_chain.size();
+    m_chain.push_back(offset);
+    if (depth < m_chainNames.size()) {
+        m_chainNames[depth].assign(name);
+    } else {
+        m_chainNames.emplace_back(name);
+    }
+}
+
+void RecordWalk::leave()
+{
+    if (!m_chain.empty()) {
+        m_chain.pop_back();
+    }
+    showChain();
+}
+
+void RecordWalk::take(const TKTBEntity& entity)
+{
+    m_record = WalkRecord {};
+    m_record.offset = entity.Offset;
+    m_record.kind = entity.Kind;
+    if (const TKTBDisc* disc = entity.disc()) {
+        m_record.disc = disc;
+    } else if (const TKTBFileData* file = entity.file()) {
+        m_record.name = std::string_view(file->Name, file->NameLength);
+        m_record.comment = std::string_view(file->Comment, file->CommentLength);
+        m_record.size = file->Size;
+        m_record.dateTime = file->DateTime;
+    } else if (const char* name = entity.folderName()) {
+        m_record.name = name;
+    }
+    chainRecord();
+}
+
+void RecordWalk::chainRecord()
+{
+    switch (m_record.kind) {
+    case KTB_TAG_DISC: {
+        const TKTBDisc& disc = *m_record.disc;
+        m_chain.clear();
+        m_record.name = std::string_view(disc.Title, strnlen(disc.Title, sizeof disc.Title));
+        enter(m_record.offset, m_record.name);
+        break;
+    }
+    case KTB_TAG_FOLDER:
+        enter(m_record.offset, m_record.name);
+        break;
+    case KTB_TAG_ENDFOLDER:
+    case KTB_TAG_ENDDISC:
+        if (!m_chain.empty()) {
+            m_record.name = m_chainNames[m_chain.size() - 1];
+        }
+        break;
+    default:
+        break;
+    }
+    showChain();
 }

@@ -2,12 +2,7 @@
 
 #include "core/companion/catalogwalk.h"
 #include "core/companion/companioncatalogs.h"
-#include "core/filesets/catalogerror.h"
-#include "core/filesets/entitylist.h"
-#include "core/filesets/fileset.h"
-#include "core/search/catalogsearch.h"
 #include "core/text/catalogtext.h"
-#include "engine/ktb_owners.h"
 
 #include <QHash>
 #include <QSet>
@@ -131,20 +126,20 @@ void StatisticsCollector::endTarget()
     m_targets.push_back(m_current);
 }
 
-void StatisticsCollector::beginDisc(const TKTBCursor& cursor)
+void StatisticsCollector::beginDisc(const WalkRecord& record)
 {
     endDisc();
-    const TKTBDisc& disc = *cursor.Current->disc();
+    const TKTBDisc& disc = *record.disc;
     DiscRow row;
     row.target = m_target;
     row.figures.catalog = m_catalog;
-    row.figures.offset = cursor.Current->Offset;
+    row.figures.offset = record.offset;
     row.figures.serial = disc.Serial;
     row.figures.flags = disc.Flags;
     row.figures.scanTime = disc.ScanTime;
     row.figures.used = disc.Used;
     row.figures.capacity = disc.Capacity;
-    row.title.assign(disc.Title, strnlen(disc.Title, sizeof disc.Title));
+    row.title.assign(record.name);
     m_discs.push_back(std::move(row));
     m_inDisc = true;
 
@@ -175,7 +170,7 @@ void StatisticsCollector::endDisc()
     m_open.clear();
 }
 
-void StatisticsCollector::endFolder(const TKTBCursor& cursor)
+void StatisticsCollector::endFolder(const WalkRecord& record)
 {
     if (m_open.empty()) {
         return;
@@ -188,17 +183,16 @@ void StatisticsCollector::endFolder(const TKTBCursor& cursor)
     if (!m_largestFolders.mayEnter(folder.below.bytes)) {
         return;
     }
-    // After the end mark the Chain holds the folder's ancestors; the folder itself comes last.
-    Candidate candidate { folder.below.bytes, folder.below.files, m_target, m_catalog, folder.offset, 0,
-        std::vector<std::uint32_t>(cursor.Chain, cursor.Chain + cursor.ChainLength) };
-    candidate.chain.push_back(folder.offset);
-    m_largestFolders.offer(std::move(candidate));
+    m_largestFolders.offer({ folder.below.bytes, folder.below.files, m_target, m_catalog, record.offset, 0,
+        std::vector<std::string>(record.chainNames.begin(), record.chainNames.end()) });
 }
 
-void StatisticsCollector::offerFile(const TKTBCursor& cursor, const TKTBFileData& file)
+void StatisticsCollector::offerFile(const WalkRecord& record)
 {
-    m_largestFiles.offer({ file.Size, 1, m_target, m_catalog, cursor.Current->Offset, file.DateTime,
-        std::vector<std::uint32_t>(cursor.Chain, cursor.Chain + cursor.ChainLength) });
+    Candidate candidate { record.size, 1, m_target, m_catalog, record.offset, record.dateTime,
+        std::vector<std::string>(record.chainNames.begin(), record.chainNames.end()) };
+    candidate.names.emplace_back(record.name);
+    m_largestFiles.offer(std::move(candidate));
 }
 
 void StatisticsCollector::merge(const StatisticsCollector& other)
@@ -233,18 +227,47 @@ template <class Row> void sortByTarget(std::vector<Row>& rows)
 
 } // namespace
 
-CollectionStatistics StatisticsCollector::figures() const
+namespace {
+
+/// The tree's path of a fileset's disc or folder from the bytes of its parts: "Owner\Fileset\Disc\Folder\".
+QString treePath(const CatalogEntry& catalog, const std::vector<std::string>& parts, std::size_t count)
+{
+    QString path = catalog.owner + QLatin1Char('\\') + catalog.description + QLatin1Char('\\');
+    for (std::size_t i = 0; i < count && i < parts.size(); ++i) {
+        path += decodeCatalogText(parts[i]) + QLatin1Char('\\');
+    }
+    return path;
+}
+
+} // namespace
+
+CollectionStatistics StatisticsCollector::figures(const CompanionCatalogs& catalogs) const
 {
     CollectionStatistics figures;
     std::vector<TargetFigures> targets = m_targets;
     sortByTarget(targets);
+    QSet<QString> owners;
     for (const TargetFigures& target : targets) {
-        figures.filesetRows.push_back(target.row);
+        FilesetFigures row = target.row;
+        const CatalogEntry& catalog = catalogs.at(row.catalog);
+        row.owner = catalog.owner;
+        row.description = catalog.description;
+        row.fileName = catalog.fileName;
+        owners.insert(catalog.owner);
+        figures.discs += row.discs;
+        figures.folders += row.folders;
+        figures.files.add(row.files);
+        figures.filesetRows.push_back(std::move(row));
     }
+    figures.owners = static_cast<std::uint64_t>(owners.size());
+    figures.filesets = figures.filesetRows.size();
     std::vector<DiscRow> discs = m_discs;
     sortByTarget(discs);
     for (const DiscRow& disc : discs) {
-        figures.discRows.push_back(disc.figures);
+        DiscFigures row = disc.figures;
+        row.title = decodeCatalogText(disc.title);
+        row.fileset = catalogs.at(row.catalog).description;
+        figures.discRows.push_back(std::move(row));
     }
 
     // Extensions are told apart by their text: bytes that decode alike, or differ only in the case of
@@ -258,8 +281,8 @@ CollectionStatistics StatisticsCollector::figures() const
         figures.extensions.push_back({ entry.key(), kind, entry.value() });
         figures.kinds[static_cast<std::size_t>(kind)].add(entry.value());
     }
-    std::sort(
-        figures.extensions.begin(), figures.extensions.end(), [](const ExtensionFigures& a, const ExtensionFigures& b) {
+    std::sort(figures.extensions.begin(), figures.extensions.end(),
+        [](const ExtensionFigures& a, const ExtensionFigures& b) {
             if (a.count.bytes != b.count.bytes) {
                 return a.count.bytes > b.count.bytes;
             }
@@ -275,78 +298,17 @@ CollectionStatistics StatisticsCollector::figures() const
     for (const auto& [key, month] : m_scanMonths) {
         figures.scanMonths.push_back(month);
     }
-    for (const Candidate& candidate : m_largestFiles.sorted()) {
-        figures.largestFiles.push_back({ candidate.catalog, candidate.offset,
-            static_cast<std::uint32_t>(candidate.size), candidate.dateTime, {}, {} });
+    for (const Candidate& file : m_largestFiles.sorted()) {
+        const CatalogEntry& catalog = catalogs.at(file.catalog);
+        figures.largestFiles.push_back({ file.catalog, file.offset, static_cast<std::uint32_t>(file.size),
+            file.dateTime, decodeCatalogText(file.names.back()), treePath(catalog, file.names, file.names.size() - 1) });
     }
-    for (const Candidate& candidate : m_largestFolders.sorted()) {
-        figures.largestFolders.push_back(
-            { candidate.catalog, candidate.offset, { candidate.files, candidate.size }, {} });
+    for (const Candidate& folder : m_largestFolders.sorted()) {
+        figures.largestFolders.push_back({ folder.catalog, folder.offset, { folder.files, folder.size },
+            treePath(catalogs.at(folder.catalog), folder.names, folder.names.size()) });
     }
-    for (const FilesetFigures& row : figures.filesetRows) {
-        figures.discs += row.discs;
-        figures.folders += row.folders;
-        figures.files.add(row.files);
-    }
-    figures.filesets = figures.filesetRows.size();
     return figures;
 }
-
-std::vector<std::string> StatisticsCollector::discTitles() const
-{
-    std::vector<DiscRow> discs = m_discs;
-    sortByTarget(discs);
-    std::vector<std::string> titles;
-    titles.reserve(discs.size());
-    for (const DiscRow& disc : discs) {
-        titles.push_back(disc.title);
-    }
-    return titles;
-}
-
-std::vector<std::vector<std::uint32_t>> StatisticsCollector::largestFileChains() const
-{
-    std::vector<std::vector<std::uint32_t>> chains;
-    for (const Candidate& candidate : m_largestFiles.sorted()) {
-        chains.push_back(candidate.chain);
-    }
-    return chains;
-}
-
-std::vector<std::vector<std::uint32_t>> StatisticsCollector::largestFolderChains() const
-{
-    std::vector<std::vector<std::uint32_t>> chains;
-    for (const Candidate& candidate : m_largestFolders.sorted()) {
-        chains.push_back(candidate.chain);
-    }
-    return chains;
-}
-
-// ---------------------------------------------------------------------------------------------
-// collectStatistics
-
-namespace {
-
-/// The tree's path of a disc or folder given by its chain (the disc first, the folder itself last).
-QString chainPath(Fileset* fileset, const std::vector<std::uint32_t>& chain)
-{
-    EntityEntry entry;
-    entry.fileset = fileset;
-    entry.ancestors = std::make_unique<TArrayStack>();
-    entry.ancestors->Assign(chain.data(), static_cast<int>(chain.size()));
-    return CatalogSearch::resultPath(entry);
-}
-
-QString fileName(Fileset* fileset, std::uint32_t offset)
-{
-    KtbEntityPtr entity;
-    if (ktbReadEntityOwned(fileset->handle(), offset, entity) != KTB_OK || entity->file() == nullptr) {
-        return {};
-    }
-    return decodeCatalogText(std::string_view(entity->file()->Name, entity->file()->NameLength));
-}
-
-} // namespace
 
 CollectionStatistics collectStatistics(const CompanionCatalogs& catalogs, CatalogWalk& walk)
 {
@@ -358,43 +320,15 @@ CollectionStatistics collectStatistics(const CompanionCatalogs& catalogs, Catalo
             StatisticsCollector& collector;
             ~End() { collector.endTarget(); }
         } end { collector };
-        one.forEachRecord([&collector](const TKTBCursor& cursor) { collector.visit(cursor); });
+        one.forEachRecord([&collector](const WalkRecord& record) { collector.visit(record); });
     });
     for (std::size_t i = 1; i < collectors.size(); ++i) {
         collectors[0].merge(collectors[i]);
     }
-    const StatisticsCollector& all = collectors[0];
-    CollectionStatistics figures = all.figures();
+    CollectionStatistics figures = collectors[0].figures(catalogs);
     figures.complete = complete;
     for (const WalkFault& fault : walk.faults()) {
         figures.faults.append(fault.message);
-    }
-
-    QSet<QString> owners;
-    for (FilesetFigures& row : figures.filesetRows) {
-        const CatalogEntry& entry = catalogs.at(row.catalog);
-        row.owner = entry.owner;
-        row.description = entry.description;
-        row.fileName = entry.fileName;
-        owners.insert(entry.owner);
-    }
-    figures.owners = static_cast<std::uint64_t>(owners.size());
-    const std::vector<std::string> titles = all.discTitles();
-    for (std::size_t i = 0; i < figures.discRows.size(); ++i) {
-        figures.discRows[i].title = decodeCatalogText(titles[i]);
-        figures.discRows[i].fileset = catalogs.at(figures.discRows[i].catalog).description;
-    }
-    const std::vector<std::vector<std::uint32_t>> fileChains = all.largestFileChains();
-    for (std::size_t i = 0; i < figures.largestFiles.size(); ++i) {
-        LargestFile& file = figures.largestFiles[i];
-        Fileset* fileset = catalogs.at(file.catalog).fileset;
-        file.folderPath = chainPath(fileset, fileChains[i]);
-        file.name = fileName(fileset, file.offset);
-    }
-    const std::vector<std::vector<std::uint32_t>> folderChains = all.largestFolderChains();
-    for (std::size_t i = 0; i < figures.largestFolders.size(); ++i) {
-        LargestFolder& folder = figures.largestFolders[i];
-        folder.path = chainPath(catalogs.at(folder.catalog).fileset, folderChains[i]);
     }
     return figures;
 }

@@ -3,8 +3,8 @@
 // thread takes every record its worker walks; the collectors are merged at the end. Merging gives the
 // same figures in whatever way the catalogs were shared out among the workers.
 
+#include "core/companion/catalogwalk.h"
 #include "core/statistics/collectionstatistics.h"
-#include "engine/ktb_io.h"
 
 #include <array>
 #include <cstdint>
@@ -12,13 +12,11 @@
 #include <string_view>
 #include <vector>
 
-class CatalogWalk;
 class CompanionCatalogs;
 
 /// Walks the targets of walk (CatalogWalk::run, which calls walk.onProgress on this thread) and
-/// answers their figures; the largest files and folders get their paths once the walk has ended. After
-/// a stop the figures are those of the records walked and complete is false. Raises CatalogError when a
-/// catalog cannot be read for the paths.
+/// answers their figures. After a stop the figures are those of the records walked and complete is
+/// false.
 CollectionStatistics collectStatistics(const CompanionCatalogs& catalogs, CatalogWalk& walk);
 
 /// Counts of files by extension, the extension being up to MaxExtensionBytes of catalog bytes with the
@@ -53,8 +51,8 @@ private:
     static void pack(std::string_view extension, std::uint64_t& low, std::uint64_t& high);
     std::size_t firstSlot(std::uint64_t low, std::uint64_t high) const
     {
-        const std::uint64_t hash = (low ^ (high * 0x9E3779B97F4A7C15ull)) * 0xFF51AFD7ED558CCDull;
-        return static_cast<std::size_t>(hash >> m_shift);
+        // One multiplication: its top bits mix every byte of the key.
+        return static_cast<std::size_t>(((low ^ (high >> 5)) * 0x9E3779B97F4A7C15ull) >> m_shift);
     }
     Slot& probe(std::size_t first, std::uint64_t low, std::uint64_t high);
     void grow();
@@ -97,23 +95,16 @@ public:
 
     /// The records that follow belong to a target (its index in the walk) of that catalog.
     void beginTarget(std::size_t target, int catalog);
-    /// Takes one record of a walk with end marks: the cursor's Current and Chain.
-    void visit(const TKTBCursor& cursor);
+    /// Takes one record of a walk.
+    void visit(const WalkRecord& record);
     /// Ends the target's records, also when its walk ended early.
     void endTarget();
     /// Adds the figures of another collector (of other targets).
     void merge(const StatisticsCollector& other);
 
-    /// Figures of the targets taken, texts and paths left empty (collectStatistics completes them):
-    /// fileset rows without owner and names, disc rows without titles, extensions and kinds, sizes,
-    /// years, scan months, and the largest files and folders without paths.
-    CollectionStatistics figures() const;
-    /// The raw title of each disc row of figures(), in the same order.
-    std::vector<std::string> discTitles() const;
-    /// The chain (disc and enclosing folders) of each largest file of figures(); for each largest
-    /// folder, its chain with its own offset last.
-    std::vector<std::vector<std::uint32_t>> largestFileChains() const;
-    std::vector<std::vector<std::uint32_t>> largestFolderChains() const;
+    /// The figures of the targets taken. The owner, fileset name and file name of fileset rows, the
+    /// fileset of disc rows, and the owner and fileset at the start of paths come from catalogs.
+    CollectionStatistics figures(const CompanionCatalogs& catalogs) const;
 
 private:
     struct TargetFigures {
@@ -127,7 +118,9 @@ private:
         int catalog = -1;
         std::uint32_t offset = 0;
         std::uint32_t dateTime = 0;
-        std::vector<std::uint32_t> chain;
+        /// The disc's title and the folders' names down to the folder (folders) or to the file's folder,
+        /// then the file's name (files): the bytes of the path, each part decoded on its own.
+        std::vector<std::string> names;
     };
     /// The LargestCount best candidates: larger first, then the earlier target, then the lower offset.
     class Largest {
@@ -144,7 +137,6 @@ private:
         std::vector<Candidate> m_heap; ///< the worst candidate in front
     };
     struct OpenFolder {
-        std::uint32_t offset = 0;
         FileCount below;
     };
     struct DiscRow {
@@ -153,10 +145,10 @@ private:
         std::string title;
     };
 
-    void beginDisc(const TKTBCursor& cursor);
+    void beginDisc(const WalkRecord& record);
     void endDisc();
-    void endFolder(const TKTBCursor& cursor);
-    void offerFile(const TKTBCursor& cursor, const TKTBFileData& file);
+    void endFolder(const WalkRecord& record);
+    void offerFile(const WalkRecord& record);
 
     // The target being taken.
     std::size_t m_target = 0;
@@ -177,35 +169,33 @@ private:
     Largest m_largestFolders;
 };
 
-inline void StatisticsCollector::visit(const TKTBCursor& cursor)
+inline void StatisticsCollector::visit(const WalkRecord& record)
 {
-    const TKTBEntity& entity = *cursor.Current;
-    switch (entity.Kind) {
+    switch (record.kind) {
     case KTB_TAG_FILE: {
-        const auto& file = *static_cast<const TKTBFileData*>(entity.Data);
-        const std::uint32_t size = file.Size;
+        const std::uint32_t size = record.size;
         m_discFiles.add(size);
         m_sizes[static_cast<std::size_t>(sizeClass(size))].add(size);
-        const int year = dosYear(file.DateTime);
+        const int year = dosYear(record.dateTime);
         m_years[static_cast<std::size_t>(year == 0 ? 0 : year - 1979)].add(size);
-        m_extensions.add(fileExtension(std::string_view(file.Name, file.NameLength)), size);
+        m_extensions.add(fileExtension(record.name), size);
         if (!m_open.empty()) {
             m_open.back().below.add(size);
         }
         if (m_largestFiles.mayEnter(size)) {
-            offerFile(cursor, file);
+            offerFile(record);
         }
         break;
     }
     case KTB_TAG_FOLDER:
         ++m_discFolders;
-        m_open.push_back({ entity.Offset, {} });
+        m_open.push_back({});
         break;
     case KTB_TAG_ENDFOLDER:
-        endFolder(cursor);
+        endFolder(record);
         break;
     case KTB_TAG_DISC:
-        beginDisc(cursor);
+        beginDisc(record);
         break;
     case KTB_TAG_ENDDISC:
         endDisc();
