@@ -71,7 +71,8 @@ TKTBERROR ktbFindNext(TKTBCursor* cursor);
 /// into the batch (not zero-terminated).
 struct TKTBRecord {
     std::uint32_t Offset; ///< file offset of the record's tag byte: the record's identity
-    std::uint32_t Text; ///< where its texts start in the batch's Texts: the disc record; the name, then a file's comment
+    std::uint32_t
+        Text; ///< where its texts start in the batch's Texts: the disc record; the name, then a file's comment
     std::uint32_t Size; ///< files: low 32 bits of the size
     std::uint32_t DateTime; ///< files: packed DOS date-time of the last write
     std::uint16_t NameLength; ///< folders and files
@@ -97,7 +98,10 @@ struct TKTBBatch {
         return { Texts + record.Text + record.NameLength, record.CommentLength };
     }
     /// A disc record's copy (the record is packed: any address will do).
-    const TKTBDisc& disc(const TKTBRecord& record) const { return *reinterpret_cast<const TKTBDisc*>(Texts + record.Text); }
+    const TKTBDisc& disc(const TKTBRecord& record) const
+    {
+        return *reinterpret_cast<const TKTBDisc*>(Texts + record.Text);
+    }
 };
 
 /// ktbFindNext for many records at once: fills batch with the next records the cursor reports (its
@@ -105,8 +109,8 @@ struct TKTBBatch {
 /// and more may follow. Any other answer ends the walk after the records the batch holds (there may be
 /// some): KTB_NOENTITIES at the end of the scope or the file, KTB_ERR_BADENTITY at a bad record (error
 /// detail set; without KTB_FIND_CHILDREN, Position is that record's offset), KTB_ERR_FILENOTAVAILABLE
-/// when the file was shortened under the mapping. The cursor's Chain and counters are those after the last record taken; Current is
-/// released (unless KTB_FIND_KEEP) and left null. The answer is also the last error.
+/// when the file was shortened under the mapping. The cursor's Chain and counters are those after the last record
+/// taken; Current is released (unless KTB_FIND_KEEP) and left null. The answer is also the last error.
 TKTBERROR ktbFindBatch(TKTBCursor* cursor, TKTBBatch& batch);
 /// Releases the cursor (and Current unless KTB_FIND_KEEP) and clears the reference; null does nothing.
 void ktbFindClose(TKTBCursor*& cursor);

@@ -190,7 +190,8 @@ KtbCursorPtr RecordWalk::startPart(std::size_t part)
     }
     if (!walked.discs.empty() && cursor->Current->Kind != KTB_TAG_DISC) {
         m_faulted = true;
-        m_walk.addFault(m_index, QStringLiteral("%1: offset %2 holds no disc").arg(walked.fileset->fileName).arg(start));
+        m_walk.addFault(
+            m_index, QStringLiteral("%1: offset %2 holds no disc").arg(walked.fileset->fileName).arg(start));
         return nullptr;
     }
     return cursor;

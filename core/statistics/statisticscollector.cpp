@@ -183,7 +183,9 @@ void StatisticsCollector::endFolder(const WalkRecord& record)
     if (!m_largestFolders.mayEnter(folder.below.bytes)) {
         return;
     }
-    m_largestFolders.offer({ folder.below.bytes, folder.below.files, m_target, m_catalog, record.offset, 0,
+    // On its end mark the folder is the last of the chain.
+    const std::uint32_t offset = record.chain.empty() ? record.offset : record.chain.back();
+    m_largestFolders.offer({ folder.below.bytes, folder.below.files, m_target, m_catalog, offset, 0,
         std::vector<std::string>(record.chainNames.begin(), record.chainNames.end()) });
 }
 
@@ -281,8 +283,8 @@ CollectionStatistics StatisticsCollector::figures(const CompanionCatalogs& catal
         figures.extensions.push_back({ entry.key(), kind, entry.value() });
         figures.kinds[static_cast<std::size_t>(kind)].add(entry.value());
     }
-    std::sort(figures.extensions.begin(), figures.extensions.end(),
-        [](const ExtensionFigures& a, const ExtensionFigures& b) {
+    std::sort(
+        figures.extensions.begin(), figures.extensions.end(), [](const ExtensionFigures& a, const ExtensionFigures& b) {
             if (a.count.bytes != b.count.bytes) {
                 return a.count.bytes > b.count.bytes;
             }
@@ -300,8 +302,9 @@ CollectionStatistics StatisticsCollector::figures(const CompanionCatalogs& catal
     }
     for (const Candidate& file : m_largestFiles.sorted()) {
         const CatalogEntry& catalog = catalogs.at(file.catalog);
-        figures.largestFiles.push_back({ file.catalog, file.offset, static_cast<std::uint32_t>(file.size),
-            file.dateTime, decodeCatalogText(file.names.back()), treePath(catalog, file.names, file.names.size() - 1) });
+        figures.largestFiles.push_back(
+            { file.catalog, file.offset, static_cast<std::uint32_t>(file.size), file.dateTime,
+                decodeCatalogText(file.names.back()), treePath(catalog, file.names, file.names.size() - 1) });
     }
     for (const Candidate& folder : m_largestFolders.sorted()) {
         figures.largestFolders.push_back({ folder.catalog, folder.offset, { folder.files, folder.size },
