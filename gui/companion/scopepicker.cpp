@@ -23,7 +23,6 @@ QStandardItem* checkableItem(const QString& text)
     auto* item = new QStandardItem(text);
     item->setEditable(false);
     item->setCheckable(true);
-    item->setAutoTristate(true);
     item->setCheckState(Qt::Checked);
     return item;
 }
@@ -34,6 +33,20 @@ void setCheckedBelow(QStandardItem* item, Qt::CheckState state)
     for (int row = 0; row < item->rowCount(); ++row) {
         setCheckedBelow(item->child(row), state);
     }
+}
+
+/// Checked when all its items are, unchecked when none is, else partly.
+Qt::CheckState stateOfItems(const QStandardItem* item)
+{
+    int checked = 0;
+    for (int row = 0; row < item->rowCount(); ++row) {
+        const Qt::CheckState state = item->child(row)->checkState();
+        if (state == Qt::PartiallyChecked) {
+            return Qt::PartiallyChecked;
+        }
+        checked += state == Qt::Checked ? 1 : 0;
+    }
+    return checked == item->rowCount() ? Qt::Checked : checked == 0 ? Qt::Unchecked : Qt::PartiallyChecked;
 }
 
 } // namespace
@@ -76,7 +89,7 @@ ScopePicker::ScopePicker(const CompanionCatalogs& catalogs, QWidget* parent)
         }
         model->appendRow(ownerRow);
     }
-    connect(model, &QStandardItemModel::itemChanged, this, &ScopePicker::scopeChanged);
+    connect(model, &QStandardItemModel::itemChanged, this, &ScopePicker::onItemChanged);
 
     tree = new QTreeView(this);
     tree->setObjectName(QStringLiteral("scopeTree"));
@@ -103,10 +116,28 @@ ScopePicker::ScopePicker(const CompanionCatalogs& catalogs, QWidget* parent)
     layout->addLayout(buttons);
 }
 
+void ScopePicker::onItemChanged(QStandardItem* item)
+{
+    if (m_updating) {
+        return;
+    }
+    // A check box ticked or cleared holds for what the item holds; the items above it show whether
+    // all, some or none of theirs are chosen.
+    m_updating = true;
+    if (item->checkState() != Qt::PartiallyChecked) {
+        setCheckedBelow(item, item->checkState());
+    }
+    for (QStandardItem* above = item->parent(); above != nullptr; above = above->parent()) {
+        above->setCheckState(stateOfItems(above));
+    }
+    m_updating = false;
+    emit scopeChanged();
+}
+
 void ScopePicker::checkAll(bool checked)
 {
     for (int row = 0; row < model->rowCount(); ++row) {
-        setCheckedBelow(model->item(row), checked ? Qt::Checked : Qt::Unchecked);
+        model->item(row)->setCheckState(checked ? Qt::Checked : Qt::Unchecked);
     }
 }
 
@@ -114,7 +145,7 @@ void ScopePicker::checkOnly(QStandardItem* item)
 {
     checkAll(false);
     if (item != nullptr) {
-        setCheckedBelow(item, Qt::Checked);
+        item->setCheckState(Qt::Checked);
     }
 }
 

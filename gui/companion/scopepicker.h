@@ -50,6 +50,8 @@ signals:
 
 private:
     void onContextMenu(const QPoint& position);
+    void onItemChanged(QStandardItem* item);
 
     const CompanionCatalogs& m_catalogs;
+    bool m_updating = false;
 };
