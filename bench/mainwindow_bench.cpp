@@ -9,6 +9,7 @@
 #include "core/common/questions.h"
 #include "core/filesets/filesetregistry.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
 #include "gui/common/programobjects.h"
 #include "gui/mainwindow/cataloglist.h"
@@ -29,12 +30,12 @@ namespace {
 std::uint32_t writeFolderCatalog(const std::string& path, int count)
 {
     ::unlink(path.c_str());
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
+    KtbHandlePtr handle;
+    if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
         std::fprintf(stderr, "cannot create %s\n", path.c_str());
         std::exit(2);
     }
-    TKTBAppender out(handle);
+    TKTBAppender out(handle.get());
     TKTBDisc disc {};
     disc.Serial = 1;
     std::strcpy(disc.Title, "Big Disc");
@@ -62,7 +63,6 @@ std::uint32_t writeFolderCatalog(const std::string& path, int count)
     disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
     out.patch(start + 1, &disc, sizeof disc);
     out.flush();
-    ktbClose(handle);
     return folder;
 }
 

@@ -7,6 +7,7 @@
 //     make_filesets FOLDER [COUNT=10] [FILES=1000000]
 
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 
 #include <array>
 #include <cstdio>
@@ -130,16 +131,18 @@ std::string body(int fileset, long files)
 bool writeFileset(const std::string& path, int fileset, long files)
 {
     std::remove(path.c_str());
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
-        return false;
+    {
+        // Closed before the records are appended to the file behind the engine.
+        KtbHandlePtr handle;
+        if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_CREATE) != KTB_OK) {
+            return false;
+        }
+        char owner[KTB_OWNER_MAX + 1] = "Bench";
+        char name[KTB_NAME_MAX + 1] = {};
+        std::snprintf(name, sizeof name, "Bench fileset %d", fileset);
+        ktbSetHeaderField(handle.get(), KTB_HDR_OWNER, owner);
+        ktbSetHeaderField(handle.get(), KTB_HDR_NAME, name);
     }
-    char owner[KTB_OWNER_MAX + 1] = "Bench";
-    char name[KTB_NAME_MAX + 1] = {};
-    std::snprintf(name, sizeof name, "Bench fileset %d", fileset);
-    ktbSetHeaderField(handle, KTB_HDR_OWNER, owner);
-    ktbSetHeaderField(handle, KTB_HDR_NAME, name);
-    ktbClose(handle);
     const std::string records = body(fileset, files);
     std::ofstream out(path, std::ios::binary | std::ios::app);
     out.write(records.data(), static_cast<std::streamsize>(records.size()));

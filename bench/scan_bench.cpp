@@ -4,6 +4,7 @@
 // Each makes CATALOG anew and records FOLDER into it as drive S.
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "platform/drivelayer.h"
 
 #include <chrono>
@@ -28,8 +29,8 @@ int main(int argc, char** argv)
     table->setDrive('S', argv[1]);
     setDriveTable(std::move(table));
     ::unlink(argv[2]);
-    TKTBHandle* catalog = nullptr;
-    if (ktbOpen(catalog, argv[2], KTB_OPEN_CREATE) != KTB_OK) {
+    KtbHandlePtr catalog;
+    if (ktbOpenOwned(catalog, argv[2], KTB_OPEN_CREATE) != KTB_OK) {
         std::fprintf(stderr, "cannot create %s\n", argv[2]);
         return 2;
     }
@@ -38,15 +39,14 @@ int main(int argc, char** argv)
 #ifdef KATALOX_SCAN_BENCH
     QApplication application(argc, argv);
     const auto start = std::chrono::steady_clock::now();
-    recorded = scanDisc('S', catalog, disc, false, true) != 0;
+    recorded = scanDisc('S', catalog.get(), disc, false, true) != 0;
     if (std::getenv("SCAN_BENCH_VERBOSE") != nullptr) {
         std::fprintf(stderr, "scanDisc %.1f ms\n",
             std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count());
     }
 #else
     ktbDiscFromDrive('S', disc);
-    recorded = ktbRecordDrive(catalog, 'S', disc, nullptr, nullptr) == KTB_OK;
+    recorded = ktbRecordDrive(catalog.get(), 'S', disc, nullptr, nullptr) == KTB_OK;
 #endif
-    ktbClose(catalog);
     return recorded ? 0 : 1;
 }

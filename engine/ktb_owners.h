@@ -3,6 +3,7 @@
 // deleter calls the engine's own release, so no caller closes or frees by hand. Use get() where an
 // operation takes the pointer, and ktbOpenOwned to open straight into an owner.
 
+#include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
 
 #include <memory>
@@ -37,4 +38,13 @@ inline TKTBERROR ktbReadEntityOwned(TKTBHandle* handle, std::uint32_t offset, Kt
     const TKTBERROR result = ktbReadEntity(handle, offset, entity);
     owner.reset(result == KTB_OK ? entity : nullptr);
     return result;
+}
+
+/// ktbFindDiscBySerial into an owner: the owner holds the disc entity only when the answer is true.
+inline bool ktbFindDiscBySerialOwned(TKTBHandle* handle, std::uint32_t serial, KtbEntityPtr& owner)
+{
+    TKTBEntity* entity = nullptr;
+    const bool found = ktbFindDiscBySerial(handle, serial, entity);
+    owner.reset(found ? entity : nullptr);
+    return found;
 }

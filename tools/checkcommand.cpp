@@ -23,17 +23,17 @@ int runCheck(const std::vector<std::string>& arguments)
     }
     int status = ExitOk;
     for (const std::string& path : parsed.operands) {
-        TKTBHandle* handle = openCatalog("check", path);
-        if (handle == nullptr) {
+        const KtbHandlePtr catalog = openCatalog("check", path);
+        if (catalog == nullptr) {
             status = ExitError;
             continue;
         }
+        TKTBHandle* handle = catalog.get();
         CheckResult result;
         {
             Progress progress("check", path, ktbFileSize(handle));
             result = checkCatalog(handle, [&progress](std::uint32_t offset) { progress.update(offset); });
         }
-        ktbClose(handle);
         if (result.sound) {
             std::printf("%s: sound: %" PRIu64 " discs, %" PRIu64 " folders, %" PRIu64 " files, %" PRIu64 " bytes\n",
                 path.c_str(), result.discs, result.folders, result.files, result.bytes);

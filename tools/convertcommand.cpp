@@ -41,9 +41,8 @@ namespace {
         std::string what;
         switch (code) {
         case KTB_ERR_INVALIDHEADER: {
-            TKTBHandle* current = nullptr;
-            const bool isCurrent = ktbOpen(current, older.c_str(), KTB_OPEN_READONLY) == KTB_OK;
-            ktbClose(current);
+            KtbHandlePtr current;
+            const bool isCurrent = ktbOpenOwned(current, older.c_str(), KTB_OPEN_READONLY) == KTB_OK;
             what = isCurrent ? "a catalog of the current format already; nothing to convert"
                              : "not a catalog of the older format";
             break;

@@ -25,11 +25,9 @@ namespace {
     /// with the engine's code, never skipped in silence.
     bool addCatalog(FilesetRegistry& registry, const std::string& path)
     {
-        TKTBHandle* probe = openCatalog("find", path);
-        if (probe == nullptr) {
+        if (openCatalog("find", path) == nullptr) {
             return false;
         }
-        ktbClose(probe);
         try {
             registry.addFile(QFile::decodeName(QByteArray::fromStdString(path)));
         } catch (const CatalogError& error) {

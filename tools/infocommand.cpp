@@ -27,10 +27,11 @@ namespace {
     /// Prints one catalog's facts; false when its records could not all be read.
     bool showInfo(const std::string& path)
     {
-        TKTBHandle* handle = openCatalog("info", path);
-        if (handle == nullptr) {
+        const KtbHandlePtr catalog = openCatalog("info", path);
+        if (catalog == nullptr) {
             return false;
         }
+        TKTBHandle* handle = catalog.get();
         const std::uint32_t version = headerValue(handle, KTB_HDR_VERSION);
         std::printf("%s\n", path.c_str());
         std::printf("  Owner:     %s\n", headerText(handle, KTB_HDR_OWNER).c_str());
@@ -57,7 +58,6 @@ namespace {
             std::printf("  Files:     %" PRIu64 "\n", files);
             std::printf("  Bytes:     %" PRIu64 "\n", bytes);
         }
-        ktbClose(handle);
         return complete;
     }
 

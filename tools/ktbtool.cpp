@@ -175,18 +175,17 @@ std::string describeWriteFailure(TKTBERROR code)
     return describeCode(code);
 }
 
-TKTBHandle* openCatalog(const char* command, const std::string& path)
+KtbHandlePtr openCatalog(const char* command, const std::string& path)
 {
-    TKTBHandle* handle = nullptr;
-    const TKTBERROR code = ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY);
+    KtbHandlePtr handle;
+    const TKTBERROR code = ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY);
     if (code != KTB_OK) {
         reportError(command, path + ": " + describeCode(code));
-        return nullptr;
     }
     return handle;
 }
 
-TKTBHandle* openCatalogForChange(const char* command, const std::string& path, ChangeOpen how, bool* created)
+KtbHandlePtr openCatalogForChange(const char* command, const std::string& path, ChangeOpen how, bool* created)
 {
     const bool createMissing = how.createMissing;
     struct stat status { };
@@ -198,8 +197,8 @@ TKTBHandle* openCatalogForChange(const char* command, const std::string& path, C
         reportError(command, path + ": no such file");
         return nullptr;
     }
-    TKTBHandle* handle = nullptr;
-    const TKTBERROR code = ktbOpen(handle, path.c_str(), exists ? 0 : KTB_OPEN_CREATE);
+    KtbHandlePtr handle;
+    const TKTBERROR code = ktbOpenOwned(handle, path.c_str(), exists ? 0 : KTB_OPEN_CREATE);
     if (code == KTB_ERR_FILENOTAVAILABLE || (code == KTB_ERR_FILEEXISTS && !exists)) {
         // The open fails alike when the file cannot be written and when another writer holds it.
         const int probe
@@ -219,8 +218,7 @@ TKTBHandle* openCatalogForChange(const char* command, const std::string& path, C
         reportError(command, path + ": " + describeCode(code));
         return nullptr;
     }
-    if (how.refuseLocked && ktbCheckWritable(handle) == KTB_ERR_LOCKED) {
-        ktbClose(handle);
+    if (how.refuseLocked && ktbCheckWritable(handle.get()) == KTB_ERR_LOCKED) {
         reportError(command, path + ": " + describeCode(KTB_ERR_LOCKED));
         return nullptr;
     }
@@ -239,7 +237,7 @@ ChangedCatalog::ChangedCatalog(const char* command, std::string path, ChangeOpen
 
 ChangedCatalog::~ChangedCatalog()
 {
-    ktbClose(m_handle);
+    m_handle.reset(); // closed before a file made for nothing goes
     if (m_created && !m_keep) {
         ::unlink(m_path.c_str());
     }
@@ -288,15 +286,14 @@ bool walkCatalog(const char* command, const std::string& path, TKTBHandle* handl
 {
     Progress progress(command, path, ktbFileSize(handle));
     ktbSetLastError(KTB_NOENTITIES); // a start at the end of the file begins no walk and sets nothing
-    TKTBCursor* cursor = ktbFindFirst(handle, flags, start, criteria);
+    const KtbCursorPtr cursor(ktbFindFirst(handle, flags, start, criteria));
     while (cursor != nullptr) {
         visit(*cursor);
         progress.update(cursor->Position);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     const TKTBERROR end = ktbLastError();
     if (end == KTB_NOENTITIES) {
         return true;

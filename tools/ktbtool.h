@@ -2,6 +2,7 @@
 // What the commands of ktb share: the command table's entry, exit statuses, how catalog texts, dates
 // and engine codes are shown, opening catalogs read-only with a clear message, and progress.
 
+#include "engine/ktb_owners.h"
 #include "engine/ktbdef.h"
 
 #include <cstdint>
@@ -12,9 +13,6 @@
 #include <string>
 #include <string_view>
 #include <vector>
-
-struct TKTBCursor;
-struct TKTBHandle;
 
 namespace ktbtool {
 
@@ -90,7 +88,7 @@ std::string describeWriteFailure(TKTBERROR code);
 
 /// Opens a catalog for reading (KTB_OPEN_READONLY); on failure reports "ktb COMMAND: PATH: why" and
 /// answers null.
-TKTBHandle* openCatalog(const char* command, const std::string& path);
+KtbHandlePtr openCatalog(const char* command, const std::string& path);
 /// How openCatalogForChange treats a file.
 struct ChangeOpen {
     bool createMissing = false; ///< create the file when it does not exist
@@ -98,7 +96,7 @@ struct ChangeOpen {
 };
 /// Opens a catalog for changes, holding the writer's lock; created tells whether the file was made
 /// here. On failure reports "ktb COMMAND: PATH: why" and answers null.
-TKTBHandle* openCatalogForChange(
+KtbHandlePtr openCatalogForChange(
     const char* command, const std::string& path, ChangeOpen how = {}, bool* created = nullptr);
 /// A catalog opened for changes and closed at the end; a file that opening it created is removed again
 /// at the end unless kept.
@@ -113,14 +111,14 @@ public:
     bool open();
     /// Keeps a file that opening it created.
     void keep() { m_keep = true; }
-    TKTBHandle* handle() const { return m_handle; }
+    TKTBHandle* handle() const { return m_handle.get(); }
     const std::string& path() const { return m_path; }
 
 private:
     const char* m_command;
     std::string m_path;
     ChangeOpen m_how;
-    TKTBHandle* m_handle = nullptr;
+    KtbHandlePtr m_handle;
     bool m_created = false;
     bool m_keep = false;
 };

@@ -61,18 +61,18 @@ int runLs(const std::vector<std::string>& arguments)
         return usageError("ls", "'" + parsed.operands[1] + "' is not an offset");
     }
     const std::string& path = parsed.operands[0];
-    TKTBHandle* handle = openCatalog("ls", path);
-    if (handle == nullptr) {
+    const KtbHandlePtr catalog = openCatalog("ls", path);
+    if (catalog == nullptr) {
         return ExitError;
     }
+    TKTBHandle* handle = catalog.get();
     bool ok = true;
     if (parsed.operands.size() == 1) {
         ok = list(path, handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE);
     } else {
-        TKTBEntity* entity = nullptr;
-        const bool container = offset >= KTB_HEADER_SIZE && ktbReadEntity(handle, offset, entity) == KTB_OK
+        KtbEntityPtr entity;
+        const bool container = offset >= KTB_HEADER_SIZE && ktbReadEntityOwned(handle, offset, entity) == KTB_OK
             && (entity->Kind == KTB_TAG_DISC || entity->Kind == KTB_TAG_FOLDER);
-        ktbFreeEntity(entity);
         if (container) {
             ok = list(path, handle, KTB_FIND_NODISCS | KTB_FIND_CHILDREN, offset);
         } else {
@@ -80,7 +80,6 @@ int runLs(const std::vector<std::string>& arguments)
             ok = false;
         }
     }
-    ktbClose(handle);
     return ok ? ExitOk : ExitError;
 }
 

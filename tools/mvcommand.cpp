@@ -1,8 +1,9 @@
-// ktb mv: moves one disc from a catalog into another: a copy at the other's end, then the delete; when
-// the delete fails the copy is taken back, so the disc is never in both or in neither.
+// ktb mv: moves one disc from a catalog into another, as the program's drag and drop does (moveDisc): a
+// copy at the other's end, then the delete; when the delete fails the copy is taken back, so the disc is
+// never in both or in neither.
 #include "tools/ktbtool.h"
 
-#include "engine/ktb_discs.h"
+#include "core/catalog/catalogchanges.h"
 
 #include <cstdio>
 #include <sys/stat.h>
@@ -42,7 +43,7 @@ int runMv(const std::vector<std::string>& arguments)
     if (sameFile(parsed.operands[0], parsed.operands[2])) {
         return usageError("mv", "the disc is in " + parsed.operands[2] + " already");
     }
-    // A source protected by a key is only read by the copy; its delete is refused and the copy taken back.
+    // A source protected by a key is opened all the same: the move refuses it, naming the source.
     ChangedCatalog source("mv", parsed.operands[0], { .refuseLocked = false });
     if (!source.open() || !checkDiscOffset("mv", source.path(), source.handle(), offset)) {
         return ExitError;
@@ -52,26 +53,29 @@ int runMv(const std::vector<std::string>& arguments)
         return ExitError;
     }
     const std::string disc = describeDisc(source.handle(), offset);
-    std::uint32_t newOffset = 0;
-    const TKTBERROR copied = ktbCopyDisc(source.handle(), destination.handle(), offset, newOffset);
-    if (copied != KTB_OK) {
-        reportDiscFailure("mv", copied == KTB_ERR_BADENTITY ? source.path() : destination.path(), offset, copied);
+    const DiscMoveResult moved = moveDisc(source.handle(), offset, destination.handle());
+    switch (moved.outcome) {
+    case DiscMoveOutcome::Moved:
+        break;
+    case DiscMoveOutcome::NotCopied:
+        reportDiscFailure(
+            "mv", moved.code == KTB_ERR_BADENTITY ? source.path() : destination.path(), offset, moved.code);
         return ExitError;
-    }
-    const TKTBERROR deleted = ktbDeleteDisc(source.handle(), offset);
-    if (deleted != KTB_OK) {
-        reportDiscFailure("mv", source.path(), offset, deleted);
-        if (ktbDeleteDisc(destination.handle(), newOffset) != KTB_OK) {
-            destination.keep();
-            reportError("mv",
-                destination.path() + ": the copy at offset " + std::to_string(newOffset)
-                    + " could not be taken back: the disc is in both catalogs");
-        }
+    case DiscMoveOutcome::Refused:
+    case DiscMoveOutcome::TakenBack:
+        reportDiscFailure("mv", source.path(), offset, moved.code);
+        return ExitError;
+    case DiscMoveOutcome::LeftInBoth:
+        reportDiscFailure("mv", source.path(), offset, moved.code);
+        destination.keep();
+        reportError("mv",
+            destination.path() + ": the copy at offset " + std::to_string(moved.newOffset)
+                + " could not be taken back: the disc is in both catalogs");
         return ExitError;
     }
     destination.keep();
     std::printf("Moved %s from %s to %s at offset %u.\n", disc.c_str(), source.path().c_str(),
-        destination.path().c_str(), newOffset);
+        destination.path().c_str(), moved.newOffset);
     return ExitOk;
 }
 

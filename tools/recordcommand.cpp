@@ -1,19 +1,20 @@
 // ktb record: records a folder, a disc image or the medium in a drive as a new disc of a catalog.
-// The recording goes into a scratch catalog of its own in the system's temporary folder and is copied
-// into the catalog only once it is whole, as the program's scan does: an interrupted or failed
+// It is the program's recording (DiscRecording): into a scratch catalog of its own in the system's
+// temporary folder, copied into the catalog only once it is whole, so an interrupted or failed
 // recording leaves the catalog as it was.
 #include "tools/ktbtool.h"
 
+#include "core/catalog/discrecording.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "platform/drivelayer.h"
 
+#include <QFile>
 #include <cinttypes>
 #include <cstdio>
-#include <cstdlib>
 #include <filesystem>
 #include <sys/stat.h>
-#include <unistd.h>
 
 namespace ktbtool {
 
@@ -82,62 +83,15 @@ namespace {
         return place;
     }
 
-    /// The scratch catalog: a private folder in the system's temporary folder with the catalog in it;
-    /// both go when it ends.
-    class ScratchCatalog {
-    public:
-        ScratchCatalog()
-        {
-            std::error_code error;
-            const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
-            std::string pattern = (error ? std::filesystem::path("/tmp") : temporary) / "ktb-record-XXXXXX";
-            if (::mkdtemp(pattern.data()) != nullptr) {
-                m_folder = pattern;
-            }
-        }
-        ~ScratchCatalog()
-        {
-            ktbClose(Handle);
-            if (!m_folder.empty()) {
-                ::unlink(path().c_str());
-                ::rmdir(m_folder.c_str());
-            }
-        }
-        ScratchCatalog(const ScratchCatalog&) = delete;
-        ScratchCatalog& operator=(const ScratchCatalog&) = delete;
-
-        bool usable() const { return !m_folder.empty(); }
-        std::string path() const { return m_folder + "/record.ktb"; }
-
-        TKTBHandle* Handle = nullptr;
-
-    private:
-        std::string m_folder;
-    };
-
-    struct Counts {
-        Progress* progress;
-        std::uint64_t files = 0;
-        std::uint64_t folders = 0;
-        std::uint64_t bytes = 0;
-    };
-
-    bool countStep(std::uint8_t kind, const char*, const TKTBDirEntry* entry, void* userData)
+    /// The scratch folders of ktb record: "ktb-record-..." in the system's temporary folder (/tmp when
+    /// it names none that exists), holding "record.ktb".
+    ScratchLayout recordScratchLayout()
     {
-        auto& counts = *static_cast<Counts*>(userData);
-        if (kind == KTB_WALK_FILE) {
-            ++counts.files;
-            counts.bytes += static_cast<std::uint32_t>(entry->Size);
-        } else if (kind == KTB_WALK_FOLDER) {
-            ++counts.folders;
-        }
-        if (counts.progress->due()) {
-            char text[96];
-            std::snprintf(text, sizeof text, "%" PRIu64 " files, %" PRIu64 " folders, %" PRIu64 " bytes", counts.files,
-                counts.folders, counts.bytes);
-            counts.progress->show(text);
-        }
-        return !InterruptGuard::requested();
+        std::error_code error;
+        const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
+        const std::string folder = error ? std::string("/tmp") : temporary.string();
+        return { QFile::decodeName(QByteArray::fromStdString(folder)), QStringLiteral("ktb-record-"),
+            QStringLiteral("record.ktb"), false };
     }
 
     /// Fills the disc record from the medium and the options; false (reported) without a medium.
@@ -205,43 +159,55 @@ namespace {
         if (InterruptGuard::requested() || !destination.open()) {
             return ExitError;
         }
-        TKTBEntity* existing = nullptr;
-        if (ktbFindDiscBySerial(destination.handle(), disc.Serial, existing)) {
+        if (KtbEntityPtr existing; ktbFindDiscBySerialOwned(destination.handle(), disc.Serial, existing)) {
             reportError("record",
                 file + ": the disc is recorded already: " + describeDisc(destination.handle(), existing->Offset)
                     + " at offset " + std::to_string(existing->Offset));
-            ktbFreeEntity(existing);
             return ExitError;
         }
 
-        ScratchCatalog scratch;
-        if (!scratch.usable()) {
+        DiscRecording recording(recordScratchLayout());
+        if (!recording.usable()) {
             reportError("record", "cannot make a scratch folder in the temporary folder");
             return ExitError;
         }
-        const TKTBERROR opened = ktbOpen(scratch.Handle, scratch.path().c_str(), KTB_OPEN_CREATE);
+        const std::string scratchPath = recording.scratchPath().toStdString();
+        const TKTBERROR opened = recording.create();
         if (opened != KTB_OK) {
-            reportError("record", scratch.path() + ": " + describeCode(opened));
+            reportError("record", scratchPath + ": " + describeCode(opened));
             return ExitError;
         }
         Progress progress("record", source.shown + ":", 0, 0);
-        Counts counts { &progress };
-        const TKTBERROR recorded = ktbRecordDrive(scratch.Handle, source.letter, disc, &counts, countStep);
+        const TKTBERROR recorded = recording.record(source.letter, disc, [&](const RecordingProgress& counts) {
+            if (progress.due()) {
+                char text[96];
+                std::snprintf(text, sizeof text, "%" PRIu64 " files, %" PRIu64 " folders, %" PRIu64 " bytes",
+                    counts.files, counts.folders, counts.bytes);
+                progress.show(text);
+            }
+            if (InterruptGuard::requested()) {
+                recording.requestStop();
+            }
+        });
         progress.clear();
         if (InterruptGuard::requested()) {
             reportError("record", "interrupted; " + file + " is unchanged");
             return ExitError;
         }
         if (recorded != KTB_OK) {
-            reportRecordingFailure(source, scratch.path(), recorded);
+            reportRecordingFailure(source, scratchPath, recorded);
             return ExitError;
         }
-        std::uint32_t offset = 0;
-        const TKTBERROR copied = ktbCopyDisc(scratch.Handle, destination.handle(), KTB_HEADER_SIZE, offset);
-        if (copied != KTB_OK) {
-            reportError("record", file + ": " + describeWriteFailure(copied));
+        const TransplantResult moved = recording.transplant(destination.handle(), 0);
+        if (moved.failure == TransplantFailure::ScratchNotOpened) {
+            reportError("record", scratchPath + ": " + describeCode(moved.code));
             return ExitError;
         }
+        if (moved.failure != TransplantFailure::None) {
+            reportError("record", file + ": " + describeWriteFailure(moved.code));
+            return ExitError;
+        }
+        const std::uint32_t offset = moved.offset;
         destination.keep();
         TKTBDisc stored {};
         ktbReadDisc(destination.handle(), offset, stored);

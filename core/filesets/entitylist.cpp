@@ -3,12 +3,11 @@
 #include <algorithm>
 #include <cstring>
 
-EntityEntry::~EntityEntry() { ktbFreeEntity(entity); }
-
 int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
 {
+    KtbEntityPtr owned(entity);
     auto entry = std::make_unique<EntityEntry>();
-    entry->entity = entity;
+    entry->entity = std::move(owned);
     if (withAncestors) {
         entry->ancestors = std::make_unique<TArrayStack>();
     }
@@ -30,7 +29,7 @@ int EntityList::removeIf(const std::function<bool(const EntityEntry&)>& test)
 void EntityList::sortEntities()
 {
     std::sort(m_entries.begin(), m_entries.end(),
-        [](const auto& a, const auto& b) { return compareEntities(a->entity, b->entity) < 0; });
+        [](const auto& a, const auto& b) { return compareEntities(a->entity.get(), b->entity.get()) < 0; });
 }
 
 int compareText(const char* a, const char* b)

@@ -2,6 +2,7 @@
 // Entity lists: owning lists of engine entities in the one display order.
 
 #include "engine/Containers.h"
+#include "engine/ktb_owners.h"
 #include "engine/ktbdef.h"
 
 #include <cstdint>
@@ -13,15 +14,10 @@ class Fileset;
 
 /// One entity of a list with what its owner keeps beside it.
 struct EntityEntry {
-    TKTBEntity* entity = nullptr; ///< owned
+    KtbEntityPtr entity;
     std::int32_t imageIndex = -1;
     std::unique_ptr<TArrayStack> ancestors; ///< offsets of the enclosing disc and folders, or none
     Fileset* fileset = nullptr; ///< not owned
-
-    EntityEntry() = default;
-    ~EntityEntry();
-    EntityEntry(const EntityEntry&) = delete;
-    EntityEntry& operator=(const EntityEntry&) = delete;
 };
 
 /// An owning list of entities.

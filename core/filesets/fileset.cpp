@@ -23,14 +23,14 @@ Fileset::Fileset(const QString& path, bool createNew, bool readOnly)
     }
 }
 
-Fileset::~Fileset() { close(); }
+Fileset::~Fileset() = default;
 
 TKTBHandle* Fileset::handle()
 {
     if (m_handle == nullptr) {
         open();
     }
-    return m_handle;
+    return m_handle.get();
 }
 
 void Fileset::open()
@@ -43,26 +43,19 @@ void Fileset::open()
         flags = KTB_OPEN_READONLY;
     }
     const QByteArray path = QFile::encodeName(fileName);
-    TKTBHandle* handle = nullptr;
-    const TKTBERROR code = ktbOpen(handle, path.constData(), flags);
+    const TKTBERROR code = ktbOpenOwned(m_handle, path.constData(), flags);
     if (code != KTB_OK) {
         throw CatalogError(code, fileName);
     }
-    m_handle = handle;
-    if (ktbCheckWritable(m_handle) == KTB_ERR_LOCKED) {
+    if (ktbCheckWritable(m_handle.get()) == KTB_ERR_LOCKED) {
         // The right key makes the handle writable; a wrong or empty one leaves it locked. The key is
         // offered as the field stores it (43 bytes), or a longer key would lock its own fileset.
-        ktbUnlock(m_handle, encodeCatalogText(protectionKey, KTB_KEY_MAX).c_str());
+        ktbUnlock(m_handle.get(), encodeCatalogText(protectionKey, KTB_KEY_MAX).c_str());
     }
     createPending = false;
 }
 
-void Fileset::close()
-{
-    if (m_handle != nullptr) {
-        ktbClose(m_handle);
-    }
-}
+void Fileset::close() { m_handle.reset(); }
 
 bool Fileset::isLocked()
 {
@@ -163,24 +156,22 @@ void Fileset::setProtectionKey(const QString& key)
 std::uint64_t Fileset::dataSize()
 {
     open();
-    return ktbFileSize(m_handle) - KTB_HEADER_SIZE;
+    return ktbFileSize(m_handle.get()) - KTB_HEADER_SIZE;
 }
 
 int Fileset::discCount()
 {
-    TKTBCursor* cursor = ktbFindFirst(handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr));
     if (cursor == nullptr) {
         return 0;
     }
-    while (ktbFindNext(cursor) == KTB_OK) { }
-    const int count = static_cast<int>(cursor->Discs);
-    ktbFindClose(cursor);
-    return count;
+    while (ktbFindNext(cursor.get()) == KTB_OK) { }
+    return static_cast<int>(cursor->Discs);
 }
 
 std::uint64_t Fileset::totalDiscSize()
 {
-    TKTBCursor* cursor = ktbFindFirst(handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES, KTB_HEADER_SIZE, nullptr));
     std::uint64_t total = 0;
     if (cursor == nullptr) {
         return 0;
@@ -189,7 +180,6 @@ std::uint64_t Fileset::totalDiscSize()
         if (const TKTBDisc* disc = cursor->Current != nullptr ? cursor->Current->disc() : nullptr) {
             total += static_cast<std::uint64_t>(disc->Used);
         }
-    } while (ktbFindNext(cursor) == KTB_OK);
-    ktbFindClose(cursor);
+    } while (ktbFindNext(cursor.get()) == KTB_OK);
     return total;
 }

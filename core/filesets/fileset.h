@@ -1,14 +1,13 @@
 #pragma once
 // One catalog file as the application sees it.
 
+#include "engine/ktb_owners.h"
 #include "engine/ktbdef.h"
 
 #include <QDateTime>
 #include <QString>
 #include <QVariant>
 #include <cstdint>
-
-struct TKTBHandle;
 
 /// One catalog file as the application sees it. Opens its file lazily on first use; every failing
 /// engine code becomes an CatalogError, except that header writes to a locked fileset are dropped.
@@ -62,5 +61,5 @@ public:
     const bool readOnly;
 
 private:
-    TKTBHandle* m_handle = nullptr;
+    KtbHandlePtr m_handle;
 };

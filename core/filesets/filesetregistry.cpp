@@ -6,6 +6,7 @@
 #include "core/text/catalogtext.h"
 #include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "platform/configfolder.h"
 
 #include <QDir>
@@ -117,9 +118,7 @@ void FilesetRegistry::destroyAt(int index)
 {
     std::unique_ptr<Fileset> fileset = std::move(m_items.at(static_cast<std::size_t>(index)));
     m_items.erase(m_items.begin() + index);
-    if (onNotify) {
-        onNotify(fileset.get(), RegistryChange::FilesetDeleted);
-    }
+    emit filesetRemoved(fileset.get());
 }
 
 void FilesetRegistry::removeAt(int index) { destroyAt(index); }
@@ -135,9 +134,7 @@ void FilesetRegistry::append(std::unique_ptr<Fileset> fileset)
 {
     Fileset* added = fileset.get();
     m_items.push_back(std::move(fileset));
-    if (onNotify) {
-        onNotify(added, RegistryChange::FilesetAdded);
-    }
+    emit filesetAdded(added);
 }
 
 QString FilesetRegistry::conversionQuestionText(const QString& path)
@@ -152,9 +149,9 @@ int FilesetRegistry::addFile(const QString& path)
         return -1;
     }
     const QByteArray encoded = QFile::encodeName(path);
-    TKTBHandle* probe = nullptr;
-    const TKTBERROR code = ktbOpen(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
-    ktbClose(probe);
+    KtbHandlePtr probe;
+    const TKTBERROR code = ktbOpenOwned(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
+    probe.reset(); // closed before a conversion or the fileset object opens the file again
     if (code == KTB_ERR_WRONGVERSION) {
         if (!onConversionQuestion || !onConversionQuestion(path)) {
             return -1;

@@ -3,6 +3,7 @@
 
 #include "core/filesets/fileset.h"
 
+#include <QObject>
 #include <QString>
 #include <QStringList>
 #include <functional>
@@ -10,14 +11,12 @@
 #include <optional>
 #include <vector>
 
-/// What happened to a fileset of the registry.
-enum class RegistryChange { FilesetAdded, FilesetDeleted };
-
 /// The ordered list of every fileset the program knows, rebuilt at every start from the managed
-/// locations of "ktblist.lst" and the storage folder. Owns its Fileset objects.
-class FilesetRegistry {
+/// locations of "ktblist.lst" and the storage folder. Owns its Fileset objects and tells its listeners
+/// (the owners index, the search) of every fileset added and removed.
+class FilesetRegistry : public QObject {
+    Q_OBJECT
 public:
-    using NotifyListener = std::function<void(Fileset* fileset, RegistryChange action)>;
     /// Asked when a file of another version is met: answers whether to convert it.
     using ConversionQuestion = std::function<bool(const QString& path)>;
     /// Converts a file of the older version in place: 1 when converted and replaced, 2 when not.
@@ -32,7 +31,7 @@ public:
 
     FilesetRegistry();
     explicit FilesetRegistry(Options options);
-    ~FilesetRegistry();
+    ~FilesetRegistry() override;
     FilesetRegistry(const FilesetRegistry&) = delete;
     FilesetRegistry& operator=(const FilesetRegistry&) = delete;
 
@@ -40,9 +39,9 @@ public:
     Fileset* at(int index) const { return m_items.at(static_cast<std::size_t>(index)).get(); }
     /// The index of that very object, or -1.
     int indexOf(const Fileset* fileset) const;
-    /// Takes the fileset out of the list, notifies, then destroys it.
+    /// Takes the fileset out of the list, emits filesetRemoved, then destroys it.
     void removeAt(int index);
-    /// Deletes every fileset, last first.
+    /// Deletes every fileset, last first (the registry's destruction too).
     void clear();
 
     /// Adds one existing catalog file; -1 when it is registered already or not added.
@@ -71,13 +70,19 @@ public:
     std::optional<QString> takeStartupError();
 
     QStringList locations;
-    NotifyListener onNotify;
 
     /// Installed by the program before the registry is created; without them the question answers No.
     static ConversionQuestion onConversionQuestion;
     static ConvertFileset onConvertFileset;
     /// The text of the conversion question for a file.
     static QString conversionQuestionText(const QString& path);
+
+signals:
+    /// The fileset was appended to the list.
+    void filesetAdded(Fileset* fileset);
+    /// The fileset was taken out of the list; it still exists and is destroyed when the signal
+    /// returns, so listeners drop every reference to it here.
+    void filesetRemoved(Fileset* fileset);
 
 private:
     void append(std::unique_ptr<Fileset> fileset);

@@ -8,7 +8,8 @@ OwnerIndex* g_ownerIndex = nullptr;
 OwnerIndex::OwnerIndex(FilesetRegistry* registry)
     : m_registry(registry)
 {
-    m_registry->onNotify = [this](Fileset* fileset, RegistryChange action) { onRegistryChanged(fileset, action); };
+    connect(m_registry, &FilesetRegistry::filesetAdded, this, &OwnerIndex::onFilesetAdded);
+    connect(m_registry, &FilesetRegistry::filesetRemoved, this, &OwnerIndex::removeFileset);
     // A fileset that cannot be opened ends the construction: the registry must not keep calling an
     // index that was never made.
     try {
@@ -24,7 +25,7 @@ OwnerIndex::~OwnerIndex() { detach(); }
 void OwnerIndex::detach()
 {
     if (m_registry != nullptr) {
-        m_registry->onNotify = nullptr;
+        disconnect(m_registry, nullptr, this, nullptr);
         m_registry = nullptr;
     }
 }
@@ -56,14 +57,7 @@ void OwnerIndex::removeFileset(Fileset* fileset)
     }
 }
 
-void OwnerIndex::onRegistryChanged(Fileset* fileset, RegistryChange action)
-{
-    if (action == RegistryChange::FilesetAdded) {
-        addFileset(fileset->owner(), fileset);
-    } else if (action == RegistryChange::FilesetDeleted) {
-        removeFileset(fileset);
-    }
-}
+void OwnerIndex::onFilesetAdded(Fileset* fileset) { addFileset(fileset->owner(), fileset); }
 
 int OwnerIndex::indexOfName(const QString& name) const
 {

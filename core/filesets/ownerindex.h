@@ -3,17 +3,18 @@
 
 #include "core/filesets/owner.h"
 
+#include <QObject>
 #include <memory>
 #include <vector>
 
 class FilesetRegistry;
-enum class RegistryChange;
 
-/// The owners index over the registry, following it through its notification.
-class OwnerIndex {
+/// The owners index over the registry, following it through its signals.
+class OwnerIndex : public QObject {
+    Q_OBJECT
 public:
     explicit OwnerIndex(FilesetRegistry* registry);
-    ~OwnerIndex();
+    ~OwnerIndex() override;
     OwnerIndex(const OwnerIndex&) = delete;
     OwnerIndex& operator=(const OwnerIndex&) = delete;
 
@@ -27,7 +28,8 @@ public:
     void addFileset(const QString& name, Fileset* fileset);
     /// Takes the fileset out of every owner that lists it.
     void removeFileset(Fileset* fileset);
-    void onRegistryChanged(Fileset* fileset, RegistryChange action);
+    /// Files a fileset the registry added under its owner.
+    void onFilesetAdded(Fileset* fileset);
     /// The first owner named so, ignoring ASCII letter case ("" is "[Nobody]"), or -1.
     int indexOfName(const QString& name) const;
     /// The first owner that lists that very fileset, or -1.

@@ -5,9 +5,7 @@
 #include "core/text/catalogtext.h"
 #include "engine/Containers.h"
 #include "engine/ktb_io.h"
-#include "gui/search/searchresultmodel.h"
 
-#include <QItemSelectionModel>
 #include <algorithm>
 #include <chrono>
 #include <condition_variable>
@@ -75,20 +73,6 @@ QString ownerOf(Fileset& fileset)
 QString filesetPath(Fileset& fileset)
 {
     return ownerOf(fileset) + QLatin1Char('\\') + fileset.description() + QLatin1Char('\\');
-}
-
-int firstSelectedRow(const QPointer<QItemSelectionModel>& selection, const QAbstractItemModel* model)
-{
-    if (selection.isNull() || selection->model() != model) {
-        return -1;
-    }
-    int first = -1;
-    for (const QModelIndex& index : selection->selectedIndexes()) {
-        if (index.isValid() && (first < 0 || index.row() < first)) {
-            first = index.row();
-        }
-    }
-    return first < model->rowCount() ? first : -1;
 }
 
 // Pages of a catalog that a walk has passed are handed back, so a search over large catalogs keeps
@@ -588,9 +572,10 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
 
 CatalogSearch::CatalogSearch(FilesetRegistry* registry)
     : m_registry(registry)
-    , m_discModel(std::make_unique<DiscResultModel>(*this))
-    , m_fileModel(std::make_unique<FileResultModel>(*this))
 {
+    if (m_registry != nullptr) {
+        connect(m_registry, &FilesetRegistry::filesetRemoved, this, &CatalogSearch::forgetFileset);
+    }
 }
 
 CatalogSearch::~CatalogSearch() = default;
@@ -686,18 +671,20 @@ void CatalogSearch::publishResults()
     m_limited = fileResults.count() >= m_resultLimit;
     // The run delivers the folders and files sorted; sorting them again could reorder equal names.
     discResults.sortEntities();
-    m_discModel->showRows(discResults.count());
-    m_fileModel->showRows(fileResults.count());
+    emit discResultsAboutToChange();
+    emit discResultsChanged();
+    emit fileResultsAboutToChange();
+    emit fileResultsChanged();
 }
 
 void CatalogSearch::clearResults()
 {
-    m_discModel->beginChange();
-    m_fileModel->beginChange();
+    emit discResultsAboutToChange();
+    emit fileResultsAboutToChange();
     discResults.clear();
     fileResults.clear();
-    m_discModel->endChange(0);
-    m_fileModel->endChange(0);
+    emit discResultsChanged();
+    emit fileResultsChanged();
 }
 
 void CatalogSearch::forgetFileset(const Fileset* fileset)
@@ -714,7 +701,8 @@ void CatalogSearch::forgetFileset(const Fileset* fileset)
     }
     std::erase_if(m_walkFaults, [fileset](const WalkFault& fault) { return fault.fileset == fileset; });
     const auto refersToFileset = [fileset](const EntityEntry& entry) { return entry.fileset == fileset; };
-    const auto dropFrom = [&refersToFileset](EntityList& list, SearchResultModel& model) {
+    const auto dropFrom = [this, &refersToFileset](EntityList& list, void (CatalogSearch::*aboutToChange)(),
+                              void (CatalogSearch::*changed)()) {
         bool refers = false;
         for (int i = 0; i < list.count() && !refers; ++i) {
             refers = refersToFileset(*list.at(i));
@@ -722,52 +710,12 @@ void CatalogSearch::forgetFileset(const Fileset* fileset)
         if (!refers) {
             return;
         }
-        model.beginChange();
+        emit(this->*aboutToChange)();
         list.removeIf(refersToFileset);
-        model.endChange(list.count());
+        emit(this->*changed)();
     };
-    dropFrom(discResults, *m_discModel);
-    dropFrom(fileResults, *m_fileModel);
-}
-
-QAbstractTableModel* CatalogSearch::discModel() const { return m_discModel.get(); }
-
-QAbstractTableModel* CatalogSearch::fileModel() const { return m_fileModel.get(); }
-
-bool CatalogSearch::attachDiscView(QItemSelectionModel* selection)
-{
-    if (selection != nullptr && selection->model() != m_discModel.get()) {
-        return false;
-    }
-    m_discSelection = selection;
-    return true;
-}
-
-bool CatalogSearch::attachFileView(QItemSelectionModel* selection)
-{
-    if (selection != nullptr && selection->model() != m_fileModel.get()) {
-        return false;
-    }
-    m_fileSelection = selection;
-    return true;
-}
-
-void CatalogSearch::setDiscImages(const QList<QIcon>& images) { m_discImages = images; }
-
-int CatalogSearch::selectedDiscRow() const { return firstSelectedRow(m_discSelection, m_discModel.get()); }
-
-int CatalogSearch::selectedFileRow() const { return firstSelectedRow(m_fileSelection, m_fileModel.get()); }
-
-QString CatalogSearch::selectedDiscPath() const
-{
-    const int row = selectedDiscRow();
-    return row < 0 ? QString() : discPath(*discResults.at(row));
-}
-
-QString CatalogSearch::selectedFilePath() const
-{
-    const int row = selectedFileRow();
-    return row < 0 ? QString() : resultPath(*fileResults.at(row));
+    dropFrom(discResults, &CatalogSearch::discResultsAboutToChange, &CatalogSearch::discResultsChanged);
+    dropFrom(fileResults, &CatalogSearch::fileResultsAboutToChange, &CatalogSearch::fileResultsChanged);
 }
 
 QString CatalogSearch::discPath(const EntityEntry& entry)
@@ -830,7 +778,7 @@ QString CatalogSearch::discTitleOf(const EntityEntry& entry)
 CatalogSearch& createCatalogSearch()
 {
     releaseCatalogSearch();
-    g_catalogSearch = new CatalogSearch();
+    g_catalogSearch = new CatalogSearch(g_filesetRegistry);
     return *g_catalogSearch;
 }
 

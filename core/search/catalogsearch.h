@@ -1,53 +1,45 @@
 #pragma once
 // The search over chosen filesets: walks each catalog once with the engine's name test, keeps the
 // matching folders and files (at most resultLimit()) and the discs that have matches or whose title
-// holds the text, and serves the two result lists of the search panel through two table models.
+// holds the text. The windows show the two lists through models that follow the signals below.
 //
 // Use (window thread):
-//     discResultsView->setModel(g_catalogSearch->discModel());
-//     g_catalogSearch->setDiscImages(smallImages);        // index 4 is the data disc
-//     g_catalogSearch->attachDiscView(discResultsView->selectionModel());
-//     fileResultsView->setModel(g_catalogSearch->fileModel());
-//     g_catalogSearch->attachFileView(fileResultsView->selectionModel());
 //     g_catalogSearch->onProgress = [this](CatalogSearch* search) { onSearchProgress(search); };
 //     g_catalogSearch->setSearchText(searchEdit->text());
 //     g_catalogSearch->search(chosenIndexes);
 //
-// Both models show the lists as they were when the last search ended; their texts are built only
-// when a row is drawn, and data() never throws (a row whose catalog cannot be read shows empty cells).
+// The lists change only between a ...AboutToChange signal and its ...Changed signal, and while a search
+// runs: a search empties both lists (announced), fills them without a word, and announces them again
+// when it ends. So a view that shows the counts of the last ...Changed signal never sees a list in the
+// middle of a search.
 
 #include "core/filesets/entitylist.h"
 #include "engine/ktbdef.h"
 
-#include <QIcon>
-#include <QList>
-#include <QPointer>
+#include <QObject>
 #include <QString>
 #include <atomic>
 #include <cstdint>
 #include <functional>
-#include <memory>
 #include <vector>
 
-class QAbstractTableModel;
-class QItemSelectionModel;
-class DiscResultModel;
-class FileResultModel;
 class TIntegerList;
 class Fileset;
 class FilesetRegistry;
 class SearchRun;
 
-class CatalogSearch {
+class CatalogSearch : public QObject {
+    Q_OBJECT
 public:
     using ProgressListener = std::function<void(CatalogSearch* sender)>;
 
     /// The most folder and file results a search keeps.
     static constexpr int DefaultResultLimit = 50000;
 
-    /// Searches the filesets of registry; without one, those of g_filesetRegistry at the time of the search.
+    /// Searches the filesets of registry and drops the results of every fileset it removes; without one,
+    /// those of g_filesetRegistry at the time of the search (whose removals are then not followed).
     explicit CatalogSearch(FilesetRegistry* registry = nullptr);
-    ~CatalogSearch();
+    ~CatalogSearch() override;
     CatalogSearch(const CatalogSearch&) = delete;
     CatalogSearch& operator=(const CatalogSearch&) = delete;
 
@@ -81,8 +73,9 @@ public:
     const std::vector<WalkFault>& walkFaults() const { return m_walkFaults; }
 
     /// Drops every result that refers to this fileset, so nothing shows or opens a fileset the
-    /// registry deletes; call it from the registry's notification, while the object still exists. Must
-    /// not be called while a search runs.
+    /// registry deletes, while the object still exists: the search calls it for the filesets its
+    /// registry removes. Called while a search runs (from the listener), it stops the search, and the
+    /// fileset's results are dropped when the search ends.
     void forgetFileset(const Fileset* fileset);
     /// Empties both lists (the models show no rows).
     void clearResults();
@@ -112,28 +105,6 @@ public:
     /// each by name.
     EntityList fileResults;
 
-    // Views. The window sets discModel() and fileModel() on its two lists and attaches their selection
-    // models, so the helper knows which row is selected.
-    QAbstractTableModel* discModel() const;
-    QAbstractTableModel* fileModel() const;
-    /// Follows the selection of the disc-matches list; selection->model() must be discModel(), else
-    /// nothing is attached and the answer is false. Null detaches.
-    bool attachDiscView(QItemSelectionModel* selection);
-    /// Follows the selection of the file-matches list; selection->model() must be fileModel().
-    bool attachFileView(QItemSelectionModel* selection);
-    /// The images of the disc-matches list (the window's shared small images; index 4 is shown).
-    void setDiscImages(const QList<QIcon>& images);
-    const QList<QIcon>& discImages() const { return m_discImages; }
-
-    /// The row of the first selected disc result, or -1.
-    int selectedDiscRow() const;
-    /// The row of the first selected file result, or -1.
-    int selectedFileRow() const;
-    /// Owner + "\" + fileset description + "\" + disc title + "\" of the selected disc result; empty
-    /// with no row selected. Raises CatalogError when the fileset cannot be opened.
-    QString selectedDiscPath() const;
-    /// resultPath of the selected file result; empty with no row selected.
-    QString selectedFilePath() const;
     /// Owner + "\" + fileset description + "\", then the title of the disc and the name of each
     /// enclosing folder, each followed by "\": the path of the folder (or disc) that holds a file, of
     /// the folder itself for a folder. The owner is "[Nobody]" for a fileset without owner text. Raises
@@ -146,6 +117,16 @@ public:
     static QString discTitleOf(const EntityEntry& entry);
 
     ProgressListener onProgress;
+
+signals:
+    /// discResults is about to change (emptied, filled, or results dropped).
+    void discResultsAboutToChange();
+    /// discResults has changed; its count is what views show from now on.
+    void discResultsChanged();
+    /// fileResults is about to change.
+    void fileResultsAboutToChange();
+    /// fileResults has changed; its count is what views show from now on.
+    void fileResultsChanged();
 
 private:
     friend class SearchRun;
@@ -169,17 +150,12 @@ private:
     SearchRun* m_run = nullptr;
     std::vector<const Fileset*> m_deletedDuringSearch;
     int m_resultLimit = DefaultResultLimit;
-    QList<QIcon> m_discImages;
-    std::unique_ptr<DiscResultModel> m_discModel;
-    std::unique_ptr<FileResultModel> m_fileModel;
-    QPointer<QItemSelectionModel> m_discSelection;
-    QPointer<QItemSelectionModel> m_fileSelection;
 };
 
 /// The process-wide search; the start-up code makes it with createCatalogSearch after the registry
 /// and releases it with releaseCatalogSearch before the registry. Null outside that span.
 extern CatalogSearch* g_catalogSearch;
-/// Makes g_catalogSearch (over g_filesetRegistry); an existing one is released first.
+/// Makes g_catalogSearch over g_filesetRegistry, following it; an existing one is released first.
 CatalogSearch& createCatalogSearch();
 /// Releases g_catalogSearch and sets it to null.
 void releaseCatalogSearch();

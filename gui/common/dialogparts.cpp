@@ -1,6 +1,6 @@
 #include "gui/common/dialogparts.h"
 
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 
 #include <QBoxLayout>
 #include <QDialog>

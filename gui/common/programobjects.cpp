@@ -5,8 +5,8 @@
 #include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
-#include "core/settings/shell.h"
 #include "gui/common/messageboxquestions.h"
+#include "gui/common/systemicons.h"
 #include "gui/dialogs/convertdialog.h"
 #include "gui/mainwindow/cataloglist.h"
 
@@ -29,15 +29,6 @@ ProgramObjects::ProgramObjects()
     createSettings();
     g_catalogList = new CatalogList();
     createCatalogSearch();
-    // The search drops the results of a fileset the registry deletes, while the object still exists.
-    g_filesetRegistry->onNotify = [owners = g_filesetRegistry->onNotify](Fileset* fileset, RegistryChange action) {
-        if (action == RegistryChange::FilesetDeleted && g_catalogSearch != nullptr) {
-            g_catalogSearch->forgetFileset(fileset);
-        }
-        if (owners) {
-            owners(fileset, action);
-        }
-    };
 }
 
 ProgramObjects::~ProgramObjects()
@@ -47,7 +38,6 @@ ProgramObjects::~ProgramObjects()
     g_catalogList = nullptr;
     releaseSettings();
     releaseSystemIcons();
-    g_ownerIndex->detach();
     delete g_ownerIndex;
     g_ownerIndex = nullptr;
     // Releasing the registry writes its list file and closes every catalog file.

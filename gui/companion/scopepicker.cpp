@@ -2,6 +2,7 @@
 
 #include "core/companion/companioncatalogs.h"
 #include "core/filesets/catalogerror.h"
+#include "gui/common/errordisplay.h"
 
 #include <QHBoxLayout>
 #include <QHeaderView>
@@ -89,7 +90,7 @@ ScopePicker::ScopePicker(const CompanionCatalogs& catalogs, QWidget* parent)
         }
         model->appendRow(ownerRow);
     }
-    connect(model, &QStandardItemModel::itemChanged, this, &ScopePicker::onItemChanged);
+    connectGuarded(model, &QStandardItemModel::itemChanged, this, [this](QStandardItem* item) { onItemChanged(item); });
 
     tree = new QTreeView(this);
     tree->setObjectName(QStringLiteral("scopeTree"));
@@ -97,14 +98,14 @@ ScopePicker::ScopePicker(const CompanionCatalogs& catalogs, QWidget* parent)
     tree->setHeaderHidden(true);
     tree->setContextMenuPolicy(Qt::CustomContextMenu);
     tree->expandToDepth(0);
-    connect(tree, &QTreeView::customContextMenuRequested, this, &ScopePicker::onContextMenu);
+    connectGuarded(tree, &QTreeView::customContextMenuRequested, this, [this](const QPoint& at) { onContextMenu(at); });
 
     allButton = new QPushButton(QStringLiteral("All"), this);
     allButton->setObjectName(QStringLiteral("scopeAllButton"));
     noneButton = new QPushButton(QStringLiteral("None"), this);
     noneButton->setObjectName(QStringLiteral("scopeNoneButton"));
-    connect(allButton, &QPushButton::clicked, this, [this] { checkAll(true); });
-    connect(noneButton, &QPushButton::clicked, this, [this] { checkAll(false); });
+    connectGuarded(allButton, &QPushButton::clicked, this, [this] { checkAll(true); });
+    connectGuarded(noneButton, &QPushButton::clicked, this, [this] { checkAll(false); });
 
     auto* buttons = new QHBoxLayout;
     buttons->addWidget(allButton);
@@ -156,8 +157,9 @@ void ScopePicker::onContextMenu(const QPoint& position)
         return;
     }
     QMenu menu(this);
-    menu.addAction(QStringLiteral("Choose Only This"), this, [this, item] { checkOnly(item); });
-    menu.addAction(QStringLiteral("Choose All"), this, [this] { checkAll(true); });
+    connectGuarded(menu.addAction(QStringLiteral("Choose Only This")), &QAction::triggered, this,
+        [this, item] { checkOnly(item); });
+    connectGuarded(menu.addAction(QStringLiteral("Choose All")), &QAction::triggered, this, [this] { checkAll(true); });
     menu.exec(tree->viewport()->mapToGlobal(position));
 }
 

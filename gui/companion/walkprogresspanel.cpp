@@ -1,5 +1,6 @@
 #include "gui/companion/walkprogresspanel.h"
 
+#include "gui/common/errordisplay.h"
 #include "gui/companion/walkworker.h"
 
 #include <QHBoxLayout>
@@ -30,7 +31,7 @@ WalkProgressPanel::WalkProgressPanel(QWidget* parent)
     layout->addWidget(textLabel);
     layout->addWidget(progressBar, 1);
     layout->addWidget(cancelButton);
-    connect(cancelButton, &QPushButton::clicked, this, [this] {
+    connectGuarded(cancelButton, &QPushButton::clicked, this, [this] {
         if (m_worker != nullptr) {
             m_worker->cancel();
         }
@@ -44,7 +45,7 @@ void WalkProgressPanel::watch(WalkWorker* worker, const QString& text)
     textLabel->setText(text);
     progressBar->setValue(0);
     connect(worker, &WalkWorker::progressChanged, this, &WalkProgressPanel::showProgress);
-    connect(worker, &QThread::finished, this, &QWidget::hide);
+    connect(worker, &WalkWorker::walkEnded, this, &QWidget::hide);
     show();
 }
 

@@ -15,7 +15,7 @@ public:
     explicit WalkProgressPanel(QWidget* parent = nullptr);
 
     /// Shows the panel with text while the worker runs: its progress fills the bar, Cancel cancels it,
-    /// and the panel hides when it has finished.
+    /// and the panel hides when the walk has ended.
     void watch(WalkWorker* worker, const QString& text);
 
     QLabel* textLabel = nullptr;

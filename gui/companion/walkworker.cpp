@@ -3,7 +3,7 @@
 #include "core/companion/catalogwalk.h"
 #include "core/filesets/catalogerror.h"
 
-WalkWorker::WalkWorker(std::unique_ptr<CatalogWalk> walk, std::function<void(CatalogWalk&)> job, QObject* parent)
+WalkWorker::WalkWorker(std::unique_ptr<CatalogWalk> walk, Job job, QObject* parent)
     : QThread(parent)
     , m_walk(std::move(walk))
     , m_job(std::move(job))
@@ -27,13 +27,16 @@ void WalkWorker::cancel()
 void WalkWorker::run()
 {
     // Nothing thrown may leave the thread.
+    QVariant result;
+    QString failure;
     try {
-        m_job(*m_walk);
+        result = m_job(*m_walk);
     } catch (const CatalogError& error) {
-        m_failure = error.message();
+        failure = error.message();
     } catch (const std::exception& error) {
-        m_failure = QString::fromUtf8(error.what());
+        failure = QString::fromUtf8(error.what());
     } catch (...) {
-        m_failure = QStringLiteral("The walk of the catalogs failed.");
+        failure = QStringLiteral("The walk of the catalogs failed.");
     }
+    emit walkEnded(result, failure);
 }

@@ -1,10 +1,11 @@
 #pragma once
 // The worker thread of a companion window: runs one job over a CatalogWalk (which walks the catalogs on
-// its own threads) so the window stays responsive, passes the walk's progress on as queued signals,
-// and cancels at once.
+// its own threads) so the window stays responsive. It knows no window: the walk's progress and the
+// job's result go out as signals that the window receives queued; it cancels at once.
 
 #include <QString>
 #include <QThread>
+#include <QVariant>
 #include <functional>
 #include <memory>
 
@@ -13,31 +14,33 @@ class CatalogWalk;
 class WalkWorker : public QThread {
     Q_OBJECT
 public:
-    /// job runs on the worker thread and calls walk.run() (collectStatistics does); what it raises ends
-    /// the job and is kept as failure(). The worker owns the walk.
-    WalkWorker(
-        std::unique_ptr<CatalogWalk> walk, std::function<void(CatalogWalk& walk)> job, QObject* parent = nullptr);
+    /// Runs on the worker thread, calls walk.run() (collectStatistics does) and answers what the window
+    /// shows.
+    using Job = std::function<QVariant(CatalogWalk& walk)>;
+
+    /// The worker owns the walk.
+    WalkWorker(std::unique_ptr<CatalogWalk> walk, Job job, QObject* parent = nullptr);
     /// Cancels the walk and waits for the end.
     ~WalkWorker() override;
 
-    CatalogWalk& walk() { return *m_walk; }
-    /// Asks the walk to stop before its next record; finished() follows at once.
+    /// Asks the walk to stop before its next few records; walkEnded follows at once.
     void cancel();
-    /// Whether cancel() was called.
+    /// Whether cancel() was called, also after the walk had ended by itself (the window thread's own
+    /// record: what the user asked for counts).
     bool wasCancelled() const { return m_cancelled; }
-    /// What the job raised, for the user; empty when it ran to its end.
-    QString failure() const { return m_failure; }
 
 signals:
     /// Bytes of records walked and to walk, a few times a second.
     void progressChanged(quint64 done, quint64 total);
+    /// The job has ended: what it answered (null when it raised) and what it raised, for the user
+    /// (empty when it ran to its end).
+    void walkEnded(const QVariant& result, const QString& failure);
 
 protected:
     void run() override;
 
 private:
     std::unique_ptr<CatalogWalk> m_walk;
-    std::function<void(CatalogWalk&)> m_job;
+    Job m_job;
     bool m_cancelled = false;
-    QString m_failure;
 };

@@ -7,6 +7,7 @@
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"
 
@@ -42,17 +43,14 @@ void copyText(char* field, std::size_t fieldSize, const std::string& bytes)
 TKTBDisc readDisc(const ItemRef& item)
 {
     auto* fileset = static_cast<Fileset*>(item.ref);
-    TKTBEntity* entity = nullptr;
-    const TKTBERROR code = ktbReadEntity(fileset->handle(), item.offset, entity);
+    KtbEntityPtr entity;
+    const TKTBERROR code = ktbReadEntityOwned(fileset->handle(), item.offset, entity);
     const TKTBDisc* record = entity != nullptr ? entity->disc() : nullptr;
     if (code != KTB_OK || record == nullptr) {
-        ktbFreeEntity(entity);
         fileset->close();
         throw CatalogError(code != KTB_OK ? code : KTB_ERR_BADENTITY, fileset->fileName);
     }
-    const TKTBDisc disc = *record;
-    ktbFreeEntity(entity);
-    return disc;
+    return *record;
 }
 
 } // namespace

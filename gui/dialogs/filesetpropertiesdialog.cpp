@@ -5,7 +5,6 @@
 #include "core/filesets/ownerindex.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
-#include "engine/ktb_io.h"
 #include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"
 
@@ -47,72 +46,6 @@ void refileUnderOwner(Fileset* fileset)
 }
 
 } // namespace
-
-// ---------------------------------------------------------------------------------------------
-// The counting worker
-
-FilesetCountWorker::FilesetCountWorker(FilesetPropertiesDialog* window, const std::vector<Fileset*>& filesets)
-    : window(window)
-{
-    m_paths.reserve(filesets.size());
-    for (const Fileset* fileset : filesets) {
-        m_paths.push_back(QFile::encodeName(fileset->fileName).toStdString());
-    }
-    connect(
-        this, &FilesetCountWorker::totalsChanged, window, &FilesetPropertiesDialog::showTotals, Qt::QueuedConnection);
-}
-
-FilesetCountWorker::~FilesetCountWorker()
-{
-    requestStop();
-    wait();
-}
-
-void FilesetCountWorker::run()
-{
-    try {
-        for (const std::string& path : m_paths) {
-            if (stopRequested()) {
-                return;
-            }
-            walk(path);
-        }
-        emit totalsChanged(m_discs, m_files, m_folders, m_bytes);
-    } catch (...) {
-        // Counting is only shown, never needed: a failure leaves the totals as far as they came.
-    }
-}
-
-void FilesetCountWorker::walk(const std::string& path)
-{
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
-        return;
-    }
-    const auto countRecord = [this] {
-        ++m_records;
-        if (m_records % RecordsPerReport == 0) {
-            emit walkProgress(m_records);
-        }
-    };
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_ENDMARKS);
-    if (cursor != nullptr) {
-        countRecord();
-        while (!stopRequested() && ktbFindNext(cursor) == KTB_OK) {
-            countRecord();
-        }
-        m_discs += cursor->Discs;
-        m_files += cursor->Files;
-        m_folders += cursor->Folders;
-        m_bytes += cursor->Bytes;
-        emit totalsChanged(m_discs, m_files, m_folders, m_bytes);
-        ktbFindClose(cursor);
-    }
-    ktbClose(handle);
-}
-
-// ---------------------------------------------------------------------------------------------
-// The window
 
 FilesetPropertiesDialog::FilesetPropertiesDialog(QWidget* parent)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowCloseButtonHint | Qt::WindowTitleHint)
@@ -224,7 +157,9 @@ void FilesetPropertiesDialog::fill(const ItemRefs& items)
 FilesetCountWorker* FilesetPropertiesDialog::createWorker()
 {
     stopWorker();
-    m_worker = new FilesetCountWorker(this, filesets());
+    m_worker = new FilesetCountWorker(filesets());
+    connect(
+        m_worker, &FilesetCountWorker::totalsChanged, this, &FilesetPropertiesDialog::showTotals, Qt::QueuedConnection);
     return m_worker;
 }
 

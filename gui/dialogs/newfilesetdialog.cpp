@@ -5,7 +5,7 @@
 #include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 
 #include <QComboBox>
 #include <QDir>
@@ -135,8 +135,8 @@ NewFilesetDialog::NewFilesetDialog(QWidget* parent)
     setTabOrder(okButton, keyEdit);
 
     connect(ownerCombo, &QComboBox::currentTextChanged, this, &NewFilesetDialog::onOwnerChanged);
-    connect(browseButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onBrowseClicked(); }); });
-    connect(okButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onOkClicked(); }); });
+    connectGuarded(browseButton, &QPushButton::clicked, this, [this] { onBrowseClicked(); });
+    connectGuarded(okButton, &QPushButton::clicked, this, [this] { onOkClicked(); });
     connect(cancelButton, &QPushButton::clicked, this, &QDialog::reject);
 }
 

@@ -3,8 +3,8 @@
 #include "core/filesets/filesetregistry.h"
 #include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
-#include "gui/common/appicons.h"
 #include "gui/common/dialogparts.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/folderpicker.h"
 
 #include <QButtonGroup>

@@ -3,11 +3,12 @@
 #include "core/filesets/fileset.h"
 #include "core/filesets/owner.h"
 #include "core/filesets/ownerindex.h"
-#include "core/settings/shell.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/systemicons.h"
 #include "gui/mainwindow/navigationtree.h"
 
 #include <QHeaderView>
@@ -17,82 +18,6 @@
 #include <algorithm>
 
 CatalogList* g_catalogList = nullptr;
-
-// ---------------------------------------------------------------------------------------------
-// CatalogListModel
-
-CatalogListModel::CatalogListModel(CatalogList* helper)
-    : m_helper(helper)
-{
-}
-
-int CatalogListModel::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : m_rows; }
-
-int CatalogListModel::columnCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : static_cast<int>(CatalogList::columnsOf(m_helper->kind).size());
-}
-
-QVariant CatalogListModel::data(const QModelIndex& index, int role) const
-{
-    if (!index.isValid() || index.row() >= m_rows) {
-        return {};
-    }
-    return m_helper->cellData(index.row(), index.column(), role);
-}
-
-QVariant CatalogListModel::headerData(int section, Qt::Orientation orientation, int role) const
-{
-    if (orientation != Qt::Horizontal) {
-        return {};
-    }
-    const QList<CatalogListColumn> columns = CatalogList::columnsOf(m_helper->kind);
-    if (section < 0 || section >= columns.size()) {
-        return {};
-    }
-    if (role == Qt::DisplayRole) {
-        return columns.at(section).caption;
-    }
-    if (role == Qt::TextAlignmentRole) {
-        return QVariant::fromValue(columns.at(section).alignment | Qt::AlignVCenter);
-    }
-    return {};
-}
-
-Qt::ItemFlags CatalogListModel::flags(const QModelIndex& index) const
-{
-    if (!index.isValid()) {
-        return Qt::NoItemFlags;
-    }
-    Qt::ItemFlags result = Qt::ItemIsEnabled | Qt::ItemIsSelectable;
-    if (index.column() == 0 && canEdit && canEdit(index.row())) {
-        result |= Qt::ItemIsEditable;
-    }
-    return result;
-}
-
-bool CatalogListModel::setData(const QModelIndex& index, const QVariant& value, int role)
-{
-    if (!index.isValid() || index.column() != 0 || role != Qt::EditRole || !onCaptionEdited) {
-        return false;
-    }
-    const int row = index.row();
-    const QString text = value.toString();
-    // The window renames and refills the list, which resets this model: answer first.
-    QMetaObject::invokeMethod(
-        this, [this, row, text] { onCaptionEdited(row, text); }, Qt::QueuedConnection);
-    return true;
-}
-
-void CatalogListModel::reset(int rows)
-{
-    beginResetModel();
-    m_rows = rows;
-    endResetModel();
-}
-
-// ---------------------------------------------------------------------------------------------
-// CatalogList
 
 CatalogList::CatalogList()
     : model(new CatalogListModel(this))
@@ -215,23 +140,23 @@ void CatalogList::fill(const ItemRef* node)
         break;
     case FilesetItem: {
         auto* fileset = static_cast<Fileset*>(node->ref);
-        TKTBCursor* cursor = ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP);
+        const KtbCursorPtr cursor(
+            ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES | KTB_FIND_KEEP));
         while (cursor != nullptr) {
             const int index = entities.addEntity(cursor->Current, false);
             entities.at(index)->fileset = fileset;
-            if (ktbFindNext(cursor) != KTB_OK) {
+            if (ktbFindNext(cursor.get()) != KTB_OK) {
                 break;
             }
         }
-        ktbFindClose(cursor);
         entities.sortEntities();
         break;
     }
     case DiscItem:
     case FolderItem: {
         auto* fileset = static_cast<Fileset*>(node->ref);
-        TKTBCursor* cursor = ktbFindFirst(
-            fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_CHILDREN | KTB_FIND_KEEP, node->offset, nullptr);
+        const KtbCursorPtr cursor(ktbFindFirst(
+            fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_CHILDREN | KTB_FIND_KEEP, node->offset, nullptr));
         while (cursor != nullptr) {
             TKTBEntity* entity = cursor->Current;
             const int index = entities.addEntity(entity, false);
@@ -239,11 +164,10 @@ void CatalogList::fill(const ItemRef* node)
             entry->fileset = fileset;
             entry->imageIndex = entity->Kind == KTB_TAG_FILE ? systemIconIndex(decodeCatalogText(entity->name()), false)
                                                              : systemIconIndex(QString(), false);
-            if (ktbFindNext(cursor) != KTB_OK) {
+            if (ktbFindNext(cursor.get()) != KTB_OK) {
                 break;
             }
         }
-        ktbFindClose(cursor);
         entities.sortEntities();
         break;
     }
@@ -347,7 +271,7 @@ QVariant CatalogList::filesetRow(int row, int column, int role) const
 
 QVariant CatalogList::discRow(int row, int column, int role) const
 {
-    const TKTBEntity* entity = entities.at(row)->entity;
+    const TKTBEntity* entity = entities.at(row)->entity.get();
     const TKTBDisc* disc = entity->disc();
     if (disc == nullptr) {
         return {};
@@ -374,7 +298,7 @@ QVariant CatalogList::discRow(int row, int column, int role) const
 QVariant CatalogList::itemRow(int row, int column, int role) const
 {
     const EntityEntry* entry = entities.at(row);
-    const TKTBEntity* entity = entry->entity;
+    const TKTBEntity* entity = entry->entity.get();
     const TKTBFileData* file = entity->file();
     if (role == Qt::DisplayRole || role == Qt::EditRole) {
         switch (column) {
@@ -447,7 +371,7 @@ int CatalogList::findRow(const QString& name) const
     }
     // Letter case counts for the ASCII letters only, as everywhere names are compared.
     for (int row = 0; row < entities.count(); ++row) {
-        if (sameTextAscii(entityText(entities.at(row)->entity), name)) {
+        if (sameTextAscii(entityText(entities.at(row)->entity.get()), name)) {
             return row;
         }
     }

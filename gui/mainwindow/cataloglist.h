@@ -4,41 +4,14 @@
 
 #include "core/filesets/entitylist.h"
 #include "core/filesets/itemref.h"
+#include "gui/mainwindow/cataloglistmodel.h"
 
-#include <QAbstractTableModel>
+#include <QList>
 #include <QString>
-#include <functional>
 
 class QTreeView;
 class ImageList;
 class Owner;
-class CatalogList;
-
-/// The model behind the list view; every question goes to the list's cellData.
-class CatalogListModel : public QAbstractTableModel {
-    Q_OBJECT
-public:
-    explicit CatalogListModel(CatalogList* helper);
-
-    int rowCount(const QModelIndex& parent = QModelIndex()) const override;
-    int columnCount(const QModelIndex& parent = QModelIndex()) const override;
-    QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
-    QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
-    Qt::ItemFlags flags(const QModelIndex& index) const override;
-    bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
-
-    /// Starts over with another row count and column layout.
-    void reset(int rows);
-
-    /// Called when the user finished editing a caption in place (renaming, in the window).
-    std::function<void(int row, const QString& text)> onCaptionEdited;
-    /// Whether a row's caption may be edited in place.
-    std::function<bool(int row)> canEdit;
-
-private:
-    CatalogList* m_helper;
-    int m_rows = 0;
-};
 
 /// One column of a layout.
 struct CatalogListColumn {

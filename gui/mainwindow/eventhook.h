@@ -1,7 +1,5 @@
 #pragma once
-// Small parts the main window's command files share.
-
-#include "gui/mainwindow/navigationtree.h"
+// An event filter that hands the events of one object to a function.
 
 #include <QObject>
 #include <functional>
@@ -28,20 +26,4 @@ protected:
 private:
     QObject* m_watched;
     Handler m_handler;
-};
-
-/// Suspends the tree's redrawing for a scope.
-class TreeRedrawBlocker {
-public:
-    explicit TreeRedrawBlocker(NavigationTree* tree)
-        : m_tree(tree)
-    {
-        m_tree->beginUpdate();
-    }
-    ~TreeRedrawBlocker() { m_tree->endUpdate(); }
-    TreeRedrawBlocker(const TreeRedrawBlocker&) = delete;
-    TreeRedrawBlocker& operator=(const TreeRedrawBlocker&) = delete;
-
-private:
-    NavigationTree* m_tree;
 };

@@ -8,6 +8,7 @@
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/dialogs/aboutdialog.h"
 #include "gui/dialogs/settingsdialog.h"
@@ -334,30 +335,26 @@ void MainWindow::buildLayout()
 
 void MainWindow::connectControls()
 {
-    connect(action("refreshTreeAction"), &QAction::triggered, this, [this] { runGuarded([this] { refresh(); }); });
-    connect(action("aboutAction"), &QAction::triggered, this, [this] { runGuarded([this] { showAbout(); }); });
-    connect(action("configureAction"), &QAction::triggered, this, [this] { runGuarded([this] { configure(); }); });
+    connectGuarded(action("refreshTreeAction"), &QAction::triggered, this, [this] { refresh(); });
+    connectGuarded(action("aboutAction"), &QAction::triggered, this, [this] { showAbout(); });
+    connectGuarded(action("configureAction"), &QAction::triggered, this, [this] { configure(); });
     connect(action("exitAction"), &QAction::triggered, this, &QWidget::close);
-    connect(
-        action("statisticsAction"), &QAction::triggered, this, [this] { runGuarded([this] { openStatistics(); }); });
-    connect(action("exportAction"), &QAction::triggered, this, [this] { runGuarded([this] { openExport(); }); });
-    connect(action("compareAction"), &QAction::triggered, this, [this] { runGuarded([this] { openCompare(); }); });
-    connect(action("newSearchAction"), &QAction::triggered, this, [this] { runGuarded([this] { newSearch(); }); });
-    connect(
-        action("viewResultsAction"), &QAction::triggered, this, [this] { runGuarded([this] { viewLastResults(); }); });
-    connect(lastResultsLabel, &QLabel::linkActivated, this, [this] { runGuarded([this] { viewLastResults(); }); });
-    connect(newSearchButton, &QPushButton::clicked, this, [this] { runGuarded([this] { newSearch(); }); });
+    connectGuarded(action("statisticsAction"), &QAction::triggered, this, [this] { openStatistics(); });
+    connectGuarded(action("exportAction"), &QAction::triggered, this, [this] { openExport(); });
+    connectGuarded(action("compareAction"), &QAction::triggered, this, [this] { openCompare(); });
+    connectGuarded(action("newSearchAction"), &QAction::triggered, this, [this] { newSearch(); });
+    connectGuarded(action("viewResultsAction"), &QAction::triggered, this, [this] { viewLastResults(); });
+    connectGuarded(lastResultsLabel, &QLabel::linkActivated, this, [this] { viewLastResults(); });
+    connectGuarded(newSearchButton, &QPushButton::clicked, this, [this] { newSearch(); });
 
-    connect(navigationTree, &QTreeWidget::currentItemChanged, this, [this](QTreeWidgetItem* current) {
-        runGuarded([this, current] { onTreeNodeChanged(static_cast<NavigationNode*>(current)); });
-    });
-    connect(goButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onGoClicked(); }); });
+    connectGuarded(navigationTree, &QTreeWidget::currentItemChanged, this,
+        [this](QTreeWidgetItem* current) { onTreeNodeChanged(static_cast<NavigationNode*>(current)); });
+    connectGuarded(goButton, &QPushButton::clicked, this, [this] { onGoClicked(); });
     connect(pathEdit, &QLineEdit::returnPressed, this, [this] {
         runGuarded([this] { onGoClicked(); });
         pathEdit->selectAll();
     });
-    connect(
-        catalogView, &QTreeView::doubleClicked, this, [this] { runGuarded([this] { onCatalogViewDoubleClicked(); }); });
+    connectGuarded(catalogView, &QTreeView::doubleClicked, this, [this] { onCatalogViewDoubleClicked(); });
     catalogView->installEventFilter(this);
 }
 

@@ -21,6 +21,7 @@ class QTreeView;
 class QTreeWidgetItem;
 class NavigationTree;
 class CatalogSearch;
+class SearchResultLists;
 class NavigationNode;
 struct CompanionProgram;
 
@@ -163,6 +164,8 @@ public:
     QTreeView* discResultsView = nullptr; ///< disc matches
     QTreeView* fileResultsView = nullptr; ///< file matches
     QSplitter* splitter = nullptr;
+    /// The models of the two result lists and the selection of their views; made with the lists.
+    SearchResultLists* searchResults = nullptr;
 
     /// What the tree node last selected or right-clicked stands for.
     ItemRef currentItem;

@@ -2,24 +2,23 @@
 // after asking, and moving filesets between owners and discs between filesets by drag and drop.
 #include "gui/mainwindow/mainwindow.h"
 
+#include "core/catalog/catalogchanges.h"
 #include "core/common/questions.h"
 #include "core/filesets/filesetregistry.h"
 #include "core/filesets/owner.h"
 #include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
 #include "core/text/catalogtext.h"
-#include "engine/ktb32.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_utils.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 
 #include <QAction>
 #include <QDropEvent>
-#include <QFile>
-#include <QFileInfo>
 #include <QKeyEvent>
 #include <QLineEdit>
 #include <QSignalBlocker>
@@ -124,8 +123,8 @@ void MainWindow::connectEditing()
     navigationTree->setDragEnabled(true);
     navigationTree->setDropIndicatorShown(false);
 
-    connect(action("renameAction"), &QAction::triggered, this, [this] { runGuarded([this] { rename(); }); });
-    connect(action("deleteAction"), &QAction::triggered, this, [this] { runGuarded([this] { deleteSelection(); }); });
+    connectGuarded(action("renameAction"), &QAction::triggered, this, [this] { rename(); });
+    connectGuarded(action("deleteAction"), &QAction::triggered, this, [this] { deleteSelection(); });
 
     new EventHook(navigationTree, [this](QEvent* event) {
         if (event->type() != QEvent::KeyPress) {
@@ -389,7 +388,6 @@ void MainWindow::updateResultsCommand()
 
 void MainWindow::deleteFileset(Fileset* fileset)
 {
-    const QString path = fileset->fileName;
     if (currentItem.ref == fileset) {
         currentItem = ItemRef {};
     }
@@ -397,19 +395,9 @@ void MainWindow::deleteFileset(Fileset* fileset)
     if (g_catalogList->entities.count() > 0 && g_catalogList->entities.at(0)->fileset == fileset) {
         g_catalogList->clear();
     }
-    const int index = g_filesetRegistry->indexOf(fileset);
-    if (index >= 0) {
-        // The registry releases the object (closing its file) and tells the owners and the search.
-        g_filesetRegistry->removeAt(index);
-    }
+    // The registry releases the object (closing its file) and tells the owners and the search.
+    ::deleteFileset(*g_filesetRegistry, fileset);
     updateResultsCommand();
-    // The file stays on disc under another name, where no "*.ktb" lookup finds it; failures are
-    // ignored, the fileset is gone from the registry either way.
-    const QString backup = path + QStringLiteral(".bak");
-    if (QFileInfo::exists(backup)) {
-        QFile::remove(backup);
-    }
-    QFile::rename(path, backup);
 }
 
 void MainWindow::deleteNode(NavigationNode* node)
@@ -610,25 +598,19 @@ void MainWindow::moveDiscNode(NavigationNode* dragged, NavigationNode* target)
     }
     TKTBHandle* source = dragged->fileset()->handle();
     TKTBHandle* destination = target->fileset()->handle();
-    // A disc that cannot leave a locked fileset is not copied either: it would then be in both.
-    if (ktbCheckWritable(source) != KTB_OK) {
-        return;
-    }
     const std::uint32_t oldOffset = dragged->item.offset;
-    std::uint32_t newOffset = 0;
-    if (ktbCopyDisc(source, destination, oldOffset, newOffset) != KTB_OK) {
+    const DiscMoveResult moved = moveDisc(source, oldOffset, destination);
+    if (moved.outcome == DiscMoveOutcome::Refused || moved.outcome == DiscMoveOutcome::NotCopied) {
         return;
     }
+    // A copy that was taken back (or could not be) leaves the disc selected where it was.
+    const std::uint32_t newOffset = moved.outcome == DiscMoveOutcome::Moved ? moved.newOffset : 0;
     NavigationNode* oldFilesetNode = dragged->parentNode();
     const TreeRedrawBlocker redraw(navigationTree);
     {
         const QSignalBlocker quiet(navigationTree);
-        if (ktbDeleteDisc(source, oldOffset) == KTB_OK) {
+        if (newOffset != 0) {
             dropMovedDiscNodes(oldFilesetNode, oldOffset);
-        } else {
-            // The copy is taken back, so the disc stays where it was and only there.
-            ktbDeleteDisc(destination, newOffset);
-            newOffset = 0;
         }
         refreshDiscs(navigationTree, oldFilesetNode);
         refreshDiscs(navigationTree, target);
@@ -638,6 +620,6 @@ void MainWindow::moveDiscNode(NavigationNode* dragged, NavigationNode* target)
         return;
     }
     target->setExpanded(true);
-    NavigationNode* moved = findChildByOffset(target, newOffset);
-    selectAndShow(moved != nullptr ? moved : target);
+    NavigationNode* movedNode = findChildByOffset(target, newOffset);
+    selectAndShow(movedNode != nullptr ? movedNode : target);
 }

@@ -8,12 +8,12 @@
 #include "core/filesets/owner.h"
 #include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/discpropertiesdialog.h"
 #include "gui/dialogs/filesetpropertiesdialog.h"
 #include "gui/mainwindow/cataloglist.h"
-#include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/mainwindow/treeredrawblocker.h"
 #include "gui/scan/scanprocedure.h"
 
 #include <QAction>
@@ -69,7 +69,7 @@ void MainWindow::connectPopups()
 {
     QAction* newOwnerAction = new QAction(QStringLiteral("New Owner"), this);
     newOwnerAction->setObjectName(QStringLiteral("newOwnerAction"));
-    connect(newOwnerAction, &QAction::triggered, this, [this] { runGuarded([this] { newOwner(); }); });
+    connectGuarded(newOwnerAction, &QAction::triggered, this, [this] { newOwner(); });
     rootMenu = newMenu(this, "rootMenu");
     rootMenu->addAction(newOwnerAction);
     rootMenu->addSeparator();
@@ -79,8 +79,7 @@ void MainWindow::connectPopups()
     // "New Fileset" and "Add Symbolic Disc" act on the owner or fileset the menu was opened for.
     QAction* newOwnerFileset = new QAction(QStringLiteral("New Fileset"), this);
     newOwnerFileset->setObjectName(QStringLiteral("newOwnerFilesetAction"));
-    connect(newOwnerFileset, &QAction::triggered, this,
-        [this] { runGuarded([this] { newFilesetForOwner(commandNode(OwnerItem)); }); });
+    connectGuarded(newOwnerFileset, &QAction::triggered, this, [this] { newFilesetForOwner(commandNode(OwnerItem)); });
     ownerMenu = newMenu(this, "ownerMenu");
     ownerMenu->addAction(newOwnerFileset);
     ownerMenu->addSeparator();
@@ -89,8 +88,7 @@ void MainWindow::connectPopups()
 
     QAction* symbolicDisc = new QAction(QStringLiteral("Add Symbolic Disc"), this);
     symbolicDisc->setObjectName(QStringLiteral("addSymbolicDiscAction"));
-    connect(symbolicDisc, &QAction::triggered, this,
-        [this] { runGuarded([this] { addSymbolicDisc(commandNode(FilesetItem)); }); });
+    connectGuarded(symbolicDisc, &QAction::triggered, this, [this] { addSymbolicDisc(commandNode(FilesetItem)); });
     filesetMenu = newMenu(this, "filesetMenu");
     filesetMenu->addAction(symbolicDisc);
     filesetMenu->addSeparator();
@@ -99,7 +97,7 @@ void MainWindow::connectPopups()
     filesetMenu->addSeparator();
     filesetMenu->addAction(action("propertiesAction"));
     filesetMenu->setDefaultAction(action("propertiesAction"));
-    connect(filesetMenu, &QMenu::aboutToShow, this, [this] { runGuarded([this] { onFilesetMenuAboutToShow(); }); });
+    connectGuarded(filesetMenu, &QMenu::aboutToShow, this, [this] { onFilesetMenuAboutToShow(); });
 
     discMenu = newMenu(this, "discMenu");
     discMenu->addAction(action("deleteAction"));
@@ -111,15 +109,14 @@ void MainWindow::connectPopups()
     searchMenu = newMenu(this, "searchMenu");
     searchMenu->addAction(action("propertiesAction"));
 
-    connect(
-        action("propertiesAction"), &QAction::triggered, this, [this] { runGuarded([this] { showProperties(); }); });
+    connectGuarded(action("propertiesAction"), &QAction::triggered, this, [this] { showProperties(); });
 
     navigationTree->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(navigationTree, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& position) { runGuarded([this, position] { handleTreeMousePress(position); }); });
+    connectGuarded(navigationTree, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& position) { handleTreeMousePress(position); });
     catalogView->setContextMenuPolicy(Qt::CustomContextMenu);
-    connect(catalogView, &QWidget::customContextMenuRequested, this,
-        [this](const QPoint& position) { runGuarded([this, position] { handleCatalogViewMousePress(position); }); });
+    connectGuarded(catalogView, &QWidget::customContextMenuRequested, this,
+        [this](const QPoint& position) { handleCatalogViewMousePress(position); });
     searchPanel->setContextMenuPolicy(Qt::CustomContextMenu);
     connect(searchPanel, &QWidget::customContextMenuRequested, this,
         [this](const QPoint& position) { searchMenu->popup(searchPanel->mapToGlobal(position)); });
@@ -197,8 +194,7 @@ void MainWindow::onFilesetMenuAboutToShow()
         item->setEnabled(present);
         item->setProperty(s_tag, s_driveItemTag);
         item->setProperty(s_groupIndex, static_cast<int>(static_cast<unsigned char>(drive.letter)));
-        connect(
-            item, &QAction::triggered, this, [this, item] { runGuarded([this, item] { addDiscFromDrive(item); }); });
+        connectGuarded(item, &QAction::triggered, this, [this, item] { addDiscFromDrive(item); });
         // Each goes to the top: the last drive letter ends up first.
         filesetMenu->insertAction(filesetMenu->actions().value(0), item);
     }

@@ -3,7 +3,7 @@
 
 #include "core/common/questions.h"
 #include "core/filesets/filesetregistry.h"
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/dialogs/newfilesetdialog.h"
 #include "gui/scan/scandialog.h"
 
@@ -11,8 +11,8 @@
 
 void MainWindow::connectScan()
 {
-    connect(action("scanDiscAction"), &QAction::triggered, this, [this] { runGuarded([this] { openScanWindow(); }); });
-    connect(action("newFilesetAction"), &QAction::triggered, this, [this] { runGuarded([this] { newFileset(); }); });
+    connectGuarded(action("scanDiscAction"), &QAction::triggered, this, [this] { openScanWindow(); });
+    connectGuarded(action("newFilesetAction"), &QAction::triggered, this, [this] { newFileset(); });
 }
 
 void MainWindow::openScanWindow()

@@ -6,12 +6,15 @@
 #include "core/settings/settings.h"
 #include "engine/Containers.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/eventhook.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/search/discresultmodel.h"
+#include "gui/search/fileresultmodel.h"
+#include "gui/search/searchresultlists.h"
 
-#include <QAbstractTableModel>
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
@@ -139,16 +142,12 @@ private:
 
 void MainWindow::connectSearch()
 {
-    connect(searchButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onSearchClicked(); }); });
-    connect(searchEdit, &QLineEdit::returnPressed, this, [this] { runGuarded([this] { onSearchClicked(); }); });
-    connect(
-        searchScopeChooser, &QComboBox::activated, this, [this] { runGuarded([this] { onSearchScopeChanged(); }); });
-    connect(resultsTabs, &QTabWidget::currentChanged, this,
-        [this](int index) { runGuarded([this, index] { onResultsTabChanged(index); }); });
-    connect(discResultsView, &QTreeView::doubleClicked, this,
-        [this] { runGuarded([this] { onDiscResultDoubleClicked(); }); });
-    connect(fileResultsView, &QTreeView::doubleClicked, this,
-        [this] { runGuarded([this] { onFileResultDoubleClicked(); }); });
+    connectGuarded(searchButton, &QPushButton::clicked, this, [this] { onSearchClicked(); });
+    connectGuarded(searchEdit, &QLineEdit::returnPressed, this, [this] { onSearchClicked(); });
+    connectGuarded(searchScopeChooser, &QComboBox::activated, this, [this] { onSearchScopeChanged(); });
+    connectGuarded(resultsTabs, &QTabWidget::currentChanged, this, [this](int index) { onResultsTabChanged(index); });
+    connectGuarded(discResultsView, &QTreeView::doubleClicked, this, [this] { onDiscResultDoubleClicked(); });
+    connectGuarded(fileResultsView, &QTreeView::doubleClicked, this, [this] { onFileResultDoubleClicked(); });
     for (QTreeView* view : { discResultsView, fileResultsView }) {
         new EventHook(view, [this, view](QEvent* event) {
             if (event->type() != QEvent::KeyPress) {
@@ -171,7 +170,7 @@ void MainWindow::connectSearch()
     newSearchKey->setEnabled(!results->isEnabled());
     connect(results, &QAction::enabledChanged, newSearchKey,
         [newSearchKey](bool enabled) { newSearchKey->setEnabled(!enabled); });
-    connect(newSearchKey, &QShortcut::activated, this, [this] { runGuarded([this] { viewLastResults(); }); });
+    connectGuarded(newSearchKey, &QShortcut::activated, this, [this] { viewLastResults(); });
 }
 
 void MainWindow::attachSearchLists()
@@ -184,11 +183,13 @@ void MainWindow::attachSearchLists()
     for (int i = 0; i < small.count(); ++i) {
         images.append(small.icon(i));
     }
-    g_catalogSearch->setDiscImages(images);
-    discResultsView->setModel(g_catalogSearch->discModel());
-    g_catalogSearch->attachDiscView(discResultsView->selectionModel());
-    fileResultsView->setModel(g_catalogSearch->fileModel());
-    g_catalogSearch->attachFileView(fileResultsView->selectionModel());
+    delete searchResults;
+    searchResults = new SearchResultLists(*g_catalogSearch, this);
+    searchResults->discModel()->setDiscImages(images);
+    discResultsView->setModel(searchResults->discModel());
+    searchResults->attachDiscView(discResultsView->selectionModel());
+    fileResultsView->setModel(searchResults->fileModel());
+    searchResults->attachFileView(fileResultsView->selectionModel());
     setColumnWidths(discResultsView, { 130, 80, 80 });
     setColumnWidths(fileResultsView, { 120, 75, 80 });
 }
@@ -260,27 +261,27 @@ void MainWindow::onResultsTabChanged(int index) { settings().setIntValue(SearchP
 
 void MainWindow::onDiscResultDoubleClicked()
 {
-    if (g_catalogSearch == nullptr || g_catalogSearch->selectedDiscRow() < 0) {
+    if (searchResults == nullptr || searchResults->selectedDiscRow() < 0) {
         return;
     }
-    selectAndShow(findNodeByPath(navigationTree, g_catalogSearch->selectedDiscPath()));
+    selectAndShow(findNodeByPath(navigationTree, searchResults->selectedDiscPath()));
 }
 
 void MainWindow::onFileResultDoubleClicked()
 {
-    if (g_catalogSearch == nullptr) {
+    if (searchResults == nullptr) {
         return;
     }
-    const int result = g_catalogSearch->selectedFileRow();
+    const int result = searchResults->selectedFileRow();
     if (result < 0) {
         return;
     }
-    NavigationNode* folder = findNodeByPath(navigationTree, g_catalogSearch->selectedFilePath());
+    NavigationNode* folder = findNodeByPath(navigationTree, searchResults->selectedFilePath());
     if (folder == nullptr) {
         return;
     }
     selectAndShow(folder);
-    const QString name = g_catalogSearch->fileModel()->index(result, 0).data(Qt::DisplayRole).toString();
+    const QString name = searchResults->fileModel()->index(result, 0).data(Qt::DisplayRole).toString();
     const int row = g_catalogList->findRow(name);
     if (row < 0) {
         return;

@@ -8,71 +8,12 @@
 #include "core/text/catalogtext.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 
 #include <QHeaderView>
 #include <cstring>
-
-// ---------------------------------------------------------------------------------------------
-// Nodes
-
-NavigationNode::NavigationNode(const QString& text, ItemKind kind)
-{
-    setText(0, text);
-    item.kind = kind;
-}
-
-bool NavigationNode::operator<(const QTreeWidgetItem& other) const
-{
-    return text(0).compare(other.text(0), Qt::CaseInsensitive) < 0;
-}
-
-Fileset* NavigationNode::fileset() const
-{
-    switch (item.kind) {
-    case FilesetItem:
-    case DiscItem:
-    case FolderItem:
-        return static_cast<Fileset*>(item.ref);
-    default:
-        return nullptr;
-    }
-}
-
-int NavigationNode::imageIndex() const
-{
-    if (item.kind == FolderItem) {
-        return isExpanded() ? OpenFolderImage : ClosedFolderImage;
-    }
-    if (item.kind == DiscItem && (item.flags & KTB_DISC_AUDIO) != 0) {
-        return AudioDiscImage;
-    }
-    return item.kind;
-}
-
-int NavigationNode::selectedImageIndex() const
-{
-    if (item.kind == FolderItem) {
-        return OpenFolderImage;
-    }
-    if (item.kind == DiscItem && (item.flags & KTB_DISC_AUDIO) != 0) {
-        return AudioDiscImage;
-    }
-    return item.kind;
-}
-
-void NavigationNode::updateImages()
-{
-    const int normal = imageIndex();
-    const int selected = selectedImageIndex();
-    const ImageList& images = smallImageList();
-    QIcon icon;
-    for (const QSize size : { QSize(16, 16), QSize(32, 32) }) {
-        icon.addPixmap(images.icon(normal).pixmap(size), QIcon::Normal);
-        icon.addPixmap(images.icon(selected).pixmap(size), QIcon::Selected);
-    }
-    setIcon(0, icon);
-}
 
 // ---------------------------------------------------------------------------------------------
 // The tree control
@@ -276,15 +217,14 @@ void addDiscNodes(NavigationTree* /*tree*/, NavigationNode* node)
     if (fileset == nullptr) {
         return;
     }
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
         describeDisc(addChild(node, entityText(entity), DiscItem), entity, fileset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
 }
 
 void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
@@ -294,8 +234,8 @@ void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
         return;
     }
     TKTBERROR outcome = KTB_OK;
-    TKTBCursor* cursor = ktbFindFirst(
-        fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->item.offset, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(
+        fileset->handle(), KTB_FIND_NODISCS | KTB_FIND_NOFILES | KTB_FIND_CHILDREN, node->item.offset, nullptr));
     if (cursor == nullptr) {
         outcome = ktbLastError();
     }
@@ -305,12 +245,11 @@ void addFolderNodes(NavigationTree* /*tree*/, NavigationNode* node)
         child->item.offset = entity->Offset;
         child->item.ref = fileset;
         child->updateImages();
-        outcome = ktbFindNext(cursor);
+        outcome = ktbFindNext(cursor.get());
         if (outcome != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     if (outcome != KTB_OK && outcome != KTB_NOENTITIES) {
         throw CatalogError(outcome, fileset->fileName);
     }
@@ -339,7 +278,7 @@ void refreshDiscs(NavigationTree* tree, NavigationNode* filesetNode)
             delete filesetNode->takeChild(i);
         }
     }
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    KtbCursorPtr cursor(ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     std::vector<NavigationNode*> added;
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
@@ -349,11 +288,11 @@ void refreshDiscs(NavigationTree* tree, NavigationNode* filesetNode)
             added.push_back(child);
         }
         describeDisc(child, entity, fileset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
+    cursor.reset(); // released before the folder nodes below walk with cursors of their own
     for (NavigationNode* child : added) {
         addFolderNodes(tree, child);
     }

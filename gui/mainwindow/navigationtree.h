@@ -2,36 +2,12 @@
 // The navigation tree: owners, their filesets, each fileset's discs and each disc's folders, filled
 // lazily one level ahead of what is shown; the path text that names a node and the lookup back.
 
-#include "core/filesets/itemref.h"
 #include "engine/ktbdef.h"
+#include "gui/mainwindow/navigationnode.h"
 
 #include <QString>
 #include <QTreeWidget>
-#include <QTreeWidgetItem>
 #include <cstdint>
-
-class Fileset;
-
-/// A node of the tree and what it stands for.
-class NavigationNode : public QTreeWidgetItem {
-public:
-    explicit NavigationNode(const QString& text, ItemKind kind);
-    /// Siblings stand in alphabetical order ignoring letter case.
-    bool operator<(const QTreeWidgetItem& other) const override;
-
-    NavigationNode* parentNode() const { return static_cast<NavigationNode*>(parent()); }
-    NavigationNode* childNode(int index) const { return static_cast<NavigationNode*>(child(index)); }
-    Fileset* fileset() const;
-    /// The image by the image rules: the kind, except 6 or 7 for a collapsed or expanded folder and 5
-    /// for an audio disc.
-    int imageIndex() const;
-    /// The selected image: the kind, except 7 for every folder and 5 for an audio disc.
-    int selectedImageIndex() const;
-    /// Sets the normal and selected images by the image rules.
-    void updateImages();
-
-    ItemRef item;
-};
 
 /// The tree control with its two roots.
 class NavigationTree : public QTreeWidget {

@@ -1,6 +1,6 @@
 #include "gui/scan/mediaevents.h"
 
-#include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "platform/drivelayer.h"
 
 #include <QFileInfo>

@@ -5,7 +5,9 @@
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
 #include "engine/ktb_discs.h"
+#include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/scan/mediaevents.h"
 #include "gui/scan/scanprocedure.h"
@@ -149,12 +151,12 @@ ScanDialog::ScanDialog(QWidget* parent)
     mediaEvents->setObjectName(QStringLiteral("mediaEvents"));
     mediaEvents->onArrival = [this](MediaEvents*, char letter) { onMediumArrived(letter); };
     mediaEvents->onRemoval = [this](MediaEvents*, char letter) { onMediumRemoved(letter); };
-    connect(mediaEvents, &MediaEvents::drivesChanged, this, [this] { runGuarded([this] { fillDriveList(); }); });
+    connectGuarded(mediaEvents, &MediaEvents::drivesChanged, this, [this] { fillDriveList(); });
 
-    connect(scanButton, &QPushButton::clicked, this, [this] { runGuarded([this] { onScanClicked(); }); });
+    connectGuarded(scanButton, &QPushButton::clicked, this, [this] { onScanClicked(); });
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
-    connect(driveList, &QComboBox::activated, this, [this] { runGuarded([this] { onDriveChanged(); }); });
-    connect(filesetChooser, &QComboBox::activated, this, [this] { runGuarded([this] { onFilesetChanged(); }); });
+    connectGuarded(driveList, &QComboBox::activated, this, [this] { onDriveChanged(); });
+    connectGuarded(filesetChooser, &QComboBox::activated, this, [this] { onFilesetChanged(); });
 
     showNoDisc();
 }
@@ -265,10 +267,8 @@ void ScanDialog::showDisc(char letter)
     if (m_fileset == nullptr) {
         return;
     }
-    TKTBEntity* stored = nullptr;
-    if (ktbFindDiscBySerial(m_fileset->handle(), m_disc.Serial, stored)) {
+    if (KtbEntityPtr stored; ktbFindDiscBySerialOwned(m_fileset->handle(), m_disc.Serial, stored)) {
         m_disc = *stored->disc();
-        ktbFreeEntity(stored);
         filesLabel->setText(QString::number(m_disc.Files));
         foldersLabel->setText(QString::number(m_disc.Folders));
         lastScanLabel->setText(formatDateTime(dosToDateTime(m_disc.ScanTime)));

@@ -1,14 +1,15 @@
 #pragma once
-// The scan procedure: the one road by which a disc enters a fileset. The drive is recorded into a
-// scratch catalog behind a modal progress window; only a finished recording is moved into the fileset.
+// The scan procedure: the program's road by which a disc enters a fileset. It asks its questions, then
+// the drive is recorded into a scratch catalog behind a modal progress window (the core's DiscRecording);
+// only a finished recording is moved into the fileset.
 
 #include "engine/ktbdef.h"
 
 #include <QString>
 #include <QtGlobal>
-#include <functional>
 #include <stdexcept>
 
+struct ScratchLayout;
 struct TKTBHandle;
 
 /// A failure of the move into the fileset: "ERROR1" (the scratch catalog cannot be opened again),
@@ -30,6 +31,6 @@ quint32 scanDisc(char drive, TKTBHandle* destination, const TKTBDisc& templateDi
 /// The prefix of the scratch folders in the temporary folder ("katalox-scan-" + process id + "-...").
 extern const QString ScratchFolderPrefix;
 
-/// Test seam: called on the window thread after a successful recording, before its move into the
-/// catalog, with the scratch catalog's path.
-extern std::function<void(const QString& scratchFile)> scanBeforeTransplant;
+/// The scratch folders of scans: "katalox-scan-" + process id + "-..." in the system's temporary folder,
+/// holding "_temp.ktb"; those of ended processes are removed.
+ScratchLayout scanScratchLayout();

@@ -1,66 +1,49 @@
 #pragma once
-// The two result lists of the search panel as table models over CatalogSearch's entity lists: rows
-// are the list entries, texts are built when a row is drawn, nothing is copied.
+// The common part of the two result lists of the search panel: a table model over one of
+// CatalogSearch's entity lists; rows are the list entries, texts are built when a row is drawn, nothing
+// is copied.
 
 #include <QAbstractTableModel>
 
 class CatalogSearch;
+class EntityList;
 struct EntityEntry;
 
 /// The role that answers a row's image index: 4 for a disc result (the shared small images), the
 /// systemIconIndex of a file's name or the folder icon's index for a file result.
 constexpr int ImageIndexRole = Qt::UserRole + 1;
 
-/// Common part: the row count shown, changed only by resetting the model, so views never see a list
-/// in the middle of a search.
+/// The row count shown changes only by resetting the model when the search announces a change of its
+/// list, so views never see a list in the middle of a search. data() never throws: a row whose catalog
+/// cannot be read shows empty cells. The search must outlive the model.
 class SearchResultModel : public QAbstractTableModel {
     Q_OBJECT
 public:
-    explicit SearchResultModel(const CatalogSearch& helper);
+    /// The list a model shows: &CatalogSearch::discResults or &CatalogSearch::fileResults.
+    using ResultList = EntityList CatalogSearch::*;
+    /// A signal of the search that announces a change of the list.
+    using ListSignal = void (CatalogSearch::*)();
+
+    /// Shows list of search, following aboutToChange and changed.
+    SearchResultModel(const CatalogSearch& search, ResultList list, ListSignal aboutToChange, ListSignal changed,
+        QObject* parent = nullptr);
 
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     QVariant data(const QModelIndex& index, int role = Qt::DisplayRole) const override;
 
-    /// Shows rows rows from now on (a model reset).
-    void showRows(int rows);
-    /// Starts and ends a reset around a change of the list (for callers that change it in between).
-    void beginChange() { beginResetModel(); }
-    void endChange(int rows);
-
 protected:
     virtual QStringList captions() const = 0;
-    virtual const EntityEntry* entryAt(int row) const = 0;
     /// The cell's value; may raise (data() answers an empty value then).
     virtual QVariant cell(const EntityEntry& entry, int column, int role) const = 0;
 
-    const CatalogSearch& m_helper;
+    const CatalogSearch& m_search;
 
 private:
+    const EntityList& results() const;
+    const EntityEntry* entryAt(int row) const;
+
+    const ResultList m_list;
     int m_rows = 0;
-};
-
-/// "Title", "Owner", "File Matches", "Folder Matches" of the discs with matches.
-class DiscResultModel : public SearchResultModel {
-    Q_OBJECT
-public:
-    using SearchResultModel::SearchResultModel;
-
-protected:
-    QStringList captions() const override;
-    const EntityEntry* entryAt(int row) const override;
-    QVariant cell(const EntityEntry& entry, int column, int role) const override;
-};
-
-/// "Name", "Location", "Size", "Modified" of the matching folders and files.
-class FileResultModel : public SearchResultModel {
-    Q_OBJECT
-public:
-    using SearchResultModel::SearchResultModel;
-
-protected:
-    QStringList captions() const override;
-    const EntityEntry* entryAt(int row) const override;
-    QVariant cell(const EntityEntry& entry, int column, int role) const override;
 };

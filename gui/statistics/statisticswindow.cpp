@@ -6,6 +6,7 @@
 #include "core/statistics/statisticscollector.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
+#include "gui/common/errordisplay.h"
 #include "gui/companion/scopepicker.h"
 #include "gui/companion/walkprogresspanel.h"
 #include "gui/companion/walkworker.h"
@@ -97,7 +98,7 @@ StatisticsWindow::StatisticsWindow(CompanionCatalogs& catalogs, QWidget* parent)
     showButton->setObjectName(QStringLiteral("showButton"));
     showButton->setDefault(true);
     leftLayout->addWidget(showButton);
-    connect(showButton, &QPushButton::clicked, this, &StatisticsWindow::showStatistics);
+    connectGuarded(showButton, &QPushButton::clicked, this, [this] { showStatistics(); });
 
     auto* right = new QWidget(splitter);
     auto* rightLayout = new QVBoxLayout(right);
@@ -167,7 +168,7 @@ QWidget* StatisticsWindow::panel(
     titleLabel->setFont(font);
     auto* saveButton = new QPushButton(QStringLiteral("Save..."), frame);
     saveButton->setObjectName(QLatin1String(saveName));
-    connect(saveButton, &QPushButton::clicked, this, std::move(save));
+    connectGuarded(saveButton, &QPushButton::clicked, this, std::move(save));
     header->addWidget(titleLabel);
     header->addStretch();
     header->addWidget(saveButton);
@@ -199,18 +200,20 @@ QWidget* StatisticsWindow::tablePanel(const QString& title, FigureTableModel* mo
     view->setContextMenuPolicy(Qt::CustomContextMenu);
     const QString saveName = title;
     const auto copyRows = [view] { QApplication::clipboard()->setText(selectedText(view)); };
-    auto* copyShortcut = new QShortcut(QKeySequence::Copy, view, copyRows, Qt::WidgetShortcut);
-    Q_UNUSED(copyShortcut);
-    connect(view, &QTableView::customContextMenuRequested, this,
+    auto* copyShortcut = new QShortcut(QKeySequence::Copy, view, nullptr, nullptr, Qt::WidgetShortcut);
+    connectGuarded(copyShortcut, &QShortcut::activated, this, copyRows);
+    connectGuarded(view, &QTableView::customContextMenuRequested, this,
         [this, view, model, copyRows, pathColumn, saveName](const QPoint& at) {
             QMenu menu(this);
-            menu.addAction(QStringLiteral("Copy"), this, copyRows);
+            connectGuarded(menu.addAction(QStringLiteral("Copy")), &QAction::triggered, this, copyRows);
             const QModelIndex index = view->indexAt(at);
             if (pathColumn >= 0 && index.isValid()) {
                 const QString path = index.siblingAtColumn(pathColumn).data().toString();
-                menu.addAction(QStringLiteral("Copy Path"), this, [path] { QApplication::clipboard()->setText(path); });
+                connectGuarded(menu.addAction(QStringLiteral("Copy Path")), &QAction::triggered, this,
+                    [path] { QApplication::clipboard()->setText(path); });
             }
-            menu.addAction(QStringLiteral("Save Table..."), this, [model, saveName] { saveTable(*model, saveName); });
+            connectGuarded(menu.addAction(QStringLiteral("Save Table...")), &QAction::triggered, this,
+                [model, saveName] { saveTable(*model, saveName); });
             menu.exec(view->viewport()->mapToGlobal(at));
         });
     return panel(title, view, (QLatin1String(name) + QStringLiteral("SaveButton")).toLatin1().constData(),
@@ -274,7 +277,7 @@ QWidget* StatisticsWindow::makeTypesPage()
     measureRow->addWidget(measureChooser);
     measureRow->addStretch();
     layout->addLayout(measureRow);
-    connect(measureChooser, &QComboBox::currentIndexChanged, this, &StatisticsWindow::showTypeCharts);
+    connectGuarded(measureChooser, &QComboBox::currentIndexChanged, this, [this] { showTypeCharts(); });
 
     kindChartView = chartView("kindChart");
     extensionChartView = chartView("extensionChart");
@@ -365,23 +368,30 @@ bool StatisticsWindow::isWalking() const { return m_worker != nullptr && !m_work
 
 void StatisticsWindow::showStatistics()
 {
+    // A walk that runs is replaced; its end may still be queued, and only the latest walk's counts.
     delete m_worker.data();
+    const quint64 walkNumber = ++m_walkNumber;
     clearFigures();
     std::vector<WalkTarget> targets = scopePicker->targets();
     m_scope = scopePicker->scopeText();
     if (targets.empty()) {
+        progressPanel->hide();
+        pages->setEnabled(true);
         headingLabel->setText(QStringLiteral("Nothing chosen: tick the owners, filesets or discs to count."));
         emit walkEnded();
         return;
     }
-    m_collected = std::make_unique<CollectionStatistics>();
-    CollectionStatistics* collected = m_collected.get();
-    CompanionCatalogs* catalogs = &m_catalogs;
+    const CompanionCatalogs* catalogs = &m_catalogs;
     auto* worker = new WalkWorker(
         std::make_unique<CatalogWalk>(std::move(targets)),
-        [collected, catalogs](CatalogWalk& walk) { *collected = collectStatistics(*catalogs, walk); }, this);
+        [catalogs](CatalogWalk& walk) { return QVariant::fromValue(collectStatistics(*catalogs, walk)); }, this);
     m_worker = worker;
-    connect(worker, &QThread::finished, this, &StatisticsWindow::onWalkFinished);
+    connectGuarded(
+        worker, &WalkWorker::walkEnded, this, [this, walkNumber](const QVariant& result, const QString& failure) {
+            if (walkNumber == m_walkNumber) {
+                onWalkEnded(result, failure);
+            }
+        });
     headingLabel->setText(m_scope + QStringLiteral(": counting..."));
     progressPanel->watch(worker, QStringLiteral("Reading the catalogs"));
     pages->setEnabled(false);
@@ -395,29 +405,24 @@ void StatisticsWindow::cancelWalk()
     }
 }
 
-void StatisticsWindow::onWalkFinished()
+void StatisticsWindow::onWalkEnded(const QVariant& result, const QString& failure)
 {
-    WalkWorker* worker = m_worker.data();
-    if (worker == nullptr || sender() != worker) {
-        return; // a walk replaced by a newer one
-    }
     pages->setEnabled(true);
-    const QString failure = worker->failure();
-    const bool cancelled = worker->wasCancelled();
-    worker->deleteLater();
+    const bool cancelled = m_worker->wasCancelled();
+    m_worker->deleteLater();
     m_worker = nullptr;
-    std::unique_ptr<CollectionStatistics> collected = std::move(m_collected);
+    const auto collected = result.value<CollectionStatistics>();
     if (!failure.isEmpty()) {
         headingLabel->setText(m_scope + QStringLiteral(": the catalogs could not be read."));
         questions().messageBox(failure, s_caption, MessageIcon::Error, OkButton);
-    } else if (cancelled || !collected->complete) {
+    } else if (cancelled || !collected.complete) {
         headingLabel->setText(m_scope + QStringLiteral(": cancelled. Press Show Statistics to count again."));
     } else {
-        showFigures(*collected, m_scope);
-        if (!collected->faults.isEmpty()) {
+        showFigures(collected, m_scope);
+        if (!collected.faults.isEmpty()) {
             questions().messageBox(QStringLiteral("Not every catalog could be read to its end; the figures hold what "
                                                   "was read.\n\n")
-                    + collected->faults.join(QLatin1Char('\n')),
+                    + collected.faults.join(QLatin1Char('\n')),
                 s_caption, MessageIcon::Warning, OkButton);
         }
     }

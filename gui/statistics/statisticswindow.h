@@ -8,6 +8,7 @@
 
 #include <QMainWindow>
 #include <QPointer>
+#include <QVariant>
 #include <functional>
 #include <memory>
 
@@ -92,12 +93,12 @@ private:
     QChartView* chartView(const char* name);
     void setChart(QChartView* view, QChart* chart);
     void showTypeCharts();
-    void onWalkFinished();
+    void onWalkEnded(const QVariant& result, const QString& failure);
     void clearFigures();
 
     CompanionCatalogs& m_catalogs;
     CollectionStatistics m_figures;
     QString m_scope;
     QPointer<WalkWorker> m_worker;
-    std::unique_ptr<CollectionStatistics> m_collected; ///< written by the worker, read when it has finished
+    quint64 m_walkNumber = 0; ///< of the latest walk started
 };

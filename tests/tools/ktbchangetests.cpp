@@ -2,6 +2,7 @@
 // interruption), rm, mv and convert. Every refusal leaves the catalogs as they were and no scratch file.
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "platform/drivelayer.h"
 #include "tests/engine/discs/oldercatalog.h"
 #include "tests/engine/discs/samplecatalogs.h"
@@ -37,11 +38,10 @@ std::string hex(std::uint32_t value)
 TKTBDisc firstDisc(const std::string& path)
 {
     TKTBDisc disc {};
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY) == KTB_OK) {
-        ktbReadDisc(handle, KTB_HEADER_SIZE, disc);
+    KtbHandlePtr handle;
+    if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY) == KTB_OK) {
+        ktbReadDisc(handle.get(), KTB_HEADER_SIZE, disc);
     }
-    ktbClose(handle);
     return disc;
 }
 
@@ -114,14 +114,12 @@ TEST_F(RecordCommandTest, ImagesGetTheSerialTheirDiscWouldHave)
     CueLayout layout;
     ASSERT_TRUE(writeCueDisc(audio, { CueTrack::audio(300), CueTrack::audio(600) }, &layout));
     ASSERT_EQ(ktb({ "record", second, audio }).status, 0);
-    TKTBHandle* handle = nullptr;
-    ASSERT_EQ(ktbOpen(handle, second.c_str(), KTB_OPEN_READONLY), KTB_OK);
-    TKTBEntity* found = nullptr;
-    ASSERT_TRUE(ktbFindDiscBySerial(handle, __builtin_bswap32(audioDiscSerial(layout)), found));
+    KtbHandlePtr handle;
+    ASSERT_EQ(ktbOpenOwned(handle, second.c_str(), KTB_OPEN_READONLY), KTB_OK);
+    KtbEntityPtr found;
+    ASSERT_TRUE(ktbFindDiscBySerialOwned(handle.get(), __builtin_bswap32(audioDiscSerial(layout)), found));
     EXPECT_EQ(found->disc()->Flags, KTB_DISC_AUDIO);
     EXPECT_EQ(title(*found->disc()), "Audio CD");
-    ktbFreeEntity(found);
-    ktbClose(handle);
     EXPECT_TRUE(leftInTemporaryFolder().empty());
 }
 
@@ -205,10 +203,10 @@ TEST_F(RecordCommandTest, RefusalsLeaveTheCatalogAsItWasAndNoScratchFile)
 TEST_F(RecordCommandTest, ACatalogTheProgramHoldsIsRefused)
 {
     const std::string catalog = write(ThreeDiscs().catalog);
-    TKTBHandle* program = nullptr;
-    ASSERT_EQ(ktbOpen(program, catalog.c_str(), 0), KTB_OK);
+    KtbHandlePtr program;
+    ASSERT_EQ(ktbOpenOwned(program, catalog.c_str(), 0), KTB_OK);
     const ToolRun run = ktb({ "record", catalog, m_folder.file("tree") });
-    ktbClose(program);
+    program.reset(); // the program lets go of the file
     EXPECT_EQ(run.status, 2);
     EXPECT_EQ(run.err,
         "ktb record: " + catalog
@@ -357,7 +355,7 @@ TEST_F(KtbTest, MvRefusesAndLeavesBothCatalogsAsTheyWere)
     const Case cases[] = {
         { source, three.second, destination,
             destination + ": it holds a disc with the same serial number already (KTB_ERR_DISCEXISTS)" },
-        // The copy is made and taken back when the disc cannot leave its catalog.
+        // Nothing is copied when the disc cannot leave its catalog.
         { locked, three.second, fresh, locked + ": protected by a key: nothing may be changed (KTB_ERR_LOCKED)" },
         { locked, three.third, destination, locked + ": protected by a key: nothing may be changed (KTB_ERR_LOCKED)" },
         { source, three.first, locked, locked + ": protected by a key: nothing may be changed (KTB_ERR_LOCKED)" },

@@ -1,6 +1,7 @@
 // The ktb program, run as a user runs it, on catalogs built by hand: its results on stdout, its
 // messages on stderr and its exit statuses.
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "tests/tools/ktbrun.h"
 
 #include <gtest/gtest.h>
@@ -352,11 +353,11 @@ TEST_F(KtbTest, ReadsWhileTheProgramHoldsTheFile)
 {
     const Music m;
     const std::string path = write(m.catalog);
-    TKTBHandle* writer = nullptr;
-    ASSERT_EQ(ktbOpen(writer, path.c_str(), 0), KTB_OK);
+    KtbHandlePtr writer;
+    ASSERT_EQ(ktbOpenOwned(writer, path.c_str(), 0), KTB_OK);
     const ToolRun run = ktb({ "find", "-c", "", path });
     const ToolRun info = ktb({ "info", path });
-    ktbClose(writer);
+    writer.reset(); // the program lets go of the file
     EXPECT_EQ(run.status, 0) << run.err;
     EXPECT_EQ(run.out, "6\n");
     EXPECT_EQ(info.status, 0) << info.err;

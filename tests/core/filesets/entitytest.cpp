@@ -1,6 +1,8 @@
 // Entity lists: the one display order, ownership of entities and ancestor arrays.
 #include "core/filesets/entitylist.h"
 
+#include "engine/ktb_owners.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
@@ -98,23 +100,19 @@ TEST(EntityOrder, UnderscoreSortsAfterEveryLetter)
 
 TEST(EntityOrder, DiscTitlesDifferingOnlyInCaseCompareEqual)
 {
-    TKTBEntity* a = makeNamed(KTB_TAG_DISC, "Holiday");
-    TKTBEntity* b = makeNamed(KTB_TAG_DISC, "HOLIDAY");
-    EXPECT_EQ(compareEntities(a, b), 0);
-    ktbFreeEntity(a);
-    ktbFreeEntity(b);
+    const KtbEntityPtr a(makeNamed(KTB_TAG_DISC, "Holiday"));
+    const KtbEntityPtr b(makeNamed(KTB_TAG_DISC, "HOLIDAY"));
+    EXPECT_EQ(compareEntities(a.get(), b.get()), 0);
 }
 
 TEST(EntityOrder, DiscTitleFillingItsWholeFieldIsReadNoFurther)
 {
-    TKTBEntity* a = makeNamed(KTB_TAG_DISC, "");
-    TKTBEntity* b = makeNamed(KTB_TAG_DISC, "");
+    const KtbEntityPtr a(makeNamed(KTB_TAG_DISC, ""));
+    const KtbEntityPtr b(makeNamed(KTB_TAG_DISC, ""));
     std::memset(static_cast<TKTBDisc*>(a->Data)->Title, 'x', 64);
     std::memset(static_cast<TKTBDisc*>(b->Data)->Title, 'x', 64);
     static_cast<TKTBDisc*>(b->Data)->Comment[0] = 'y'; // right after the title field
-    EXPECT_EQ(compareEntities(a, b), 0);
-    ktbFreeEntity(a);
-    ktbFreeEntity(b);
+    EXPECT_EQ(compareEntities(a.get(), b.get()), 0);
 }
 
 TEST(EntityList, EntriesOwnTheirEntitiesAndAncestors)

@@ -4,6 +4,7 @@
 
 #include "core/filesets/catalogerror.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 
 #include <QFile>
 
@@ -207,10 +208,9 @@ TEST_F(FilesetTest, BadRecordMessageNamesTheTagAndOffsetOfTheLastBadRecord)
     const std::uint32_t bad = catalog.rawByte(9);
     ASSERT_TRUE(catalog.writeTo(m_folder.file("bad.ktb")));
     Fileset fileset(path("bad.ktb"), false);
-    TKTBCursor* cursor = ktbFindFirstAll(fileset.handle(), 0);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset.handle(), 0));
     ASSERT_NE(cursor, nullptr);
-    EXPECT_EQ(ktbFindNext(cursor), KTB_ERR_BADENTITY);
-    ktbFindClose(cursor);
+    EXPECT_EQ(ktbFindNext(cursor.get()), KTB_ERR_BADENTITY);
     const CatalogError error(KTB_ERR_BADENTITY, fileset.fileName);
     EXPECT_TRUE(error.message().endsWith(
         s_crlf + s_crlf + QStringLiteral("Details: Token encountered: 9 at pos: ") + QString::number(bad)))

@@ -257,9 +257,12 @@ TEST_F(FilesetTest, DefaultFileNameKeepsAFolderThatEndsInASeparatorAndAnEmptyFol
 
 TEST_F(FilesetTest, CreateFilesetWritesTheOwnerTextAndNotifies)
 {
-    std::vector<std::pair<Fileset*, RegistryChange>> notices; // outlives the registry's last notice
+    std::vector<std::pair<Fileset*, bool>> notices; // (fileset, added); outlives the registry's last notice
     FilesetRegistry registry(noListFile());
-    registry.onNotify = [&notices](Fileset* fileset, RegistryChange action) { notices.emplace_back(fileset, action); };
+    QObject::connect(&registry, &FilesetRegistry::filesetAdded,
+        [&notices](Fileset* fileset) { notices.emplace_back(fileset, true); });
+    QObject::connect(&registry, &FilesetRegistry::filesetRemoved,
+        [&notices](Fileset* fileset) { notices.emplace_back(fileset, false); });
     const int anna = registry.createFileset(QStringLiteral("Anna"), path(""));
     const int nobody = registry.createFileset(QStringLiteral("[Nobody]"), path(""));
     ASSERT_EQ(anna, 0);
@@ -269,7 +272,7 @@ TEST_F(FilesetTest, CreateFilesetWritesTheOwnerTextAndNotifies)
     EXPECT_EQ(storedOwner(path("Fileset0.ktb")), QStringLiteral("[Nobody]"));
     EXPECT_EQ(QFile(path("Anna - Fileset0.ktb")).size(), 256);
     ASSERT_EQ(notices.size(), 2u);
-    EXPECT_EQ(notices[0], std::make_pair(registry.at(0), RegistryChange::FilesetAdded));
+    EXPECT_EQ(notices[0], std::make_pair(registry.at(0), true));
 
     // A folder that does not exist: -1 and nothing registered.
     EXPECT_EQ(registry.createFileset(QStringLiteral("Anna"), path("missing")), -1);
@@ -284,11 +287,8 @@ TEST_F(FilesetTest, DeletionNotifiesWhileTheObjectStillExistsThenClosesIt)
     registry.addFile(file);
     registry.addFile(writeCatalog("b.ktb"));
     registry.at(0)->owner(); // opens it and takes the writer's lock
-    registry.onNotify = [&owners](Fileset* fileset, RegistryChange action) {
-        if (action == RegistryChange::FilesetDeleted) {
-            owners.append(fileset->fileName.section(QLatin1Char('/'), -1));
-        }
-    };
+    QObject::connect(&registry, &FilesetRegistry::filesetRemoved,
+        [&owners](Fileset* fileset) { owners.append(fileset->fileName.section(QLatin1Char('/'), -1)); });
     registry.removeAt(0);
     EXPECT_EQ(owners, QStringList { QStringLiteral("a.ktb") });
     EXPECT_EQ(registry.count(), 1);

@@ -2,9 +2,29 @@
 
 #include "platform/configfolder.h"
 
-#include <QAbstractTableModel>
+SearchTest::SearchTest()
+{
+    setConfigFolder(m_folder.path());
+    follow(m_helper.discResults, m_announcedDiscs, &CatalogSearch::discResultsAboutToChange,
+        &CatalogSearch::discResultsChanged);
+    follow(m_helper.fileResults, m_announcedFiles, &CatalogSearch::fileResultsAboutToChange,
+        &CatalogSearch::fileResultsChanged);
+}
 
-SearchTest::SearchTest() { setConfigFolder(m_folder.path()); }
+void SearchTest::follow(const EntityList& list, AnnouncedList& announced, void (CatalogSearch::*aboutToChange)(),
+    void (CatalogSearch::*changed)())
+{
+    // A model's resets do not nest: every change is announced before and after, once.
+    QObject::connect(&m_helper, aboutToChange, &m_helper, [&announced] {
+        EXPECT_FALSE(announced.changing) << "a change announced twice";
+        announced.changing = true;
+    });
+    QObject::connect(&m_helper, changed, &m_helper, [&announced, &list] {
+        EXPECT_TRUE(announced.changing) << "a change ended that was never announced";
+        announced.changing = false;
+        announced.count = list.count();
+    });
+}
 
 SearchTest::~SearchTest() { setConfigFolder({}); }
 
@@ -65,10 +85,12 @@ const EntityEntry* SearchTest::fileResult(const QString& name) const
 
 int SearchTest::fileRow(const QString& name) const { return static_cast<int>(fileNames().indexOf(name)); }
 
-void SearchTest::expectModelsShowTheLists() const
+void SearchTest::expectListsAnnounced() const
 {
-    EXPECT_EQ(m_helper.discModel()->rowCount(), m_helper.discResults.count());
-    EXPECT_EQ(m_helper.fileModel()->rowCount(), m_helper.fileResults.count());
+    EXPECT_FALSE(m_announcedDiscs.changing);
+    EXPECT_FALSE(m_announcedFiles.changing);
+    EXPECT_EQ(m_announcedDiscs.count, m_helper.discResults.count());
+    EXPECT_EQ(m_announcedFiles.count, m_helper.fileResults.count());
 }
 
 CatalogBuilder musicCatalog()

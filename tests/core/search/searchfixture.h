@@ -1,7 +1,7 @@
 #pragma once
 // The fixture of the search suite: catalogs hand-built in a temporary folder, a registry of them that
-// follows no list file, a search over that registry, and both result models under
-// QAbstractItemModelTester for every test.
+// follows no list file, and a search over that registry whose announcements of its lists are checked
+// as a view that follows them would see them.
 
 #include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
@@ -12,7 +12,6 @@
 
 #include <gtest/gtest.h>
 
-#include <QAbstractItemModelTester>
 #include <QStringList>
 #include <memory>
 #include <string>
@@ -43,16 +42,25 @@ protected:
     const EntityEntry* fileResult(const QString& name) const;
     int fileRow(const QString& name) const;
 
-    /// Both models show exactly the lists.
-    void expectModelsShowTheLists() const;
+    /// A view that follows the search's signals shows exactly the lists: no change is left open and the
+    /// counts last announced are those of the lists.
+    void expectListsAnnounced() const;
 
     TempFolder m_folder;
     FilesetRegistry m_registry { FilesetRegistry::Options { .useListFile = false, .readOnly = false } };
     CatalogSearch m_helper { &m_registry };
-    QAbstractItemModelTester m_discTester { m_helper.discModel(),
-        QAbstractItemModelTester::FailureReportingMode::Fatal };
-    QAbstractItemModelTester m_fileTester { m_helper.fileModel(),
-        QAbstractItemModelTester::FailureReportingMode::Fatal };
+
+private:
+    /// What a view that follows one list's signals would show.
+    struct AnnouncedList {
+        bool changing = false;
+        int count = 0;
+    };
+    void follow(const EntityList& list, AnnouncedList& announced, void (CatalogSearch::*aboutToChange)(),
+        void (CatalogSearch::*changed)());
+
+    AnnouncedList m_announcedDiscs;
+    AnnouncedList m_announcedFiles;
 };
 
 /// The catalog most tests search: owner Anna, described as Mine.

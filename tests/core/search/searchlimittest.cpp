@@ -63,7 +63,7 @@ TEST_P(SearchLimitTest, KeepsTheFirstMatchesInListOrderAndCountsThemAll)
     EXPECT_EQ(m_helper.fileMatches(), 60000u);
     EXPECT_EQ(m_helper.folderMatches(), 0u);
     ASSERT_EQ(m_helper.fileResults.count(), 50000);
-    expectModelsShowTheLists();
+    expectListsAnnounced();
 
     std::vector<int> kept(3, 0);
     std::vector<int> highest(3, -1);

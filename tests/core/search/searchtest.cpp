@@ -7,7 +7,6 @@
 #include "engine/ktb_io.h"
 
 #include <QFile>
-#include <QItemSelectionModel>
 #include <stdexcept>
 
 struct MatchCase {
@@ -28,7 +27,7 @@ TEST_P(SearchMatchTest, FindsFoldersFilesAndDiscs)
     EXPECT_EQ(fileNames(), GetParam().files);
     EXPECT_EQ(discTitles(), GetParam().discs);
     EXPECT_EQ(m_helper.hasResults(), !GetParam().files.isEmpty() || !GetParam().discs.isEmpty());
-    expectModelsShowTheLists();
+    expectListsAnnounced();
 }
 
 INSTANTIATE_TEST_SUITE_P(Texts, SearchMatchTest,
@@ -97,8 +96,10 @@ TEST_F(SearchTest, TitlesMatchInEitherEncoding)
     addCatalog("cafe.ktb", catalog);
     searchAll(QStringLiteral("caf\u00e9"));
     ASSERT_EQ(m_helper.discResultCount(), 2);
-    EXPECT_EQ(m_helper.discModel()->index(0, 0).data().toString(), QStringLiteral("CAF\u00e9 2"));
-    EXPECT_EQ(m_helper.discModel()->index(1, 0).data().toString(), QStringLiteral("Caf\u00e9 del Mar"));
+    EXPECT_EQ(
+        CatalogSearch::discPath(*m_helper.discResults.at(0)), QStringLiteral("[Nobody]\\cafe.ktb\\CAF\u00e9 2\\"));
+    EXPECT_EQ(CatalogSearch::discPath(*m_helper.discResults.at(1)),
+        QStringLiteral("[Nobody]\\cafe.ktb\\Caf\u00e9 del Mar\\"));
 }
 
 TEST_F(SearchTest, ResultsAreOrderedFoldersFirstThenFilesRegardlessOfTheirFileset)
@@ -145,39 +146,6 @@ TEST_F(SearchTest, ResultPathsNameOwnerDescriptionDiscAndFolders)
         QStringLiteral("[Nobody]\\plain.ktb\\Plain Disc\\"));
 }
 
-TEST_F(SearchTest, SelectedPathsFollowTheViewsSelection)
-{
-    addCatalog("music.ktb", musicCatalog());
-    QItemSelectionModel discSelection(m_helper.discModel());
-    QItemSelectionModel fileSelection(m_helper.fileModel());
-    EXPECT_FALSE(m_helper.attachDiscView(&fileSelection)); // a selection of the other list
-    ASSERT_TRUE(m_helper.attachDiscView(&discSelection));
-    ASSERT_TRUE(m_helper.attachFileView(&fileSelection));
-    searchAll(QStringLiteral("mp3"));
-    EXPECT_EQ(m_helper.selectedDiscPath(), QString());
-    EXPECT_EQ(m_helper.selectedFilePath(), QString());
-
-    discSelection.select(m_helper.discModel()->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(m_helper.selectedDiscPath(), QStringLiteral("Anna\\Mine\\CD 12\\"));
-    // With several rows selected the first one counts, as in a list view.
-    const QModelIndex last = m_helper.fileModel()->index(fileRow(QStringLiteral("Song.MP3")), 0);
-    const QModelIndex first = m_helper.fileModel()->index(fileRow(QStringLiteral("mp3 collection")), 0);
-    fileSelection.select(last, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(m_helper.selectedFilePath(), QStringLiteral("Anna\\Mine\\CD 12\\Music\\Rock\\"));
-    fileSelection.select(first, QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    EXPECT_EQ(m_helper.selectedFilePath(), QStringLiteral("Anna\\Mine\\CD 12\\Music\\mp3 collection\\"));
-
-    // A new search resets the models, which clears the selection.
-    searchAll(QStringLiteral("mp3"));
-    EXPECT_EQ(m_helper.selectedFilePath(), QString());
-    // A view that goes away is forgotten.
-    {
-        QItemSelectionModel gone(m_helper.fileModel());
-        m_helper.attachFileView(&gone);
-    }
-    EXPECT_EQ(m_helper.selectedFileRow(), -1);
-}
-
 TEST_F(SearchTest, SecondSearchReplacesTheFirstAlsoWhenItFindsNothing)
 {
     addCatalog("music.ktb", musicCatalog());
@@ -190,7 +158,7 @@ TEST_F(SearchTest, SecondSearchReplacesTheFirstAlsoWhenItFindsNothing)
     EXPECT_FALSE(m_helper.hasResults());
     EXPECT_EQ(m_helper.fileMatches(), 0u);
     EXPECT_EQ(m_helper.discResultCount(), 0);
-    expectModelsShowTheLists();
+    expectListsAnnounced();
 }
 
 TEST_F(SearchTest, ProgressRunsFromZeroToTheBytesOfTheChosenFilesets)
@@ -236,7 +204,7 @@ TEST_F(SearchTest, FilesetThatCannotBeOpenedEndsTheSearchWithModelsShowingTheLis
         EXPECT_EQ(error.code, KTB_ERR_FILENOTAVAILABLE);
         EXPECT_TRUE(error.message().contains(path("gone.ktb")));
     }
-    expectModelsShowTheLists();
+    expectListsAnnounced();
     EXPECT_FALSE(m_helper.hasResults());
 }
 
@@ -246,7 +214,7 @@ TEST_F(SearchTest, ListenerFailureReachesTheCallerWithModelsShowingTheLists)
     searchAll(QStringLiteral("mp3"));
     m_helper.onProgress = [](CatalogSearch*) { throw std::runtime_error("listener"); };
     EXPECT_THROW(searchAll(QStringLiteral("mp3")), std::runtime_error);
-    expectModelsShowTheLists();
+    expectListsAnnounced();
     m_helper.onProgress = nullptr;
     searchAll(QStringLiteral("mp3"));
     EXPECT_EQ(m_helper.fileResults.count(), 4);
@@ -274,31 +242,21 @@ TEST_F(SearchTest, ResultsOfADeletedFilesetAreDropped)
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "a.mp3" }, "Bob"));
     addCatalog("other.ktb", flatCatalog("Other", { "b.mp3" }));
-    m_registry.onNotify = [this](Fileset* fileset, RegistryChange action) {
-        if (action == RegistryChange::FilesetDeleted) {
-            m_helper.forgetFileset(fileset);
-        }
-    };
     searchAll(QStringLiteral("mp3"));
     ASSERT_EQ(m_helper.discResultCount(), 3);
     m_registry.removeAt(0);
     EXPECT_EQ(discTitles(), (QStringList { QStringLiteral("Other"), QStringLiteral("Plain") }));
     EXPECT_EQ(fileNames(), (QStringList { QStringLiteral("a.mp3"), QStringLiteral("b.mp3") }));
-    expectModelsShowTheLists();
+    expectListsAnnounced();
     m_registry.clear();
     EXPECT_FALSE(m_helper.hasResults());
-    expectModelsShowTheLists();
+    expectListsAnnounced();
 }
 
 TEST_F(SearchTest, FilesetDeletedFromTheListenerStopsTheSearchAndLeavesNoResultOfIt)
 {
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "a.mp3" }));
-    m_registry.onNotify = [this](Fileset* fileset, RegistryChange action) {
-        if (action == RegistryChange::FilesetDeleted) {
-            m_helper.forgetFileset(fileset);
-        }
-    };
     m_helper.onProgress = [this](CatalogSearch*) {
         if (m_registry.count() == 2) {
             m_registry.removeAt(0);
@@ -309,7 +267,7 @@ TEST_F(SearchTest, FilesetDeletedFromTheListenerStopsTheSearchAndLeavesNoResultO
     for (int i = 0; i < m_helper.fileResults.count(); ++i) {
         EXPECT_EQ(m_helper.fileResults.at(i)->fileset, m_registry.at(0));
     }
-    expectModelsShowTheLists();
+    expectListsAnnounced();
 }
 
 TEST_F(SearchTest, CancelFromTheListenerEndsTheSearchAndNestedSearchesDoNothing)
@@ -326,14 +284,14 @@ TEST_F(SearchTest, CancelFromTheListenerEndsTheSearchAndNestedSearchesDoNothing)
     searchAll(QString());
     EXPECT_TRUE(m_helper.wasCancelled());
     EXPECT_EQ(calls, 1);
-    expectModelsShowTheLists();
+    expectListsAnnounced();
     m_helper.onProgress = nullptr;
     searchAll(QString());
     EXPECT_FALSE(m_helper.wasCancelled());
     EXPECT_EQ(m_helper.fileResults.count(), 9);
 }
 
-TEST_F(SearchTest, ProcessWideSearchUsesTheProcessWideRegistry)
+TEST_F(SearchTest, ProcessWideSearchUsesAndFollowsTheProcessWideRegistry)
 {
     addCatalog("music.ktb", musicCatalog());
     g_filesetRegistry = &m_registry;
@@ -344,6 +302,9 @@ TEST_F(SearchTest, ProcessWideSearchUsesTheProcessWideRegistry)
     helper.setSearchText(QStringLiteral("wav"));
     helper.search(list);
     EXPECT_EQ(helper.fileResults.count(), 2);
+    // It follows the registry: a fileset deleted takes its results along.
+    m_registry.removeAt(0);
+    EXPECT_FALSE(helper.hasResults());
     releaseCatalogSearch();
     g_filesetRegistry = nullptr;
     EXPECT_EQ(g_catalogSearch, nullptr);

@@ -5,6 +5,7 @@
 #include "core/settings/settings.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 
 #include <QApplication>
 #include <QDialog>
@@ -31,10 +32,9 @@ void whenModal(std::function<void(QDialog*)> action)
 TKTBDisc storedDisc(const QString& path, std::uint32_t offset)
 {
     TKTBDisc disc {};
-    TKTBHandle* handle = nullptr;
-    EXPECT_EQ(ktbOpen(handle, QFile::encodeName(path).constData(), KTB_OPEN_READONLY), KTB_OK);
-    EXPECT_TRUE(ktbReadDisc(handle, offset, disc));
-    ktbClose(handle);
+    KtbHandlePtr handle;
+    EXPECT_EQ(ktbOpenOwned(handle, QFile::encodeName(path).constData(), KTB_OPEN_READONLY), KTB_OK);
+    EXPECT_TRUE(ktbReadDisc(handle.get(), offset, disc));
     return disc;
 }
 

@@ -1,12 +1,15 @@
 // Converting an older-version fileset in place behind its window: the replaced file and its backup,
-// the temporary name beside the fileset, an earlier backup that is kept, failures and Cancel.
+// the worker's progress, the temporary name beside the fileset, an earlier backup that is kept,
+// failures and Cancel.
 #include "tests/gui/scan/scanfixture.h"
 
 #include "core/filesets/filesetregistry.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/dialogs/convertdialog.h"
 
+#include <QProgressBar>
 #include <QPushButton>
 #include <QTest>
 #include <csignal>
@@ -103,10 +106,8 @@ protected:
     }
     static bool isCurrentFormat(const std::string& file)
     {
-        TKTBHandle* handle = nullptr;
-        const bool opened = ktbOpen(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
-        ktbClose(handle);
-        return opened;
+        KtbHandlePtr handle;
+        return ktbOpenOwned(handle, file.c_str(), KTB_OPEN_READONLY) == KTB_OK;
     }
 };
 
@@ -124,6 +125,37 @@ TEST_F(ConvertTest, ConvertedFileTakesThePlaceAndTheOlderOneIsKept)
     ASSERT_EQ(discs.size(), 1u);
     EXPECT_EQ(titleOf(discs[0]), QStringLiteral("Old disc"));
     EXPECT_TRUE(m_questions->asked().empty());
+}
+
+TEST_F(ConvertTest, ProgressStaysWithinTheRangeReportedFirstAndReachesTheWindow)
+{
+    ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
+    ConvertWorker worker(QString::fromStdString(path()), QString::fromStdString(storage() + "conv0.tmp"));
+    std::vector<std::pair<bool, int>> reports; // (a range, the value), in the order sent
+    QObject::connect(
+        &worker, &ConvertWorker::progressRangeKnown, &worker,
+        [&reports](int maximum) { reports.emplace_back(true, maximum); }, Qt::DirectConnection);
+    QObject::connect(
+        &worker, &ConvertWorker::progressChanged, &worker,
+        [&reports](int position) { reports.emplace_back(false, position); }, Qt::DirectConnection);
+    worker.start();
+    ASSERT_TRUE(worker.wait(10000));
+    EXPECT_TRUE(worker.succeeded());
+    ASSERT_GE(reports.size(), 2u);
+    ASSERT_TRUE(reports.front().first);
+    const int maximum = reports.front().second;
+    EXPECT_GE(maximum, 1);
+    for (std::size_t i = 1; i < reports.size(); ++i) {
+        EXPECT_FALSE(reports[i].first) << "the range is reported once";
+        EXPECT_GE(reports[i].second, 0);
+        EXPECT_LE(reports[i].second, maximum);
+    }
+
+    // The window shows the range before it closes with the worker's end.
+    ASSERT_TRUE(writeFileBytes(path(), oneDisc().bytes()));
+    ConvertDialog form;
+    EXPECT_EQ(form.convert(QString::fromStdString(path())), 1);
+    EXPECT_EQ(form.progressBar->maximum(), maximum);
 }
 
 TEST_F(ConvertTest, TheTemporaryNameIsTheFirstFreeBesideTheFileset)

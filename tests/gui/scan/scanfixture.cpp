@@ -5,6 +5,7 @@
 #include "core/settings/settings.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "gui/scan/scanprocedure.h"
 #include "platform/configfolder.h"
 
@@ -105,7 +106,6 @@ void ScanFixture::SetUp()
 
 void ScanFixture::TearDown()
 {
-    scanBeforeTransplant = nullptr;
     setDriveTable(nullptr);
     m_questions.reset();
     g_ownerIndex->detach();
@@ -166,11 +166,10 @@ std::vector<TKTBDisc> ScanFixture::discsOf(const std::string& path)
 {
     std::vector<TKTBDisc> discs;
     for (const std::uint32_t offset : discOffsetsOf(path)) {
-        TKTBHandle* handle = nullptr;
-        ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY);
+        KtbHandlePtr handle;
+        ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY);
         TKTBDisc disc {};
-        EXPECT_TRUE(ktbReadDisc(handle, offset, disc));
-        ktbClose(handle);
+        EXPECT_TRUE(ktbReadDisc(handle.get(), offset, disc));
         discs.push_back(disc);
     }
     return discs;
@@ -179,20 +178,18 @@ std::vector<TKTBDisc> ScanFixture::discsOf(const std::string& path)
 std::vector<std::uint32_t> ScanFixture::discOffsetsOf(const std::string& path)
 {
     std::vector<std::uint32_t> offsets;
-    TKTBHandle* handle = nullptr;
-    if (ktbOpen(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
+    KtbHandlePtr handle;
+    if (ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY) != KTB_OK) {
         ADD_FAILURE() << "cannot open " << path;
         return offsets;
     }
-    TKTBCursor* cursor = ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(handle.get(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr && cursor->Current != nullptr) {
         offsets.push_back(cursor->Current->Offset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
-    ktbClose(handle);
     return offsets;
 }
 

@@ -1,8 +1,10 @@
 // The scan procedure with test drives: new, known, audio and symbolic discs, the questions before a
-// scan, cancelling from the progress window, failing walks, a fileset that refuses the new disc, and
-// the scratch catalog, which is gone whatever way a scan ends.
+// scan, cancelling from the progress window, failing walks, a fileset that refuses the new disc (the
+// errors the recording's failures raise), and the scratch catalog, which is gone whatever way a scan
+// ends.
 #include "tests/gui/scan/scanfixture.h"
 
+#include "core/catalog/discrecording.h"
 #include "core/filesets/fileset.h"
 #include "engine/ktb_discs.h"
 #include "gui/scan/scanprocedure.h"
@@ -17,7 +19,6 @@
 #include <atomic>
 #include <chrono>
 #include <fstream>
-#include <unistd.h>
 
 namespace {
 
@@ -308,30 +309,22 @@ TEST_F(ScanProcedureTest, FailingWalkShowsAbortedAndAddsNothing)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcedureTest, LeftoversOfEndedScansAreRemovedAndOthersKept)
+TEST_F(ScanProcedureTest, AScanRemovesTheScratchFoldersOfEndedScans)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
     Fileset* fileset = music(false);
-    // A process id that cannot be running (at or above the system's largest), and a running process.
+    // A process id that cannot be running (at or above the system's largest).
     std::ifstream limit("/proc/sys/kernel/pid_max");
     long pidMax = 4194304;
     limit >> pidMax;
     const std::string dead = temporaryFolder() + "katalox-scan-" + std::to_string(pidMax) + "-AbCdEf";
-    const std::string ours = temporaryFolder() + "katalox-scan-" + std::to_string(::getpid()) + "-XyZ123";
-    const std::string alive = temporaryFolder() + "katalox-scan-1-QwErTy";
-    for (const std::string& folder : { dead, ours, alive }) {
-        std::filesystem::create_directories(folder);
-        ASSERT_TRUE(writeFileBytes(folder + "/_temp.ktb", "left over"));
-    }
+    std::filesystem::create_directories(dead);
 
     EXPECT_NE(scanDisc('D', fileset->handle(), discTemplate("Fresh"), false, false), 0u);
     fileset->close();
 
     EXPECT_FALSE(pathExists(dead));
-    EXPECT_FALSE(pathExists(ours)) << "an earlier process had our id";
-    EXPECT_TRUE(pathExists(alive)) << "a running process's scan is left alone";
-    EXPECT_EQ(scratchLeftovers(), QStringList { QStringLiteral("katalox-scan-1-QwErTy") });
-    EXPECT_EQ(discsOf(musicPath()).size(), 2u);
+    EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
 TEST_F(ScanProcedureTest, UnusableTemporaryFolderAborts)
@@ -375,45 +368,6 @@ TEST_F(ScanProcedureTest, LockedFilesetRefusesARescanWithError2)
     EXPECT_TRUE(scratchLeftovers().isEmpty());
 }
 
-TEST_F(ScanProcedureTest, ScratchThatCannotBeOpenedAgainIsError1AndTouchesNothing)
-{
-    m_drives->setDrive('D', folderDisc("disc", 5));
-    Fileset* fileset = music(true);
-    fileset->close();
-    const std::string before = readFileBytes(musicPath());
-    m_questions->answerMessage(YesButton);
-    scanBeforeTransplant = [](const QString& scratch) { QFile::remove(scratch); };
-
-    EXPECT_EQ(scanError(fileset, "Lost"), "ERROR1");
-
-    EXPECT_EQ(readFileBytes(musicPath()), before);
-    EXPECT_TRUE(scratchLeftovers().isEmpty());
-}
-
-TEST_F(ScanProcedureTest, RescanWhoseNewDiscCannotBeAppendedKeepsTheOlderEntry)
-{
-    m_drives->setDrive('D', folderDisc("disc", 5));
-    Fileset* fileset = music(true);
-    m_questions->answerMessage(YesButton);
-    // The recorded run is damaged before it is moved: its length reads 0, so it cannot be copied.
-    scanBeforeTransplant = [](const QString& scratch) {
-        std::fstream file(scratch.toStdString(), std::ios::in | std::ios::out | std::ios::binary);
-        file.seekp(KTB_HEADER_SIZE + CatalogBuilder::DiscRunLength);
-        const std::uint32_t zero = 0;
-        file.write(reinterpret_cast<const char*>(&zero), sizeof zero);
-    };
-
-    EXPECT_EQ(scanError(fileset, "Damaged"), "ERROR3");
-
-    const std::vector<TKTBDisc> discs = discsOf(musicPath());
-    ASSERT_EQ(discs.size(), 2u) << "the older entry is back";
-    EXPECT_EQ(titleOf(discs[1]), QStringLiteral("Old title"));
-    EXPECT_EQ(commentOf(discs[1]), QStringLiteral("old"));
-    EXPECT_EQ(discs[1].Serial, serialOf('D'));
-    EXPECT_EQ(discs[1].Files, 1u);
-    EXPECT_TRUE(scratchLeftovers().isEmpty());
-}
-
 // ---------------------------------------------------------------------------------------------
 // Progress
 
@@ -440,15 +394,15 @@ INSTANTIATE_TEST_SUITE_P(Values, ScanPercentageTest,
 TEST_F(ScanProcedureTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
 {
     m_drives->setDrive('D', folderDisc("disc", 2000, 3));
-    const std::string scratch = m_temp.file("progress.ktb");
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
+    DiscRecording recording(scanScratchLayout());
     ScanProgressDialog form;
     int applied = 0;
     QObject::connect(&form, &ScanProgressDialog::progressApplied, [&applied] { ++applied; });
 
     const auto start = std::chrono::steady_clock::now();
-    ASSERT_TRUE(form.startScan(QString::fromStdString(scratch), 'D', disc));
+    ASSERT_TRUE(form.startScan(recording, 'D', disc));
     const auto elapsed
         = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - start);
 
@@ -461,7 +415,7 @@ TEST_F(ScanProcedureTest, ProgressEndsAt100WhenTheFilesFillTheVolume)
     EXPECT_GE(reports, 1);
     EXPECT_LE(reports, 2 + elapsed / ScanWorker::ReportInterval);
     EXPECT_EQ(applied, reports) << "every report reaches the window";
-    EXPECT_EQ(discsOf(scratch).size(), 1u);
+    EXPECT_EQ(discsOf(recording.scratchPath().toStdString()).size(), 1u);
 }
 
 TEST_F(ScanProcedureTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
@@ -469,8 +423,9 @@ TEST_F(ScanProcedureTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
     m_drives->setDrive('D', isoDisc("disc", "BIG"));
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
+    DiscRecording recording(scanScratchLayout());
     ScanProgressDialog form;
-    ASSERT_TRUE(form.startScan(QString::fromStdString(m_temp.file("progress.ktb")), 'D', disc));
+    ASSERT_TRUE(form.startScan(recording, 'D', disc));
     EXPECT_LT(form.progressBar->value(), 100) << "the image is larger than its files";
     EXPECT_GE(form.progressBar->value(), 0);
 }
@@ -478,12 +433,13 @@ TEST_F(ScanProcedureTest, ProgressStaysBelow100WhenTheVolumeHoldsMore)
 TEST_F(ScanProcedureTest, ScratchThatExistsAlreadyEndsTheWorkerWithoutSuccess)
 {
     m_drives->setDrive('D', folderDisc("disc", 5));
-    const std::string scratch = m_temp.file("taken.ktb");
-    ASSERT_TRUE(writeFileBytes(scratch, "not ours"));
     TKTBDisc disc {};
     ASSERT_TRUE(ktbDiscFromDrive('D', disc));
+    DiscRecording recording(scanScratchLayout());
+    const std::string scratch = recording.scratchPath().toStdString();
+    ASSERT_TRUE(writeFileBytes(scratch, "not ours"));
     ScanProgressDialog form;
-    EXPECT_FALSE(form.startScan(QString::fromStdString(scratch), 'D', disc));
+    EXPECT_FALSE(form.startScan(recording, 'D', disc));
     EXPECT_EQ(readFileBytes(scratch), "not ours");
 }
 

@@ -5,6 +5,7 @@
 #include "core/companion/companioncatalogs.h"
 #include "core/statistics/statisticscollector.h"
 #include "gui/companion/scopepicker.h"
+#include "gui/companion/walkprogresspanel.h"
 #include "gui/statistics/figuresaving.h"
 #include "gui/statistics/figuretablemodel.h"
 #include "tests/support/catalogbuilder.h"
@@ -20,6 +21,7 @@
 #include <QLocale>
 #include <QSignalSpy>
 #include <QStandardItem>
+#include <QTabWidget>
 
 namespace {
 
@@ -104,6 +106,17 @@ TEST_F(StatisticsWindowTest, WalksTheScopePickedAndNothingWhenNothingIsPicked)
     picker.checkAll(false);
     EXPECT_EQ(picker.scopeText(), QStringLiteral("Nothing"));
     showAndWait();
+    EXPECT_TRUE(m_window->discsValue->text().isEmpty());
+
+    // A walk replaced by one of nothing leaves no walk running and the window usable.
+    picker.checkAll(true);
+    m_window->showStatistics();
+    picker.checkAll(false);
+    showAndWait();
+    QCoreApplication::processEvents(); // the replaced walk's end, when it was queued already
+    EXPECT_FALSE(m_window->isWalking());
+    EXPECT_TRUE(m_window->pages->isEnabled());
+    EXPECT_TRUE(m_window->progressPanel->isHidden());
     EXPECT_TRUE(m_window->discsValue->text().isEmpty());
 }
 

@@ -3,6 +3,7 @@
 #include "core/filesets/filesetregistry.h"
 #include "core/text/catalogtext.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "engine/ktb_utils.h"
 #include "gui/mainwindow/cataloglist.h"
 
@@ -113,44 +114,41 @@ Fileset* EditFixture::fileset(const QString& fileName)
 std::vector<std::uint32_t> EditFixture::discOffsets(Fileset* fileset)
 {
     std::vector<std::uint32_t> offsets;
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         offsets.push_back(cursor->Current->Offset);
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     return offsets;
 }
 
 QStringList EditFixture::discTitles(Fileset* fileset)
 {
     QStringList titles;
-    TKTBCursor* cursor = ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES);
+    const KtbCursorPtr cursor(ktbFindFirstAll(fileset->handle(), KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
     while (cursor != nullptr) {
         const TKTBDisc* disc = cursor->Current->disc();
         titles << decodeCatalogText(ktbFieldText(disc->Title, sizeof disc->Title));
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     return titles;
 }
 
 QStringList EditFixture::discContents(Fileset* fileset, std::uint32_t discOffset)
 {
     QStringList names;
-    TKTBCursor* cursor = ktbFindFirst(fileset->handle(), KTB_FIND_NODISCS, discOffset, nullptr);
+    const KtbCursorPtr cursor(ktbFindFirst(fileset->handle(), KTB_FIND_NODISCS, discOffset, nullptr));
     while (cursor != nullptr) {
         const TKTBEntity* entity = cursor->Current;
         names << decodeCatalogText(entity->name())
                 + (entity->folderName() != nullptr ? QStringLiteral("/") : QString());
-        if (ktbFindNext(cursor) != KTB_OK) {
+        if (ktbFindNext(cursor.get()) != KTB_OK) {
             break;
         }
     }
-    ktbFindClose(cursor);
     return names;
 }

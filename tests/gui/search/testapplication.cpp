@@ -1,6 +1,6 @@
 // The Qt application object of the suite: the file icons of the result list need one. It exists for the
 // whole run, as in the program, where it is made before every process-wide object.
-#include "core/settings/shell.h"
+#include "gui/common/systemicons.h"
 
 #include <gtest/gtest.h>
 
@@ -20,7 +20,7 @@ public:
 
 private:
     int m_argc = 1;
-    char m_name[16] = "search_tests";
+    char m_name[32] = "search_lists_tests";
     char* m_argv[2] = { m_name, nullptr };
     std::unique_ptr<QGuiApplication> m_application;
 };

@@ -1,11 +1,10 @@
 // The two result models: columns, cells, images, and rows whose catalog cannot be read any more.
-#include "tests/core/search/searchfixture.h"
+#include "tests/gui/search/searchlistsfixture.h"
 
 #include "core/filesets/catalogerror.h"
-#include "core/settings/shell.h"
 #include "core/text/catalogtext.h"
 #include "core/text/formatsize.h"
-#include "gui/search/searchresultmodel.h"
+#include "gui/common/systemicons.h"
 
 #include <QFile>
 #include <QPixmap>
@@ -32,19 +31,19 @@ QStringList rowTexts(const QAbstractItemModel* model, int row)
 
 } // namespace
 
-TEST_F(SearchTest, ColumnsAreNamedAsTheListsShowThem)
+TEST_F(SearchListsTest, ColumnsAreNamedAsTheListsShowThem)
 {
-    EXPECT_EQ(headers(m_helper.discModel()),
+    EXPECT_EQ(headers(m_lists.discModel()),
         (QStringList { QStringLiteral("Title"), QStringLiteral("Owner"), QStringLiteral("File Matches"),
             QStringLiteral("Folder Matches") }));
-    EXPECT_EQ(headers(m_helper.fileModel()),
+    EXPECT_EQ(headers(m_lists.fileModel()),
         (QStringList {
             QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Size"), QStringLiteral("Modified") }));
-    EXPECT_EQ(m_helper.discModel()->rowCount(), 0);
-    EXPECT_EQ(m_helper.fileModel()->rowCount(), 0);
+    EXPECT_EQ(m_lists.discModel()->rowCount(), 0);
+    EXPECT_EQ(m_lists.fileModel()->rowCount(), 0);
 }
 
-TEST_F(SearchTest, DiscRowsShowTitleOwnerAndTheirMatches)
+TEST_F(SearchListsTest, DiscRowsShowTitleOwnerAndTheirMatches)
 {
     addCatalog("music.ktb", musicCatalog());
     addCatalog("plain.ktb", flatCatalog("Plain", { "o.txt" }));
@@ -54,9 +53,9 @@ TEST_F(SearchTest, DiscRowsShowTitleOwnerAndTheirMatches)
         pixmap.fill(QColor::fromHsv(i * 40, 255, 255));
         images.append(QIcon(pixmap));
     }
-    m_helper.setDiscImages(images);
+    m_lists.discModel()->setDiscImages(images);
     searchAll(QStringLiteral("o"));
-    const QAbstractItemModel* model = m_helper.discModel();
+    const QAbstractItemModel* model = m_lists.discModel();
     ASSERT_EQ(model->rowCount(), 3);
     EXPECT_EQ(rowTexts(model, 0),
         (QStringList { QStringLiteral("CD 12"), QStringLiteral("Anna"), QStringLiteral("1"), QStringLiteral("2") }));
@@ -72,11 +71,11 @@ TEST_F(SearchTest, DiscRowsShowTitleOwnerAndTheirMatches)
     EXPECT_FALSE(model->index(0, 1).data(Qt::DecorationRole).isValid());
 }
 
-TEST_F(SearchTest, FileRowsShowNameLocationSizeAndDateFoldersOnlyTheirLocation)
+TEST_F(SearchListsTest, FileRowsShowNameLocationSizeAndDateFoldersOnlyTheirLocation)
 {
     addCatalog("music.ktb", musicCatalog());
     searchAll(QStringLiteral("o"));
-    const QAbstractItemModel* model = m_helper.fileModel();
+    const QAbstractItemModel* model = m_lists.fileModel();
     const int song = fileRow(QStringLiteral("Song.MP3"));
     const int rock = fileRow(QStringLiteral("Rock"));
     ASSERT_GE(song, 0);
@@ -91,7 +90,7 @@ TEST_F(SearchTest, FileRowsShowNameLocationSizeAndDateFoldersOnlyTheirLocation)
     EXPECT_EQ(model->index(rock, 0).data(ImageIndexRole).toInt(), systemIconIndex(QString(), false));
 }
 
-TEST_F(SearchTest, RowsWhoseCatalogIsGoneShowEmptyCellsInsteadOfFailing)
+TEST_F(SearchListsTest, RowsWhoseCatalogIsGoneShowEmptyCellsInsteadOfFailing)
 {
     addCatalog("music.ktb", musicCatalog());
     searchAll(QStringLiteral("o"));
@@ -99,8 +98,8 @@ TEST_F(SearchTest, RowsWhoseCatalogIsGoneShowEmptyCellsInsteadOfFailing)
     ASSERT_TRUE(QFile::remove(path("music.ktb")));
     const int song = fileRow(QStringLiteral("Song.MP3"));
     // The name is the result's own copy; the location needs the catalog.
-    EXPECT_EQ(m_helper.fileModel()->index(song, 0).data().toString(), QStringLiteral("Song.MP3"));
-    EXPECT_EQ(m_helper.fileModel()->index(song, 1).data().toString(), QString());
-    EXPECT_EQ(m_helper.discModel()->index(0, 1).data().toString(), QString());
+    EXPECT_EQ(m_lists.fileModel()->index(song, 0).data().toString(), QStringLiteral("Song.MP3"));
+    EXPECT_EQ(m_lists.fileModel()->index(song, 1).data().toString(), QString());
+    EXPECT_EQ(m_lists.discModel()->index(0, 1).data().toString(), QString());
     EXPECT_THROW(CatalogSearch::resultPath(*m_helper.fileResults.at(song)), CatalogError);
 }

@@ -1,0 +1,36 @@
+#pragma once
+// Changes of catalogs that the windows and `ktb` share: moving a disc from one fileset into another,
+// and deleting a fileset, which leaves its file behind as a ".bak".
+
+#include "engine/ktbdef.h"
+
+#include <cstdint>
+
+class Fileset;
+class FilesetRegistry;
+struct TKTBHandle;
+
+/// How a move of a disc ended.
+enum class DiscMoveOutcome {
+    Moved, ///< the disc is at newOffset of the destination and gone from the source
+    Refused, ///< the disc cannot leave the source (a catalog locked by its key): nothing was copied
+    NotCopied, ///< the destination refused the copy (a disc of that serial is there already...)
+    TakenBack, ///< the source refused the delete; the copy was taken back, both are as they were
+    LeftInBoth, ///< the source refused the delete and the copy at newOffset could not be taken back
+};
+
+struct DiscMoveResult {
+    DiscMoveOutcome outcome = DiscMoveOutcome::Moved;
+    TKTBERROR code = KTB_OK; ///< the engine's answer to the step that failed
+    std::uint32_t newOffset = 0;
+};
+
+/// Moves the disc at offset of source to the end of destination: a copy there, then the delete here.
+/// A disc that cannot leave its catalog is not copied, and a copy whose original cannot be deleted is
+/// taken back, so the disc is in one catalog only unless the take-back fails too.
+DiscMoveResult moveDisc(TKTBHandle* source, std::uint32_t offset, TKTBHandle* destination);
+
+/// Takes the fileset out of the registry (which releases the object and closes its file) and renames
+/// its file to the same name with ".bak" added, replacing an older ".bak": the file stays on disc where
+/// no "*.ktb" lookup finds it. Failures of the renaming are ignored; the fileset is gone either way.
+void deleteFileset(FilesetRegistry& registry, Fileset* fileset);
