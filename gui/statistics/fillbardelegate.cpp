@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QPainter>
 #include <QStyleOptionProgressBar>
+#include <algorithm>
 
 void FillBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
@@ -31,4 +32,11 @@ void FillBarDelegate::paint(QPainter* painter, const QStyleOptionViewItem& optio
     bar.textAlignment = Qt::AlignCenter;
     bar.state = option.state | QStyle::State_Horizontal;
     style->drawControl(QStyle::CE_ProgressBar, &bar, painter, widget);
+}
+
+QSize FillBarDelegate::sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const
+{
+    QSize size = QStyledItemDelegate::sizeHint(option, index);
+    size.setWidth(std::max(size.width(), 2 * option.fontMetrics.horizontalAdvance(QStringLiteral("100.0 %"))));
+    return size;
 }

@@ -10,4 +10,6 @@ public:
 
     /// The cell's FigureTableModel::ValueRole is the percentage; a negative one draws as an empty cell.
     void paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const override;
+    /// Wide enough for a bar that reads at a glance, whatever the column's texts need.
+    QSize sizeHint(const QStyleOptionViewItem& option, const QModelIndex& index) const override;
 };

@@ -6,7 +6,6 @@
 #include <QChart>
 #include <QDateTime>
 #include <QDateTimeAxis>
-#include <QHorizontalBarSeries>
 #include <QLegend>
 #include <QLegendMarker>
 #include <QLineSeries>
@@ -16,6 +15,7 @@
 #include <QScatterSeries>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -49,48 +49,77 @@ AxisUnit unitFor(std::uint64_t largest, FileMeasure measure)
     return { divisor, QLatin1String(names[unit]) };
 }
 
+/// A value axis from 0 that holds largest, its ticks at whole steps (1, 2 or 5 times a power of ten): counts
+/// of files or discs never show "0.5".
+void setCountRange(QValueAxis* axis, double largest)
+{
+    double step = 1;
+    for (int i = 0; largest / step > 6; ++i) {
+        step *= i % 3 == 1 ? 2.5 : 2; // 1, 2, 5, 10, 20, 50...
+    }
+    const double top = std::max(step, std::ceil(largest * 1.05 / step) * step);
+    axis->setRange(0, top);
+    axis->setTickType(QValueAxis::TicksDynamic);
+    axis->setTickAnchor(0);
+    axis->setTickInterval(step);
+    axis->setLabelFormat(QStringLiteral("%.0f"));
+}
+
+/// Category labels in a smaller font, never cut to "...": a chart of many bars keeps every label readable.
+void setCategoryLabels(QAbstractAxis* axis)
+{
+    QFont font = axis->labelsFont();
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() - 1.5));
+    axis->setLabelsFont(font);
+    axis->setTruncateLabels(false);
+}
+
 QString measureName(FileMeasure measure)
 {
     return measure == FileMeasure::Files ? QStringLiteral("files") : QStringLiteral("bytes");
 }
 
-/// A bar chart of one set over categories, vertical or horizontal.
-QChart* barChart(const QString& title, const QStringList& categories, const QList<double>& values,
-    const QString& valueTitle, bool horizontal)
+/// A bar chart of one set over categories, the bars upright.
+QChart* barChart(
+    const QString& title, const QStringList& categories, const QList<double>& values, const QString& valueTitle)
 {
     QChart* chart = newChart(title);
     auto* set = new QBarSet(valueTitle);
     set->append(values);
-    QAbstractBarSeries* series = horizontal ? static_cast<QAbstractBarSeries*>(new QHorizontalBarSeries)
-                                            : static_cast<QAbstractBarSeries*>(new QBarSeries);
+    auto* series = new QBarSeries;
     series->append(set);
     chart->addSeries(series);
     auto* categoryAxis = new QBarCategoryAxis;
     categoryAxis->append(categories);
-    if (!horizontal) {
-        categoryAxis->setLabelsAngle(-90);
-    }
+    setCategoryLabels(categoryAxis);
+    categoryAxis->setLabelsAngle(-90);
     auto* valueAxis = new QValueAxis;
     valueAxis->setTitleText(valueTitle);
-    valueAxis->setLabelFormat(QStringLiteral("%.0f"));
-    const double largest = values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end());
-    valueAxis->setRange(0, largest > 0 ? largest * 1.05 : 1);
-    valueAxis->applyNiceNumbers();
-    chart->addAxis(categoryAxis, horizontal ? Qt::AlignLeft : Qt::AlignBottom);
-    chart->addAxis(valueAxis, horizontal ? Qt::AlignBottom : Qt::AlignLeft);
+    setCountRange(valueAxis, values.isEmpty() ? 0 : *std::max_element(values.begin(), values.end()));
+    chart->addAxis(categoryAxis, Qt::AlignBottom);
+    chart->addAxis(valueAxis, Qt::AlignLeft);
     series->attachAxis(categoryAxis);
     series->attachAxis(valueAxis);
     return chart;
 }
 
-/// A size class by the start of its range, short: "0", "<1K", "1K", "512K", "1M", "2G".
+/// Each kind has its own colour, the same whatever the chart measures.
+QColor kindColor(FileKind kind)
+{
+    static const QColor colors[FileKindCount]
+        = { QColor(0xe6, 0x7e, 0x22), QColor(0x8e, 0x44, 0xad), QColor(0x27, 0xae, 0x60), QColor(0x29, 0x80, 0xb9),
+              QColor(0xc0, 0x39, 0x2b), QColor(0xf1, 0xc4, 0x0f), QColor(0x16, 0xa0, 0x85), QColor(0x95, 0xa5, 0xa6) };
+    return colors[static_cast<int>(kind)];
+}
+
+/// A size class by the start of its range, short: "0", "1", "1K", "512K", "1M", "2G".
 QString shortSizeClassName(int sizeClass)
 {
     if (sizeClass == 0) {
         return QStringLiteral("0");
     }
     if (sizeClass == 1) {
-        return QStringLiteral("<1K");
+        return QStringLiteral("1"); // from 1 byte (a "<" would start rich text)
     }
     const int exponent = sizeClass + 8;
     static const char units[] = { 'K', 'M', 'G' };
@@ -113,15 +142,18 @@ QChart* makeKindChart(const CollectionStatistics& figures, FileMeasure measure)
             continue;
         }
         const double share = 100.0 * static_cast<double>(value) / static_cast<double>(total);
-        QPieSlice* slice
-            = series->append(QStringLiteral("%1 (%2 %)")
-                                 .arg(fileKindName(static_cast<FileKind>(kind)), QLocale().toString(share, 'f', 1)),
-                static_cast<double>(value));
+        QPieSlice* slice = series->append(
+            QStringLiteral("%1 %2 %").arg(fileKindName(static_cast<FileKind>(kind)), QLocale().toString(share, 'f', 1)),
+            static_cast<double>(value));
         // The legend names the slices; labels beside small slices would only overlap.
         slice->setLabelVisible(false);
+        slice->setColor(kindColor(static_cast<FileKind>(kind)));
     }
     chart->addSeries(series);
     chart->legend()->setAlignment(Qt::AlignRight);
+    QFont font = chart->legend()->font();
+    font.setPointSizeF(std::max(6.0, font.pointSizeF() - 1));
+    chart->legend()->setFont(font);
     chart->legend()->show();
     return chart;
 }
@@ -136,12 +168,12 @@ QChart* makeExtensionChart(const CollectionStatistics& figures, FileMeasure meas
     const AxisUnit unit = unitFor(largest, measure);
     QStringList categories;
     QList<double> values;
-    // Horizontal bars are drawn from the bottom up: the largest goes last, to the top.
-    for (auto part = parts.rbegin(); part != parts.rend(); ++part) {
-        categories.append(part->label);
-        values.append(static_cast<double>(part->value) / unit.divisor);
+    for (const ChartPart& part : parts) {
+        categories.append(part.label);
+        values.append(static_cast<double>(part.value) / unit.divisor);
     }
-    return barChart(QStringLiteral("Extensions by ") + measureName(measure), categories, values, unit.name, true);
+    // Upright bars leave each label the room of a bar's width: sixteen of them stay readable.
+    return barChart(QStringLiteral("Extensions by ") + measureName(measure), categories, values, unit.name);
 }
 
 QChart* makeSizeChart(const CollectionStatistics& figures)
@@ -152,7 +184,7 @@ QChart* makeSizeChart(const CollectionStatistics& figures)
         categories.append(shortSizeClassName(sizeClass));
         values.append(static_cast<double>(figures.sizes[static_cast<std::size_t>(sizeClass)].files));
     }
-    QChart* chart = barChart(QStringLiteral("Files by size"), categories, values, QStringLiteral("files"), false);
+    QChart* chart = barChart(QStringLiteral("Files by size"), categories, values, QStringLiteral("files"));
     return chart;
 }
 
@@ -164,7 +196,7 @@ QChart* makeYearChart(const CollectionStatistics& figures)
         categories.append(year.year == 0 ? QStringLiteral("no date") : QString::number(year.year));
         values.append(static_cast<double>(year.count.files));
     }
-    return barChart(QStringLiteral("Files by year of last change"), categories, values, QStringLiteral("files"), false);
+    return barChart(QStringLiteral("Files by year of last change"), categories, values, QStringLiteral("files"));
 }
 
 QChart* makeScanMonthChart(const CollectionStatistics& figures)
@@ -220,14 +252,10 @@ QChart* makeScanMonthChart(const CollectionStatistics& figures)
     timeAxis->setRange(first.startOfDay(), last.addMonths(1).startOfDay());
     auto* monthAxis = new QValueAxis;
     monthAxis->setTitleText(QStringLiteral("discs a month"));
-    monthAxis->setLabelFormat(QStringLiteral("%.0f"));
-    monthAxis->setRange(0, most * 1.1);
-    monthAxis->applyNiceNumbers();
+    setCountRange(monthAxis, most);
     auto* totalAxis = new QValueAxis;
     totalAxis->setTitleText(QStringLiteral("discs in all"));
-    totalAxis->setLabelFormat(QStringLiteral("%.0f"));
-    totalAxis->setRange(0, std::max(total, 1.0) * 1.1);
-    totalAxis->applyNiceNumbers();
+    setCountRange(totalAxis, total);
     chart->addAxis(timeAxis, Qt::AlignBottom);
     chart->addAxis(monthAxis, Qt::AlignLeft);
     chart->addAxis(totalAxis, Qt::AlignRight);

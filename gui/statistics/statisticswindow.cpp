@@ -258,7 +258,6 @@ QWidget* StatisticsWindow::makeSummaryPage()
     QWidget* discs = tablePanel(QStringLiteral("Discs"), discTable, "discTable");
     auto* discView = discs->findChild<QTableView*>(QStringLiteral("discTableView"));
     discView->setItemDelegateForColumn(4, new FillBarDelegate(discView));
-    discView->setColumnWidth(4, 110);
     split->addWidget(discs);
     split->setStretchFactor(1, 2);
     layout->addWidget(split, 1);
