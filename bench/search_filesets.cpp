@@ -4,67 +4,16 @@
 //     search_filesets FOLDER TEXT            prints "<file matches> <folder matches> <kept> <discs>"
 //     search_filesets --memory FOLDER TEXT   also prints the peak memory of the search above idle
 
+#include "bench/peaksampler.h"
 #include "core/filesets/filesetregistry.h"
 #include "core/search/catalogsearch.h"
 #include "engine/Containers.h"
 
 #include <QCoreApplication>
 #include <QString>
-#include <atomic>
-#include <chrono>
 #include <cstdio>
 #include <cstring>
-#include <fstream>
 #include <memory>
-#include <string>
-#include <thread>
-
-namespace {
-
-/// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when missing.
-long statusKilobytes(const char* field)
-{
-    std::ifstream status("/proc/self/status");
-    std::string line;
-    const std::size_t length = std::strlen(field);
-    while (std::getline(status, line)) {
-        if (line.compare(0, length, field) == 0 && line.size() > length && line[length] == ':') {
-            return std::stol(line.substr(length + 1));
-        }
-    }
-    return -1;
-}
-
-/// Samples the resident size while a search runs: the kernel's peak (reset at the start, where the
-/// kernel allows it) and a sample every millisecond, whichever is higher.
-class PeakSampler {
-public:
-    PeakSampler()
-    {
-        std::ofstream("/proc/self/clear_refs") << "5";
-        m_thread = std::thread([this] {
-            while (!m_stop.load()) {
-                const long rss = statusKilobytes("VmRSS");
-                long peak = m_peak.load();
-                while (rss > peak && !m_peak.compare_exchange_weak(peak, rss)) { }
-                std::this_thread::sleep_for(std::chrono::milliseconds(1));
-            }
-        });
-    }
-    long stop()
-    {
-        m_stop = true;
-        m_thread.join();
-        return std::max(m_peak.load(), statusKilobytes("VmHWM"));
-    }
-
-private:
-    std::atomic_bool m_stop { false };
-    std::atomic<long> m_peak { 0 };
-    std::thread m_thread;
-};
-
-} // namespace
 
 int main(int argc, char** argv)
 {

@@ -32,17 +32,7 @@ fi
 files=("$data"/*.ktb)
 cat "${files[@]}" >/dev/null # into the page cache
 
-median() { # the median of the numbers on standard input
-    sort -g | awk '{ v[NR] = $1 } END { if (NR % 2) print v[(NR + 1) / 2]; else print (v[NR / 2] + v[NR / 2 + 1]) / 2 }'
-}
-
-seconds() { # runs the command with its output into a pipe and prints the seconds it took
-    local start end
-    start=$(date +%s.%N)
-    "$@" | cat >/dev/null || true
-    end=$(date +%s.%N)
-    echo "$end - $start" | bc -l
-}
+. bench/timing.sh
 
 compare() { # pattern: paired runs, then the medians and their ratio
     local pattern=$1 ours=() theirs=() i

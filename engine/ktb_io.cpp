@@ -785,7 +785,75 @@ struct ScanJob {
     TKTBCursor* cursor;
     TKTBERROR result;
     TKTBEntity* made;
+    TKTBBatch* batch = nullptr; ///< ktbFindBatch: reports go here, many a call
 };
+
+/// Room for the texts of any one record: a disc record, or a name and a comment of 65,535 bytes each.
+constexpr std::uint32_t s_largestRecordTexts = 2 * 65535u + sizeof(TKTBDisc);
+static_assert(TKTBBatch::TextCapacity >= 2 * s_largestRecordTexts);
+
+inline bool batchFull(const TKTBBatch& batch)
+{
+    return batch.Count == TKTBBatch::Capacity || TKTBBatch::TextCapacity - batch.TextsUsed < s_largestRecordTexts;
+}
+
+/// Copies a short text without a library call: names are mostly a few dozen bytes. Overlapping
+/// fixed-size copies read and write nothing outside the count bytes.
+inline void copyText(char* to, const std::uint8_t* from, std::size_t count)
+{
+    if (count > 32) {
+        std::memcpy(to, from, count);
+    } else if (count >= 16) {
+        std::memcpy(to, from, 16);
+        std::memcpy(to + count - 16, from + count - 16, 16);
+    } else if (count >= 8) {
+        std::memcpy(to, from, 8);
+        std::memcpy(to + count - 8, from + count - 8, 8);
+    } else if (count >= 4) {
+        std::memcpy(to, from, 4);
+        std::memcpy(to + count - 4, from + count - 4, 4);
+    } else {
+        for (std::size_t i = 0; i < count; ++i) {
+            to[i] = static_cast<char>(from[i]);
+        }
+    }
+}
+
+/// Copies a parsed record into the batch; Count grows only once the copy is whole.
+inline void appendRecord(TKTBBatch& batch, std::uint32_t offset, const RecordInfo& record)
+{
+    TKTBRecord& out = batch.Records[batch.Count];
+    out.Offset = offset;
+    out.Kind = record.tag;
+    out.Text = batch.TextsUsed;
+    out.NameLength = 0;
+    out.CommentLength = 0;
+    out.Size = 0;
+    out.DateTime = 0;
+    char* texts = batch.Texts + batch.TextsUsed;
+    switch (record.tag) {
+    case KTB_TAG_DISC:
+        std::memcpy(texts, record.disc, sizeof(TKTBDisc));
+        batch.TextsUsed += sizeof(TKTBDisc);
+        break;
+    case KTB_TAG_FILE:
+        out.Size = record.size;
+        out.DateTime = record.dateTime;
+        out.CommentLength = record.commentLength;
+        copyText(texts + record.nameLength, record.comment, record.commentLength);
+        [[fallthrough]];
+    case KTB_TAG_FOLDER:
+        out.NameLength = record.nameLength;
+        copyText(texts, record.name, record.nameLength);
+        batch.TextsUsed += record.nameLength + out.CommentLength;
+        break;
+    default:
+        break;
+    }
+    // The copies above must be whole before the record counts; a fault may leave them by a long jump.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    ++batch.Count;
+}
 
 // One step of ktbFindNext over the view, run under the fault guard: it owns nothing that needs a
 // destructor. Reads records from the cursor's Position until one is to be reported, the scope
@@ -810,6 +878,12 @@ void scanNext(void* context)
     std::uint32_t position = cursor.Position;
     RecordInfo record;
     while (position < size) {
+        if (job.batch != nullptr && batchFull(*job.batch)) {
+            // Every record before position is taken whole; the next call goes on from there.
+            cursor.Position = position;
+            job.result = KTB_OK;
+            return;
+        }
         const std::uint32_t at = position;
         if (parseRecord(view, size, at, record) != Parse::Ok) {
             ktbSetErrorDetail(at, record.tag);
@@ -900,6 +974,10 @@ void scanNext(void* context)
         default:
             break;
         }
+        if (job.batch != nullptr) {
+            appendRecord(*job.batch, at, record);
+            continue;
+        }
         makeEntity(at, record, job.made, &cursor.Spare);
         job.result = job.made != nullptr ? KTB_OK : KTB_ERR_BADHANDLE;
         return;
@@ -972,6 +1050,32 @@ TKTBERROR ktbFindNext(TKTBCursor* cursor)
     if (job.result == KTB_OK) {
         cursor->Current = job.made;
     }
+    return job.result;
+}
+
+TKTBERROR ktbFindBatch(TKTBCursor* cursor, TKTBBatch& batch)
+{
+    batch.Count = 0;
+    batch.TextsUsed = 0;
+    ktbSetLastError(KTB_NOENTITIES);
+    if (cursor == nullptr) {
+        ktbSetLastError(KTB_ERR_BADHANDLE);
+        return KTB_ERR_BADHANDLE;
+    }
+    if ((cursor->Flags & KTB_FIND_KEEP) == 0) {
+        ktbFreeEntity(cursor->Current);
+    }
+    cursor->Current = nullptr;
+    const TKTBERROR check = ktbCheckHandle(cursor->Handle);
+    if (check != KTB_OK) {
+        return check;
+    }
+    ScanJob job { cursor, KTB_NOENTITIES, nullptr, &batch };
+    if (!ktbGuarded(scanNext, &job)) {
+        // The file was shortened under the mapping by someone else; the records copied whole stay.
+        job.result = KTB_ERR_FILENOTAVAILABLE;
+    }
+    ktbSetLastError(job.result);
     return job.result;
 }
 

@@ -67,6 +67,51 @@ TKTBCursor* ktbFindFirstAll(TKTBHandle* handle, std::uint32_t flags);
 /// scope or the file, KTB_ERR_BADENTITY for an unknown tag or a truncated record (error detail set).
 /// The answer is also the last error.
 TKTBERROR ktbFindNext(TKTBCursor* cursor);
+/// One record as ktbFindBatch hands it out: what a walk over every record looks at, its texts copied
+/// into the batch (not zero-terminated).
+struct TKTBRecord {
+    std::uint32_t Offset; ///< file offset of the record's tag byte: the record's identity
+    std::uint32_t
+        Text; ///< where its texts start in the batch's Texts: the disc record; the name, then a file's comment
+    std::uint32_t Size; ///< files: low 32 bits of the size
+    std::uint32_t DateTime; ///< files: packed DOS date-time of the last write
+    std::uint16_t NameLength; ///< folders and files
+    std::uint16_t CommentLength; ///< files
+    std::uint8_t Kind; ///< one of the KTB_TAG_ values
+};
+
+/// Many records of an iteration at once, for walks that look at every record (statistics, exports):
+/// one call of ktbFindBatch instead of one ktbFindNext and one entity a record. Allocate it once (it
+/// is large) and reuse it.
+struct TKTBBatch {
+    static constexpr std::uint32_t Capacity = 1024;
+    static constexpr std::uint32_t TextCapacity = 512 * 1024;
+
+    TKTBRecord Records[Capacity];
+    std::uint32_t Count = 0;
+    std::uint32_t TextsUsed = 0;
+    char Texts[TextCapacity];
+
+    std::string_view name(const TKTBRecord& record) const { return { Texts + record.Text, record.NameLength }; }
+    std::string_view comment(const TKTBRecord& record) const
+    {
+        return { Texts + record.Text + record.NameLength, record.CommentLength };
+    }
+    /// A disc record's copy (the record is packed: any address will do).
+    const TKTBDisc& disc(const TKTBRecord& record) const
+    {
+        return *reinterpret_cast<const TKTBDisc*>(Texts + record.Text);
+    }
+};
+
+/// ktbFindNext for many records at once: fills batch with the next records the cursor reports (its
+/// flags and criteria apply as they do to ktbFindNext), as many as fit. KTB_OK: the batch holds records
+/// and more may follow. Any other answer ends the walk after the records the batch holds (there may be
+/// some): KTB_NOENTITIES at the end of the scope or the file, KTB_ERR_BADENTITY at a bad record (error
+/// detail set; without KTB_FIND_CHILDREN, Position is that record's offset), KTB_ERR_FILENOTAVAILABLE
+/// when the file was shortened under the mapping. The cursor's Chain and counters are those after the last record
+/// taken; Current is released (unless KTB_FIND_KEEP) and left null. The answer is also the last error.
+TKTBERROR ktbFindBatch(TKTBCursor* cursor, TKTBBatch& batch);
 /// Releases the cursor (and Current unless KTB_FIND_KEEP) and clears the reference; null does nothing.
 void ktbFindClose(TKTBCursor*& cursor);
 

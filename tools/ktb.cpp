@@ -41,6 +41,24 @@ const std::vector<Command>& commands()
             "cannot be read is an error.\n"
             "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n",
             runFind },
+        { "stats", "what catalogs hold: totals, file kinds, extensions, sizes, years, discs",
+            "Usage: ktb stats [--by kind|ext|year|size|disc] [--json] FILE|FOLDER...\n"
+            "Walks the catalogs once (a FOLDER stands for the catalogs (*.ktb) directly inside it)\n"
+            "and shows the figures of Katalox's statistics window. First the totals of owners,\n"
+            "filesets, discs, folders, files and bytes, then one table, tab-separated with a\n"
+            "header line:\n"
+            "  --by kind   files and bytes by kind: audio, video, image, document, archive, disc\n"
+            "              image, program, other (the default)\n"
+            "  --by ext    by extension (the text after the last dot, in lower case), most bytes first\n"
+            "  --by year   by the year files were last changed\n"
+            "  --by size   by size: 0 bytes, below 1 KiB, then powers of two up to 4 GiB\n"
+            "  --by disc   one line per disc: fileset, offset, title, serial, scan date, used and\n"
+            "              capacity bytes, fill, folders, files, bytes\n"
+            "  --json      everything as one JSON object instead (with --by, the totals and that\n"
+            "              table only), the 100 largest files and folders with their paths included\n"
+            "Catalogs are opened read-only, so this works while the program runs. A catalog that\n"
+            "cannot be read, or a damaged record, is reported and makes the exit status 2.\n",
+            runStats },
         { "check", "the structure of a catalog file",
             "Usage: ktb check FILE...\n"
             "Walks each catalog file and reports its first structural fault with its offset: an\n"

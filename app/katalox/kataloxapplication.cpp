@@ -15,43 +15,17 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include <QIcon>
-#include <sys/resource.h>
-
-namespace {
-
-// Every registered fileset stays open: allow as many open files as the system lets us.
-void raiseOpenFilesLimit()
-{
-    struct rlimit limit { };
-    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
-        limit.rlim_cur = limit.rlim_max;
-        ::setrlimit(RLIMIT_NOFILE, &limit);
-    }
-}
-
-} // namespace
 
 KataloxApplication::KataloxApplication(int& argc, char** argv)
-    : QApplication(argc, argv)
+    : GuardedApplication(argc, argv)
 {
     setApplicationName(QStringLiteral("Katalox"));
     setOrganizationName(QStringLiteral("Katalox"));
 }
 
-bool KataloxApplication::notify(QObject* receiver, QEvent* event)
-{
-    try {
-        return QApplication::notify(receiver, event);
-    } catch (const std::exception& failure) {
-        showException(failure);
-    } catch (...) {
-        showErrorText(QStringLiteral("Unknown error"));
-    }
-    return false;
-}
-
 int runKatalox(int argc, char** argv)
 {
+    // Every registered fileset stays open.
     raiseOpenFilesLimit();
     KataloxApplication application(argc, argv);
     installProgramQuestions();

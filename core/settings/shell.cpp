@@ -4,6 +4,7 @@
 
 #include <QFileInfo>
 #include <QProcess>
+#include <sys/resource.h>
 
 bool runProgram(const QString& program, const QString& folder, const QStringList& parameters)
 {
@@ -26,4 +27,13 @@ QString companionProgram(const QString& fileName)
         }
     }
     return path;
+}
+
+void raiseOpenFilesLimit()
+{
+    struct rlimit limit { };
+    if (::getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur < limit.rlim_max) {
+        limit.rlim_cur = limit.rlim_max;
+        ::setrlimit(RLIMIT_NOFILE, &limit);
+    }
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Shell helpers: the launcher of companion programs.
+// Shell helpers: the launcher of companion programs, and the open-files limit of the programs.
 
 #include <QString>
 #include <QStringList>
@@ -12,3 +12,6 @@ bool runProgram(const QString& program, const QString& folder, const QStringList
 /// The path of a companion program in the program folder: fileName ("KTBList.exe") when it exists
 /// there, else the same name without ".exe" when that exists, else fileName.
 QString companionProgram(const QString& fileName);
+
+/// Raises the process's limit of open files to the hard limit: every fileset a program shows stays open.
+void raiseOpenFilesLimit();

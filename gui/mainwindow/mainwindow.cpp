@@ -1,6 +1,7 @@
 #include "gui/mainwindow/mainwindow.h"
 
 #include "core/common/questions.h"
+#include "core/companion/companionprogram.h"
 #include "core/filesets/filesetregistry.h"
 #include "core/filesets/ownerindex.h"
 #include "core/search/catalogsearch.h"
@@ -573,18 +574,18 @@ void MainWindow::configure()
     }
 }
 
-void MainWindow::runCompanionProgram(const QString& fileName)
+void MainWindow::runCompanionProgram(const CompanionProgram& program)
 {
     g_filesetRegistry->closeAll();
     const QString folder = settings().stringValue(FilesetFolderSetting);
-    runProgram(companionProgram(fileName), QString(), { QStringLiteral("-ktbdir"), folder });
+    runProgram(companionProgramPath(program), QString(), { QStringLiteral("-ktbdir"), folder });
 }
 
-void MainWindow::openStatistics() { runCompanionProgram(QStringLiteral("VAVuvedo.exe")); }
+void MainWindow::openStatistics() { runCompanionProgram(StatisticsProgram); }
 
-void MainWindow::openExport() { runCompanionProgram(QStringLiteral("KTBList.exe")); }
+void MainWindow::openExport() { runCompanionProgram(ExportProgram); }
 
-void MainWindow::openCompare() { runCompanionProgram(QStringLiteral("KTBComp.exe")); }
+void MainWindow::openCompare() { runCompanionProgram(CompareProgram); }
 
 void MainWindow::newSearch()
 {

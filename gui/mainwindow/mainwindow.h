@@ -23,6 +23,7 @@ class NavigationTree;
 class CatalogSearch;
 class SearchResultLists;
 class NavigationNode;
+struct CompanionProgram;
 
 /// One command of the window: what the menu bar and the tool bar are made from.
 struct CommandSpec {
@@ -65,8 +66,8 @@ public:
     void openStatistics(); ///< Statistics..
     void openExport(); ///< Export..
     void openCompare(); ///< Compare..
-    /// Starts a companion program on the storage folder.
-    void runCompanionProgram(const QString& fileName);
+    /// Closes every fileset and starts a companion program on the storage folder.
+    void runCompanionProgram(const CompanionProgram& program);
 
     // Search panel (filled in by the search commands).
     void newSearch();

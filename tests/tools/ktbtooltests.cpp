@@ -44,7 +44,7 @@ TEST_F(KtbTest, HelpForTheToolAndEveryCommand)
 {
     const ToolRun help = ktb({ "--help" });
     EXPECT_EQ(help.status, 0);
-    for (const char* command : { "info", "ls", "find", "check", "record", "rm", "mv", "convert" }) {
+    for (const char* command : { "info", "ls", "find", "stats", "check", "record", "rm", "mv", "convert" }) {
         EXPECT_NE(help.out.find(std::string("  ") + command), std::string::npos) << command;
         const ToolRun own = ktb({ command, "--help" });
         EXPECT_EQ(own.status, 0);
@@ -75,6 +75,8 @@ TEST_F(KtbTest, WrongCommandLinesAreErrors)
         { { "info" }, "ktb info: no catalog file given" },
         { { "ls", "a.ktb", "12x" }, "ktb ls: '12x' is not an offset" },
         { { "check", "--verbose", "a.ktb" }, "ktb check: unknown option --verbose" },
+        { { "stats", "--json" }, "ktb stats: no catalog file or folder given" },
+        { { "stats", "--by", "colour", "a.ktb" }, "ktb stats: --by takes kind, ext, year, size or disc, not 'colour'" },
     };
     for (const Case& c : cases) {
         const ToolRun run = ktb(c.arguments);

@@ -148,3 +148,22 @@ TEST_F(MainWindowCommandsTest, DiscPropertiesConfirmedKeepTheDiscSelected)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(MainWindowCommandsTest, StatisticsClosesEveryFilesetBeforeTheCompanionStarts)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    ASSERT_GT(g_filesetRegistry->count(), 0);
+    g_filesetRegistry->at(0)->handle();
+    // No companion lies beside the test program: the command starts nothing and says nothing.
+    window().action("statisticsAction")->trigger();
+    for (int index = 0; index < g_filesetRegistry->count(); ++index) {
+        EXPECT_FALSE(g_filesetRegistry->at(index)->isOpen()) << index;
+    }
+    EXPECT_TRUE(m_questions->asked().empty());
+}
+
+} // namespace
