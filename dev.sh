@@ -14,7 +14,7 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
     libcdio-dev libiso9660-dev libudf-dev libblkid-dev libudev-dev
-    libgtest-dev libgmock-dev xorriso
+    libgtest-dev libgmock-dev xorriso genisoimage
     libbenchmark-dev hyperfine
 )
 
