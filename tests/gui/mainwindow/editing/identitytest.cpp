@@ -44,13 +44,14 @@ protected:
         sets.addFile("notes.txt", 10, 0);
         sets.endDisc();
         ASSERT_TRUE(sets.writeTo(storage() + "sets.ktb"));
-        CatalogBuilder first;
-        first.setOwner("bob").setName("Backup");
-        ASSERT_TRUE(first.writeTo(storage() + "backup1.ktb"));
-        CatalogBuilder second;
-        second.setOwner("bob").setName("Backup");
-        second.addEmptyDisc({ .serial = 9, .title = "Only here" });
-        ASSERT_TRUE(second.writeTo(storage() + "backup2.ktb"));
+        for (const char* name : { "backup1.ktb", "backup2.ktb" }) {
+            CatalogBuilder backup;
+            backup.setOwner("bob").setName("Backup");
+            if (name == std::string("backup2.ktb")) {
+                backup.addEmptyDisc({ .serial = 9, .title = "Only here" });
+            }
+            ASSERT_TRUE(backup.writeTo(storage() + name));
+        }
         writeSettings();
         start();
     }
@@ -91,12 +92,11 @@ protected:
         }
         FAIL() << "no result " << name.toStdString();
     }
-    QString selectedRowCaption() const
+    QString selectedRowCaption()
     {
         const QModelIndexList selected = window().catalogView->selectionModel()->selectedRows();
         return selected.size() == 1 ? g_catalogList->rowCaption(selected.front().row()) : QString();
     }
-    MainWindow& window() const { return *m_window; }
 
     std::uint32_t m_first = 0;
     std::uint32_t m_second = 0;
