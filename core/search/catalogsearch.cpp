@@ -748,8 +748,10 @@ void CatalogSearch::followChangedFileset(Fileset* fileset)
     }
     std::sort(known.begin(), known.end(), [](const KnownDisc& a, const KnownDisc& b) { return a.offset < b.offset; });
     std::vector<std::uint32_t> now;
+    TKTBHandle* handle = nullptr;
     try {
-        now = relocateDiscs(fileset->handle(), known);
+        handle = fileset->handle();
+        now = relocateDiscs(handle, known);
     } catch (const CatalogError&) {
         now.assign(known.size(), 0); // a catalog that cannot be read any more shows none of its results
     }
@@ -773,7 +775,7 @@ void CatalogSearch::followChangedFileset(Fileset* fileset)
         }
         // Edited titles, comments and flags show; the counters are the search's own.
         TKTBDisc stored {};
-        if (ktbReadDisc(fileset->handle(), offset, stored)) {
+        if (ktbReadDisc(handle, offset, stored)) {
             stored.Files = record->Files;
             stored.Folders = record->Folders;
             *record = stored;

@@ -332,8 +332,12 @@ void ScanDialog::onScanClicked()
             Fileset* fileset;
             ~Announce()
             {
-                if (g_filesetRegistry != nullptr) {
-                    g_filesetRegistry->notifyChanged(fileset);
+                // Also while a scan error unwinds: a listener's failure must not end the program.
+                try {
+                    if (g_filesetRegistry != nullptr) {
+                        g_filesetRegistry->notifyChanged(fileset);
+                    }
+                } catch (...) {
                 }
             }
         } announce { m_fileset };
