@@ -165,6 +165,10 @@ int runFind(const std::vector<std::string>& arguments)
                 + ", the rest of this catalog was not searched (" + describeCode(fault.code) + ")");
         failed = true;
     }
+    for (const QString& name : search.notSearched()) {
+        reportError("find", terminalText(name) + ": the catalog cannot be opened, it was not searched");
+        failed = true;
+    }
     if (failed) {
         return ExitError;
     }

@@ -35,12 +35,9 @@ int runKatalox(int argc, char** argv)
         // The data module exists before the window, whose commands show its images.
         AppIcons dataModule;
         g_appIcons = &dataModule;
+        // The window tells, once shown, of the catalog files that could not be opened.
         MainWindow window;
-        const std::optional<QString> startupError = g_filesetRegistry->takeStartupError();
         window.show();
-        if (startupError) {
-            showErrorText(*startupError);
-        }
         result = KataloxApplication::exec();
         g_appIcons = nullptr;
     }

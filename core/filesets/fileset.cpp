@@ -69,6 +69,22 @@ bool Fileset::isLocked()
     throw CatalogError(code, fileName);
 }
 
+QString Fileset::descriptionOrFileName()
+{
+    try {
+        return description();
+    } catch (const CatalogError&) {
+        return fileName.mid(fileName.lastIndexOf(QLatin1Char('/')) + 1);
+    }
+}
+
+QString Fileset::readOnlyMessage()
+{
+    return QStringLiteral("The fileset \"") + descriptionOrFileName()
+        + QStringLiteral("\" is opened read-only: its file cannot be written.") + QStringLiteral("\r\n") + fileName
+        + QStringLiteral("\r\n") + QStringLiteral("It can be browsed and searched, but not changed.");
+}
+
 namespace {
 
 std::size_t textLimit(int field)

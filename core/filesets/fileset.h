@@ -31,6 +31,10 @@ public:
     void close();
     /// Whether the file's protection key keeps it from changes.
     bool isLocked();
+    /// Why a change of a read-only fileset is refused, for the user.
+    QString readOnlyMessage();
+    /// The description, or the file-name part of fileName when the catalog cannot be read; never raises.
+    QString descriptionOrFileName();
 
     /// Reads or writes one header field (KTB_HDR_ ids). Texts are QString, dates QDateTime, the
     /// version an integer. A write to a locked fileset is dropped silently; a refused read of the key

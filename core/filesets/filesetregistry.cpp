@@ -14,8 +14,39 @@
 #include <QFileInfo>
 #include <QVariant>
 #include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
 
 FilesetRegistry* g_filesetRegistry = nullptr;
+
+namespace {
+
+/// Whether this process may write the file: its permissions, a read-only medium and an immutable file
+/// all say no.
+bool isWritableFile(const QByteArray& encodedPath)
+{
+    return ::faccessat(AT_FDCWD, encodedPath.constData(), W_OK, AT_EACCESS) == 0;
+}
+
+/// Why a file could not be opened, in the user's words, after the engine's message.
+QString loadFailureReason(TKTBERROR code, const QString& path)
+{
+    const QString lineEnd = QStringLiteral("\r\n");
+    switch (code) {
+    case KTB_ERR_FILENOTAVAILABLE:
+        return isWritableFile(QFile::encodeName(path))
+            ? lineEnd + QStringLiteral("The file is in use by another program (another Katalox?).")
+            : lineEnd + QStringLiteral("The file cannot be read.");
+    case KTB_ERR_INVALIDHEADER:
+    case KTB_ERR_BADENTITY:
+        return lineEnd + QStringLiteral("The file is damaged or is no catalog.");
+    default:
+        return {};
+    }
+}
+
+} // namespace
+
 FilesetRegistry::ConversionQuestion FilesetRegistry::onConversionQuestion;
 FilesetRegistry::ConvertFileset FilesetRegistry::onConvertFileset;
 
@@ -31,15 +62,8 @@ FilesetRegistry::FilesetRegistry(Options options)
         return;
     }
     loadLocations();
-    // A damaged file named in the list must not end the program: the failure is kept and shown
-    // once the program runs; the filesets registered before it stay.
-    try {
-        addLocations();
-    } catch (const CatalogError& failure) {
-        m_startupError = failure.message();
-    } catch (const std::exception& failure) {
-        m_startupError = QString::fromUtf8(failure.what());
-    }
+    // A file that cannot be opened is kept and shown once the program runs.
+    addLocations();
 }
 
 FilesetRegistry::~FilesetRegistry()
@@ -51,11 +75,31 @@ FilesetRegistry::~FilesetRegistry()
     clear();
 }
 
-std::optional<QString> FilesetRegistry::takeStartupError()
+std::optional<QString> FilesetRegistry::takeLoadErrors()
 {
-    std::optional<QString> error = std::move(m_startupError);
-    m_startupError.reset();
-    return error;
+    if (m_loadErrors.isEmpty()) {
+        return std::nullopt;
+    }
+    const QString text = m_loadErrors.join(QStringLiteral("\r\n\r\n"));
+    m_loadErrors.clear();
+    return text;
+}
+
+void FilesetRegistry::keepLoadError(const QString& path, const QString& message)
+{
+    // Every pass over the locations meets the file again; the user hears of it once.
+    if (m_reportedFiles.contains(path)) {
+        return;
+    }
+    m_reportedFiles.append(path);
+    m_loadErrors.append(message);
+}
+
+void FilesetRegistry::notifyChanged(Fileset* fileset)
+{
+    if (fileset != nullptr && indexOf(fileset) >= 0) {
+        emit filesetChanged(fileset);
+    }
 }
 
 QString FilesetRegistry::listFilePath()
@@ -150,9 +194,15 @@ int FilesetRegistry::addFile(const QString& path)
     }
     const QByteArray encoded = QFile::encodeName(path);
     KtbHandlePtr probe;
-    const TKTBERROR code = ktbOpenOwned(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
+    TKTBERROR code = ktbOpenOwned(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
+    bool unwritable = false;
+    if (code == KTB_ERR_FILENOTAVAILABLE && !m_options.readOnly && !isWritableFile(encoded)) {
+        // Browsing and searching need no writing: such a file is shown, and every change refused.
+        code = ktbOpenOwned(probe, encoded.constData(), KTB_OPEN_READONLY);
+        unwritable = true;
+    }
     probe.reset(); // closed before a conversion or the fileset object opens the file again
-    if (code == KTB_ERR_WRONGVERSION) {
+    if (code == KTB_ERR_WRONGVERSION && !unwritable) {
         if (!onConversionQuestion || !onConversionQuestion(path)) {
             return -1;
         }
@@ -162,7 +212,7 @@ int FilesetRegistry::addFile(const QString& path)
     } else if (code != KTB_OK) {
         throw CatalogError(code, path);
     }
-    append(std::make_unique<Fileset>(path, false, m_options.readOnly));
+    append(std::make_unique<Fileset>(path, false, m_options.readOnly || unwritable));
     return count() - 1;
 }
 
@@ -171,11 +221,18 @@ void FilesetRegistry::addFolder(const QString& folder)
     std::vector<std::string> files;
     ktbListFiles(QFile::encodeName(folder).toStdString(), "*.ktb", files, true);
     for (const std::string& file : files) {
-        try {
-            addFile(QFile::decodeName(QByteArray::fromStdString(file)));
-        } catch (...) {
-            // A damaged or unreadable file found by folder scanning is skipped.
-        }
+        addFileKeepingFailure(QFile::decodeName(QByteArray::fromStdString(file)));
+    }
+}
+
+void FilesetRegistry::addFileKeepingFailure(const QString& path)
+{
+    try {
+        addFile(path);
+    } catch (const CatalogError& failure) {
+        keepLoadError(path, failure.message() + loadFailureReason(failure.code, path));
+    } catch (const std::exception& failure) {
+        keepLoadError(path, QString::fromUtf8(failure.what()));
     }
 }
 
@@ -185,7 +242,7 @@ void FilesetRegistry::addLocations()
     for (const QString& location : locations) {
         const QFileInfo info(location);
         if (info.isFile()) {
-            addFile(location);
+            addFileKeepingFailure(location);
         } else if (info.isDir()) {
             addFolder(location);
         }
@@ -205,7 +262,13 @@ int FilesetRegistry::indexOfPath(const QString& path) const
 
 QString FilesetRegistry::defaultFileName(const QString& owner, const QString& folder)
 {
-    const QString prefix = owner == NobodyOwner ? QString() : owner + QStringLiteral(" - ");
+    QString safeOwner = owner;
+    for (QChar& c : safeOwner) {
+        if (c == QLatin1Char('/') || c.category() == QChar::Other_Control) {
+            c = QLatin1Char('_');
+        }
+    }
+    const QString prefix = owner == NobodyOwner ? QString() : safeOwner + QStringLiteral(" - ");
     QString base = folder;
     if (!base.isEmpty() && !base.endsWith(QLatin1Char('/'))) {
         base += QLatin1Char('/');
@@ -217,6 +280,23 @@ QString FilesetRegistry::defaultFileName(const QString& owner, const QString& fo
             return candidate;
         }
     }
+}
+
+QString FilesetRegistry::creationFailureReason(const QString& path)
+{
+    const QString quote = QStringLiteral("\"");
+    const QFileInfo file(path);
+    const QString folder = QDir::toNativeSeparators(file.absolutePath());
+    if (!QFileInfo(file.absolutePath()).isDir()) {
+        return QStringLiteral("The folder ") + quote + folder + quote + QStringLiteral(" does not exist.");
+    }
+    if (!QFileInfo(file.absolutePath()).isWritable()) {
+        return QStringLiteral("The folder ") + quote + folder + quote + QStringLiteral(" cannot be written to.");
+    }
+    if (file.exists()) {
+        return QStringLiteral("A file ") + quote + file.fileName() + quote + QStringLiteral(" exists already.");
+    }
+    return QStringLiteral("The file cannot be created in the folder ") + quote + folder + quote + QStringLiteral(".");
 }
 
 int FilesetRegistry::createFileset(const QString& owner, const QString& folder)

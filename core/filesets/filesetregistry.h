@@ -44,16 +44,24 @@ public:
     /// Deletes every fileset, last first (the registry's destruction too).
     void clear();
 
-    /// Adds one existing catalog file; -1 when it is registered already or not added.
+    /// Adds one existing catalog file; -1 when it is registered already or not added. A file that can
+    /// be read but not written (its permissions, a read-only medium, an immutable file) is opened
+    /// read-only. Raises CatalogError when the file cannot be opened at all.
     int addFile(const QString& path);
-    /// Adds every "*.ktb" file directly inside folder; failures of single files are dropped.
+    /// Adds every "*.ktb" file directly inside folder; a file that cannot be opened is skipped and kept
+    /// for takeLoadErrors.
     void addFolder(const QString& folder);
-    /// Adds every location of Locations in order (files, then folders; others are skipped).
+    /// Adds every location of Locations in order (files, then folders; others are skipped). A file
+    /// that cannot be opened is skipped and kept for takeLoadErrors; the locations after it still load.
     void addLocations();
     /// The first fileset whose fileName equals path ignoring ASCII letter case, or -1.
     int indexOfPath(const QString& path) const;
-    /// The file name a new fileset of that owner gets in that folder.
+    /// The file name a new fileset of that owner gets in that folder. In the owner's part of the name
+    /// "/" and control characters become "_", so an owner "AC/DC" names no sub-folder.
     static QString defaultFileName(const QString& owner, const QString& folder);
+    /// Why a new catalog file cannot be made at path, for the user: the folder is missing, cannot be
+    /// written, or the file itself cannot be made.
+    static QString creationFailureReason(const QString& path);
     /// Creates a new catalog file at defaultFileName, writes the owner, adds it; -1 on any failure.
     int createFileset(const QString& owner, const QString& folder);
     /// Closes every fileset (they open again on their next use).
@@ -66,8 +74,13 @@ public:
     /// Writes Locations to the list file (CR LF after every line); false when it cannot be written.
     bool saveLocations() const;
 
-    /// The failure of the first addLocations at creation, kept to be shown once the program runs.
-    std::optional<QString> takeStartupError();
+    /// The files that could not be opened since the last call, each named with the reason, for one
+    /// message; none when every file loaded. A file is told of once while the registry lives.
+    std::optional<QString> takeLoadErrors();
+
+    /// Tells the listeners that the catalog of a registered fileset was changed (discs added, deleted,
+    /// moved, rescanned or edited): records may now sit at other offsets.
+    void notifyChanged(Fileset* fileset);
 
     QStringList locations;
 
@@ -83,14 +96,21 @@ signals:
     /// The fileset was taken out of the list; it still exists and is destroyed when the signal
     /// returns, so listeners drop every reference to it here.
     void filesetRemoved(Fileset* fileset);
+    /// The catalog of the fileset was changed (notifyChanged); views of its records are out of date.
+    void filesetChanged(Fileset* fileset);
 
 private:
     void append(std::unique_ptr<Fileset> fileset);
     void destroyAt(int index);
+    /// addFile, keeping a failure for takeLoadErrors instead of raising it.
+    void addFileKeepingFailure(const QString& path);
+    /// Keeps the failure of a file for takeLoadErrors, once per file.
+    void keepLoadError(const QString& path, const QString& message);
 
     Options m_options;
     std::vector<std::unique_ptr<Fileset>> m_items;
-    std::optional<QString> m_startupError;
+    QStringList m_loadErrors;
+    QStringList m_reportedFiles;
 };
 
 /// The process-wide registry; created and released by the program's start-up code.

@@ -1,9 +1,12 @@
 #include "core/search/catalogsearch.h"
 
+#include "core/catalog/discidentity.h"
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/filesetregistry.h"
 #include "core/filesets/owner.h"
 #include "core/text/catalogtext.h"
 #include "engine/Containers.h"
+#include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
 
 #include <algorithm>
@@ -575,6 +578,7 @@ CatalogSearch::CatalogSearch(FilesetRegistry* registry)
 {
     if (m_registry != nullptr) {
         connect(m_registry, &FilesetRegistry::filesetRemoved, this, &CatalogSearch::forgetFileset);
+        connect(m_registry, &FilesetRegistry::filesetChanged, this, &CatalogSearch::followChangedFileset);
     }
 }
 
@@ -624,6 +628,7 @@ void CatalogSearch::search(const TIntegerList& list)
     m_deletedDuringSearch.clear();
     clearResults();
     m_walkFaults.clear();
+    m_notSearched.clear();
     m_limited = false;
     m_doneBytes = 0;
     m_fileMatches = 0;
@@ -636,8 +641,14 @@ void CatalogSearch::search(const TIntegerList& list)
         }
         for (int i = 0; i < list.Count(); ++i) {
             Fileset* fileset = registry()->at(list.Get(i));
-            // Reopens the file, so the walk sees its latest contents.
-            m_totalBytes += fileset->dataSize();
+            // Reopens the file, so the walk sees its latest contents. One unplugged disk must not hide
+            // the results of every other catalog.
+            try {
+                m_totalBytes += fileset->dataSize();
+            } catch (const CatalogError&) {
+                m_notSearched.append(fileset->descriptionOrFileName());
+                continue;
+            }
             filesets.push_back(fileset);
         }
         // Taken only now: a fileset listed twice was reopened by its second dataSize().
@@ -716,6 +727,89 @@ void CatalogSearch::forgetFileset(const Fileset* fileset)
     };
     dropFrom(discResults, &CatalogSearch::discResultsAboutToChange, &CatalogSearch::discResultsChanged);
     dropFrom(fileResults, &CatalogSearch::fileResultsAboutToChange, &CatalogSearch::fileResultsChanged);
+}
+
+void CatalogSearch::followChangedFileset(Fileset* fileset)
+{
+    if (m_searching) {
+        forgetFileset(fileset);
+        return;
+    }
+    // The disc results carry the records of every disc the results lie on.
+    std::vector<KnownDisc> known;
+    for (int i = 0; i < discResults.count(); ++i) {
+        const EntityEntry* entry = discResults.at(i);
+        if (entry->fileset == fileset) {
+            known.push_back({ entry->entity->Offset, *entry->entity->disc() });
+        }
+    }
+    if (known.empty()) {
+        return;
+    }
+    std::sort(known.begin(), known.end(), [](const KnownDisc& a, const KnownDisc& b) { return a.offset < b.offset; });
+    std::vector<std::uint32_t> now;
+    TKTBHandle* handle = nullptr;
+    try {
+        handle = fileset->handle();
+        now = relocateDiscs(handle, known);
+    } catch (const CatalogError&) {
+        now.assign(known.size(), 0); // a catalog that cannot be read any more shows none of its results
+    }
+    const auto newOffsetOf = [&known, &now](std::uint32_t offset) -> std::uint32_t {
+        const auto at = std::lower_bound(known.begin(), known.end(), offset,
+            [](const KnownDisc& disc, std::uint32_t value) { return disc.offset < value; });
+        return at != known.end() && at->offset == offset ? now[static_cast<std::size_t>(at - known.begin())] : 0;
+    };
+
+    emit discResultsAboutToChange();
+    discResults.removeIf([&](const EntityEntry& entry) {
+        if (entry.fileset != fileset) {
+            return false;
+        }
+        auto* record = static_cast<TKTBDisc*>(entry.entity->Data);
+        const std::uint32_t offset = newOffsetOf(entry.entity->Offset);
+        if (offset == 0) {
+            m_fileMatches -= std::min<std::uint64_t>(m_fileMatches, record->Files);
+            m_folderMatches -= std::min<std::uint64_t>(m_folderMatches, record->Folders);
+            return true;
+        }
+        // Edited titles, comments and flags show; the counters are the search's own.
+        TKTBDisc stored {};
+        if (ktbReadDisc(handle, offset, stored)) {
+            stored.Files = record->Files;
+            stored.Folders = record->Folders;
+            *record = stored;
+        }
+        entry.entity->Offset = offset;
+        return false;
+    });
+    discResults.sortEntities();
+    emit discResultsChanged();
+
+    emit fileResultsAboutToChange();
+    fileResults.removeIf([&](const EntityEntry& entry) {
+        if (entry.fileset != fileset) {
+            return false;
+        }
+        if (entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
+            return true;
+        }
+        const std::uint32_t discOffset = entry.ancestors->Get(0);
+        const std::uint32_t offset = newOffsetOf(discOffset);
+        if (offset == 0) {
+            return true;
+        }
+        // A disc's records move together: every offset inside its run moves by as much as the disc.
+        const std::uint32_t shift = offset - discOffset;
+        std::vector<std::uint32_t> chain = entry.ancestors->Values();
+        for (std::uint32_t& value : chain) {
+            value += shift;
+        }
+        entry.ancestors->Assign(chain.data(), static_cast<int>(chain.size()));
+        entry.entity->Offset += shift;
+        return false;
+    });
+    emit fileResultsChanged();
 }
 
 QString CatalogSearch::discPath(const EntityEntry& entry)

@@ -18,6 +18,7 @@
 
 #include <QObject>
 #include <QString>
+#include <QStringList>
 #include <atomic>
 #include <cstdint>
 #include <functional>
@@ -36,8 +37,10 @@ public:
     /// The most folder and file results a search keeps.
     static constexpr int DefaultResultLimit = 50000;
 
-    /// Searches the filesets of registry and drops the results of every fileset it removes; without one,
-    /// those of g_filesetRegistry at the time of the search (whose removals are then not followed).
+    /// Searches the filesets of registry and follows it: the results of every fileset it removes are
+    /// dropped, and those of a fileset whose catalog changed are found again at their new offsets (or
+    /// dropped with their disc). Without one, the filesets of g_filesetRegistry at the time of the
+    /// search (whose changes are then not followed).
     explicit CatalogSearch(FilesetRegistry* registry = nullptr);
     ~CatalogSearch() override;
     CatalogSearch(const CatalogSearch&) = delete;
@@ -52,10 +55,10 @@ public:
     /// thread's behalf: the catalogs are walked by a few worker threads, and the results and their
     /// order are those of walking them one after the other. onProgress is called on the calling thread,
     /// once before any walking and then as the walk advances (a few times a second at most).
-    /// Raises CatalogError when a fileset cannot be opened; the lists then hold what was collected
-    /// (nothing: every fileset is opened before walking) and the models show exactly that. A damaged
-    /// record ends the walk of its fileset only. A call made while a search runs (from the listener)
-    /// does nothing.
+    /// A fileset that cannot be opened (moved, unmounted, damaged) is left out and named by
+    /// notSearched(); the others are searched. A damaged record ends the walk of its fileset only. A
+    /// failure of the listener reaches the caller; the lists then hold what was collected and the models
+    /// show exactly that. A call made while a search runs (from the listener) does nothing.
     void search(const TIntegerList& list);
     /// Asks a running search to stop (for the listener, for instance on Escape): the search then ends
     /// early with what it found so far, in the usual order. Does nothing when no search runs.
@@ -71,12 +74,20 @@ public:
     };
     /// The walks of the last search that a damaged record ended, in list order.
     const std::vector<WalkFault>& walkFaults() const { return m_walkFaults; }
+    /// The descriptions of the filesets the last search could not open (their file names when the
+    /// description cannot be read), in list order.
+    const QStringList& notSearched() const { return m_notSearched; }
 
     /// Drops every result that refers to this fileset, so nothing shows or opens a fileset the
     /// registry deletes, while the object still exists: the search calls it for the filesets its
     /// registry removes. Called while a search runs (from the listener), it stops the search, and the
     /// fileset's results are dropped when the search ends.
     void forgetFileset(const Fileset* fileset);
+    /// Finds the results of a fileset whose catalog changed at their discs' new offsets; the results of a
+    /// disc that was deleted, moved away or rescanned are dropped and no longer counted in fileMatches()
+    /// and folderMatches(). The search calls it for the changes its registry tells of. Called while a
+    /// search runs, it drops the fileset's results as forgetFileset does.
+    void followChangedFileset(Fileset* fileset);
     /// Empties both lists (the models show no rows).
     void clearResults();
 
@@ -146,6 +157,7 @@ private:
     bool m_searching = false;
     bool m_cancelled = false;
     std::vector<WalkFault> m_walkFaults;
+    QStringList m_notSearched;
     std::atomic_bool m_stop { false };
     SearchRun* m_run = nullptr;
     std::vector<const Fileset*> m_deletedDuringSearch;

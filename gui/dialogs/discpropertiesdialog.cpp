@@ -23,6 +23,7 @@
 #include <QVBoxLayout>
 #include <cstring>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -146,8 +147,13 @@ void DiscPropertiesDialog::fill(const ItemRefs& items)
     }
     std::uint64_t files = 0;
     std::uint64_t used = 0;
+    std::optional<std::int64_t> capacity;
+    m_severalCapacities = false;
     for (const ItemRef& item : m_items) {
         auto* fileset = static_cast<Fileset*>(item.ref);
+        if (fileset->readOnly) {
+            okButton->setEnabled(false);
+        }
         const TKTBDisc disc = readDisc(item);
         const QString title = decodeCatalogText(disc.Title);
         titleEdit->setText(titleEdit->text().isEmpty() ? title : titleEdit->text() + QStringLiteral(", ") + title);
@@ -156,7 +162,10 @@ void DiscPropertiesDialog::fill(const ItemRefs& items)
             commentEdit->setPlainText(commentForDisplay(disc.Comment));
             scannedLabel->setText(formatDateTime(dosToDateTime(disc.ScanTime)));
         }
-        capacityCombo->setEditText(QString::number(disc.Capacity / DiscCapacityUnit));
+        // One figure for discs that share it; different ones are not overwritten by the last disc's.
+        m_severalCapacities = m_severalCapacities || (capacity && *capacity != disc.Capacity);
+        capacity = disc.Capacity;
+        capacityCombo->setEditText(m_severalCapacities ? QString() : QString::number(disc.Capacity / DiscCapacityUnit));
         files += disc.Files;
         used += static_cast<std::uint64_t>(disc.Used);
         entriesLabel->setText(QString::number(files));
@@ -170,12 +179,17 @@ void DiscPropertiesDialog::fill(const ItemRefs& items)
         }
         fileset->close();
     }
+    if (m_severalCapacities && capacityCombo->lineEdit() != nullptr) {
+        capacityCombo->lineEdit()->setPlaceholderText(QStringLiteral("(several values)"));
+    }
     titleEdit->setCursorPosition(0);
 }
 
 void DiscPropertiesDialog::onOkClicked()
 {
     const std::int64_t capacity = capacityFromText(capacityCombo->currentText());
+    // Left empty over different capacities, the box changes none of them.
+    const bool withCapacity = !(m_severalCapacities && capacityCombo->currentText().trimmed().isEmpty());
     const bool withTexts = titleEdit->isEnabled();
     std::string comment = encodeCatalogText(
         commentEdit->toPlainText().replace(QLatin1Char('\n'), QStringLiteral("\r\n")), KTB_COMMENT_MAX);
@@ -197,7 +211,7 @@ void DiscPropertiesDialog::onOkClicked()
             disc.Flags = item.flags;
             break;
         }
-        std::uint32_t mask = KTB_DISC_CAPACITY | KTB_DISC_FLAGS;
+        std::uint32_t mask = withCapacity ? KTB_DISC_CAPACITY | KTB_DISC_FLAGS : KTB_DISC_FLAGS;
         if (withTexts) {
             copyText(disc.Title, sizeof disc.Title, title);
             copyText(disc.Comment, sizeof disc.Comment, comment);

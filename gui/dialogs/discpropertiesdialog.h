@@ -36,7 +36,9 @@ public:
     /// holds no disc.
     void fill(const ItemRefs& items);
     /// Ok: writes capacity and audio flag to every disc, and title and comment to a single one; every
-    /// fileset is closed afterwards. A refused write (a locked fileset) changes nothing, silently.
+    /// fileset is closed afterwards. Discs of different capacities keep theirs while the box is left
+    /// empty. A refused write (a locked fileset) changes nothing, silently; Ok is disabled for discs of
+    /// a fileset opened read-only.
     void onOkClicked();
 
     QLabel* iconLabel = nullptr; ///< the disc icon
@@ -54,4 +56,6 @@ public:
 
 private:
     ItemRefs m_items;
+    /// The discs have different capacities: the box starts empty, and left so, no capacity is written.
+    bool m_severalCapacities = false;
 };

@@ -17,6 +17,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <memory>
 
 namespace {
@@ -130,9 +131,16 @@ void FilesetPropertiesDialog::fill(const ItemRefs& items)
 {
     m_items = items;
     const std::vector<Fileset*> chosen = filesets();
+    // A fileset opened read-only is shown; nothing of it can be stored.
+    okButton->setEnabled(
+        std::none_of(chosen.begin(), chosen.end(), [](const Fileset* fileset) { return fileset->readOnly; }));
     if (chosen.size() == 1) {
         Fileset* fileset = chosen.front();
-        lockedLabel->setText(fileset->isLocked() ? QStringLiteral("[LOCKED]") : QString());
+        if (fileset->readOnly) {
+            lockedLabel->setText(QStringLiteral("[READ-ONLY]"));
+        } else {
+            lockedLabel->setText(fileset->isLocked() ? QStringLiteral("[LOCKED]") : QString());
+        }
         createdLabel->setText(dateText(fileset->created()));
         modifiedLabel->setText(dateText(fileset->modified()));
         const std::uint32_t version = fileset->version();

@@ -1,6 +1,7 @@
 #include "gui/dialogs/newfilesetdialog.h"
 
 #include "core/common/questions.h"
+#include "core/filesets/catalogerror.h"
 #include "core/filesets/filesetregistry.h"
 #include "core/filesets/ownerindex.h"
 #include "core/settings/settings.h"
@@ -272,19 +273,20 @@ void NewFilesetDialog::onOkClicked()
     const QString owner = ownerCombo->currentText();
     settings().setStringValue(DefaultOwnerSetting, owner);
     bool created = false;
+    QString reason;
     try {
         const QString folder = settings().stringValue(FilesetFolderSetting);
         const QString folderPart = folder.left(folder.lastIndexOf(QLatin1Char('/')) + 1);
         if (!folderPart.isEmpty() && !QDir().mkpath(folderPart)) {
-            throw std::runtime_error("the storage folder cannot be made");
+            throw FileError(FilesetRegistry::creationFailureReason(folderPart + QStringLiteral("Fileset.ktb")));
         }
         // The file the user named is the file made; the proposal goes through the registry's own rule.
         const QString target = fileEdit->text();
         const bool ownChoice = target != m_proposal;
-        const int index = ownChoice ? createAt(QFileInfo(target).absoluteFilePath(), owner)
-                                    : g_filesetRegistry->createFileset(owner, folder);
+        const QString path = ownChoice ? QFileInfo(target).absoluteFilePath() : m_proposal;
+        const int index = ownChoice ? createAt(path, owner) : g_filesetRegistry->createFileset(owner, folder);
         if (index < 0) {
-            throw std::runtime_error("the fileset cannot be made");
+            throw FileError(FilesetRegistry::creationFailureReason(path));
         }
         Fileset* fileset = g_filesetRegistry->at(index);
         fileset->setDescription(descriptionEdit->text());
@@ -293,15 +295,29 @@ void NewFilesetDialog::onOkClicked()
         if (ownChoice) {
             rememberLocation(fileset->fileName, folder);
         }
+        emit registryReloading();
         g_filesetRegistry->addLocations();
         g_ownerIndex->rebuild();
-    } catch (...) {
+    } catch (const CatalogError& failure) {
+        reason = failure.message();
+    } catch (const FileError& failure) {
+        reason = failure.message();
+    } catch (const std::exception& failure) {
+        reason = QString::fromUtf8(failure.what());
+    }
+    if (!reason.isEmpty()) {
         if (created) {
-            // The fileset exists: the owners index must show it even when a location failed.
-            g_ownerIndex->rebuild();
+            // The fileset exists: the owners index must show it. The list let go of the old owners
+            // before the index was rebuilt, so nothing looks at them while the box is open.
+            emit registryReloading();
+            try {
+                g_ownerIndex->rebuild();
+            } catch (...) {
+                // The tree is refilled over what the index holds; the box below says what failed.
+            }
         }
-        questions().messageBox(
-            QStringLiteral("Error Creating file: ") + s_quote + fileEdit->text() + s_quote + QStringLiteral(" !"),
+        questions().messageBox(QStringLiteral("Error Creating file: ") + s_quote + fileEdit->text() + s_quote
+                + QStringLiteral(" !") + QStringLiteral("\r\n") + reason,
             QStringLiteral("Error"), MessageIcon::Error, OkButton);
     }
     if (created) {

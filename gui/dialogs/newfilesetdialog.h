@@ -45,6 +45,11 @@ public:
     QPushButton* okButton; ///< "Ok"
     QPushButton* cancelButton; ///< "Cancel"
 
+signals:
+    /// The registry picks up new files and the owners index is rebuilt next: whatever refers to owners
+    /// (the main window's list) lets go of them now, before any message can let a view repaint.
+    void registryReloading();
+
 protected:
     void showEvent(QShowEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;

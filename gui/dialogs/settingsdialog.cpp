@@ -188,9 +188,8 @@ void SettingsDialog::handleFirstShow()
         locationsList->addItems(g_filesetRegistry->locations);
     }
     const QString current = store.stringValue(CurrentPathSetting);
-    // The box keeps the stored location also behind the first choice, so choosing "Always Start here :"
-    // offers where the tree was left.
-    startPathEdit->setText(current);
+    // The box shows the stored location only as the user's own start path; behind the last-location
+    // choice it stays empty, so the user types where "Always Start here :" should start.
     if (store.boolValue(StartLastPathSetting)) {
         lastLocationRadio->setChecked(true);
     } else if (current == searchPath()) {
@@ -199,6 +198,7 @@ void SettingsDialog::handleFirstShow()
         myFilesetsRadio->setChecked(true);
     } else {
         startPathRadio->setChecked(true);
+        startPathEdit->setText(current);
     }
     updateStartControls();
     updateRemoveButton();

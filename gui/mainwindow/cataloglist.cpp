@@ -1,5 +1,6 @@
 #include "gui/mainwindow/cataloglist.h"
 
+#include "core/catalog/discidentity.h"
 #include "core/filesets/fileset.h"
 #include "core/filesets/owner.h"
 #include "core/filesets/ownerindex.h"
@@ -128,10 +129,12 @@ void CatalogList::fill(const ItemRef* node)
     model->reset(0);
     entities.clear();
     owner = nullptr;
+    shown.reset();
     if (node == nullptr) {
         return;
     }
     setKind(node->kind);
+    shown = *node;
     switch (node->kind) {
     case OwnersItem:
         break;
@@ -179,6 +182,7 @@ void CatalogList::fill(const ItemRef* node)
 
 void CatalogList::clear()
 {
+    shown.reset();
     owner = nullptr;
     entities.clear();
     model->reset(0);
@@ -376,4 +380,80 @@ int CatalogList::findRow(const QString& name) const
         }
     }
     return -1;
+}
+
+int CatalogList::findRowByOffset(std::uint32_t offset) const
+{
+    if (kind != FilesetItem && kind != DiscItem && kind != FolderItem) {
+        return -1;
+    }
+    for (int row = 0; row < entities.count(); ++row) {
+        if (entities.at(row)->entity->Offset == offset) {
+            return row;
+        }
+    }
+    return -1;
+}
+
+bool CatalogList::rowItem(int row, ItemRef& item) const
+{
+    if (row < 0 || row >= rowCount()) {
+        return false;
+    }
+    item = ItemRef {};
+    switch (kind) {
+    case OwnersItem:
+        item.kind = OwnerItem;
+        item.ref = g_ownerIndex->at(row);
+        return true;
+    case OwnerItem:
+        item.kind = FilesetItem;
+        item.ref = owner->at(row);
+        return true;
+    case FilesetItem:
+    case DiscItem:
+    case FolderItem: {
+        const EntityEntry* entry = entities.at(row);
+        const TKTBEntity* entity = entry->entity.get();
+        if (entity->Kind != KTB_TAG_DISC && entity->Kind != KTB_TAG_FOLDER) {
+            return false;
+        }
+        item.kind = entity->Kind == KTB_TAG_DISC ? DiscItem : FolderItem;
+        item.ref = entry->fileset;
+        item.offset = entity->Offset;
+        item.flags = entity->disc() != nullptr ? entity->disc()->Flags : 0;
+        return true;
+    }
+    case SearchItem:
+        break;
+    }
+    return false;
+}
+
+bool CatalogList::selectionIsCurrent() const
+{
+    if (kind != FilesetItem || view == nullptr || view->selectionModel() == nullptr) {
+        return true;
+    }
+    try {
+        for (const QModelIndex& index : view->selectionModel()->selectedRows()) {
+            if (index.row() < 0 || index.row() >= entities.count()) {
+                continue;
+            }
+            const EntityEntry* entry = entities.at(index.row());
+            const TKTBDisc* disc = entry->entity->disc();
+            if (disc != nullptr && !isDiscStillAt(entry->fileset->handle(), { entry->entity->Offset, *disc })) {
+                return false;
+            }
+        }
+    } catch (...) {
+        return false; // a catalog that cannot be read names no disc
+    }
+    return true;
+}
+
+bool CatalogList::showsRecordsOf(const Fileset* fileset) const
+{
+    return fileset != nullptr && shown && shown->ref == fileset
+        && (shown->kind == FilesetItem || shown->kind == DiscItem || shown->kind == FolderItem);
 }

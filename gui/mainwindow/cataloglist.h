@@ -8,10 +8,13 @@
 
 #include <QList>
 #include <QString>
+#include <cstdint>
+#include <optional>
 
 class QTreeView;
 class ImageList;
 class Owner;
+class Fileset;
 
 /// One column of a layout.
 struct CatalogListColumn {
@@ -40,6 +43,17 @@ public:
     bool selection(ItemRefs& items) const;
     /// The first row whose title or name equals name ignoring ASCII case, or -1.
     int findRow(const QString& name) const;
+    /// The row of the disc, folder or file whose record is at offset, or -1.
+    int findRowByOffset(std::uint32_t offset) const;
+    /// What a row stands for: an owner, a fileset, a disc or a folder (the child node it opens); false
+    /// for a file row and rows out of range.
+    bool rowItem(int row, ItemRef& item) const;
+    /// Whether every selected disc row still names the disc it showed: false when the disc was deleted,
+    /// moved or rescanned since the list was filled.
+    bool selectionIsCurrent() const;
+    /// Whether the rows are records of the fileset (its discs, or a disc's or folder's contents), whose
+    /// offsets change with its catalog.
+    bool showsRecordsOf(const Fileset* fileset) const;
     void clear();
 
     /// The columns of a kind.
@@ -54,6 +68,8 @@ public:
     ItemKind kind = OwnersItem;
     const ImageList* smallImages = nullptr;
     CatalogListModel* model;
+    /// What the rows show: the node last filled; none after clear.
+    std::optional<ItemRef> shown;
 
 private:
     QVariant ownerRow(int row, int column, int role) const;

@@ -37,6 +37,7 @@
 #include <QToolButton>
 #include <QTreeView>
 #include <QVBoxLayout>
+#include <optional>
 
 MainWindow* g_mainWindow = nullptr;
 
@@ -113,6 +114,10 @@ MainWindow::MainWindow(QWidget* parent)
     connectSearch();
     connectPopups();
     connectScan();
+    if (g_filesetRegistry != nullptr) {
+        connectGuarded(g_filesetRegistry, &FilesetRegistry::filesetChanged, this,
+            [this](Fileset* fileset) { onFilesetChanged(fileset); });
+    }
 }
 
 MainWindow::~MainWindow()
@@ -349,6 +354,8 @@ void MainWindow::connectControls()
 
     connectGuarded(navigationTree, &QTreeWidget::currentItemChanged, this,
         [this](QTreeWidgetItem* current) { onTreeNodeChanged(static_cast<NavigationNode*>(current)); });
+    connectGuarded(navigationTree, &QTreeWidget::itemClicked, this,
+        [this](QTreeWidgetItem* item) { onTreeNodeClicked(static_cast<NavigationNode*>(item)); });
     connectGuarded(goButton, &QPushButton::clicked, this, [this] { onGoClicked(); });
     connect(pathEdit, &QLineEdit::returnPressed, this, [this] {
         runGuarded([this] { onGoClicked(); });
@@ -429,6 +436,17 @@ void MainWindow::handleFirstShow()
     if (navigationTree->selectedNode() != nullptr && navigationTree->selectedNode() == navigationTree->searchNode) {
         searchEdit->selectAll();
     }
+    reportLoadErrors();
+}
+
+void MainWindow::reportLoadErrors()
+{
+    if (g_filesetRegistry == nullptr) {
+        return;
+    }
+    if (const std::optional<QString> errors = g_filesetRegistry->takeLoadErrors()) {
+        questions().messageBox(*errors, QStringLiteral("KTB Error!"), MessageIcon::Error, OkButton, true);
+    }
 }
 
 void MainWindow::handleClose()
@@ -487,6 +505,13 @@ void MainWindow::onTreeNodeChanged(NavigationNode* node)
         return;
     }
     pathEdit->setText(nodePath(navigationTree, node));
+    const auto* fileset = node->item.kind >= FilesetItem ? static_cast<const Fileset*>(node->item.ref) : nullptr;
+    if (fileset != nullptr && fileset->readOnly) {
+        statusBar()->showMessage(
+            QStringLiteral("This fileset is opened read-only: it can be browsed and searched, but not changed."));
+    } else {
+        statusBar()->clearMessage();
+    }
     showPanel(catalogView);
     g_catalogList->fill(&node->item);
     currentItem = node->item;
@@ -501,10 +526,43 @@ void MainWindow::onGoClicked()
     if (node == nullptr) {
         return;
     }
-    navigationTree->selectNode(node);
+    // Also when the node is selected already: a refilled tree keeps no list.
+    selectAndShow(node);
     if (node == navigationTree->searchNode) {
         newSearch();
     }
+}
+
+void MainWindow::onTreeNodeClicked(NavigationNode* node)
+{
+    const std::optional<ItemRef>& shown = g_catalogList->shown;
+    if (node == nullptr || node != navigationTree->currentItem()) {
+        return;
+    }
+    const bool showsNode = shown && shown->kind == node->item.kind && shown->ref == node->item.ref
+        && shown->offset == node->item.offset && currentPanel() == catalogView;
+    if (!showsNode && node != navigationTree->searchNode) {
+        onTreeNodeChanged(node);
+    }
+}
+
+void MainWindow::onFilesetChanged(Fileset* fileset)
+{
+    if (!g_catalogList->showsRecordsOf(fileset)) {
+        return;
+    }
+    const ItemRef shown = *g_catalogList->shown;
+    if (shown.kind == FilesetItem) {
+        g_catalogList->fill(&shown);
+        return;
+    }
+    g_catalogList->clear();
+}
+
+void MainWindow::returnTo(const NodePlace& place)
+{
+    NavigationNode* node = findNodeByPlace(navigationTree, place);
+    selectAndShow(node != nullptr ? node : navigationTree->ownersNode);
 }
 
 void MainWindow::onCatalogViewDoubleClicked()
@@ -525,12 +583,16 @@ void MainWindow::onCatalogViewDoubleClicked()
     if (first < 0) {
         first = current.row();
     }
-    const QString caption = g_catalogList->rowCaption(first);
+    ItemRef row;
+    if (!g_catalogList->rowItem(first, row)) {
+        return; // a file row opens nothing
+    }
     if (!selected->isExpanded()) {
         selected->setExpanded(true);
     }
     for (int i = 0; i < selected->childCount(); ++i) {
-        if (selected->child(i)->text(0) == caption) {
+        const ItemRef& child = selected->childNode(i)->item;
+        if (child.kind == row.kind && child.ref == row.ref && child.offset == row.offset) {
             navigationTree->selectNode(selected->childNode(i));
             return;
         }
@@ -560,10 +622,7 @@ void MainWindow::configure()
 {
     SettingsDialog config(this);
     // The list's rows and the remembered item stand for filesets the registry is about to release.
-    connect(&config, &SettingsDialog::registryReloading, this, [this] {
-        g_catalogList->clear();
-        currentItem = ItemRef();
-    });
+    connect(&config, &SettingsDialog::registryReloading, this, [this] { forgetRegistryObjects(); });
     if (config.exec() != QDialog::Accepted) {
         return;
     }
@@ -572,6 +631,14 @@ void MainWindow::configure()
     } catch (...) {
         // The tree shows what could be loaded; Refresh Tree reports what went wrong.
     }
+    reportLoadErrors();
+}
+
+void MainWindow::forgetRegistryObjects()
+{
+    // The list's rows and the remembered item stand for owners and filesets about to be released.
+    g_catalogList->clear();
+    currentItem = ItemRef();
 }
 
 void MainWindow::runCompanionProgram(const CompanionProgram& program)

@@ -24,6 +24,7 @@ class CatalogSearch;
 class SearchResultLists;
 class NavigationNode;
 struct CompanionProgram;
+struct NodePlace;
 
 /// One command of the window: what the menu bar and the tool bar are made from.
 struct CommandSpec {
@@ -55,6 +56,10 @@ public:
     // Tree, path box and list.
     void onTreeNodeChanged(NavigationNode* node);
     void onGoClicked(); ///< Go
+    /// A click on the tree's current node shows it in the list when the list shows something else.
+    void onTreeNodeClicked(NavigationNode* node);
+    /// Opens the node of the list's first selected row: the child of the tree's selected node that
+    /// stands for the same owner, fileset, disc or folder (never another one with the same text).
     void onCatalogViewDoubleClicked();
     void navigateBack();
 
@@ -66,6 +71,9 @@ public:
     void openStatistics(); ///< Statistics..
     void openExport(); ///< Export..
     void openCompare(); ///< Compare..
+    /// Lets go of every owner and fileset object (the list's rows, the remembered item) before the
+    /// registry reloads or the owners index is rebuilt.
+    void forgetRegistryObjects();
     /// Closes every fileset and starts a companion program on the storage folder.
     void runCompanionProgram(const CompanionProgram& program);
 
@@ -102,6 +110,20 @@ public:
     /// A key pressed in the tree; answers whether it was handled.
     bool handleTreeKey(int key);
 
+    /// The catalog of a fileset changed: a list showing its records is refilled (its discs) or emptied
+    /// (a disc's or folder's contents, which the command that changed it shows again).
+    void onFilesetChanged(Fileset* fileset);
+    /// Shows, in one message, the catalog files the registry could not open since the last time.
+    void reportLoadErrors();
+    /// Selects the node of a place (the deepest that is still there) and shows it in the list.
+    void returnTo(const NodePlace& place);
+    /// The records of the list's selected rows when every one still names what the list showed;
+    /// otherwise says so, shows the list again and answers false.
+    bool currentListSelection(ItemRefs& items);
+    /// Whether a change of these items must be refused because a fileset among them is opened
+    /// read-only; says so when it must.
+    bool refuseReadOnly(const ItemRefs& items);
+
     // Search panel (FUMainSearch.cpp).
     /// Binds the search engine to the two result lists (when the window is first shown).
     void attachSearchLists();
@@ -111,6 +133,8 @@ public:
     void onResultsTabChanged(int index);
     void onDiscResultDoubleClicked();
     void onFileResultDoubleClicked();
+    /// The two summary lines of the results panel, from the search's counts as they are now.
+    void updateSearchSummary();
     bool handleDiscResultsKey(int key);
     bool handleFileResultsKey(int key);
 

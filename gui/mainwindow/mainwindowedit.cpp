@@ -230,10 +230,15 @@ void MainWindow::selectAndShow(NavigationNode* node)
 void MainWindow::rename()
 {
     if (treeFocused()) {
-        editNodeLabel(navigationTree->selectedNode());
+        NavigationNode* selected = navigationTree->selectedNode();
+        if (selected != nullptr && canEditNodeLabel(selected) && refuseReadOnly({ selected->item })) {
+            return;
+        }
+        editNodeLabel(selected);
         return;
     }
-    if (!listFocused() || !canEditRowCaption(0)) {
+    ItemRefs items;
+    if (!listFocused() || !canEditRowCaption(0) || !currentListSelection(items) || refuseReadOnly({ items.front() })) {
         return;
     }
     QModelIndexList rows = catalogView->selectionModel()->selectedRows();
@@ -286,7 +291,7 @@ bool MainWindow::canEditRowCaption(int /*row*/) const
 void MainWindow::onRowCaptionEdited(int /*row*/, const QString& text)
 {
     ItemRefs items;
-    if (!g_catalogList->selection(items)) {
+    if (!currentListSelection(items)) {
         return;
     }
     renameItem(text, items.front());
@@ -311,7 +316,12 @@ bool MainWindow::renameItem(const QString& text, const ItemRef& item)
         TKTBDisc disc {};
         const std::string title = encodeCatalogText(text, sizeof disc.Title - 1);
         std::memcpy(disc.Title, title.data(), title.size());
-        return ktbUpdateDisc(static_cast<Fileset*>(item.ref)->handle(), item.offset, disc, KTB_DISC_TITLE) == KTB_OK;
+        auto* fileset = static_cast<Fileset*>(item.ref);
+        if (ktbUpdateDisc(fileset->handle(), item.offset, disc, KTB_DISC_TITLE) != KTB_OK) {
+            return false;
+        }
+        g_filesetRegistry->notifyChanged(fileset);
+        return true;
     }
     default:
         return false;
@@ -366,7 +376,7 @@ void MainWindow::deleteSelection()
         return;
     }
     ItemRefs items;
-    if (listFocused() && g_catalogList->selection(items)) {
+    if (listFocused() && currentListSelection(items)) {
         deleteListItems(items);
     }
 }
@@ -402,7 +412,7 @@ void MainWindow::deleteFileset(Fileset* fileset)
 
 void MainWindow::deleteNode(NavigationNode* node)
 {
-    if (node == nullptr || !confirmDelete(node->item)) {
+    if (node == nullptr || refuseReadOnly({ node->item }) || !confirmDelete(node->item)) {
         return;
     }
     switch (node->item.kind) {
@@ -431,7 +441,8 @@ void MainWindow::deleteNode(NavigationNode* node)
     }
     case DiscItem: {
         NavigationNode* filesetNode = node->parentNode();
-        TKTBHandle* handle = node->fileset()->handle();
+        Fileset* fileset = node->fileset(); // the node itself goes with the refresh
+        TKTBHandle* handle = fileset->handle();
         const std::uint32_t offset = node->item.offset;
         // The disc shown above this one is selected afterwards (the fileset for the first disc).
         const int index = filesetNode->indexOfChild(node);
@@ -454,6 +465,9 @@ void MainWindow::deleteNode(NavigationNode* node)
             }
             refreshDiscs(navigationTree, filesetNode);
         }
+        if (deleted) {
+            g_filesetRegistry->notifyChanged(fileset);
+        }
         NavigationNode* next = filesetNode;
         if (!deleted) {
             next = findChildByOffset(filesetNode, offset);
@@ -470,7 +484,7 @@ void MainWindow::deleteNode(NavigationNode* node)
 
 void MainWindow::deleteListItems(const ItemRefs& items)
 {
-    if (items.empty()) {
+    if (items.empty() || refuseReadOnly(items)) {
         return;
     }
     if (items.size() >= 2 && !confirmDeleteAll()) {
@@ -485,6 +499,15 @@ void MainWindow::deleteListItems(const ItemRefs& items)
     }
     for (const ItemRef& item : order) {
         deleteItem(item, ask);
+    }
+    // The list and the search show the discs after the deleted ones at offsets that moved.
+    std::vector<Fileset*> changed;
+    for (const ItemRef& item : order) {
+        auto* fileset = static_cast<Fileset*>(item.ref);
+        if (item.kind == DiscItem && std::find(changed.begin(), changed.end(), fileset) == changed.end()) {
+            changed.push_back(fileset);
+            g_filesetRegistry->notifyChanged(fileset);
+        }
     }
     NavigationNode* selected = navigationTree->selectedNode();
     {
@@ -537,6 +560,9 @@ void MainWindow::dropOnNode(NavigationNode* target)
         return;
     }
     NavigationNode* dragged = navigationTree->selectedNode();
+    if (refuseReadOnly({ dragged->item, target->item })) {
+        return;
+    }
     if (dragged->item.kind == FilesetItem) {
         moveFilesetNode(dragged, target);
     } else {
@@ -603,6 +629,8 @@ void MainWindow::moveDiscNode(NavigationNode* dragged, NavigationNode* target)
     if (moved.outcome == DiscMoveOutcome::Refused || moved.outcome == DiscMoveOutcome::NotCopied) {
         return;
     }
+    g_filesetRegistry->notifyChanged(dragged->fileset());
+    g_filesetRegistry->notifyChanged(target->fileset());
     // A copy that was taken back (or could not be) leaves the disc selected where it was.
     const std::uint32_t newOffset = moved.outcome == DiscMoveOutcome::Moved ? moved.newOffset : 0;
     NavigationNode* oldFilesetNode = dragged->parentNode();
@@ -622,4 +650,68 @@ void MainWindow::moveDiscNode(NavigationNode* dragged, NavigationNode* target)
     target->setExpanded(true);
     NavigationNode* movedNode = findChildByOffset(target, newOffset);
     selectAndShow(movedNode != nullptr ? movedNode : target);
+}
+
+// ---------------------------------------------------------------------------------------------
+// Guards of the commands that change catalogs
+
+bool MainWindow::currentListSelection(ItemRefs& items)
+{
+    if (!g_catalogList->selection(items)) {
+        return false;
+    }
+    if (g_catalogList->selectionIsCurrent()) {
+        return true;
+    }
+    items.clear();
+    // The rows are shown again as the catalog holds them now, before the user can act on them.
+    if (NavigationNode* selected = navigationTree->selectedNode()) {
+        g_catalogList->fill(&selected->item);
+    } else {
+        g_catalogList->clear();
+    }
+    questions().messageBox(QStringLiteral("The selected disc is no longer where the list showed it: the list has "
+                                          "been refreshed. Nothing was changed."),
+        QStringLiteral("Katalox"), MessageIcon::Information, OkButton);
+    return false;
+}
+
+namespace {
+
+/// The fileset of an item that is opened read-only, or null.
+Fileset* readOnlyFilesetOf(const ItemRef& item)
+{
+    switch (item.kind) {
+    case OwnerItem: {
+        const auto* owner = static_cast<const Owner*>(item.ref);
+        for (int i = 0; owner != nullptr && i < owner->count(); ++i) {
+            if (owner->at(i)->readOnly) {
+                return owner->at(i);
+            }
+        }
+        return nullptr;
+    }
+    case FilesetItem:
+    case DiscItem:
+    case FolderItem: {
+        auto* fileset = static_cast<Fileset*>(item.ref);
+        return fileset != nullptr && fileset->readOnly ? fileset : nullptr;
+    }
+    default:
+        return nullptr;
+    }
+}
+
+} // namespace
+
+bool MainWindow::refuseReadOnly(const ItemRefs& items)
+{
+    for (const ItemRef& item : items) {
+        if (Fileset* fileset = readOnlyFilesetOf(item)) {
+            questions().messageBox(
+                fileset->readOnlyMessage(), QStringLiteral("Katalox"), MessageIcon::Information, OkButton);
+            return true;
+        }
+    }
+    return false;
 }

@@ -23,7 +23,9 @@
 #include <QLineEdit>
 #include <QMenu>
 #include <QTreeView>
+#include <algorithm>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -47,20 +49,9 @@ QString menuText(QString text) { return text.replace(QLatin1Char('&'), QStringLi
 /// Why a new fileset could not be made at path, for the user.
 QString creationFailure(const QString& path)
 {
-    const QFileInfo file(path);
-    const QString folder = QDir::toNativeSeparators(file.absolutePath());
-    QString reason;
-    if (!QFileInfo(file.absolutePath()).isDir()) {
-        reason = QStringLiteral("The folder ") + s_quote + folder + s_quote + QStringLiteral(" does not exist.");
-    } else if (!QFileInfo(file.absolutePath()).isWritable()) {
-        reason = QStringLiteral("The folder ") + s_quote + folder + s_quote + QStringLiteral(" cannot be written to.");
-    } else {
-        reason = QStringLiteral("The file cannot be created in the folder ") + s_quote + folder + s_quote
-            + QStringLiteral(".");
-    }
-    return QStringLiteral("Cannot create the new fileset ") + s_quote + file.fileName() + s_quote + QStringLiteral(".")
-        + QStringLiteral("\r\n") + reason + QStringLiteral("\r\n")
-        + QStringLiteral("Check the fileset folder in the config window.");
+    return QStringLiteral("Cannot create the new fileset ") + s_quote + QFileInfo(path).fileName() + s_quote
+        + QStringLiteral(".") + QStringLiteral("\r\n") + FilesetRegistry::creationFailureReason(path)
+        + QStringLiteral("\r\n") + QStringLiteral("Check the fileset folder in the config window.");
 }
 
 } // namespace
@@ -278,13 +269,16 @@ void MainWindow::newFilesetForOwner(NavigationNode* node)
 
 void MainWindow::addSymbolicDisc(NavigationNode* node)
 {
-    if (node == nullptr || node->item.kind != FilesetItem) {
+    if (node == nullptr || node->item.kind != FilesetItem || refuseReadOnly({ node->item })) {
         return;
     }
     TKTBDisc disc {};
     const char title[] = "New Disc";
     std::memcpy(disc.Title, title, sizeof title);
     const quint32 offset = scanDisc(0, node->fileset()->handle(), disc, true, false);
+    if (offset != 0) {
+        g_filesetRegistry->notifyChanged(node->fileset());
+    }
     NavigationNode* added = nullptr;
     {
         const TreeRedrawBlocker redraw(navigationTree);
@@ -313,7 +307,7 @@ void MainWindow::addDiscFromDrive(QAction* item)
     } else {
         return;
     }
-    if (target.kind != FilesetItem) {
+    if (target.kind != FilesetItem || refuseReadOnly({ target })) {
         return;
     }
     auto* fileset = static_cast<Fileset*>(target.ref);
@@ -324,6 +318,7 @@ void MainWindow::addDiscFromDrive(QAction* item)
     if (offset == 0) {
         return;
     }
+    g_filesetRegistry->notifyChanged(fileset);
     NavigationNode* node = nodeForItem(target);
     if (node == nullptr) {
         return;
@@ -350,9 +345,27 @@ void MainWindow::showProperties()
     }
 }
 
+namespace {
+
+/// Tells the registry's listeners of every fileset the items lie in.
+void notifyChanged(const ItemRefs& items)
+{
+    std::vector<Fileset*> filesets;
+    for (const ItemRef& item : items) {
+        auto* fileset = static_cast<Fileset*>(item.ref);
+        if (std::find(filesets.begin(), filesets.end(), fileset) == filesets.end()) {
+            filesets.push_back(fileset);
+            g_filesetRegistry->notifyChanged(fileset);
+        }
+    }
+}
+
+} // namespace
+
 void MainWindow::showTreeProperties()
 {
-    const QString path = nodePath(navigationTree, navigationTree->selectedNode());
+    // The place by identity: a rename in the window changes the texts a path would look for.
+    const NodePlace place = placeOf(navigationTree->selectedNode());
     const ItemRefs items { currentItem };
     int result = QDialog::Rejected;
     switch (currentItem.kind) {
@@ -368,32 +381,32 @@ void MainWindow::showTreeProperties()
     if (result != QDialog::Accepted) {
         return;
     }
+    notifyChanged(items);
     refreshOwnersBranch();
-    navigationTree->selectNode(findNodeByPath(navigationTree, path));
+    returnTo(place);
 }
 
 void MainWindow::showListProperties()
 {
-    const QString path = nodePath(navigationTree, navigationTree->selectedNode());
+    const NodePlace place = placeOf(navigationTree->selectedNode());
     ItemRefs items;
-    if (!g_catalogList->selection(items)) {
+    if (!currentListSelection(items)) {
         return;
     }
+    int result = QDialog::Rejected;
     switch (items.front().kind) {
     case FilesetItem:
-        if (showFilesetProperties(items) == QDialog::Accepted) {
-            refreshOwnersBranch();
-        }
+        result = showFilesetProperties(items);
         break;
     case DiscItem:
-        if (showDiscProperties(items) == QDialog::Accepted) {
-            refreshOwnersBranch();
-            pathEdit->setText(path);
-            onGoClicked();
-        }
+        result = showDiscProperties(items);
         break;
     default:
         return;
     }
-    navigationTree->selectNode(findNodeByPath(navigationTree, path));
+    if (result == QDialog::Accepted) {
+        notifyChanged(items);
+        refreshOwnersBranch();
+    }
+    returnTo(place);
 }

@@ -5,6 +5,7 @@
 #include "core/filesets/filesetregistry.h"
 #include "gui/common/errordisplay.h"
 #include "gui/dialogs/newfilesetdialog.h"
+#include "gui/mainwindow/navigationtree.h"
 #include "gui/scan/scandialog.h"
 
 #include <QAction>
@@ -26,17 +27,22 @@ void MainWindow::openScanWindow()
         }
         return;
     }
+    // The scan may rescan discs and so move others: the user's place is kept by identity.
+    const NodePlace place = placeOf(navigationTree->selectedNode());
     {
         ScanDialog scan(this);
         scan.exec();
     }
     refreshOwnersBranch();
+    returnTo(place);
 }
 
 void MainWindow::newFileset()
 {
     NewFilesetDialog form(this);
+    connect(&form, &NewFilesetDialog::registryReloading, this, [this] { forgetRegistryObjects(); });
     if (form.exec() == QDialog::Accepted) {
         refreshTree();
     }
+    reportLoadErrors();
 }

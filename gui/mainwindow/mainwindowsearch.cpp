@@ -4,6 +4,7 @@
 
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
+#include "core/text/catalogtext.h"
 #include "engine/Containers.h"
 #include "gui/common/appicons.h"
 #include "gui/common/errordisplay.h"
@@ -192,6 +193,11 @@ void MainWindow::attachSearchLists()
     searchResults->attachFileView(fileResultsView->selectionModel());
     setColumnWidths(discResultsView, { 130, 80, 80 });
     setColumnWidths(fileResultsView, { 120, 75, 80 });
+    // Results dropped after a delete or a move are no longer counted.
+    connect(g_catalogSearch, &CatalogSearch::discResultsChanged, this, &MainWindow::updateSearchSummary,
+        Qt::UniqueConnection);
+    connect(g_catalogSearch, &CatalogSearch::fileResultsChanged, this, &MainWindow::updateSearchSummary,
+        Qt::UniqueConnection);
 }
 
 void MainWindow::onSearchClicked()
@@ -227,6 +233,15 @@ void MainWindow::onSearchClicked()
     settings().setStringValue(SearchStringSetting, searchEdit->text());
     updateResultsCommand();
     (resultsTabs->currentIndex() != 0 ? fileResultsView : discResultsView)->setFocus();
+    updateSearchSummary();
+}
+
+void MainWindow::updateSearchSummary()
+{
+    if (g_catalogSearch == nullptr) {
+        return;
+    }
+    updateResultsCommand();
     discSummaryLabel->setText(QString::number(g_catalogSearch->discResultCount())
         + QStringLiteral(" Discs with matches. ") + QString::number(g_catalogSearch->fileMatches())
         + QStringLiteral(" File matches. ") + QString::number(g_catalogSearch->folderMatches())
@@ -238,6 +253,10 @@ void MainWindow::onSearchClicked()
     }
     if (g_catalogSearch->wasCancelled()) {
         hint.prepend(QStringLiteral("The search was stopped. "));
+    }
+    if (!g_catalogSearch->notSearched().isEmpty()) {
+        hint += QStringLiteral("\n") + QStringLiteral("Not searched: ")
+            + g_catalogSearch->notSearched().join(QStringLiteral(", "));
     }
     fileSummaryLabel->setText(hint);
 }
@@ -264,7 +283,13 @@ void MainWindow::onDiscResultDoubleClicked()
     if (searchResults == nullptr || searchResults->selectedDiscRow() < 0) {
         return;
     }
-    selectAndShow(findNodeByPath(navigationTree, searchResults->selectedDiscPath()));
+    // By identity: the result's fileset object and its disc's offset, never a path another disc with
+    // the same texts could answer.
+    const EntityEntry* result = g_catalogSearch->discResults.at(searchResults->selectedDiscRow());
+    NavigationNode* node = findNodeByPlace(navigationTree, placeOfRecord(result->fileset, { result->entity->Offset }));
+    if (node != nullptr && node->item.kind == DiscItem) {
+        selectAndShow(node);
+    }
 }
 
 void MainWindow::onFileResultDoubleClicked()
@@ -272,23 +297,31 @@ void MainWindow::onFileResultDoubleClicked()
     if (searchResults == nullptr) {
         return;
     }
-    const int result = searchResults->selectedFileRow();
-    if (result < 0) {
+    const int row = searchResults->selectedFileRow();
+    if (row < 0) {
         return;
     }
-    NavigationNode* folder = findNodeByPath(navigationTree, searchResults->selectedFilePath());
-    if (folder == nullptr) {
+    const EntityEntry* result = g_catalogSearch->fileResults.at(row);
+    if (result->ancestors == nullptr || result->ancestors->Count() == 0) {
+        return;
+    }
+    const std::vector<std::uint32_t>& ancestors = result->ancestors->Values();
+    NavigationNode* folder = findNodeByPlace(navigationTree, placeOfRecord(result->fileset, ancestors));
+    // Only the result's own disc is opened; a folder that is gone leaves the tree where it was.
+    if (folder == nullptr || (folder->item.kind != DiscItem && folder->item.kind != FolderItem)
+        || folder->item.offset != ancestors.back()) {
         return;
     }
     selectAndShow(folder);
-    const QString name = searchResults->fileModel()->index(result, 0).data(Qt::DisplayRole).toString();
-    const int row = g_catalogList->findRow(name);
-    if (row < 0) {
+    // The row of the result's own record; renamed since the search, it is no longer the match.
+    const int listRow = g_catalogList->findRowByOffset(result->entity->Offset);
+    const QString name = searchResults->fileModel()->index(row, 0).data(Qt::DisplayRole).toString();
+    if (listRow < 0 || !sameTextAscii(g_catalogList->rowCaption(listRow), name)) {
         return;
     }
     showPanel(catalogView);
     catalogView->setFocus();
-    const QModelIndex index = g_catalogList->model->index(row, 0);
+    const QModelIndex index = g_catalogList->model->index(listRow, 0);
     catalogView->scrollTo(index);
     catalogView->selectionModel()->setCurrentIndex(
         index, QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);

@@ -1,5 +1,6 @@
 #include "gui/mainwindow/navigationtree.h"
 
+#include "core/catalog/discidentity.h"
 #include "core/common/questions.h"
 #include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
@@ -12,6 +13,7 @@
 #include "gui/common/appicons.h"
 #include "gui/common/errordisplay.h"
 
+#include <QApplication>
 #include <QHeaderView>
 #include <cstring>
 
@@ -27,6 +29,8 @@ NavigationTree::NavigationTree(QWidget* parent)
     setUniformRowHeights(true);
     setSortingEnabled(true);
     sortByColumn(0, Qt::AscendingOrder);
+    // No lines or expand buttons at the top level: the two roots stand as plain entries.
+    setRootIsDecorated(false);
     setSelectionMode(QAbstractItemView::SingleSelection);
     // The selection stays visible when the tree loses the focus.
     QPalette colours = palette();
@@ -208,6 +212,11 @@ void addFilesetNodes(NavigationTree* /*tree*/, NavigationNode* node)
         NavigationNode* child = addChild(node, fileset->description(), FilesetItem);
         child->item.ref = fileset;
         child->updateImages();
+        if (fileset->readOnly) {
+            // Shown, and searched, but its file cannot be written: greyed, with the reason at hand.
+            child->setForeground(0, QApplication::palette().color(QPalette::Disabled, QPalette::Text));
+            child->setToolTip(0, QStringLiteral("Read-only: ") + fileset->fileName);
+        }
     }
 }
 
@@ -400,4 +409,116 @@ NavigationNode* findNodeByPath(NavigationTree* tree, const QString& path)
     }
     current->setExpanded(false);
     return current;
+}
+
+// ---------------------------------------------------------------------------------------------
+// Places
+
+NodePlace placeOf(NavigationNode* node)
+{
+    NodePlace place;
+    for (NavigationNode* current = node; current != nullptr; current = current->parentNode()) {
+        const ItemKind kind = current->item.kind;
+        if (kind != OwnerItem && kind != FilesetItem && kind != DiscItem && kind != FolderItem) {
+            break;
+        }
+        place.trail.insert(place.trail.begin(), current->item);
+        if (kind == DiscItem) {
+            try {
+                place.knowsDisc = ktbReadDisc(current->fileset()->handle(), current->item.offset, place.disc);
+            } catch (...) {
+                place.knowsDisc = false;
+            }
+        }
+    }
+    return place;
+}
+
+NodePlace placeOfRecord(Fileset* fileset, const std::vector<std::uint32_t>& ancestors)
+{
+    NodePlace place;
+    const int owner = g_ownerIndex != nullptr ? g_ownerIndex->indexOfFileset(fileset) : -1;
+    if (owner < 0) {
+        return place;
+    }
+    place.trail.push_back({ OwnerItem, g_ownerIndex->at(owner), 0, 0 });
+    place.trail.push_back({ FilesetItem, fileset, 0, 0 });
+    for (std::size_t i = 0; i < ancestors.size(); ++i) {
+        place.trail.push_back({ i == 0 ? DiscItem : FolderItem, fileset, ancestors[i], 0 });
+    }
+    return place;
+}
+
+namespace {
+
+/// The child that stands for step; shift moves the folders' offsets by as much as their disc moved.
+NavigationNode* childAt(NavigationNode* node, const ItemRef& step, const NodePlace& place, std::uint32_t& shift)
+{
+    for (int i = 0; i < node->childCount(); ++i) {
+        NavigationNode* child = node->childNode(i);
+        const ItemRef& item = child->item;
+        if (item.kind != step.kind) {
+            continue;
+        }
+        switch (step.kind) {
+        case OwnerItem: {
+            // Owners are made again by every rebuild of the index: the one that lists the fileset.
+            const Fileset* fileset = place.trail.size() > 1 ? static_cast<Fileset*>(place.trail[1].ref) : nullptr;
+            const auto* owner = static_cast<const Owner*>(item.ref);
+            if (item.ref == step.ref || (fileset != nullptr && owner != nullptr && owner->indexOf(fileset) >= 0)) {
+                return child;
+            }
+            break;
+        }
+        case FilesetItem:
+            if (item.ref == step.ref) {
+                return child;
+            }
+            break;
+        case DiscItem: {
+            if (item.ref != step.ref) {
+                break;
+            }
+            TKTBDisc disc {};
+            const bool same = place.knowsDisc
+                ? ktbReadDisc(child->fileset()->handle(), item.offset, disc) && isSameDisc(disc, place.disc)
+                : item.offset == step.offset;
+            if (same) {
+                shift = item.offset - step.offset;
+                return child;
+            }
+            break;
+        }
+        case FolderItem:
+            if (item.ref == step.ref && item.offset == step.offset + shift) {
+                return child;
+            }
+            break;
+        default:
+            break;
+        }
+    }
+    return nullptr;
+}
+
+} // namespace
+
+NavigationNode* findNodeByPlace(NavigationTree* tree, const NodePlace& place)
+{
+    if (tree->ownersNode == nullptr || place.trail.empty()) {
+        return nullptr;
+    }
+    NavigationNode* current = tree->ownersNode;
+    std::uint32_t shift = 0;
+    for (const ItemRef& step : place.trail) {
+        if (!current->isExpanded()) {
+            current->setExpanded(true);
+        }
+        NavigationNode* child = childAt(current, step, place, shift);
+        if (child == nullptr) {
+            break;
+        }
+        current = child;
+    }
+    return current == tree->ownersNode ? nullptr : current;
 }

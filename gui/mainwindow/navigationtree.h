@@ -8,6 +8,7 @@
 #include <QString>
 #include <QTreeWidget>
 #include <cstdint>
+#include <vector>
 
 /// The tree control with its two roots.
 class NavigationTree : public QTreeWidget {
@@ -53,5 +54,23 @@ NavigationNode* findChildByText(NavigationNode* node, const QString& name);
 QString nodePath(NavigationTree* tree, NavigationNode* node);
 /// The node a path names (the deepest matching one), or null.
 NavigationNode* findNodeByPath(NavigationTree* tree, const QString& path);
+/// Where a node stands, by identity rather than by text: the owner and the fileset objects, the disc's
+/// record (so the disc is found again after its offset changed) and each folder's place in its disc's
+/// run. Two discs with the same title, or two filesets with the same description, are told apart.
+struct NodePlace {
+    std::vector<ItemRef> trail; ///< from the owner down to the node
+    bool knowsDisc = false; ///< disc is the record of the trail's disc; else the disc is found by offset
+    TKTBDisc disc {};
+};
+
+/// The place of a node; empty for the roots and no node.
+NodePlace placeOf(NavigationNode* node);
+/// The place of a disc, folder or file record of a fileset: the disc's offset, then the enclosing
+/// folders' offsets (a search result's ancestors), found by offset.
+NodePlace placeOfRecord(Fileset* fileset, const std::vector<std::uint32_t>& ancestors);
+/// The node of a place, expanding the nodes on the way; the deepest one found, or null when not even
+/// its owner is found.
+NavigationNode* findNodeByPlace(NavigationTree* tree, const NodePlace& place);
+
 /// The text of a disc title or a folder name as shown.
 QString entityText(const TKTBEntity* entity);

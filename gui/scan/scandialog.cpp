@@ -1,5 +1,6 @@
 #include "gui/scan/scandialog.h"
 
+#include "core/common/questions.h"
 #include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
@@ -311,6 +312,11 @@ void ScanDialog::onScanClicked()
     if (letter == 0 || m_fileset == nullptr) {
         return;
     }
+    if (m_fileset->readOnly) {
+        questions().messageBox(
+            m_fileset->readOnlyMessage(), QStringLiteral("Katalox"), MessageIcon::Information, OkButton);
+        return;
+    }
     // What the user typed is what the disc gets: the title and the comment, each cut to its field.
     const std::string title = encodeCatalogText(titleEdit->text(), KTB_TITLE_MAX);
     std::memset(m_disc.Title, 0, sizeof m_disc.Title);
@@ -319,7 +325,24 @@ void ScanDialog::onScanClicked()
     std::memset(m_disc.Comment, 0, sizeof m_disc.Comment);
     std::memcpy(m_disc.Comment, comment.data(), comment.size());
 
-    scanDisc(letter, m_fileset->handle(), m_disc, false, false);
+    {
+        // Whatever way the scan ends, it may have changed the catalog (a rescan removes the older
+        // entry first): every view of the fileset's records is brought up to date.
+        struct Announce {
+            Fileset* fileset;
+            ~Announce()
+            {
+                // Also while a scan error unwinds: a listener's failure must not end the program.
+                try {
+                    if (g_filesetRegistry != nullptr) {
+                        g_filesetRegistry->notifyChanged(fileset);
+                    }
+                } catch (...) {
+                }
+            }
+        } announce { m_fileset };
+        scanDisc(letter, m_fileset->handle(), m_disc, false, false);
+    }
     m_fileset->close();
     if (ejectCheckBox->isChecked()) {
         setDriveDoor(letter, true);

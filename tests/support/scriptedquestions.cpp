@@ -42,6 +42,9 @@ public:
         question.ownerless = ownerless;
         if (buttons == OkButton) {
             m_script.m_asked.push_back(question);
+            if (m_script.onNotice) {
+                m_script.onNotice(question);
+            }
             return OkButton;
         }
         const ScriptedQuestions::Answer* answer = m_script.take(question);

@@ -20,6 +20,7 @@
 #include <QString>
 #include <QStringList>
 #include <deque>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -72,6 +73,9 @@ public:
     void clearAsked() { m_asked.clear(); }
     /// Answers queued and not yet used.
     std::size_t pendingAnswers() const { return m_answers.size(); }
+
+    /// Called while a notice (a box with only OK) is shown, to look at the program at that moment.
+    std::function<void(const AskedQuestion&)> onNotice;
 
 private:
     friend class ScriptedResponder;

@@ -1,11 +1,15 @@
 // FilesetRegistry: the list file, adding files, folders and locations, default file names, creation and the
 // notification of additions and deletions.
 #include "core/filesets/catalogerror.h"
+#include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
 #include "tests/core/filesets/filesetfixture.h"
 #include "tests/support/scriptedquestions.h"
+#include "tests/support/withoutrootrights.h"
 
 #include <QDir>
 #include <QFile>
+#include <sys/stat.h>
 #include <utility>
 #include <vector>
 
@@ -172,16 +176,55 @@ TEST_F(FilesetTest, AddFolderRegistersOnlyCatalogsDirectlyInsideAndSkipsDamagedO
     EXPECT_EQ(registry.count(), 3);
 }
 
-TEST_F(FilesetTest, AddLocationsStopsAtADamagedFileNamedDirectly)
+TEST_F(FilesetTest, ADamagedFileNamedDirectlyIsReportedOnceAndTheLocationsAfterItStillLoad)
 {
     const QString first = writeCatalog("first.ktb");
     const QString bad = writeBytes("bad.ktb", std::string(10, 'x'));
     const QString last = writeCatalog("last.ktb");
     FilesetRegistry registry(noListFile());
     registry.locations = QStringList { QStringLiteral("/no/such/place"), first, bad, last };
-    EXPECT_THROW(registry.addLocations(), CatalogError);
-    EXPECT_EQ(registeredNames(registry), QStringList { QStringLiteral("first.ktb") });
+    EXPECT_NO_THROW(registry.addLocations());
+    EXPECT_EQ(registeredNames(registry), (QStringList { QStringLiteral("first.ktb"), QStringLiteral("last.ktb") }));
     EXPECT_EQ(registry.locations.size(), 4); // nothing is dropped from the list
+    const std::optional<QString> error = registry.takeLoadErrors();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->startsWith(CatalogError::buildMessage(KTB_ERR_INVALIDHEADER, bad))) << error->toStdString();
+    EXPECT_TRUE(error->contains(QStringLiteral("damaged"))) << error->toStdString();
+    // The next pass meets the file again without telling the user twice.
+    registry.addLocations();
+    EXPECT_FALSE(registry.takeLoadErrors().has_value());
+}
+
+TEST_F(FilesetTest, AnUnwritableCatalogOpensReadOnlyAndOneInUseIsReported)
+{
+    const QString readOnly = writeCatalog("readonly.ktb", "Anna", "Old discs");
+    const QString inUse = writeCatalog("inuse.ktb");
+    const QString last = writeCatalog("last.ktb");
+    ASSERT_EQ(::chmod(QFile::encodeName(path("")).constData(), 0755), 0);
+    ASSERT_EQ(::chmod(QFile::encodeName(readOnly).constData(), 0444), 0);
+    for (const QString& writable : { inUse, last }) {
+        ASSERT_EQ(::chmod(QFile::encodeName(writable).constData(), 0666), 0);
+    }
+    // Another running Katalox holds the writer's lock of one file.
+    KtbHandlePtr other;
+    ASSERT_EQ(ktbOpenOwned(other, QFile::encodeName(inUse).constData(), 0), KTB_OK);
+
+    FilesetRegistry registry(noListFile());
+    registry.locations = QStringList { readOnly, inUse, last };
+    {
+        const WithoutRootRights user;
+        registry.addLocations();
+    }
+    EXPECT_EQ(registeredNames(registry), (QStringList { QStringLiteral("last.ktb"), QStringLiteral("readonly.ktb") }));
+    Fileset* unwritable = registry.at(registry.indexOfPath(readOnly));
+    EXPECT_TRUE(unwritable->readOnly);
+    EXPECT_FALSE(registry.at(registry.indexOfPath(last))->readOnly);
+    EXPECT_EQ(unwritable->description(), QStringLiteral("Old discs"));
+    const std::optional<QString> error = registry.takeLoadErrors();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains(inUse)) << error->toStdString();
+    EXPECT_TRUE(error->contains(QStringLiteral("in use by another program"))) << error->toStdString();
+    EXPECT_FALSE(error->contains(readOnly)) << error->toStdString();
 }
 
 TEST_F(FilesetTest, TwoLocationsNamingTheSameFolderRegisterItsFilesOnce)
@@ -194,7 +237,7 @@ TEST_F(FilesetTest, TwoLocationsNamingTheSameFolderRegisterItsFilesOnce)
     EXPECT_EQ(registry.count(), 1);
 }
 
-TEST_F(FilesetTest, StartupFailureIsKeptAndTheFilesetsBeforeItAreRegistered)
+TEST_F(FilesetTest, StartupFailureIsKeptAndTheOtherFilesetsAreRegistered)
 {
     const QString first = writeCatalog("first.ktb");
     const QString bad = writeBytes("bad.ktb", std::string(10, 'x'));
@@ -203,11 +246,11 @@ TEST_F(FilesetTest, StartupFailureIsKeptAndTheFilesetsBeforeItAreRegistered)
 
     std::unique_ptr<FilesetRegistry> registry;
     ASSERT_NO_THROW(registry = std::make_unique<FilesetRegistry>());
-    EXPECT_EQ(registeredNames(*registry), QStringList { QStringLiteral("first.ktb") });
-    const std::optional<QString> error = registry->takeStartupError();
+    EXPECT_EQ(registeredNames(*registry), (QStringList { QStringLiteral("first.ktb"), QStringLiteral("last.ktb") }));
+    const std::optional<QString> error = registry->takeLoadErrors();
     ASSERT_TRUE(error.has_value());
-    EXPECT_EQ(*error, CatalogError::buildMessage(KTB_ERR_INVALIDHEADER, bad));
-    EXPECT_FALSE(registry->takeStartupError().has_value());
+    EXPECT_TRUE(error->startsWith(CatalogError::buildMessage(KTB_ERR_INVALIDHEADER, bad))) << error->toStdString();
+    EXPECT_FALSE(registry->takeLoadErrors().has_value());
     // A later pass picks up what the failing entry kept out once the file is mended.
     writeCatalog("bad.ktb");
     registry->addLocations();
@@ -244,7 +287,9 @@ INSTANTIATE_TEST_SUITE_P(Owners, DefaultFileNameTest,
         DefaultNameCase { "Nobody", QStringLiteral("[Nobody]"), { "Fileset0.ktb" }, QStringLiteral("Fileset1.ktb") },
         DefaultNameCase { "NobodyInLowerCaseKeepsThePrefix", QStringLiteral("[nobody]"), {},
             QStringLiteral("[nobody] - Fileset0.ktb") },
-        DefaultNameCase { "EmptyOwner", QString(), {}, QStringLiteral(" - Fileset0.ktb") }),
+        DefaultNameCase { "EmptyOwner", QString(), {}, QStringLiteral(" - Fileset0.ktb") },
+        DefaultNameCase { "SlashAndControlCharactersNameNoFolder", QStringLiteral("AC/DC\tLive"), {},
+            QStringLiteral("AC_DC_Live - Fileset0.ktb") }),
     [](const auto& info) { return std::string(info.param.name); });
 
 TEST_F(FilesetTest, DefaultFileNameKeepsAFolderThatEndsInASeparatorAndAnEmptyFolderGivesABareName)

@@ -4,6 +4,7 @@
 
 #include "core/filesets/catalogerror.h"
 
+#include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
 
 #include <QFile>
@@ -189,23 +190,21 @@ TEST_F(SearchTest, NothingChosenCallsTheListenerOnceWithNothingToDo)
     }
 }
 
-TEST_F(SearchTest, FilesetThatCannotBeOpenedEndsTheSearchWithModelsShowingTheLists)
+TEST_F(SearchTest, FilesetThatCannotBeOpenedIsNamedAsNotSearchedAndTheOthersAreSearched)
 {
-    addCatalog("music.ktb", musicCatalog());
     addCatalog("gone.ktb", flatCatalog("Gone", { "mp3 file" }));
+    addCatalog("music.ktb", musicCatalog());
     searchAll(QStringLiteral("mp3"));
-    ASSERT_TRUE(m_helper.hasResults());
-    m_registry.at(1)->close();
+    ASSERT_EQ(fileNames().size(), 5);
+    EXPECT_TRUE(m_helper.notSearched().isEmpty());
+    // Unplugged: the file is gone while the fileset is registered.
+    m_registry.at(0)->close();
     ASSERT_TRUE(QFile::remove(path("gone.ktb")));
-    try {
-        searchAll(QStringLiteral("mp3"));
-        FAIL() << "no exception";
-    } catch (const CatalogError& error) {
-        EXPECT_EQ(error.code, KTB_ERR_FILENOTAVAILABLE);
-        EXPECT_TRUE(error.message().contains(path("gone.ktb")));
-    }
+    EXPECT_NO_THROW(searchAll(QStringLiteral("mp3")));
+    EXPECT_EQ(fileNames().size(), 4);
+    EXPECT_EQ(discTitles(), QStringList { QStringLiteral("CD 12") });
+    EXPECT_EQ(m_helper.notSearched(), QStringList { QStringLiteral("gone.ktb") });
     expectListsAnnounced();
-    EXPECT_FALSE(m_helper.hasResults());
 }
 
 TEST_F(SearchTest, ListenerFailureReachesTheCallerWithModelsShowingTheLists)
@@ -251,6 +250,47 @@ TEST_F(SearchTest, ResultsOfADeletedFilesetAreDropped)
     m_registry.clear();
     EXPECT_FALSE(m_helper.hasResults());
     expectListsAnnounced();
+}
+
+TEST_F(SearchTest, ResultsFollowTheirDiscsWhenADiscBeforeThemIsDeleted)
+{
+    CatalogBuilder catalog;
+    catalog.setName("Sets");
+    catalog.beginDisc({ .serial = 1, .title = "Audio CD", .scanTime = 100 });
+    catalog.addFile("Track01.cda", 44, 0);
+    catalog.endDisc();
+    catalog.beginDisc({ .serial = 2, .title = "Audio CD", .scanTime = 100 });
+    catalog.beginFolder("Disc two");
+    catalog.addFile("Track01.cda", 44, 0);
+    catalog.addFile("Track05.cda", 44, 0);
+    catalog.endFolder();
+    catalog.endDisc();
+    catalog.beginDisc({ .serial = 3, .title = "Third", .scanTime = 100 });
+    catalog.addFile("Track09.cda", 44, 0);
+    catalog.endDisc();
+    const int sets = addCatalog("sets.ktb", catalog);
+    addCatalog("other.ktb", flatCatalog("Other", { "Track02.cda" }));
+    searchAll(QStringLiteral("track"));
+    ASSERT_EQ(m_helper.fileMatches(), 5u);
+    Fileset* fileset = m_registry.at(sets);
+    TKTBHandle* handle = fileset->handle();
+
+    // The first disc is deleted: its result goes, the others' offsets move down with their discs.
+    const std::uint32_t first = KTB_HEADER_SIZE;
+    ASSERT_EQ(ktbDeleteDisc(handle, first), KTB_OK);
+    m_registry.notifyChanged(fileset);
+    expectListsAnnounced();
+    EXPECT_EQ(m_helper.fileMatches(), 4u);
+    EXPECT_EQ(m_helper.discResultCount(), 3);
+    const EntityEntry* track05 = fileResult(QStringLiteral("Track05.cda"));
+    ASSERT_NE(track05, nullptr);
+    EXPECT_EQ(track05->ancestors->Get(0), first) << "the second disc is the first one now";
+    EXPECT_EQ(CatalogSearch::resultPath(*track05), QStringLiteral("[Nobody]\\Sets\\Audio CD\\Disc two\\"));
+    TKTBEntity* record = nullptr;
+    ASSERT_EQ(ktbReadEntity(handle, track05->entity->Offset, record), KTB_OK);
+    EXPECT_STREQ(record->name(), "Track05.cda");
+    ktbFreeEntity(record);
+    EXPECT_EQ(CatalogSearch::discTitleOf(*fileResult(QStringLiteral("Track09.cda"))), QStringLiteral("Third"));
 }
 
 TEST_F(SearchTest, FilesetDeletedFromTheListenerStopsTheSearchAndLeavesNoResultOfIt)

@@ -115,7 +115,7 @@ INSTANTIATE_TEST_SUITE_P(Megabytes, CapacityText,
         CapacityTyped { "TooLarge", QStringLiteral("9000000000000"), 0 }),
     [](const ::testing::TestParamInfo<CapacityTyped>& info) { return std::string(info.param.name); });
 
-TEST_F(DiscPropertiesTest, SeveralDiscsLeftGrayedKeepTheirAudioFlags)
+TEST_F(DiscPropertiesTest, SeveralDiscsLeftGrayedKeepTheirAudioFlagsAndDifferentCapacities)
 {
     DiscPropertiesDialog form;
     form.fill({ item(m_first), item(m_audio) });
@@ -124,11 +124,16 @@ TEST_F(DiscPropertiesTest, SeveralDiscsLeftGrayedKeepTheirAudioFlags)
     EXPECT_FALSE(form.commentEdit->isEnabled());
     EXPECT_TRUE(form.commentEdit->toPlainText().isEmpty());
     EXPECT_EQ(form.audioCheckBox->checkState(), Qt::PartiallyChecked);
-    EXPECT_EQ(form.capacityCombo->currentText(), QStringLiteral("650")) << "the last disc's capacity";
+    // 700 and 650 megabytes: no figure stands for both.
+    EXPECT_TRUE(form.capacityCombo->currentText().isEmpty());
+    EXPECT_EQ(form.capacityCombo->lineEdit()->placeholderText(), QStringLiteral("(several values)"));
     EXPECT_EQ(form.entriesLabel->text(), QStringLiteral("2"));
     EXPECT_EQ(form.usedLabel->text(), formatSize(500001000));
     EXPECT_TRUE(form.freeLabel->text().isEmpty());
     EXPECT_TRUE(form.ownerLabel->text().isEmpty());
+    form.onOkClicked();
+    EXPECT_EQ(stored(m_first).Capacity, 734003200) << "left empty, each disc keeps its own";
+    EXPECT_EQ(stored(m_audio).Capacity, 681574400);
 
     form.capacityCombo->setCurrentText(QStringLiteral("680"));
     form.okButton->click();

@@ -5,7 +5,9 @@
 
 #include "core/filesets/filesetregistry.h"
 #include "core/settings/settings.h"
+#include "engine/ktb_discs.h"
 #include "gui/dialogs/newfilesetdialog.h"
+#include "gui/mainwindow/cataloglist.h"
 #include "gui/scan/scandialog.h"
 #include "platform/drivelayer.h"
 
@@ -14,7 +16,9 @@
 #include <QComboBox>
 #include <QMenu>
 #include <QPushButton>
+#include <filesystem>
 #include <functional>
+#include <optional>
 
 namespace {
 
@@ -118,6 +122,83 @@ TEST_F(MainWindowScanTest, ScanDiscOpensTheScanWindowAndRefreshesTheOwners)
     EXPECT_TRUE(m_questions->asked().empty());
     EXPECT_TRUE(discTitles(fileset(QStringLiteral("music.ktb"))).contains(QStringLiteral("MYDISC")));
     EXPECT_NE(node(QStringLiteral("Alice\\Music\\MYDISC\\")), nullptr) << "the owners branch was refilled";
+}
+
+TEST_F(MainWindowScanTest, RescanThatMovesDiscsLeavesNoStaleRowsAndTheTreeWhereItWas)
+{
+    auto drives = std::make_unique<PathDriveTable>();
+    ASSERT_TRUE(writeDiscTree(m_temp.file("MYDISC"), { { "a.txt", 10 } }));
+    drives->setDrive('D', m_temp.file("MYDISC"));
+    setDriveTable(std::move(drives));
+    TKTBDisc inDrive {};
+    ASSERT_TRUE(ktbDiscFromDrive('D', inDrive));
+    // The disc in the drive is catalogued first; rescanning it moves the two discs after it.
+    CatalogBuilder sets;
+    sets.setOwner("Alice").setName("Sets");
+    sets.addEmptyDisc({ .serial = inDrive.Serial, .title = "discM", .scanTime = 100 });
+    sets.addEmptyDisc({ .serial = 2, .title = "discN", .scanTime = 100 });
+    sets.addEmptyDisc({ .serial = 3, .title = "discO", .scanTime = 100 });
+    ASSERT_TRUE(sets.writeTo(storage() + "sets.ktb"));
+    writeSettings("DefaultFileSet={Alice} Sets\r\n");
+    start();
+    NavigationNode* shown = open(QStringLiteral("Alice\\Sets\\"));
+    ASSERT_NE(shown, nullptr);
+
+    m_questions->answerMessage(YesButton); // "Rescan and overwrite discM ?"
+    WhenShown<ScanDialog> scan([](ScanDialog* form) {
+        form->onScanClicked();
+        form->closeButton->click();
+    });
+    window().action("scanDiscAction")->trigger();
+    ASSERT_EQ(scan.Count, 1);
+    Fileset* catalog = fileset(QStringLiteral("sets.ktb"));
+    ASSERT_EQ(discTitles(catalog),
+        (QStringList { QStringLiteral("discN"), QStringLiteral("discO"), QStringLiteral("discM") }));
+    // The tree is back at the fileset and the list shows its discs as they are now.
+    ASSERT_NE(tree().selectedNode(), nullptr);
+    EXPECT_EQ(tree().selectedNode()->item.ref, catalog);
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Sets\\"));
+    EXPECT_EQ(rows(), (QStringList { QStringLiteral("discM"), QStringLiteral("discN"), QStringLiteral("discO") }));
+
+    // Rename and delete in the list act on the discs the rows show.
+    selectRows({ QStringLiteral("discN") });
+    focusList();
+    window().rename();
+    commitEdit(window().catalogView, QStringLiteral("renamed"));
+    selectRows({ QStringLiteral("discO") });
+    focusList();
+    m_questions->answerMessage(YesButton);
+    window().deleteSelection();
+    EXPECT_EQ(discTitles(catalog), (QStringList { QStringLiteral("renamed"), QStringLiteral("discM") }));
+}
+
+TEST_F(MainWindowScanTest, NewFilesetFailureBoxFindsTheListLetGoOfTheOwners)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    ASSERT_NE(open(QStringLiteral("Alice\\")), nullptr);
+    ASSERT_NE(g_catalogList->owner, nullptr);
+    // A registered fileset whose file went away: rebuilding the owners index fails on it.
+    Fileset* gone = fileset(QStringLiteral("photos.ktb"));
+    gone->close();
+    ASSERT_TRUE(std::filesystem::remove(storage() + "photos.ktb"));
+    std::optional<bool> listLetGo;
+    m_questions->onNotice = [&listLetGo](const AskedQuestion&) {
+        // The rows of Alice's filesets stand on an owner the rebuild releases.
+        if (!listLetGo) {
+            listLetGo = g_catalogList->owner == nullptr && !g_catalogList->shown;
+        }
+    };
+    WhenShown<NewFilesetDialog> newFileset([](NewFilesetDialog* form) {
+        form->ownerCombo->setEditText(QStringLiteral("Zoe"));
+        form->okButton->click();
+    });
+    window().action("newFilesetAction")->trigger();
+    m_questions->onNotice = nullptr;
+    ASSERT_TRUE(listLetGo.has_value()) << "the failure was told";
+    EXPECT_TRUE(*listLetGo);
+    EXPECT_TRUE(m_questions->asked().front().text.startsWith(QStringLiteral("Error Creating file: ")));
 }
 
 TEST_F(MainWindowScanTest, NewFilesetCommandRebuildsTheTreeOnOk)

@@ -118,6 +118,18 @@ TEST_F(NewFilesetTest, OkCreatesTheFilesetForATypedOwner)
     EXPECT_TRUE(g_filesetRegistry->locations.isEmpty()) << "the storage folder finds it again";
 }
 
+TEST_F(NewFilesetTest, AnOwnerWithASlashGetsAFileNameWithoutAFolderAndKeepsTheName)
+{
+    NewFilesetDialog& window = open();
+    typeOwner(window, QStringLiteral("AC/DC"));
+    EXPECT_EQ(window.fileEdit->text(), storageText("AC_DC - Fileset0.ktb"));
+    window.onOkClicked();
+    EXPECT_TRUE(m_questions->asked().empty());
+    const int index = g_filesetRegistry->indexOfPath(storageText("AC_DC - Fileset0.ktb"));
+    ASSERT_GE(index, 0);
+    EXPECT_EQ(g_filesetRegistry->at(index)->owner(), QStringLiteral("AC/DC"));
+}
+
 TEST_F(NewFilesetTest, CancelLeavesTheDefaultOwnerAlone)
 {
     settings().setStringValue(DefaultOwnerSetting, QStringLiteral("Anna"));
@@ -141,7 +153,8 @@ TEST_F(NewFilesetTest, AFailureIsToldAndTheOwnerIsStoredAnyway)
 
     ASSERT_EQ(m_questions->asked().size(), 1u);
     const AskedQuestion& asked = m_questions->asked().front();
-    EXPECT_EQ(asked.text, errorText(proposed));
+    EXPECT_TRUE(asked.text.startsWith(errorText(proposed) + QStringLiteral("\r\n"))) << describe(asked);
+    EXPECT_TRUE(asked.text.contains(QStringLiteral("does not exist"))) << "the reason is told";
     EXPECT_EQ(asked.caption, QStringLiteral("Error"));
     EXPECT_EQ(asked.icon, MessageIcon::Error);
     EXPECT_EQ(asked.buttons, OkButton);
@@ -194,7 +207,9 @@ TEST_F(NewFilesetTest, AChangedNameOfAnExistingFileIsRefusedAndTheFileKept)
     const QString taken = QString::fromStdString(m_temp.file("taken.ktb"));
     window.fileEdit->setText(taken);
     window.onOkClicked();
-    EXPECT_EQ(m_questions->messageTexts(), QStringList { errorText(taken) });
+    ASSERT_EQ(m_questions->messageTexts().size(), 1);
+    EXPECT_TRUE(m_questions->messageTexts().front().startsWith(errorText(taken)));
+    EXPECT_TRUE(m_questions->messageTexts().front().contains(QStringLiteral("already exists")));
     EXPECT_EQ(readFileBytes(m_temp.file("taken.ktb")), "precious");
     EXPECT_EQ(g_filesetRegistry->count(), 0);
     EXPECT_TRUE(g_filesetRegistry->locations.isEmpty());
