@@ -55,6 +55,7 @@ struct TKTBCursor {
     /// How far each encoding of the criteria's pattern is known not to occur in the file (UINT64_MAX: not
     /// again); the names before that cannot match and are not tested.
     std::uint64_t NextHit[2];
+    bool ReaderHeld; ///< the cursor holds a reader's lock on its handle (ktb_journal.h)
 };
 
 /// Starts an iteration and answers a cursor whose Current is the first entity reported, or null.
@@ -73,6 +74,10 @@ void ktbFindClose(TKTBCursor*& cursor);
 /// Reads the record at offset into a new entity the caller owns. KTB_ERR_BADENTITY when offset is at
 /// or past the end (last error untouched), or the tag is not 2 to 6 (last error set). Position restored.
 TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity);
+
+/// Whether the disc at offset is whole: its records parse from its tag to an end-of-disc mark that is
+/// the last byte of its run, with every folder closed and no other disc inside.
+bool ktbRunIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength);
 
 /// The name test of TCompare (upper-cases criteria.Name in place unless KTB_CMP_CASE).
 bool ktbMatchName(std::string_view name, TCompare& criteria);
