@@ -59,7 +59,7 @@ void deleteFileset(FilesetRegistry& registry, Fileset* fileset)
         registry.removeAt(index);
     }
     // What a crash left is rolled back first (a writer's open does that), so the ".bak" is whole and no
-    // journal is left behind under the catalog's name for a new file of that name to find.
+    // journal is left under the catalog's name for a new file of that name to find.
     const QByteArray encoded = QFile::encodeName(path);
     {
         KtbHandlePtr recovered;
@@ -67,7 +67,14 @@ void deleteFileset(FilesetRegistry& registry, Fileset* fileset)
     }
     const QByteArray backup = QFile::encodeName(path + QStringLiteral(".bak"));
     if (ktbIoRename(encoded.constData(), backup.constData())) {
-        ktbIoRemove(ktbJournalPath(backup.toStdString()).c_str());
+        // A journal the roll-back could not use goes with its catalog; an older ".bak"'s goes.
+        const std::string journal = ktbJournalPath(encoded.toStdString());
+        const std::string backupJournal = ktbJournalPath(backup.toStdString());
+        if (QFile::exists(QFile::decodeName(QByteArray::fromStdString(journal)))) {
+            ktbIoRename(journal.c_str(), backupJournal.c_str());
+        } else {
+            ktbIoRemove(backupJournal.c_str());
+        }
         ktbIoSyncFolder(backup.constData());
     }
 }
