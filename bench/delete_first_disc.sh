@@ -11,7 +11,7 @@ source bench/file_tree.sh
 
 build=${1:-build-bench}
 runs=${RUNS:-5}
-files=${FILES:-6000000}
+files=${FILES:-9800000}
 out=bench/out
 mkdir -p "$out"
 
