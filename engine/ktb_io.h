@@ -13,7 +13,10 @@
 /// Opens an existing catalog file (flags 0), creates a new one (KTB_OPEN_CREATE) or opens one for
 /// reading only (KTB_OPEN_READONLY). On success handle is set and its position is 256; on failure it
 /// is null and nothing stays open. A writer holds an exclusive lock on the file: a second writer, in
-/// this process or another, answers KTB_ERR_FILENOTAVAILABLE (KTB_ERR_FILEEXISTS when creating).
+/// this process or another, answers KTB_ERR_FILENOTAVAILABLE (KTB_ERR_FILEEXISTS when creating). Anything
+/// but a plain file is refused at once (KTB_ERR_FILENOTAVAILABLE). A writer first rolls back what a crash
+/// left (ktb_journal.h); a reader reads the state before such a change. A new file is synced with its
+/// folder before the answer.
 TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags);
 /// Unmaps, closes and releases the handle and clears the reference; false for a null reference.
 bool ktbClose(TKTBHandle*& handle);
