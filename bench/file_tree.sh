@@ -61,3 +61,19 @@ time_command() { # seconds of each of $runs runs of COMMAND, one a line, PREPARE
         echo "$end - $start" | bc -l
     done
 }
+
+# sync_time COMMAND PREPARE: runs PREPARE, then COMMAND once under strace, and prints the milliseconds
+# COMMAND spent waiting for its fsync and fdatasync calls (a figure apart from the timed runs, which
+# strace would slow).
+sync_time() {
+    local command=$1 prepare=$2 trace
+    trace=$(mktemp)
+    bash -c "$prepare"
+    strace -f -qq -T -e trace=fsync,fdatasync -o "$trace" bash -c "$command" >/dev/null
+    python3 -c '
+import re, sys
+total = sum(float(m) for m in re.findall(r"<([0-9.]+)>", open(sys.argv[1]).read()))
+calls = len(re.findall(r"sync\(", open(sys.argv[1]).read()))
+print(f"{total * 1000:.1f} ms in {calls} syncs")' "$trace"
+    rm -f "$trace"
+}

@@ -1,5 +1,8 @@
 #include "engine/ktb32.h"
 
+#include "engine/ktb_fileio.h"
+#include "engine/ktb_journal.h"
+
 #include <atomic>
 #include <csetjmp>
 #include <csignal>
@@ -14,7 +17,10 @@ namespace {
 // The fault guard. Reading the view of a file that another process has shortened raises SIGBUS
 // (SIGSEGV past the mapping); inside a guarded region the handler jumps back to the guard, which
 // answers a failed read. Outside one, the fault goes on to whoever handled it before us.
-thread_local sigjmp_buf* t_guardJump = nullptr;
+// The pointer is volatile: nothing the optimiser can see reads it between the store that arms the guard
+// and the one that disarms it (only the signal handler does), so a plain pointer's stores are dropped
+// as dead and the guard never arms.
+thread_local sigjmp_buf* volatile t_guardJump = nullptr;
 struct sigaction s_previousBus { };
 struct sigaction s_previousSegv { };
 std::once_flag s_installOnce;
@@ -121,24 +127,38 @@ bool ktbMapFile(TKTBHandle* handle)
     if (status.st_size <= 0 || status.st_size > static_cast<off_t>(UINT32_MAX)) {
         return false;
     }
-    const int protection = handle->ReadOnly ? PROT_READ : (PROT_READ | PROT_WRITE);
-    void* view = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), protection, MAP_SHARED, handle->File, 0);
+    void* view = ::mmap(nullptr, static_cast<std::size_t>(status.st_size), PROT_READ, MAP_SHARED, handle->File, 0);
     if (view == MAP_FAILED) {
         return false;
     }
     handle->View = static_cast<std::uint8_t*>(view);
     handle->Size = static_cast<std::uint32_t>(status.st_size);
     handle->Position = 0;
+    handle->Private = false;
     return true;
 }
 
 bool ktbResize(TKTBHandle* handle, std::uint32_t newSize)
 {
-    if (handle == nullptr || handle->ReadOnly) {
+    if (handle == nullptr || handle->ReadOnly || handle->Private) {
         return false;
     }
+    if (handle->ChangeDepth == 0) {
+        // A shrink outside a change keeps what it cuts in the journal.
+        const std::uint32_t size = handle->Size;
+        std::vector<TKTBRange> cut;
+        if (newSize < size) {
+            cut.push_back({ newSize, size - newSize });
+        }
+        if (ktbBeginChange(handle, cut) != KTB_OK) {
+            return false;
+        }
+        const bool resized = ktbResize(handle, newSize);
+        return ktbEndChange(handle, resized) && resized;
+    }
     const std::uint32_t position = handle->Position;
-    if (handle->View != nullptr && newSize > 0 && ::ftruncate(handle->File, newSize) == 0) {
+    const char* path = handle->Path.c_str();
+    if (handle->View != nullptr && newSize > 0 && ktbIoTruncate(handle->File, path, newSize)) {
         // Growing or shrinking in place where the kernel can; the view may move.
         void* view = ::mremap(handle->View, handle->Size, newSize, MREMAP_MAYMOVE);
         if (view != MAP_FAILED) {
@@ -149,7 +169,7 @@ bool ktbResize(TKTBHandle* handle, std::uint32_t newSize)
         }
     }
     ktbUnmapFile(handle);
-    if (::ftruncate(handle->File, newSize) != 0 || !ktbMapFile(handle)) {
+    if (!ktbIoTruncate(handle->File, path, newSize) || !ktbMapFile(handle)) {
         ktbUnmapFile(handle);
         return false;
     }
@@ -161,13 +181,16 @@ bool ktbGuarded(void (*function)(void* context), void* context)
 {
     installFaultHandler();
     sigjmp_buf jump;
-    sigjmp_buf* outer = t_guardJump;
+    sigjmp_buf* const outer = t_guardJump;
     if (sigsetjmp(jump, 0) != 0) {
         t_guardJump = outer;
         return false;
     }
     t_guardJump = &jump;
+    // The armed guard must be in place before the first read of the view, and stay until the last.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     function(context);
+    std::atomic_signal_fence(std::memory_order_seq_cst);
     t_guardJump = outer;
     return true;
 }

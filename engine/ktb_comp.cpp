@@ -1,6 +1,7 @@
 #include "engine/ktb_comp.h"
 
 #include "engine/ktb_io.h"
+#include "engine/ktb_journal.h"
 
 #include <cmath>
 #include <cstdio>
@@ -142,8 +143,14 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
     TKTBDisc disc {};
     std::uint64_t discStart = 0;
     bool inDisc = false;
+    std::uint32_t depth = 0; // folders open in the disc
     std::uint8_t tag = 0;
     while (in.readValue(tag)) {
+        // Folders, files and their marks belong inside a disc, and every folder mark closes one folder:
+        // anything else would make a catalog no walk can read.
+        if (!inDisc && tag != KTB_TAG_DISC) {
+            return KTB_ERR_BADENTITY;
+        }
         switch (tag) {
         case KTB_TAG_DISC:
             // A disc that starts before the previous one ended would leave that one's run without its
@@ -163,6 +170,7 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
             }
             writer.appendByte(KTB_TAG_FOLDER);
             writer.appendString(name);
+            ++depth;
             break;
         }
         case KTB_TAG_FILE: {
@@ -181,11 +189,14 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
             break;
         }
         case KTB_TAG_ENDFOLDER:
+            if (depth == 0) {
+                return KTB_ERR_BADENTITY;
+            }
+            --depth;
             writer.appendByte(KTB_TAG_ENDFOLDER);
             break;
         case KTB_TAG_ENDDISC:
-            // An end-of-disc mark outside any disc has no record to complete: the body is damaged.
-            if (!inDisc) {
+            if (depth != 0) {
                 return KTB_ERR_BADENTITY;
             }
             writer.appendByte(KTB_TAG_ENDDISC);
@@ -227,8 +238,9 @@ TKTBERROR ktbConvertOlder(const char* olderPath, const char* newPath, TKTBConver
     if (!in.read(header, sizeof header) || headerText(header, 0, 20) != KTB_OLDER_SIGNATURE) {
         return KTB_ERR_INVALIDHEADER;
     }
+    // The new catalog appears under its name only once it is whole and on disk.
     TKTBHandle* out = nullptr;
-    const TKTBERROR opened = ktbOpen(out, newPath, KTB_OPEN_CREATE);
+    const TKTBERROR opened = ktbCreateStaged(out, newPath);
     if (opened != KTB_OK) {
         return opened;
     }
@@ -244,10 +256,6 @@ TKTBERROR ktbConvertOlder(const char* olderPath, const char* newPath, TKTBConver
         ktbSetHeaderField(out, KTB_HDR_CREATED, &createdStamp);
     }
     const TKTBERROR result = copyBody(in, out, progress, userData);
-    ktbClose(out);
-    // Whatever made it fail, no half-converted catalog is left behind.
-    if (result != KTB_OK) {
-        ::unlink(newPath);
-    }
-    return result;
+    const TKTBERROR finished = ktbFinishStaged(out, newPath, result == KTB_OK);
+    return result != KTB_OK ? result : finished;
 }

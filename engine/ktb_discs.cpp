@@ -2,8 +2,10 @@
 
 #include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_journal.h"
 #include "platform/drivelayer.h"
 
+#include <cstddef>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -130,16 +132,6 @@ TKTBERROR readDiscEntity(TKTBHandle* handle, std::uint32_t offset, TKTBDisc& dis
     return isDisc ? KTB_OK : KTB_ERR_DISCNOTEXISTS;
 }
 
-// A disc's run is whole when it ends inside the file on an end-of-disc mark.
-bool runIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength)
-{
-    if (runLength == 0 || static_cast<std::uint64_t>(offset) + runLength > ktbFileSize(handle)) {
-        return false;
-    }
-    std::uint8_t last = 0;
-    return ktbGuardedCopy(&last, handle, offset + runLength - 1, 1) && last == KTB_TAG_ENDDISC;
-}
-
 } // namespace
 
 std::string ktbLastWalkFailure() { return t_walkFailure; }
@@ -228,6 +220,10 @@ TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* us
         ktbFreeEntity(existing);
         return KTB_ERR_DISCEXISTS;
     }
+    // The whole recording is one change: a failure or a crash takes the file back to its former end.
+    if (const TKTBERROR begun = ktbBeginChange(handle); begun != KTB_OK) {
+        return begun;
+    }
     // The new disc's bytes are gathered in memory and the file grows once per flush; the bytes of the
     // file afterwards are those of a record-by-record write.
     TKTBAppender out(handle);
@@ -252,7 +248,8 @@ TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* us
     }
     disc.Capacity = ktbRoundCapacity(disc.Used);
     disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
-    if (!out.patch(start + 1, &disc, sizeof disc) || !out.flush()) {
+    const bool written = out.patch(start + 1, &disc, sizeof disc) && out.flush();
+    if (!ktbEndChange(handle, written) || !written) {
         return KTB_ERR_MAPPINGFAILED;
     }
     ktbSeek(handle, static_cast<std::int64_t>(start + 1 + sizeof disc), 0);
@@ -312,15 +309,18 @@ TKTBERROR ktbUpdateDisc(TKTBHandle* handle, std::uint32_t offset, const TKTBDisc
         return check;
     }
     const std::uint32_t position = ktbPosition(handle);
-    const TKTBERROR touch = ktbTouch(handle);
-    if (touch != KTB_OK) {
-        return touch;
+    if (const TKTBERROR writable = ktbCheckWritable(handle); writable != KTB_OK) {
+        return writable;
     }
+    if (const TKTBERROR begun = ktbBeginChange(handle, { { offset + 1, sizeof(TKTBDisc) } }); begun != KTB_OK) {
+        return begun;
+    }
+    const TKTBERROR touch = ktbTouch(handle);
     TKTBDisc stored {};
-    const TKTBERROR read = readDiscEntity(handle, offset, stored);
+    const TKTBERROR read = touch != KTB_OK ? touch : readDiscEntity(handle, offset, stored);
     if (read != KTB_OK) {
         ktbSeek(handle, position, 0);
-        return read;
+        return ktbEndChange(handle, touch == KTB_OK) ? read : KTB_ERR_FILENOTAVAILABLE;
     }
     if ((mask & KTB_DISC_TITLE) != 0) {
         std::memcpy(stored.Title, disc.Title, sizeof stored.Title);
@@ -349,33 +349,31 @@ TKTBERROR ktbUpdateDisc(TKTBHandle* handle, std::uint32_t offset, const TKTBDisc
     ktbSeek(handle, static_cast<std::int64_t>(offset) + 1, 0);
     const bool written = ktbWrite(handle, &stored, sizeof stored);
     ktbSeek(handle, position, 0);
-    return written ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
+    return ktbEndChange(handle, written) && written ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
 }
 
 TKTBERROR ktbDeleteDisc(TKTBHandle* handle, std::uint32_t offset)
 {
-    const TKTBERROR check = ktbCheckHandle(handle);
+    const TKTBERROR check = ktbCheckWritable(handle);
     if (check != KTB_OK) {
         return check;
-    }
-    const TKTBERROR touch = ktbTouch(handle);
-    if (touch != KTB_OK) {
-        return touch;
     }
     TKTBDisc disc {};
     if (readDiscEntity(handle, offset, disc) != KTB_OK) {
         ktbSetLastError(KTB_ERR_DISCNOTEXISTS);
         return KTB_ERR_DISCNOTEXISTS;
     }
-    if (!runIsWhole(handle, offset, disc.RunLength)) {
+    // A run length that does not lead to the disc's own end mark would cut away the wrong bytes.
+    if (!ktbRunIsWhole(handle, offset, disc.RunLength)) {
         ktbSetLastError(KTB_ERR_BADENTITY);
         ktbSetErrorDetail(offset, KTB_TAG_DISC);
         return KTB_ERR_BADENTITY;
     }
-    if (!ktbCutBytes(handle, disc.RunLength, offset)) {
-        return KTB_ERR_FILENOTAVAILABLE;
+    if (const TKTBERROR begun = ktbBeginChange(handle, { { offset, ktbFileSize(handle) - offset } }); begun != KTB_OK) {
+        return begun;
     }
-    return KTB_OK;
+    const bool cut = ktbTouch(handle) == KTB_OK && ktbCutBytes(handle, disc.RunLength, offset);
+    return ktbEndChange(handle, cut) && cut ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
 }
 
 TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t offset, std::uint32_t& newOffset)
@@ -392,7 +390,7 @@ TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t
     if (code != KTB_OK) {
         return code;
     }
-    code = ktbTouch(destination);
+    code = ktbCheckWritable(destination);
     if (code != KTB_OK) {
         return code;
     }
@@ -409,7 +407,7 @@ TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t
     ktbReadDisc(source, offset, disc);
     // A run that does not end on its end-of-disc mark would carry damage into the destination. As for
     // a delete, the detail names the disc.
-    if (!runIsWhole(source, offset, disc.RunLength)) {
+    if (!ktbRunIsWhole(source, offset, disc.RunLength)) {
         ktbSetLastError(KTB_ERR_BADENTITY);
         ktbSetErrorDetail(offset, KTB_TAG_DISC);
         return KTB_ERR_BADENTITY;
@@ -422,10 +420,71 @@ TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t
     if (static_cast<std::uint64_t>(end) + run.size() > UINT32_MAX) {
         return KTB_ERR_MAPPINGFAILED;
     }
+    if (const TKTBERROR begun = ktbBeginChange(destination); begun != KTB_OK) {
+        return begun;
+    }
+    bool written = ktbTouch(destination) == KTB_OK;
     ktbSeek(destination, 0, 2);
-    if (!ktbWrite(destination, run.data(), static_cast<std::uint32_t>(run.size()))) {
+    written = written && ktbWrite(destination, run.data(), static_cast<std::uint32_t>(run.size()));
+    if (!ktbEndChange(destination, written) || !written) {
         return KTB_ERR_MAPPINGFAILED;
     }
     newOffset = end;
     return KTB_OK;
+}
+
+namespace {
+
+/// The run length of the whole disc at offset, or 0.
+std::uint32_t wholeRunAt(const TKTBHandle* handle, std::uint32_t offset)
+{
+    std::uint8_t record[1 + sizeof(TKTBDisc)] = {};
+    if (!ktbGuardedCopy(record, handle, offset, sizeof record) || record[0] != KTB_TAG_DISC) {
+        return 0;
+    }
+    std::uint32_t runLength = 0;
+    std::memcpy(&runLength, record + 1 + offsetof(TKTBDisc, RunLength), sizeof runLength);
+    return ktbRunIsWhole(handle, offset, runLength) ? runLength : 0;
+}
+
+} // namespace
+
+TKTBERROR ktbSalvageCatalog(
+    TKTBHandle* source, const char* newPath, std::vector<TKTBRange>& leftOut, std::uint32_t& discs)
+{
+    leftOut.clear();
+    discs = 0;
+    if (const TKTBERROR check = ktbCheckHandle(source); check != KTB_OK) {
+        return check;
+    }
+    TKTBHandle* out = nullptr;
+    if (const TKTBERROR created = ktbCreateStaged(out, newPath); created != KTB_OK) {
+        return created;
+    }
+    std::vector<std::uint8_t> bytes(KTB_HEADER_SIZE);
+    bool written = ktbGuardedCopy(bytes.data(), source, 0, KTB_HEADER_SIZE) && ktbSeek(out, 0, 0)
+        && ktbWrite(out, bytes.data(), KTB_HEADER_SIZE);
+    const std::uint32_t size = ktbFileSize(source);
+    std::uint32_t gap = 0; // where the bytes being left out began; 0: none
+    for (std::uint32_t at = KTB_HEADER_SIZE; written && at < size;) {
+        const std::uint32_t run = wholeRunAt(source, at);
+        if (run == 0) {
+            gap = gap == 0 ? at : gap;
+            ++at;
+            continue;
+        }
+        if (gap != 0) {
+            leftOut.push_back({ gap, at - gap });
+            gap = 0;
+        }
+        bytes.resize(run);
+        written
+            = ktbGuardedCopy(bytes.data(), source, at, run) && ktbSeek(out, 0, 2) && ktbWrite(out, bytes.data(), run);
+        ++discs;
+        at += run;
+    }
+    if (gap != 0) {
+        leftOut.push_back({ gap, size - gap });
+    }
+    return ktbFinishStaged(out, newPath, written);
 }

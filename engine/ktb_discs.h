@@ -6,6 +6,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 struct TKTBHandle;
 
@@ -40,3 +41,11 @@ TKTBERROR ktbDeleteDisc(TKTBHandle* handle, std::uint32_t offset);
 /// Appends the source's disc at offset (below 256: the first disc) to the destination and answers the
 /// offset of its tag byte there.
 TKTBERROR ktbCopyDisc(TKTBHandle* source, TKTBHandle* destination, std::uint32_t offset, std::uint32_t& newOffset);
+
+struct TKTBRange;
+
+/// Writes a new catalog at newPath (it must not exist; see ktbCreateStaged) holding source's header and
+/// each of its whole discs (ktbRunIsWhole) in their order; what lies between them and is no whole disc
+/// is left out and named in leftOut. discs counts the discs kept. Source is only read.
+TKTBERROR ktbSalvageCatalog(
+    TKTBHandle* source, const char* newPath, std::vector<TKTBRange>& leftOut, std::uint32_t& discs);

@@ -1,5 +1,8 @@
 #include "engine/ktb_io.h"
 
+#include "engine/ktb_fileio.h"
+#include "engine/ktb_journal.h"
+
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
@@ -279,23 +282,6 @@ void closeHandleRecord(TKTBHandle* handle)
     delete handle;
 }
 
-bool writeAll(int file, const void* data, std::size_t count)
-{
-    const auto* bytes = static_cast<const std::uint8_t*>(data);
-    while (count > 0) {
-        const ssize_t written = ::write(file, bytes, count);
-        if (written < 0 && errno == EINTR) {
-            continue;
-        }
-        if (written <= 0) {
-            return false;
-        }
-        bytes += written;
-        count -= static_cast<std::size_t>(written);
-    }
-    return true;
-}
-
 bool startsWithOlderSignature(const std::uint8_t* bytes, std::size_t count)
 {
     // The older header's signature is the text up to its first zero byte.
@@ -346,25 +332,27 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
     record->File = -1;
     const bool create = (flags & KTB_OPEN_CREATE) != 0;
     record->ReadOnly = !create && (flags & KTB_OPEN_READONLY) != 0;
+    record->Scratch = create && (flags & KTB_OPEN_SCRATCH) != 0;
 
-    int openFlags = O_CLOEXEC;
+    record->Path = path;
+    // O_NONBLOCK: opening a FIFO or a device must not wait; anything but a plain file is refused below.
     if (create) {
-        openFlags |= O_RDWR | O_CREAT | O_EXCL;
+        record->File = ktbIoCreate(path, true);
     } else {
-        openFlags |= record->ReadOnly ? O_RDONLY : O_RDWR;
+        record->File = ::open(path, (record->ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK);
     }
-    record->File = ::open(path, openFlags, 0644);
     if (record->File < 0) {
         closeHandleRecord(record);
         return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
     }
-    // One writer at a time; plain readers (KTB_OPEN_READONLY) take no lock and are never refused.
-    if (!record->ReadOnly && ::flock(record->File, LOCK_EX | LOCK_NB) != 0) {
+    struct stat status { };
+    if (::fstat(record->File, &status) != 0 || !S_ISREG(status.st_mode)) {
         closeHandleRecord(record);
         return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
     }
-    struct stat status { };
-    if (::fstat(record->File, &status) != 0 || S_ISDIR(status.st_mode)) {
+    ::fcntl(record->File, F_SETFL, ::fcntl(record->File, F_GETFL) & ~O_NONBLOCK);
+    // One writer at a time; plain readers (KTB_OPEN_READONLY) take no lock and are never refused.
+    if (!record->ReadOnly && ::flock(record->File, LOCK_EX | LOCK_NB) != 0) {
         closeHandleRecord(record);
         return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
     }
@@ -376,22 +364,30 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
         std::memcpy(header + KTB_HDR_OFS_VERSION, &version, 4);
         std::memcpy(header + KTB_HDR_OFS_CREATED, &stamp, 4);
         std::memcpy(header + KTB_HDR_OFS_MODIFIED, &stamp, 4);
-        if (!writeAll(record->File, header, sizeof header)) {
-            ::unlink(path);
+        // A stale journal of an earlier file of this name must not be taken for this one's.
+        if (!ktbIoRemove(ktbJournalPath(path).c_str()) || !ktbIoWrite(record->File, path, header, sizeof header, 0)
+            || (!record->Scratch && (!ktbIoSync(record->File, path) || !ktbIoSyncFolder(path)))) {
+            ktbIoRemove(path);
             closeHandleRecord(record);
             return KTB_ERR_FILEEXISTS;
         }
-        ::lseek(record->File, 0, SEEK_SET);
+    } else if (!record->ReadOnly && ktbRecoverCatalog(record) != KTB_OK) {
+        // What a crash left could not be rolled back; the journal stays for the next writer.
+        closeHandleRecord(record);
+        return KTB_ERR_FILENOTAVAILABLE;
     }
     if (!ktbMapFile(record)) {
         if (create) {
-            ::unlink(path); // a creation that fails leaves no file behind
+            ktbIoRemove(path); // a creation that fails leaves no file behind
         }
         closeHandleRecord(record);
         return KTB_ERR_MAPPINGFAILED;
     }
     std::uint8_t header[KTB_HEADER_SIZE] = {};
-    if (!ktbRead(record, header, KTB_HEADER_SIZE)) {
+    // A reader waits for a change under way, and reads the state before a crashed one.
+    const bool headerRead = ktbReaderEnter(record) && ktbRead(record, header, KTB_HEADER_SIZE);
+    ktbReaderLeave(record);
+    if (!headerRead) {
         // A small file of the older format (an empty older fileset has 88 bytes) is still offered
         // for conversion.
         std::uint8_t start[sizeof KTB_OLDER_SIGNATURE] = {};
@@ -433,8 +429,7 @@ TKTBERROR ktbTouch(TKTBHandle* handle)
     }
     const std::uint32_t stamp = ktbNowLocalDos();
     ktbSeek(handle, KTB_HDR_OFS_MODIFIED, 0);
-    ktbWrite(handle, &stamp, sizeof stamp);
-    return KTB_OK;
+    return ktbWrite(handle, &stamp, sizeof stamp) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
 }
 
 TKTBERROR ktbGetHeaderField(TKTBHandle* handle, int field, void* buffer)
@@ -475,24 +470,31 @@ TKTBERROR ktbSetHeaderField(TKTBHandle* handle, int field, const void* buffer)
         return code;
     }
     const std::uint32_t position = handle->Position;
+    if (const TKTBERROR begun = ktbBeginChange(handle); begun != KTB_OK) {
+        return begun;
+    }
     TKTBERROR result = KTB_OK;
+    bool written = true;
     TextField text {};
     if (textField(field, text)) {
         char stored[KTB_NAME_MAX + 1] = {};
         const char* value = static_cast<const char*>(buffer);
         ktbStoreText(stored, text.size, std::string_view(value, strnlen(value, UINT16_MAX)));
         ktbSeek(handle, text.offset, 0);
-        ktbWrite(handle, stored, static_cast<std::uint32_t>(text.size));
+        written = ktbWrite(handle, stored, static_cast<std::uint32_t>(text.size));
     } else if (field == KTB_HDR_CREATED || field == KTB_HDR_MODIFIED) {
         ktbSeek(handle, field == KTB_HDR_CREATED ? KTB_HDR_OFS_CREATED : KTB_HDR_OFS_MODIFIED, 0);
-        ktbWrite(handle, buffer, 4);
+        written = ktbWrite(handle, buffer, 4);
     } else if (field == KTB_HDR_VERSION) {
         result = KTB_ERR_NOTSUPPORTED;
     }
     if (field != KTB_HDR_MODIFIED) {
-        ktbTouch(handle);
+        written = ktbTouch(handle) == KTB_OK && written;
     }
     handle->Position = position;
+    if (!ktbEndChange(handle, written) || !written) {
+        return KTB_ERR_FILENOTAVAILABLE;
+    }
     return result;
 }
 
@@ -951,11 +953,20 @@ void scanNext(void* context)
             }
             break;
         case KTB_TAG_ENDFOLDER:
-            cursor.Position = position;
-            chainPop(cursor);
             if (cursor.Depth == 0) {
+                // Only the folder a listing started at ends the scope this way; at a disc's top level
+                // the mark closes nothing, and a walk that took it for the end would lose the rest.
+                if (cursor.ChainDepth != 1 || view[cursor.Chain[0]] != KTB_TAG_FOLDER) {
+                    ktbSetErrorDetail(at, record.tag);
+                    job.result = KTB_ERR_BADENTITY;
+                    return;
+                }
+                cursor.Position = position;
+                chainPop(cursor);
                 return; // the scope is finished
             }
+            cursor.Position = position;
+            chainPop(cursor);
             --cursor.Depth;
             if ((flags & KTB_FIND_NOFOLDERS) != 0 || (flags & KTB_FIND_ENDMARKS) == 0) {
                 continue;
@@ -991,16 +1002,25 @@ TKTBCursor* ktbFindFirst(TKTBHandle* handle, std::uint32_t flags, std::uint32_t 
     if (ktbCheckHandle(handle) != KTB_OK) {
         return nullptr;
     }
+    // A reader's walk holds the shared lock to its end, so no change begins under it.
+    if (!ktbReaderEnter(handle)) {
+        ktbReaderLeave(handle);
+        ktbSetLastError(KTB_ERR_FILENOTAVAILABLE);
+        return nullptr;
+    }
     if (start < KTB_HEADER_SIZE) {
         start = KTB_HEADER_SIZE;
     } else if (start >= handle->Size) {
+        ktbReaderLeave(handle);
         return nullptr;
     }
     auto* cursor = new (std::nothrow) TKTBCursor {};
     if (cursor == nullptr) {
+        ktbReaderLeave(handle);
         ktbSetLastError(KTB_ERR_BADHANDLE);
         return nullptr;
     }
+    cursor->ReaderHeld = true;
     cursor->Handle = handle;
     cursor->Flags = flags;
     cursor->Position = start;
@@ -1089,6 +1109,9 @@ void ktbFindClose(TKTBCursor*& cursor)
     }
     std::free(cursor->Spare);
     delete cursor->NameMatcher;
+    if (cursor->ReaderHeld) {
+        ktbReaderLeave(cursor->Handle);
+    }
     delete cursor;
     cursor = nullptr;
 }
@@ -1137,4 +1160,58 @@ TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& e
     }
     entity = job.made;
     return KTB_OK;
+}
+
+namespace {
+
+struct RunJob {
+    const TKTBHandle* handle;
+    std::uint32_t offset;
+    std::uint32_t runLength;
+    bool whole;
+};
+
+void checkRun(void* context)
+{
+    auto& job = *static_cast<RunJob*>(context);
+    const std::uint32_t end = job.offset + job.runLength;
+    RecordInfo record;
+    if (parseRecord(job.handle->View, end, job.offset, record) != Parse::Ok || record.tag != KTB_TAG_DISC) {
+        return;
+    }
+    std::int64_t depth = 0;
+    for (std::uint32_t at = record.end; at < end; at = record.end) {
+        if (parseRecord(job.handle->View, end, at, record) != Parse::Ok) {
+            return;
+        }
+        switch (record.tag) {
+        case KTB_TAG_FOLDER:
+            ++depth;
+            break;
+        case KTB_TAG_ENDFOLDER:
+            if (--depth < 0) {
+                return;
+            }
+            break;
+        case KTB_TAG_FILE:
+            break;
+        case KTB_TAG_ENDDISC:
+            job.whole = depth == 0 && record.end == end;
+            return;
+        default:
+            return;
+        }
+    }
+}
+
+} // namespace
+
+bool ktbRunIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength)
+{
+    if (ktbCheckHandle(handle) != KTB_OK || runLength == 0 || offset < KTB_HEADER_SIZE
+        || static_cast<std::uint64_t>(offset) + runLength > handle->Size) {
+        return false;
+    }
+    RunJob job { handle, offset, runLength, false };
+    return ktbGuarded(checkRun, &job) && job.whole;
 }

@@ -13,7 +13,10 @@
 /// Opens an existing catalog file (flags 0), creates a new one (KTB_OPEN_CREATE) or opens one for
 /// reading only (KTB_OPEN_READONLY). On success handle is set and its position is 256; on failure it
 /// is null and nothing stays open. A writer holds an exclusive lock on the file: a second writer, in
-/// this process or another, answers KTB_ERR_FILENOTAVAILABLE (KTB_ERR_FILEEXISTS when creating).
+/// this process or another, answers KTB_ERR_FILENOTAVAILABLE (KTB_ERR_FILEEXISTS when creating). Anything
+/// but a plain file is refused at once (KTB_ERR_FILENOTAVAILABLE). A writer first rolls back what a crash
+/// left (ktb_journal.h); a reader reads the state before such a change. A new file is synced with its
+/// folder before the answer.
 TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags);
 /// Unmaps, closes and releases the handle and clears the reference; false for a null reference.
 bool ktbClose(TKTBHandle*& handle);
@@ -55,6 +58,7 @@ struct TKTBCursor {
     /// How far each encoding of the criteria's pattern is known not to occur in the file (UINT64_MAX: not
     /// again); the names before that cannot match and are not tested.
     std::uint64_t NextHit[2];
+    bool ReaderHeld; ///< the cursor holds a reader's lock on its handle (ktb_journal.h)
 };
 
 /// Starts an iteration and answers a cursor whose Current is the first entity reported, or null.
@@ -118,6 +122,10 @@ void ktbFindClose(TKTBCursor*& cursor);
 /// Reads the record at offset into a new entity the caller owns. KTB_ERR_BADENTITY when offset is at
 /// or past the end (last error untouched), or the tag is not 2 to 6 (last error set). Position restored.
 TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity);
+
+/// Whether the disc at offset is whole: its records parse from its tag to an end-of-disc mark that is
+/// the last byte of its run, with every folder closed and no other disc inside.
+bool ktbRunIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength);
 
 /// The name test of TCompare (upper-cases criteria.Name in place unless KTB_CMP_CASE).
 bool ktbMatchName(std::string_view name, TCompare& criteria);

@@ -1,6 +1,8 @@
 #include "engine/ktb_utils.h"
 
 #include "engine/ktb32.h"
+#include "engine/ktb_fileio.h"
+#include "engine/ktb_journal.h"
 
 #include <algorithm>
 #include <cstdlib>
@@ -44,20 +46,28 @@ bool ktbRead(TKTBHandle* handle, void* buffer, std::uint32_t count)
 
 bool ktbWrite(TKTBHandle* handle, const void* buffer, std::uint32_t count)
 {
-    if (handle == nullptr || handle->View == nullptr || handle->ReadOnly) {
+    if (handle == nullptr || handle->View == nullptr || handle->ReadOnly || handle->Private) {
         return false;
     }
-    const std::uint64_t end = static_cast<std::uint64_t>(handle->Position) + count;
+    const std::uint32_t position = handle->Position;
+    const std::uint64_t end = static_cast<std::uint64_t>(position) + count;
     if (end > UINT32_MAX) {
         return false;
+    }
+    if (handle->ChangeDepth == 0) {
+        if (ktbBeginChange(handle, { { position, count } }) != KTB_OK) {
+            return false;
+        }
+        const bool written = ktbWrite(handle, buffer, count);
+        return ktbEndChange(handle, written) && written;
     }
     if (end > handle->Size && !ktbResize(handle, static_cast<std::uint32_t>(end))) {
         return false;
     }
-    if (!ktbGuardedMove(handle->View + handle->Position, buffer, count)) {
+    if (!ktbIoWrite(handle->File, handle->Path.c_str(), buffer, count, position)) {
         return false;
     }
-    handle->Position += count;
+    handle->Position = position + count;
     return true;
 }
 
@@ -106,7 +116,7 @@ bool ktbWriteString(TKTBHandle* handle, std::string_view text)
 
 bool ktbCutBytes(TKTBHandle* handle, std::uint32_t count, std::int64_t at)
 {
-    if (handle == nullptr || handle->View == nullptr || handle->ReadOnly) {
+    if (handle == nullptr || handle->View == nullptr || handle->ReadOnly || handle->Private) {
         return false;
     }
     const std::uint64_t start = at == -1 ? handle->Position : static_cast<std::uint64_t>(at);
@@ -116,11 +126,28 @@ bool ktbCutBytes(TKTBHandle* handle, std::uint32_t count, std::int64_t at)
     if (count == 0) {
         return true;
     }
-    const std::uint64_t tail = handle->Size - start - count;
-    if (!ktbGuardedMove(handle->View + start, handle->View + start + count, tail)) {
-        return false;
+    if (handle->ChangeDepth == 0) {
+        const auto from = static_cast<std::uint32_t>(start);
+        if (ktbBeginChange(handle, { { from, handle->Size - from } }) != KTB_OK) {
+            return false;
+        }
+        const bool cut = ktbCutBytes(handle, count, from);
+        return ktbEndChange(handle, cut) && cut;
     }
-    return ktbResize(handle, handle->Size - count);
+    // The rest moves down a piece at a time, lowest first: a piece's source lies above everything
+    // written before it.
+    constexpr std::uint32_t s_piece = 1u << 20;
+    std::vector<std::uint8_t> piece(std::min<std::uint64_t>(s_piece, handle->Size - start - count));
+    const std::uint32_t end = handle->Size - count;
+    for (auto to = static_cast<std::uint32_t>(start); to < end;) {
+        const std::uint32_t length = std::min<std::uint32_t>(s_piece, end - to);
+        if (!ktbGuardedCopy(piece.data(), handle, to + count, length)
+            || !ktbIoWrite(handle->File, handle->Path.c_str(), piece.data(), length, to)) {
+            return false;
+        }
+        to += length;
+    }
+    return ktbResize(handle, end);
 }
 
 std::uint32_t ktbPackDosDateTime(const std::tm& time)

@@ -23,7 +23,8 @@ bool ktbSeek(TKTBHandle* handle, std::int64_t offset, int origin);
 bool ktbRead(TKTBHandle* handle, void* buffer, std::uint32_t count);
 /// Writes count bytes at the position, growing the file to exactly position + count first when
 /// needed, and advances the position. False for a null or unmapped handle, a read-only handle, a
-/// failed growth (nothing copied), or a fault while writing (another process shortened the file).
+/// failed growth or write. Writes go through the I/O seam (ktb_fileio.h); outside a change they are a
+/// change of their own (ktb_journal.h).
 bool ktbWrite(TKTBHandle* handle, const void* buffer, std::uint32_t count);
 /// Reads a 16-bit byte count and that many bytes.
 bool ktbReadString(TKTBHandle* handle, std::string& text);
@@ -31,7 +32,8 @@ bool ktbReadString(TKTBHandle* handle, std::string& text);
 bool ktbReadStringZ(TKTBHandle* handle, char*& text);
 /// Writes the text's byte count as 16 bits, then its bytes; texts above 65,535 bytes are refused.
 bool ktbWriteString(TKTBHandle* handle, std::string_view text);
-/// Removes count bytes at offset at (-1: the position), moving the rest down and shrinking the file.
+/// Removes count bytes at offset at (-1: the position), moving the rest down and shrinking the file;
+/// outside a change it is a change of its own.
 bool ktbCutBytes(TKTBHandle* handle, std::uint32_t count, std::int64_t at);
 
 // Packed DOS date-times: date in the high 16 bits (year-1980, month, day), time in the low 16 bits

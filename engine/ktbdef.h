@@ -72,6 +72,9 @@ constexpr std::uint32_t KTB_OPEN_CREATE = 1;
 /// Opens an existing file read-only, without the writer's lock, for plain readers; every changing
 /// operation on such a handle answers KTB_ERR_LOCKED.
 constexpr std::uint32_t KTB_OPEN_READONLY = 2;
+/// With KTB_OPEN_CREATE: a scratch catalog that is thrown away after use (a recording's). Its changes
+/// are neither journaled nor synced; a failed one is still cut back to the size before it.
+constexpr std::uint32_t KTB_OPEN_SCRATCH = 4;
 
 // Iteration flags of ktbFindFirst.
 constexpr std::uint32_t KTB_FIND_NODISCS = 1;

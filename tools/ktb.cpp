@@ -101,6 +101,13 @@ const std::vector<Command>& commands()
             "OLDFILE, a catalog of the older format (\"Katalox Data Set\"). OLDFILE is only read;\n"
             "NEWFILE must not exist, and it is left only when the conversion succeeded.\n",
             runConvert },
+        { "repair", "copy what can be saved of a damaged catalog into a new file",
+            "Usage: ktb repair FILE NEWFILE\n"
+            "Writes NEWFILE, a catalog with the header of FILE and every disc of FILE whose records\n"
+            "are whole, in their order, and names the bytes it had to leave out. A change that a\n"
+            "crash cut short is read as it was before that change. FILE is only read; NEWFILE must\n"
+            "not exist, and it is left only when it was written whole.\n",
+            runRepair },
     };
     return table;
 }

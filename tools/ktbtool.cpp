@@ -175,8 +175,34 @@ std::string describeWriteFailure(TKTBERROR code)
     return describeCode(code);
 }
 
+namespace {
+
+    /// Why a path that exists cannot be a catalog whatever it holds: neither a plain file nor a folder,
+    /// or a size the format's 32-bit offsets cannot reach. Empty when neither.
+    std::string unfitFile(const std::string& path)
+    {
+        struct stat status { };
+        if (::stat(path.c_str(), &status) != 0) {
+            return {};
+        }
+        // A folder is left to the messages of opening it.
+        if (!S_ISREG(status.st_mode) && !S_ISDIR(status.st_mode)) {
+            return "not a plain file (a FIFO or a device?); refused";
+        }
+        if (static_cast<std::uint64_t>(status.st_size) > UINT32_MAX) {
+            return "too large for a catalog (4 GiB or more)";
+        }
+        return {};
+    }
+
+} // namespace
+
 KtbHandlePtr openCatalog(const char* command, const std::string& path)
 {
+    if (const std::string unfit = unfitFile(path); !unfit.empty()) {
+        reportError(command, path + ": " + unfit);
+        return nullptr;
+    }
     KtbHandlePtr handle;
     const TKTBERROR code = ktbOpenOwned(handle, path.c_str(), KTB_OPEN_READONLY);
     if (code != KTB_OK) {
@@ -195,6 +221,10 @@ KtbHandlePtr openCatalogForChange(const char* command, const std::string& path, 
     }
     if (!exists && !createMissing) {
         reportError(command, path + ": no such file");
+        return nullptr;
+    }
+    if (const std::string unfit = unfitFile(path); !unfit.empty()) {
+        reportError(command, path + ": " + unfit);
         return nullptr;
     }
     KtbHandlePtr handle;

@@ -83,15 +83,15 @@ namespace {
         return place;
     }
 
-    /// The scratch folders of ktb record: "ktb-record-..." in the system's temporary folder (/tmp when
-    /// it names none that exists), holding "record.ktb".
+    /// The scratch folders of ktb record: "ktb-record-PID-..." in the system's temporary folder (/tmp
+    /// when it names none that exists), holding "record.ktb". Those of killed runs are removed first.
     ScratchLayout recordScratchLayout()
     {
         std::error_code error;
         const std::filesystem::path temporary = std::filesystem::temp_directory_path(error);
         const std::string folder = error ? std::string("/tmp") : temporary.string();
         return { QFile::decodeName(QByteArray::fromStdString(folder)), QStringLiteral("ktb-record-"),
-            QStringLiteral("record.ktb"), false };
+            QStringLiteral("record.ktb"), true };
     }
 
     /// Fills the disc record from the medium and the options; false (reported) without a medium.

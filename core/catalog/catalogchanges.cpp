@@ -4,10 +4,13 @@
 #include "core/filesets/filesetregistry.h"
 #include "engine/ktb32.h"
 #include "engine/ktb_discs.h"
+#include "engine/ktb_fileio.h"
+#include "engine/ktb_journal.h"
+#include "engine/ktb_owners.h"
 
 #include <QFile>
-#include <QFileInfo>
 #include <QString>
+#include <vector>
 
 DiscMoveResult moveDisc(TKTBHandle* source, std::uint32_t offset, TKTBHandle* destination)
 {
@@ -15,18 +18,38 @@ DiscMoveResult moveDisc(TKTBHandle* source, std::uint32_t offset, TKTBHandle* de
     if (const TKTBERROR code = ktbCheckWritable(source); code != KTB_OK) {
         return { DiscMoveOutcome::Refused, code };
     }
+    // Refusals the copy would meet are asked first, before the journals are written.
+    std::uint32_t serial = 0;
+    if (const TKTBERROR code = ktbGetDiscSerial(source, offset, serial); code != KTB_OK) {
+        return { DiscMoveOutcome::NotCopied, code };
+    }
+    if (const TKTBERROR code = ktbCheckWritable(destination); code != KTB_OK) {
+        return { DiscMoveOutcome::NotCopied, code };
+    }
+    if (KtbEntityPtr existing; ktbFindDiscBySerialOwned(destination, serial, existing)) {
+        return { DiscMoveOutcome::NotCopied, KTB_ERR_DISCEXISTS };
+    }
+    // The copy and the delete are one change of both catalogs: after a crash at any moment the disc is
+    // in the source or in the destination, never in both or neither.
+    const std::uint32_t sourceSize = ktbFileSize(source);
+    const std::vector<TKTBRange> cut { { offset, offset < sourceSize ? sourceSize - offset : 0 } };
+    if (const TKTBERROR code = ktbBeginLinkedChange(destination, {}, source, cut); code != KTB_OK) {
+        return { DiscMoveOutcome::NotCopied, code };
+    }
     std::uint32_t newOffset = 0;
     if (const TKTBERROR code = ktbCopyDisc(source, destination, offset, newOffset); code != KTB_OK) {
+        ktbEndLinkedChange(destination, source, false);
         return { DiscMoveOutcome::NotCopied, code };
     }
     const TKTBERROR deleted = ktbDeleteDisc(source, offset);
-    if (deleted == KTB_OK) {
-        return { DiscMoveOutcome::Moved, KTB_OK, newOffset };
+    if (deleted != KTB_OK) {
+        const bool takenBack = ktbEndLinkedChange(destination, source, false);
+        return { takenBack ? DiscMoveOutcome::TakenBack : DiscMoveOutcome::LeftInBoth, deleted, newOffset };
     }
-    if (ktbDeleteDisc(destination, newOffset) == KTB_OK) {
-        return { DiscMoveOutcome::TakenBack, deleted };
+    if (!ktbEndLinkedChange(destination, source, true)) {
+        return { DiscMoveOutcome::TakenBack, KTB_ERR_FILENOTAVAILABLE };
     }
-    return { DiscMoveOutcome::LeftInBoth, deleted, newOffset };
+    return { DiscMoveOutcome::Moved, KTB_OK, newOffset };
 }
 
 void deleteFileset(FilesetRegistry& registry, Fileset* fileset)
@@ -35,9 +58,23 @@ void deleteFileset(FilesetRegistry& registry, Fileset* fileset)
     if (const int index = registry.indexOf(fileset); index >= 0) {
         registry.removeAt(index);
     }
-    const QString backup = path + QStringLiteral(".bak");
-    if (QFileInfo::exists(backup)) {
-        QFile::remove(backup);
+    // What a crash left is rolled back first (a writer's open does that), so the ".bak" is whole and no
+    // journal is left under the catalog's name for a new file of that name to find.
+    const QByteArray encoded = QFile::encodeName(path);
+    {
+        KtbHandlePtr recovered;
+        ktbOpenOwned(recovered, encoded.constData(), 0);
     }
-    QFile::rename(path, backup);
+    const QByteArray backup = QFile::encodeName(path + QStringLiteral(".bak"));
+    if (ktbIoRename(encoded.constData(), backup.constData())) {
+        // A journal the roll-back could not use goes with its catalog; an older ".bak"'s goes.
+        const std::string journal = ktbJournalPath(encoded.toStdString());
+        const std::string backupJournal = ktbJournalPath(backup.toStdString());
+        if (QFile::exists(QFile::decodeName(QByteArray::fromStdString(journal)))) {
+            ktbIoRename(journal.c_str(), backupJournal.c_str());
+        } else {
+            ktbIoRemove(backupJournal.c_str());
+        }
+        ktbIoSyncFolder(backup.constData());
+    }
 }

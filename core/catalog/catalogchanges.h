@@ -15,8 +15,9 @@ enum class DiscMoveOutcome {
     Moved, ///< the disc is at newOffset of the destination and gone from the source
     Refused, ///< the disc cannot leave the source (a catalog locked by its key): nothing was copied
     NotCopied, ///< the destination refused the copy (a disc of that serial is there already...)
-    TakenBack, ///< the source refused the delete; the copy was taken back, both are as they were
-    LeftInBoth, ///< the source refused the delete and the copy at newOffset could not be taken back
+    TakenBack, ///< the source refused the delete (or the move could not be made durable); both are as they were
+    LeftInBoth, ///< the source refused the delete and the change could not be taken back: the next open of
+                ///< either catalog rolls it back
 };
 
 struct DiscMoveResult {
@@ -25,12 +26,13 @@ struct DiscMoveResult {
     std::uint32_t newOffset = 0;
 };
 
-/// Moves the disc at offset of source to the end of destination: a copy there, then the delete here.
-/// A disc that cannot leave its catalog is not copied, and a copy whose original cannot be deleted is
-/// taken back, so the disc is in one catalog only unless the take-back fails too.
+/// Moves the disc at offset of source to the end of destination: a copy there, then the delete here,
+/// both in one change of the two catalogs (ktbBeginLinkedChange), so that a failure or a crash at any
+/// moment leaves the disc in exactly one of them. A disc that cannot leave its catalog is not copied.
 DiscMoveResult moveDisc(TKTBHandle* source, std::uint32_t offset, TKTBHandle* destination);
 
-/// Takes the fileset out of the registry (which releases the object and closes its file) and renames
-/// its file to the same name with ".bak" added, replacing an older ".bak": the file stays on disc where
-/// no "*.ktb" lookup finds it. Failures of the renaming are ignored; the fileset is gone either way.
+/// Takes the fileset out of the registry (which releases the object and closes its file), rolls back
+/// what a crash may have left, and renames its file to the same name with ".bak" added, replacing an
+/// older ".bak": the file stays on disc where no "*.ktb" lookup finds it. Failures of the renaming are
+/// ignored; the fileset is gone either way.
 void deleteFileset(FilesetRegistry& registry, Fileset* fileset);

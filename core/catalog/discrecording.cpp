@@ -1,13 +1,9 @@
 #include "core/catalog/discrecording.h"
 
 #include "engine/ktb_discs.h"
+#include "engine/ktb_journal.h"
 
-namespace {
-
-/// Where the older entry of a rescanned disc waits while the new one replaces it.
-const QByteArray s_keptName = QByteArrayLiteral("_keep.ktb");
-
-} // namespace
+#include <vector>
 
 DiscRecording::DiscRecording(const ScratchLayout& layout)
     : m_scratch(layout)
@@ -19,7 +15,7 @@ DiscRecording::~DiscRecording() = default;
 TKTBERROR DiscRecording::create()
 {
     const QByteArray path = m_scratch.filePath();
-    return ktbOpenOwned(m_handle, path.constData(), KTB_OPEN_CREATE);
+    return ktbOpenOwned(m_handle, path.constData(), KTB_OPEN_CREATE | KTB_OPEN_SCRATCH);
 }
 
 bool DiscRecording::recordEntry(std::uint8_t kind, const char* path, const TKTBDirEntry* entry, void* recording)
@@ -55,31 +51,34 @@ TransplantResult DiscRecording::transplant(TKTBHandle* destination, std::uint32_
 {
     KtbHandlePtr scratch;
     const QByteArray scratchPath = m_scratch.filePath();
-    if (const TKTBERROR code = ktbOpenOwned(scratch, scratchPath.constData(), 0); code != KTB_OK) {
+    if (const TKTBERROR code = ktbOpenOwned(scratch, scratchPath.constData(), KTB_OPEN_READONLY); code != KTB_OK) {
         return { TransplantFailure::ScratchNotOpened, code };
     }
-    KtbHandlePtr kept;
+    // Replacing an older entry is one change: the delete and the append are rolled back together, so
+    // after a failure or a crash the fileset holds the older disc or the new one, never neither or both.
+    // The duplicate-serial check of the append runs after the delete, so it passes over the disc being
+    // replaced.
+    std::vector<TKTBRange> replaced;
+    const std::uint32_t size = ktbFileSize(destination);
+    if (olderOffset != 0 && olderOffset < size) {
+        replaced.push_back({ olderOffset, size - olderOffset });
+    }
+    if (const TKTBERROR code = ktbBeginChange(destination, replaced); code != KTB_OK) {
+        return { olderOffset != 0 ? TransplantFailure::OlderNotRemoved : TransplantFailure::NotAppended, code };
+    }
     if (olderOffset != 0) {
-        const QByteArray keptPath = m_scratch.pathOf(s_keptName);
-        std::uint32_t keptOffset = 0;
-        TKTBERROR code = ktbOpenOwned(kept, keptPath.constData(), KTB_OPEN_CREATE);
-        if (code == KTB_OK) {
-            code = ktbCopyDisc(destination, kept.get(), olderOffset, keptOffset);
-        }
-        if (code == KTB_OK) {
-            code = ktbDeleteDisc(destination, olderOffset);
-        }
-        if (code != KTB_OK) {
+        if (const TKTBERROR code = ktbDeleteDisc(destination, olderOffset); code != KTB_OK) {
+            ktbEndChange(destination, false);
             return { TransplantFailure::OlderNotRemoved, code };
         }
     }
     std::uint32_t newOffset = 0;
     if (const TKTBERROR code = ktbCopyDisc(scratch.get(), destination, KTB_HEADER_SIZE, newOffset); code != KTB_OK) {
-        if (kept != nullptr) {
-            std::uint32_t restored = 0;
-            ktbCopyDisc(kept.get(), destination, KTB_HEADER_SIZE, restored);
-        }
+        ktbEndChange(destination, false);
         return { TransplantFailure::NotAppended, code };
+    }
+    if (!ktbEndChange(destination, true)) {
+        return { TransplantFailure::NotAppended, KTB_ERR_FILENOTAVAILABLE };
     }
     return { TransplantFailure::None, KTB_OK, newOffset };
 }

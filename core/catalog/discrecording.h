@@ -33,8 +33,8 @@ struct WalkFailure {
 enum class TransplantFailure {
     None,
     ScratchNotOpened, ///< the scratch catalog cannot be opened again; the fileset is unchanged
-    OlderNotRemoved, ///< the older entry cannot be kept aside or deleted; the fileset is unchanged
-    NotAppended, ///< the new disc cannot be appended; an older entry it replaced is appended again
+    OlderNotRemoved, ///< the older entry cannot be deleted; the fileset is unchanged
+    NotAppended, ///< the new disc cannot be appended; the fileset is unchanged (an older entry stays)
 };
 
 struct TransplantResult {
@@ -74,8 +74,7 @@ public:
     bool stopRequested() const { return m_stop.load(); }
 
     /// Moves the recorded disc to the end of destination, replacing the older entry of the same disc at
-    /// olderOffset (0: none). The older entry is deleted only once a copy of it is safe in the scratch
-    /// folder, and when the new disc cannot be appended that copy is appended again.
+    /// olderOffset (0: none), in one change of the fileset: on any failure it is as it was.
     TransplantResult transplant(TKTBHandle* destination, std::uint32_t olderOffset);
 
 private:

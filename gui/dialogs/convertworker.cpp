@@ -1,6 +1,7 @@
 #include "gui/dialogs/convertworker.h"
 
 #include "engine/ktb_comp.h"
+#include "engine/ktb_fileio.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -134,6 +135,8 @@ void ConvertWorker::replaceOlderFile()
         m_failure = QStringLiteral("The converted file cannot take its place: ") + systemError(error);
         return;
     }
+    // The renamings reach the disk before the conversion counts as done.
+    ktbIoSyncFolder(localPath(m_olderPath).constData());
     m_success.store(true);
 }
 

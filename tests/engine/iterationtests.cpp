@@ -417,6 +417,28 @@ TEST_F(IterationTest, UnknownTagEndsTheWalkWithItsOffsetAndValue)
     EXPECT_EQ(detail.Tag, 7u);
 }
 
+TEST_F(IterationTest, AnEndOfFolderMarkAtADiscsTopLevelIsDamageNotTheEndOfTheWalk)
+{
+    CatalogBuilder catalog;
+    catalog.beginDisc({ .serial = 1, .title = "D" });
+    const std::uint32_t stray = catalog.endFolder();
+    catalog.addFile("after.txt", 5);
+    catalog.endDisc();
+    catalog.addEmptyDisc({ .serial = 2, .title = "E" });
+    TKTBHandle* handle = open(catalog);
+    ASSERT_NE(handle, nullptr);
+    const std::uint32_t disc = 256;
+    // The whole walk, a disc's listing and the search's walk alike.
+    for (const auto& [flags, start] : { std::pair { 0u, 256u }, { KTB_FIND_CHILDREN, disc }, { 32u, 256u } }) {
+        SCOPED_TRACE(flags);
+        const Iteration result = iterate(handle, flags, start);
+        EXPECT_EQ(result.end, KTB_ERR_BADENTITY);
+        TKTBErrorDetail detail;
+        ktbErrorDetail(detail);
+        EXPECT_EQ(detail.Offset, stray);
+    }
+}
+
 TEST_F(IterationTest, TagsZeroOneAndAbove6AreBad)
 {
     for (const int tag : { 0, 1, 7, 8, 0x7F, 0x80, 0xFF }) {

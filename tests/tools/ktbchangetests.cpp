@@ -509,4 +509,43 @@ TEST_F(KtbTest, ConvertRefusesAndWritesNothing)
     EXPECT_EQ(readFileBytes(older), olderCatalog().bytes());
 }
 
+TEST_F(KtbTest, ConvertRetriedAfterAKillRemovesWhatTheKilledOneLeft)
+{
+    const std::string older = m_folder.file("older.ktb");
+    const std::string converted = m_folder.file("new.ktb");
+    ASSERT_TRUE(writeFileBytes(older, olderCatalog().bytes()));
+    // What a conversion killed while it wrote leaves: its file under a name of its own, and its journal.
+    ASSERT_TRUE(writeFileBytes(converted + "-building", "KTB!half"));
+    ASSERT_TRUE(writeFileBytes(converted + "-building-journal", "half"));
+    const ToolRun run = ktb({ "convert", older, converted });
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_FALSE(pathExists(converted + "-building"));
+    EXPECT_FALSE(pathExists(converted + "-building-journal"));
+    EXPECT_EQ(ktb({ "check", converted }).status, 0);
+}
+
+TEST_F(KtbTest, RepairCopiesTheWholeDiscsIntoANewFileAndNamesWhatItLeftOut)
+{
+    ThreeDiscs three;
+    // The second disc's file record is cut into: its name's length runs past the disc.
+    three.catalog.patchByte(three.second + CatalogBuilder::DiscRecordBytes + 1, 0xFF);
+    const std::string damaged = write(three.catalog, "damaged.ktb");
+    const std::string repaired = m_folder.file("repaired.ktb");
+    EXPECT_EQ(ktb({ "check", damaged }).status, 1);
+
+    const ToolRun run = ktb({ "repair", damaged, repaired });
+    ASSERT_EQ(run.status, 0) << run.err;
+    EXPECT_EQ(run.out,
+        "Left out " + std::to_string(three.third - three.second) + " bytes at offset " + std::to_string(three.second)
+            + ": no whole disc there.\nCopied 2 discs of " + damaged + " into " + repaired + ".\n");
+    EXPECT_EQ(readFileBytes(damaged), three.catalog.bytes()) << "the damaged file is only read";
+    EXPECT_EQ(ktb({ "check", repaired }).status, 0);
+    EXPECT_EQ(readFileBytes(repaired), three.without(three.second, three.third));
+
+    // A new file is never written over.
+    const ToolRun again = ktb({ "repair", damaged, repaired });
+    EXPECT_EQ(again.status, 2);
+    EXPECT_EQ(again.err, "ktb repair: " + repaired + ": the file exists already; name a new file\n");
+}
+
 } // namespace

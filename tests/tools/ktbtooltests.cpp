@@ -6,6 +6,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <sstream>
@@ -135,6 +138,26 @@ TEST_F(KtbTest, InfoNamesTheFileAndTheEngineCode)
         "ktb info: " + bad + ": not a catalog file (KTB_ERR_INVALIDHEADER)\nktb info: " + m_folder.file("older.ktb")
             + ": a catalog of another version (an older one can be converted) (KTB_ERR_WRONGVERSION)\nktb info: "
             + m_folder.file("missing.ktb") + ": cannot read the file (KTB_ERR_FILENOTAVAILABLE)\n");
+
+    // What cannot be a catalog whatever it holds is named at once: a FIFO would block a plain open for
+    // ever, and a file of 4 GiB or more passes the format's 32-bit offsets (a sparse one takes no room).
+    const std::string fifo = m_folder.file("fifo.ktb");
+    const std::string huge = m_folder.file("huge.ktb");
+    ASSERT_EQ(::mkfifo(fifo.c_str(), 0644), 0);
+    ASSERT_TRUE(writeFileBytes(huge, "KTB!"));
+    ASSERT_EQ(::truncate(huge.c_str(), 5ll << 30), 0);
+    for (const char* command : { "info", "rm" }) {
+        std::vector<std::string> arguments { command, fifo };
+        if (std::string(command) == "rm") {
+            arguments.push_back("256");
+        }
+        run = ktb(arguments);
+        EXPECT_EQ(run.status, 2);
+        EXPECT_EQ(run.err,
+            "ktb " + std::string(command) + ": " + fifo + ": not a plain file (a FIFO or a device?); refused\n");
+    }
+    run = ktb({ "info", huge });
+    EXPECT_EQ(run.err, "ktb info: " + huge + ": too large for a catalog (4 GiB or more)\n");
 
     // A damaged body: the header is shown, the totals are not.
     CatalogBuilder damaged;

@@ -211,6 +211,15 @@ const FailureCase s_failures[] = {
         },
         KTB_ERR_BADENTITY },
     { "EndOfDiscOutsideADisc", [] { return oneDisc().bytes() + "\x06"; }, KTB_ERR_BADENTITY },
+    // Records outside a disc and unbalanced folder marks would make a catalog that no walk reads whole.
+    { "FileOutsideADisc", [] { return OlderCatalog("Anna", "Set", 0).file("loose.txt", 1, 0).bytes(); },
+        KTB_ERR_BADENTITY },
+    { "EndOfFolderWithoutAFolder",
+        [] { return OlderCatalog("Anna", "Set", 0).disc({ .serial = 1 }).endFolder().endDisc().bytes(); },
+        KTB_ERR_BADENTITY },
+    { "FolderLeftOpen",
+        [] { return OlderCatalog("Anna", "Set", 0).disc({ .serial = 1 }).folder("open").endDisc().bytes(); },
+        KTB_ERR_BADENTITY },
     { "HeaderCutShort", [] { return oneDisc().bytes().substr(0, 87); }, KTB_ERR_INVALIDHEADER },
     { "OtherSignature",
         [] {
@@ -232,6 +241,7 @@ TEST_P(ConvertFailureTest, LeavesNoNewFileAndTheOlderOneAsItWas)
     const std::string older = writeOlder(bytes);
     EXPECT_EQ(convert(older), GetParam().Code);
     EXPECT_FALSE(pathExists(converted()));
+    EXPECT_FALSE(pathExists(converted() + "-building"));
     EXPECT_EQ(readFileBytes(older), bytes);
 }
 

@@ -63,7 +63,8 @@ TEST_F(DiscOperationsTest, DeleteRefusesOffsetsThatHoldNoDisc)
 
 struct DamageCase {
     const char* Name;
-    std::uint32_t RunLength; ///< of the first disc, whose true run is 166 bytes
+    std::uint32_t RunLength; ///< of the first disc, whose true run is 166 bytes (190 with its file)
+    bool WithFile = false; ///< the disc holds a file whose size is 0x06060606
 };
 
 void PrintTo(const DamageCase& damage, std::ostream* out) { *out << damage.Name; }
@@ -74,6 +75,9 @@ TEST_P(DamagedRunTest, DeleteAndCopyRefuseARunThatDoesNotEndOnItsMark)
 {
     CatalogBuilder damaged;
     const std::uint32_t disc = damaged.beginDisc({ .serial = 5, .runLength = GetParam().RunLength });
+    if (GetParam().WithFile) {
+        damaged.addFile("x", 0x06060606, 0);
+    }
     damaged.endDisc();
     damaged.addEmptyDisc({ .serial = 6 });
     TKTBHandle* catalog = open(damaged, "damaged.ktb");
@@ -101,7 +105,9 @@ TEST_P(DamagedRunTest, DeleteAndCopyRefuseARunThatDoesNotEndOnItsMark)
 
 INSTANTIATE_TEST_SUITE_P(Runs, DamagedRunTest,
     testing::Values(DamageCase { "BeingWritten", 0 }, DamageCase { "TooShort", 165 },
-        DamageCase { "IntoTheNextDisc", 200 }, DamageCase { "PastTheEnd", 5000 }),
+        DamageCase { "IntoTheNextDisc", 200 }, DamageCase { "PastTheEnd", 5000 },
+        // The run's last byte is a 6 inside the file's size: only parsing the records tells.
+        DamageCase { "EndsOnASixThatIsNoMark", 170, true }),
     [](const testing::TestParamInfo<DamageCase>& info) { return std::string(info.param.Name); });
 
 TEST_F(DiscOperationsTest, CopyAppendsTheWholeRunAtTheDestinationsEnd)

@@ -1,0 +1,58 @@
+// ktb repair: copies what can be saved of a damaged catalog into a new file. The damaged file is only
+// read: a change a crash cut short is read as it was before that change, and every disc whose records
+// are whole is copied, in order, into the new file; what had to be left out is named.
+#include "tools/ktbtool.h"
+
+#include "engine/ktb_discs.h"
+#include "engine/ktb_journal.h"
+
+#include <cstdio>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace ktbtool {
+
+int runRepair(const std::vector<std::string>& arguments)
+{
+    const ParsedArguments parsed = parseArguments("repair", arguments, "");
+    if (parsed.help) {
+        return printHelp("repair");
+    }
+    if (!parsed.ok) {
+        return ExitError;
+    }
+    if (parsed.operands.size() != 2) {
+        return usageError("repair",
+            parsed.operands.size() < 2 ? "a damaged catalog and the new file's name are needed" : "too many arguments");
+    }
+    const std::string& damaged = parsed.operands[0];
+    const std::string& repaired = parsed.operands[1];
+    struct stat status { };
+    if (::stat(repaired.c_str(), &status) == 0) {
+        reportError("repair", repaired + ": the file exists already; name a new file");
+        return ExitError;
+    }
+    const KtbHandlePtr source = openCatalog("repair", damaged);
+    if (source == nullptr) {
+        return ExitError;
+    }
+    const bool crashed = ::access(ktbJournalPath(damaged).c_str(), F_OK) == 0;
+    std::vector<TKTBRange> leftOut;
+    std::uint32_t discs = 0;
+    const TKTBERROR code = ktbSalvageCatalog(source.get(), repaired.c_str(), leftOut, discs);
+    if (code != KTB_OK) {
+        reportError("repair", repaired + ": " + describeWriteFailure(code) + "; nothing was written");
+        return ExitError;
+    }
+    if (crashed) {
+        std::printf("%s: a change cut short by a crash was left out; the catalog is read as it was before it.\n",
+            damaged.c_str());
+    }
+    for (const TKTBRange& range : leftOut) {
+        std::printf("Left out %u bytes at offset %u: no whole disc there.\n", range.Length, range.Offset);
+    }
+    std::printf("Copied %u discs of %s into %s.\n", discs, damaged.c_str(), repaired.c_str());
+    return ExitOk;
+}
+
+} // namespace ktbtool
