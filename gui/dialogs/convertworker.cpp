@@ -45,6 +45,16 @@ bool renameNoReplace(const QString& from, const QString& to)
     return ::rename(source.constData(), target.constData()) == 0;
 }
 
+/// Gives the file at from the second name to, never replacing a file there; false with errno EEXIST when
+/// one is there. The file keeps its first name, so no moment leaves the fileset without it.
+bool linkNoReplace(const QString& from, const QString& to)
+{
+    return ::link(localPath(from).constData(), localPath(to).constData()) == 0;
+}
+
+/// A file system that keeps one name a file (FAT, some network shares) refuses a second one.
+bool linksRefused(int error) { return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EXDEV; }
+
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 void convertProgress(std::uint32_t, std::uint32_t oldPosition, std::uint8_t, void* userData, bool& cancel)
@@ -117,8 +127,16 @@ void ConvertWorker::replaceOlderFile()
 {
     const QByteArray temporary = localPath(m_temporaryPath);
     // A backup of an earlier conversion keeps its name; this one takes the first free name.
+    // The backup name is a second link to the older file, and the converted file then replaces the first
+    // name in one rename: a crash at any moment leaves the older or the converted file under the
+    // fileset's name. Where a file system keeps one name a file, the older file is renamed instead.
     QString backup = conversionBackupName(m_olderPath);
-    while (!renameNoReplace(m_olderPath, backup)) {
+    bool linked = true;
+    while (!(linked ? linkNoReplace(m_olderPath, backup) : renameNoReplace(m_olderPath, backup))) {
+        if (linked && linksRefused(errno)) {
+            linked = false;
+            continue;
+        }
         if (errno != EEXIST) {
             m_failure = QStringLiteral("The file cannot be renamed to ") + QLatin1Char('"') + backup + QLatin1Char('"')
                 + QStringLiteral(": ") + systemError(errno);
@@ -129,8 +147,13 @@ void ConvertWorker::replaceOlderFile()
     }
     if (::rename(temporary.constData(), localPath(m_olderPath).constData()) != 0) {
         const int error = errno;
-        // The older file goes back where it was.
-        ::rename(localPath(backup).constData(), localPath(m_olderPath).constData());
+        if (linked) {
+            // The older file never left its name.
+            ::unlink(localPath(backup).constData());
+        } else {
+            // The older file goes back where it was.
+            ::rename(localPath(backup).constData(), localPath(m_olderPath).constData());
+        }
         ::unlink(temporary.constData());
         m_failure = QStringLiteral("The converted file cannot take its place: ") + systemError(error);
         return;
