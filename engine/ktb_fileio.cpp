@@ -94,7 +94,15 @@ bool ktbIoRename(const char* from, const char* to, bool replace)
     if (!allowed(TKTBIoCall::Rename, from, to)) {
         return false;
     }
-    return ::renameat2(AT_FDCWD, from, AT_FDCWD, to, replace ? 0 : RENAME_NOREPLACE) == 0;
+    if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, replace ? 0 : RENAME_NOREPLACE) == 0) {
+        return true;
+    }
+    if (replace || errno != EINVAL) {
+        return false;
+    }
+    // A file system without a rename that refuses to replace: a second name made where none is, then
+    // the first one removed, is the same change in two steps that never lose the file.
+    return ::link(from, to) == 0 && ::unlink(from) == 0;
 }
 
 bool ktbIoRemove(const char* path)

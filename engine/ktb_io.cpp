@@ -296,6 +296,29 @@ std::uint32_t readU32(const std::uint8_t* bytes)
     return value;
 }
 
+/// Creates the file a new catalog is built in and takes the writer's lock on it. A file of that name
+/// that nobody holds is what a crashed creation left, and is replaced; one that is held is another
+/// process creating the same catalog.
+int createBuilding(const std::string& building)
+{
+    int file = ktbIoCreate(building.c_str(), true);
+    if (file < 0 && errno == EEXIST) {
+        const int leftover = ::open(building.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+        const bool abandoned = leftover >= 0 && ::flock(leftover, LOCK_EX | LOCK_NB) == 0;
+        if (abandoned && ktbIoRemove(building.c_str())) {
+            file = ktbIoCreate(building.c_str(), true);
+        }
+        if (leftover >= 0) {
+            ::close(leftover);
+        }
+    }
+    if (file >= 0 && ::flock(file, LOCK_EX | LOCK_NB) != 0) {
+        ::close(file);
+        return -1;
+    }
+    return file;
+}
+
 struct TextField {
     std::uint32_t offset;
     std::size_t size; // including the zero byte
@@ -335,9 +358,12 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
     record->Scratch = create && (flags & KTB_OPEN_SCRATCH) != 0;
 
     record->Path = path;
+    // A new catalog is built under a second name and gets its own name only with its whole header, so
+    // a crash while creating leaves no empty or torn file under the name.
+    const std::string building = std::string(path) + KTB_BUILDING_SUFFIX;
     // O_NONBLOCK: opening a FIFO or a device must not wait; anything but a plain file is refused below.
     if (create) {
-        record->File = ktbIoCreate(path, true);
+        record->File = ::access(path, F_OK) == 0 ? -1 : createBuilding(building);
     } else {
         record->File = ::open(path, (record->ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK);
     }
@@ -365,8 +391,15 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
         std::memcpy(header + KTB_HDR_OFS_CREATED, &stamp, 4);
         std::memcpy(header + KTB_HDR_OFS_MODIFIED, &stamp, 4);
         // A stale journal of an earlier file of this name must not be taken for this one's.
-        if (!ktbIoRemove(ktbJournalPath(path).c_str()) || !ktbIoWrite(record->File, path, header, sizeof header, 0)
-            || (!record->Scratch && (!ktbIoSync(record->File, path) || !ktbIoSyncFolder(path)))) {
+        if (!ktbIoRemove(ktbJournalPath(path).c_str())
+            || !ktbIoWrite(record->File, building.c_str(), header, sizeof header, 0)
+            || (!record->Scratch && !ktbIoSync(record->File, building.c_str()))
+            || !ktbIoRename(building.c_str(), path, false)) {
+            ktbIoRemove(building.c_str());
+            closeHandleRecord(record);
+            return KTB_ERR_FILEEXISTS;
+        }
+        if (!record->Scratch && !ktbIoSyncFolder(path)) {
             ktbIoRemove(path);
             closeHandleRecord(record);
             return KTB_ERR_FILEEXISTS;

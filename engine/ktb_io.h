@@ -15,8 +15,8 @@
 /// is null and nothing stays open. A writer holds an exclusive lock on the file: a second writer, in
 /// this process or another, answers KTB_ERR_FILENOTAVAILABLE (KTB_ERR_FILEEXISTS when creating). Anything
 /// but a plain file is refused at once (KTB_ERR_FILENOTAVAILABLE). A writer first rolls back what a crash
-/// left (ktb_journal.h); a reader reads the state before such a change. A new file is synced with its
-/// folder before the answer.
+/// left (ktb_journal.h); a reader reads the state before such a change. A new file is built under
+/// PATH-building and takes its name with its whole header, synced with its folder before the answer.
 TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags);
 /// Unmaps, closes and releases the handle and clears the reference; false for a null reference.
 bool ktbClose(TKTBHandle*& handle);

@@ -610,7 +610,7 @@ void ktbReaderLeave(TKTBHandle* handle)
 
 namespace {
 
-std::string stagedPath(const char* path) { return std::string(path) + "-building"; }
+std::string stagedPath(const char* path) { return std::string(path) + KTB_BUILDING_SUFFIX; }
 
 } // namespace
 

@@ -62,6 +62,9 @@ bool ktbReaderEnter(TKTBHandle* handle);
 /// Releases what the last ktbReaderEnter took.
 void ktbReaderLeave(TKTBHandle* handle);
 
+/// What is appended to a catalog's name for the file it is built in until it is whole.
+constexpr char KTB_BUILDING_SUFFIX[] = "-building";
+
 /// Creates a new catalog for path under a name of its own beside it (PATH-building; a leftover of an
 /// earlier try is removed first), with one change begun over all of its writing. KTB_ERR_FILEEXISTS
 /// when path exists.

@@ -3,6 +3,8 @@
 #include "tests/engine/enginefixture.h"
 
 #include <cstring>
+#include <fcntl.h>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -86,6 +88,29 @@ TEST_F(HeaderTest, CreatingOverAnExistingFileLeavesItUntouched)
     EXPECT_EQ(readFileBytes(path), catalog.bytes());
     // A file that cannot be made at all (its folder does not exist) answers the same.
     EXPECT_EQ(ktbOpen(handle, m_folder.file("missing/new.ktb").c_str(), KTB_OPEN_CREATE), KTB_ERR_FILEEXISTS);
+}
+
+TEST_F(HeaderTest, ACrashedCreationsLeftoverIsReplacedButAnotherCreatorsFileIsNot)
+{
+    const std::string path = m_folder.file("new.ktb");
+    const std::string building = path + "-building";
+    ASSERT_TRUE(writeFileBytes(building, "torn"));
+    TKTBHandle* handle = nullptr;
+    ASSERT_EQ(ktbOpen(handle, path.c_str(), KTB_OPEN_CREATE), KTB_OK);
+    ktbClose(handle);
+    EXPECT_EQ(readFileBytes(path).size(), 256u);
+    EXPECT_FALSE(pathExists(building));
+
+    // A creator at work holds its file: a second one is refused and the first one's file is kept.
+    const std::string second = m_folder.file("second.ktb");
+    ASSERT_TRUE(writeFileBytes(second + "-building", "busy"));
+    const int held = ::open((second + "-building").c_str(), O_RDONLY);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    EXPECT_EQ(ktbOpen(handle, second.c_str(), KTB_OPEN_CREATE), KTB_ERR_FILEEXISTS);
+    EXPECT_EQ(readFileBytes(second + "-building"), "busy");
+    EXPECT_FALSE(pathExists(second));
+    ::close(held);
 }
 
 TEST_F(HeaderTest, FieldsReadFromAHandBuiltHeader)

@@ -25,7 +25,8 @@
 
 namespace {
 
-/// The files of the catalog folder by name, with the Modified stamp (which the clock sets) blanked.
+/// The files of the catalog folder by name, with the Created and Modified stamps (which the clock sets)
+/// blanked.
 using FolderState = std::map<std::string, std::string>;
 
 FolderState stateOf(const std::string& folder)
@@ -34,6 +35,7 @@ FolderState stateOf(const std::string& folder)
     for (const auto& entry : std::filesystem::directory_iterator(folder)) {
         std::string bytes = readFileBytes(entry.path().string());
         if (bytes.size() >= KTB_HEADER_SIZE) {
+            bytes.replace(KTB_HDR_OFS_CREATED, 4, 4, '\0');
             bytes.replace(KTB_HDR_OFS_MODIFIED, 4, 4, '\0');
         }
         state[entry.path().filename().string()] = bytes;
@@ -162,7 +164,7 @@ TEST_P(CrashTest, EveryStopLeavesTheStateBeforeOrAfter)
             }
             reopen(folder);
             FolderState state = stateOf(folder);
-            // A converted catalog being built is not the catalog yet; the next conversion removes it.
+            // A catalog being built (created or converted) is not the catalog yet; the next creation removes it.
             std::erase_if(state, [](const auto& file) { return file.first.rfind("new.ktb-building", 0) == 0; });
             EXPECT_TRUE(state == after || (state == before && stop <= calls))
                 << operation.name << " stopped at call " << stop << " of " << calls
@@ -237,6 +239,11 @@ INSTANTIATE_TEST_SUITE_P(Changes, CrashTest,
                     std::strcpy(disc.Comment, "New comment");
                     ktbUpdateDisc(music.get(), discOffset(music.get(), 2), disc, KTB_DISC_TITLE | KTB_DISC_COMMENT);
                 }
+            } },
+        CrashCase { "CreateCatalog",
+            [](const std::string& folder, DiscRecording&) {
+                KtbHandlePtr created;
+                ktbOpenOwned(created, (folder + "new.ktb").c_str(), KTB_OPEN_CREATE);
             } },
         CrashCase { "Conversion",
             [](const std::string& folder, DiscRecording&) {
