@@ -26,6 +26,10 @@ struct TKTBHandle {
     bool Scratch; ///< opened with KTB_OPEN_SCRATCH: no journal, no sync
     std::uint32_t ChangeSize; ///< the size when the change under way began
     std::uint32_t ReaderLocks; ///< walks under way on a reader's handle (they hold the shared lock)
+    /// The file system keeps no byte-range locks: the walk under way holds none, and it is checked at
+    /// its end against the file's size, times and journal as they were when it began (ReaderStamp).
+    bool ReaderUnlocked;
+    std::int64_t ReaderStamp[6];
 };
 
 /// KTB_ERR_BADHANDLE for a null pointer or a record that is not a live handle, KTB_ERR_FILENOTAVAILABLE

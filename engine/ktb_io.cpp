@@ -1098,6 +1098,8 @@ TKTBERROR ktbFindNext(TKTBCursor* cursor)
         // The file was shortened under the mapping by someone else.
         ktbFreeEntity(job.made);
         job.result = KTB_ERR_FILENOTAVAILABLE;
+    } else if (job.result == KTB_NOENTITIES && !ktbReaderUnchanged(cursor->Handle)) {
+        job.result = KTB_ERR_FILENOTAVAILABLE; // the file changed under a walk that could hold no lock
     }
     ktbSetLastError(job.result);
     if (job.result == KTB_OK) {
@@ -1126,6 +1128,8 @@ TKTBERROR ktbFindBatch(TKTBCursor* cursor, TKTBBatch& batch)
     ScanJob job { cursor, KTB_NOENTITIES, nullptr, &batch };
     if (!ktbGuarded(scanNext, &job)) {
         // The file was shortened under the mapping by someone else; the records copied whole stay.
+        job.result = KTB_ERR_FILENOTAVAILABLE;
+    } else if (job.result == KTB_NOENTITIES && !ktbReaderUnchanged(cursor->Handle)) {
         job.result = KTB_ERR_FILENOTAVAILABLE;
     }
     ktbSetLastError(job.result);

@@ -271,8 +271,17 @@ std::string catalogOfJournal(const std::string& journalPath)
     return journalPath.substr(0, journalPath.size() - suffix.size());
 }
 
+bool s_rangeLocksMissing = false;
+
+/// Whether a lock failed because the file system keeps no byte-range locks at all.
+bool noRangeLocks(int error) { return error == ENOLCK || error == EINVAL || error == EOPNOTSUPP || error == ENOSYS; }
+
 bool lockRange(int file, short type, bool wait)
 {
+    if (s_rangeLocksMissing) {
+        errno = ENOLCK;
+        return false;
+    }
     struct flock range { };
     range.l_type = type;
     range.l_whence = SEEK_SET;
@@ -286,11 +295,28 @@ bool lockRange(int file, short type, bool wait)
     return true;
 }
 
+/// What a walk without a lock compares at its end: the file's size and times, and whether a journal is
+/// beside it.
+void fileStamp(const TKTBHandle* handle, std::int64_t* stamp)
+{
+    struct stat status { };
+    ::fstat(handle->File, &status);
+    stamp[0] = status.st_size;
+    stamp[1] = status.st_mtim.tv_sec;
+    stamp[2] = status.st_mtim.tv_nsec;
+    stamp[3] = status.st_ctim.tv_sec;
+    stamp[4] = status.st_ctim.tv_nsec;
+    stamp[5] = ::access(ktbJournalPath(handle->Path).c_str(), F_OK) == 0 ? 1 : 0;
+}
+
 /// The writer's side of the change lock: waits a while for readers' walks to end.
 bool takeChangeLock(int file)
 {
     const auto until = std::chrono::steady_clock::now() + s_readerPatience;
     while (!lockRange(file, F_WRLCK, false)) {
+        if (noRangeLocks(errno)) {
+            return true; // nothing to keep readers out with: their walks check the file at their end
+        }
         if ((errno != EAGAIN && errno != EACCES) || std::chrono::steady_clock::now() > until) {
             return false;
         }
@@ -580,9 +606,12 @@ bool ktbReaderEnter(TKTBHandle* handle)
     if (handle->ReaderLocks++ > 0) {
         return true;
     }
-    // Waits for a change under way to end; a lock that cannot be had at all (no lock support on the
-    // file system) leaves the reader as unprotected as before.
-    lockRange(handle->File, F_RDLCK, true);
+    // Waits for a change under way to end. Without lock support on the file system, the walk notes the
+    // file as it is and is checked against it at its end.
+    handle->ReaderUnlocked = !lockRange(handle->File, F_RDLCK, true) && noRangeLocks(errno);
+    if (handle->ReaderUnlocked) {
+        fileStamp(handle, handle->ReaderStamp);
+    }
     Journal journal;
     const std::string path = ktbJournalPath(handle->Path);
     if (exists(path) && readJournal(path, journal) == Found::Valid
@@ -597,6 +626,19 @@ bool ktbReaderEnter(TKTBHandle* handle)
     }
     return handle->View != nullptr;
 }
+
+bool ktbReaderUnchanged(const TKTBHandle* handle)
+{
+    if (handle == nullptr || !handle->ReadOnly || handle->ReaderLocks == 0 || !handle->ReaderUnlocked
+        || handle->Private) {
+        return true;
+    }
+    decltype(handle->ReaderStamp) now = {};
+    fileStamp(handle, now);
+    return std::memcmp(now, handle->ReaderStamp, sizeof now) == 0;
+}
+
+void ktbSetRangeLocksMissing(bool missing) { s_rangeLocksMissing = missing; }
 
 void ktbReaderLeave(TKTBHandle* handle)
 {

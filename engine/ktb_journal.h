@@ -16,7 +16,8 @@
 // Readers: during a change the writer holds an exclusive byte-range lock far past the end of the
 // catalog; readers hold a shared one while they walk, so a walk sees the state before a change or
 // after it, never one half-made. A reader that finds a journal nobody is working on reads the state
-// before the crashed change from a private image, without writing anything.
+// before the crashed change from a private image, without writing anything. Where the file system keeps
+// no byte-range locks, changes go ahead unlocked and a walk that the file changed under fails at its end.
 
 #include "engine/ktbdef.h"
 
@@ -61,6 +62,11 @@ TKTBERROR ktbRecoverCatalog(TKTBHandle* handle);
 bool ktbReaderEnter(TKTBHandle* handle);
 /// Releases what the last ktbReaderEnter took.
 void ktbReaderLeave(TKTBHandle* handle);
+/// Whether the walks under way may trust what they read: always on a file system with byte-range
+/// locks; without them, only when the file and its journal are as they were when the walk began.
+bool ktbReaderUnchanged(const TKTBHandle* handle);
+/// Makes the process behave as on a file system without byte-range locks. For tests only.
+void ktbSetRangeLocksMissing(bool missing);
 
 /// What is appended to a catalog's name for the file it is built in until it is whole.
 constexpr char KTB_BUILDING_SUFFIX[] = "-building";

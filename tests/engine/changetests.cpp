@@ -1,5 +1,6 @@
-// Changes seen from outside: readers in another process during a writer's changes, a reader of a
-// change a crash cut short, and a failed append taken back at once.
+// Changes seen from outside: readers in another process during a writer's changes, readers on a file
+// system without byte-range locks, a reader of a change a crash cut short, and a failed append taken
+// back at once.
 #include "engine/ktb_discs.h"
 #include "engine/ktb_fileio.h"
 #include "engine/ktb_journal.h"
@@ -17,11 +18,11 @@ namespace {
 
 class ChangeTest : public EngineTest {
 protected:
-    /// Three discs of three files each; answers the catalog's path.
-    std::string writeThreeDiscs(const std::string& name = "catalog.ktb")
+    /// Three discs of three files each, serials from first on; answers the catalog's path.
+    std::string writeThreeDiscs(const std::string& name = "catalog.ktb", std::uint32_t first = 1)
     {
         CatalogBuilder catalog;
-        for (std::uint32_t serial = 1; serial <= 3; ++serial) {
+        for (std::uint32_t serial = first; serial < first + 3; ++serial) {
             catalog.beginDisc({ .serial = serial, .title = "CD " + std::to_string(serial) });
             catalog.beginFolder("f");
             for (int file = 0; file < 3; ++file) {
@@ -116,6 +117,44 @@ TEST_F(ChangeTest, AReaderOfAChangeACrashCutShortReadsTheStateBeforeIt)
         }
         ktbIoRemove(ktbJournalPath(path).c_str());
     }
+}
+
+/// The process behaves as on a file system without byte-range locks while it lives.
+struct MissingRangeLocks {
+    MissingRangeLocks() { ktbSetRangeLocksMissing(true); }
+    ~MissingRangeLocks() { ktbSetRangeLocksMissing(false); }
+    MissingRangeLocks(const MissingRangeLocks&) = delete;
+    MissingRangeLocks& operator=(const MissingRangeLocks&) = delete;
+};
+
+TEST_F(ChangeTest, WithoutRangeLocksChangesGoAheadAndAWalkTheyCrossedFails)
+{
+    const std::string path = writeThreeDiscs();
+    const std::string spare = writeThreeDiscs("spare.ktb", 10);
+    const MissingRangeLocks noLocks;
+    TKTBHandle* reader = openPath(path, KTB_OPEN_READONLY);
+    TKTBHandle* writer = openPath(path);
+    TKTBHandle* source = openPath(spare, KTB_OPEN_READONLY);
+    ASSERT_TRUE(reader != nullptr && writer != nullptr && source != nullptr);
+
+    // A walk that nothing crossed ends as usual.
+    EXPECT_EQ(iterate(reader, 0).end, KTB_NOENTITIES);
+
+    // The writer takes no lock, so it does not wait for the walk under way; the walk, which read the
+    // file as it was, says at its end that the file changed under it.
+    TKTBCursor* walk = ktbFindFirstAll(reader, 0);
+    ASSERT_NE(walk, nullptr);
+    std::uint32_t newOffset = 0;
+    EXPECT_EQ(ktbCopyDisc(source, writer, 256, newOffset), KTB_OK);
+    TKTBERROR end = KTB_OK;
+    while ((end = ktbFindNext(walk)) == KTB_OK) { }
+    ktbFindClose(walk);
+    EXPECT_EQ(end, KTB_ERR_FILENOTAVAILABLE);
+
+    // The next walk sees the disc the writer added.
+    const Iteration after = iterate(reader, 0);
+    EXPECT_EQ(after.end, KTB_NOENTITIES);
+    EXPECT_EQ(after.discs, 4u);
 }
 
 /// Lets every call of the seam pass but one.
