@@ -97,13 +97,34 @@ bool ktbIoRename(const char* from, const char* to, bool replace)
     if (::renameat2(AT_FDCWD, from, AT_FDCWD, to, replace ? 0 : RENAME_NOREPLACE) == 0) {
         return true;
     }
-    if (replace || errno != EINVAL) {
+    if (replace || (errno != EINVAL && errno != ENOSYS)) {
         return false;
     }
     // A file system without a rename that refuses to replace: a second name made where none is, then
-    // the first one removed, is the same change in two steps that never lose the file.
-    return ::link(from, to) == 0 && ::unlink(from) == 0;
+    // the first one removed, is the same change in two steps that never lose the file. Where a file
+    // has one name only, look first, then rename.
+    if (::link(from, to) == 0) {
+        return ::unlink(from) == 0;
+    }
+    if (!ktbLinksRefused(errno)) {
+        return false;
+    }
+    if (::access(to, F_OK) == 0) {
+        errno = EEXIST;
+        return false;
+    }
+    return ::rename(from, to) == 0;
 }
+
+bool ktbIoLink(const char* from, const char* to)
+{
+    if (!allowed(TKTBIoCall::Link, from, to)) {
+        return false;
+    }
+    return ::link(from, to) == 0;
+}
+
+bool ktbLinksRefused(int error) { return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EXDEV; }
 
 bool ktbIoRemove(const char* path)
 {

@@ -7,10 +7,10 @@
 #include <cstdint>
 
 /// The calls of the seam, as the hook sees them.
-enum class TKTBIoCall : std::uint8_t { Create, Write, Truncate, Sync, SyncFolder, Rename, Remove };
+enum class TKTBIoCall : std::uint8_t { Create, Write, Truncate, Sync, SyncFolder, Rename, Link, Remove };
 
 /// Called before every call of the seam with the file's path (for SyncFolder a path in the folder; for
-/// Rename the old path, and the new one as second). Answering false makes the call fail without
+/// Rename and Link the old path, and the new one as second). Answering false makes the call fail without
 /// touching anything.
 using TKTBIoHook = bool (*)(TKTBIoCall call, const char* path, const char* second, void* userData);
 
@@ -28,7 +28,12 @@ bool ktbIoTruncate(int file, const char* path, std::uint64_t size);
 bool ktbIoSync(int file, const char* path);
 /// Brings the folder holding path to the disk: the names made, renamed and removed in it.
 bool ktbIoSyncFolder(const char* path);
-/// Renames from to to; an existing to is replaced only when replace is set.
+/// Renames from to to; an existing to is replaced only when replace is set (false with errno EEXIST).
 bool ktbIoRename(const char* from, const char* to, bool replace = true);
+/// Gives the file at from the second name to, never replacing a file there (false with errno EEXIST);
+/// a file system that keeps one name a file refuses it (linksRefused).
+bool ktbIoLink(const char* from, const char* to);
+/// Whether error says the file system keeps one name a file (FAT, some network shares).
+bool ktbLinksRefused(int error);
 /// Removes the file; a file that is not there counts as removed.
 bool ktbIoRemove(const char* path);

@@ -26,35 +26,6 @@ bool exists(const QString& path)
     return ::lstat(localPath(path).constData(), &status) == 0;
 }
 
-/// Renames without ever replacing a file at to; false with errno EEXIST when one is there.
-bool renameNoReplace(const QString& from, const QString& to)
-{
-    const QByteArray source = localPath(from);
-    const QByteArray target = localPath(to);
-    if (::renameat2(AT_FDCWD, source.constData(), AT_FDCWD, target.constData(), RENAME_NOREPLACE) == 0) {
-        return true;
-    }
-    if (errno != EINVAL && errno != ENOSYS) {
-        return false;
-    }
-    // A file system without the flag: look first, then rename.
-    if (exists(to)) {
-        errno = EEXIST;
-        return false;
-    }
-    return ::rename(source.constData(), target.constData()) == 0;
-}
-
-/// Gives the file at from the second name to, never replacing a file there; false with errno EEXIST when
-/// one is there. The file keeps its first name, so no moment leaves the fileset without it.
-bool linkNoReplace(const QString& from, const QString& to)
-{
-    return ::link(localPath(from).constData(), localPath(to).constData()) == 0;
-}
-
-/// A file system that keeps one name a file (FAT, some network shares) refuses a second one.
-bool linksRefused(int error) { return error == EPERM || error == ENOTSUP || error == EOPNOTSUPP || error == EXDEV; }
-
 QString systemError(int code) { return QString::fromLocal8Bit(std::strerror(code)); }
 
 void convertProgress(std::uint32_t, std::uint32_t oldPosition, std::uint8_t, void* userData, bool& cancel)
@@ -117,7 +88,7 @@ void ConvertWorker::run()
         }
         replaceOlderFile();
     } catch (...) {
-        ::unlink(localPath(m_temporaryPath).constData());
+        ktbIoRemove(localPath(m_temporaryPath).constData());
         m_failure = QStringLiteral("Unknown error");
         m_success.store(false);
     }
@@ -126,40 +97,42 @@ void ConvertWorker::run()
 void ConvertWorker::replaceOlderFile()
 {
     const QByteArray temporary = localPath(m_temporaryPath);
+    const QByteArray older = localPath(m_olderPath);
     // A backup of an earlier conversion keeps its name; this one takes the first free name.
     // The backup name is a second link to the older file, and the converted file then replaces the first
     // name in one rename: a crash at any moment leaves the older or the converted file under the
     // fileset's name. Where a file system keeps one name a file, the older file is renamed instead.
     QString backup = conversionBackupName(m_olderPath);
     bool linked = true;
-    while (!(linked ? linkNoReplace(m_olderPath, backup) : renameNoReplace(m_olderPath, backup))) {
-        if (linked && linksRefused(errno)) {
+    while (!(linked ? ktbIoLink(older.constData(), localPath(backup).constData())
+                    : ktbIoRename(older.constData(), localPath(backup).constData(), false))) {
+        if (linked && ktbLinksRefused(errno)) {
             linked = false;
             continue;
         }
         if (errno != EEXIST) {
             m_failure = QStringLiteral("The file cannot be renamed to ") + QLatin1Char('"') + backup + QLatin1Char('"')
                 + QStringLiteral(": ") + systemError(errno);
-            ::unlink(temporary.constData());
+            ktbIoRemove(temporary.constData());
             return;
         }
         backup = conversionBackupName(m_olderPath);
     }
-    if (::rename(temporary.constData(), localPath(m_olderPath).constData()) != 0) {
+    if (!ktbIoRename(temporary.constData(), older.constData())) {
         const int error = errno;
         if (linked) {
             // The older file never left its name.
-            ::unlink(localPath(backup).constData());
+            ktbIoRemove(localPath(backup).constData());
         } else {
             // The older file goes back where it was.
-            ::rename(localPath(backup).constData(), localPath(m_olderPath).constData());
+            ktbIoRename(localPath(backup).constData(), older.constData());
         }
-        ::unlink(temporary.constData());
+        ktbIoRemove(temporary.constData());
         m_failure = QStringLiteral("The converted file cannot take its place: ") + systemError(error);
         return;
     }
     // The renamings reach the disk before the conversion counts as done.
-    ktbIoSyncFolder(localPath(m_olderPath).constData());
+    ktbIoSyncFolder(older.constData());
     m_success.store(true);
 }
 

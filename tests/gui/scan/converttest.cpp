@@ -1,6 +1,6 @@
 // Converting an older-version fileset in place behind its window: the replaced file and its backup,
 // the worker's progress, the temporary name beside the fileset, an earlier backup that is kept,
-// failures and Cancel.
+// failures, a crash at any step and Cancel.
 #include "tests/gui/scan/scanfixture.h"
 
 #include "core/filesets/filesetregistry.h"
@@ -8,6 +8,7 @@
 #include "engine/ktb_io.h"
 #include "engine/ktb_owners.h"
 #include "gui/dialogs/convertdialog.h"
+#include "tests/support/crashharness.h"
 
 #include <QProgressBar>
 #include <QPushButton>
@@ -198,6 +199,46 @@ TEST_F(ConvertTest, AFailureLeavesTheFileInPlaceAndSaysWhy)
     ASSERT_EQ(m_questions->asked().size(), 1u);
     EXPECT_EQ(m_questions->asked().front().caption, QStringLiteral("KTB Convert"));
     EXPECT_TRUE(m_questions->asked().front().text.contains(QStringLiteral("KTB_ERR_BADENTITY")));
+}
+
+TEST_F(ConvertTest, AStopAtAnyStepLeavesTheOlderOrTheConvertedFileUnderTheName)
+{
+    const std::string older = oneDisc().bytes();
+    const auto fresh = [&] {
+        for (const auto& entry : std::filesystem::directory_iterator(storage())) {
+            const std::string name = entry.path().filename().string();
+            if (name.starts_with("old.ktb") || name.starts_with("conv")) {
+                std::filesystem::remove(entry.path());
+            }
+        }
+        ASSERT_TRUE(writeFileBytes(path(), older));
+    };
+    fresh();
+    std::size_t calls = 0;
+    {
+        CrashHarness harness(storage());
+        ASSERT_EQ(convertFilesetInPlace(QString::fromStdString(path())), 1);
+        calls = harness.calls();
+    }
+    for (std::size_t stop = 1; stop <= calls; ++stop) {
+        for (const bool powerCut : { false, true }) {
+            SCOPED_TRACE(std::to_string(stop) + (powerCut ? " with a power cut" : ""));
+            fresh();
+            {
+                CrashHarness harness(storage());
+                harness.stopAt(stop);
+                convertFilesetInPlace(QString::fromStdString(path()));
+                if (powerCut) {
+                    harness.cutPower();
+                }
+            }
+            if (readFileBytes(path()) != older) {
+                ASSERT_TRUE(isCurrentFormat(path()));
+                EXPECT_EQ(discsOf(path()).size(), 1u);
+                EXPECT_EQ(readFileBytes(path() + ".v02"), older);
+            }
+        }
+    }
 }
 
 /// How the user stops a running conversion.
