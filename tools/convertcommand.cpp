@@ -71,24 +71,14 @@ namespace {
 
 int runConvert(const std::vector<std::string>& arguments)
 {
-    const ParsedArguments parsed = parseArguments("convert", arguments, "");
-    if (parsed.help) {
-        return printHelp("convert");
+    const SourceAndNewFile operands
+        = parseSourceAndNewFile("convert", arguments, "an older catalog and the new file's name are needed");
+    if (operands.exit >= 0) {
+        return operands.exit;
     }
-    if (!parsed.ok) {
-        return ExitError;
-    }
-    if (parsed.operands.size() != 2) {
-        return usageError("convert",
-            parsed.operands.size() < 2 ? "an older catalog and the new file's name are needed" : "too many arguments");
-    }
-    const std::string& older = parsed.operands[0];
-    const std::string& converted = parsed.operands[1];
+    const std::string& older = operands.source;
+    const std::string& converted = operands.created;
     struct stat status { };
-    if (::stat(converted.c_str(), &status) == 0) {
-        reportError("convert", converted + ": the file exists already; name a new file");
-        return ExitError;
-    }
     if (::stat(older.c_str(), &status) != 0 || !S_ISREG(status.st_mode)) {
         reportError("convert", older + ": no such file");
         return ExitError;

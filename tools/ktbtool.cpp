@@ -121,6 +121,29 @@ std::string displayDate(std::uint32_t dosDateTime)
     return text;
 }
 
+SourceAndNewFile parseSourceAndNewFile(
+    const char* command, const std::vector<std::string>& arguments, const std::string& missing)
+{
+    SourceAndNewFile result;
+    const ParsedArguments parsed = parseArguments(command, arguments, "");
+    if (parsed.help) {
+        result.exit = printHelp(command);
+    } else if (!parsed.ok) {
+        result.exit = ExitError;
+    } else if (parsed.operands.size() != 2) {
+        result.exit = usageError(command, parsed.operands.size() < 2 ? missing : "too many arguments");
+    } else {
+        result.source = parsed.operands[0];
+        result.created = parsed.operands[1];
+        struct stat status { };
+        if (::stat(result.created.c_str(), &status) == 0) {
+            reportError(command, result.created + ": the file exists already; name a new file");
+            result.exit = ExitError;
+        }
+    }
+    return result;
+}
+
 std::string describeCode(TKTBERROR code)
 {
     std::string what;

@@ -64,6 +64,18 @@ struct ParsedArguments {
 ParsedArguments parseArguments(const char* command, const std::vector<std::string>& arguments, std::string_view known,
     std::initializer_list<std::string_view> valueOptions = {});
 
+/// The operands of a command that reads one file and writes a new one: the file read, the new file's
+/// name, and the exit code to end with at once (help printed, a usage error, or a new file that exists
+/// already) or -1 to go on.
+struct SourceAndNewFile {
+    std::string source;
+    std::string created;
+    int exit = -1;
+};
+/// Parses such a command's arguments; missing says what the two operands are when they are not given.
+SourceAndNewFile parseSourceAndNewFile(
+    const char* command, const std::vector<std::string>& arguments, const std::string& missing);
+
 /// Parses a decimal (or 0x hexadecimal) file offset; false for anything else.
 bool parseOffset(const std::string& text, std::uint32_t& offset);
 

@@ -7,31 +7,19 @@
 #include "engine/ktb_journal.h"
 
 #include <cstdio>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace ktbtool {
 
 int runRepair(const std::vector<std::string>& arguments)
 {
-    const ParsedArguments parsed = parseArguments("repair", arguments, "");
-    if (parsed.help) {
-        return printHelp("repair");
+    const SourceAndNewFile operands
+        = parseSourceAndNewFile("repair", arguments, "a damaged catalog and the new file's name are needed");
+    if (operands.exit >= 0) {
+        return operands.exit;
     }
-    if (!parsed.ok) {
-        return ExitError;
-    }
-    if (parsed.operands.size() != 2) {
-        return usageError("repair",
-            parsed.operands.size() < 2 ? "a damaged catalog and the new file's name are needed" : "too many arguments");
-    }
-    const std::string& damaged = parsed.operands[0];
-    const std::string& repaired = parsed.operands[1];
-    struct stat status { };
-    if (::stat(repaired.c_str(), &status) == 0) {
-        reportError("repair", repaired + ": the file exists already; name a new file");
-        return ExitError;
-    }
+    const std::string& damaged = operands.source;
+    const std::string& repaired = operands.created;
     const KtbHandlePtr source = openCatalog("repair", damaged);
     if (source == nullptr) {
         return ExitError;
