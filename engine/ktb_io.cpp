@@ -44,7 +44,7 @@ constexpr FoldTable s_fold;
 void upperInPlace(std::string& text)
 {
     for (char& c : text) {
-        c = ktbUpperAscii(c);
+        c = static_cast<char>(s_fold.upper[static_cast<std::uint8_t>(c)]);
     }
 }
 
@@ -252,6 +252,17 @@ bool ktbMatchName(std::string_view name, TCompare& criteria)
     TKTBCursor::Matcher matcher;
     matcher.prepare(criteria.Name, criteria.Flags);
     return matcher.test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size());
+}
+
+void ktbFoldName(std::string_view name, std::string& folded)
+{
+    const bool ascii = std::none_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; });
+    if (ascii || ktbIsUtf8(name)) {
+        folded.assign(name);
+    } else {
+        folded = ktbCp1252ToUtf8(name);
+    }
+    upperInPlace(folded);
 }
 
 bool ktbMatchFile(const TKTBFileData& file, TCompare* criteria)

@@ -15,6 +15,15 @@
 #include <QFileInfo>
 #include <cstring>
 
+QString catalogTreePath(const CatalogEntry& catalog, std::span<const std::string> names)
+{
+    QString path = catalog.owner + QLatin1Char('\\') + catalog.description + QLatin1Char('\\');
+    for (const std::string& name : names) {
+        path += decodeCatalogText(name) + QLatin1Char('\\');
+    }
+    return path;
+}
+
 QString CatalogProblem::message() const
 {
     if (code == KTB_OK) {

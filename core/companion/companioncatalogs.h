@@ -9,6 +9,8 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
 class Fileset;
@@ -32,6 +34,10 @@ struct CatalogEntry {
     QString description;
     QString fileName;
 };
+
+/// The tree's path of a place in a fileset from the bytes of its names (a disc's title, then folders'
+/// names), each decoded on its own: "Owner\Fileset\Disc\Folder\".
+QString catalogTreePath(const CatalogEntry& catalog, std::span<const std::string> names);
 
 /// A catalog or location that could not be loaded.
 struct CatalogProblem {
