@@ -251,7 +251,8 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
     for (const Candidate& candidate : shared) {
         capture.want(candidate.target, candidate.offset);
     }
-    complete = complete && capture.run(walk);
+    const bool captured = capture.run(walk);
+    complete = complete && captured;
     addFaults(report.faults, capture.walk());
 
     // Within a run of equal size and hash, the files with the same folded name (and date) are a group.

@@ -149,6 +149,15 @@ TEST_F(DuplicatesTest, FindsTheGroupsASortOfEveryFileFindsWithEachOption)
     }
 }
 
+TEST_F(DuplicatesTest, AStopBeforeTheWalkGivesAnIncompleteReport)
+{
+    CatalogWalk walk({ { 0, m_catalogs.at(0).fileset, {} } });
+    walk.requestStop();
+    const DuplicateReport report = findDuplicates(m_catalogs, walk, {});
+    EXPECT_FALSE(report.complete);
+    EXPECT_TRUE(report.groups.empty());
+}
+
 TEST(RepeatedDiscTest, TheSameSerialTwiceAndTheSameTreeUnderTwoSerialsAreNamedAndNothingElse)
 {
     TempFolder folder;
