@@ -269,6 +269,7 @@ QWidget* CompareWindow::makeMissingPage()
     missingView->setSelectionBehavior(QAbstractItemView::SelectRows);
     missingView->setAlternatingRowColors(true);
     missingView->verticalHeader()->hide();
+    missingView->verticalHeader()->setDefaultSectionSize(missingView->fontMetrics().height() + 6);
     missingView->horizontalHeader()->setStretchLastSection(true);
     missingView->setWordWrap(false);
     layout->addWidget(missingView, 1);
@@ -397,7 +398,9 @@ void CompareWindow::compare()
             const QStringList faults = comparison.faults;
             comparisonModel->setComparison(std::move(comparison));
             comparisonView->expandToDepth(differencesOnlyBox->isChecked() ? 16 : 0);
-            comparisonView->resizeColumnToContents(ComparisonModel::DifferenceColumn);
+            for (int column = ComparisonModel::DifferenceColumn; column < ComparisonModel::ColumnCount; ++column) {
+                comparisonView->resizeColumnToContents(column);
+            }
             compareSummary->setText(text);
             showFaults(faults);
         },
@@ -460,7 +463,15 @@ void CompareWindow::showDuplicates(DuplicateReport report)
         repeatedDiscsModel->appendRow(row);
     }
     repeatedDiscsView->expandAll();
+    repeatedDiscsView->header()->setSectionResizeMode(0, QHeaderView::Stretch);
     duplicatesView->header()->setSectionResizeMode(0, QHeaderView::Stretch);
+    // A few groups are read best with their copies shown.
+    if (report.groups.size() <= 50) {
+        duplicatesView->expandAll();
+    }
+    for (int column = 1; column < duplicatesModel->columnCount(); ++column) {
+        duplicatesView->resizeColumnToContents(column);
+    }
     QString text = QStringLiteral("%1 groups: %2 files stored more than once, %3 wasted; %4 discs catalogued twice. "
                                   "%5 files looked at.")
                        .arg(countText(report.groups.size()), countText(report.duplicateFiles()),
