@@ -256,13 +256,18 @@ bool ktbMatchName(std::string_view name, TCompare& criteria)
 
 void ktbFoldName(std::string_view name, std::string& folded)
 {
-    const bool ascii = std::none_of(name.begin(), name.end(), [](char c) { return (c & 0x80) != 0; });
-    if (ascii || ktbIsUtf8(name)) {
-        folded.assign(name);
-    } else {
-        folded = ktbCp1252ToUtf8(name);
+    // One pass for the usual name; a name that is not UTF-8 is folded again in its UTF-8 form.
+    folded.resize(name.size());
+    std::uint8_t seen = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<std::uint8_t>(name[i]);
+        seen |= c;
+        folded[i] = static_cast<char>(s_fold.upper[c]);
     }
-    upperInPlace(folded);
+    if ((seen & 0x80) != 0 && !ktbIsUtf8(name)) {
+        folded = ktbCp1252ToUtf8(name);
+        upperInPlace(folded);
+    }
 }
 
 bool ktbMatchFile(const TKTBFileData& file, TCompare* criteria)
