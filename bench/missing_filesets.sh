@@ -16,23 +16,14 @@ runs=${RUNS:-7}
 data=${DATA:-bench/out/filesets-10x1m}
 folder=bench/out/scan-100000-files
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKATALOX_BUILD_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" -j 2 --target ktb make_filesets compare_filesets >/dev/null
-
-if [ ! -f "$data/Bench - Fileset9.ktb" ]; then
-    mkdir -p "$data"
-    "$build/bench/make_filesets" "$data" 10 1000000
-fi
+. bench/timing.sh
+filesets_ready "$build" "$data" compare_filesets
 mkdir -p bench/out
 make_file_tree "$folder" 100000
 files=("$data"/*.ktb)
 cat "${files[@]}" >/dev/null # into the page cache
 find "$folder" >/dev/null
 ktb=$build/ktb
-
-. bench/timing.sh
 
 "$ktb" missing "$folder" "$data" | cat >/dev/null || true # warm-up; 1: files are missing
 ours=()

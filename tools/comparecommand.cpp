@@ -80,6 +80,17 @@ namespace {
         std::uint64_t m_total = 0;
     };
 
+    /// The catalogs of the operands (files, or folders of catalogs); what cannot be loaded is reported and
+    /// makes failed true.
+    void loadOperands(
+        const char* command, CompanionCatalogs& catalogs, const std::vector<std::string>& operands, bool& failed)
+    {
+        for (const std::string& operand : operands) {
+            catalogs.addPath(pathText(operand));
+        }
+        failed = reportProblems(command, catalogs) || failed;
+    }
+
     /// Reports faults; answers whether there were any.
     bool reportFaults(const char* command, const QStringList& faults)
     {
@@ -284,15 +295,9 @@ int runDupes(const std::vector<std::string>& arguments)
         return usageError("dupes", "no catalog file or folder given");
     }
     CompanionCatalogs catalogs;
-    for (const std::string& operand : parsed.operands) {
-        catalogs.addPath(pathText(operand));
-    }
-    bool failed = reportProblems("dupes", catalogs);
-    std::vector<WalkTarget> targets;
-    for (int index = 0; index < catalogs.count(); ++index) {
-        targets.push_back({ index, catalogs.at(index).fileset, {} });
-    }
-    CatalogWalk walk(std::move(targets));
+    bool failed = false;
+    loadOperands("dupes", catalogs, parsed.operands, failed);
+    CatalogWalk walk(catalogs.wholeTargets());
     TaskRun run("dupes", walk);
     DuplicateReport report;
     try {
@@ -356,15 +361,9 @@ int runMissing(const std::vector<std::string>& arguments)
         return usageError("missing", "a local folder and at least one catalog file or folder are needed");
     }
     CompanionCatalogs catalogs;
-    for (std::size_t i = 1; i < parsed.operands.size(); ++i) {
-        catalogs.addPath(pathText(parsed.operands[i]));
-    }
-    bool failed = reportProblems("missing", catalogs);
-    std::vector<WalkTarget> targets;
-    for (int index = 0; index < catalogs.count(); ++index) {
-        targets.push_back({ index, catalogs.at(index).fileset, {} });
-    }
-    CatalogWalk walk(std::move(targets));
+    bool failed = false;
+    loadOperands("missing", catalogs, { parsed.operands.begin() + 1, parsed.operands.end() }, failed);
+    CatalogWalk walk(catalogs.wholeTargets());
     TaskRun run("missing", walk);
     MissingReport report;
     try {

@@ -14,6 +14,7 @@
 #include <vector>
 
 class Fileset;
+struct WalkTarget;
 class FilesetRegistry;
 class OwnerIndex;
 struct CompanionArguments;
@@ -73,6 +74,9 @@ public:
     };
     const std::vector<OwnerGroup>& owners() const { return m_owners; }
     const std::vector<CatalogProblem>& problems() const { return m_problems; }
+
+    /// Every catalog whole, in order: the targets of a walk over everything loaded.
+    std::vector<WalkTarget> wholeTargets() const;
 
     /// The discs of a catalog in file order (a walk over the disc records alone); raises CatalogError
     /// when the catalog cannot be read.

@@ -8,6 +8,7 @@
 #include "engine/ktb_io.h"
 #include "engine/ktb_owners.h"
 #include "platform/drivelayer.h"
+#include "tests/core/compare/plainnames.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/discimages.h"
 #include "tests/support/qtprinters.h"
@@ -22,16 +23,6 @@
 #include <random>
 
 namespace {
-
-std::string upperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 struct Found {
     std::vector<std::string> onlyFirst;

@@ -3,6 +3,7 @@
 #include "core/companion/catalogwalk.h"
 #include "core/companion/companioncatalogs.h"
 #include "core/compare/duplicatefinder.h"
+#include "tests/core/compare/plainnames.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/qtprinters.h"
 #include "tests/support/tempfolder.h"
@@ -25,16 +26,6 @@ struct PlantedFile {
 };
 
 using Group = std::set<std::pair<int, std::uint32_t>>; ///< files by fileset and offset
-
-std::string upperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 class DuplicatesTest : public ::testing::Test {
 protected:

@@ -4,6 +4,7 @@
 #include "core/companion/companioncatalogs.h"
 #include "core/compare/missingfinder.h"
 #include "engine/ktb_utils.h"
+#include "tests/core/compare/plainnames.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/discimages.h"
 #include "tests/support/qtprinters.h"
@@ -16,16 +17,6 @@
 #include <set>
 
 namespace {
-
-std::string upperAscii(std::string text)
-{
-    for (char& c : text) {
-        if (c >= 'a' && c <= 'z') {
-            c = static_cast<char>(c - 'a' + 'A');
-        }
-    }
-    return text;
-}
 
 TEST(MissingFilesTest, FilesWithoutADiscFileOfTheSameNameAndSizeAreMissing)
 {
