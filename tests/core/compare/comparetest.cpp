@@ -132,6 +132,59 @@ TEST_F(DiscAgainstFolderTest, AFolderThatCannotBeReadIsAFaultNotAnEmptySide)
     EXPECT_TRUE(comparison.faults.front().contains(QStringLiteral("nowhere")));
 }
 
+TEST(DiscImageComparisonTest, ADiscRecordedFromAnImageIsTheImage)
+{
+    TempFolder folder;
+    ASSERT_TRUE(writeDiscTree(folder.file("tree"), standardDiscTree()));
+    ASSERT_TRUE(buildIsoImage(folder.file("tree"), folder.file("disc.iso")));
+    auto table = std::make_unique<PathDriveTable>();
+    table->setDrive('T', folder.file("disc.iso"));
+    setDriveTable(std::move(table));
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbDiscFromDrive('T', disc));
+    {
+        KtbHandlePtr catalog;
+        ASSERT_EQ(ktbOpenOwned(catalog, folder.file("discs.ktb").c_str(), KTB_OPEN_CREATE), KTB_OK);
+        ASSERT_EQ(ktbRecordDrive(catalog.get(), 'T', disc, nullptr, nullptr), KTB_OK);
+    }
+    setDriveTable(nullptr);
+    CompanionCatalogs catalogs;
+    ASSERT_TRUE(catalogs.addPath(QString::fromStdString(folder.file("discs.ktb"))));
+
+    const TreeComparison comparison = compare(CompareSource::discOf(0, KTB_HEADER_SIZE),
+        CompareSource::place(QString::fromStdString(folder.file("disc.iso"))), catalogs);
+    EXPECT_TRUE(comparison.complete);
+    EXPECT_FALSE(comparison.differs());
+    EXPECT_GT(comparison.entries.size(), 5u);
+}
+
+TEST(SameCatalogComparisonTest, TwoDiscsOfOneFilesetAndADiscWithItsWholeFilesetAreTakenApart)
+{
+    TempFolder folder;
+    CatalogBuilder catalog;
+    const std::uint32_t first = catalog.beginDisc({ .serial = 1, .title = "First" });
+    catalog.addFile("both.txt", 1);
+    catalog.addFile("first.txt", 2);
+    catalog.endDisc();
+    const std::uint32_t second = catalog.beginDisc({ .serial = 2, .title = "Second" });
+    catalog.addFile("BOTH.TXT", 1);
+    catalog.addFile("second.txt", 3);
+    catalog.endDisc();
+    ASSERT_TRUE(catalog.writeTo(folder.file("one.ktb")));
+    CompanionCatalogs catalogs;
+    ASSERT_TRUE(catalogs.addPath(QString::fromStdString(folder.file("one.ktb"))));
+
+    Found found = differencesOf(compare(CompareSource::discOf(0, first), CompareSource::discOf(0, second), catalogs));
+    EXPECT_EQ(found.onlyFirst, std::vector<std::string> { "first.txt" });
+    EXPECT_EQ(found.onlySecond, std::vector<std::string> { "second.txt" });
+    EXPECT_TRUE(found.changed.empty());
+
+    // The fileset's paths start with the discs' titles, the disc's own do not.
+    found = differencesOf(compare(CompareSource::fileset(0), CompareSource::discOf(0, second), catalogs));
+    EXPECT_EQ(found.onlyFirst.size(), 6u); // both discs and their files
+    EXPECT_EQ(found.onlySecond, (std::vector<std::string> { "BOTH.TXT", "second.txt" }));
+}
+
 /// A random fileset and every path in it as the test wrote it.
 struct RandomFileset {
     CatalogBuilder catalog;
