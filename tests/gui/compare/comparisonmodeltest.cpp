@@ -1,10 +1,10 @@
 // The comparison's tree: every entry under the folder that holds it, and with differences only, the
 // entries that differ with every folder that leads to them and nothing else.
 #include "gui/compare/comparisonmodel.h"
+#include "tests/support/qtprinters.h"
 
 #include <gtest/gtest.h>
 
-#include "tests/support/qtprinters.h"
 #include <QAbstractItemModelTester>
 
 namespace {
