@@ -315,13 +315,9 @@ void CompareWindow::cancelTask()
 
 void CompareWindow::run(Task task, std::vector<WalkTarget> targets, Job job, Show show, const QString& doing)
 {
-    if (m_worker != nullptr) {
-        // Its end is no longer wanted; the window waits for it only when it goes.
-        m_worker->cancel();
-        m_worker->setParent(nullptr);
-        connect(m_worker, &QThread::finished, m_worker, &QObject::deleteLater);
-        m_worker = nullptr;
-    }
+    // A task that runs is replaced: it stops within a few records (its walks poll the stop request), and
+    // its end, which may still be queued, is passed over.
+    delete m_worker.data();
     const quint64 taskNumber = ++m_taskNumber;
     m_runningTask = task;
     auto* worker = new WalkWorker(std::make_unique<CatalogWalk>(std::move(targets)), std::move(job), this);
