@@ -56,6 +56,22 @@ TreeComparison compare(
     return compareSources(first, second, catalogs, walk);
 }
 
+/// Records a folder or disc image as the one disc of a new catalog, as a scan does.
+void recordSource(const std::string& source, const std::string& catalogPath)
+{
+    auto table = std::make_unique<PathDriveTable>();
+    table->setDrive('T', source);
+    setDriveTable(std::move(table));
+    struct Restore {
+        ~Restore() { setDriveTable(nullptr); }
+    } restore;
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbDiscFromDrive('T', disc));
+    KtbHandlePtr catalog;
+    ASSERT_EQ(ktbOpenOwned(catalog, catalogPath.c_str(), KTB_OPEN_CREATE), KTB_OK);
+    ASSERT_EQ(ktbRecordDrive(catalog.get(), 'T', disc, nullptr, nullptr), KTB_OK);
+}
+
 class DiscAgainstFolderTest : public ::testing::Test {
 protected:
     void SetUp() override
@@ -68,17 +84,7 @@ protected:
                 1262347200 + 3600 * i });
         }
         ASSERT_TRUE(writeDiscTree(m_folder.file("source"), entries));
-        auto table = std::make_unique<PathDriveTable>();
-        table->setDrive('T', m_folder.file("source"));
-        setDriveTable(std::move(table));
-        TKTBDisc disc {};
-        ASSERT_TRUE(ktbDiscFromDrive('T', disc));
-        {
-            KtbHandlePtr catalog;
-            ASSERT_EQ(ktbOpenOwned(catalog, m_folder.file("discs.ktb").c_str(), KTB_OPEN_CREATE), KTB_OK);
-            ASSERT_EQ(ktbRecordDrive(catalog.get(), 'T', disc, nullptr, nullptr), KTB_OK);
-        }
-        setDriveTable(nullptr);
+        recordSource(m_folder.file("source"), m_folder.file("discs.ktb"));
         ASSERT_TRUE(m_catalogs.addPath(QString::fromStdString(m_folder.file("discs.ktb"))));
     }
 
@@ -137,17 +143,7 @@ TEST(DiscImageComparisonTest, ADiscRecordedFromAnImageIsTheImage)
     TempFolder folder;
     ASSERT_TRUE(writeDiscTree(folder.file("tree"), standardDiscTree()));
     ASSERT_TRUE(buildIsoImage(folder.file("tree"), folder.file("disc.iso")));
-    auto table = std::make_unique<PathDriveTable>();
-    table->setDrive('T', folder.file("disc.iso"));
-    setDriveTable(std::move(table));
-    TKTBDisc disc {};
-    ASSERT_TRUE(ktbDiscFromDrive('T', disc));
-    {
-        KtbHandlePtr catalog;
-        ASSERT_EQ(ktbOpenOwned(catalog, folder.file("discs.ktb").c_str(), KTB_OPEN_CREATE), KTB_OK);
-        ASSERT_EQ(ktbRecordDrive(catalog.get(), 'T', disc, nullptr, nullptr), KTB_OK);
-    }
-    setDriveTable(nullptr);
+    recordSource(folder.file("disc.iso"), folder.file("discs.ktb"));
     CompanionCatalogs catalogs;
     ASSERT_TRUE(catalogs.addPath(QString::fromStdString(folder.file("discs.ktb"))));
 
