@@ -88,10 +88,12 @@ TreeComparison compareSources(
             complete = false;
             continue;
         }
+        EntryProgress progress(walk);
         const DriveWalkResult walked = walkDrive(
             *location.drive, sources[side]->location,
-            [&listings, side](const DriveItem& item) {
+            [&listings, &progress, side](const DriveItem& item) {
                 listings[side].add(item.folders, item.name, item.folder, item.size, item.dateTime);
+                progress.count();
             },
             [&walk] { return walk.stopRequested(); });
         if (!walked.complete) {

@@ -61,9 +61,11 @@ MissingReport findMissing(
         report.complete = false;
         return report;
     }
+    EntryProgress progress(walk);
     const DriveWalkResult walked = walkDrive(
         *location.drive, folder,
-        [&report](const DriveItem& item) {
+        [&report, &progress](const DriveItem& item) {
+            progress.count();
             if (item.folder) {
                 return;
             }

@@ -10,6 +10,7 @@
 #include <QFileInfo>
 #include <QRegularExpression>
 #include <algorithm>
+#include <chrono>
 
 namespace {
 
@@ -118,6 +119,21 @@ DriveWalkResult walkDrive(Drive& drive, const QString& shownName, const std::fun
         result.failure += QStringLiteral(": ") + QString::fromStdString(problem);
     }
     return result;
+}
+
+void EntryProgress::count()
+{
+    // The clock is read once every 1024 entries.
+    if (++m_entries % 1024 != 0 || !m_walk.onProgress) {
+        return;
+    }
+    const std::int64_t now
+        = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now().time_since_epoch())
+              .count();
+    if (now >= m_nextMilliseconds) {
+        m_nextMilliseconds = now + 200;
+        m_walk.onProgress(m_entries, 0);
+    }
 }
 
 LocationDrive openLocation(const QString& location)

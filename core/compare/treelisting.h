@@ -14,6 +14,7 @@
 #include <string_view>
 #include <vector>
 
+class CatalogWalk;
 struct WalkRecord;
 
 struct TreeEntry {
@@ -69,6 +70,22 @@ struct DriveItem {
 /// walked whole (it holds nothing). Stops, incomplete without a failure, once stopRequested answers true.
 DriveWalkResult walkDrive(Drive& drive, const QString& shownName, const std::function<void(const DriveItem&)>& visit,
     const std::function<bool()>& stopRequested);
+
+/// Calls walk.onProgress with the number of entries met and a total of 0 (the end is not known), a few
+/// times a second: the progress of a folder walked before the catalogs.
+class EntryProgress {
+public:
+    explicit EntryProgress(const CatalogWalk& walk)
+        : m_walk(walk)
+    {
+    }
+    void count();
+
+private:
+    const CatalogWalk& m_walk;
+    std::uint64_t m_entries = 0;
+    std::int64_t m_nextMilliseconds = 0;
+};
 
 /// The drive of a location: a drive letter ("D:") of the drive table, else a folder or disc image
 /// (openPathDrive).

@@ -181,6 +181,23 @@ TEST(SameCatalogComparisonTest, TwoDiscsOfOneFilesetAndADiscWithItsWholeFilesetA
     EXPECT_EQ(found.onlySecond, (std::vector<std::string> { "BOTH.TXT", "second.txt" }));
 }
 
+TEST_F(DiscAgainstFolderTest, ALargeFolderTellsHowFarItsWalkHasComeBeforeTheCatalogs)
+{
+    for (int i = 0; i < 1100; ++i) {
+        ASSERT_TRUE(writeFileBytes(source("Empty/" + std::to_string(i)), ""));
+    }
+    const CompareSource first = CompareSource::place(QString::fromStdString(m_folder.file("source")));
+    const CompareSource second = CompareSource::discOf(0, KTB_HEADER_SIZE);
+    CatalogWalk walk(comparisonTargets(first, second, m_catalogs));
+    std::vector<std::pair<std::uint64_t, std::uint64_t>> reports;
+    walk.onProgress = [&reports](std::uint64_t done, std::uint64_t total) { reports.emplace_back(done, total); };
+    const TreeComparison comparison = compareSources(first, second, m_catalogs, walk);
+    EXPECT_EQ(comparison.onlyFirst.files, 1100u);
+    ASSERT_FALSE(reports.empty());
+    EXPECT_EQ(reports.front(), std::make_pair(std::uint64_t(1024), std::uint64_t(0))) << "entries, no known end";
+    EXPECT_GT(reports.back().second, 0u) << "then the catalog's bytes";
+}
+
 /// A random fileset and every path in it as the test wrote it.
 struct RandomFileset {
     CatalogBuilder catalog;
