@@ -22,11 +22,7 @@ int main(int argc, char** argv)
     }
     CompanionCatalogs catalogs;
     catalogs.addPath(QString::fromLocal8Bit(argv[1]));
-    std::vector<WalkTarget> targets;
-    for (int index = 0; index < catalogs.count(); ++index) {
-        targets.push_back({ index, catalogs.at(index).fileset, {} });
-    }
-    CatalogWalk walk(std::move(targets));
+    CatalogWalk walk(catalogs.wholeTargets());
 
     const long idle = statusKilobytes("VmRSS");
     PeakSampler sampler;

@@ -17,20 +17,11 @@ build=${1:-build-bench}
 runs=${RUNS:-11}
 data=${DATA:-bench/out/filesets-10x1m}
 
-if [ ! -f "$build/CMakeCache.txt" ]; then
-    cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=Release -DKATALOX_BUILD_TESTS=OFF >/dev/null
-fi
-cmake --build "$build" -j 2 --target ktb make_filesets stats_filesets >/dev/null
-
-if [ ! -f "$data/Bench - Fileset9.ktb" ]; then
-    mkdir -p "$data"
-    "$build/bench/make_filesets" "$data" 10 1000000
-fi
+. bench/timing.sh
+filesets_ready "$build" "$data" stats_filesets
 files=("$data"/*.ktb)
 cat "${files[@]}" >/dev/null # into the page cache
 ktb=$build/ktb
-
-. bench/timing.sh
 
 "$ktb" stats "$data" | cat >/dev/null # warm-up
 ours=()

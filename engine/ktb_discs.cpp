@@ -187,20 +187,35 @@ bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback
         return walkFailed(path != nullptr ? path : "", {});
     }
     Drive* drive = driveTable().drive(letter);
-    std::unique_ptr<DriveFolderListing> listing = drive != nullptr ? drive->openFolder(relative) : nullptr;
-    if (listing == nullptr) {
+    if (drive == nullptr) {
         return walkFailed(path, {});
     }
-    std::string walkPath = path;
+    return ktbWalkDriveFolder(*drive, relative, path, mask, callback, userData);
+}
+
+bool ktbWalkDriveFolder(Drive& drive, const std::string& relativePath, const std::string& walkPath, const char* mask,
+    TKTBWalkCallback callback, void* userData)
+{
+    t_walkFailure.clear();
+    t_walkProblem.clear();
+    t_walkFoundNothing = false;
+    if (callback == nullptr) {
+        return walkFailed(walkPath, {});
+    }
+    std::unique_ptr<DriveFolderListing> listing = drive.openFolder(relativePath);
+    if (listing == nullptr) {
+        return walkFailed(walkPath, {});
+    }
+    std::string path = walkPath;
     std::size_t entries = 0;
-    if (!walkListing(*listing, walkPath, mask != nullptr ? mask : "*.*", callback, userData, &entries)) {
+    if (!walkListing(*listing, path, mask != nullptr ? mask : "*.*", callback, userData, &entries)) {
         return false;
     }
     // A drive's top folder has no "." and ".." entries, so a medium with nothing on it cannot even be
     // listed: such a walk fails, as on the platform of origin (a folder below the top is merely empty).
-    if (entries == 0 && relative.empty()) {
+    if (entries == 0 && relativePath.empty()) {
         t_walkFoundNothing = true;
-        return walkFailed(path, {});
+        return walkFailed(walkPath, {});
     }
     return true;
 }

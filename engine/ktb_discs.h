@@ -9,6 +9,7 @@
 #include <vector>
 
 struct TKTBHandle;
+class Drive;
 
 /// Fills Serial, Title, Comment, ScanTime, Used, Capacity, Files and RunLength from the medium in the
 /// drive; answers false when there is no readable medium (serial 0).
@@ -20,6 +21,12 @@ TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* us
 /// Walks a folder ("D:\Music\") depth first, calling back before and after each sub-folder and for each
 /// file; false when stopped or when a folder could not be listed.
 bool ktbWalkFolder(const char* path, const char* mask, TKTBWalkCallback callback, void* userData);
+/// Walks the folder relativePath of drive ("" is its top) as ktbWalkFolder walks a drive of the table,
+/// with the same rules for what is recorded; walkPath is the path handed to the callback for that
+/// folder (the folders below it get their names and a backslash added). False when stopped or when a
+/// folder could not be listed (ktbLastWalkFailure); an empty top folder of a drive is that failure too.
+bool ktbWalkDriveFolder(Drive& drive, const std::string& relativePath, const std::string& walkPath, const char* mask,
+    TKTBWalkCallback callback, void* userData);
 /// The walk path of the folder that could not be listed in the last walk on this thread ("D:\Music\"),
 /// empty when the walk ran to its end or was stopped by its callback.
 std::string ktbLastWalkFailure();

@@ -44,7 +44,7 @@ constexpr FoldTable s_fold;
 void upperInPlace(std::string& text)
 {
     for (char& c : text) {
-        c = ktbUpperAscii(c);
+        c = static_cast<char>(s_fold.upper[static_cast<std::uint8_t>(c)]);
     }
 }
 
@@ -252,6 +252,22 @@ bool ktbMatchName(std::string_view name, TCompare& criteria)
     TKTBCursor::Matcher matcher;
     matcher.prepare(criteria.Name, criteria.Flags);
     return matcher.test(reinterpret_cast<const std::uint8_t*>(name.data()), name.size());
+}
+
+void ktbFoldName(std::string_view name, std::string& folded)
+{
+    // One pass for the usual name; a name that is not UTF-8 is folded again in its UTF-8 form.
+    folded.resize(name.size());
+    std::uint8_t seen = 0;
+    for (std::size_t i = 0; i < name.size(); ++i) {
+        const auto c = static_cast<std::uint8_t>(name[i]);
+        seen |= c;
+        folded[i] = static_cast<char>(s_fold.upper[c]);
+    }
+    if ((seen & 0x80) != 0 && !ktbIsUtf8(name)) {
+        folded = ktbCp1252ToUtf8(name);
+        upperInPlace(folded);
+    }
 }
 
 bool ktbMatchFile(const TKTBFileData& file, TCompare* criteria)

@@ -59,6 +59,51 @@ const std::vector<Command>& commands()
             "Catalogs are opened read-only, so this works while the program runs. A catalog that\n"
             "cannot be read, or a damaged record, is reported and makes the exit status 2.\n",
             runStats },
+        { "compare", "what differs between two discs, filesets or a disc and a folder",
+            "Usage: ktb compare [--csv] A [--disc OFFSET] B [--disc OFFSET]\n"
+            "Compares A with B, each a catalog file (*.ktb: a whole fileset), a catalog file and\n"
+            "the OFFSET of one of its discs (as 'ktb ls' lists it), or a folder or disc image.\n"
+            "Entries are matched by their path in the disc (in a fileset, the disc's title comes\n"
+            "first), letter case ignored as the search ignores it. A folder is read as a recording\n"
+            "would read it, sizes taken modulo 2^32 and dates at two seconds, so a disc compared\n"
+            "with the folder it was recorded from shows nothing. One line per difference,\n"
+            "tab-separated:\n"
+            "  -  PATH                       only in A\n"
+            "  +  PATH                       only in B\n"
+            "  ~  PATH  SIZE DATE  SIZE DATE  in both, with another size or date (A's, then B's)\n"
+            "A folder's path ends with a backslash; what a folder found on one side only holds is\n"
+            "listed too. Then the counts of each kind.\n"
+            "  --csv   the differences as CSV instead\n"
+            "Exit status: 0 when nothing differs, 1 when something does, 2 on an error.\n",
+            runCompare },
+        { "dupes", "files stored more than once, and discs catalogued twice",
+            "Usage: ktb dupes [--min-size N] [--size-only] [--same-date] [--csv] FILE|FOLDER...\n"
+            "Finds the files of the catalogs (a FOLDER stands for the catalogs (*.ktb) directly\n"
+            "inside it) that have the same size and name, letter case ignored as the search ignores\n"
+            "it. One group a line: SIZE, copies, bytes wasted (all copies but one) and the name,\n"
+            "then each copy's path and date on a line of its own; the most bytes wasted first.\n"
+            "Then the discs catalogued twice: the same serial number in two places, or the same\n"
+            "folders and files under two serial numbers.\n"
+            "  --min-size N   leave out files below N bytes (empty files never count)\n"
+            "  --size-only    group files by size alone, whatever their names\n"
+            "  --same-date    the date of last change must be the same too\n"
+            "  --csv          the groups as CSV instead, one line a file\n"
+            "Exit status: 0 when nothing is stored twice, 1 when something is, 2 on an error.\n",
+            runDupes },
+        { "missing", "the files of a folder that no disc holds yet",
+            "Usage: ktb missing [--same-date] [--held] [--csv] LOCAL-FOLDER FILE|FOLDER...\n"
+            "Walks LOCAL-FOLDER (or a disc image) as a recording would and lists its files that\n"
+            "no disc of the catalogs holds (a FOLDER stands for the catalogs (*.ktb) directly\n"
+            "inside it): a disc holds a file when it has a file of the same name (letter case\n"
+            "ignored as the search ignores it) and size (modulo 2^32). One line a file:\n"
+            "  missing  SIZE  DATE  PATH\n"
+            "Then how many files and bytes are on no disc.\n"
+            "  --same-date   a disc holds a file only with the same date of last change too\n"
+            "  --held        also list the files that are held, with the first places holding them:\n"
+            "                held  SIZE  DATE  PATH  OWNER\\FILESET\\DISC\\FOLDER\\NAME; ...\n"
+            "  --csv         every file as CSV instead, held or not\n"
+            "Exit status: 0 when every file is on a disc, 1 when some are not, 2 on an error.\n",
+            runMissing },
         { "check", "the structure of a catalog file",
             "Usage: ktb check FILE...\n"
             "Walks each catalog file and reports its first structural fault with its offset: an\n"

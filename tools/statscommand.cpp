@@ -313,12 +313,7 @@ int runStats(const std::vector<std::string>& arguments)
             problem.code == KTB_OK ? path + ": no such file or folder" : path + ": " + describeCode(problem.code));
         failed = true;
     }
-    std::vector<WalkTarget> targets;
-    for (int index = 0; index < catalogs.count(); ++index) {
-        targets.push_back({ index, catalogs.at(index).fileset, {} });
-    }
-
-    CatalogWalk walk(std::move(targets));
+    CatalogWalk walk(catalogs.wholeTargets());
     std::unique_ptr<Progress> progress;
     InterruptGuard interrupt;
     walk.onProgress = [&](std::uint64_t done, std::uint64_t total) {

@@ -1,5 +1,6 @@
 #include "core/companion/companioncatalogs.h"
 
+#include "core/companion/catalogwalk.h"
 #include "core/companion/companionarguments.h"
 #include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
@@ -14,6 +15,15 @@
 #include <QFile>
 #include <QFileInfo>
 #include <cstring>
+
+QString catalogTreePath(const CatalogEntry& catalog, std::span<const std::string> names)
+{
+    QString path = catalog.owner + QLatin1Char('\\') + catalog.description + QLatin1Char('\\');
+    for (const std::string& name : names) {
+        path += decodeCatalogText(name) + QLatin1Char('\\');
+    }
+    return path;
+}
 
 QString CatalogProblem::message() const
 {
@@ -131,6 +141,15 @@ void CompanionCatalogs::refreshEntries()
         }
         m_owners.push_back(std::move(group));
     }
+}
+
+std::vector<WalkTarget> CompanionCatalogs::wholeTargets() const
+{
+    std::vector<WalkTarget> targets;
+    for (int index = 0; index < count(); ++index) {
+        targets.push_back({ index, at(index).fileset, {} });
+    }
+    return targets;
 }
 
 std::vector<CatalogDiscEntry> CompanionCatalogs::discs(int index) const

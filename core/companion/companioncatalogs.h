@@ -9,9 +9,12 @@
 #include <QStringList>
 #include <cstdint>
 #include <memory>
+#include <span>
+#include <string>
 #include <vector>
 
 class Fileset;
+struct WalkTarget;
 class FilesetRegistry;
 class OwnerIndex;
 struct CompanionArguments;
@@ -32,6 +35,10 @@ struct CatalogEntry {
     QString description;
     QString fileName;
 };
+
+/// The tree's path of a place in a fileset from the bytes of its names (a disc's title, then folders'
+/// names), each decoded on its own: "Owner\Fileset\Disc\Folder\".
+QString catalogTreePath(const CatalogEntry& catalog, std::span<const std::string> names);
 
 /// A catalog or location that could not be loaded.
 struct CatalogProblem {
@@ -67,6 +74,9 @@ public:
     };
     const std::vector<OwnerGroup>& owners() const { return m_owners; }
     const std::vector<CatalogProblem>& problems() const { return m_problems; }
+
+    /// Every catalog whole, in order: the targets of a walk over everything loaded.
+    std::vector<WalkTarget> wholeTargets() const;
 
     /// The discs of a catalog in file order (a walk over the disc records alone); raises CatalogError
     /// when the catalog cannot be read.

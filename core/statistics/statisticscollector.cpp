@@ -231,14 +231,9 @@ template <class Row> void sortByTarget(std::vector<Row>& rows)
 
 namespace {
 
-/// The tree's path of a fileset's disc or folder from the bytes of its parts: "Owner\Fileset\Disc\Folder\".
 QString treePath(const CatalogEntry& catalog, const std::vector<std::string>& parts, std::size_t count)
 {
-    QString path = catalog.owner + QLatin1Char('\\') + catalog.description + QLatin1Char('\\');
-    for (std::size_t i = 0; i < count && i < parts.size(); ++i) {
-        path += decodeCatalogText(parts[i]) + QLatin1Char('\\');
-    }
-    return path;
+    return catalogTreePath(catalog, std::span<const std::string>(parts).first(std::min(count, parts.size())));
 }
 
 } // namespace

@@ -43,6 +43,7 @@ void WalkProgressPanel::watch(WalkWorker* worker, const QString& text)
 {
     m_worker = worker;
     textLabel->setText(text);
+    progressBar->setRange(0, s_barSteps);
     progressBar->setValue(0);
     connect(worker, &WalkWorker::progressChanged, this, &WalkProgressPanel::showProgress);
     connect(worker, &WalkWorker::walkEnded, this, &QWidget::hide);
@@ -51,5 +52,11 @@ void WalkProgressPanel::watch(WalkWorker* worker, const QString& text)
 
 void WalkProgressPanel::showProgress(quint64 done, quint64 total)
 {
+    // Entries counted without a known end (a local folder walked before the catalogs): a busy bar.
+    if (total == 0 && done > 0) {
+        progressBar->setRange(0, 0);
+        return;
+    }
+    progressBar->setRange(0, s_barSteps);
     progressBar->setValue(total == 0 ? s_barSteps : static_cast<int>(done * s_barSteps / total));
 }

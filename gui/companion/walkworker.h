@@ -30,7 +30,8 @@ public:
     bool wasCancelled() const { return m_cancelled; }
 
 signals:
-    /// Bytes of records walked and to walk, a few times a second.
+    /// Bytes of records walked and to walk, a few times a second; before the catalogs, a job may count
+    /// entries of its own with a total of 0 (their end not known).
     void progressChanged(quint64 done, quint64 total);
     /// The job has ended: what it answered (null when it raised) and what it raised, for the user
     /// (empty when it ran to its end).

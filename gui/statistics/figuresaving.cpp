@@ -1,12 +1,10 @@
 #include "gui/statistics/figuresaving.h"
 
-#include "core/common/questions.h"
+#include "gui/companion/savepath.h"
 #include "gui/statistics/figuretablemodel.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 #include <QWidget>
 
@@ -14,30 +12,12 @@ namespace {
 
 const QString s_caption = QStringLiteral("Katalox Statistics");
 
-/// The chosen path with defaultSuffix added when it has no extension; empty when the user cancelled
-/// or would not replace an existing file.
-QString chosenPath(const QString& caption, const QString& name, const QString& filter, const QString& defaultSuffix)
+QString chosenPath(const QString& title, const QString& name, const QString& filter, const QString& defaultSuffix)
 {
-    QString path = questions().saveFileName(caption, QDir::home().filePath(name + defaultSuffix), filter);
-    if (path.isEmpty()) {
-        return {};
-    }
-    if (QFileInfo(path).suffix().isEmpty()) {
-        path += defaultSuffix;
-    }
-    if (QFileInfo::exists(path)
-        && questions().messageBox(QStringLiteral("%1 exists already.\nDo you want to replace it?").arg(path), s_caption,
-               MessageIcon::Question, YesButton | NoButton)
-            != YesButton) {
-        return {};
-    }
-    return path;
+    return askSavePath(s_caption, title, name, filter, defaultSuffix);
 }
 
-void reportFailure(const QString& path)
-{
-    questions().messageBox(QStringLiteral("Unable to write to ") + path, s_caption, MessageIcon::Error, OkButton);
-}
+void reportFailure(const QString& path) { reportUnwritable(s_caption, path); }
 
 } // namespace
 
@@ -61,12 +41,7 @@ bool writeChartImage(QWidget* chartView, const QString& path)
 
 bool writeTableCsv(const QAbstractItemModel& model, const QString& path)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly)) {
-        return false;
-    }
-    const QByteArray bytes = FigureTableModel::toCsv(model).toUtf8();
-    return file.write(bytes) == bytes.size() && file.commit();
+    return writeTextFile(path, FigureTableModel::toCsv(model));
 }
 
 bool saveChart(QWidget* chartView, const QString& name)

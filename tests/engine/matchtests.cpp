@@ -250,3 +250,22 @@ TEST_F(EngineTest, SearchOfALargeCatalogPassesNoMatchingNameOver)
 }
 
 } // namespace
+
+TEST(FoldNameTest, FoldedFormsAreEqualExactlyWhenTheSearchMatchesTheWholeName)
+{
+    // The search text is UTF-8, as typed; names are as catalogs hold them.
+    const std::pair<const char*, const char*> pairs[] = { { "Readme.TXT", "README.txt" }, { "readme", "readme " },
+        { "caf\xC3\xA9.mp3", "CAF\xC3\xA9.MP3" }, { "caf\xE9.mp3", "caf\xC3\xA9.mp3" }, { "caf\xC3\xA9", "cafe" },
+        { "\xC3\x89t\xC3\xA9", "\xC3\xA9t\xC3\xA9" }, { "a*b", "A*B" }, { "a*b", "axb" }, { "[x]", "[X]" },
+        { "x", "y" } };
+    for (const auto& [name, text] : pairs) {
+        TCompare whole;
+        whole.Name = text;
+        whole.Flags = KTB_CMP_NAME | KTB_CMP_WHOLENAME;
+        std::string foldedName;
+        std::string foldedText;
+        ktbFoldName(name, foldedName);
+        ktbFoldName(text, foldedText);
+        EXPECT_EQ(foldedName == foldedText, ktbMatchName(name, whole)) << "'" << name << "' and '" << text << "'";
+    }
+}

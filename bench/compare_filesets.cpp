@@ -1,0 +1,55 @@
+// The duplicates of every fileset of a folder, or the files of a local folder on no disc of them, found
+// the way `ktb dupes`, `ktb missing` and the compare window find them, with the peak memory of the work
+// above the idle program.
+//
+//     compare_filesets dupes FOLDER            prints what was found and the memory line with bytes a file
+//     compare_filesets missing LOCAL FOLDER
+
+#include "bench/peaksampler.h"
+#include "core/companion/catalogwalk.h"
+#include "core/companion/companioncatalogs.h"
+#include "core/compare/duplicatefinder.h"
+#include "core/compare/missingfinder.h"
+
+#include <QCoreApplication>
+#include <QString>
+#include <cinttypes>
+#include <cstdio>
+#include <cstring>
+
+int main(int argc, char** argv)
+{
+    QCoreApplication application(argc, argv);
+    const bool dupes = argc == 3 && std::strcmp(argv[1], "dupes") == 0;
+    const bool missing = argc == 4 && std::strcmp(argv[1], "missing") == 0;
+    if (!dupes && !missing) {
+        std::fprintf(stderr, "usage: compare_filesets dupes FOLDER | missing LOCAL FOLDER\n");
+        return 2;
+    }
+    CompanionCatalogs catalogs;
+    catalogs.addPath(QString::fromLocal8Bit(argv[argc - 1]));
+    CatalogWalk walk(catalogs.wholeTargets());
+
+    const long idle = statusKilobytes("VmRSS");
+    PeakSampler sampler;
+    std::uint64_t files = 0;
+    bool complete = false;
+    if (dupes) {
+        const DuplicateReport report = findDuplicates(catalogs, walk, {});
+        files = report.filesWalked;
+        complete = report.complete;
+        std::printf("%" PRIu64 " files, %zu groups, %" PRIu64 " bytes wasted, %zu discs catalogued twice\n", files,
+            report.groups.size(), report.wasted(), report.discs.size());
+    } else {
+        const MissingReport report = findMissing(QString::fromLocal8Bit(argv[2]), catalogs, walk, {});
+        files = report.files.size();
+        complete = report.complete;
+        std::printf("%" PRIu64 " local files, %" PRIu64 " on no disc, %" PRIu64 " held\n", files, report.missingFiles,
+            report.heldFiles);
+    }
+    const long peak = sampler.stop();
+    std::printf("idle %.1f MB, peak %.1f MB, above idle %.1f MB (%u workers), %.1f bytes a file\n", idle / 1024.0,
+        peak / 1024.0, (peak - idle) / 1024.0, walk.workerCount(),
+        files == 0 ? 0.0 : (peak - idle) * 1024.0 / static_cast<double>(files));
+    return complete ? 0 : 1;
+}
