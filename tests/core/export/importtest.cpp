@@ -1,0 +1,132 @@
+// Import gives back what was exported: the discs of a JSON export appended to another fileset equal
+// the originals byte for byte; a disc the fileset holds is refused and the others still come; a broken
+// document says where and leaves the fileset as it was; a plain list makes one disc with its tree.
+#include "core/export/catalogimport.h"
+#include "engine/ktb_io.h"
+#include "engine/ktb_owners.h"
+#include "tests/core/export/exportfixture.h"
+#include "tests/support/qtprinters.h"
+
+#include <gtest/gtest.h>
+
+namespace {
+
+class ImportTest : public ::testing::Test {
+protected:
+    ImportTest()
+    {
+        EXPECT_TRUE(m_original.writeTo(m_folder.file("Music.ktb")));
+        EXPECT_TRUE(CatalogBuilder().writeTo(m_target));
+        const ExportResult exported
+            = exportPaths({ m_folder.file("Music.ktb") }, { ExportFormat::Json, false, {} }, m_json);
+        EXPECT_TRUE(exported.written) << exported.error.toStdString();
+    }
+
+    ImportResult import(const std::string& source, const ImportOptions& options = {})
+    {
+        KtbHandlePtr handle;
+        EXPECT_EQ(ktbOpenOwned(handle, m_target.c_str(), 0), KTB_OK);
+        CatalogImport import(handle.get(), qPath(m_target),
+            { qPath(m_folder.path()), QStringLiteral("import-"), QStringLiteral("import.ktb"), false });
+        return import.importFile(qPath(source), options);
+    }
+
+    /// The records after the header.
+    std::string body(const std::string& path) const { return readFileBytes(path).substr(256); }
+
+    TempFolder m_folder;
+    CatalogBuilder m_original = hardCatalog();
+    std::string m_target = m_folder.file("Target.ktb");
+    std::string m_json = m_folder.file("Music.json");
+};
+
+TEST_F(ImportTest, AnExportImportedGivesTheSameDiscsByteForByte)
+{
+    const ImportResult result = import(m_json);
+    ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    ASSERT_EQ(result.imported.size(), 3u);
+    EXPECT_EQ(result.imported[0].title, QStringLiteral("Café CD"));
+    EXPECT_EQ(body(m_target), m_original.bytes().substr(256));
+}
+
+TEST_F(ImportTest, ADiscWhoseSerialTheFilesetHoldsIsRefusedAndTheOthersCome)
+{
+    // Only the second disc (serial 0: never refused) of the first import.
+    ImportOptions second;
+    second.discs = { 1 };
+    ASSERT_EQ(import(m_json, second).imported.size(), 1u);
+    const std::size_t before = readFileBytes(m_target).size();
+    const ImportResult again = import(m_json);
+    EXPECT_TRUE(again.error.isEmpty()) << again.error.toStdString();
+    // The serial-0 disc again, and the two others for the first time.
+    EXPECT_EQ(again.imported.size(), 3u);
+    const ImportResult third = import(m_json);
+    ASSERT_EQ(third.refused.size(), 2);
+    EXPECT_TRUE(third.refused[0].startsWith(QStringLiteral("\"Café CD\" (serial D61A-E85B)")))
+        << third.refused[0].toStdString();
+    EXPECT_EQ(third.imported.size(), 1u);
+    EXPECT_GT(readFileBytes(m_target).size(), before);
+}
+
+TEST_F(ImportTest, ABrokenDocumentSaysWhereAndTheDiscItBrokeIsNotAppended)
+{
+    std::string json = readFileBytes(m_json);
+    // Cut inside the third disc: the first two are whole and stay.
+    const std::size_t audio = json.find("Track01.cda");
+    ASSERT_NE(audio, std::string::npos);
+    ASSERT_TRUE(writeFileBytes(m_folder.file("cut.json"), json.substr(0, audio)));
+    const ImportResult cut = import(m_folder.file("cut.json"));
+    EXPECT_EQ(cut.imported.size(), 2u);
+    EXPECT_TRUE(cut.error.contains(QStringLiteral("cut.json: the document ends"))) << cut.error.toStdString();
+    const std::string originalBody = m_original.bytes().substr(256);
+    EXPECT_EQ(body(m_target), originalBody.substr(0, body(m_target).size()));
+
+    for (const auto& [bad, where] : std::vector<std::pair<std::string, std::string>> {
+             { R"({"filesets": [{"discs": [{"serial": "12345678", "entries": [{"size": 1}]}]}]})", "without a name" },
+             { R"({"filesets": [{"discs": [{"serial": "nope", "entries": []}]}]})", "no serial" },
+             { R"({"filesets": [{"discs": [{"entries": [{"name": "a", "size": 4294967296}]}]}]})", "from 0 to" },
+             { R"({"something": "else"})", "not a catalog export" } }) {
+        ASSERT_TRUE(writeFileBytes(m_folder.file("bad.json"), bad));
+        const std::size_t size = readFileBytes(m_target).size();
+        const ImportResult refused = import(m_folder.file("bad.json"));
+        EXPECT_TRUE(refused.imported.empty()) << bad;
+        EXPECT_TRUE(refused.error.contains(QString::fromStdString(where))) << refused.error.toStdString();
+        EXPECT_EQ(readFileBytes(m_target).size(), size);
+    }
+}
+
+TEST_F(ImportTest, AListMakesOneDiscWithItsFoldersAndSizes)
+{
+    ASSERT_TRUE(writeFileBytes(m_folder.file("old tapes.txt"),
+        "10\tMusic/Rock/a.mp3\r\n"
+        "4294967296\tbig.bin\n"
+        "\n"
+        "0\tMusic/Empty/\n"
+        "20\t/Music/b.mp3\n"));
+    ImportOptions options;
+    options.serial = 0xABCD0001;
+    const ImportResult result = import(m_folder.file("old tapes.txt"), options);
+    ASSERT_TRUE(result.error.isEmpty()) << result.error.toStdString();
+    ASSERT_EQ(result.imported.size(), 1u);
+    EXPECT_EQ(result.imported[0].title, QStringLiteral("old tapes"));
+    EXPECT_EQ(result.imported[0].files, 3u);
+    EXPECT_EQ(result.imported[0].folders, 3u);
+
+    // The tree, as the export reads it back.
+    ExportSelection all;
+    ASSERT_TRUE(exportPaths({ m_target }, { ExportFormat::Text, false, all }, m_folder.file("t.txt")).written);
+    EXPECT_EQ(readFileBytes(m_folder.file("t.txt")),
+        "[Nobody]: Target.ktb\n"
+        "old tapes [ABCD-0001]\n"
+        "\u251C\u2500\u2500 big.bin\n"
+        "\u2514\u2500\u2500 Music\n"
+        "    \u251C\u2500\u2500 b.mp3\n"
+        "    \u251C\u2500\u2500 Empty\n"
+        "    \u2514\u2500\u2500 Rock\n"
+        "        \u2514\u2500\u2500 a.mp3\n");
+
+    ASSERT_TRUE(writeFileBytes(m_folder.file("bad.txt"), "10\tok\nten\tbad\n"));
+    EXPECT_TRUE(import(m_folder.file("bad.txt")).error.contains(QStringLiteral("bad.txt, line 2")));
+}
+
+} // namespace
