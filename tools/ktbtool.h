@@ -42,6 +42,8 @@ int runMv(const std::vector<std::string>& arguments);
 int runConvert(const std::vector<std::string>& arguments);
 int runStats(const std::vector<std::string>& arguments);
 int runRepair(const std::vector<std::string>& arguments);
+int runExport(const std::vector<std::string>& arguments);
+int runImport(const std::vector<std::string>& arguments);
 
 /// Options and operands of a command line. Options are single letters ("-c"), long options with a
 /// value ("--title T" or "--title=T") or "--help"; "--" ends them. An unknown option, or a long option

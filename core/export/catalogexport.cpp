@@ -59,6 +59,51 @@ std::unique_ptr<CatalogWalk> makeExportWalk(std::vector<WalkTarget> targets)
     return std::make_unique<CatalogWalk>(std::move(targets), 1);
 }
 
+bool findExportFolder(TKTBHandle* handle, std::uint32_t discOffset, const QString& path, std::uint32_t& offset)
+{
+    const QStringList wanted = path.split(QLatin1Char('/'), Qt::SkipEmptyParts);
+    if (wanted.isEmpty()) {
+        return false;
+    }
+    std::vector<std::string> parts;
+    for (const QString& part : wanted) {
+        parts.push_back(part.toStdString());
+    }
+    // Walks the disc: depth counts the open folders, matched those of them on the path.
+    std::size_t depth = 0;
+    std::size_t matched = 0;
+    std::string name;
+    KtbCursorPtr cursor(ktbFindFirst(handle, KTB_FIND_ENDMARKS, discOffset, nullptr));
+    if (cursor == nullptr || cursor->Current->Kind != KTB_TAG_DISC) {
+        return false;
+    }
+    while (ktbFindNext(cursor.get()) == KTB_OK) {
+        const TKTBEntity& entity = *cursor->Current;
+        if (entity.Kind == KTB_TAG_ENDDISC || entity.Kind == KTB_TAG_DISC) {
+            return false;
+        }
+        if (entity.Kind == KTB_TAG_ENDFOLDER) {
+            if (depth-- == matched) {
+                return false; // the folder on the path ended without the rest of it
+            }
+            continue;
+        }
+        if (entity.Kind != KTB_TAG_FOLDER) {
+            continue;
+        }
+        if (depth++ != matched) {
+            continue;
+        }
+        name.clear();
+        appendCatalogUtf8(name, entity.folderName());
+        if (name == parts[matched] && ++matched == parts.size()) {
+            offset = entity.Offset;
+            return true;
+        }
+    }
+    return false;
+}
+
 namespace {
 
 /// A catalog text held with its UTF-8 form.
@@ -157,7 +202,6 @@ void ExportRun::beginDisc(RecordWalk& walk, const WalkRecord& record)
     m_place.discTitle = m_title.view(m_titleBytes);
     m_place.serial = serialText(disc.Serial);
     m_place.path.clear();
-    m_place.depth = 0;
     m_pathLengths.clear();
     if (m_writer->wantsLastMarks()) {
         markLastEntries(walk.handle(), record.offset);
@@ -175,26 +219,22 @@ void ExportRun::entry(const WalkRecord& record)
 {
     const ExportFilter::Step step = m_filter.step(record.kind, record.offset);
     std::string& out = m_output.buffer();
-    switch (step) {
-    case ExportFilter::Step::Skip:
-        return;
-    case ExportFilter::Step::EndFolder:
+    // The path follows every folder, shown or not: a folder chosen alone keeps its place in the disc.
+    if (record.kind == KTB_TAG_ENDFOLDER && !m_pathLengths.empty()) {
         m_place.path.resize(m_pathLengths.back());
         m_pathLengths.pop_back();
-        m_place.depth = m_filter.shownDepth();
-        m_writer->endFolder(out, m_place);
-        return;
+    }
+    switch (step) {
+    case ExportFilter::Step::Skip:
+    case ExportFilter::Step::EndFolder:
+        break;
     case ExportFilter::Step::Folder: {
         m_name.take(record.name);
         ExportEntry folder { m_name.view(record.name), {}, true };
         folder.last = nextIsLast();
         m_writer->beginFolder(out, folder, m_place);
         ++folders;
-        m_pathLengths.push_back(m_place.path.size());
-        m_place.path += '/';
-        m_place.path += m_name.utf8;
-        m_place.depth = m_filter.shownDepth();
-        return;
+        break;
     }
     case ExportFilter::Step::File: {
         m_name.take(record.name);
@@ -206,8 +246,19 @@ void ExportRun::entry(const WalkRecord& record)
         file.last = nextIsLast();
         m_writer->file(out, file, m_place);
         ++files;
-        return;
+        break;
     }
+    }
+    if (step == ExportFilter::Step::EndFolder) {
+        m_writer->endFolder(out, m_place);
+    }
+    if (record.kind == KTB_TAG_FOLDER) {
+        if (step != ExportFilter::Step::Folder) {
+            m_name.take(record.name);
+        }
+        m_pathLengths.push_back(m_place.path.size());
+        m_place.path += '/';
+        m_place.path += m_name.utf8;
     }
 }
 

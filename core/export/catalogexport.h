@@ -43,6 +43,11 @@ std::unique_ptr<CatalogWalk> makeExportWalk(std::vector<WalkTarget> targets);
 ExportResult exportCatalogs(
     const CompanionCatalogs& catalogs, CatalogWalk& walk, const ExportOptions& options, ExportFile& output);
 
+/// The offset of the folder at path in the disc at discOffset: the folders' names from the disc's top,
+/// each after a "/" ("/Music/Rock"), compared as UTF-8 (names stored in Windows-1252 as their
+/// characters). False when the disc holds no such folder or cannot be read.
+bool findExportFolder(TKTBHandle* handle, std::uint32_t discOffset, const QString& path, std::uint32_t& offset);
+
 /// The file name extension of a format: "csv", "json", "html", "txt".
 QString exportExtension(ExportFormat format);
 /// The format of a name ("csv", "json", "html", "text"); false for any other.

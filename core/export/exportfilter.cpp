@@ -11,7 +11,6 @@ void ExportFilter::beginDisc()
 {
     m_depth = 0;
     m_scopeBase = -1;
-    m_shownDepth = 0;
     m_shown.clear();
 }
 
@@ -25,9 +24,6 @@ ExportFilter::Step ExportFilter::step(std::uint8_t kind, std::uint32_t offset)
         const bool shown = inScope() && (m_selection.depth <= 0 || level() < m_selection.depth);
         m_shown.push_back(shown);
         ++m_depth;
-        if (shown) {
-            ++m_shownDepth;
-        }
         return shown ? Step::Folder : Step::Skip;
     }
     case KTB_TAG_FILE: {
@@ -44,9 +40,6 @@ ExportFilter::Step ExportFilter::step(std::uint8_t kind, std::uint32_t offset)
         --m_depth;
         if (m_depth == m_scopeBase) {
             m_scopeBase = -1;
-        }
-        if (shown) {
-            --m_shownDepth;
         }
         return shown ? Step::EndFolder : Step::Skip;
     }

@@ -26,8 +26,6 @@ public:
     void beginDisc();
     /// The step for the next record of the disc (a folder, a file or a folder's end mark).
     Step step(std::uint8_t kind, std::uint32_t offset);
-    /// Folders shown that hold the record last stepped (after a Folder step, the folder itself counts).
-    int shownDepth() const { return m_shownDepth; }
 
 private:
     bool inScope() const { return m_selection.folder == 0 || m_scopeBase >= 0; }
@@ -36,6 +34,5 @@ private:
     ExportSelection m_selection;
     int m_depth = 0; ///< folders open in the catalog
     int m_scopeBase = -1; ///< m_depth outside the chosen folder while inside it; -1 outside it
-    int m_shownDepth = 0;
     std::vector<bool> m_shown; ///< per open folder: it is shown
 };

@@ -36,7 +36,6 @@ struct ExportPlace {
     /// The folders from the disc's top down to the one holding the record, each as "/" and its name
     /// ("/Music/Rock"); empty on the disc's top.
     std::string path;
-    int depth = 0; ///< how many folders of the export hold the record
 };
 
 /// One folder or file.
