@@ -9,6 +9,7 @@
 #include "engine/ktbdef.h"
 
 #include <QString>
+#include <QMetaType>
 #include <QStringList>
 #include <atomic>
 #include <cstdint>
@@ -44,6 +45,8 @@ struct ImportResult {
     QString error;
     bool cancelled = false;
 };
+
+Q_DECLARE_METATYPE(ImportResult)
 
 class CatalogImport {
 public:
