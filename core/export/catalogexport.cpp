@@ -106,16 +106,20 @@ bool findExportFolder(TKTBHandle* handle, std::uint32_t discOffset, const QStrin
 
 namespace {
 
-/// A catalog text held with its UTF-8 form.
+/// A catalog text as UTF-8: the bytes themselves when they are UTF-8 (almost always), else decoded.
 struct HeldText {
-    std::string utf8;
+    std::string decoded;
     bool valid = true;
 
-    ExportText view(std::string_view bytes) const { return { bytes, utf8, valid }; }
-    void take(std::string_view bytes)
+    ExportText take(std::string_view bytes)
     {
-        utf8.clear();
-        valid = appendCatalogUtf8(utf8, bytes);
+        valid = isUtf8Text(bytes);
+        if (valid) {
+            return { bytes, bytes, true };
+        }
+        decoded.clear();
+        appendCatalogUtf8(decoded, bytes);
+        return { bytes, decoded, false };
     }
 };
 
@@ -169,7 +173,7 @@ void ExportRun::walkTarget(RecordWalk& walk, CatalogWalk& all)
     const std::string owner = catalog.owner.toStdString();
     const std::string description = catalog.description.toStdString();
     const std::string fileName = QFileInfo(catalog.fileName).fileName().toStdString();
-    std::string& out = m_output.buffer();
+    ExportBuffer& out = m_output.buffer();
     m_writer->beginFileset(out, { { owner, owner, true }, { description, description, true }, fileName });
     walk.forEachRecord([&](const WalkRecord& record) {
         switch (record.kind) {
@@ -198,10 +202,10 @@ void ExportRun::beginDisc(RecordWalk& walk, const WalkRecord& record)
     m_inDisc = true;
     m_filter.beginDisc();
     m_titleBytes.assign(disc.Title, strnlen(disc.Title, sizeof disc.Title));
-    m_title.take(m_titleBytes);
-    m_place.discTitle = m_title.view(m_titleBytes);
+    m_place.discTitle = m_title.take(m_titleBytes);
     m_place.serial = serialText(disc.Serial);
     m_place.path.clear();
+    ++m_place.pathChanges;
     m_pathLengths.clear();
     if (m_writer->wantsLastMarks()) {
         markLastEntries(walk.handle(), record.offset);
@@ -218,30 +222,30 @@ void ExportRun::endDisc()
 void ExportRun::entry(const WalkRecord& record)
 {
     const ExportFilter::Step step = m_filter.step(record.kind, record.offset);
-    std::string& out = m_output.buffer();
+    ExportBuffer& out = m_output.buffer();
+    ExportText name;
     // The path follows every folder, shown or not: a folder chosen alone keeps its place in the disc.
     if (record.kind == KTB_TAG_ENDFOLDER && !m_pathLengths.empty()) {
         m_place.path.resize(m_pathLengths.back());
         m_pathLengths.pop_back();
+        ++m_place.pathChanges;
     }
     switch (step) {
     case ExportFilter::Step::Skip:
     case ExportFilter::Step::EndFolder:
         break;
     case ExportFilter::Step::Folder: {
-        m_name.take(record.name);
-        ExportEntry folder { m_name.view(record.name), {}, true };
+        name = m_name.take(record.name);
+        ExportEntry folder { name, {}, true };
         folder.last = nextIsLast();
         m_writer->beginFolder(out, folder, m_place);
         ++folders;
         break;
     }
     case ExportFilter::Step::File: {
-        m_name.take(record.name);
-        ExportEntry file { m_name.view(record.name), {}, false, record.size, record.dateTime };
+        ExportEntry file { m_name.take(record.name), {}, false, record.size, record.dateTime };
         if (!record.comment.empty()) {
-            m_comment.take(record.comment);
-            file.comment = m_comment.view(record.comment);
+            file.comment = m_comment.take(record.comment);
         }
         file.last = nextIsLast();
         m_writer->file(out, file, m_place);
@@ -254,11 +258,12 @@ void ExportRun::entry(const WalkRecord& record)
     }
     if (record.kind == KTB_TAG_FOLDER) {
         if (step != ExportFilter::Step::Folder) {
-            m_name.take(record.name);
+            name = m_name.take(record.name);
         }
         m_pathLengths.push_back(m_place.path.size());
         m_place.path += '/';
-        m_place.path += m_name.utf8;
+        m_place.path += name.text;
+        ++m_place.pathChanges;
     }
 }
 

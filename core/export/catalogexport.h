@@ -8,6 +8,7 @@
 //     const ExportResult result = exportCatalogs(catalogs, *walk, { ExportFormat::Csv }, output);
 
 #include "core/companion/catalogwalk.h"
+#include "core/export/exportfile.h"
 #include "core/export/exportfilter.h"
 #include "core/export/exportwriter.h"
 

@@ -8,8 +8,8 @@
 #include "core/catalog/scratchcatalog.h"
 #include "engine/ktbdef.h"
 
-#include <QString>
 #include <QMetaType>
+#include <QString>
 #include <QStringList>
 #include <atomic>
 #include <cstdint>

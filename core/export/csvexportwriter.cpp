@@ -2,28 +2,56 @@
 
 #include "core/export/exporttext.h"
 
+#include <array>
+#include <charconv>
+#include <cstring>
+
 namespace {
 
 bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
 
+/// The bytes that make a field quoted wherever they stand.
+constexpr std::array<bool, 256> s_special = [] {
+    std::array<bool, 256> special {};
+    for (const char c : { ',', '"', '\r', '\n' }) {
+        special[static_cast<unsigned char>(c)] = true;
+    }
+    return special;
+}();
+
+char* put(char* out, std::string_view text)
+{
+    std::memcpy(out, text.data(), text.size());
+    return out + text.size();
+}
+
 } // namespace
+
+char* writeCsvField(char* out, std::string_view text)
+{
+    bool quoted = !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
+    for (std::size_t i = 0; i < text.size() && !quoted; ++i) {
+        quoted = s_special[static_cast<unsigned char>(text[i])];
+    }
+    if (!quoted) {
+        return put(out, text);
+    }
+    *out++ = '"';
+    for (const char c : text) {
+        if (c == '"') {
+            *out++ = '"';
+        }
+        *out++ = c;
+    }
+    *out++ = '"';
+    return out;
+}
 
 void appendCsvField(std::string& out, std::string_view text)
 {
-    const bool quoted = text.find_first_of(",\"\r\n") != std::string_view::npos
-        || (!text.empty() && (isBlank(text.front()) || isBlank(text.back())));
-    if (!quoted) {
-        out.append(text);
-        return;
-    }
-    out += '"';
-    for (const char c : text) {
-        if (c == '"') {
-            out += '"';
-        }
-        out += c;
-    }
-    out += '"';
+    const std::size_t start = out.size();
+    out.resize(start + 2 + 2 * text.size());
+    out.resize(static_cast<std::size_t>(writeCsvField(out.data() + start, text) - out.data()));
 }
 
 CsvExportWriter::CsvExportWriter(bool withByteOrderMark)
@@ -31,7 +59,7 @@ CsvExportWriter::CsvExportWriter(bool withByteOrderMark)
 {
 }
 
-void CsvExportWriter::begin(std::string& out)
+void CsvExportWriter::begin(ExportBuffer& out)
 {
     if (m_withByteOrderMark) {
         out += "\xEF\xBB\xBF";
@@ -39,7 +67,7 @@ void CsvExportWriter::begin(std::string& out)
     out += "Owner,Fileset,Disc,Serial,Path,Name,Entry,Type,Size,Modified\r\n";
 }
 
-void CsvExportWriter::beginFileset(std::string&, const ExportFileset& fileset)
+void CsvExportWriter::beginFileset(ExportBuffer&, const ExportFileset& fileset)
 {
     m_filesetFields.clear();
     appendCsvField(m_filesetFields, fileset.owner.text);
@@ -48,39 +76,55 @@ void CsvExportWriter::beginFileset(std::string&, const ExportFileset& fileset)
     m_filesetFields += ',';
 }
 
-void CsvExportWriter::beginDisc(std::string&, const TKTBDisc&, const ExportPlace& place, bool)
+void CsvExportWriter::beginDisc(ExportBuffer&, const TKTBDisc&, const ExportPlace& place, bool)
 {
     m_discFields.clear();
     appendCsvField(m_discFields, place.discTitle.text);
     m_discFields += ',';
     m_discFields += place.serial;
     m_discFields += ',';
+    m_rowStartPath = UINT64_MAX;
 }
 
-void CsvExportWriter::appendRowStart(std::string& out, const ExportPlace& place) const
+const std::string& CsvExportWriter::rowStart(const ExportPlace& place)
 {
-    out += m_filesetFields;
-    out += m_discFields;
-    appendCsvField(out, place.path.empty() ? std::string_view("/") : std::string_view(place.path));
-    out += ',';
+    if (m_rowStartPath != place.pathChanges) {
+        m_rowStartPath = place.pathChanges;
+        m_rowStart = m_filesetFields;
+        m_rowStart += m_discFields;
+        appendCsvField(m_rowStart, place.path.empty() ? std::string_view("/") : std::string_view(place.path));
+        m_rowStart += ',';
+    }
+    return m_rowStart;
 }
 
-void CsvExportWriter::beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace& place)
+void CsvExportWriter::beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace& place)
 {
-    appendRowStart(out, place);
-    appendCsvField(out, folder.name.text);
-    out += ",folder,,,\r\n";
+    const std::string& start = rowStart(place);
+    char* at = out.reserve(start.size() + 2 * folder.name.text.size() + 16);
+    at = put(at, start);
+    at = writeCsvField(at, folder.name.text);
+    at = put(at, ",folder,,,\r\n");
+    out.commit(at);
 }
 
-void CsvExportWriter::file(std::string& out, const ExportEntry& file, const ExportPlace& place)
+void CsvExportWriter::file(ExportBuffer& out, const ExportEntry& file, const ExportPlace& place)
 {
-    appendRowStart(out, place);
-    appendCsvField(out, file.name.text);
-    out += ",file,";
-    appendCsvField(out, m_kinds.kindOf(file.name.bytes));
-    out += ',';
-    appendNumber(out, file.size);
-    out += ',';
-    appendDosDateTime(out, file.dateTime);
-    out += "\r\n";
+    const std::string& start = rowStart(place);
+    const std::string& kind = m_kinds.kindOf(file.name.bytes);
+    // The row is written through one window: the start, the name, the kind (never quoted), the size
+    // and the date.
+    char* at = out.reserve(start.size() + 2 * file.name.text.size() + kind.size() + 48);
+    at = put(at, start);
+    at = writeCsvField(at, file.name.text);
+    at = put(at, ",file,");
+    at = put(at, kind);
+    *at++ = ',';
+    at = std::to_chars(at, at + 10, file.size).ptr;
+    *at++ = ',';
+    if (formatDosDateTime(file.dateTime, at)) {
+        at += 19;
+    }
+    at = put(at, "\r\n");
+    out.commit(at);
 }

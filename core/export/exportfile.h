@@ -3,6 +3,8 @@
 // target's name only once it is whole and on disk, so a cancelled or failed export never leaves a half
 // file under the user's name; or standard output.
 
+#include "core/export/exportbuffer.h"
+
 #include <QString>
 #include <string>
 
@@ -20,7 +22,7 @@ public:
     /// Makes the temporary file; false (error() tells why) when the folder cannot be written.
     bool open();
     /// The buffer the writers append to; flushed whenever it grows past a megabyte.
-    std::string& buffer() { return m_buffer; }
+    ExportBuffer& buffer() { return m_buffer; }
     /// Writes the buffer out when it is large; false once a write failed.
     bool flushIfFull() { return m_buffer.size() < s_flushSize ? m_ok : flush(); }
     /// Writes the buffer out; false once a write failed (error() tells why).
@@ -49,5 +51,5 @@ private:
     bool m_ok = true;
     bool m_committed = false;
     QString m_error;
-    std::string m_buffer;
+    ExportBuffer m_buffer;
 };

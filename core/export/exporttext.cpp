@@ -1,27 +1,37 @@
 #include "core/export/exporttext.h"
 
+#include "core/export/exportbuffer.h"
 #include "engine/ktb_utils.h"
 
 #include <charconv>
+#include <cstring>
 #include <ctime>
 
 namespace {
 
 bool allAscii(std::string_view bytes)
 {
-    for (const char c : bytes) {
-        if (static_cast<unsigned char>(c) >= 0x80) {
+    std::size_t i = 0;
+    for (; i + 8 <= bytes.size(); i += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + i, 8);
+        if ((word & 0x8080808080808080ull) != 0) {
+            return false;
+        }
+    }
+    for (; i < bytes.size(); ++i) {
+        if (static_cast<unsigned char>(bytes[i]) >= 0x80) {
             return false;
         }
     }
     return true;
 }
 
-void appendTwoDigits(std::string& out, int value)
-{
-    out += static_cast<char>('0' + value / 10);
-    out += static_cast<char>('0' + value % 10);
-}
+constexpr char s_twoDigits[] = "00010203040506070809101112131415161718192021222324252627282930313233343536373839"
+                               "40414243444546474849505152535455565758596061626364656667686970717273747576777879"
+                               "8081828384858687888990919293949596979899";
+
+void putTwoDigits(char* text, unsigned value) { std::memcpy(text, s_twoDigits + 2 * value, 2); }
 
 bool readDigits(std::string_view text, std::size_t at, std::size_t count, int& value)
 {
@@ -53,36 +63,58 @@ constexpr char s_base64[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxy
 
 } // namespace
 
-bool appendCatalogUtf8(std::string& out, std::string_view bytes)
+bool isUtf8Text(std::string_view bytes) { return allAscii(bytes) || ktbIsUtf8(bytes); }
+
+template <class Out> bool appendCatalogUtf8(Out& out, std::string_view bytes)
 {
     // Almost every name is plain ASCII: one pass over it, no decoding.
-    if (allAscii(bytes) || ktbIsUtf8(bytes)) {
-        out.append(bytes);
+    if (isUtf8Text(bytes)) {
+        out.append(bytes.data(), bytes.size());
         return true;
     }
-    out += ktbCp1252ToUtf8(bytes);
+    const std::string utf8 = ktbCp1252ToUtf8(bytes);
+    out.append(utf8.data(), utf8.size());
     return false;
 }
 
-bool appendDosDateTime(std::string& out, std::uint32_t packed)
+bool formatDosDateTime(std::uint32_t packed, char* text)
 {
-    std::tm time {};
-    if (packed == 0 || !ktbUnpackDosDateTime(packed, time)) {
+    // As ktbUnpackDosDateTime checks it, without the calendar structure: rows are written by the million.
+    const unsigned day = (packed >> 16) & 0x1F;
+    const unsigned month = (packed >> 21) & 0x0F;
+    const unsigned year = (packed >> 25) + 1980;
+    const unsigned seconds = (packed & 0x1F) * 2;
+    const unsigned minutes = (packed >> 5) & 0x3F;
+    const unsigned hours = (packed >> 11) & 0x1F;
+    static constexpr unsigned char s_daysInMonth[16] = { 0, 31, 29, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31, 0, 0, 0 };
+    if (packed == 0 || day == 0 || day > s_daysInMonth[month] || hours > 23 || minutes > 59 || seconds > 59) {
         return false;
     }
-    const int year = time.tm_year + 1900;
-    appendTwoDigits(out, year / 100);
-    appendTwoDigits(out, year % 100);
-    out += '-';
-    appendTwoDigits(out, time.tm_mon + 1);
-    out += '-';
-    appendTwoDigits(out, time.tm_mday);
-    out += 'T';
-    appendTwoDigits(out, time.tm_hour);
-    out += ':';
-    appendTwoDigits(out, time.tm_min);
-    out += ':';
-    appendTwoDigits(out, time.tm_sec);
+    if (month == 2 && day == 29 && !((year % 4 == 0 && year % 100 != 0) || year % 400 == 0)) {
+        return false;
+    }
+    putTwoDigits(text, year / 100);
+    putTwoDigits(text + 2, year % 100);
+    text[4] = '-';
+    putTwoDigits(text + 5, month);
+    text[7] = '-';
+    putTwoDigits(text + 8, day);
+    text[10] = 'T';
+    putTwoDigits(text + 11, hours);
+    text[13] = ':';
+    putTwoDigits(text + 14, minutes);
+    text[16] = ':';
+    putTwoDigits(text + 17, seconds);
+    return true;
+}
+
+template <class Out> bool appendDosDateTime(Out& out, std::uint32_t packed)
+{
+    char text[19];
+    if (!formatDosDateTime(packed, text)) {
+        return false;
+    }
+    out.append(text, sizeof text);
     return true;
 }
 
@@ -106,8 +138,8 @@ bool parseDosDateTime(std::string_view text, std::uint32_t& packed)
     time.tm_mon -= 1;
     packed = ktbPackDosDateTime(time);
     // Packing does not check the calendar: the value must read back as the same text.
-    std::string again;
-    return appendDosDateTime(again, packed) && again == text;
+    char again[19];
+    return formatDosDateTime(packed, again) && std::string_view(again, sizeof again) == text;
 }
 
 std::string serialText(std::uint32_t serial)
@@ -139,7 +171,7 @@ bool parseSerialText(std::string_view text, std::uint32_t& serial)
     return true;
 }
 
-void appendJsonString(std::string& out, std::string_view text, bool forHtml)
+template <class Out> void appendJsonString(Out& out, std::string_view text, bool forHtml)
 {
     static constexpr char hex[] = "0123456789abcdef";
     out += '"';
@@ -165,14 +197,14 @@ void appendJsonString(std::string& out, std::string_view text, bool forHtml)
             && (static_cast<unsigned char>(text[i + 2]) == 0xA8 || static_cast<unsigned char>(text[i + 2]) == 0xA9)) {
             // U+2028 and U+2029 end a line inside a script.
             flush(i);
-            out += static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029";
+            out.append(static_cast<unsigned char>(text[i + 2]) == 0xA8 ? "\\u2028" : "\\u2029", 6);
             i += 2;
             plain = i + 1;
             continue;
         }
         if (escape != nullptr) {
             flush(i);
-            out += escape;
+            out.append(escape, std::strlen(escape));
             plain = i + 1;
         }
     }
@@ -180,24 +212,24 @@ void appendJsonString(std::string& out, std::string_view text, bool forHtml)
     out += '"';
 }
 
-void appendHtmlEscaped(std::string& out, std::string_view text)
+template <class Out> void appendHtmlEscaped(Out& out, std::string_view text)
 {
     for (const char c : text) {
         switch (c) {
         case '<':
-            out += "&lt;";
+            out.append("&lt;", 4);
             break;
         case '>':
-            out += "&gt;";
+            out.append("&gt;", 4);
             break;
         case '&':
-            out += "&amp;";
+            out.append("&amp;", 5);
             break;
         case '"':
-            out += "&quot;";
+            out.append("&quot;", 6);
             break;
         case '\'':
-            out += "&#39;";
+            out.append("&#39;", 5);
             break;
         default:
             out += c;
@@ -205,7 +237,7 @@ void appendHtmlEscaped(std::string& out, std::string_view text)
     }
 }
 
-void appendBase64(std::string& out, std::string_view bytes)
+template <class Out> void appendBase64(Out& out, std::string_view bytes)
 {
     std::size_t i = 0;
     for (; i + 3 <= bytes.size(); i += 3) {
@@ -265,9 +297,20 @@ bool decodeBase64(std::string_view text, std::string& bytes)
     return bits < 6;
 }
 
-void appendNumber(std::string& out, std::uint64_t value)
+template <class Out> void appendNumber(Out& out, std::uint64_t value)
 {
     char digits[24];
     const auto end = std::to_chars(digits, digits + sizeof digits, value).ptr;
     out.append(digits, static_cast<std::size_t>(end - digits));
 }
+
+// The two outputs of the texts.
+#define KATALOX_EXPORT_TEXT_FOR(Out)                                                                                   \
+    template bool appendCatalogUtf8(Out& out, std::string_view bytes);                                                 \
+    template bool appendDosDateTime(Out& out, std::uint32_t packed);                                                   \
+    template void appendJsonString(Out& out, std::string_view text, bool forHtml);                                     \
+    template void appendHtmlEscaped(Out& out, std::string_view text);                                                  \
+    template void appendBase64(Out& out, std::string_view bytes);                                                      \
+    template void appendNumber(Out& out, std::uint64_t value);
+KATALOX_EXPORT_TEXT_FOR(std::string)
+KATALOX_EXPORT_TEXT_FOR(ExportBuffer)

@@ -3,7 +3,7 @@
 // appends its bytes to the output's buffer. The driver (CatalogExport) decides what is shown (depth,
 // folders only, a folder's subtree); a writer only formats.
 
-#include "core/export/exportfile.h"
+#include "core/export/exportbuffer.h"
 #include "engine/ktbdef.h"
 
 #include <cstdint>
@@ -36,6 +36,7 @@ struct ExportPlace {
     /// The folders from the disc's top down to the one holding the record, each as "/" and its name
     /// ("/Music/Rock"); empty on the disc's top.
     std::string path;
+    std::uint64_t pathChanges = 0; ///< grows whenever path changes (writers keep what they derive from it)
 };
 
 /// One folder or file.
@@ -56,17 +57,17 @@ public:
     /// Whether entries must carry ExportEntry::last (the driver then reads each disc twice).
     virtual bool wantsLastMarks() const { return false; }
 
-    virtual void begin(std::string& out) = 0;
-    virtual void beginFileset(std::string& out, const ExportFileset& fileset) = 0;
+    virtual void begin(ExportBuffer& out) = 0;
+    virtual void beginFileset(ExportBuffer& out, const ExportFileset& fileset) = 0;
     /// A disc record; partial is true when the export leaves out some of the disc's entries.
-    virtual void beginDisc(std::string& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) = 0;
+    virtual void beginDisc(ExportBuffer& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) = 0;
     /// A folder, followed by its entries and endFolder().
-    virtual void beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace& place) = 0;
-    virtual void endFolder(std::string& out, const ExportPlace& place) = 0;
-    virtual void file(std::string& out, const ExportEntry& file, const ExportPlace& place) = 0;
-    virtual void endDisc(std::string& out) = 0;
-    virtual void endFileset(std::string& out) = 0;
-    virtual void finish(std::string& out) = 0;
+    virtual void beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace& place) = 0;
+    virtual void endFolder(ExportBuffer& out, const ExportPlace& place) = 0;
+    virtual void file(ExportBuffer& out, const ExportEntry& file, const ExportPlace& place) = 0;
+    virtual void endDisc(ExportBuffer& out) = 0;
+    virtual void endFileset(ExportBuffer& out) = 0;
+    virtual void finish(ExportBuffer& out) = 0;
 };
 
 /// The writer of a format; withByteOrderMark is for CSV (spreadsheet programs read UTF-8 by it).

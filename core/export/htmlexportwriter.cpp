@@ -150,13 +150,13 @@ HtmlExportWriter::HtmlExportWriter()
 {
 }
 
-void HtmlExportWriter::begin(std::string& out)
+void HtmlExportWriter::begin(ExportBuffer& out)
 {
     out += s_head;
     m_data.begin(out);
 }
 
-void HtmlExportWriter::finish(std::string& out)
+void HtmlExportWriter::finish(ExportBuffer& out)
 {
     m_data.finish(out);
     out += s_tail;

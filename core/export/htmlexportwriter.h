@@ -10,24 +10,24 @@ class HtmlExportWriter : public ExportWriter {
 public:
     HtmlExportWriter();
 
-    void begin(std::string& out) override;
-    void beginFileset(std::string& out, const ExportFileset& fileset) override { m_data.beginFileset(out, fileset); }
-    void beginDisc(std::string& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) override
+    void begin(ExportBuffer& out) override;
+    void beginFileset(ExportBuffer& out, const ExportFileset& fileset) override { m_data.beginFileset(out, fileset); }
+    void beginDisc(ExportBuffer& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) override
     {
         m_data.beginDisc(out, disc, place, partial);
     }
-    void beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace& place) override
+    void beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace& place) override
     {
         m_data.beginFolder(out, folder, place);
     }
-    void endFolder(std::string& out, const ExportPlace& place) override { m_data.endFolder(out, place); }
-    void file(std::string& out, const ExportEntry& file, const ExportPlace& place) override
+    void endFolder(ExportBuffer& out, const ExportPlace& place) override { m_data.endFolder(out, place); }
+    void file(ExportBuffer& out, const ExportEntry& file, const ExportPlace& place) override
     {
         m_data.file(out, file, place);
     }
-    void endDisc(std::string& out) override { m_data.endDisc(out); }
-    void endFileset(std::string& out) override { m_data.endFileset(out); }
-    void finish(std::string& out) override;
+    void endDisc(ExportBuffer& out) override { m_data.endDisc(out); }
+    void endFileset(ExportBuffer& out) override { m_data.endFileset(out); }
+    void finish(ExportBuffer& out) override;
 
 private:
     JsonExportWriter m_data;

@@ -9,7 +9,7 @@ JsonExportWriter::JsonExportWriter(bool forHtml)
 {
 }
 
-void JsonExportWriter::element(std::string& out)
+void JsonExportWriter::element(ExportBuffer& out)
 {
     if (!m_first.back()) {
         out += ",\n";
@@ -17,19 +17,19 @@ void JsonExportWriter::element(std::string& out)
     m_first.back() = false;
 }
 
-void JsonExportWriter::openArray(std::string& out)
+void JsonExportWriter::openArray(ExportBuffer& out)
 {
     out += "[\n";
     m_first.push_back(true);
 }
 
-void JsonExportWriter::closeArray(std::string& out)
+void JsonExportWriter::closeArray(ExportBuffer& out)
 {
     m_first.pop_back();
     out += ']';
 }
 
-void JsonExportWriter::text(std::string& out, const char* key, const ExportText& value)
+void JsonExportWriter::text(ExportBuffer& out, const char* key, const ExportText& value)
 {
     out += ", \"";
     out += key;
@@ -44,7 +44,7 @@ void JsonExportWriter::text(std::string& out, const char* key, const ExportText&
     }
 }
 
-void JsonExportWriter::member(std::string& out, const char* key, std::uint64_t value)
+void JsonExportWriter::member(ExportBuffer& out, const char* key, std::uint64_t value)
 {
     out += ", \"";
     out += key;
@@ -52,14 +52,14 @@ void JsonExportWriter::member(std::string& out, const char* key, std::uint64_t v
     appendNumber(out, value);
 }
 
-void JsonExportWriter::begin(std::string& out)
+void JsonExportWriter::begin(ExportBuffer& out)
 {
     out += "{\"katalox\": \"export\", \"version\": 1, \"filesets\": ";
     m_first.clear();
     openArray(out);
 }
 
-void JsonExportWriter::beginFileset(std::string& out, const ExportFileset& fileset)
+void JsonExportWriter::beginFileset(ExportBuffer& out, const ExportFileset& fileset)
 {
     element(out);
     out += "{\"file\": ";
@@ -70,7 +70,7 @@ void JsonExportWriter::beginFileset(std::string& out, const ExportFileset& files
     openArray(out);
 }
 
-void JsonExportWriter::beginDisc(std::string& out, const TKTBDisc& disc, const ExportPlace& place, bool partial)
+void JsonExportWriter::beginDisc(ExportBuffer& out, const TKTBDisc& disc, const ExportPlace& place, bool partial)
 {
     element(out);
     out += "{\"serial\": \"";
@@ -96,9 +96,9 @@ void JsonExportWriter::beginDisc(std::string& out, const TKTBDisc& disc, const E
         }
     }
     out += ", \"used\": ";
-    out += std::to_string(disc.Used);
+    out += std::string_view(std::to_string(disc.Used));
     out += ", \"capacity\": ";
-    out += std::to_string(disc.Capacity);
+    out += std::string_view(std::to_string(disc.Capacity));
     if (!partial) {
         member(out, "files", disc.Files);
         member(out, "folders", disc.Folders);
@@ -107,7 +107,7 @@ void JsonExportWriter::beginDisc(std::string& out, const TKTBDisc& disc, const E
     openArray(out);
 }
 
-void JsonExportWriter::beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace&)
+void JsonExportWriter::beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace&)
 {
     element(out);
     out += "{\"folder\": true";
@@ -116,13 +116,13 @@ void JsonExportWriter::beginFolder(std::string& out, const ExportEntry& folder, 
     openArray(out);
 }
 
-void JsonExportWriter::endFolder(std::string& out, const ExportPlace&)
+void JsonExportWriter::endFolder(ExportBuffer& out, const ExportPlace&)
 {
     closeArray(out);
     out += '}';
 }
 
-void JsonExportWriter::file(std::string& out, const ExportEntry& file, const ExportPlace&)
+void JsonExportWriter::file(ExportBuffer& out, const ExportEntry& file, const ExportPlace&)
 {
     element(out);
     out += "{\"size\": ";
@@ -147,19 +147,19 @@ void JsonExportWriter::file(std::string& out, const ExportEntry& file, const Exp
     out += '}';
 }
 
-void JsonExportWriter::endDisc(std::string& out)
+void JsonExportWriter::endDisc(ExportBuffer& out)
 {
     closeArray(out);
     out += '}';
 }
 
-void JsonExportWriter::endFileset(std::string& out)
+void JsonExportWriter::endFileset(ExportBuffer& out)
 {
     closeArray(out);
     out += '}';
 }
 
-void JsonExportWriter::finish(std::string& out)
+void JsonExportWriter::finish(ExportBuffer& out)
 {
     closeArray(out);
     out += "}\n";

@@ -25,23 +25,23 @@ public:
     /// forHtml: every string is also safe inside an HTML script element.
     explicit JsonExportWriter(bool forHtml = false);
 
-    void begin(std::string& out) override;
-    void beginFileset(std::string& out, const ExportFileset& fileset) override;
-    void beginDisc(std::string& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) override;
-    void beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace& place) override;
-    void endFolder(std::string& out, const ExportPlace& place) override;
-    void file(std::string& out, const ExportEntry& file, const ExportPlace& place) override;
-    void endDisc(std::string& out) override;
-    void endFileset(std::string& out) override;
-    void finish(std::string& out) override;
+    void begin(ExportBuffer& out) override;
+    void beginFileset(ExportBuffer& out, const ExportFileset& fileset) override;
+    void beginDisc(ExportBuffer& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) override;
+    void beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace& place) override;
+    void endFolder(ExportBuffer& out, const ExportPlace& place) override;
+    void file(ExportBuffer& out, const ExportEntry& file, const ExportPlace& place) override;
+    void endDisc(ExportBuffer& out) override;
+    void endFileset(ExportBuffer& out) override;
+    void finish(ExportBuffer& out) override;
 
 private:
     /// Opens an element of the innermost array: a comma before all but the first.
-    void element(std::string& out);
-    void openArray(std::string& out);
-    void closeArray(std::string& out);
-    void text(std::string& out, const char* key, const ExportText& value);
-    void member(std::string& out, const char* key, std::uint64_t value);
+    void element(ExportBuffer& out);
+    void openArray(ExportBuffer& out);
+    void closeArray(ExportBuffer& out);
+    void text(ExportBuffer& out, const char* key, const ExportText& value);
+    void member(ExportBuffer& out, const char* key, std::uint64_t value);
 
     bool m_forHtml;
     std::vector<bool> m_first; ///< per open array: no element written yet

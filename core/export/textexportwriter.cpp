@@ -1,6 +1,6 @@
 #include "core/export/textexportwriter.h"
 
-void TextExportWriter::beginFileset(std::string& out, const ExportFileset& fileset)
+void TextExportWriter::beginFileset(ExportBuffer& out, const ExportFileset& fileset)
 {
     if (!m_firstFileset) {
         out += '\n';
@@ -12,7 +12,7 @@ void TextExportWriter::beginFileset(std::string& out, const ExportFileset& files
     out += '\n';
 }
 
-void TextExportWriter::beginDisc(std::string& out, const TKTBDisc&, const ExportPlace& place, bool)
+void TextExportWriter::beginDisc(ExportBuffer& out, const TKTBDisc&, const ExportPlace& place, bool)
 {
     m_lastAbove.clear();
     out.append(place.discTitle.text);
@@ -21,7 +21,7 @@ void TextExportWriter::beginDisc(std::string& out, const TKTBDisc&, const Export
     out += "]\n";
 }
 
-void TextExportWriter::line(std::string& out, const ExportEntry& entry)
+void TextExportWriter::line(ExportBuffer& out, const ExportEntry& entry)
 {
     for (const bool last : m_lastAbove) {
         out += last ? "    " : "\u2502   ";
@@ -34,10 +34,10 @@ void TextExportWriter::line(std::string& out, const ExportEntry& entry)
     out += '\n';
 }
 
-void TextExportWriter::beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace&)
+void TextExportWriter::beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace&)
 {
     line(out, folder);
     m_lastAbove.push_back(folder.last);
 }
 
-void TextExportWriter::file(std::string& out, const ExportEntry& file, const ExportPlace&) { line(out, file); }
+void TextExportWriter::file(ExportBuffer& out, const ExportEntry& file, const ExportPlace&) { line(out, file); }

@@ -15,18 +15,18 @@ class TextExportWriter : public ExportWriter {
 public:
     bool wantsLastMarks() const override { return true; }
 
-    void begin(std::string&) override { }
-    void beginFileset(std::string& out, const ExportFileset& fileset) override;
-    void beginDisc(std::string& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) override;
-    void beginFolder(std::string& out, const ExportEntry& folder, const ExportPlace& place) override;
-    void endFolder(std::string&, const ExportPlace&) override { m_lastAbove.pop_back(); }
-    void file(std::string& out, const ExportEntry& file, const ExportPlace& place) override;
-    void endDisc(std::string&) override { }
-    void endFileset(std::string&) override { }
-    void finish(std::string&) override { }
+    void begin(ExportBuffer&) override { }
+    void beginFileset(ExportBuffer& out, const ExportFileset& fileset) override;
+    void beginDisc(ExportBuffer& out, const TKTBDisc& disc, const ExportPlace& place, bool partial) override;
+    void beginFolder(ExportBuffer& out, const ExportEntry& folder, const ExportPlace& place) override;
+    void endFolder(ExportBuffer&, const ExportPlace&) override { m_lastAbove.pop_back(); }
+    void file(ExportBuffer& out, const ExportEntry& file, const ExportPlace& place) override;
+    void endDisc(ExportBuffer&) override { }
+    void endFileset(ExportBuffer&) override { }
+    void finish(ExportBuffer&) override { }
 
 private:
-    void line(std::string& out, const ExportEntry& entry);
+    void line(ExportBuffer& out, const ExportEntry& entry);
 
     std::vector<bool> m_lastAbove; ///< per open folder: it was the last of its siblings
     bool m_firstFileset = true;
