@@ -20,14 +20,26 @@ ExportFile::ExportFile(const QString& path)
 {
 }
 
-ExportFile::~ExportFile() { abandon(); }
+ExportFile::~ExportFile()
+{
+    if (m_writer.joinable()) {
+        {
+            std::lock_guard lock(m_mutex);
+            m_ending = true;
+        }
+        m_changed.notify_all();
+        m_writer.join();
+    }
+    abandon();
+}
 
 bool ExportFile::fail(const QString& file, int error)
 {
+    std::lock_guard lock(m_mutex);
     if (m_ok) {
         m_error = file + QStringLiteral(": ") + QString::fromLocal8Bit(std::strerror(error));
     }
-    m_ok = false;
+    m_ok.store(false, std::memory_order_release);
     return false;
 }
 
@@ -56,31 +68,72 @@ bool ExportFile::open()
     return true;
 }
 
-bool ExportFile::flush()
+bool ExportFile::writeAll(const ExportBuffer& bytes)
 {
-    if (!m_ok) {
-        m_buffer.clear();
-        return false;
-    }
     std::size_t written = 0;
-    while (written < m_buffer.size()) {
-        const ssize_t count = ::write(m_descriptor, m_buffer.data() + written, m_buffer.size() - written);
+    while (written < bytes.size()) {
+        const ssize_t count = ::write(m_descriptor, bytes.data() + written, bytes.size() - written);
         if (count < 0 && errno == EINTR) {
             continue;
         }
         if (count <= 0) {
-            m_buffer.clear();
             return fail(m_toStandardOutput ? QStringLiteral("standard output") : m_path, count < 0 ? errno : ENOSPC);
         }
         written += static_cast<std::size_t>(count);
     }
-    m_buffer.clear();
     return true;
+}
+
+void ExportFile::writeLoop()
+{
+    std::unique_lock lock(m_mutex);
+    for (;;) {
+        m_changed.wait(lock, [this] { return m_handed || m_ending; });
+        if (!m_handed) {
+            return;
+        }
+        const bool sound = m_ok;
+        lock.unlock();
+        if (sound) {
+            writeAll(m_writing);
+        }
+        lock.lock();
+        m_writing.clear();
+        m_handed = false;
+        m_changed.notify_all();
+    }
+}
+
+void ExportFile::waitForWriter()
+{
+    std::unique_lock lock(m_mutex);
+    m_changed.wait(lock, [this] { return !m_handed; });
+}
+
+bool ExportFile::flush()
+{
+    if (m_descriptor < 0 || !ok()) {
+        m_buffer.clear();
+        return false;
+    }
+    if (!m_writer.joinable()) {
+        m_writer = std::thread([this] { writeLoop(); });
+    }
+    waitForWriter();
+    {
+        std::lock_guard lock(m_mutex);
+        std::swap(m_buffer, m_writing);
+        m_handed = true;
+    }
+    m_changed.notify_all();
+    return ok();
 }
 
 bool ExportFile::commit()
 {
-    if (!flush()) {
+    const bool flushed = flush();
+    waitForWriter();
+    if (!flushed || !ok()) {
         abandon();
         return false;
     }
@@ -115,6 +168,7 @@ bool ExportFile::commit()
 
 void ExportFile::abandon()
 {
+    waitForWriter();
     if (m_toStandardOutput || m_committed) {
         return;
     }
