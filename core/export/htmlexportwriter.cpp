@@ -24,6 +24,7 @@ li > .row { cursor: default; white-space: nowrap; }
 h2 { font-size: 110%; margin: 1em 0 0.3em 0; }
 #results li { white-space: nowrap; }
 .path { color: #666; }
+.more { color: #36c; cursor: pointer; padding-left: 1.2em; }
 </style>
 </head>
 <body>
@@ -68,16 +69,39 @@ constexpr const char* s_tail = R"(
     }
     return item;
   }
-  // A folder's entries are drawn the first time it opens, so a page of a million entries draws only
-  // what the user looks at.
+  // A folder's entries are drawn when it first opens, and a large folder's a few hundred at a time as
+  // the user scrolls to the end of those drawn: a page of a million entries draws only what is seen.
+  const chunk = 400;
+  const more = "IntersectionObserver" in window ? new IntersectionObserver(function (seen) {
+    for (const entry of seen) {
+      if (entry.isIntersecting) { entry.target.drawMore(); }
+    }
+  }) : null;
+  function drawFrom(list, entries, first) {
+    const fragment = document.createDocumentFragment();
+    const end = Math.min(entries.length, first + chunk);
+    for (let i = first; i < end; ++i) { fragment.appendChild(entryItem(entries[i])); }
+    if (end < entries.length) {
+      const rest = document.createElement("li");
+      rest.className = "more";
+      rest.textContent = (entries.length - end) + " more \u2026";
+      rest.drawMore = function () {
+        if (more) { more.unobserve(rest); }
+        rest.remove();
+        drawFrom(list, entries, end);
+      };
+      rest.addEventListener("click", rest.drawMore);
+      fragment.appendChild(rest);
+      if (more) { more.observe(rest); }
+    }
+    list.appendChild(fragment);
+  }
   function toggle(item, entries) {
     let list = item.querySelector(":scope > ul");
     if (!list) {
       list = document.createElement("ul");
-      const fragment = document.createDocumentFragment();
-      for (const entry of entries) { fragment.appendChild(entryItem(entry)); }
-      list.appendChild(fragment);
       item.appendChild(list);
+      drawFrom(list, entries, 0);
     } else {
       list.hidden = !list.hidden;
     }
