@@ -38,6 +38,15 @@ FilePtr openForReading(const QString& path, QString& error)
     return file;
 }
 
+/// Opens the file to import, its size being the total of the progress; null (result.error set) when it
+/// cannot be read.
+FilePtr openSource(const QString& path, ImportResult& result, std::uint64_t& total)
+{
+    FilePtr file = openForReading(path, result.error);
+    total = file == nullptr ? 0 : static_cast<std::uint64_t>(QFileInfo(path).size());
+    return file;
+}
+
 QString discText(const TKTBDisc& disc)
 {
     return QStringLiteral("\"%1\" (serial %2)")
@@ -580,11 +589,10 @@ ImportResult CatalogImport::importFile(const QString& path, const ImportOptions&
 ImportResult CatalogImport::importJson(const QString& path, const ImportOptions& options)
 {
     ImportResult result;
-    const FilePtr file = openForReading(path, result.error);
+    const FilePtr file = openSource(path, result, m_total);
     if (file == nullptr) {
         return result;
     }
-    m_total = static_cast<std::uint64_t>(QFileInfo(path).size());
     JsonReader reader(file.get());
     JsonDiscReader discs(*this, reader, path);
     discs.run(options, result);
@@ -632,11 +640,10 @@ bool writeListFolder(
 ImportResult CatalogImport::importList(const QString& path, const ImportOptions& options)
 {
     ImportResult result;
-    const FilePtr file = openForReading(path, result.error);
+    const FilePtr file = openSource(path, result, m_total);
     if (file == nullptr) {
         return result;
     }
-    m_total = static_cast<std::uint64_t>(QFileInfo(path).size());
     ListFolder top;
     std::string line;
     std::uint64_t lineNumber = 0;

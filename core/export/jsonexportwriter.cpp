@@ -52,6 +52,24 @@ void JsonExportWriter::member(ExportBuffer& out, const char* key, std::uint64_t 
     appendNumber(out, value);
 }
 
+void JsonExportWriter::date(ExportBuffer& out, const char* key, const char* packedKey, std::uint32_t packed)
+{
+    out += ", \"";
+    out += key;
+    out += "\": ";
+    char text[19];
+    if (formatDosDateTime(packed, text)) {
+        out += '"';
+        out.append(text, sizeof text);
+        out += '"';
+        return;
+    }
+    out += "null";
+    if (packed != 0) {
+        member(out, packedKey, packed);
+    }
+}
+
 void JsonExportWriter::begin(ExportBuffer& out)
 {
     out += "{\"katalox\": \"export\", \"version\": 1, \"filesets\": ";
@@ -84,17 +102,7 @@ void JsonExportWriter::beginDisc(ExportBuffer& out, const TKTBDisc& disc, const 
     member(out, "flags", disc.Flags);
     out += ", \"audio\": ";
     out += (disc.Flags & KTB_DISC_AUDIO) != 0 ? "true" : "false";
-    const std::size_t before = out.size();
-    out += ", \"scanned\": \"";
-    if (appendDosDateTime(out, disc.ScanTime)) {
-        out += '"';
-    } else {
-        out.resize(before);
-        out += ", \"scanned\": null";
-        if (disc.ScanTime != 0) {
-            member(out, "scanTime", disc.ScanTime);
-        }
-    }
+    date(out, "scanned", "scanTime", disc.ScanTime);
     out += ", \"used\": ";
     out += std::string_view(std::to_string(disc.Used));
     out += ", \"capacity\": ";
@@ -130,17 +138,7 @@ void JsonExportWriter::file(ExportBuffer& out, const ExportEntry& file, const Ex
     text(out, "name", file.name);
     out += ", \"type\": ";
     appendJsonString(out, m_kinds.kindOf(file.name.bytes), m_forHtml);
-    const std::size_t before = out.size();
-    out += ", \"modified\": \"";
-    if (appendDosDateTime(out, file.dateTime)) {
-        out += '"';
-    } else {
-        out.resize(before);
-        out += ", \"modified\": null";
-        if (file.dateTime != 0) {
-            member(out, "dateTime", file.dateTime);
-        }
-    }
+    date(out, "modified", "dateTime", file.dateTime);
     if (!file.comment.bytes.empty()) {
         text(out, "comment", file.comment);
     }

@@ -42,6 +42,8 @@ private:
     void closeArray(ExportBuffer& out);
     void text(ExportBuffer& out, const char* key, const ExportText& value);
     void member(ExportBuffer& out, const char* key, std::uint64_t value);
+    /// The date as text under key, or null and, for a value that is no date, the value under packedKey.
+    void date(ExportBuffer& out, const char* key, const char* packedKey, std::uint32_t packed);
 
     bool m_forHtml;
     std::vector<bool> m_first; ///< per open array: no element written yet

@@ -53,12 +53,7 @@ ExportWindow::ExportWindow(CompanionCatalogs& catalogs, QWidget* parent)
     setWindowTitle(s_caption);
 
     auto* splitter = new QSplitter(this);
-    auto* left = new QWidget(splitter);
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(6, 6, 0, 6);
-    leftLayout->addWidget(new QLabel(QStringLiteral("Scope"), left));
-    scopePicker = new ScopePicker(catalogs, left);
-    leftLayout->addWidget(scopePicker, 1);
+    addScopePane(splitter, catalogs, scopePicker);
 
     auto* right = new QWidget(splitter);
     auto* rightLayout = new QVBoxLayout(right);
@@ -125,7 +120,6 @@ ExportWindow::ExportWindow(CompanionCatalogs& catalogs, QWidget* parent)
     rightLayout->addWidget(statusLabel);
     rightLayout->addStretch(1);
 
-    splitter->addWidget(left);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 300, 500 });
