@@ -8,6 +8,7 @@
 #include "core/export/textexportwriter.h"
 #include "core/filesets/fileset.h"
 
+#include <QFile>
 #include <QFileInfo>
 #include <cstring>
 
@@ -310,10 +311,30 @@ void ExportRun::markLastEntries(TKTBHandle* handle, std::uint32_t offset)
 
 } // namespace
 
+namespace {
+
+/// Whether the file at path is a catalog (of this or the older format): a slip of the user's must not
+/// replace years of discs with their listing.
+bool isCatalogFile(const QString& path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return false;
+    }
+    const QByteArray start = file.read(sizeof KTB_OLDER_SIGNATURE - 1);
+    return start.startsWith(QByteArray(KTB_MAGIC, sizeof KTB_MAGIC)) || start == KTB_OLDER_SIGNATURE;
+}
+
+} // namespace
+
 ExportResult exportCatalogs(
     const CompanionCatalogs& catalogs, CatalogWalk& walk, const ExportOptions& options, ExportFile& output)
 {
     ExportResult result;
+    if (!output.path().isEmpty() && isCatalogFile(output.path())) {
+        result.error = QStringLiteral("%1 is a catalog file; an export never replaces one").arg(output.path());
+        return result;
+    }
     if (!output.open()) {
         result.error = output.error();
         return result;

@@ -40,7 +40,7 @@ std::unique_ptr<CatalogWalk> makeExportWalk(std::vector<WalkTarget> targets);
 /// Runs walk (made by makeExportWalk; walk.onProgress is called on this thread) and writes what it
 /// reads in the format of options into output, which is opened here and committed only when every
 /// target was read to its end and every byte written. A stop request (walk.requestStop()) or a failure
-/// leaves no file under the output's name.
+/// leaves no file under the output's name; an output that names a catalog file is refused.
 ExportResult exportCatalogs(
     const CompanionCatalogs& catalogs, CatalogWalk& walk, const ExportOptions& options, ExportFile& output);
 

@@ -236,6 +236,11 @@ TEST_F(ExportTest, AFailedOrCancelledExportLeavesNoFileAndTheOldFileAsItWas)
     EXPECT_EQ(readFileBytes(target), "older");
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.path()), {}), 3) << "no temporary file left";
 
+    // A catalog is never replaced by a listing of itself.
+    const ExportResult overCatalog = exportPaths({ m_catalog }, {}, m_catalog);
+    EXPECT_FALSE(overCatalog.written);
+    EXPECT_EQ(readFileBytes(m_catalog), hardCatalog().bytes());
+
     // A folder that cannot be written is named in the error.
     const std::string locked = m_folder.file("locked/");
     std::filesystem::create_directory(locked);
