@@ -13,8 +13,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <csignal>
 #include <filesystem>
 #include <random>
+#include <sys/resource.h>
 #include <sys/stat.h>
 
 namespace {
@@ -251,6 +253,23 @@ TEST_F(ExportTest, AFailedOrCancelledExportLeavesNoFileAndTheOldFileAsItWas)
         EXPECT_TRUE(refused.error.startsWith(qPath(m_folder.file("locked")))) << refused.error.toStdString();
     }
     ::chmod(locked.c_str(), 0700);
+}
+
+TEST_F(ExportTest, AFullDiscIsAClearErrorAndLeavesNoFile)
+{
+    // A file size limit stands in for a full disc: the writes past it fail as they would.
+    struct rlimit before { };
+    ::getrlimit(RLIMIT_FSIZE, &before);
+    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = before;
+    small.rlim_cur = 4096;
+    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+    const ExportResult full = exportPaths({ m_catalog }, { ExportFormat::Html, false, {} }, m_folder.file("page.html"));
+    ::setrlimit(RLIMIT_FSIZE, &before);
+    std::signal(SIGXFSZ, oldHandler);
+    EXPECT_FALSE(full.written);
+    EXPECT_EQ(full.error, qPath(m_folder.file("page.html")) + QStringLiteral(": File too large"));
+    EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.path()), {}), 1) << "only the catalog";
 }
 
 TEST(ExportText, CatalogTextsComeOutAsTheProgramDecodesThemAndDatesReadBack)

@@ -5,9 +5,12 @@
 #include "engine/ktb_io.h"
 #include "engine/ktb_owners.h"
 #include "tests/core/export/exportfixture.h"
+#include "tests/support/crashharness.h"
 #include "tests/support/qtprinters.h"
 
 #include <gtest/gtest.h>
+
+#include <functional>
 
 namespace {
 
@@ -22,12 +25,16 @@ protected:
         EXPECT_TRUE(exported.written) << exported.error.toStdString();
     }
 
-    ImportResult import(const std::string& source, const ImportOptions& options = {})
+    ImportResult import(const std::string& source, const ImportOptions& options = {},
+        const std::function<void(CatalogImport&)>& prepare = {})
     {
         KtbHandlePtr handle;
         EXPECT_EQ(ktbOpenOwned(handle, m_target.c_str(), 0), KTB_OK);
         CatalogImport import(handle.get(), qPath(m_target),
-            { qPath(m_folder.path()), QStringLiteral("import-"), QStringLiteral("import.ktb"), false });
+            { qPath(m_scratch.path()), QStringLiteral("import-"), QStringLiteral("import.ktb"), false });
+        if (prepare) {
+            prepare(import);
+        }
         return import.importFile(qPath(source), options);
     }
 
@@ -35,6 +42,7 @@ protected:
     std::string body(const std::string& path) const { return readFileBytes(path).substr(256); }
 
     TempFolder m_folder;
+    TempFolder m_scratch;
     CatalogBuilder m_original = hardCatalog();
     std::string m_target = m_folder.file("Target.ktb");
     std::string m_json = m_folder.file("Music.json");
@@ -92,6 +100,58 @@ TEST_F(ImportTest, ABrokenDocumentSaysWhereAndTheDiscItBrokeIsNotAppended)
         EXPECT_TRUE(refused.imported.empty()) << bad;
         EXPECT_TRUE(refused.error.contains(QString::fromStdString(where))) << refused.error.toStdString();
         EXPECT_EQ(readFileBytes(m_target).size(), size);
+    }
+}
+
+TEST_F(ImportTest, APartialExportImportsWithTheCountsOfItsTree)
+{
+    ExportSelection foldersOnly;
+    foldersOnly.foldersOnly = true;
+    const std::string partial = m_folder.file("folders.json");
+    ASSERT_TRUE(
+        exportPaths({ m_folder.file("Music.ktb") }, { ExportFormat::Json, false, foldersOnly }, partial).written);
+    ASSERT_EQ(import(partial).imported.size(), 3u);
+    KtbHandlePtr handle;
+    ASSERT_EQ(ktbOpenOwned(handle, m_target.c_str(), KTB_OPEN_READONLY), KTB_OK);
+    TKTBDisc disc {};
+    ASSERT_TRUE(ktbReadDisc(handle.get(), KTB_HEADER_SIZE, disc));
+    EXPECT_EQ(disc.Files, 0u) << "the files were left out";
+    EXPECT_EQ(disc.Folders, 42u);
+    EXPECT_TRUE(ktbRunIsWhole(handle.get(), KTB_HEADER_SIZE, disc.RunLength));
+}
+
+TEST_F(ImportTest, CancelAndFailuresKeepTheDiscsBeforeAndNothingOfTheDiscBeingRead)
+{
+    // Cancelled while the first disc is read: nothing is appended.
+    const std::size_t empty = readFileBytes(m_target).size();
+    const ImportResult cancelled = import(m_json, {},
+        [](CatalogImport& running) { running.onProgress = [&running](auto, auto) { running.requestStop(); }; });
+    EXPECT_TRUE(cancelled.cancelled);
+    EXPECT_TRUE(cancelled.imported.empty());
+    EXPECT_EQ(readFileBytes(m_target).size(), empty);
+
+    // Stopped at every call of the engine's I/O seam: after the next open the fileset holds whole discs
+    // of the document, in order, and the import said it failed.
+    const std::string whole = m_original.bytes().substr(KTB_HEADER_SIZE);
+    for (std::size_t call = 1;; ++call) {
+        ASSERT_TRUE(CatalogBuilder().writeTo(m_target));
+        ImportResult result;
+        {
+            CrashHarness harness(m_folder.path());
+            harness.stopAt(call);
+            result = import(m_json);
+            if (result.error.isEmpty()) {
+                break; // the import never came to this call
+            }
+        }
+        KtbHandlePtr reopened;
+        ASSERT_EQ(ktbOpenOwned(reopened, m_target.c_str(), 0), KTB_OK) << call;
+        reopened.reset();
+        const std::string held = body(m_target);
+        EXPECT_EQ(held, whole.substr(0, held.size())) << call;
+        EXPECT_TRUE(
+            held.empty() || held.size() == whole.size() || whole[held.size()] == static_cast<char>(KTB_TAG_DISC))
+            << "a disc cut at " << held.size() << ", call " << call;
     }
 }
 
