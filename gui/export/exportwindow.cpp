@@ -5,6 +5,7 @@
 #include "core/filesets/catalogerror.h"
 #include "core/filesets/fileset.h"
 #include "gui/common/errordisplay.h"
+#include "gui/companion/savepathchoice.h"
 #include "gui/companion/scopepicker.h"
 #include "gui/companion/walkprogresspanel.h"
 #include "gui/companion/walkworker.h"
@@ -12,8 +13,6 @@
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
-#include <QDir>
-#include <QFileDialog>
 #include <QFormLayout>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -161,15 +160,11 @@ bool ExportWindow::isExporting() const { return m_worker != nullptr && !m_worker
 void ExportWindow::chooseFileAndExport()
 {
     const FormatEntry& format = s_formats[std::max(0, formatChooser->currentIndex())];
-    const QString extension = exportExtension(format.format);
-    QFileDialog dialog(this, QStringLiteral("Export"), QDir::homePath(), QString::fromLatin1(format.filter));
-    dialog.setAcceptMode(QFileDialog::AcceptSave);
-    dialog.setDefaultSuffix(extension);
-    dialog.selectFile(QStringLiteral("Catalogs.") + extension);
-    if (dialog.exec() != QDialog::Accepted || dialog.selectedFiles().isEmpty()) {
-        return;
+    const QString path = chooseSavePath(QStringLiteral("Export"), s_caption, QStringLiteral("Catalogs"),
+        QString::fromLatin1(format.filter), QLatin1Char('.') + exportExtension(format.format));
+    if (!path.isEmpty()) {
+        exportTo(path);
     }
-    exportTo(dialog.selectedFiles().constFirst());
 }
 
 bool ExportWindow::exportTo(const QString& path)

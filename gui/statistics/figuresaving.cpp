@@ -1,9 +1,9 @@
 #include "gui/statistics/figuresaving.h"
 
 #include "core/common/questions.h"
+#include "gui/companion/savepathchoice.h"
 #include "gui/statistics/figuretablemodel.h"
 
-#include <QDir>
 #include <QFileInfo>
 #include <QPainter>
 #include <QSaveFile>
@@ -14,24 +14,10 @@ namespace {
 
 const QString s_caption = QStringLiteral("Katalox Statistics");
 
-/// The chosen path with defaultSuffix added when it has no extension; empty when the user cancelled
-/// or would not replace an existing file.
+/// The chosen path (chooseSavePath) with defaultSuffix added when it has no extension.
 QString chosenPath(const QString& caption, const QString& name, const QString& filter, const QString& defaultSuffix)
 {
-    QString path = questions().saveFileName(caption, QDir::home().filePath(name + defaultSuffix), filter);
-    if (path.isEmpty()) {
-        return {};
-    }
-    if (QFileInfo(path).suffix().isEmpty()) {
-        path += defaultSuffix;
-    }
-    if (QFileInfo::exists(path)
-        && questions().messageBox(QStringLiteral("%1 exists already.\nDo you want to replace it?").arg(path), s_caption,
-               MessageIcon::Question, YesButton | NoButton)
-            != YesButton) {
-        return {};
-    }
-    return path;
+    return chooseSavePath(caption, s_caption, name, filter, defaultSuffix);
 }
 
 void reportFailure(const QString& path)

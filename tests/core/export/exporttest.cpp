@@ -153,6 +153,41 @@ TEST_F(ExportTest, HtmlIsOnePageWhoseNamesCannotEndTheDataOrBreakOut)
     EXPECT_NE(page.rfind("</html>"), std::string::npos);
 }
 
+TEST_F(ExportTest, FilesetsFollowEachOtherInTheOrderGivenEachWithItsOwnFields)
+{
+    CatalogBuilder photos;
+    photos.setOwner("Bob").setName("Photos");
+    photos.beginDisc({ .serial = 7, .title = "Holiday" });
+    photos.addFile("beach.jpg", 2000);
+    photos.endDisc();
+    ASSERT_TRUE(photos.writeTo(m_folder.file("Photos.ktb")));
+    const std::string json = m_folder.file("both.json");
+    ASSERT_TRUE(
+        exportPaths({ m_folder.file("Photos.ktb"), m_catalog }, { ExportFormat::Json, false, {} }, json).written);
+    const QJsonArray filesets
+        = QJsonDocument::fromJson(QByteArray::fromStdString(readFileBytes(json)))[QStringLiteral("filesets")].toArray();
+    ASSERT_EQ(filesets.size(), 2);
+    EXPECT_EQ(filesets.at(0)[QStringLiteral("owner")].toString(), QStringLiteral("Bob"));
+    EXPECT_EQ(filesets.at(0)[QStringLiteral("discs")].toArray().size(), 1);
+    EXPECT_EQ(filesets.at(1)[QStringLiteral("file")].toString(), QStringLiteral("Music.ktb"));
+    EXPECT_EQ(filesets.at(1)[QStringLiteral("discs")].toArray().size(), 3);
+
+    const std::string csv = m_folder.file("both.csv");
+    ASSERT_TRUE(exportPaths({ m_folder.file("Photos.ktb"), m_catalog }, { ExportFormat::Csv, false, {} }, csv).written);
+    const QJsonArray rows = pythonCsvRows(csv);
+    EXPECT_EQ(row(rows, QStringLiteral("beach.jpg")).mid(0, 4),
+        (QStringList {
+            QStringLiteral("Bob"), QStringLiteral("Photos"), QStringLiteral("Holiday"), QStringLiteral("0000-0007") }));
+    EXPECT_EQ(row(rows, QStringLiteral(" blank ")).mid(0, 2),
+        (QStringList { QStringLiteral("Anna"), QStringLiteral("Music") }));
+    // An export is an ordinary file of the user's, not a private temporary one.
+    struct stat status { };
+    ASSERT_EQ(::stat(csv.c_str(), &status), 0);
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    EXPECT_EQ(status.st_mode & 0777, 0666 & ~mask);
+}
+
 TEST(TextExport, DrawsTheLastEntryOfEachFolderAsTreeDoes)
 {
     TempFolder folder;

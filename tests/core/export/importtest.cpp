@@ -93,7 +93,9 @@ TEST_F(ImportTest, ABrokenDocumentSaysWhereAndTheDiscItBrokeIsNotAppended)
              { R"({"filesets": [{"discs": [{"serial": "12345678", "entries": [{"size": 1}]}]}]})", "without a name" },
              { R"({"filesets": [{"discs": [{"serial": "nope", "entries": []}]}]})", "no serial" },
              { R"({"filesets": [{"discs": [{"entries": [{"name": "a", "size": 4294967296}]}]}]})", "from 0 to" },
-             { R"({"something": "else"})", "not a catalog export" } }) {
+             { R"({"something": "else"})", "not a catalog export" },
+             { R"({"filesets": [{"discs": [{"entries": [{"entries": [], "name": "late"}]}]}]})", "without a name" },
+             { R"({"filesets": [{"discs": [{"entries": [{"name": "a", "nameBytes": "%%"}]}]}]})", "no base64" } }) {
         ASSERT_TRUE(writeFileBytes(m_folder.file("bad.json"), bad));
         const std::size_t size = readFileBytes(m_target).size();
         const ImportResult refused = import(m_folder.file("bad.json"));
@@ -101,6 +103,17 @@ TEST_F(ImportTest, ABrokenDocumentSaysWhereAndTheDiscItBrokeIsNotAppended)
         EXPECT_TRUE(refused.error.contains(QString::fromStdString(where))) << refused.error.toStdString();
         EXPECT_EQ(readFileBytes(m_target).size(), size);
     }
+}
+
+TEST_F(ImportTest, ADiscWhoseSerialComesAfterItsEntriesIsStillRefused)
+{
+    ASSERT_TRUE(writeFileBytes(m_folder.file("late.json"),
+        R"({"filesets": [{"discs": [{"entries": [{"name": "a.mp3", "size": 3}], "serial": "0000-0009"}]}]})"));
+    ASSERT_EQ(import(m_folder.file("late.json")).imported.size(), 1u);
+    const ImportResult again = import(m_folder.file("late.json"));
+    EXPECT_TRUE(again.imported.empty());
+    ASSERT_EQ(again.refused.size(), 1);
+    EXPECT_TRUE(again.refused[0].contains(QStringLiteral("0000-0009"))) << again.refused[0].toStdString();
 }
 
 TEST_F(ImportTest, APartialExportImportsWithTheCountsOfItsTree)

@@ -40,6 +40,18 @@ TEST(JsonReader, ReadsEveryKindOfValueWithEscapesResolved)
     EXPECT_EQ(strings, longText + "|");
 }
 
+TEST(JsonReader, TokensAcrossTheEndOfItsBufferAreReadWhole)
+{
+    // Each token in turn straddles the 64 KiB the reader reads at a time.
+    const std::string tail = R"(["\u00e9\ud83c\udfb5", -12.5e+3, true, null])";
+    for (std::size_t shift = 0; shift < tail.size(); ++shift) {
+        const std::string document = "[\"" + std::string(65536 - 2 - tail.size() + shift, 'x') + "\", " + tail + "]";
+        std::string strings;
+        ASSERT_EQ(tokens(document, &strings), "asasntzAA") << shift;
+        ASSERT_EQ(strings.substr(strings.size() - 8), "\xC3\xA9\xF0\x9F\x8E\xB5|") << shift;
+    }
+}
+
 class JsonReaderRefuses : public ::testing::TestWithParam<const char*> { };
 
 TEST_P(JsonReaderRefuses, AMalformedDocument) { EXPECT_EQ(tokens(GetParam()).rfind("error: ", 0), 0u) << GetParam(); }

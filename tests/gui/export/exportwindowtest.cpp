@@ -85,6 +85,30 @@ TEST_F(ExportWindowTest, WritesTheFolderAndFormatPicked)
     EXPECT_EQ(m_questions.asked()[0].text, QStringLiteral("The disc holds no folder /Jazz."));
 }
 
+TEST_F(ExportWindowTest, TheSaveDialogOffersTheFormatsExtensionAndAsksBeforeReplacing)
+{
+    m_window->scopePicker->checkOnly(m_window->scopePicker->discItem(0, m_discs[0]));
+    m_window->formatChooser->setCurrentIndex(2);
+    const QString named = QString::fromStdString(m_folder.file("listing"));
+    m_questions.answerSaveFileName(named);
+    QSignalSpy ended(m_window.get(), &ExportWindow::exportEnded);
+    m_window->exportButton->click();
+    ASSERT_TRUE(ended.count() > 0 || ended.wait(10000));
+    ASSERT_EQ(m_questions.asked().size(), 1u);
+    EXPECT_EQ(m_questions.asked()[0].filter, QStringLiteral("HTML files (*.html)"));
+    EXPECT_TRUE(m_questions.asked()[0].start.endsWith(QStringLiteral("/Catalogs.html")));
+    EXPECT_TRUE(std::filesystem::exists(m_folder.file("listing.html")));
+
+    // The same name again: replaced only when the user agrees.
+    m_questions.answerSaveFileName(named);
+    m_questions.answerMessage(NoButton);
+    m_window->exportButton->click();
+    EXPECT_FALSE(m_window->isExporting());
+    ASSERT_EQ(m_questions.asked().size(), 3u);
+    EXPECT_EQ(
+        m_questions.asked()[2].text, QStringLiteral("%1.html exists already.\nDo you want to replace it?").arg(named));
+}
+
 TEST_F(ExportWindowTest, CancelLeavesNoFile)
 {
     const std::string path = m_folder.file("all.csv");
