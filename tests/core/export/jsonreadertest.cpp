@@ -48,7 +48,7 @@ TEST(JsonReader, TokensAcrossTheEndOfItsBufferAreReadWhole)
         const std::string document = "[\"" + std::string(65536 - 2 - tail.size() + shift, 'x') + "\", " + tail + "]";
         std::string strings;
         ASSERT_EQ(tokens(document, &strings), "asasntzAA") << shift;
-        ASSERT_EQ(strings.substr(strings.size() - 8), "\xC3\xA9\xF0\x9F\x8E\xB5|") << shift;
+        ASSERT_EQ(strings.substr(strings.size() - 7), "\xC3\xA9\xF0\x9F\x8E\xB5|") << shift;
     }
 }
 
