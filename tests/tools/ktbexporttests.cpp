@@ -59,6 +59,11 @@ TEST_F(KtbTest, ExportOfOneDiscOrOneFolderAndBadCommandLines)
         "Anna,Music,CD 1,0000-00AB,/Music,Rock,folder,,,\r\n"
         "Anna,Music,CD 1,0000-00AB,/Music/Rock,a.mp3,file,Audio,4000,2003-01-02T00:00:00\r\n");
     EXPECT_EQ(ktb({ "export", "--format", "csv", "--disc", "256", "--folder", "/Rock", path }).status, 2);
+    const ToolRun shallow = ktb({ "export", "--format", "text", "--depth", "1", "--folders-only", path });
+    ASSERT_EQ(shallow.status, 0) << shallow.err;
+    EXPECT_EQ(shallow.out, "Anna: Music\nCD 1 [0000-00AB]\n\u2514\u2500\u2500 Music\nCD 2 [0000-00CD]\n");
+    EXPECT_EQ(ktb({ "export", "--format", "csv", "--bom", path }).out.substr(0, 3), "\xEF\xBB\xBF");
+    EXPECT_EQ(ktb({ "export", "--format", "csv", "--depth", "0", path }).status, 2);
     EXPECT_EQ(ktb({ "export", "--format", "xml", path }).status, 2);
     EXPECT_EQ(ktb({ "export", path }).status, 2);
     EXPECT_EQ(ktb({ "export", "--format", "csv", "--disc", "300", path }).status, 2);

@@ -3,7 +3,9 @@
 // element; the text draws the tree's last entries as `tree` does; what is shown follows the
 // selection; and a failed or cancelled export leaves no file under the user's name.
 #include "core/export/exporttext.h"
+#include "core/export/filekindcache.h"
 #include "core/text/catalogtext.h"
+#include "core/text/filekind.h"
 #include "tests/core/export/exportfixture.h"
 #include "tests/support/qtprinters.h"
 
@@ -148,6 +150,26 @@ TEST_F(ExportTest, HtmlIsOnePageWhoseNamesCannotEndTheDataOrBreakOut)
                       [QStringLiteral("entries")][0][QStringLiteral("name")]
                           .toString(),
         QStringLiteral("a </script><b>.mp3"));
+    // Line separators and ampersands stay data too.
+    CatalogBuilder odd;
+    odd.beginDisc({ .serial = 1, .title = "a&b" });
+    odd.addFile("line\xE2\x80\xA8separator <!-- & -->");
+    odd.endDisc();
+    ASSERT_TRUE(odd.writeTo(m_folder.file("odd.ktb")));
+    ASSERT_TRUE(exportPaths({ m_folder.file("odd.ktb") }, { ExportFormat::Html, false, {} }, m_folder.file("odd.html"))
+                    .written);
+    const std::string oddPage = readFileBytes(m_folder.file("odd.html"));
+    const std::size_t oddStart = oddPage.find(open) + open.size();
+    const std::string oddData = oddPage.substr(oddStart, oddPage.find("</script>", oddStart) - oddStart);
+    EXPECT_EQ(oddData.find_first_of("<>&"), std::string::npos);
+    EXPECT_EQ(oddData.find("\xE2\x80\xA8"), std::string::npos);
+    const QJsonObject oddDisc = QJsonDocument::fromJson(
+        QByteArray::fromStdString(oddData))[QStringLiteral("filesets")][0][QStringLiteral("discs")][0]
+                                    .toObject();
+    EXPECT_EQ(oddDisc[QStringLiteral("title")].toString(), QStringLiteral("a&b"));
+    EXPECT_EQ(oddDisc[QStringLiteral("entries")][0][QStringLiteral("name")].toString(),
+        QStringLiteral("line\u2028separator <!-- & -->"));
+
     // The page's own script follows the data, and the page ends.
     EXPECT_NE(page.find("<script>", end), std::string::npos);
     EXPECT_NE(page.rfind("</html>"), std::string::npos);
@@ -305,6 +327,28 @@ TEST_F(ExportTest, AFullDiscIsAClearErrorAndLeavesNoFile)
     EXPECT_FALSE(full.written);
     EXPECT_EQ(full.error, qPath(m_folder.file("page.html")) + QStringLiteral(": File too large"));
     EXPECT_EQ(std::distance(std::filesystem::directory_iterator(m_folder.path()), {}), 1) << "only the catalog";
+}
+
+TEST(FileKindCache, EveryExtensionGetsItsOwnKindWhateverItsCaseOrTableSlot)
+{
+    std::mt19937 random(11);
+    std::vector<std::string> names = { "a.mp3", "b.MP3", "c.Mp3", "d.jpg", "e.iso", "f.zip", "g.exe", "h.pdf", "i",
+        ".profile", "j.tar.gz", "k.\xC4VI", "l.avi" };
+    // Many extensions, so that several share a slot of the table.
+    for (int i = 0; i < 3000; ++i) {
+        std::string extension(1 + random() % 5, 'a');
+        for (char& c : extension) {
+            c = "abcdefgjkmpstuvwxzMPJ3"[random() % 22];
+        }
+        names.push_back("n." + extension);
+    }
+    FileKindCache cache;
+    for (int round = 0; round < 2; ++round) {
+        for (const std::string& name : names) {
+            const QString expected = fileKindName(fileKindOfExtension(decodeCatalogText(fileExtension(name))));
+            ASSERT_EQ(QString::fromStdString(cache.kindOf(name)), expected) << name;
+        }
+    }
 }
 
 TEST(ExportText, CatalogTextsComeOutAsTheProgramDecodesThemAndDatesReadBack)

@@ -19,6 +19,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QRadioButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 #include <QStandardItem>
@@ -65,6 +66,10 @@ TEST_F(ExportWindowTest, WritesTheFolderAndFormatPicked)
     m_window->formatChooser->setCurrentIndex(1);
     m_window->depthCheck->setChecked(true);
     m_window->depthSpin->setValue(2);
+    EXPECT_FALSE(m_window->byteOrderMarkCheck->isEnabled()) << "CSV only";
+    m_window->foldersOnlyButton->setChecked(true);
+    EXPECT_TRUE(m_window->options().selection.foldersOnly);
+    m_window->filesAndFoldersButton->setChecked(true);
     const QString path = QString::fromStdString(m_folder.file("out.json"));
     QSignalSpy ended(m_window.get(), &ExportWindow::exportEnded);
     ASSERT_TRUE(m_window->exportTo(path));
