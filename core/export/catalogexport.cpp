@@ -309,10 +309,6 @@ void ExportRun::markLastEntries(TKTBHandle* handle, std::uint32_t offset)
     }
 }
 
-} // namespace
-
-namespace {
-
 /// Whether the file at path is a catalog (of this or the older format): a slip of the user's must not
 /// replace years of discs with their listing.
 bool isCatalogFile(const QString& path)
