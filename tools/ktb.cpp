@@ -104,6 +104,42 @@ const std::vector<Command>& commands()
             "  --csv         every file as CSV instead, held or not\n"
             "Exit status: 0 when every file is on a disc, 1 when some are not, 2 on an error.\n",
             runMissing },
+        { "export", "catalogs out to CSV, JSON, HTML or text",
+            "Usage: ktb export --format csv|json|html|text [--output FILE] [--disc OFFSET\n"
+            "                  [--folder PATH]] [--depth N] [--folders-only] [--bom] FILE|FOLDER...\n"
+            "Writes every folder and file of the catalogs (a FOLDER stands for the catalogs (*.ktb)\n"
+            "directly inside it), in the order given, as the program's export window does:\n"
+            "  csv    one row per folder and file: owner, fileset, disc, serial, path, name,\n"
+            "         folder or file, type, size, modified (RFC 4180, UTF-8, a header row)\n"
+            "  json   one document: filesets, their discs with every field, the folder trees;\n"
+            "         'ktb import' reads it back\n"
+            "  html   one page with a tree per disc that opens and closes, and a search box\n"
+            "  text   an indented tree, as 'tree' draws it\n"
+            "  --output FILE     write FILE (else standard output); it is written under a\n"
+            "                    temporary name and renamed when whole, so an interrupted or\n"
+            "                    failed export leaves no half file\n"
+            "  --disc OFFSET     only the disc at OFFSET (as 'ktb ls' lists it) of the one catalog\n"
+            "  --folder PATH     only the folder PATH of that disc ('/Music/Rock') and what it holds\n"
+            "  --depth N         only N levels of folders and files below each disc (or the folder)\n"
+            "  --folders-only    no files\n"
+            "  --bom             a byte order mark before the CSV, for spreadsheet programs\n"
+            "Names stored in Windows-1252 by older catalogs come out as the same characters in\n"
+            "UTF-8; the JSON also carries the bytes of such names (in base64).\n"
+            "Catalogs are opened read-only, so this works while the program runs.\n",
+            runExport },
+        { "import", "discs of a JSON export, or a list of files, into a catalog",
+            "Usage: ktb import [--disc N] SOURCE FILE\n"
+            "       ktb import [--title T] [--serial XXXX-XXXX] LIST FILE\n"
+            "Appends to the catalog FILE (created when it does not exist) every disc of SOURCE, a\n"
+            "JSON export ('ktb export --format json'), or only its Nth disc (from 1, counted over\n"
+            "all its filesets). A disc whose serial number FILE holds already is refused.\n"
+            "A LIST (any file not starting with '{') makes one disc: each line is a size in bytes,\n"
+            "a tab and a path whose folders are separated by '/' (a path ending in '/' is a\n"
+            "folder). Its title is T or the list's file name, its serial number XXXX-XXXX or none.\n"
+            "Each disc is built in a scratch file and appended to FILE in one change. FILE cannot\n"
+            "be changed while the program has it open.\n"
+            "Exit status: 0 when every disc was imported, 2 when one was refused or on an error.\n",
+            runImport },
         { "check", "the structure of a catalog file",
             "Usage: ktb check FILE...\n"
             "Walks each catalog file and reports its first structural fault with its offset: an\n"

@@ -45,6 +45,8 @@ int runRepair(const std::vector<std::string>& arguments);
 int runCompare(const std::vector<std::string>& arguments);
 int runDupes(const std::vector<std::string>& arguments);
 int runMissing(const std::vector<std::string>& arguments);
+int runExport(const std::vector<std::string>& arguments);
+int runImport(const std::vector<std::string>& arguments);
 
 /// Options and operands of a command line. Options are single letters ("-c"), long options with a
 /// value ("--title T" or "--title=T") or "--help"; "--" ends them. An unknown option, or a long option

@@ -47,6 +47,19 @@ TKTBERROR DiscRecording::record(char drive, const TKTBDisc& disc, const Progress
     return result;
 }
 
+TKTBERROR DiscRecording::recordWith(const std::function<TKTBERROR(TKTBHandle* scratch)>& write)
+{
+    TKTBERROR result = ktbBeginChange(m_handle.get());
+    if (result == KTB_OK) {
+        result = write(m_handle.get());
+        if (!ktbEndChange(m_handle.get(), result == KTB_OK) && result == KTB_OK) {
+            result = KTB_ERR_MAPPINGFAILED;
+        }
+    }
+    m_handle.reset();
+    return result;
+}
+
 TransplantResult DiscRecording::transplant(TKTBHandle* destination, std::uint32_t olderOffset)
 {
     KtbHandlePtr scratch;

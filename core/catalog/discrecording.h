@@ -1,6 +1,6 @@
 #pragma once
 // Recording a source into a fileset: the one road by which a disc's folder tree enters a catalog, for
-// the program's scan and for `ktb record` alike. The source (a drive letter; folders and images are put
+// the program's scan, `ktb record` and the import alike. The source (a drive letter; folders and images are put
 // behind a drive of the drive layer) is recorded into a scratch catalog of its own, and only a finished
 // recording is moved into the fileset, so a stopped or failed one leaves the fileset as it was.
 
@@ -67,6 +67,10 @@ public:
     /// KTB_ERR_INTERRUPTED when it was stopped or a folder could not be listed (walkFailure() tells
     /// which folder and why); a disc with serial 0 is an entry without contents and reads no drive.
     TKTBERROR record(char drive, const TKTBDisc& disc, const ProgressFunction& progress = {});
+    /// Records a disc that write appends to the created scratch catalog (an import builds it from a
+    /// listing instead of a drive), as one change of that catalog, and closes it. Answers what write
+    /// answers; on anything but KTB_OK the scratch catalog is cut back to its header.
+    TKTBERROR recordWith(const std::function<TKTBERROR(TKTBHandle* scratch)>& write);
     /// Where and why the last record() could not list a folder; read it on any thread once record() ended.
     const WalkFailure& walkFailure() const { return m_walkFailure; }
     /// Asks record() to stop after the entry being recorded; safe from any thread.

@@ -6,8 +6,10 @@
 
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QLabel>
 #include <QMenu>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStandardItemModel>
 #include <QTreeView>
 #include <QVBoxLayout>
@@ -267,4 +269,16 @@ QStandardItem* ScopePicker::discItem(int catalog, std::uint32_t offset) const
         }
     }
     return nullptr;
+}
+
+QVBoxLayout* addScopePane(QSplitter* splitter, const CompanionCatalogs& catalogs, ScopePicker*& picker)
+{
+    auto* pane = new QWidget(splitter);
+    auto* layout = new QVBoxLayout(pane);
+    layout->setContentsMargins(6, 6, 0, 6);
+    layout->addWidget(new QLabel(QStringLiteral("Scope"), pane));
+    picker = new ScopePicker(catalogs, pane);
+    layout->addWidget(picker, 1);
+    splitter->addWidget(pane);
+    return layout;
 }

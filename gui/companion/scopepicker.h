@@ -11,7 +11,9 @@
 
 class CompanionCatalogs;
 class QPushButton;
+class QSplitter;
 class QStandardItem;
+class QVBoxLayout;
 class QStandardItemModel;
 class QTreeView;
 
@@ -55,3 +57,7 @@ private:
     const CompanionCatalogs& m_catalogs;
     bool m_updating = false;
 };
+
+/// The left pane of a companion window in splitter: "Scope" over a picker of the catalogs; a window
+/// adds its own controls below it to the layout answered.
+QVBoxLayout* addScopePane(QSplitter* splitter, const CompanionCatalogs& catalogs, ScopePicker*& picker);

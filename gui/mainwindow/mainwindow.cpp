@@ -92,6 +92,7 @@ const QList<CommandSpec>& MainWindow::commands()
         { "statisticsAction", "Statistics..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_S), -1, "" },
         { "exportAction", "Export..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_E), -1, "" },
         { "compareAction", "Compare..", "Tools", QKeySequence(Qt::SHIFT | Qt::CTRL | Qt::Key_C), -1, "" },
+        { "importAction", "Import...", "File", QKeySequence(), -1, "" },
     };
     return commands;
 }
@@ -161,7 +162,7 @@ void MainWindow::buildCommands()
         }
         return menu;
     };
-    addMenu(QStringLiteral("&File"), { "newFilesetAction", "exitAction" });
+    addMenu(QStringLiteral("&File"), { "newFilesetAction", "importAction", "exitAction" });
     addMenu(QStringLiteral("&Edit"),
         { "newSearchAction", "viewResultsAction", "renameAction", "deleteAction", "propertiesAction",
             "refreshTreeAction" });
@@ -346,6 +347,7 @@ void MainWindow::connectControls()
     connect(action("exitAction"), &QAction::triggered, this, &QWidget::close);
     connectGuarded(action("statisticsAction"), &QAction::triggered, this, [this] { openStatistics(); });
     connectGuarded(action("exportAction"), &QAction::triggered, this, [this] { openExport(); });
+    connectGuarded(action("importAction"), &QAction::triggered, this, [this] { openImport(); });
     connectGuarded(action("compareAction"), &QAction::triggered, this, [this] { openCompare(); });
     connectGuarded(action("newSearchAction"), &QAction::triggered, this, [this] { newSearch(); });
     connectGuarded(action("viewResultsAction"), &QAction::triggered, this, [this] { viewLastResults(); });

@@ -71,6 +71,7 @@ public:
     void openStatistics(); ///< Statistics..
     void openExport(); ///< Export..
     void openCompare(); ///< Compare..
+    void openImport(); ///< File > Import... (mainwindowimport.cpp)
     /// Lets go of every owner and fileset object (the list's rows, the remembered item) before the
     /// registry reloads or the owners index is rebuilt.
     void forgetRegistryObjects();

@@ -88,12 +88,8 @@ StatisticsWindow::StatisticsWindow(CompanionCatalogs& catalogs, QWidget* parent)
     setWindowTitle(s_caption);
 
     auto* splitter = new QSplitter(this);
-    auto* left = new QWidget(splitter);
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(6, 6, 0, 6);
-    leftLayout->addWidget(new QLabel(QStringLiteral("Scope"), left));
-    scopePicker = new ScopePicker(catalogs, left);
-    leftLayout->addWidget(scopePicker, 1);
+    QVBoxLayout* leftLayout = addScopePane(splitter, catalogs, scopePicker);
+    QWidget* left = leftLayout->parentWidget();
     showButton = new QPushButton(QStringLiteral("Show Statistics"), left);
     showButton->setObjectName(QStringLiteral("showButton"));
     showButton->setDefault(true);
@@ -120,7 +116,6 @@ StatisticsWindow::StatisticsWindow(CompanionCatalogs& catalogs, QWidget* parent)
     rightLayout->addWidget(progressPanel);
     rightLayout->addWidget(pages, 1);
 
-    splitter->addWidget(left);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 220, 780 });
