@@ -14,6 +14,8 @@ const char* kindName(QuestionKind kind)
         return "input box";
     case QuestionKind::SaveFileName:
         return "save dialog";
+    case QuestionKind::OpenFileName:
+        return "open dialog";
     case QuestionKind::ChooseFolder:
         return "folder picker";
     }
@@ -86,6 +88,17 @@ public:
         return answer == nullptr ? QString() : answer->value;
     }
 
+    QString openFileName(const QString& caption, const QString& folder, const QString& filter) override
+    {
+        AskedQuestion question;
+        question.kind = QuestionKind::OpenFileName;
+        question.caption = caption;
+        question.start = folder;
+        question.filter = filter;
+        const ScriptedQuestions::Answer* answer = m_script.take(question);
+        return answer == nullptr ? QString() : answer->value;
+    }
+
     QString chooseFolder(const QString& title, const QString& folder) override
     {
         AskedQuestion question;
@@ -135,6 +148,11 @@ void ScriptedQuestions::cancelInput() { m_answers.push_back({ QuestionKind::Inpu
 void ScriptedQuestions::answerSaveFileName(const QString& path)
 {
     m_answers.push_back({ QuestionKind::SaveFileName, OkButton, path, !path.isEmpty() });
+}
+
+void ScriptedQuestions::answerOpenFileName(const QString& path)
+{
+    m_answers.push_back({ QuestionKind::OpenFileName, OkButton, path, !path.isEmpty() });
 }
 
 void ScriptedQuestions::answerFolder(const QString& folder)
