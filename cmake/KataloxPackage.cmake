@@ -6,7 +6,7 @@ set(CPACK_PACKAGE_VERSION ${KATALOX_PACKAGE_VERSION})
 set(CPACK_PACKAGE_CONTACT "The Katalox developers")
 set(CPACK_PACKAGE_VENDOR "The Katalox developers")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "catalogue of removable discs")
-set(CPACK_DEBIAN_PACKAGE_DESCRIPTION
+string(CONCAT CPACK_DEBIAN_PACKAGE_DESCRIPTION
     "Katalox records the whole folder tree of a CD, a DVD, a disc image or a folder\n"
     "together with facts about the disc in a catalog file. Without the disc at hand\n"
     "you browse owners, filesets, discs and folders, and search every catalog for a\n"
