@@ -18,6 +18,7 @@
 #include <QMimeData>
 #include <QScreen>
 #include <QSplitter>
+#include <QTest>
 #include <QTreeView>
 #include <QUrl>
 #include <filesystem>
@@ -176,6 +177,22 @@ TEST_F(DesktopTest, SplitterAndColumnWidthsOfEveryListAreKeptAcrossRestarts)
         EXPECT_GE(window().catalogView->header()->sectionSize(section),
             captionWidth(window().catalogView->header(), section));
     }
+}
+
+TEST_F(DesktopTest, ANameWiderThanTheTreeScrollsSidewaysInsteadOfBeingCut)
+{
+    start();
+    window().splitter->setSizes({ 120, 600 });
+    window().pathEdit->setText(QStringLiteral("Alice\\Music\\Disc 1\\Rock\\"));
+    window().onGoClicked();
+    NavigationNode* rock = tree().selectedNode();
+    ASSERT_NE(rock, nullptr);
+    const QString longName = QStringLiteral("Rock and the very long name of a folder no narrow tree shows whole");
+    rock->setText(0, longName);
+    QTRY_VERIFY(tree().header()->sectionSize(0) > tree().fontMetrics().horizontalAdvance(longName));
+    EXPECT_GT(tree().header()->sectionSize(0), tree().viewport()->width());
+    rock->setText(0, QStringLiteral("Rock"));
+    QTRY_COMPARE(tree().header()->sectionSize(0), tree().viewport()->width()); // selections span the view
 }
 
 TEST_F(DesktopTest, AHeaderClickSortsKeepsGroupsAndSelectionAndAThirdClickGoesBack)
