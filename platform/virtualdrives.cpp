@@ -205,18 +205,13 @@ VirtualDriveChange removeVirtualDrive(char letter)
     return replaceWholeFile(listPath, kept) ? VirtualDriveChange::Done : VirtualDriveChange::NotWritten;
 }
 
-char virtualDriveLetterOf(const std::string& path)
+std::vector<VirtualDriveLine> readVirtualDrives()
 {
     std::string text;
     if (!readWholeFile(virtualDriveListPath(), text)) {
-        return 0;
+        return {};
     }
-    for (const VirtualDriveLine& line : parseVirtualDrives(text, configFolder())) {
-        if (line.Path == path) {
-            return line.Letter;
-        }
-    }
-    return 0;
+    return parseVirtualDrives(text, configFolder());
 }
 
 std::vector<std::string> splitListLines(std::string_view text)

@@ -52,8 +52,8 @@ enum class VirtualDriveChange {
 VirtualDriveChange addVirtualDrive(const std::string& path, const std::vector<char>& taken, char& letter);
 /// Removes the lines of the letter from "vdrives.lst" (Done also when there was none).
 VirtualDriveChange removeVirtualDrive(char letter);
-/// The letter of the line of "vdrives.lst" whose drive is the image or folder at path, 0 when none is.
-char virtualDriveLetterOf(const std::string& path);
+/// The lines of "vdrives.lst" as parseVirtualDrives reads them (none when it is missing or unreadable).
+std::vector<VirtualDriveLine> readVirtualDrives();
 
 class SystemDriveTable final : public DriveTable {
 public:

@@ -31,6 +31,7 @@
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -425,15 +426,24 @@ void ScanDialog::onMediumArrived(char letter)
 bool ScanDialog::isVirtualDrive(char letter)
 {
     Drive* drive = driveTable().drive(letter);
-    return drive != nullptr && !drive->isDevice() && virtualDriveLetterOf(drive->source()) == letter;
+    if (drive == nullptr || drive->isDevice()) {
+        return false;
+    }
+    const std::vector<VirtualDriveLine> lines = readVirtualDrives();
+    return std::any_of(lines.begin(), lines.end(),
+        [&](const VirtualDriveLine& line) { return line.Letter == letter && line.Path == drive->source(); });
 }
 
 char ScanDialog::virtualDriveFor(const QString& path)
 {
     const QString absolute = QFileInfo(path).absoluteFilePath();
     const std::string encoded = QFile::encodeName(absolute).toStdString();
-    if (const char known = virtualDriveLetterOf(encoded); known != 0) {
-        return known;
+    // The drive the path has already; a line whose letter an optical drive took is none.
+    for (const char known : driveTable().letters()) {
+        Drive* drive = driveTable().drive(known);
+        if (drive != nullptr && drive->source() == encoded && isVirtualDrive(known)) {
+            return known;
+        }
     }
     char letter = 0;
     switch (::addVirtualDrive(encoded, driveTable().letters(), letter)) {

@@ -197,8 +197,9 @@ TEST_F(SystemTableTest, DrivesAddedAndRemovedForTheUserReachTheTableAndRefusedOn
     EXPECT_EQ(table.letters(), (std::vector<char> { 'D', 'E' }));
     ASSERT_NE(table.drive('E'), nullptr);
     EXPECT_EQ(table.drive('E')->source(), m_temp.file("folder"));
-    EXPECT_EQ(virtualDriveLetterOf(m_temp.file("folder")), 'E');
-    EXPECT_EQ(virtualDriveLetterOf(m_temp.file("elsewhere")), 0);
+    ASSERT_EQ(readVirtualDrives().size(), 2U);
+    EXPECT_EQ(readVirtualDrives()[1].Letter, 'E');
+    EXPECT_EQ(readVirtualDrives()[1].Path, m_temp.file("folder"));
 
     const std::string before = readFileBytes(m_temp.file("vdrives.lst"));
     EXPECT_EQ(addVirtualDrive("relative/path", table.letters(), letter), VirtualDriveChange::BadPath);

@@ -130,8 +130,10 @@ TEST_F(MainWindowScanTest, AFolderDroppedOnTheWindowBecomesAVirtualDriveAndTheSc
     buildStandardFilesets();
     writeSettings();
     start();
-    setDriveTable(std::make_unique<SystemDriveTable>([] { return std::vector<std::string>(); }));
-    ASSERT_TRUE(writeFileBytes(m_temp.file("vdrives.lst"), "D=" + m_temp.file("other") + "\r\n"));
+    // D is an optical drive: a line the user wrote for D is not the folder's drive.
+    setDriveTable(std::make_unique<SystemDriveTable>([] { return std::vector<std::string> { "/dev/test-sr0" }; }));
+    const std::string userLine = "D=" + m_temp.file("DROPPED") + "\r\n";
+    ASSERT_TRUE(writeFileBytes(m_temp.file("vdrives.lst"), userLine));
     ASSERT_TRUE(writeDiscTree(m_temp.file("DROPPED"), { { "a.txt", 10 } }));
     char shownDrive = 0;
     WhenShown<ScanDialog> scan([&shownDrive](ScanDialog* form) {
@@ -141,13 +143,11 @@ TEST_F(MainWindowScanTest, AFolderDroppedOnTheWindowBecomesAVirtualDriveAndTheSc
     window().openDroppedPath(QString::fromStdString(m_temp.file("DROPPED")));
     EXPECT_EQ(scan.Count, 1);
     EXPECT_EQ(shownDrive, 'E');
-    EXPECT_EQ(virtualDriveLetterOf(m_temp.file("DROPPED")), 'E');
-    // Dropped again: the same drive, no second line.
+    // Dropped again: the same drive, no further line.
     window().openDroppedPath(QString::fromStdString(m_temp.file("DROPPED")));
     EXPECT_EQ(scan.Count, 2);
     EXPECT_EQ(shownDrive, 'E');
-    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")),
-        "D=" + m_temp.file("other") + "\r\nE=" + m_temp.file("DROPPED") + "\r\n");
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), userLine + "E=" + m_temp.file("DROPPED") + "\r\n");
 }
 
 TEST_F(MainWindowScanTest, RescanThatMovesDiscsLeavesNoStaleRowsAndTheTreeWhereItWas)
