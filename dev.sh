@@ -84,7 +84,7 @@ case "$command_name" in
         ls build-package/katalox_*.deb
         ;;
     *)
-        sed -n '2,12p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
 esac
