@@ -63,10 +63,7 @@ void NavigationTree::scheduleFit()
     });
 }
 
-void NavigationTree::fitColumn()
-{
-    header()->resizeSection(0, std::max(viewport()->width(), sizeHintForColumn(0)));
-}
+void NavigationTree::fitColumn() { header()->resizeSection(0, std::max(viewport()->width(), sizeHintForColumn(0))); }
 
 void NavigationTree::resizeEvent(QResizeEvent* event)
 {
