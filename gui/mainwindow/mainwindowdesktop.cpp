@@ -21,6 +21,7 @@
 #include <QMimeData>
 #include <QTimer>
 #include <QUrl>
+#include <algorithm>
 
 namespace {
 
@@ -31,10 +32,16 @@ const QString s_restoreCaption = QStringLiteral("Restore Deleted Fileset");
 
 bool isCatalogName(const QString& path) { return path.endsWith(QStringLiteral(".ktb"), Qt::CaseInsensitive); }
 
-/// Whether path is a file directly inside folder (both absolute).
-bool isDirectlyInside(const QString& path, const QString& folder)
+/// Whether the file at path is found at every start anyway: it lies directly inside the storage folder
+/// or a managed folder.
+bool isInLoadedFolder(const QString& path)
 {
-    return !folder.isEmpty() && QDir::cleanPath(QFileInfo(path).absolutePath()) == QDir::cleanPath(folder);
+    QStringList folders { settings().stringValue(FilesetFolderSetting) };
+    folders += g_filesetRegistry->locations;
+    const QString folder = QDir::cleanPath(QFileInfo(path).absolutePath());
+    return std::any_of(folders.begin(), folders.end(), [&folder](const QString& location) {
+        return !location.isEmpty() && QFileInfo(location).isDir() && QDir::cleanPath(location) == folder;
+    });
 }
 
 } // namespace
@@ -97,8 +104,9 @@ void MainWindow::openCatalogFile(const QString& path)
         if (index < 0) {
             return; // an older catalog the user chose not to convert
         }
-        // The storage folder is read at every start; any other file becomes a managed location.
-        if (!isDirectlyInside(absolute, settings().stringValue(FilesetFolderSetting))) {
+        // The storage folder and managed folders are read at every start; any other file becomes a
+        // managed location.
+        if (!isInLoadedFolder(absolute)) {
             g_filesetRegistry->locations.append(absolute);
             g_filesetRegistry->saveLocations();
         }

@@ -74,7 +74,7 @@ TEST_F(DesktopTest, ACatalogOpenedFromOutsideIsKeptAmongTheLocationsOnceAndShown
         << "kept for the next start at once";
 
     // Again, and a catalog of the storage folder: nothing is added twice.
-    const int filesets = g_filesetRegistry->count();
+    int filesets = g_filesetRegistry->count();
     window().openCatalogFile(catalog);
     window().openCatalogFile(storagePath() + QStringLiteral("photos.ktb"));
     EXPECT_EQ(g_filesetRegistry->count(), filesets);
@@ -87,6 +87,16 @@ TEST_F(DesktopTest, ACatalogOpenedFromOutsideIsKeptAmongTheLocationsOnceAndShown
     EXPECT_THROW(window().openCatalogFile(QString::fromStdString(m_outside.file("missing.ktb"))), CatalogError);
     EXPECT_EQ(g_filesetRegistry->count(), filesets);
     EXPECT_EQ(g_filesetRegistry->locations, QStringList { catalog });
+    // A new file in a managed folder is found there at every start: no location of its own.
+    const QString folder = QString::fromStdString(m_outside.file("folder"));
+    std::filesystem::create_directories(folder.toStdString());
+    g_filesetRegistry->locations.append(folder);
+    CatalogBuilder later;
+    later.setOwner("Carol").setName("Later");
+    ASSERT_TRUE(later.writeTo(m_outside.file("folder/later.ktb")));
+    window().openCatalogFile(folder + QStringLiteral("/later.ktb"));
+    EXPECT_EQ(g_filesetRegistry->count(), ++filesets);
+    EXPECT_EQ(g_filesetRegistry->locations, (QStringList { catalog, folder }));
 }
 
 TEST_F(DesktopTest, DroppedFilesAreTakenOnlyWhenTheyExistLocally)
