@@ -5,8 +5,10 @@
 #   ./dev.sh run               build and start Katalox
 #   ./dev.sh test              build and run every test
 #   ./dev.sh build             build only
+#   ./dev.sh package           build the Debian package (build-package/katalox_*.deb)
 #   options: --sanitize        AddressSanitizer + UndefinedBehaviorSanitizer build (build-asan/)
 #            --werror          treat compiler warnings as errors
+#            --package-test    also test the Debian package (build, unpack, run; label "package")
 set -euo pipefail
 cd "$(dirname "$0")"
 
@@ -16,16 +18,19 @@ PACKAGES=(
     libcdio-dev libiso9660-dev libudf-dev libblkid-dev libudev-dev
     libgtest-dev libgmock-dev xorriso genisoimage
     libbenchmark-dev hyperfine
+    appstream dpkg-dev
 )
 
 command_name=${1:-}
 [ $# -gt 0 ] && shift
 sanitize=OFF
 werror=OFF
+package_test=OFF
 for option in "$@"; do
     case "$option" in
         --sanitize) sanitize=ON ;;
         --werror) werror=ON ;;
+        --package-test) package_test=ON ;;
         *) echo "dev.sh: unknown option $option" >&2; exit 2 ;;
     esac
 done
@@ -49,7 +54,7 @@ build() {
     local dir=build
     [ "$sanitize" = ON ] && dir=build-asan
     cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
-        -DKATALOX_SANITIZE="$sanitize" -DKATALOX_WERROR="$werror" >/dev/null
+        -DKATALOX_SANITIZE="$sanitize" -DKATALOX_WERROR="$werror" -DKATALOX_PACKAGE_TEST="$package_test" >/dev/null
     cmake --build "$dir" -j "$(nproc)"
     BUILD_DIR=$dir
 }
@@ -70,8 +75,16 @@ case "$command_name" in
         install_packages
         build
         ;;
+    package)
+        install_packages
+        cmake -S . -B build-package -G Ninja -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX=/usr \
+            -DKATALOX_BUILD_TESTS=OFF -DKATALOX_BUILD_BENCH=OFF -DKATALOX_WERROR="$werror" >/dev/null
+        cmake --build build-package -j "$(nproc)"
+        (cd build-package && cpack -G DEB)
+        ls build-package/katalox_*.deb
+        ;;
     *)
-        sed -n '2,10p' "$0" | sed 's/^# \{0,1\}//'
+        sed -n '2,11p' "$0" | sed 's/^# \{0,1\}//'
         exit 2
         ;;
 esac

@@ -1,6 +1,7 @@
 # Shared compile settings of every target, carried by one INTERFACE target.
 add_library(katalox_options INTERFACE)
-target_include_directories(katalox_options INTERFACE ${PROJECT_SOURCE_DIR})
+configure_file(${CMAKE_CURRENT_LIST_DIR}/katalox_version.h.in ${PROJECT_BINARY_DIR}/generated/katalox_version.h)
+target_include_directories(katalox_options INTERFACE ${PROJECT_SOURCE_DIR} ${PROJECT_BINARY_DIR}/generated)
 target_compile_features(katalox_options INTERFACE cxx_std_20)
 target_compile_options(katalox_options INTERFACE -Wall -Wextra -Wpedantic)
 target_compile_definitions(katalox_options INTERFACE QT_NO_CAST_FROM_ASCII QT_NO_CAST_TO_ASCII)

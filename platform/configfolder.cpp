@@ -29,7 +29,49 @@ void makeFolders(const std::string& folder)
     }
 }
 
+bool exists(const std::string& path)
+{
+    struct stat status { };
+    return ::stat(path.c_str(), &status) == 0;
+}
+
+bool isBuildTree(std::string folder)
+{
+    while (!folder.empty()) {
+        if (exists(withSlash(folder) + "CMakeCache.txt")) {
+            return true;
+        }
+        while (!folder.empty() && folder.back() == '/') {
+            folder.pop_back();
+        }
+        const std::size_t slash = folder.rfind('/');
+        if (slash == std::string::npos) {
+            break;
+        }
+        folder.erase(slash);
+    }
+    return false;
+}
+
+bool isSystemProgramFolder(const std::string& folder)
+{
+    for (const char* system : { "/usr/", "/bin/", "/sbin/" }) {
+        if (withSlash(folder).rfind(system, 0) == 0) {
+            return true;
+        }
+    }
+    return false;
+}
+
 } // namespace
+
+bool keepsConfigBeside(const std::string& folder)
+{
+    if (folder.empty() || ::access(folder.c_str(), W_OK) != 0 || isSystemProgramFolder(folder)) {
+        return false;
+    }
+    return exists(withSlash(folder) + "Settings.ini") || isBuildTree(folder);
+}
 
 std::string executableFolder()
 {
@@ -52,7 +94,7 @@ std::string configFolder()
         }
     }
     const std::string beside = executableFolder();
-    if (::access(beside.c_str(), W_OK) == 0) {
+    if (keepsConfigBeside(beside)) {
         return beside;
     }
     std::string base;

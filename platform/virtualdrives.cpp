@@ -5,10 +5,14 @@
 #include "platform/sectorsource.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <fcntl.h>
 #include <fstream>
 #include <iterator>
 #include <mutex>
 #include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
@@ -52,7 +56,163 @@ ListSignature signatureOf(const std::string& path)
     return signature;
 }
 
+char upperLetter(char letter)
+{
+    return letter >= 'a' && letter <= 'z' ? static_cast<char>(letter - 'a' + 'A') : letter;
+}
+
+// The letter a line names ("M=..." with blanks around), 0 for a line of another form.
+char lineLetter(std::string_view line)
+{
+    std::string_view rest = trimBlanks(line);
+    if (rest.empty()) {
+        return 0;
+    }
+    const char letter = upperLetter(rest.front());
+    rest = trimBlanks(rest.substr(1));
+    return letter >= 'A' && letter <= 'Z' && !rest.empty() && rest.front() == '=' ? letter : 0;
+}
+
+bool readWholeFile(const std::string& path, std::string& text)
+{
+    text.clear();
+    struct stat status { };
+    if (::stat(path.c_str(), &status) != 0 && errno == ENOENT) {
+        return true; // no list yet is an empty list
+    }
+    std::ifstream in(path, std::ios::binary);
+    if (!in) {
+        return false;
+    }
+    text.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    return !in.bad();
+}
+
+// Writes the whole list beside itself, syncs it and renames it over the list, so that a reader (the
+// drive table of another window, a crash) sees the old list or the new one, never half of one.
+bool replaceWholeFile(const std::string& path, const std::string& text)
+{
+    const std::string temporary = path + ".new";
+    const int fd = ::open(temporary.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        return false;
+    }
+    std::size_t written = 0;
+    while (written < text.size()) {
+        const ssize_t step = ::write(fd, text.data() + written, text.size() - written);
+        if (step <= 0) {
+            break;
+        }
+        written += static_cast<std::size_t>(step);
+    }
+    const bool whole = written == text.size() && ::fsync(fd) == 0;
+    ::close(fd);
+    if (!whole || std::rename(temporary.c_str(), path.c_str()) != 0) {
+        ::unlink(temporary.c_str());
+        return false;
+    }
+    return true;
+}
+
 } // namespace
+
+std::string virtualDriveListPath() { return configFolder() + s_listName; }
+
+char firstFreeVirtualLetter(std::string_view listText, const std::vector<char>& taken)
+{
+    std::vector<char> used;
+    for (const char letter : taken) {
+        used.push_back(upperLetter(letter));
+    }
+    for (const std::string& line : splitListLines(listText)) {
+        if (const char letter = lineLetter(line); letter != 0) {
+            used.push_back(letter);
+        }
+    }
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        if (std::find(used.begin(), used.end(), letter) == used.end()) {
+            return letter;
+        }
+    }
+    return 0;
+}
+
+std::string withVirtualDriveLine(std::string_view listText, char letter, const std::string& path)
+{
+    std::string text(listText);
+    if (!text.empty() && text.back() != '\n' && text.back() != '\r') {
+        text += "\r\n";
+    }
+    text += upperLetter(letter);
+    text += '=';
+    text += path;
+    text += "\r\n";
+    return text;
+}
+
+std::string withoutVirtualDriveLines(std::string_view listText, char letter)
+{
+    letter = upperLetter(letter);
+    std::string text;
+    std::size_t start = 0;
+    while (start < listText.size()) {
+        std::size_t end = std::min(listText.find_first_of("\r\n", start), listText.size());
+        const std::string_view line = listText.substr(start, end - start);
+        if (end < listText.size()) {
+            end += listText[end] == '\r' && end + 1 < listText.size() && listText[end + 1] == '\n' ? 2 : 1;
+        }
+        if (lineLetter(line) != letter) {
+            text += listText.substr(start, end - start);
+        }
+        start = end;
+    }
+    return text;
+}
+
+VirtualDriveChange addVirtualDrive(const std::string& path, const std::vector<char>& taken, char& letter)
+{
+    letter = 0;
+    if (path.empty() || path.front() != '/' || path.find_first_of("\r\n") != std::string::npos) {
+        return VirtualDriveChange::BadPath;
+    }
+    const std::string listPath = virtualDriveListPath();
+    std::string text;
+    if (!readWholeFile(listPath, text)) {
+        return VirtualDriveChange::NotWritten;
+    }
+    const char free = firstFreeVirtualLetter(text, taken);
+    if (free == 0) {
+        return VirtualDriveChange::NoFreeLetter;
+    }
+    if (!replaceWholeFile(listPath, withVirtualDriveLine(text, free, path))) {
+        return VirtualDriveChange::NotWritten;
+    }
+    letter = free;
+    return VirtualDriveChange::Done;
+}
+
+VirtualDriveChange removeVirtualDrive(char letter)
+{
+    const std::string listPath = virtualDriveListPath();
+    std::string text;
+    if (!readWholeFile(listPath, text)) {
+        return VirtualDriveChange::NotWritten;
+    }
+    const std::string kept = withoutVirtualDriveLines(text, letter);
+    if (kept == text) {
+        return VirtualDriveChange::Done;
+    }
+    return replaceWholeFile(listPath, kept) ? VirtualDriveChange::Done : VirtualDriveChange::NotWritten;
+}
+
+std::vector<VirtualDriveLine> readVirtualDrives()
+{
+    std::string text;
+    if (!readWholeFile(virtualDriveListPath(), text)) {
+        return {};
+    }
+    return parseVirtualDrives(text, configFolder());
+}
 
 std::vector<std::string> splitListLines(std::string_view text)
 {

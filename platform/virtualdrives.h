@@ -25,6 +25,36 @@ std::vector<std::string> splitListLines(std::string_view text);
 /// skipped; a letter named twice keeps its first line.
 std::vector<VirtualDriveLine> parseVirtualDrives(std::string_view text, const std::string& baseFolder);
 
+/// The path of "vdrives.lst" in the config folder.
+std::string virtualDriveListPath();
+
+/// The first letter from D to Z that is neither in taken nor named by a line of the list text (also a
+/// line the drive table ignores, so an added line never collides with one the user wrote); 0 when none
+/// is left.
+char firstFreeVirtualLetter(std::string_view listText, const std::vector<char>& taken);
+/// The list text with the line "letter=path" added at its end; a last line without its line end gets
+/// one first, and every other byte of the text stays.
+std::string withVirtualDriveLine(std::string_view listText, char letter, const std::string& path);
+/// The list text without the lines that name the letter (a..z taken as A..Z); every other line stays as
+/// it is, with its own line end.
+std::string withoutVirtualDriveLines(std::string_view listText, char letter);
+
+/// How a change of "vdrives.lst" ended.
+enum class VirtualDriveChange {
+    Done,
+    NoFreeLetter, ///< D to Z are all taken
+    BadPath, ///< not an absolute path, or one with a line break (it cannot be one line of the list)
+    NotWritten, ///< the list could not be read or replaced; it is as it was
+};
+
+/// Adds a virtual drive for the image or folder at path to "vdrives.lst" with the first free letter
+/// (firstFreeVirtualLetter), which it answers in letter. The list is replaced in one rename.
+VirtualDriveChange addVirtualDrive(const std::string& path, const std::vector<char>& taken, char& letter);
+/// Removes the lines of the letter from "vdrives.lst" (Done also when there was none).
+VirtualDriveChange removeVirtualDrive(char letter);
+/// The lines of "vdrives.lst" as parseVirtualDrives reads them (none when it is missing or unreadable).
+std::vector<VirtualDriveLine> readVirtualDrives();
+
 class SystemDriveTable final : public DriveTable {
 public:
     /// listDevices answers the optical device nodes in device order (tests give their own).

@@ -1,6 +1,8 @@
 // ktb: the command line over catalog files. One function per command, found in the command table.
 #include "tools/ktbtool.h"
 
+#include "katalox_version.h"
+
 #include <cstdio>
 #include <cstring>
 
@@ -206,7 +208,7 @@ void printUsage(std::FILE* out)
     for (const ktbtool::Command& command : ktbtool::commands()) {
         std::fprintf(out, "  %-7s %s\n", command.name, command.summary);
     }
-    std::fputs("\n'ktb COMMAND --help' describes a command.\n"
+    std::fputs("\n'ktb COMMAND --help' describes a command; 'ktb --version' tells the version.\n"
                "Exit status: 0 success, 1 nothing found, 2 error.\n",
         out);
 }
@@ -223,6 +225,10 @@ int main(int argc, char** argv)
     if (std::strcmp(name, "--help") == 0 || std::strcmp(name, "-h") == 0 || std::strcmp(name, "help") == 0) {
         printUsage(stdout);
         return ktbtool::ExitOk;
+    }
+    if (std::strcmp(name, "--version") == 0) {
+        std::fputs("ktb (Katalox) " KATALOX_VERSION_TEXT "\n", stdout);
+        return std::fflush(stdout) == 0 ? ktbtool::ExitOk : ktbtool::ExitError;
     }
     for (const ktbtool::Command& command : ktbtool::commands()) {
         if (std::strcmp(command.name, name) == 0) {

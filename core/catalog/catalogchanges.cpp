@@ -8,7 +8,9 @@
 #include "engine/ktb_journal.h"
 #include "engine/ktb_owners.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QString>
 #include <vector>
 
@@ -52,6 +54,31 @@ DiscMoveResult moveDisc(TKTBHandle* source, std::uint32_t offset, TKTBHandle* de
     return { DiscMoveOutcome::Moved, KTB_OK, newOffset };
 }
 
+namespace {
+
+// Renames a catalog and the journal a crash may have left beside it together, so that what the journal
+// undoes is undone on the file of the new name; a journal already under the new name belongs to no file
+// there and goes. replace: whether a file of the new name is replaced.
+bool renameCatalog(const QString& from, const QString& to, bool replace)
+{
+    const QByteArray source = QFile::encodeName(from);
+    const QByteArray target = QFile::encodeName(to);
+    if (!ktbIoRename(source.constData(), target.constData(), replace)) {
+        return false;
+    }
+    const std::string journal = ktbJournalPath(source.toStdString());
+    const std::string targetJournal = ktbJournalPath(target.toStdString());
+    if (QFile::exists(QFile::decodeName(QByteArray::fromStdString(journal)))) {
+        ktbIoRename(journal.c_str(), targetJournal.c_str());
+    } else {
+        ktbIoRemove(targetJournal.c_str());
+    }
+    ktbIoSyncFolder(target.constData());
+    return true;
+}
+
+} // namespace
+
 void deleteFileset(FilesetRegistry& registry, Fileset* fileset)
 {
     const QString path = fileset->fileName;
@@ -65,16 +92,48 @@ void deleteFileset(FilesetRegistry& registry, Fileset* fileset)
         KtbHandlePtr recovered;
         ktbOpenOwned(recovered, encoded.constData(), 0);
     }
-    const QByteArray backup = QFile::encodeName(path + QStringLiteral(".bak"));
-    if (ktbIoRename(encoded.constData(), backup.constData())) {
-        // A journal the roll-back could not use goes with its catalog; an older ".bak"'s goes.
-        const std::string journal = ktbJournalPath(encoded.toStdString());
-        const std::string backupJournal = ktbJournalPath(backup.toStdString());
-        if (QFile::exists(QFile::decodeName(QByteArray::fromStdString(journal)))) {
-            ktbIoRename(journal.c_str(), backupJournal.c_str());
-        } else {
-            ktbIoRemove(backupJournal.c_str());
+    // A journal the roll-back could not use goes with its catalog; an older ".bak"'s goes.
+    renameCatalog(path, path + QStringLiteral(".bak"), true);
+}
+
+QStringList deletedFilesets(const QStringList& folders, const QStringList& files)
+{
+    QStringList found;
+    auto add = [&found](const QString& path) {
+        if (!found.contains(path) && QFileInfo(path).isFile()) {
+            found.append(path);
         }
-        ktbIoSyncFolder(backup.constData());
+    };
+    for (const QString& folder : folders) {
+        const QDir dir(folder);
+        const QStringList names
+            = dir.entryList({ QStringLiteral("*.ktb.bak") }, QDir::Files, QDir::Name | QDir::IgnoreCase);
+        for (const QString& name : names) {
+            add(dir.absoluteFilePath(name));
+        }
     }
+    for (const QString& file : files) {
+        add(file + QStringLiteral(".bak"));
+    }
+    return found;
+}
+
+QString restoredName(const QString& backup)
+{
+    return backup.endsWith(QStringLiteral(".bak"), Qt::CaseInsensitive) ? backup.chopped(4) : QString();
+}
+
+RestoreOutcome restoreFileset(const QString& backup, const QString& target)
+{
+    if (!QFileInfo(backup).isFile()) {
+        return RestoreOutcome::Failed;
+    }
+    if (QFileInfo::exists(target)) {
+        return RestoreOutcome::NameTaken;
+    }
+    // Never over a file: one made between the look above and the rename stays as it is.
+    if (!renameCatalog(backup, target, false)) {
+        return QFileInfo::exists(target) ? RestoreOutcome::NameTaken : RestoreOutcome::Failed;
+    }
+    return RestoreOutcome::Restored;
 }

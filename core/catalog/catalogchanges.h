@@ -1,9 +1,10 @@
 #pragma once
 // Changes of catalogs that the windows and `ktb` share: moving a disc from one fileset into another,
-// and deleting a fileset, which leaves its file behind as a ".bak".
+// deleting a fileset, which leaves its file behind as a ".bak", and restoring it.
 
 #include "engine/ktbdef.h"
 
+#include <QStringList>
 #include <cstdint>
 
 class Fileset;
@@ -36,3 +37,21 @@ DiscMoveResult moveDisc(TKTBHandle* source, std::uint32_t offset, TKTBHandle* de
 /// older ".bak": the file stays on disc where no "*.ktb" lookup finds it. Failures of the renaming are
 /// ignored; the fileset is gone either way.
 void deleteFileset(FilesetRegistry& registry, Fileset* fileset);
+
+/// The ".bak" files that deleteFileset left: every "*.ktb.bak" directly inside the folders (by name in
+/// each folder), then the ".bak" of each of the files; each once, only those that exist.
+QStringList deletedFilesets(const QStringList& folders, const QStringList& files);
+/// The name a ".bak" had before it was deleted (the name without ".bak"); empty for another name.
+QString restoredName(const QString& backup);
+
+/// How restoring a deleted fileset ended.
+enum class RestoreOutcome {
+    Restored,
+    NameTaken, ///< a file of the target name exists: nothing changed
+    Failed, ///< the ".bak" is gone or could not be renamed: nothing changed
+};
+
+/// Renames the ".bak" of a deleted fileset to target, with the journal a crash left beside it, never
+/// over an existing file. The caller registers the restored catalog (its first open rolls back what
+/// the journal names).
+RestoreOutcome restoreFileset(const QString& backup, const QString& target);

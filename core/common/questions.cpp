@@ -20,6 +20,7 @@ public:
     }
     bool inputBox(const QString&, const QString&, QString&, bool) override { return false; }
     QString saveFileName(const QString&, const QString&, const QString&) override { return {}; }
+    QString openFileName(const QString&, const QString&, const QString&) override { return {}; }
     QString chooseFolder(const QString&, const QString&) override { return {}; }
 };
 

@@ -33,6 +33,9 @@ public:
     /// A save-file dialog starting in folder with the given filter ("Katalox Data Set (*.ktb)"); answers
     /// the chosen path, empty when cancelled.
     virtual QString saveFileName(const QString& caption, const QString& folder, const QString& filter) = 0;
+    /// An open-file dialog for an existing file, starting in folder with the given filter; answers the
+    /// chosen path, empty when cancelled.
+    virtual QString openFileName(const QString& caption, const QString& folder, const QString& filter) = 0;
     /// A folder picker starting at folder; answers the chosen folder, empty when cancelled.
     virtual QString chooseFolder(const QString& title, const QString& folder) = 0;
 };

@@ -25,6 +25,13 @@ constexpr std::array<const char*, SettingKeyCount> s_keyNames = {
     "SearchAt",
     "DefaultOwner",
     "StartLastPath",
+    "Splitter",
+    "OwnersColumns",
+    "FilesetsColumns",
+    "DiscsColumns",
+    "FilesColumns",
+    "DiscResultsColumns",
+    "FileResultsColumns",
 };
 
 const QString s_section = QStringLiteral("Settings");

@@ -24,8 +24,15 @@ enum SettingKey : int {
     SearchAtSetting, ///< text: the entry last chosen in the search panel's fileset chooser
     DefaultOwnerSetting, ///< text: the owner last used for a new fileset
     StartLastPathSetting, ///< boolean: start where the tree was left
+    SplitterSetting, ///< integer: width of the navigation tree beside the splitter
+    OwnersColumnsSetting, ///< text: column widths of the list of owners ("200,120")
+    FilesetsColumnsSetting, ///< text: column widths of the list of an owner's filesets
+    DiscsColumnsSetting, ///< text: column widths of the list of a fileset's discs
+    FilesColumnsSetting, ///< text: column widths of the list of a disc's or folder's contents
+    DiscResultsColumnsSetting, ///< text: column widths of the disc results
+    FileResultsColumnsSetting, ///< text: column widths of the folder and file results
 };
-constexpr int SettingKeyCount = StartLastPathSetting + 1;
+constexpr int SettingKeyCount = FileResultsColumnsSetting + 1;
 
 /// The key text of a preference in the file ("FilesetFolder"); null for a value outside the enumeration.
 const char* settingKeyName(SettingKey key);

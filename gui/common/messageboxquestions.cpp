@@ -98,6 +98,11 @@ QString MessageBoxQuestions::saveFileName(const QString& caption, const QString&
         ownerWindow(), caption, folder, filter, nullptr, QFileDialog::DontConfirmOverwrite);
 }
 
+QString MessageBoxQuestions::openFileName(const QString& caption, const QString& folder, const QString& filter)
+{
+    return QFileDialog::getOpenFileName(ownerWindow(), caption, folder, filter);
+}
+
 QString MessageBoxQuestions::chooseFolder(const QString& title, const QString& folder)
 {
     return QFileDialog::getExistingDirectory(ownerWindow(), title, folder, QFileDialog::ShowDirsOnly);

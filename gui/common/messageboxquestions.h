@@ -12,5 +12,6 @@ public:
     bool inputBox(const QString& caption, const QString& prompt, QString& value, bool password = false) override;
     /// No default extension and no question before replacing an existing file: the caller decides.
     QString saveFileName(const QString& caption, const QString& folder, const QString& filter) override;
+    QString openFileName(const QString& caption, const QString& folder, const QString& filter) override;
     QString chooseFolder(const QString& title, const QString& folder) override;
 };

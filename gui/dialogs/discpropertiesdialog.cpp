@@ -92,6 +92,9 @@ DiscPropertiesDialog::DiscPropertiesDialog(QWidget* parent)
     capacityCombo->setObjectName(QStringLiteral("capacityCombo"));
     capacityCombo->setEditable(true);
     capacityCombo->setInsertPolicy(QComboBox::NoInsert);
+    // Room for the capacity of any disc in megabytes (a Blu-ray's 25000 and more), never cut.
+    capacityCombo->setMinimumContentsLength(7);
+    capacityCombo->setSizeAdjustPolicy(QComboBox::AdjustToMinimumContentsLengthWithIcon);
     capacityCombo->addItems({ QStringLiteral("650"), QStringLiteral("680"), QStringLiteral("700") });
     capacityCombo->setEditText(QStringLiteral("650"));
     auto* capacityRow = new QHBoxLayout;

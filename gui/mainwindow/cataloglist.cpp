@@ -9,6 +9,7 @@
 #include "engine/ktb_io.h"
 #include "engine/ktb_owners.h"
 #include "gui/common/appicons.h"
+#include "gui/common/columnwidths.h"
 #include "gui/common/systemicons.h"
 #include "gui/mainwindow/navigationtree.h"
 
@@ -60,16 +61,26 @@ const QList<CatalogListColumn>& CatalogList::columnsOf(ItemKind kind)
 
 namespace {
 
-// A date column is made wide enough for a date and time in the user's formats, which are often
-// longer than the column's design width allows.
+// Date and size columns are made wide enough for a date and time in the user's formats and for the
+// widest size text, which are often longer than the column's design width allows.
 int fittingWidth(const QTreeView* view, const QString& caption)
 {
-    if (caption != QStringLiteral("Modified")) {
+    QString sample;
+    if (caption == QStringLiteral("Modified")) {
+        sample = formatDateTime(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)));
+    } else if (caption == QStringLiteral("Size") || caption == QStringLiteral("Data")
+        || caption == QStringLiteral("Used Space") || caption == QStringLiteral("Capacity")) {
+        sample = formatSize(std::int64_t(1099511627775)); // the widest: just below 1024 Gb
+    } else {
         return 0;
     }
-    const QString sample = formatDateTime(QDateTime(QDate(2000, 12, 28), QTime(22, 58, 58)));
     return view->fontMetrics().horizontalAdvance(sample) + 3 * view->style()->pixelMetric(QStyle::PM_HeaderMargin);
 }
+
+// Text order for a click on a header: letter case ignored, then the list's own order.
+int compareCaptions(const QString& a, const QString& b) { return a.compare(b, Qt::CaseInsensitive); }
+
+template <typename T> int compareValues(const T& a, const T& b) { return a < b ? -1 : (b < a ? 1 : 0); }
 
 } // namespace
 
@@ -82,9 +93,47 @@ void CatalogList::attach(QTreeView* view)
 
 void CatalogList::setKind(ItemKind kind)
 {
-    if (this->kind != kind) {
+    if (this->kind == kind) {
+        return;
+    }
+    if (view == nullptr) {
         this->kind = kind;
-        buildColumns(kind);
+        return;
+    }
+    buildColumns(kind); // keeps the widths of the kind shown so far first
+}
+
+SettingKey CatalogList::columnsSetting(ItemKind kind)
+{
+    switch (kind) {
+    case OwnersItem:
+        return OwnersColumnsSetting;
+    case OwnerItem:
+        return FilesetsColumnsSetting;
+    case FilesetItem:
+        return DiscsColumnsSetting;
+    default:
+        return FilesColumnsSetting;
+    }
+}
+
+QList<int> CatalogList::resizableWidths() const
+{
+    QList<int> widths;
+    const QHeaderView* header = view->header();
+    for (int section = 0; section < header->count(); ++section) {
+        if (header->sectionResizeMode(section) == QHeaderView::Interactive) {
+            widths.append(header->sectionSize(section));
+        }
+    }
+    return widths;
+}
+
+void CatalogList::saveColumnWidths() const
+{
+    // Only what the user changed is kept: the widths a layout starts with are its own.
+    if (view != nullptr && m_columnsBuilt && !columnsOf(kind).isEmpty() && resizableWidths() != m_builtWidths) {
+        keepColumnWidths(view->header(), columnsSetting(kind));
     }
 }
 
@@ -93,7 +142,10 @@ void CatalogList::buildColumns(ItemKind kind)
     if (view == nullptr) {
         return;
     }
+    saveColumnWidths();
     this->kind = kind;
+    m_sortColumn = -1;
+    m_order.clear();
     model->reset(0);
     const QList<CatalogListColumn> columns = columnsOf(kind);
     QHeaderView* header = view->header();
@@ -104,7 +156,179 @@ void CatalogList::buildColumns(ItemKind kind)
             header->resizeSection(i, std::max(columns.at(i).width, fittingWidth(view, columns.at(i).caption)));
         }
     }
+    fitColumnCaptions(header);
+    if (!columns.isEmpty()) {
+        restoreColumnWidths(header, columnsSetting(kind));
+    }
+    // Another kind starts in its own order.
+    if (header->sortIndicatorSection() != -1) {
+        header->setSortIndicator(-1, Qt::AscendingOrder);
+    }
     header->setVisible(!columns.isEmpty());
+    m_columnsBuilt = true;
+    m_builtWidths = resizableWidths();
+}
+
+int CatalogList::sourceRow(int row) const
+{
+    return m_order.empty() || row < 0 || row >= static_cast<int>(m_order.size()) ? row : m_order.at(row);
+}
+
+int CatalogList::viewRow(int source) const
+{
+    if (m_order.empty()) {
+        return source;
+    }
+    return source >= 0 && source < static_cast<int>(m_shownAt.size()) ? m_shownAt.at(source) : -1;
+}
+
+void CatalogList::sortBy(int column, Qt::SortOrder order)
+{
+    m_sortColumn = column >= 0 && column < columnsOf(kind).size() ? column : -1;
+    m_sortOrder = order;
+    applyOrder();
+}
+
+void CatalogList::applyOrder()
+{
+    m_order.clear();
+    if (m_sortColumn < 0) {
+        return;
+    }
+    const int rows = rowCount();
+    m_order.resize(static_cast<std::size_t>(rows));
+    for (int row = 0; row < rows; ++row) {
+        m_order[static_cast<std::size_t>(row)] = row;
+    }
+    try {
+        std::stable_sort(m_order.begin(), m_order.end(), [this](int a, int b) { return sortsBefore(a, b); });
+    } catch (...) {
+        // A catalog that cannot be read keeps the list's own order.
+        m_order.clear();
+        return;
+    }
+    m_shownAt.assign(m_order.size(), -1);
+    for (std::size_t row = 0; row < m_order.size(); ++row) {
+        m_shownAt[static_cast<std::size_t>(m_order[row])] = static_cast<int>(row);
+    }
+}
+
+bool CatalogList::sortsBefore(int a, int b) const
+{
+    int kindOrder = 0;
+    int result = 0;
+    switch (kind) {
+    case OwnersItem: {
+        const Owner* first = g_ownerIndex->at(a);
+        const Owner* second = g_ownerIndex->at(b);
+        result = m_sortColumn == 0 ? compareCaptions(first->name, second->name)
+                                   : compareValues(first->count(), second->count());
+        break;
+    }
+    case OwnerItem: {
+        Fileset* first = owner->at(a);
+        Fileset* second = owner->at(b);
+        switch (m_sortColumn) {
+        case 0:
+            result = compareCaptions(first->description(), second->description());
+            break;
+        case 1:
+            result = compareValues(first->discCount(), second->discCount());
+            break;
+        case 2:
+            result = compareValues(first->totalDiscSize(), second->totalDiscSize());
+            break;
+        default:
+            result = compareValues(first->modified(), second->modified());
+            break;
+        }
+        break;
+    }
+    case FilesetItem:
+    case DiscItem:
+    case FolderItem: {
+        const TKTBEntity* first = entities.at(a)->entity.get();
+        const TKTBEntity* second = entities.at(b)->entity.get();
+        // Discs, folders and files stay in their groups, whichever way the column sorts.
+        kindOrder = compareValues(first->Kind == KTB_TAG_FILE, second->Kind == KTB_TAG_FILE);
+        if (m_sortColumn == 0) {
+            result = compareCaptions(entityText(first), entityText(second));
+        } else if (first->disc() != nullptr && second->disc() != nullptr) {
+            result = m_sortColumn == 1 ? compareValues(first->disc()->Used, second->disc()->Used)
+                                       : compareValues(first->disc()->Capacity, second->disc()->Capacity);
+        } else if (first->file() != nullptr && second->file() != nullptr) {
+            const TKTBFileData* one = first->file();
+            const TKTBFileData* other = second->file();
+            switch (m_sortColumn) {
+            case 1:
+                result = compareValues(one->Size, other->Size);
+                break;
+            case 2:
+                result = compareValues(one->DateTime, other->DateTime);
+                break;
+            default:
+                result = compareCaptions(decodeCatalogText(one->Comment), decodeCatalogText(other->Comment));
+                break;
+            }
+        }
+        break;
+    }
+    case SearchItem:
+        break;
+    }
+    if (kindOrder != 0) {
+        return kindOrder < 0;
+    }
+    return m_sortOrder == Qt::AscendingOrder ? result < 0 : result > 0;
+}
+
+std::uint64_t CatalogList::rowBytes(int source) const
+{
+    switch (kind) {
+    case OwnerItem:
+        return owner->at(source)->totalDiscSize();
+    case FilesetItem:
+    case DiscItem:
+    case FolderItem: {
+        const TKTBEntity* entity = entities.at(source)->entity.get();
+        if (entity->disc() != nullptr) {
+            return entity->disc()->Used;
+        }
+        return entity->file() != nullptr ? entity->file()->Size : 0;
+    }
+    default:
+        return 0;
+    }
+}
+
+CatalogListTotals CatalogList::totals(const QList<int>& rows) const
+{
+    CatalogListTotals result;
+    result.hasBytes = kind != OwnersItem && kind != SearchItem;
+    const int count = rowCount();
+    auto add = [&](int row) {
+        if (row < 0 || row >= count) {
+            return;
+        }
+        ++result.rows;
+        if (result.hasBytes) {
+            try {
+                result.bytes += rowBytes(sourceRow(row));
+            } catch (...) {
+                // A fileset whose catalog cannot be read adds no bytes.
+            }
+        }
+    };
+    if (rows.isEmpty()) {
+        for (int row = 0; row < count; ++row) {
+            add(row);
+        }
+    } else {
+        for (const int row : rows) {
+            add(row);
+        }
+    }
+    return result;
 }
 
 int CatalogList::rowCount() const
@@ -127,6 +351,7 @@ int CatalogList::rowCount() const
 void CatalogList::fill(const ItemRef* node)
 {
     model->reset(0);
+    m_order.clear();
     entities.clear();
     owner = nullptr;
     shown.reset();
@@ -177,6 +402,7 @@ void CatalogList::fill(const ItemRef* node)
     case SearchItem:
         break;
     }
+    applyOrder();
     model->reset(rowCount());
 }
 
@@ -184,6 +410,7 @@ void CatalogList::clear()
 {
     shown.reset();
     owner = nullptr;
+    m_order.clear();
     entities.clear();
     model->reset(0);
     if (view != nullptr) {
@@ -198,6 +425,7 @@ QVariant CatalogList::cellData(int row, int column, int role) const
     if (row < 0 || row >= rowCount()) {
         return {};
     }
+    row = sourceRow(row);
     try {
         switch (kind) {
         case OwnersItem:
@@ -340,10 +568,11 @@ bool CatalogList::selection(ItemRefs& items) const
         rows.append(index.row());
     }
     std::sort(rows.begin(), rows.end());
-    for (const int row : rows) {
-        if (row < 0 || row >= rowCount()) {
+    for (const int shownRow : rows) {
+        if (shownRow < 0 || shownRow >= rowCount()) {
             continue;
         }
+        const int row = sourceRow(shownRow);
         ItemRef item;
         switch (kind) {
         case OwnersItem:
@@ -375,7 +604,7 @@ int CatalogList::findRow(const QString& name) const
     }
     // Letter case counts for the ASCII letters only, as everywhere names are compared.
     for (int row = 0; row < entities.count(); ++row) {
-        if (sameTextAscii(entityText(entities.at(row)->entity.get()), name)) {
+        if (sameTextAscii(entityText(entities.at(sourceRow(row))->entity.get()), name)) {
             return row;
         }
     }
@@ -388,7 +617,7 @@ int CatalogList::findRowByOffset(std::uint32_t offset) const
         return -1;
     }
     for (int row = 0; row < entities.count(); ++row) {
-        if (entities.at(row)->entity->Offset == offset) {
+        if (entities.at(sourceRow(row))->entity->Offset == offset) {
             return row;
         }
     }
@@ -400,6 +629,7 @@ bool CatalogList::rowItem(int row, ItemRef& item) const
     if (row < 0 || row >= rowCount()) {
         return false;
     }
+    row = sourceRow(row);
     item = ItemRef {};
     switch (kind) {
     case OwnersItem:
@@ -440,7 +670,7 @@ bool CatalogList::selectionIsCurrent() const
             if (index.row() < 0 || index.row() >= entities.count()) {
                 continue;
             }
-            const EntityEntry* entry = entities.at(index.row());
+            const EntityEntry* entry = entities.at(sourceRow(index.row()));
             const TKTBDisc* disc = entry->entity->disc();
             if (disc != nullptr && !isDiscStillAt(entry->fileset->handle(), { entry->entity->Offset, *disc })) {
                 return false;

@@ -71,3 +71,21 @@ void CatalogListModel::reset(int rows)
     m_rows = rows;
     endResetModel();
 }
+
+void CatalogListModel::sort(int column, Qt::SortOrder order)
+{
+    emit layoutAboutToBeChanged({}, QAbstractItemModel::VerticalSortHint);
+    const QModelIndexList before = persistentIndexList();
+    QList<int> sources;
+    for (const QModelIndex& index : before) {
+        sources.append(m_helper->sourceRow(index.row()));
+    }
+    m_helper->sortBy(column, order);
+    QModelIndexList after;
+    for (qsizetype i = 0; i < before.size(); ++i) {
+        const int row = m_helper->viewRow(sources.at(i));
+        after.append(row >= 0 ? index(row, before.at(i).column()) : QModelIndex());
+    }
+    changePersistentIndexList(before, after);
+    emit layoutChanged({}, QAbstractItemModel::VerticalSortHint);
+}

@@ -20,6 +20,9 @@ public:
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
     Qt::ItemFlags flags(const QModelIndex& index) const override;
     bool setData(const QModelIndex& index, const QVariant& value, int role = Qt::EditRole) override;
+    /// A click on a header: the rows take the column's order (-1: the list's own); selected rows stay
+    /// selected.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
 
     /// Starts over with another row count and column layout.
     void reset(int rows);

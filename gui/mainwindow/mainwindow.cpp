@@ -7,7 +7,9 @@
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/settings/shell.h"
+#include "core/text/formatsize.h"
 #include "gui/common/appicons.h"
+#include "gui/common/columnwidths.h"
 #include "gui/common/errordisplay.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/dialogs/aboutdialog.h"
@@ -24,12 +26,14 @@
 #include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
+#include <QItemSelectionModel>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMenuBar>
 #include <QProgressBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QTabWidget>
@@ -106,6 +110,7 @@ MainWindow::MainWindow(QWidget* parent)
     smallImageList(); // registers the program's images
     setWindowIcon(QIcon(QStringLiteral(":/icons/katalox.svg")));
     setMinimumSize(420, 240);
+    setAcceptDrops(true);
     move(256, 178);
     resize(579, 373);
     buildCommands();
@@ -162,7 +167,12 @@ void MainWindow::buildCommands()
         }
         return menu;
     };
-    addMenu(QStringLiteral("&File"), { "newFilesetAction", "importAction", "exitAction" });
+    // Beside the command table: bringing back a fileset that Delete renamed to ".bak".
+    auto* restore = new QAction(QStringLiteral("Restore Deleted Fileset..."), this);
+    restore->setObjectName(QStringLiteral("restoreFilesetAction"));
+    restore->setProperty("category", QStringLiteral("File"));
+    addAction(restore);
+    addMenu(QStringLiteral("&File"), { "newFilesetAction", "importAction", "restoreFilesetAction", "exitAction" });
     addMenu(QStringLiteral("&Edit"),
         { "newSearchAction", "viewResultsAction", "renameAction", "deleteAction", "propertiesAction",
             "refreshTreeAction" });
@@ -334,9 +344,13 @@ void MainWindow::buildLayout()
     splitter->addWidget(m_rightArea);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 209, 370 });
+    splitter->setChildrenCollapsible(false);
     layout->addWidget(splitter, 1);
     setCentralWidget(central);
     statusBar()->setSizeGripEnabled(true);
+    listSummaryLabel = new QLabel(statusBar());
+    listSummaryLabel->setObjectName(QStringLiteral("listSummaryLabel"));
+    statusBar()->addPermanentWidget(listSummaryLabel);
 }
 
 void MainWindow::connectControls()
@@ -350,6 +364,7 @@ void MainWindow::connectControls()
     connectGuarded(action("importAction"), &QAction::triggered, this, [this] { openImport(); });
     connectGuarded(action("compareAction"), &QAction::triggered, this, [this] { openCompare(); });
     connectGuarded(action("newSearchAction"), &QAction::triggered, this, [this] { newSearch(); });
+    connectGuarded(action("restoreFilesetAction"), &QAction::triggered, this, [this] { restoreDeletedFileset(); });
     connectGuarded(action("viewResultsAction"), &QAction::triggered, this, [this] { viewLastResults(); });
     connectGuarded(lastResultsLabel, &QLabel::linkActivated, this, [this] { viewLastResults(); });
     connectGuarded(newSearchButton, &QPushButton::clicked, this, [this] { newSearch(); });
@@ -407,7 +422,14 @@ void MainWindow::handleFirstShow()
     g_catalogList->attach(catalogView);
     g_catalogList->setKind(FilesetItem);
     g_catalogList->smallImages = &smallImageList();
+    // A click on a header sorts; a third click goes back to the list's own order.
+    catalogView->header()->setSortIndicatorClearable(true);
+    catalogView->header()->setSortIndicator(-1, Qt::AscendingOrder);
+    catalogView->setSortingEnabled(true);
+    connectListSummary();
     attachSearchLists();
+    fitColumnCaptions(discResultsView->header());
+    fitColumnCaptions(fileResultsView->header());
     Settings& store = settings();
     if (QFileInfo::exists(store.fileName())) {
         g_filesetRegistry->addFolder(store.stringValue(FilesetFolderSetting));
@@ -416,8 +438,13 @@ void MainWindow::handleFirstShow()
         const int width = store.intValue(WidthSetting);
         const int top = store.intValue(TopSetting);
         const int height = store.intValue(HeightSetting);
-        move(left, top);
-        resize(width, height);
+        if (width <= 0 && height <= 0) {
+            applyFirstSize(); // no size kept yet
+        } else {
+            move(left, top);
+            resize(width, height);
+        }
+        restoreLayout();
         runGuarded([this] { refreshTree(); });
         resultsTabs->setCurrentIndex(store.intValue(SearchPageSetting));
         searchEdit->setText(store.stringValue(SearchStringSetting));
@@ -432,6 +459,7 @@ void MainWindow::handleFirstShow()
             + QStringLiteral("If you have filesets already, use the config window (")
             + action("configureAction")->shortcut().toString(QKeySequence::NativeText)
             + QStringLiteral(") to set the path to your filesets!");
+        applyFirstSize();
         questions().messageBox(text, QStringLiteral("Welcome"), MessageIcon::None, OkButton);
         runGuarded([this] { refreshTree(); });
     }
@@ -461,6 +489,77 @@ void MainWindow::handleClose()
     store.setIntValue(WidthSetting, width());
     store.setIntValue(TopSetting, y());
     store.setIntValue(HeightSetting, height());
+    saveLayout();
+}
+
+void MainWindow::applyFirstSize()
+{
+    // Big enough for every list column whole, never bigger than the screen.
+    const QScreen* shownOn = screen() != nullptr ? screen() : QGuiApplication::primaryScreen();
+    const QRect available = shownOn != nullptr ? shownOn->availableGeometry() : QRect(0, 0, 1024, 768);
+    const QSize frame = frameGeometry().size() - geometry().size();
+    const QSize wanted(1000, 700);
+    const QSize size(std::max(minimumWidth(), std::min(wanted.width(), available.width() - frame.width())),
+        std::max(minimumHeight(), std::min(wanted.height(), available.height() - frame.height())));
+    resize(size);
+    move(available.x() + (available.width() - size.width() - frame.width()) / 2,
+        available.y() + (available.height() - size.height() - frame.height()) / 2);
+}
+
+void MainWindow::restoreLayout()
+{
+    Settings& store = settings();
+    if (const int treeWidth = store.intValue(SplitterSetting); treeWidth > 0) {
+        const int total = std::max(splitter->width(), width());
+        splitter->setSizes({ treeWidth, std::max(total - treeWidth, 1) });
+    }
+    restoreColumnWidths(discResultsView->header(), DiscResultsColumnsSetting);
+    restoreColumnWidths(fileResultsView->header(), FileResultsColumnsSetting);
+}
+
+void MainWindow::saveLayout()
+{
+    Settings& store = settings();
+    if (const int treeWidth = splitter->sizes().value(0);
+        treeWidth > 0 && treeWidth != store.intValue(SplitterSetting)) {
+        store.setIntValue(SplitterSetting, treeWidth);
+    }
+    g_catalogList->saveColumnWidths();
+    keepColumnWidths(discResultsView->header(), DiscResultsColumnsSetting);
+    keepColumnWidths(fileResultsView->header(), FileResultsColumnsSetting);
+}
+
+void MainWindow::connectListSummary()
+{
+    CatalogListModel* model = g_catalogList->model;
+    connectGuarded(model, &QAbstractItemModel::modelReset, this, [this] { updateListSummary(); });
+    connectGuarded(model, &QAbstractItemModel::layoutChanged, this, [this] { updateListSummary(); });
+    connectGuarded(
+        catalogView->selectionModel(), &QItemSelectionModel::selectionChanged, this, [this] { updateListSummary(); });
+}
+
+void MainWindow::updateListSummary()
+{
+    QList<int> rows;
+    if (catalogView->selectionModel() != nullptr) {
+        for (const QModelIndex& index : catalogView->selectionModel()->selectedRows()) {
+            rows.append(index.row());
+        }
+    }
+    const bool ofSelection = rows.size() > 1;
+    const CatalogListTotals totals = g_catalogList->totals(ofSelection ? rows : QList<int>());
+    if (g_catalogList->columnsOf(g_catalogList->kind).isEmpty()) {
+        listSummaryLabel->clear();
+        return;
+    }
+    QString text = totals.rows == 1 ? QStringLiteral("1 item") : QStringLiteral("%1 items").arg(totals.rows);
+    if (ofSelection) {
+        text += QStringLiteral(" selected");
+    }
+    if (totals.hasBytes) {
+        text += QStringLiteral(", ") + formatSize(static_cast<std::int64_t>(totals.bytes));
+    }
+    listSummaryLabel->setText(text);
 }
 
 void MainWindow::refreshTree()

@@ -11,6 +11,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QMimeData;
 class QMenu;
 class QProgressBar;
 class QPushButton;
@@ -156,11 +157,32 @@ public:
     void showTreeProperties();
     void showListProperties();
 
-    // Scanning and new filesets (FUMainScan.cpp).
-    /// Opens the scan window, or offers to create a fileset when there is none.
-    void openScanWindow();
+    // Scanning and new filesets (mainwindowscan.cpp).
+    /// Opens the scan window on the drive of the letter (the first drive for 0), or offers to create a
+    /// fileset when there is none.
+    void openScanWindow(char drive = 0);
     /// Opens the new fileset window; after OK rebuilds the tree.
     void newFileset();
+
+    // The desktop (mainwindowdesktop.cpp).
+    /// The first existing local file or folder among dropped URLs, as an absolute path; empty for none.
+    static QString droppedPath(const QMimeData* data);
+    /// A dropped catalog opens as by `katalox FILE`; a dropped image or folder becomes a virtual drive
+    /// (or finds the one it is) and the scan window opens on it.
+    void openDroppedPath(const QString& path);
+    /// Shows a catalog file: registers it (a managed location unless it lies in the storage folder)
+    /// when it is not known yet, and selects its node. Raises CatalogError when it cannot be opened.
+    void openCatalogFile(const QString& path);
+    /// openCatalogFile once the window is shown and no modal window is open; failures are shown.
+    void openCatalogFileWhenFree(const QString& path);
+    /// Brings the window to the front (a later start of the program without a file).
+    void bringToFront();
+    /// "Restore Deleted Fileset...": lists the ".bak" files of the storage folder and the managed
+    /// locations and restores the one the user picks.
+    void restoreDeletedFileset();
+    /// Renames a ".bak" back to its name, or to one the user picks in a save dialog when that name is
+    /// taken, and shows the restored fileset; answers whether it was restored.
+    bool restoreFileset(const QString& backup);
 
     QMenu* rootMenu = nullptr;
     QMenu* ownerMenu = nullptr;
@@ -192,6 +214,11 @@ public:
     /// The models of the two result lists and the selection of their views; made with the lists.
     SearchResultLists* searchResults = nullptr;
 
+    /// The status bar's count and total size of the list, or of its selection.
+    QLabel* listSummaryLabel = nullptr;
+    /// Sets listSummaryLabel from the list's rows, or its selected rows when several are selected.
+    void updateListSummary();
+
     /// What the tree node last selected or right-clicked stands for.
     ItemRef currentItem;
 
@@ -199,6 +226,9 @@ protected:
     void showEvent(QShowEvent* event) override;
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void dragEnterEvent(QDragEnterEvent* event) override;
+    void dragMoveEvent(QDragMoveEvent* event) override;
+    void dropEvent(QDropEvent* event) override;
 
 private:
     void buildCommands();
@@ -226,6 +256,12 @@ private:
     /// row of that kind, the row's node (selected first).
     NavigationNode* commandNode(ItemKind kind);
     void updateResultsCommand();
+    /// The size of a first start: about 1000 x 700, within the screen, centred.
+    void applyFirstSize();
+    /// The splitter and the result lists' column widths as Settings.ini keeps them, and back.
+    void restoreLayout();
+    void saveLayout();
+    void connectListSummary();
 
     QPointer<QWidget> m_currentPanel;
     /// Set while Rename opens the list's editor: rows are editable only then.

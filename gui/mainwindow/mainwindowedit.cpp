@@ -141,7 +141,8 @@ void MainWindow::connectEditing()
         switch (event->type()) {
         case QEvent::DragEnter: {
             auto* enter = static_cast<QDragEnterEvent*>(event);
-            if (enter->source() == navigationTree) {
+            if (enter->source() == navigationTree
+                || (enter->source() == nullptr && !droppedPath(enter->mimeData()).isEmpty())) {
                 enter->acceptProposedAction();
             } else {
                 enter->ignore();
@@ -150,6 +151,10 @@ void MainWindow::connectEditing()
         }
         case QEvent::DragMove: {
             auto* move = static_cast<QDragMoveEvent*>(event);
+            if (move->source() == nullptr && !droppedPath(move->mimeData()).isEmpty()) {
+                move->acceptProposedAction(); // an image, a folder or a catalog from the file manager
+                return true;
+            }
             if (canDropOnNode(move->source(), navigationTree->nodeAt(move->position().toPoint()))) {
                 move->setDropAction(Qt::MoveAction);
                 move->accept();
@@ -160,6 +165,10 @@ void MainWindow::connectEditing()
         }
         case QEvent::Drop: {
             auto* drop = static_cast<QDropEvent*>(event);
+            if (drop->source() == nullptr && !droppedPath(drop->mimeData()).isEmpty()) {
+                dropEvent(drop);
+                return true;
+            }
             NavigationNode* target = navigationTree->nodeAt(drop->position().toPoint());
             if (!canDropOnNode(drop->source(), target)) {
                 drop->ignore();

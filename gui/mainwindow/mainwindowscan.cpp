@@ -12,11 +12,11 @@
 
 void MainWindow::connectScan()
 {
-    connectGuarded(action("scanDiscAction"), &QAction::triggered, this, [this] { openScanWindow(); });
+    connectGuarded(action("scanDiscAction"), &QAction::triggered, this, [this] { openScanWindow(0); });
     connectGuarded(action("newFilesetAction"), &QAction::triggered, this, [this] { newFileset(); });
 }
 
-void MainWindow::openScanWindow()
+void MainWindow::openScanWindow(char drive)
 {
     if (g_filesetRegistry->count() == 0) {
         if (questions().messageBox(QStringLiteral("There are no filesets to store scanned data.\r\n"
@@ -30,7 +30,7 @@ void MainWindow::openScanWindow()
     // The scan may rescan discs and so move others: the user's place is kept by identity.
     const NodePlace place = placeOf(navigationTree->selectedNode());
     {
-        ScanDialog scan(this);
+        ScanDialog scan(this, drive);
         scan.exec();
     }
     refreshOwnersBranch();

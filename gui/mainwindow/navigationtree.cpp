@@ -15,6 +15,7 @@
 
 #include <QApplication>
 #include <QHeaderView>
+#include <QTimer>
 #include <cstring>
 
 // ---------------------------------------------------------------------------------------------
@@ -40,6 +41,34 @@ NavigationTree::NavigationTree(QWidget* parent)
     setPalette(colours);
     connect(this, &QTreeWidget::itemExpanded, this, &NavigationTree::handleExpanded);
     connect(this, &QTreeWidget::itemCollapsed, this, &NavigationTree::handleCollapsed);
+    // Long names scroll sideways rather than being cut.
+    header()->setStretchLastSection(false);
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+    connect(this, &QTreeWidget::itemExpanded, this, &NavigationTree::scheduleFit);
+    connect(this, &QTreeWidget::itemCollapsed, this, &NavigationTree::scheduleFit);
+    connect(this, &QTreeWidget::itemChanged, this, &NavigationTree::scheduleFit);
+    connect(model(), &QAbstractItemModel::rowsInserted, this, &NavigationTree::scheduleFit);
+    connect(model(), &QAbstractItemModel::rowsRemoved, this, &NavigationTree::scheduleFit);
+}
+
+void NavigationTree::scheduleFit()
+{
+    if (m_fitScheduled) {
+        return;
+    }
+    m_fitScheduled = true;
+    QTimer::singleShot(0, this, [this] {
+        m_fitScheduled = false;
+        fitColumn();
+    });
+}
+
+void NavigationTree::fitColumn() { header()->resizeSection(0, std::max(viewport()->width(), sizeHintForColumn(0))); }
+
+void NavigationTree::resizeEvent(QResizeEvent* event)
+{
+    QTreeWidget::resizeEvent(event);
+    fitColumn();
 }
 
 NavigationNode* NavigationTree::selectedNode() const

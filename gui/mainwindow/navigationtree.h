@@ -28,10 +28,20 @@ public:
     void beginUpdate();
     void endUpdate();
 
+    /// Makes the column as wide as the widest shown node (at least the view), so that long names scroll
+    /// sideways instead of being cut.
+    void fitColumn();
+
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    /// fitColumn once the current event is handled (many nodes change at once).
+    void scheduleFit();
     void handleExpanded(QTreeWidgetItem* item);
     void handleCollapsed(QTreeWidgetItem* item);
     int m_updateDepth = 0;
+    bool m_fitScheduled = false;
 };
 
 /// Creates the two roots or empties them; answers the owners node.

@@ -12,20 +12,26 @@
 #include "gui/common/filesetchooser.h"
 #include "gui/scan/mediaevents.h"
 #include "gui/scan/scanprocedure.h"
+#include "platform/drivelayer.h"
+#include "platform/virtualdrives.h"
 
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
 #include <QGridLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalBlocker>
 #include <QStatusBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <cstring>
 
 namespace {
@@ -38,6 +44,12 @@ const QColor s_storedColour(255, 0, 0);
 const QColor s_notScannedColour(0, 128, 0);
 
 const QString s_notAvailable = QStringLiteral("N/A");
+const QString s_caption = QStringLiteral("Katalox Scan");
+
+/// The images the drive layer reads, by extension; any other file is tried as an image too.
+const QString s_imageFilter = QStringLiteral(
+    "Disc images (*.iso *.img *.bin *.cue *.ccd *.nrg *.toc *.udf *.ISO *.IMG *.BIN *.CUE *.CCD *.NRG *.TOC *.UDF)"
+    ";;All files (*)");
 
 QString letterText(char letter) { return QStringLiteral("(") + QChar::fromLatin1(letter) + QStringLiteral(":)"); }
 
@@ -65,8 +77,9 @@ QLabel* valueLabel(const char* name, QWidget* parent)
 
 } // namespace
 
-ScanDialog::ScanDialog(QWidget* parent)
+ScanDialog::ScanDialog(QWidget* parent, char startDrive)
     : QDialog(parent, Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint | Qt::WindowCloseButtonHint)
+    , m_startDrive(startDrive)
 {
     setObjectName(QStringLiteral("scanDialog"));
     setWindowTitle(QStringLiteral("Katalox Scan"));
@@ -74,6 +87,25 @@ ScanDialog::ScanDialog(QWidget* parent)
     driveList = new QComboBox(this);
     driveList->setObjectName(QStringLiteral("driveList"));
     driveList->setMinimumWidth(260);
+    noDriveHint = new QLabel(
+        QStringLiteral("No drive found. Add a disc image or a folder to scan with \"Add image or folder...\"."), this);
+    noDriveHint->setObjectName(QStringLiteral("noDriveHint"));
+    noDriveHint->setWordWrap(true);
+    noDriveHint->setVisible(false);
+    addDriveButton = new QPushButton(QStringLiteral("Add image or folder..."), this);
+    addDriveButton->setObjectName(QStringLiteral("addDriveButton"));
+    addDriveButton->setAutoDefault(false);
+    auto* addMenu = new QMenu(addDriveButton);
+    addMenu->setObjectName(QStringLiteral("addDriveMenu"));
+    QAction* addImageAction = addMenu->addAction(QStringLiteral("Disc Image..."));
+    addImageAction->setObjectName(QStringLiteral("addImageAction"));
+    QAction* addFolderAction = addMenu->addAction(QStringLiteral("Folder..."));
+    addFolderAction->setObjectName(QStringLiteral("addFolderAction"));
+    addDriveButton->setMenu(addMenu);
+    removeDriveButton = new QPushButton(QStringLiteral("Remove Virtual Drive"), this);
+    removeDriveButton->setObjectName(QStringLiteral("removeDriveButton"));
+    removeDriveButton->setAutoDefault(false);
+    removeDriveButton->setEnabled(false);
     filesetChooser = new FilesetChooser(this);
     filesetChooser->setObjectName(QStringLiteral("filesetChooser"));
     titleEdit = new QLineEdit(this);
@@ -110,10 +142,16 @@ ScanDialog::ScanDialog(QWidget* parent)
     auto* choices = new QGridLayout;
     choices->addWidget(caption(QStringLiteral("Drive"), this), 0, 0);
     choices->addWidget(driveList, 0, 1);
-    choices->addWidget(caption(QStringLiteral("Fileset :"), this), 1, 0);
-    choices->addWidget(filesetChooser, 1, 1);
-    choices->addWidget(caption(QStringLiteral("New Disc Name"), this), 2, 0);
-    choices->addWidget(titleEdit, 2, 1);
+    auto* driveButtons = new QHBoxLayout;
+    driveButtons->addWidget(addDriveButton);
+    driveButtons->addWidget(removeDriveButton);
+    driveButtons->addStretch(1);
+    choices->addWidget(noDriveHint, 1, 1);
+    choices->addLayout(driveButtons, 2, 1);
+    choices->addWidget(caption(QStringLiteral("Fileset :"), this), 3, 0);
+    choices->addWidget(filesetChooser, 3, 1);
+    choices->addWidget(caption(QStringLiteral("New Disc Name"), this), 4, 0);
+    choices->addWidget(titleEdit, 4, 1);
     choices->setColumnStretch(1, 1);
 
     auto* facts = new QGridLayout;
@@ -158,6 +196,9 @@ ScanDialog::ScanDialog(QWidget* parent)
     connect(closeButton, &QPushButton::clicked, this, &QDialog::reject);
     connectGuarded(driveList, &QComboBox::activated, this, [this] { onDriveChanged(); });
     connectGuarded(filesetChooser, &QComboBox::activated, this, [this] { onFilesetChanged(); });
+    connectGuarded(addImageAction, &QAction::triggered, this, [this] { addImage(); });
+    connectGuarded(addFolderAction, &QAction::triggered, this, [this] { addFolder(); });
+    connectGuarded(removeDriveButton, &QPushButton::clicked, this, [this] { onRemoveDriveClicked(); });
 
     showNoDisc();
 }
@@ -175,7 +216,7 @@ void ScanDialog::showEvent(QShowEvent* event)
 
 void ScanDialog::handleFirstShow()
 {
-    fillDriveList();
+    fillDriveList(m_startDrive);
     fillFilesets();
 }
 
@@ -200,9 +241,9 @@ void ScanDialog::enableDiscControls(bool on)
     }
 }
 
-void ScanDialog::fillDriveList()
+void ScanDialog::fillDriveList(char select)
 {
-    const char selected = selectedLetter();
+    const char selected = select != 0 ? select : selectedLetter();
     listDrives(&m_drives);
     for (DriveEntry& entry : m_drives) {
         TKTBDisc facts {};
@@ -219,6 +260,7 @@ void ScanDialog::fillDriveList()
         const qsizetype keep = selected != 0 ? indexOfDrive(m_drives, selected) : -1;
         driveList->setCurrentIndex(m_drives.isEmpty() ? -1 : static_cast<int>(std::max<qsizetype>(keep, 0)));
     }
+    noDriveHint->setVisible(m_drives.isEmpty());
     onDriveChanged();
 }
 
@@ -255,6 +297,7 @@ void ScanDialog::onFilesetChanged()
 void ScanDialog::onDriveChanged()
 {
     const char letter = selectedLetter();
+    removeDriveButton->setEnabled(letter != 0 && isVirtualDrive(letter));
     showDisc(letter != 0 && filesetChooser->count() > 0 ? letter : 0);
 }
 
@@ -378,4 +421,93 @@ void ScanDialog::onMediumArrived(char letter)
         driveList->setCurrentIndex(static_cast<int>(index));
     }
     showDisc(letter);
+}
+
+bool ScanDialog::isVirtualDrive(char letter)
+{
+    Drive* drive = driveTable().drive(letter);
+    if (drive == nullptr || drive->isDevice()) {
+        return false;
+    }
+    const std::vector<VirtualDriveLine> lines = readVirtualDrives();
+    return std::any_of(lines.begin(), lines.end(),
+        [&](const VirtualDriveLine& line) { return line.Letter == letter && line.Path == drive->source(); });
+}
+
+char ScanDialog::virtualDriveFor(const QString& path)
+{
+    const QString absolute = QFileInfo(path).absoluteFilePath();
+    const std::string encoded = QFile::encodeName(absolute).toStdString();
+    // The drive the path has already; a line whose letter an optical drive took is none.
+    for (const char known : driveTable().letters()) {
+        Drive* drive = driveTable().drive(known);
+        if (drive != nullptr && drive->source() == encoded && isVirtualDrive(known)) {
+            return known;
+        }
+    }
+    char letter = 0;
+    switch (::addVirtualDrive(encoded, driveTable().letters(), letter)) {
+    case VirtualDriveChange::Done:
+        return letter;
+    case VirtualDriveChange::NoFreeLetter:
+        questions().messageBox(QStringLiteral("Every drive letter from D to Z is taken.\r\n"
+                                              "Remove a virtual drive to add another one."),
+            s_caption, MessageIcon::Warning, OkButton);
+        break;
+    case VirtualDriveChange::BadPath:
+        questions().messageBox(
+            QStringLiteral("%1 cannot be a virtual drive: its name holds a line break.").arg(absolute), s_caption,
+            MessageIcon::Warning, OkButton);
+        break;
+    case VirtualDriveChange::NotWritten:
+        questions().messageBox(QStringLiteral("Unable to write to %1")
+                                   .arg(QFile::decodeName(QByteArray::fromStdString(virtualDriveListPath()))),
+            s_caption, MessageIcon::Error, OkButton);
+        break;
+    }
+    return 0;
+}
+
+void ScanDialog::addVirtualDrive(const QString& path)
+{
+    if (path.isEmpty()) {
+        return;
+    }
+    if (const char letter = virtualDriveFor(path); letter != 0) {
+        fillDriveList(letter);
+    }
+}
+
+void ScanDialog::addImage()
+{
+    addVirtualDrive(questions().openFileName(QStringLiteral("Add Disc Image"), QDir::homePath(), s_imageFilter));
+}
+
+void ScanDialog::addFolder()
+{
+    addVirtualDrive(questions().chooseFolder(QStringLiteral("Add Folder"), QDir::homePath()));
+}
+
+void ScanDialog::onRemoveDriveClicked()
+{
+    const char letter = selectedLetter();
+    Drive* drive = letter != 0 ? driveTable().drive(letter) : nullptr;
+    if (drive == nullptr || !isVirtualDrive(letter)) {
+        return;
+    }
+    const QString source = QFile::decodeName(QByteArray::fromStdString(drive->source()));
+    if (questions().messageBox(QStringLiteral("Remove the virtual drive %1: (%2)?\r\n"
+                                              "The image or folder itself stays where it is.")
+                                   .arg(QChar::fromLatin1(letter), source),
+            s_caption, MessageIcon::Question, YesButton | NoButton)
+        != YesButton) {
+        return;
+    }
+    if (removeVirtualDrive(letter) != VirtualDriveChange::Done) {
+        questions().messageBox(QStringLiteral("Unable to write to %1")
+                                   .arg(QFile::decodeName(QByteArray::fromStdString(virtualDriveListPath()))),
+            s_caption, MessageIcon::Error, OkButton);
+        return;
+    }
+    fillDriveList();
 }

@@ -22,7 +22,8 @@ class Fileset;
 class ScanDialog : public QDialog {
     Q_OBJECT
 public:
-    explicit ScanDialog(QWidget* parent = nullptr);
+    /// startDrive: the letter of the drive selected first (the first drive when 0 or not there).
+    explicit ScanDialog(QWidget* parent = nullptr, char startDrive = 0);
     ~ScanDialog() override;
 
     // Handlers.
@@ -33,11 +34,24 @@ public:
     void onFilesetChanged();
     void onMediumArrived(char letter);
     void onMediumRemoved(char letter);
+    /// "Add image or folder...": adds a virtual drive for a disc image or a folder the user picks and
+    /// selects it.
+    void addImage();
+    void addFolder();
+    /// Removes the selected virtual drive from "vdrives.lst", after asking.
+    void onRemoveDriveClicked();
+
+    /// The virtual drive of an image or a folder: the letter of its line in "vdrives.lst", added with
+    /// the first free letter when there is none yet; 0 after telling the user why it could not be added.
+    static char virtualDriveFor(const QString& path);
+    /// Whether the drive of the letter is a line of "vdrives.lst" (it can be removed).
+    static bool isVirtualDrive(char letter);
 
     // Internal operations.
     void enableDiscControls(bool on);
-    /// Lists the drives (keeping the selected one when it is still there) and shows the selected drive.
-    void fillDriveList();
+    /// Lists the drives and shows the selected drive: the one of the letter select when given, else the
+    /// one selected before when it is still there, else the first.
+    void fillDriveList(char select = 0);
     /// Lists every fileset and selects the one last chosen ("DefaultFileSet"), else the first.
     void fillFilesets();
     /// Shows the disc in the drive as the chosen fileset knows it; letter 0 is no drive.
@@ -60,6 +74,9 @@ public:
     QCheckBox* ejectCheckBox; ///< "Eject When Scanned"
     QPlainTextEdit* commentEdit;
     QComboBox* driveList;
+    QLabel* noDriveHint; ///< shown while the drive list is empty
+    QPushButton* addDriveButton; ///< "Add image or folder..."
+    QPushButton* removeDriveButton; ///< "Remove Virtual Drive"
     QPushButton* scanButton; ///< "Scan and Add"
     QPushButton* closeButton;
     QStatusBar* statusBar;
@@ -71,9 +88,11 @@ protected:
 private:
     void setScanTimeColour(const QColor& colour);
     void setDriveText(qsizetype index, const QString& text);
+    void addVirtualDrive(const QString& path);
 
     DriveList m_drives;
     Fileset* m_fileset = nullptr;
     TKTBDisc m_disc {};
+    char m_startDrive = 0;
     bool m_shown = false;
 };

@@ -1,5 +1,6 @@
 // "vdrives.lst": its line rules, and the system table that reads it again when it changes, letters the
-// optical drives from D and lets no virtual drive take a letter already given.
+// optical drives from D and lets no virtual drive take a letter already given; lines added and removed
+// for the user.
 
 #include "platform/virtualdrives.h"
 #include "platform/configfolder.h"
@@ -53,6 +54,43 @@ TEST(VirtualDriveLines, OnlyLetterEqualsPathLinesCountAndTheFirstLineOfALetterWi
     EXPECT_EQ(drives[2].Path, "/config/relative/folder");
     EXPECT_EQ(drives[3].Letter, 'R');
     EXPECT_EQ(drives[3].Path, "/tabs");
+}
+
+TEST(VirtualDriveLines, AnAddedLineTakesTheFirstLetterNeitherTakenNorWrittenAndRemovingKeepsTheRest)
+{
+    // The user's lines stay byte for byte: their own line ends, a line the table ignores, a last line
+    // without its end.
+    const std::string text = "e=/isos/one.iso\n"
+                             "# kept\r\n"
+                             "F = /taken/by/an/optical/drive\r"
+                             "M=/first M\r\n"
+                             "m=/second m, ignored\n"
+                             "G=/last";
+    EXPECT_EQ(firstFreeVirtualLetter(text, { 'D' }), 'H') << "E, F and G are written, D is an optical drive";
+    EXPECT_EQ(firstFreeVirtualLetter("", { 'd', 'H' }), 'E');
+    std::vector<char> all;
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        all.push_back(letter);
+    }
+    EXPECT_EQ(firstFreeVirtualLetter("", all), 0);
+    all.pop_back();
+    EXPECT_EQ(firstFreeVirtualLetter("", all), 'Z');
+
+    const std::string added = withVirtualDriveLine(text, 'h', "/new/disc.iso");
+    EXPECT_EQ(added, text + "\r\nH=/new/disc.iso\r\n");
+    EXPECT_EQ(withVirtualDriveLine("", 'D', "/a"), "D=/a\r\n");
+    EXPECT_EQ(withVirtualDriveLine("X=/b\n", 'D', "/a"), "X=/b\nD=/a\r\n");
+    const std::vector<VirtualDriveLine> parsed = parseVirtualDrives(added, "/");
+    ASSERT_FALSE(parsed.empty());
+    EXPECT_EQ(parsed.back().Letter, 'H');
+    EXPECT_EQ(parsed.back().Path, "/new/disc.iso");
+
+    EXPECT_EQ(
+        withoutVirtualDriveLines(text, 'M'), "e=/isos/one.iso\n# kept\r\nF = /taken/by/an/optical/drive\rG=/last");
+    EXPECT_EQ(withoutVirtualDriveLines(text, 'g'),
+        "e=/isos/one.iso\n# kept\r\nF = /taken/by/an/optical/drive\r"
+        "M=/first M\r\nm=/second m, ignored\n");
+    EXPECT_EQ(withoutVirtualDriveLines(text, 'Q'), text);
 }
 
 class SystemTableTest : public testing::Test {
@@ -146,6 +184,43 @@ TEST_F(SystemTableTest, AVirtualDriveHasAMediumWhileItsPathExists)
     ASSERT_TRUE(drive->volumeFacts(facts));
     EXPECT_EQ(facts.NtSerial, laneSumSerial(readVolumeDescriptor(m_temp.file("disc.iso"), 2)));
     drive->setDoor(true); // nothing to move
+}
+
+TEST_F(SystemTableTest, DrivesAddedAndRemovedForTheUserReachTheTableAndRefusedOnesChangeNothing)
+{
+    std::filesystem::create_directory(m_temp.file("folder"));
+    writeList("D=/user/line\n");
+    SystemDriveTable table([] { return std::vector<std::string> { "/dev/test-sr0" }; });
+    char letter = 0;
+    ASSERT_EQ(addVirtualDrive(m_temp.file("folder"), table.letters(), letter), VirtualDriveChange::Done);
+    EXPECT_EQ(letter, 'E');
+    EXPECT_EQ(table.letters(), (std::vector<char> { 'D', 'E' }));
+    ASSERT_NE(table.drive('E'), nullptr);
+    EXPECT_EQ(table.drive('E')->source(), m_temp.file("folder"));
+    ASSERT_EQ(readVirtualDrives().size(), 2U);
+    EXPECT_EQ(readVirtualDrives()[1].Letter, 'E');
+    EXPECT_EQ(readVirtualDrives()[1].Path, m_temp.file("folder"));
+
+    const std::string before = readFileBytes(m_temp.file("vdrives.lst"));
+    EXPECT_EQ(addVirtualDrive("relative/path", table.letters(), letter), VirtualDriveChange::BadPath);
+    EXPECT_EQ(addVirtualDrive(m_temp.file("two\nlines"), table.letters(), letter), VirtualDriveChange::BadPath);
+    std::vector<char> everyLetter;
+    for (char taken = 'A'; taken <= 'Z'; ++taken) {
+        everyLetter.push_back(taken);
+    }
+    EXPECT_EQ(addVirtualDrive(m_temp.file("folder"), everyLetter, letter), VirtualDriveChange::NoFreeLetter);
+    EXPECT_EQ(letter, 0);
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), before);
+
+    ASSERT_EQ(removeVirtualDrive('e'), VirtualDriveChange::Done);
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), "D=/user/line\n");
+    EXPECT_EQ(table.drive('E'), nullptr);
+    EXPECT_EQ(removeVirtualDrive('Q'), VirtualDriveChange::Done) << "nothing to remove";
+
+    // A list that cannot be replaced (a folder where its new copy goes) stays as it was.
+    std::filesystem::create_directory(m_temp.file("vdrives.lst.new"));
+    EXPECT_EQ(addVirtualDrive(m_temp.file("folder"), {}, letter), VirtualDriveChange::NotWritten);
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), "D=/user/line\n");
 }
 
 TEST_F(SystemTableTest, TheListIsReadFromTheConfigFolderInUse)

@@ -14,6 +14,8 @@ const char* kindName(QuestionKind kind)
         return "input box";
     case QuestionKind::SaveFileName:
         return "save dialog";
+    case QuestionKind::OpenFileName:
+        return "open dialog";
     case QuestionKind::ChooseFolder:
         return "folder picker";
     }
@@ -77,8 +79,25 @@ public:
 
     QString saveFileName(const QString& caption, const QString& folder, const QString& filter) override
     {
+        return fileDialog(QuestionKind::SaveFileName, caption, folder, filter);
+    }
+
+    QString openFileName(const QString& caption, const QString& folder, const QString& filter) override
+    {
+        return fileDialog(QuestionKind::OpenFileName, caption, folder, filter);
+    }
+
+    QString chooseFolder(const QString& title, const QString& folder) override
+    {
+        return fileDialog(QuestionKind::ChooseFolder, title, folder, QString());
+    }
+
+private:
+    // A save dialog, open dialog or folder picker: the path the test queued, empty for none.
+    QString fileDialog(QuestionKind kind, const QString& caption, const QString& folder, const QString& filter)
+    {
         AskedQuestion question;
-        question.kind = QuestionKind::SaveFileName;
+        question.kind = kind;
         question.caption = caption;
         question.start = folder;
         question.filter = filter;
@@ -86,17 +105,6 @@ public:
         return answer == nullptr ? QString() : answer->value;
     }
 
-    QString chooseFolder(const QString& title, const QString& folder) override
-    {
-        AskedQuestion question;
-        question.kind = QuestionKind::ChooseFolder;
-        question.caption = title;
-        question.start = folder;
-        const ScriptedQuestions::Answer* answer = m_script.take(question);
-        return answer == nullptr ? QString() : answer->value;
-    }
-
-private:
     ScriptedQuestions& m_script;
 };
 
@@ -135,6 +143,11 @@ void ScriptedQuestions::cancelInput() { m_answers.push_back({ QuestionKind::Inpu
 void ScriptedQuestions::answerSaveFileName(const QString& path)
 {
     m_answers.push_back({ QuestionKind::SaveFileName, OkButton, path, !path.isEmpty() });
+}
+
+void ScriptedQuestions::answerOpenFileName(const QString& path)
+{
+    m_answers.push_back({ QuestionKind::OpenFileName, OkButton, path, !path.isEmpty() });
 }
 
 void ScriptedQuestions::answerFolder(const QString& folder)

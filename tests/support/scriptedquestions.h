@@ -24,7 +24,7 @@
 #include <string>
 #include <vector>
 
-enum class QuestionKind { MessageBox, InputBox, SaveFileName, ChooseFolder };
+enum class QuestionKind { MessageBox, InputBox, SaveFileName, OpenFileName, ChooseFolder };
 
 /// One question or notice as the program asked it.
 struct AskedQuestion {
@@ -62,6 +62,8 @@ public:
     void cancelInput();
     /// The next save dialog answers path (empty: cancelled).
     void answerSaveFileName(const QString& path);
+    /// The next open-file dialog answers path (empty: cancelled).
+    void answerOpenFileName(const QString& path);
     /// The next folder picker answers folder (empty: cancelled).
     void answerFolder(const QString& folder);
 

@@ -54,6 +54,10 @@ TEST_F(KtbTest, HelpForTheToolAndEveryCommand)
         EXPECT_EQ(own.out.rfind(std::string("Usage: ktb ") + command, 0), 0u) << own.out;
         EXPECT_EQ(own.err, "");
     }
+    const ToolRun version = ktb({ "--version" });
+    EXPECT_EQ(version.status, 0);
+    EXPECT_EQ(version.out.rfind("ktb (Katalox) ", 0), 0u) << version.out;
+    EXPECT_EQ(version.out.find('\n'), version.out.size() - 1) << "one line";
 }
 
 TEST_F(KtbTest, WrongCommandLinesAreErrors)

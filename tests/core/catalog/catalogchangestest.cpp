@@ -1,11 +1,14 @@
 // The changes of catalogs the windows and ktb share: a disc moved between two catalogs (and the ways it
-// stays where it was), and a deleted fileset that lives on as its ".bak" file.
+// stays where it was), and a deleted fileset that lives on as its ".bak" file and comes back from it.
 #include "core/catalog/catalogchanges.h"
 
 #include "core/filesets/fileset.h"
+#include "engine/ktb_journal.h"
 #include "engine/ktb_owners.h"
 #include "tests/core/filesets/filesetfixture.h"
 #include "tests/engine/discs/samplecatalogs.h"
+
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -80,6 +83,41 @@ TEST_F(CatalogChangeTest, DeletedFilesetBecomesItsBakFileReplacingAnOlderOne)
     EXPECT_EQ(registry.at(0)->fileName, path("photos.ktb"));
     EXPECT_FALSE(pathExists(m_folder.file("music.ktb")));
     EXPECT_EQ(readFileBytes(m_folder.file("music.ktb.bak")).substr(0, 4), "KTB!");
+}
+
+TEST_F(CatalogChangeTest, DeletedFilesetsAreFoundAndComeBackUnderTheirNameWithTheirJournal)
+{
+    const QString music = writeCatalog("music.ktb", "Alice", "Music");
+    FilesetRegistry registry(noListFile());
+    ASSERT_EQ(registry.addFile(music), 0);
+    deleteFileset(registry, registry.at(0));
+    TempFolder other;
+    ASSERT_TRUE(writeFileBytes(other.file("loose.ktb.bak"), "KTB!"));
+    ASSERT_TRUE(writeFileBytes(m_folder.file("notes.txt.bak"), "not a catalog"));
+    std::filesystem::create_directory(m_folder.file("folder.ktb.bak"));
+
+    const QString otherFile = QString::fromStdString(other.file("loose.ktb"));
+    EXPECT_EQ(deletedFilesets({ QString::fromStdString(m_folder.path()) }, { otherFile, path("missing.ktb") }),
+        QStringList({ music + QStringLiteral(".bak"), otherFile + QStringLiteral(".bak") }));
+    EXPECT_EQ(restoredName(music + QStringLiteral(".bak")), music);
+    EXPECT_EQ(restoredName(music), QString());
+
+    // What a crash left beside the ".bak" goes with it; a journal left under the name belongs to no file.
+    const std::string bakJournal = ktbJournalPath(m_folder.file("music.ktb.bak"));
+    ASSERT_TRUE(writeFileBytes(bakJournal, "journal of the .bak"));
+    ASSERT_TRUE(writeFileBytes(ktbJournalPath(m_folder.file("music.ktb")), "stale"));
+    ASSERT_EQ(restoreFileset(music + QStringLiteral(".bak"), music), RestoreOutcome::Restored);
+    EXPECT_EQ(readFileBytes(m_folder.file("music.ktb")).substr(0, 4), "KTB!");
+    EXPECT_FALSE(pathExists(m_folder.file("music.ktb.bak")));
+    EXPECT_EQ(readFileBytes(ktbJournalPath(m_folder.file("music.ktb"))), "journal of the .bak");
+    EXPECT_FALSE(pathExists(bakJournal));
+
+    // A name taken again is never replaced.
+    ASSERT_TRUE(writeFileBytes(m_folder.file("music.ktb.bak"), "KTB! deleted again"));
+    EXPECT_EQ(restoreFileset(music + QStringLiteral(".bak"), music), RestoreOutcome::NameTaken);
+    EXPECT_EQ(readFileBytes(m_folder.file("music.ktb.bak")), "KTB! deleted again");
+    EXPECT_EQ(readFileBytes(m_folder.file("music.ktb")).substr(0, 4), "KTB!");
+    EXPECT_EQ(restoreFileset(path("gone.ktb.bak"), path("gone.ktb")), RestoreOutcome::Failed);
 }
 
 } // namespace

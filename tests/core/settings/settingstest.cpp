@@ -17,7 +17,8 @@ namespace {
 
 constexpr SettingKey s_allKeys[] = { FilesetFolderSetting, DefaultFileSetSetting, CurrentPathSetting, LeftSetting,
     TopSetting, WidthSetting, HeightSetting, SearchPageSetting, SearchStringSetting, SearchAtSetting,
-    DefaultOwnerSetting, StartLastPathSetting };
+    DefaultOwnerSetting, StartLastPathSetting, SplitterSetting, OwnersColumnsSetting, FilesetsColumnsSetting,
+    DiscsColumnsSetting, FilesColumnsSetting, DiscResultsColumnsSetting, FileResultsColumnsSetting };
 static_assert(std::size(s_allKeys) == SettingKeyCount);
 
 class SettingsTest : public testing::Test {
@@ -83,7 +84,8 @@ TEST_F(SettingsTest, WritesGoToFileAtOnceInOrder)
 TEST_F(SettingsTest, EveryKeyHasItsNameInTheFile)
 {
     const char* expected[] = { "FilesetFolder", "DefaultFileSet", "CurrentPath", "Left", "Top", "Width", "Height",
-        "SearchPage", "SearchString", "SearchAt", "DefaultOwner", "StartLastPath" };
+        "SearchPage", "SearchString", "SearchAt", "DefaultOwner", "StartLastPath", "Splitter", "OwnersColumns",
+        "FilesetsColumns", "DiscsColumns", "FilesColumns", "DiscResultsColumns", "FileResultsColumns" };
     Settings store;
     std::string bytes = "[Settings]\r\n";
     for (const SettingKey key : s_allKeys) {

@@ -10,6 +10,7 @@
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/scan/scandialog.h"
 #include "platform/drivelayer.h"
+#include "platform/virtualdrives.h"
 
 #include <QAction>
 #include <QApplication>
@@ -122,6 +123,31 @@ TEST_F(MainWindowScanTest, ScanDiscOpensTheScanWindowAndRefreshesTheOwners)
     EXPECT_TRUE(m_questions->asked().empty());
     EXPECT_TRUE(discTitles(fileset(QStringLiteral("music.ktb"))).contains(QStringLiteral("MYDISC")));
     EXPECT_NE(node(QStringLiteral("Alice\\Music\\MYDISC\\")), nullptr) << "the owners branch was refilled";
+}
+
+TEST_F(MainWindowScanTest, AFolderDroppedOnTheWindowBecomesAVirtualDriveAndTheScanWindowOpensOnIt)
+{
+    buildStandardFilesets();
+    writeSettings();
+    start();
+    // D is an optical drive: a line the user wrote for D is not the folder's drive.
+    setDriveTable(std::make_unique<SystemDriveTable>([] { return std::vector<std::string> { "/dev/test-sr0" }; }));
+    const std::string userLine = "D=" + m_temp.file("DROPPED") + "\r\n";
+    ASSERT_TRUE(writeFileBytes(m_temp.file("vdrives.lst"), userLine));
+    ASSERT_TRUE(writeDiscTree(m_temp.file("DROPPED"), { { "a.txt", 10 } }));
+    char shownDrive = 0;
+    WhenShown<ScanDialog> scan([&shownDrive](ScanDialog* form) {
+        shownDrive = form->selectedLetter();
+        form->closeButton->click();
+    });
+    window().openDroppedPath(QString::fromStdString(m_temp.file("DROPPED")));
+    EXPECT_EQ(scan.Count, 1);
+    EXPECT_EQ(shownDrive, 'E');
+    // Dropped again: the same drive, no further line.
+    window().openDroppedPath(QString::fromStdString(m_temp.file("DROPPED")));
+    EXPECT_EQ(scan.Count, 2);
+    EXPECT_EQ(shownDrive, 'E');
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), userLine + "E=" + m_temp.file("DROPPED") + "\r\n");
 }
 
 TEST_F(MainWindowScanTest, RescanThatMovesDiscsLeavesNoStaleRowsAndTheTreeWhereItWas)

@@ -1,5 +1,6 @@
 // The scan window over test drives: drive entries as discs come and go, the disc's state in the chosen
-// fileset with its colours, the last chosen fileset, and scanning with the typed title and comment.
+// fileset with its colours, the last chosen fileset, and scanning with the typed title and comment; over
+// the system's drive table without optical drives: virtual drives added and removed from the window.
 #include "tests/gui/scan/scanfixture.h"
 
 #include "core/filesets/filesetregistry.h"
@@ -17,6 +18,7 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QStatusBar>
@@ -286,6 +288,78 @@ TEST_F(ScanWindowTest, VirtualDrivesFromTheListFileAreFollowed)
     window.mediaEvents->poll();
     EXPECT_EQ(window.driveList->count(), 0);
     expectNoDisc(window);
+}
+
+/// The system's drive table on a machine without optical drives: only "vdrives.lst" gives drives.
+class VirtualDriveWindowTest : public ScanWindowTest {
+protected:
+    void SetUp() override
+    {
+        ScanWindowTest::SetUp();
+        setDriveTable(std::make_unique<SystemDriveTable>([] { return std::vector<std::string>(); }));
+    }
+    static QAction* addAction(ScanDialog& window, const char* name)
+    {
+        return window.addDriveButton->menu()->findChild<QAction*>(QString::fromLatin1(name));
+    }
+};
+
+TEST_F(VirtualDriveWindowTest, AnImageOrFolderAddedFromTheWindowIsScannableAndRemovableAgain)
+{
+    ScanDialog& window = open();
+    EXPECT_TRUE(window.driveList->count() == 0);
+    EXPECT_TRUE(window.noDriveHint->isVisibleTo(&window)) << "an empty drive list says how to add one";
+    expectNoDisc(window);
+
+    m_questions->answerOpenFileName(QString::fromStdString(m_image));
+    addAction(window, "addImageAction")->trigger();
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), "D=" + m_image + "\r\n");
+    EXPECT_EQ(driveTexts(window), QStringList { QStringLiteral("DISC_ONE (D:)") });
+    EXPECT_FALSE(window.noDriveHint->isVisibleTo(&window));
+    EXPECT_EQ(window.titleEdit->text(), QStringLiteral("Stored")) << "the disc is shown as the fileset knows it";
+    EXPECT_TRUE(window.removeDriveButton->isEnabled());
+
+    const std::string folder = folderDisc("folder", 3);
+    m_questions->answerFolder(QString::fromStdString(folder));
+    addAction(window, "addFolderAction")->trigger();
+    EXPECT_EQ(window.selectedLetter(), 'E') << "the drive added is selected";
+    EXPECT_EQ(window.lastScanLabel->text(), QStringLiteral("Not scanned"));
+    // Adding the same image again finds its drive instead of writing a second line.
+    m_questions->answerOpenFileName(QString::fromStdString(m_image));
+    addAction(window, "addImageAction")->trigger();
+    EXPECT_EQ(window.selectedLetter(), 'D');
+    EXPECT_EQ(driveTexts(window).size(), 2);
+
+    m_questions->answerMessage(NoButton);
+    window.removeDriveButton->click();
+    EXPECT_EQ(driveTexts(window).size(), 2);
+    m_questions->answerMessage(YesButton);
+    window.removeDriveButton->click();
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), "E=" + folder + "\r\n");
+    EXPECT_EQ(window.selectedLetter(), 'E');
+    EXPECT_TRUE(pathExists(m_image)) << "the image itself stays";
+}
+
+TEST_F(VirtualDriveWindowTest, WhenEveryLetterIsTakenTheUserIsToldAndNothingIsWritten)
+{
+    std::string lines;
+    for (char letter = 'D'; letter <= 'Z'; ++letter) {
+        lines += std::string(1, letter) + "=" + m_temp.file("missing-") + letter + ".iso\r\n";
+    }
+    ASSERT_TRUE(writeFileBytes(m_temp.file("vdrives.lst"), lines));
+    ScanDialog& window = open();
+    EXPECT_EQ(window.driveList->count(), 23);
+    m_questions->answerOpenFileName(QString::fromStdString(m_image));
+    addAction(window, "addImageAction")->trigger();
+    ASSERT_EQ(m_questions->messageTexts().size(), 1);
+    EXPECT_EQ(m_questions->asked().back().icon, MessageIcon::Warning);
+    EXPECT_EQ(readFileBytes(m_temp.file("vdrives.lst")), lines);
+
+    // A cancelled dialog adds nothing and says nothing.
+    m_questions->clearAsked();
+    m_questions->answerOpenFileName(QString());
+    addAction(window, "addImageAction")->trigger();
+    EXPECT_TRUE(m_questions->messageTexts().isEmpty());
 }
 
 } // namespace
