@@ -58,14 +58,52 @@ struct TKTBCursor::Matcher {
     bool fold = true;
     int needleCount = 0;
     std::string needles[2];
+    /// Unicode letter case: the pattern's rule applies to folded names and this folded pattern; the
+    /// needle, if any, is only an ASCII part of it that every matching name holds.
+    bool unicode = false;
+    std::string folded;
 
     void prepare(const std::string& pattern, std::uint32_t flags);
     bool test(const std::uint8_t* text, std::size_t length) const;
+
+private:
+    bool testFolded(const std::uint8_t* text, std::size_t length) const;
 };
 
 namespace {
 
 bool allAsterisks(std::string_view pattern) { return pattern.find_first_not_of('*') == std::string_view::npos; }
+
+bool isAscii(std::string_view text)
+{
+    return std::none_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
+/// Whether a name can hold this ASCII character only as itself (in either case): no other character
+/// folds to it, as the Kelvin sign folds to "k".
+bool foldsOnlyFromItself(char c)
+{
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+    return ktbFoldTargetsInAscii().find(lower) == std::string_view::npos;
+}
+
+/// The longest run of the (upper-cased) pattern's ASCII characters that a matching name must hold
+/// byte for byte, ASCII case aside: the walk's memory scan finds the few names worth folding by it.
+std::string_view asciiPrefilter(std::string_view pattern)
+{
+    std::string_view best;
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= pattern.size(); ++at) {
+        if (at < pattern.size() && (pattern[at] & 0x80) == 0 && foldsOnlyFromItself(pattern[at])) {
+            continue;
+        }
+        if (at - start > best.size()) {
+            best = pattern.substr(start, at - start);
+        }
+        start = at + 1;
+    }
+    return best;
+}
 
 inline bool equalFolded(const std::uint8_t* text, const std::uint8_t* needle, std::size_t length)
 {
@@ -141,8 +179,17 @@ void TKTBCursor::Matcher::prepare(const std::string& pattern, std::uint32_t flag
     if (fold) {
         upperInPlace(core);
     }
-    needles[needleCount++] = core;
     const bool nonAscii = std::any_of(core.begin(), core.end(), [](char c) { return (c & 0x80) != 0; });
+    if (nonAscii && fold && (flags & KTB_CMP_UNICODE) != 0) {
+        unicode = true;
+        ktbFoldCase(core, folded);
+        const std::string_view part = asciiPrefilter(core);
+        if (!part.empty()) {
+            needles[needleCount++] = std::string(part);
+        }
+        return;
+    }
+    needles[needleCount++] = core;
     if (!nonAscii) {
         return;
     }
@@ -156,10 +203,38 @@ void TKTBCursor::Matcher::prepare(const std::string& pattern, std::uint32_t flag
     }
 }
 
+bool TKTBCursor::Matcher::testFolded(const std::uint8_t* text, std::size_t length) const
+{
+    // An ASCII name folds to ASCII alone: it cannot hold a pattern that folds to more.
+    const bool asciiName = std::none_of(text, text + length, [](std::uint8_t c) { return (c & 0x80) != 0; });
+    if (asciiName && !isAscii(folded)) {
+        return false;
+    }
+    thread_local std::string name;
+    ktbFoldCase(std::string_view(reinterpret_cast<const char*>(text), length), name);
+    const std::string_view haystack(name);
+    switch (mode) {
+    case Equal:
+        return haystack == folded;
+    case Contains:
+        return haystack.find(folded) != std::string_view::npos;
+    case Prefix:
+        return haystack.starts_with(folded);
+    case Suffix:
+        return haystack.ends_with(folded);
+    case All:
+        break;
+    }
+    return true;
+}
+
 bool TKTBCursor::Matcher::test(const std::uint8_t* text, std::size_t length) const
 {
     if (mode == All) {
         return true;
+    }
+    if (unicode) {
+        return testFolded(text, length);
     }
     for (int i = 0; i < needleCount; ++i) {
         const std::string& needle = needles[i];
@@ -761,6 +836,9 @@ inline bool nameMatches(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, 
         return true;
     }
     using Matcher = TKTBCursor::Matcher;
+    if (matcher.needleCount == 0) {
+        return matcher.test(name, length); // a Unicode pattern without an ASCII part to look for
+    }
     const auto start = static_cast<std::uint64_t>(name - view);
     bool possible = false;
     for (int i = 0; i < matcher.needleCount && i < 2 && !possible; ++i) {
@@ -775,7 +853,7 @@ inline bool nameMatches(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, 
         const std::uint64_t hit = found & ~s_unsearched;
         possible = n == 0 || hit <= start + length - n;
         // An occurrence inside the name answers the common rules at once.
-        if (possible && found == hit
+        if (possible && found == hit && !matcher.unicode
             && (matcher.mode == Matcher::Contains || (matcher.mode == Matcher::Prefix && hit == start))) {
             return true;
         }

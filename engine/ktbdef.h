@@ -98,6 +98,10 @@ constexpr std::uint32_t KTB_CMP_DATE_AFTER = 128;
 constexpr std::uint32_t KTB_CMP_DATE_BEFORE = 256;
 constexpr std::uint32_t KTB_CMP_SIZE_GREATER = 512;
 constexpr std::uint32_t KTB_CMP_SIZE_SMALLER = 1024;
+/// Without KTB_CMP_CASE: a pattern holding non-ASCII characters is compared with names by Unicode
+/// simple case folding (ktbFoldCase), in both stored encodings. An ASCII-only pattern still folds the
+/// letters a-z only.
+constexpr std::uint32_t KTB_CMP_UNICODE = 2048;
 
 // Disc flags and the update mask of ktbUpdateDisc.
 constexpr std::uint32_t KTB_DISC_AUDIO = 1;

@@ -36,14 +36,20 @@ std::string upperBytes(std::string_view text)
     return result;
 }
 
-/// The disc-title test: the search text as a plain substring, ASCII letter case ignored, an asterisk
-/// an ordinary character; never for an empty text. A text with non-ASCII characters is also tried in
-/// Windows-1252, the way names are matched.
+/// The disc-title test: the search text as a plain substring, letter case ignored, an asterisk an
+/// ordinary character; never for an empty text. A text with non-ASCII characters folds its letter case
+/// as names do (in either encoding of the title).
 class TitleTest {
 public:
     explicit TitleTest(const std::string& text)
     {
         if (text.empty()) {
+            return;
+        }
+        if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) {
+            m_folded = true;
+            m_needles.emplace_back();
+            ktbFoldCase(text, m_needles.back());
             return;
         }
         m_needles.push_back(upperBytes(text));
@@ -58,13 +64,19 @@ public:
         if (m_needles.empty()) {
             return false;
         }
-        const std::string title = upperBytes(titleBytes(disc));
+        std::string title;
+        if (m_folded) {
+            ktbFoldCase(titleBytes(disc), title);
+        } else {
+            title = upperBytes(titleBytes(disc));
+        }
         return std::any_of(m_needles.begin(), m_needles.end(),
             [&title](const std::string& needle) { return title.find(needle) != std::string::npos; });
     }
 
 private:
     std::vector<std::string> m_needles;
+    bool m_folded = false;
 };
 
 QString ownerOf(Fileset& fileset)
@@ -576,6 +588,7 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
 CatalogSearch::CatalogSearch(FilesetRegistry* registry)
     : m_registry(registry)
 {
+    m_criteria.Flags = KTB_CMP_UNICODE;
     if (m_registry != nullptr) {
         connect(m_registry, &FilesetRegistry::filesetRemoved, this, &CatalogSearch::forgetFileset);
         connect(m_registry, &FilesetRegistry::filesetChanged, this, &CatalogSearch::followChangedFileset);
