@@ -130,6 +130,18 @@ struct SortKey {
 
 } // namespace
 
+namespace {
+
+/// The name test and the part of the filter the engine tests.
+TCompare criteriaOf(const CatalogSearch& search)
+{
+    TCompare criteria = search.criteria();
+    search.filter().addEngineCriteria(criteria);
+    return criteria;
+}
+
+} // namespace
+
 // ---------------------------------------------------------------------------------------------
 // SearchRun: the walk of the chosen filesets by a few worker threads.
 //
@@ -231,6 +243,10 @@ private:
     CatalogSearch& m_helper;
     const std::size_t m_limit;
     const TCompare m_criteria;
+    const SearchFilter m_filter;
+    const std::uint32_t m_findFlags;
+    /// The filter rejects files the engine reports: the walk looks at each of them.
+    const bool m_testFiles;
     const TitleTest m_titleTest;
     std::atomic_bool& m_stop;
 
@@ -252,8 +268,11 @@ SearchRun::SearchRun(
     CatalogSearch& helper, const std::vector<Fileset*>& filesets, const std::vector<TKTBHandle*>& handles)
     : m_helper(helper)
     , m_limit(static_cast<std::size_t>(helper.m_resultLimit))
-    , m_criteria(helper.m_criteria)
-    , m_titleTest(encodeCatalogText(helper.m_searchText))
+    , m_criteria(criteriaOf(helper))
+    , m_filter(helper.m_filter)
+    , m_findFlags(helper.m_filter.findFlags())
+    , m_testFiles(helper.m_filter.testsBeyondEngine())
+    , m_titleTest(helper.m_filter.isEmpty() ? encodeCatalogText(helper.m_searchText) : std::string())
     , m_stop(helper.m_stop)
 {
     for (std::size_t i = 0; i < filesets.size(); ++i) {
@@ -486,9 +505,12 @@ void SearchRun::walk(Slot& slot)
     // Each walk has its own criteria: the engine upper-cases the pattern in place. Once the slot holds
     // all it may keep (its room never grows), the walk only counts: the engine then reports discs
     // alone, and the matches of a disc are what the cursor's counters gained since its disc.
+    // A filter the engine cannot test whole needs every file reported, to count only those it keeps.
     TCompare criteria = m_criteria;
-    const std::uint32_t countOnly = slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
-    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | countOnly, KTB_HEADER_SIZE, &criteria);
+    const bool mayCountOnly = !m_testFiles;
+    const std::uint32_t countOnly
+        = mayCountOnly && slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
+    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | m_findFlags | countOnly, KTB_HEADER_SIZE, &criteria);
     if (cursor == nullptr) {
         // An empty catalog, or a damaged first record: only reading that record tells, since the
         // engine's last error is shared by every thread.
@@ -516,9 +538,10 @@ void SearchRun::walk(Slot& slot)
 
     std::uint64_t filesBefore = 0;
     std::uint32_t foldersBefore = 0;
+    std::uint64_t filesRejected = 0; // by the filter, since the disc began
     const auto finish = [&] {
-        finishDisc(
-            slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore), cursor->Folders - foldersBefore);
+        finishDisc(slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore - filesRejected),
+            cursor->Folders - foldersBefore);
     };
     std::uint32_t released = 0;
     TKTBERROR answer = KTB_OK;
@@ -531,11 +554,17 @@ void SearchRun::walk(Slot& slot)
             owned.entity = nullptr;
             filesBefore = cursor->Files;
             foldersBefore = cursor->Folders;
+            filesRejected = 0;
             break;
         case KTB_TAG_FOLDER:
         case KTB_TAG_FILE:
-            if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
-                cursor->Flags |= KTB_FIND_COUNTONLY;
+            if (m_testFiles && owned.entity->Kind == KTB_TAG_FILE
+                && !m_filter.passes(owned.entity->file()->Size, owned.entity->file()->DateTime)) {
+                ++filesRejected;
+            } else if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
+                if (mayCountOnly) {
+                    cursor->Flags |= KTB_FIND_COUNTONLY;
+                }
             } else {
                 const auto start = static_cast<std::uint32_t>(slot.chains.size());
                 slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
@@ -571,6 +600,7 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
     slot.fileMatches += files;
     slot.folderMatches += folders;
     m_doneBytes.fetch_add(record->RunLength, std::memory_order_relaxed);
+    // With a filter the title test has no needle: a disc is a result by its kept matches only.
     if (files == 0 && folders == 0 && !m_titleTest.matches(*record)) {
         ktbFreeEntity(disc);
         return;

@@ -14,6 +14,7 @@
 // middle of a search.
 
 #include "core/filesets/entitylist.h"
+#include "core/search/searchfilter.h"
 #include "engine/ktbdef.h"
 
 #include <QObject>
@@ -50,6 +51,11 @@ public:
     /// not empty turns the name test on for good; an empty one matches every name anyway.
     void setSearchText(const QString& text);
     QString searchText() const { return m_searchText; }
+    /// What the next search keeps besides the name test (SearchFilter). With a filter that is not
+    /// empty, matches are counted after it and a disc is a result only by its kept matches, not by its
+    /// title. The caller checks SearchFilter::contradiction() first.
+    void setFilter(const SearchFilter& filter) { m_filter = filter; }
+    const SearchFilter& filter() const { return m_filter; }
 
     /// Runs a search over the filesets at these registry indexes, in list order, on the calling
     /// thread's behalf: the catalogs are walked by a few worker threads, and the results and their
@@ -149,6 +155,7 @@ private:
     FilesetRegistry* m_registry;
     QString m_searchText;
     TCompare m_criteria;
+    SearchFilter m_filter;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_doneBytes = 0;
     std::uint64_t m_fileMatches = 0;

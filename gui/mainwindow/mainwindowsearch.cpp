@@ -2,6 +2,7 @@
 // its progress, the summary lines, the stored search settings, and opening a result in the tree.
 #include "gui/mainwindow/mainwindow.h"
 
+#include "core/common/questions.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
@@ -14,10 +15,12 @@
 #include "gui/mainwindow/navigationtree.h"
 #include "gui/search/discresultmodel.h"
 #include "gui/search/fileresultmodel.h"
+#include "gui/search/searchfilterrow.h"
 #include "gui/search/searchresultlists.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -202,6 +205,15 @@ void MainWindow::attachSearchLists()
 
 void MainWindow::onSearchClicked()
 {
+    SearchFilter filter;
+    if (filtersCheck->isChecked()) {
+        QString error;
+        if (!searchFilters->readFilter(filter, error)) {
+            questions().messageBox(error, QStringLiteral("Search"), MessageIcon::Warning, OkButton);
+            return;
+        }
+    }
+    g_catalogSearch->setFilter(filter);
     auto chosen = std::make_unique<TIntegerList>();
     searchProgressBar->setRange(0, 100);
     searchProgressBar->setValue(0);
