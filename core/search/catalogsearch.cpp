@@ -863,6 +863,77 @@ QString CatalogSearch::discPath(const EntityEntry& entry)
     return filesetPath(*entry.fileset) + decodeCatalogText(titleBytes(*entry.entity->disc())) + QLatin1Char('\\');
 }
 
+namespace {
+
+/// The chain of a record below a folder, as a walk that starts at that folder sees it: the start
+/// folder first, a folder record's own offset last. Null when the walk does not meet the record.
+std::optional<std::vector<std::uint32_t>> chainBelow(TKTBHandle* handle, std::uint32_t folder, std::uint32_t target)
+{
+    TKTBCursor* cursor = ktbFindFirst(handle, 0, folder, nullptr);
+    std::optional<std::vector<std::uint32_t>> found;
+    for (bool more = cursor != nullptr; more; more = ktbFindNext(cursor) == KTB_OK) {
+        const std::uint32_t offset = cursor->Current->Offset;
+        if (offset == target) {
+            // Still deeper than the cursor's own chain: the caller walks on from its last folder.
+            found.emplace(cursor->Chain, cursor->Chain + cursor->ChainLength);
+            break;
+        }
+        if (offset > target) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    return found;
+}
+
+/// The name of the folder record at offset, or the title of the disc record there; null when it
+/// cannot be read.
+std::optional<QString> ancestorName(TKTBHandle* handle, std::uint32_t offset)
+{
+    TKTBEntity* ancestor = nullptr;
+    if (ktbReadEntity(handle, offset, ancestor) != KTB_OK) {
+        return std::nullopt;
+    }
+    std::optional<QString> name;
+    if (const TKTBDisc* disc = ancestor->disc()) {
+        name = decodeCatalogText(titleBytes(*disc));
+    } else if (const char* folder = ancestor->folderName()) {
+        name = decodeCatalogText(folder);
+    }
+    ktbFreeEntity(ancestor);
+    return name;
+}
+
+/// The chain a walk keeps is cut at this many entries: a disc and 63 folder levels.
+constexpr int s_chainRoom = 64;
+
+} // namespace
+
+std::optional<std::vector<std::uint32_t>> CatalogSearch::fullAncestors(const EntityEntry& entry)
+{
+    if (entry.ancestors == nullptr || entry.fileset == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::uint32_t> chain = entry.ancestors->Values();
+    if (chain.size() < static_cast<std::size_t>(s_chainRoom)) {
+        return chain;
+    }
+    // A full chain may have lost its deeper entries: walk down from its last folder to the result.
+    TKTBHandle* handle = entry.fileset->handle();
+    for (;;) {
+        const std::uint32_t deepest = chain.back();
+        chain.pop_back();
+        std::optional<std::vector<std::uint32_t>> below = chainBelow(handle, deepest, entry.entity->Offset);
+        if (!below || below->empty() || below->front() != deepest) {
+            return std::nullopt;
+        }
+        chain.insert(chain.end(), below->begin(), below->end());
+        if (below->size() < static_cast<std::size_t>(s_chainRoom)) {
+            return chain;
+        }
+    }
+}
+
 QString CatalogSearch::resultPath(const EntityEntry& entry)
 {
     if (entry.fileset == nullptr) {
@@ -873,19 +944,47 @@ QString CatalogSearch::resultPath(const EntityEntry& entry)
         return path;
     }
     TKTBHandle* handle = entry.fileset->handle();
-    for (const std::uint32_t offset : entry.ancestors->Values()) {
-        TKTBEntity* ancestor = nullptr;
-        if (ktbReadEntity(handle, offset, ancestor) != KTB_OK) {
-            continue;
+    const std::optional<std::vector<std::uint32_t>> full = fullAncestors(entry);
+    for (const std::uint32_t offset : full ? *full : entry.ancestors->Values()) {
+        if (const std::optional<QString> name = ancestorName(handle, offset)) {
+            path += *name + QLatin1Char('\\');
         }
-        if (const TKTBDisc* disc = ancestor->disc()) {
-            path += decodeCatalogText(titleBytes(*disc)) + QLatin1Char('\\');
-        } else if (const char* name = ancestor->folderName()) {
-            path += decodeCatalogText(name) + QLatin1Char('\\');
-        }
-        ktbFreeEntity(ancestor);
+    }
+    if (!full) {
+        path += QStringLiteral("...\\");
     }
     return path;
+}
+
+QString CatalogSearch::folderPathOf(const EntityEntry& entry)
+{
+    if (entry.fileset == nullptr || entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
+        return {};
+    }
+    TKTBHandle* handle = entry.fileset->handle();
+    const std::optional<std::vector<std::uint32_t>> full = fullAncestors(entry);
+    std::vector<std::uint32_t> chain = full ? *full : entry.ancestors->Values();
+    // A folder result lies in the folder before its own offset; the disc is not part of the path.
+    if (full && entry.entity->Kind == KTB_TAG_FOLDER) {
+        chain.pop_back();
+    }
+    QString path;
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        path += QLatin1Char('\\') + ancestorName(handle, chain[i]).value_or(QStringLiteral("?"));
+    }
+    if (!full) {
+        return path + QStringLiteral("\\...\\");
+    }
+    return path.isEmpty() ? QStringLiteral("\\") : path;
+}
+
+QString CatalogSearch::filesetDescriptionOf(const EntityEntry& entry)
+{
+    try {
+        return entry.fileset != nullptr ? entry.fileset->description() : QString();
+    } catch (...) {
+        return {};
+    }
 }
 
 QString CatalogSearch::discTitleOf(const EntityEntry& entry)

@@ -23,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TIntegerList;
@@ -124,9 +125,22 @@ public:
 
     /// Owner + "\" + fileset description + "\", then the title of the disc and the name of each
     /// enclosing folder, each followed by "\": the path of the folder (or disc) that holds a file, of
-    /// the folder itself for a folder. The owner is "[Nobody]" for a fileset without owner text. Raises
-    /// CatalogError when the fileset cannot be opened.
+    /// the folder itself for a folder. The owner is "[Nobody]" for a fileset without owner text. Folders
+    /// that cannot be found any more (fullAncestors) end the path with "...\". Raises CatalogError
+    /// when the fileset cannot be opened.
     static QString resultPath(const EntityEntry& entry);
+    /// The offsets of the disc and of every folder that holds a folder or file result, outermost first,
+    /// a folder's own offset last; also below the 64 levels the walk keeps, whose folders are found by
+    /// walking down from the deepest one kept. Null when they cannot be found (the catalog changed
+    /// under the result): then the entry's ancestors are all that is known. Raises CatalogError when
+    /// the fileset cannot be opened.
+    static std::optional<std::vector<std::uint32_t>> fullAncestors(const EntityEntry& entry);
+    /// The folders inside the disc that hold a folder or file result, as "\Music\Rock" ("\" at the
+    /// disc's top); when the deeper ones cannot be found, those known and "\...\". Raises CatalogError
+    /// when the fileset cannot be opened.
+    static QString folderPathOf(const EntityEntry& entry);
+    /// The description of the entry's fileset; empty without one. Never raises.
+    static QString filesetDescriptionOf(const EntityEntry& entry);
     /// The path of a disc result.
     static QString discPath(const EntityEntry& entry);
     /// The title of the disc at the entry's first ancestor offset, read from the catalog; empty when it
