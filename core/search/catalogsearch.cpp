@@ -510,7 +510,9 @@ void SearchRun::walk(Slot& slot)
     const bool mayCountOnly = !m_testFiles;
     const std::uint32_t countOnly
         = mayCountOnly && slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
-    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | m_findFlags | countOnly, KTB_HEADER_SIZE, &criteria);
+    // Discs where the pattern does not occur are passed over: their damage, if any, is a checker's business.
+    TKTBCursor* cursor = ktbFindFirst(
+        slot.handle, KTB_FIND_KEEP | KTB_FIND_SKIPDISCS | m_findFlags | countOnly, KTB_HEADER_SIZE, &criteria);
     if (cursor == nullptr) {
         // An empty catalog, or a damaged first record: only reading that record tells, since the
         // engine's last error is shared by every thread.
