@@ -811,7 +811,10 @@ __attribute__((target("avx2"))) std::uint64_t scanWide(const std::uint8_t* view,
     return UINT64_MAX;
 }
 
-const bool s_hasAvx2 = __builtin_cpu_supports("avx2");
+const bool s_hasAvx2 = [] {
+    __builtin_cpu_init(); // this may run before the library's own start-up code
+    return __builtin_cpu_supports("avx2") != 0;
+}();
 #endif
 
 /// How far the needle is known not to occur from offset from on: the offset of its next occurrence in

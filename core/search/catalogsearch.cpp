@@ -128,10 +128,6 @@ struct SortKey {
     bool operator<(const SortKey& other) const { return high != other.high ? high < other.high : low < other.low; }
 };
 
-} // namespace
-
-namespace {
-
 /// The name test and the part of the filter the engine tests.
 TCompare criteriaOf(const CatalogSearch& search)
 {
