@@ -12,6 +12,9 @@
 #if defined(__SSE2__)
 #include <emmintrin.h>
 #endif
+#if defined(__x86_64__) && defined(__GNUC__)
+#include <immintrin.h>
+#endif
 #include <fcntl.h>
 #include <malloc.h>
 #include <new>
@@ -58,14 +61,52 @@ struct TKTBCursor::Matcher {
     bool fold = true;
     int needleCount = 0;
     std::string needles[2];
+    /// Unicode letter case: the pattern's rule applies to folded names and this folded pattern; the
+    /// needle, if any, is only an ASCII part of it that every matching name holds.
+    bool unicode = false;
+    std::string folded;
 
     void prepare(const std::string& pattern, std::uint32_t flags);
     bool test(const std::uint8_t* text, std::size_t length) const;
+
+private:
+    bool testFolded(const std::uint8_t* text, std::size_t length) const;
 };
 
 namespace {
 
 bool allAsterisks(std::string_view pattern) { return pattern.find_first_not_of('*') == std::string_view::npos; }
+
+bool isAscii(std::string_view text)
+{
+    return std::none_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; });
+}
+
+/// Whether a name can hold this ASCII character only as itself (in either case): no other character
+/// folds to it, as the Kelvin sign folds to "k".
+bool foldsOnlyFromItself(char c)
+{
+    const char lower = (c >= 'A' && c <= 'Z') ? static_cast<char>(c | 0x20) : c;
+    return ktbFoldTargetsInAscii().find(lower) == std::string_view::npos;
+}
+
+/// The longest run of the (upper-cased) pattern's ASCII characters that a matching name must hold
+/// byte for byte, ASCII case aside: the walk's memory scan finds the few names worth folding by it.
+std::string_view asciiPrefilter(std::string_view pattern)
+{
+    std::string_view best;
+    std::size_t start = 0;
+    for (std::size_t at = 0; at <= pattern.size(); ++at) {
+        if (at < pattern.size() && (pattern[at] & 0x80) == 0 && foldsOnlyFromItself(pattern[at])) {
+            continue;
+        }
+        if (at - start > best.size()) {
+            best = pattern.substr(start, at - start);
+        }
+        start = at + 1;
+    }
+    return best;
+}
 
 inline bool equalFolded(const std::uint8_t* text, const std::uint8_t* needle, std::size_t length)
 {
@@ -141,8 +182,17 @@ void TKTBCursor::Matcher::prepare(const std::string& pattern, std::uint32_t flag
     if (fold) {
         upperInPlace(core);
     }
-    needles[needleCount++] = core;
     const bool nonAscii = std::any_of(core.begin(), core.end(), [](char c) { return (c & 0x80) != 0; });
+    if (nonAscii && fold && (flags & KTB_CMP_UNICODE) != 0) {
+        unicode = true;
+        ktbFoldCase(core, folded);
+        const std::string_view part = asciiPrefilter(core);
+        if (!part.empty()) {
+            needles[needleCount++] = std::string(part);
+        }
+        return;
+    }
+    needles[needleCount++] = core;
     if (!nonAscii) {
         return;
     }
@@ -156,10 +206,38 @@ void TKTBCursor::Matcher::prepare(const std::string& pattern, std::uint32_t flag
     }
 }
 
+bool TKTBCursor::Matcher::testFolded(const std::uint8_t* text, std::size_t length) const
+{
+    // An ASCII name folds to ASCII alone: it cannot hold a pattern that folds to more.
+    const bool asciiName = std::none_of(text, text + length, [](std::uint8_t c) { return (c & 0x80) != 0; });
+    if (asciiName && !isAscii(folded)) {
+        return false;
+    }
+    thread_local std::string name;
+    ktbFoldCase(std::string_view(reinterpret_cast<const char*>(text), length), name);
+    const std::string_view haystack(name);
+    switch (mode) {
+    case Equal:
+        return haystack == folded;
+    case Contains:
+        return haystack.find(folded) != std::string_view::npos;
+    case Prefix:
+        return haystack.starts_with(folded);
+    case Suffix:
+        return haystack.ends_with(folded);
+    case All:
+        break;
+    }
+    return true;
+}
+
 bool TKTBCursor::Matcher::test(const std::uint8_t* text, std::size_t length) const
 {
     if (mode == All) {
         return true;
+    }
+    if (unicode) {
+        return testFolded(text, length);
     }
     for (int i = 0; i < needleCount; ++i) {
         const std::string& needle = needles[i];
@@ -748,6 +826,46 @@ inline __m128i anyOf(__m128i bytes, __m128i one, __m128i other)
 /// Marks a findNeedle answer that is the end of the searched window, not an occurrence.
 constexpr std::uint64_t s_unsearched = 1ull << 62;
 
+#if defined(__x86_64__) && defined(__GNUC__)
+#define KTB_WIDE_SCAN 1
+/// The bytes findNeedle tests at each position: the needle's first and last byte, each in both cases.
+struct NeedleEnds {
+    std::uint8_t first, firstOther, last, lastOther;
+};
+
+/// findNeedle's scan 32 positions at a time, on processors with AVX2: advances at (in steps of 32,
+/// while both loads stay inside the view and at is below stop) and answers the first position whose
+/// first and last bytes fit and where matches says the needle lies, or UINT64_MAX.
+template <typename Matches>
+__attribute__((target("avx2"))) std::uint64_t scanWide(const std::uint8_t* view, std::uint32_t size, std::uint64_t& at,
+    std::uint64_t stop, std::size_t n, const NeedleEnds& ends, const Matches& matches)
+{
+    const __m256i first = _mm256_set1_epi8(static_cast<char>(ends.first));
+    const __m256i firstOther = _mm256_set1_epi8(static_cast<char>(ends.firstOther));
+    const __m256i last = _mm256_set1_epi8(static_cast<char>(ends.last));
+    const __m256i lastOther = _mm256_set1_epi8(static_cast<char>(ends.lastOther));
+    for (; at + n - 1 + 32 <= size && at < stop; at += 32) {
+        const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(view + at));
+        const __m256i tail = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(view + at + n - 1));
+        const __m256i headFits = _mm256_or_si256(_mm256_cmpeq_epi8(head, first), _mm256_cmpeq_epi8(head, firstOther));
+        const __m256i tailFits = _mm256_or_si256(_mm256_cmpeq_epi8(tail, last), _mm256_cmpeq_epi8(tail, lastOther));
+        auto candidates = static_cast<std::uint32_t>(_mm256_movemask_epi8(_mm256_and_si256(headFits, tailFits)));
+        for (; candidates != 0; candidates &= candidates - 1) {
+            const std::uint64_t candidate = at + static_cast<unsigned>(__builtin_ctz(candidates));
+            if (matches(candidate)) {
+                return candidate;
+            }
+        }
+    }
+    return UINT64_MAX;
+}
+
+const bool s_hasAvx2 = [] {
+    __builtin_cpu_init(); // this may run before the library's own start-up code
+    return __builtin_cpu_supports("avx2") != 0;
+}();
+#endif
+
 /// How far the needle is known not to occur from offset from on: the offset of its next occurrence in
 /// the view (ASCII letter case folded when fold; the needle is upper-cased then), or the first offset
 /// not searched yet marked with s_unsearched, or UINT64_MAX when it does not occur again. One call
@@ -773,6 +891,14 @@ std::uint64_t findNeedle(
         = [&](std::uint64_t at) { return fold ? equalFolded(view + at, needle, n) : equalBytes(view + at, needle, n); };
     std::uint64_t at = from;
     const std::uint64_t stop = last - from > Window ? from + Window : last + 1; // first offset not searched
+#if defined(KTB_WIDE_SCAN)
+    if (s_hasAvx2) {
+        const NeedleEnds ends { needle[0], other(needle[0]), needle[n - 1], other(needle[n - 1]) };
+        if (const std::uint64_t found = scanWide(view, size, at, stop, n, ends, matchesAt); found != UINT64_MAX) {
+            return found;
+        }
+    }
+#endif
 #if defined(__SSE2__)
     const __m128i first = _mm_set1_epi8(static_cast<char>(needle[0]));
     const __m128i firstOther = _mm_set1_epi8(static_cast<char>(other(needle[0])));
@@ -810,6 +936,9 @@ inline bool nameMatches(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, 
         return true;
     }
     using Matcher = TKTBCursor::Matcher;
+    if (matcher.needleCount == 0) {
+        return matcher.test(name, length); // a Unicode pattern without an ASCII part to look for
+    }
     const auto start = static_cast<std::uint64_t>(name - view);
     bool possible = false;
     for (int i = 0; i < matcher.needleCount && i < 2 && !possible; ++i) {
@@ -824,12 +953,46 @@ inline bool nameMatches(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, 
         const std::uint64_t hit = found & ~s_unsearched;
         possible = n == 0 || hit <= start + length - n;
         // An occurrence inside the name answers the common rules at once.
-        if (possible && found == hit
+        if (possible && found == hit && !matcher.unicode
             && (matcher.mode == Matcher::Contains || (matcher.mode == Matcher::Prefix && hit == start))) {
             return true;
         }
     }
     return possible && matcher.test(name, length);
+}
+
+/// Whether a needle of the pattern occurs in [from, end) of the view; the cursor's knowledge of where
+/// each needle occurs next grows as for nameMatches.
+bool needleOccursBefore(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, const std::uint8_t* view,
+    std::uint32_t size, std::uint64_t from, std::uint64_t end)
+{
+    for (int i = 0; i < matcher.needleCount && i < 2; ++i) {
+        std::uint64_t& found = cursor.NextHit[i];
+        if ((found & ~s_unsearched) < from) {
+            found = findNeedle(view, size, from, matcher.needles[i], matcher.fold);
+        }
+        while (found != UINT64_MAX && (found & s_unsearched) != 0 && (found & ~s_unsearched) < end) {
+            found = findNeedle(view, size, found & ~s_unsearched, matcher.needles[i], matcher.fold);
+        }
+        if ((found & s_unsearched) == 0 && found < end) {
+            return true;
+        }
+    }
+    return false;
+}
+
+/// The end of the disc whose record is at p when its whole run can be passed over: the run is known
+/// (RunLength ends on an end-of-disc mark, before the next disc or the end of the file) and no name in
+/// it can pass the name test, since no needle of the pattern occurs in it. 0 otherwise.
+std::uint32_t endOfDiscWithoutMatch(TKTBCursor& cursor, const TKTBCursor::Matcher& matcher, const std::uint8_t* view,
+    std::uint32_t size, std::uint32_t p, const RecordInfo& record)
+{
+    const std::uint64_t end = static_cast<std::uint64_t>(p) + readU32(record.disc + offsetof(TKTBDisc, RunLength));
+    if (end <= record.end || end > size || view[end - 1] != KTB_TAG_ENDDISC
+        || (end < size && view[end] != KTB_TAG_DISC)) {
+        return 0;
+    }
+    return needleOccursBefore(cursor, matcher, view, size, record.end, end) ? 0 : static_cast<std::uint32_t>(end);
 }
 
 struct ScanJob {
@@ -906,6 +1069,8 @@ inline void appendRecord(TKTBBatch& batch, std::uint32_t offset, const RecordInf
     ++batch.Count;
 }
 
+bool testFileNamesOf(const TCompare* criteria) { return criteria != nullptr && (criteria->Flags & KTB_CMP_NAME) != 0; }
+
 // One step of ktbFindNext over the view, run under the fault guard: it owns nothing that needs a
 // destructor. Reads records from the cursor's Position until one is to be reported, the scope
 // ends, or a record is bad.
@@ -919,7 +1084,12 @@ void scanNext(void* context)
     const bool children = (flags & KTB_FIND_CHILDREN) != 0;
     const TCompare* criteria = cursor.Criteria;
     const TKTBCursor::Matcher* matcher = cursor.NameMatcher;
-    const bool testFileNames = criteria != nullptr && (criteria->Flags & KTB_CMP_NAME) != 0;
+    const bool testFileNames = testFileNamesOf(criteria);
+    // A disc none of whose names can pass the name test may be passed over whole: nothing in it is reported.
+    const bool skipDiscs = (flags & KTB_FIND_SKIPDISCS) != 0 && matcher != nullptr
+        && matcher->mode != TKTBCursor::Matcher::All && matcher->needleCount > 0
+        && (testFileNamesOf(criteria) || (flags & KTB_FIND_NOFILES) != 0) && !children
+        && (flags & KTB_FIND_ENDMARKS) == 0;
     const bool testFileOthers = criteria != nullptr
         && (criteria->Flags
                & (KTB_CMP_DATE_EQ | KTB_CMP_DATE_AFTER | KTB_CMP_DATE_BEFORE | KTB_CMP_SIZE_EQ | KTB_CMP_SIZE_GREATER
@@ -948,6 +1118,14 @@ void scanNext(void* context)
             ++cursor.Depth;
             cursor.ChainDepth = 0;
             chainPush(cursor, at);
+            if (skipDiscs) {
+                if (const std::uint32_t end = endOfDiscWithoutMatch(cursor, *matcher, view, size, at, record)) {
+                    // As if its records and its end mark had been read.
+                    cursor.Position = end;
+                    position = end;
+                    --cursor.Depth;
+                }
+            }
             if ((flags & KTB_FIND_NODISCS) != 0) {
                 continue;
             }

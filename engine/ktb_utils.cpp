@@ -8,6 +8,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <ctime>
+#include <iterator>
 
 std::uint32_t ktbPosition(const TKTBHandle* handle) { return handle != nullptr ? handle->Position : 0; }
 
@@ -421,6 +422,49 @@ bool ktbUtf8ToCp1252(std::string_view text, std::string& result)
     }
     result = std::move(out);
     return true;
+}
+
+namespace {
+
+#include "engine/ktb_casefold_table.inc"
+
+char32_t foldCodePoint(char32_t code)
+{
+    if (code < s_foldDirectEnd) {
+        return s_foldDirect[code];
+    }
+    const auto* end = std::end(s_foldPairs);
+    const auto* at = std::lower_bound(
+        std::begin(s_foldPairs), end, code, [](const auto& pair, char32_t value) { return pair.from < value; });
+    return at != end && at->from == code ? at->to : code;
+}
+
+} // namespace
+
+std::string_view ktbFoldTargetsInAscii() { return s_foldAsciiTargets; }
+
+void ktbFoldCase(std::string_view name, std::string& folded)
+{
+    folded.clear();
+    const bool utf8 = ktbIsUtf8(name);
+    for (std::size_t at = 0; at < name.size();) {
+        const auto byte = static_cast<unsigned char>(name[at]);
+        if (byte < 0x80) {
+            folded += static_cast<char>(byte >= 'A' && byte <= 'Z' ? byte | 0x20 : byte);
+            ++at;
+            continue;
+        }
+        char32_t code = byte;
+        if (utf8) {
+            at += decodeUtf8(name, at, code);
+        } else {
+            ++at;
+            if (byte < 0xA0) {
+                code = s_cp1252High[byte - 0x80] != 0 ? s_cp1252High[byte - 0x80] : 0xFFFD;
+            }
+        }
+        appendUtf8(folded, foldCodePoint(code));
+    }
 }
 
 TKTBAppender::TKTBAppender(TKTBHandle* handle, std::size_t flushSize)

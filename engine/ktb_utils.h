@@ -69,6 +69,16 @@ std::string ktbCp1252ToUtf8(std::string_view text);
 /// UTF-8 to Windows-1252; false when a character has no Windows-1252 byte.
 bool ktbUtf8ToCp1252(std::string_view text, std::string& result);
 
+/// The search's letter case, for every comparison of names that ignores it beyond ASCII: the name's
+/// characters (decoded as UTF-8 when it is well-formed UTF-8, else as Windows-1252) each replaced by
+/// its Unicode simple case folding, written to folded as UTF-8. Two names that differ only in letter
+/// case, in any script and either stored encoding, fold to the same bytes; a folded character may take
+/// more or fewer bytes than the original ("\u212A" folds to "k"). The folding of ASCII-only text
+/// lowers A-Z alone.
+void ktbFoldCase(std::string_view name, std::string& folded);
+/// The ASCII characters (lower case) that some character beyond ASCII folds to, as the Kelvin sign to "k".
+std::string_view ktbFoldTargetsInAscii();
+
 /// Appends records at the end of a catalog file through a memory buffer, so that the file grows once
 /// per flush instead of once per record (every growth remaps the whole file).
 class TKTBAppender {

@@ -87,6 +87,10 @@ constexpr std::uint32_t KTB_FIND_ENDMARKS = 64;
 /// still are. May be added to a cursor's Flags between two calls of ktbFindNext: a search that holds
 /// all the results it keeps goes on counting without an entity per match.
 constexpr std::uint32_t KTB_FIND_COUNTONLY = 128;
+/// With criteria that test names: a disc in whose run the pattern does not occur at all is reported
+/// (unless KTB_FIND_NODISCS) and its records are passed over by its RunLength, when that ends on the
+/// disc's end mark. Damage inside such a disc is then not seen: for searches, not for checks.
+constexpr std::uint32_t KTB_FIND_SKIPDISCS = 256;
 
 // Flags of TCompare.
 constexpr std::uint32_t KTB_CMP_NAME = 1;
@@ -98,6 +102,10 @@ constexpr std::uint32_t KTB_CMP_DATE_AFTER = 128;
 constexpr std::uint32_t KTB_CMP_DATE_BEFORE = 256;
 constexpr std::uint32_t KTB_CMP_SIZE_GREATER = 512;
 constexpr std::uint32_t KTB_CMP_SIZE_SMALLER = 1024;
+/// Without KTB_CMP_CASE: a pattern holding non-ASCII characters is compared with names by Unicode
+/// simple case folding (ktbFoldCase), in both stored encodings. An ASCII-only pattern still folds the
+/// letters a-z only.
+constexpr std::uint32_t KTB_CMP_UNICODE = 2048;
 
 // Disc flags and the update mask of ktbUpdateDisc.
 constexpr std::uint32_t KTB_DISC_AUDIO = 1;

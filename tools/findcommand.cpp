@@ -9,8 +9,10 @@
 #include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
 
+#include <QDate>
 #include <QFile>
 #include <QString>
+#include <algorithm>
 #include <cinttypes>
 #include <climits>
 #include <cstdio>
@@ -77,6 +79,79 @@ namespace {
         }
     }
 
+    /// N, NK, NM or NG (KiB, MiB, GiB).
+    bool parseSize(const std::string& text, std::uint64_t& size)
+    {
+        std::string digits = text;
+        int shift = 0;
+        if (!digits.empty()) {
+            switch (digits.back()) {
+            case 'K':
+            case 'k':
+                shift = 10;
+                break;
+            case 'M':
+            case 'm':
+                shift = 20;
+                break;
+            case 'G':
+            case 'g':
+                shift = 30;
+                break;
+            default:
+                break;
+            }
+        }
+        if (shift != 0) {
+            digits.pop_back();
+        }
+        if (digits.empty() || digits.size() > 12 || !std::all_of(digits.begin(), digits.end(), ::isdigit)) {
+            return false;
+        }
+        size = std::stoull(digits) << shift;
+        return true;
+    }
+
+    /// Reads the filter options into filter; false after reporting a bad one.
+    bool parseFilter(const ParsedArguments& parsed, SearchFilter& filter)
+    {
+        for (const auto& [name, bound] :
+            { std::pair { "min-size", &filter.minSize }, std::pair { "max-size", &filter.maxSize } }) {
+            if (const std::string* text = parsed.value(name)) {
+                std::uint64_t size = 0;
+                if (!parseSize(*text, size)) {
+                    usageError("find",
+                        std::string("--") + name + " takes a number of bytes (may end in K, M or G), not '" + *text
+                            + "'");
+                    return false;
+                }
+                *bound = size;
+            }
+        }
+        for (const auto& [name, bound] : { std::pair { "newer", &filter.from }, std::pair { "older", &filter.to } }) {
+            if (const std::string* text = parsed.value(name)) {
+                const QDate day = QDate::fromString(QString::fromStdString(*text), Qt::ISODate);
+                if (!day.isValid() || text->size() != 10) {
+                    usageError("find", std::string("--") + name + " takes a day as YYYY-MM-DD, not '" + *text + "'");
+                    return false;
+                }
+                *bound = day;
+            }
+        }
+        if (const std::string* text = parsed.value("type")) {
+            if (*text != "f" && *text != "d") {
+                usageError("find", "--type takes f (files) or d (folders), not '" + *text + "'");
+                return false;
+            }
+            filter.kinds = *text == "f" ? SearchFilter::Kinds::FilesOnly : SearchFilter::Kinds::FoldersOnly;
+        }
+        if (const QString why = filter.contradiction(); !why.isEmpty()) {
+            usageError("find", why.toStdString());
+            return false;
+        }
+        return true;
+    }
+
     bool parseLimit(const std::string& text, int& limit)
     {
         std::uint32_t value = 0;
@@ -91,7 +166,8 @@ namespace {
 
 int runFind(const std::vector<std::string>& arguments)
 {
-    const ParsedArguments parsed = parseArguments("find", arguments, "c", { "limit" });
+    const ParsedArguments parsed
+        = parseArguments("find", arguments, "c", { "limit", "min-size", "max-size", "newer", "older", "type" });
     if (parsed.help) {
         return printHelp("find");
     }
@@ -105,6 +181,10 @@ int runFind(const std::vector<std::string>& arguments)
     int limit = INT_MAX;
     if (const std::string* text = parsed.value("limit"); text != nullptr && !parseLimit(*text, limit)) {
         return usageError("find", "--limit takes a number of results from 1 on, not '" + *text + "'");
+    }
+    SearchFilter filter;
+    if (!parseFilter(parsed, filter)) {
+        return ExitError;
     }
     const std::string& pattern = parsed.operands[0];
 
@@ -122,6 +202,7 @@ int runFind(const std::vector<std::string>& arguments)
     // Counting needs no results kept: beyond its limit the search only counts.
     search.setResultLimit(countOnly ? 1 : limit);
     search.setSearchText(QString::fromUtf8(pattern.data(), static_cast<qsizetype>(pattern.size())));
+    search.setFilter(filter);
     std::unique_ptr<Progress> progress;
     search.onProgress = [&](CatalogSearch* sender) {
         if (progress == nullptr) {

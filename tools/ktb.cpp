@@ -26,12 +26,13 @@ const std::vector<Command>& commands()
             "Dates are YYYY-MM-DD HH:MM:SS, \"-\" when unknown.\n",
             runLs },
         { "find", "folders and files whose names match a pattern",
-            "Usage: ktb find [-c] [--limit N] PATTERN FILE|FOLDER...\n"
+            "Usage: ktb find [-c] [--limit N] [--min-size N] [--max-size N] [--newer DAY]\n"
+            "                [--older DAY] [--type f|d] PATTERN FILE|FOLDER...\n"
             "Searches the catalogs as the program's search does: a FOLDER stands for the catalogs\n"
-            "(*.ktb) directly inside it. Letter case is ignored; a plain text matches names that\n"
-            "contain it; *x matches names ending in x, x* names starting with x, *x* names\n"
-            "containing x; an asterisk anywhere else is an ordinary character. Disc titles that\n"
-            "contain the text count as disc matches.\n"
+            "(*.ktb) directly inside it. Letter case is ignored, in every script; a plain text\n"
+            "matches names that contain it; *x matches names ending in x, x* names starting with x,\n"
+            "*x* names containing x; an asterisk anywhere else is an ordinary character. Disc\n"
+            "titles that contain the text count as disc matches.\n"
             "One line per folder and file found, folders first, each sorted by name, tab-separated:\n"
             "  PATH  SIZE  DATE\n"
             "PATH is the place in the program's tree: owner\\fileset\\disc\\folders\\ and the\n"
@@ -39,6 +40,12 @@ const std::vector<Command>& commands()
             "Then the summary: \"N Discs with matches. N File matches. N Folder matches. \"\n"
             "  -c          print only the number of folders and files found\n"
             "  --limit N   list at most N folders and files (they are all counted)\n"
+            "  --min-size N, --max-size N\n"
+            "              files of at least, at most N bytes (N may end in K, M or G: KiB, MiB, GiB)\n"
+            "  --newer DAY, --older DAY\n"
+            "              files last changed on DAY (YYYY-MM-DD) or later, on DAY or earlier\n"
+            "  --type f|d  files only, folders only (a size or date filter finds files only)\n"
+            "With a filter, disc titles are not matched: discs count by the files and folders found.\n"
             "Catalogs are opened read-only, so this works while the program runs. A catalog that\n"
             "cannot be read is an error.\n"
             "Exit status: 0 when something matched, 1 when nothing did, 2 on an error.\n",

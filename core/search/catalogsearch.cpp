@@ -36,14 +36,20 @@ std::string upperBytes(std::string_view text)
     return result;
 }
 
-/// The disc-title test: the search text as a plain substring, ASCII letter case ignored, an asterisk
-/// an ordinary character; never for an empty text. A text with non-ASCII characters is also tried in
-/// Windows-1252, the way names are matched.
+/// The disc-title test: the search text as a plain substring, letter case ignored, an asterisk an
+/// ordinary character; never for an empty text. A text with non-ASCII characters folds its letter case
+/// as names do (in either encoding of the title).
 class TitleTest {
 public:
     explicit TitleTest(const std::string& text)
     {
         if (text.empty()) {
+            return;
+        }
+        if (std::any_of(text.begin(), text.end(), [](char c) { return (c & 0x80) != 0; })) {
+            m_folded = true;
+            m_needles.emplace_back();
+            ktbFoldCase(text, m_needles.back());
             return;
         }
         m_needles.push_back(upperBytes(text));
@@ -58,13 +64,19 @@ public:
         if (m_needles.empty()) {
             return false;
         }
-        const std::string title = upperBytes(titleBytes(disc));
+        std::string title;
+        if (m_folded) {
+            ktbFoldCase(titleBytes(disc), title);
+        } else {
+            title = upperBytes(titleBytes(disc));
+        }
         return std::any_of(m_needles.begin(), m_needles.end(),
             [&title](const std::string& needle) { return title.find(needle) != std::string::npos; });
     }
 
 private:
     std::vector<std::string> m_needles;
+    bool m_folded = false;
 };
 
 QString ownerOf(Fileset& fileset)
@@ -115,6 +127,14 @@ struct SortKey {
     bool operator==(const SortKey& other) const = default;
     bool operator<(const SortKey& other) const { return high != other.high ? high < other.high : low < other.low; }
 };
+
+/// The name test and the part of the filter the engine tests.
+TCompare criteriaOf(const CatalogSearch& search)
+{
+    TCompare criteria = search.criteria();
+    search.filter().addEngineCriteria(criteria);
+    return criteria;
+}
 
 } // namespace
 
@@ -219,6 +239,10 @@ private:
     CatalogSearch& m_helper;
     const std::size_t m_limit;
     const TCompare m_criteria;
+    const SearchFilter m_filter;
+    const std::uint32_t m_findFlags;
+    /// The filter rejects files the engine reports: the walk looks at each of them.
+    const bool m_testFiles;
     const TitleTest m_titleTest;
     std::atomic_bool& m_stop;
 
@@ -240,8 +264,11 @@ SearchRun::SearchRun(
     CatalogSearch& helper, const std::vector<Fileset*>& filesets, const std::vector<TKTBHandle*>& handles)
     : m_helper(helper)
     , m_limit(static_cast<std::size_t>(helper.m_resultLimit))
-    , m_criteria(helper.m_criteria)
-    , m_titleTest(encodeCatalogText(helper.m_searchText))
+    , m_criteria(criteriaOf(helper))
+    , m_filter(helper.m_filter)
+    , m_findFlags(helper.m_filter.findFlags())
+    , m_testFiles(helper.m_filter.testsBeyondEngine())
+    , m_titleTest(helper.m_filter.isEmpty() ? encodeCatalogText(helper.m_searchText) : std::string())
     , m_stop(helper.m_stop)
 {
     for (std::size_t i = 0; i < filesets.size(); ++i) {
@@ -474,9 +501,14 @@ void SearchRun::walk(Slot& slot)
     // Each walk has its own criteria: the engine upper-cases the pattern in place. Once the slot holds
     // all it may keep (its room never grows), the walk only counts: the engine then reports discs
     // alone, and the matches of a disc are what the cursor's counters gained since its disc.
+    // A filter the engine cannot test whole needs every file reported, to count only those it keeps.
     TCompare criteria = m_criteria;
-    const std::uint32_t countOnly = slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
-    TKTBCursor* cursor = ktbFindFirst(slot.handle, KTB_FIND_KEEP | countOnly, KTB_HEADER_SIZE, &criteria);
+    const bool mayCountOnly = !m_testFiles;
+    const std::uint32_t countOnly
+        = mayCountOnly && slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
+    // Discs where the pattern does not occur are passed over: their damage, if any, is a checker's business.
+    TKTBCursor* cursor = ktbFindFirst(
+        slot.handle, KTB_FIND_KEEP | KTB_FIND_SKIPDISCS | m_findFlags | countOnly, KTB_HEADER_SIZE, &criteria);
     if (cursor == nullptr) {
         // An empty catalog, or a damaged first record: only reading that record tells, since the
         // engine's last error is shared by every thread.
@@ -504,9 +536,10 @@ void SearchRun::walk(Slot& slot)
 
     std::uint64_t filesBefore = 0;
     std::uint32_t foldersBefore = 0;
+    std::uint64_t filesRejected = 0; // by the filter, since the disc began
     const auto finish = [&] {
-        finishDisc(
-            slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore), cursor->Folders - foldersBefore);
+        finishDisc(slot, owned.disc, static_cast<std::uint32_t>(cursor->Files - filesBefore - filesRejected),
+            cursor->Folders - foldersBefore);
     };
     std::uint32_t released = 0;
     TKTBERROR answer = KTB_OK;
@@ -519,11 +552,17 @@ void SearchRun::walk(Slot& slot)
             owned.entity = nullptr;
             filesBefore = cursor->Files;
             foldersBefore = cursor->Folders;
+            filesRejected = 0;
             break;
         case KTB_TAG_FOLDER:
         case KTB_TAG_FILE:
-            if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
-                cursor->Flags |= KTB_FIND_COUNTONLY;
+            if (m_testFiles && owned.entity->Kind == KTB_TAG_FILE
+                && !m_filter.passes(owned.entity->file()->Size, owned.entity->file()->DateTime)) {
+                ++filesRejected;
+            } else if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
+                if (mayCountOnly) {
+                    cursor->Flags |= KTB_FIND_COUNTONLY;
+                }
             } else {
                 const auto start = static_cast<std::uint32_t>(slot.chains.size());
                 slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
@@ -559,6 +598,7 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
     slot.fileMatches += files;
     slot.folderMatches += folders;
     m_doneBytes.fetch_add(record->RunLength, std::memory_order_relaxed);
+    // With a filter the title test has no needle: a disc is a result by its kept matches only.
     if (files == 0 && folders == 0 && !m_titleTest.matches(*record)) {
         ktbFreeEntity(disc);
         return;
@@ -576,6 +616,7 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
 CatalogSearch::CatalogSearch(FilesetRegistry* registry)
     : m_registry(registry)
 {
+    m_criteria.Flags = KTB_CMP_UNICODE;
     if (m_registry != nullptr) {
         connect(m_registry, &FilesetRegistry::filesetRemoved, this, &CatalogSearch::forgetFileset);
         connect(m_registry, &FilesetRegistry::filesetChanged, this, &CatalogSearch::followChangedFileset);
@@ -820,6 +861,77 @@ QString CatalogSearch::discPath(const EntityEntry& entry)
     return filesetPath(*entry.fileset) + decodeCatalogText(titleBytes(*entry.entity->disc())) + QLatin1Char('\\');
 }
 
+namespace {
+
+/// The chain of a record below a folder, as a walk that starts at that folder sees it: the start
+/// folder first, a folder record's own offset last. Null when the walk does not meet the record.
+std::optional<std::vector<std::uint32_t>> chainBelow(TKTBHandle* handle, std::uint32_t folder, std::uint32_t target)
+{
+    TKTBCursor* cursor = ktbFindFirst(handle, 0, folder, nullptr);
+    std::optional<std::vector<std::uint32_t>> found;
+    for (bool more = cursor != nullptr; more; more = ktbFindNext(cursor) == KTB_OK) {
+        const std::uint32_t offset = cursor->Current->Offset;
+        if (offset == target) {
+            // Still deeper than the cursor's own chain: the caller walks on from its last folder.
+            found.emplace(cursor->Chain, cursor->Chain + cursor->ChainLength);
+            break;
+        }
+        if (offset > target) {
+            break;
+        }
+    }
+    ktbFindClose(cursor);
+    return found;
+}
+
+/// The name of the folder record at offset, or the title of the disc record there; null when it
+/// cannot be read.
+std::optional<QString> ancestorName(TKTBHandle* handle, std::uint32_t offset)
+{
+    TKTBEntity* ancestor = nullptr;
+    if (ktbReadEntity(handle, offset, ancestor) != KTB_OK) {
+        return std::nullopt;
+    }
+    std::optional<QString> name;
+    if (const TKTBDisc* disc = ancestor->disc()) {
+        name = decodeCatalogText(titleBytes(*disc));
+    } else if (const char* folder = ancestor->folderName()) {
+        name = decodeCatalogText(folder);
+    }
+    ktbFreeEntity(ancestor);
+    return name;
+}
+
+/// The chain a walk keeps is cut at this many entries: a disc and 63 folder levels.
+constexpr int s_chainRoom = 64;
+
+} // namespace
+
+std::optional<std::vector<std::uint32_t>> CatalogSearch::fullAncestors(const EntityEntry& entry)
+{
+    if (entry.ancestors == nullptr || entry.fileset == nullptr) {
+        return std::nullopt;
+    }
+    std::vector<std::uint32_t> chain = entry.ancestors->Values();
+    if (chain.size() < static_cast<std::size_t>(s_chainRoom)) {
+        return chain;
+    }
+    // A full chain may have lost its deeper entries: walk down from its last folder to the result.
+    TKTBHandle* handle = entry.fileset->handle();
+    for (;;) {
+        const std::uint32_t deepest = chain.back();
+        chain.pop_back();
+        std::optional<std::vector<std::uint32_t>> below = chainBelow(handle, deepest, entry.entity->Offset);
+        if (!below || below->empty() || below->front() != deepest) {
+            return std::nullopt;
+        }
+        chain.insert(chain.end(), below->begin(), below->end());
+        if (below->size() < static_cast<std::size_t>(s_chainRoom)) {
+            return chain;
+        }
+    }
+}
+
 QString CatalogSearch::resultPath(const EntityEntry& entry)
 {
     if (entry.fileset == nullptr) {
@@ -830,19 +942,47 @@ QString CatalogSearch::resultPath(const EntityEntry& entry)
         return path;
     }
     TKTBHandle* handle = entry.fileset->handle();
-    for (const std::uint32_t offset : entry.ancestors->Values()) {
-        TKTBEntity* ancestor = nullptr;
-        if (ktbReadEntity(handle, offset, ancestor) != KTB_OK) {
-            continue;
+    const std::optional<std::vector<std::uint32_t>> full = fullAncestors(entry);
+    for (const std::uint32_t offset : full ? *full : entry.ancestors->Values()) {
+        if (const std::optional<QString> name = ancestorName(handle, offset)) {
+            path += *name + QLatin1Char('\\');
         }
-        if (const TKTBDisc* disc = ancestor->disc()) {
-            path += decodeCatalogText(titleBytes(*disc)) + QLatin1Char('\\');
-        } else if (const char* name = ancestor->folderName()) {
-            path += decodeCatalogText(name) + QLatin1Char('\\');
-        }
-        ktbFreeEntity(ancestor);
+    }
+    if (!full) {
+        path += QStringLiteral("...\\");
     }
     return path;
+}
+
+QString CatalogSearch::folderPathOf(const EntityEntry& entry)
+{
+    if (entry.fileset == nullptr || entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
+        return {};
+    }
+    TKTBHandle* handle = entry.fileset->handle();
+    const std::optional<std::vector<std::uint32_t>> full = fullAncestors(entry);
+    std::vector<std::uint32_t> chain = full ? *full : entry.ancestors->Values();
+    // A folder result lies in the folder before its own offset; the disc is not part of the path.
+    if (full && entry.entity->Kind == KTB_TAG_FOLDER) {
+        chain.pop_back();
+    }
+    QString path;
+    for (std::size_t i = 1; i < chain.size(); ++i) {
+        path += QLatin1Char('\\') + ancestorName(handle, chain[i]).value_or(QStringLiteral("?"));
+    }
+    if (!full) {
+        return path + QStringLiteral("\\...\\");
+    }
+    return path.isEmpty() ? QStringLiteral("\\") : path;
+}
+
+QString CatalogSearch::filesetDescriptionOf(const EntityEntry& entry)
+{
+    try {
+        return entry.fileset != nullptr ? entry.fileset->description() : QString();
+    } catch (...) {
+        return {};
+    }
 }
 
 QString CatalogSearch::discTitleOf(const EntityEntry& entry)

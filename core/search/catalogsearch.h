@@ -14,6 +14,7 @@
 // middle of a search.
 
 #include "core/filesets/entitylist.h"
+#include "core/search/searchfilter.h"
 #include "engine/ktbdef.h"
 
 #include <QObject>
@@ -22,6 +23,7 @@
 #include <atomic>
 #include <cstdint>
 #include <functional>
+#include <optional>
 #include <vector>
 
 class TIntegerList;
@@ -50,6 +52,11 @@ public:
     /// not empty turns the name test on for good; an empty one matches every name anyway.
     void setSearchText(const QString& text);
     QString searchText() const { return m_searchText; }
+    /// What the next search keeps besides the name test (SearchFilter). With a filter that is not
+    /// empty, matches are counted after it and a disc is a result only by its kept matches, not by its
+    /// title. The caller checks SearchFilter::contradiction() first.
+    void setFilter(const SearchFilter& filter) { m_filter = filter; }
+    const SearchFilter& filter() const { return m_filter; }
 
     /// Runs a search over the filesets at these registry indexes, in list order, on the calling
     /// thread's behalf: the catalogs are walked by a few worker threads, and the results and their
@@ -118,9 +125,22 @@ public:
 
     /// Owner + "\" + fileset description + "\", then the title of the disc and the name of each
     /// enclosing folder, each followed by "\": the path of the folder (or disc) that holds a file, of
-    /// the folder itself for a folder. The owner is "[Nobody]" for a fileset without owner text. Raises
-    /// CatalogError when the fileset cannot be opened.
+    /// the folder itself for a folder. The owner is "[Nobody]" for a fileset without owner text. Folders
+    /// that cannot be found any more (fullAncestors) end the path with "...\". Raises CatalogError
+    /// when the fileset cannot be opened.
     static QString resultPath(const EntityEntry& entry);
+    /// The offsets of the disc and of every folder that holds a folder or file result, outermost first,
+    /// a folder's own offset last; also below the 64 levels the walk keeps, whose folders are found by
+    /// walking down from the deepest one kept. Null when they cannot be found (the catalog changed
+    /// under the result): then the entry's ancestors are all that is known. Raises CatalogError when
+    /// the fileset cannot be opened.
+    static std::optional<std::vector<std::uint32_t>> fullAncestors(const EntityEntry& entry);
+    /// The folders inside the disc that hold a folder or file result, as "\Music\Rock" ("\" at the
+    /// disc's top); when the deeper ones cannot be found, those known and "\...\". Raises CatalogError
+    /// when the fileset cannot be opened.
+    static QString folderPathOf(const EntityEntry& entry);
+    /// The description of the entry's fileset; empty without one. Never raises.
+    static QString filesetDescriptionOf(const EntityEntry& entry);
     /// The path of a disc result.
     static QString discPath(const EntityEntry& entry);
     /// The title of the disc at the entry's first ancestor offset, read from the catalog; empty when it
@@ -149,6 +169,7 @@ private:
     FilesetRegistry* m_registry;
     QString m_searchText;
     TCompare m_criteria;
+    SearchFilter m_filter;
     std::uint64_t m_totalBytes = 0;
     std::uint64_t m_doneBytes = 0;
     std::uint64_t m_fileMatches = 0;

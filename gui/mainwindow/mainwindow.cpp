@@ -16,10 +16,12 @@
 #include "gui/dialogs/settingsdialog.h"
 #include "gui/mainwindow/cataloglist.h"
 #include "gui/mainwindow/navigationtree.h"
+#include "gui/search/searchfilterrow.h"
 #include "platform/configfolder.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QCloseEvent>
 #include <QFileInfo>
 #include <QFrame>
@@ -230,6 +232,15 @@ QWidget* MainWindow::buildSearchPanel()
     chooser->setObjectName(QStringLiteral("searchScopeChooser"));
     searchScopeChooser = chooser;
     layout->addWidget(searchScopeChooser);
+
+    // The filters are a second row the user opens; closed, they do not filter.
+    filtersCheck = new QCheckBox(QStringLiteral("Filter by size, date and kind"), panel);
+    filtersCheck->setObjectName(QStringLiteral("filtersCheck"));
+    layout->addWidget(filtersCheck);
+    searchFilters = new SearchFilterRow(panel);
+    searchFilters->setVisible(false);
+    layout->addWidget(searchFilters);
+    connect(filtersCheck, &QCheckBox::toggled, searchFilters, &QWidget::setVisible);
 
     lastResultsLabel = new QLabel(QStringLiteral("<a href=\"results\">View Last Results</a>"), panel);
     lastResultsLabel->setObjectName(QStringLiteral("lastResultsLabel"));

@@ -8,6 +8,7 @@
 #include <QPointer>
 
 class QAction;
+class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
@@ -22,6 +23,7 @@ class QTreeView;
 class QTreeWidgetItem;
 class NavigationTree;
 class CatalogSearch;
+class SearchFilterRow;
 class SearchResultLists;
 class NavigationNode;
 struct CompanionProgram;
@@ -202,6 +204,8 @@ public:
     QLineEdit* searchEdit = nullptr;
     QPushButton* searchButton = nullptr; ///< "Search"
     QComboBox* searchScopeChooser = nullptr;
+    QCheckBox* filtersCheck = nullptr; ///< shows the filter row
+    SearchFilterRow* searchFilters = nullptr;
     QLabel* lastResultsLabel = nullptr; ///< "View Last Results"
     QProgressBar* searchProgressBar = nullptr;
     QLabel* discSummaryLabel = nullptr;

@@ -2,6 +2,7 @@
 // its progress, the summary lines, the stored search settings, and opening a result in the tree.
 #include "gui/mainwindow/mainwindow.h"
 
+#include "core/common/questions.h"
 #include "core/search/catalogsearch.h"
 #include "core/settings/settings.h"
 #include "core/text/catalogtext.h"
@@ -14,10 +15,12 @@
 #include "gui/mainwindow/navigationtree.h"
 #include "gui/search/discresultmodel.h"
 #include "gui/search/fileresultmodel.h"
+#include "gui/search/searchfilterrow.h"
 #include "gui/search/searchresultlists.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
 #include <QElapsedTimer>
 #include <QHeaderView>
@@ -32,6 +35,7 @@
 #include <QWindow>
 #include <algorithm>
 #include <memory>
+#include <optional>
 
 namespace {
 
@@ -191,8 +195,13 @@ void MainWindow::attachSearchLists()
     searchResults->attachDiscView(discResultsView->selectionModel());
     fileResultsView->setModel(searchResults->fileModel());
     searchResults->attachFileView(fileResultsView->selectionModel());
-    setColumnWidths(discResultsView, { 130, 80, 80 });
-    setColumnWidths(fileResultsView, { 120, 75, 80 });
+    setColumnWidths(discResultsView, { 130, 80, 80, 120 });
+    setColumnWidths(fileResultsView, { 120, 75, 80, 160, 120 });
+    // A click on a header sorts by that column; until then the rows keep the search's order.
+    for (QTreeView* view : { discResultsView, fileResultsView }) {
+        view->header()->setSortIndicator(-1, Qt::AscendingOrder);
+        view->setSortingEnabled(true);
+    }
     // Results dropped after a delete or a move are no longer counted.
     connect(g_catalogSearch, &CatalogSearch::discResultsChanged, this, &MainWindow::updateSearchSummary,
         Qt::UniqueConnection);
@@ -202,6 +211,15 @@ void MainWindow::attachSearchLists()
 
 void MainWindow::onSearchClicked()
 {
+    SearchFilter filter;
+    if (filtersCheck->isChecked()) {
+        QString error;
+        if (!searchFilters->readFilter(filter, error)) {
+            questions().messageBox(error, QStringLiteral("Search"), MessageIcon::Warning, OkButton);
+            return;
+        }
+    }
+    g_catalogSearch->setFilter(filter);
     auto chosen = std::make_unique<TIntegerList>();
     searchProgressBar->setRange(0, 100);
     searchProgressBar->setValue(0);
@@ -280,12 +298,12 @@ void MainWindow::onResultsTabChanged(int index) { settings().setIntValue(SearchP
 
 void MainWindow::onDiscResultDoubleClicked()
 {
-    if (searchResults == nullptr || searchResults->selectedDiscRow() < 0) {
+    const EntityEntry* result = searchResults != nullptr ? searchResults->selectedDiscEntry() : nullptr;
+    if (result == nullptr) {
         return;
     }
     // By identity: the result's fileset object and its disc's offset, never a path another disc with
     // the same texts could answer.
-    const EntityEntry* result = g_catalogSearch->discResults.at(searchResults->selectedDiscRow());
     NavigationNode* node = findNodeByPlace(navigationTree, placeOfRecord(result->fileset, { result->entity->Offset }));
     if (node != nullptr && node->item.kind == DiscItem) {
         selectAndShow(node);
@@ -301,11 +319,14 @@ void MainWindow::onFileResultDoubleClicked()
     if (row < 0) {
         return;
     }
-    const EntityEntry* result = g_catalogSearch->fileResults.at(row);
-    if (result->ancestors == nullptr || result->ancestors->Count() == 0) {
+    const EntityEntry* result = searchResults->selectedFileEntry();
+    // Below the levels the walk keeps, the folders are found again; a result whose folders cannot be
+    // found is not opened, rather than in another folder.
+    const std::optional<std::vector<std::uint32_t>> found = CatalogSearch::fullAncestors(*result);
+    if (!found || found->empty()) {
         return;
     }
-    const std::vector<std::uint32_t>& ancestors = result->ancestors->Values();
+    const std::vector<std::uint32_t>& ancestors = *found;
     NavigationNode* folder = findNodeByPlace(navigationTree, placeOfRecord(result->fileset, ancestors));
     // Only the result's own disc is opened; a folder that is gone leaves the tree where it was.
     if (folder == nullptr || (folder->item.kind != DiscItem && folder->item.kind != FolderItem)

@@ -20,7 +20,23 @@ DiscResultModel::DiscResultModel(const CatalogSearch& search, QObject* parent)
 QStringList DiscResultModel::captions() const
 {
     return { QStringLiteral("Title"), QStringLiteral("Owner"), QStringLiteral("File Matches"),
-        QStringLiteral("Folder Matches") };
+        QStringLiteral("Folder Matches"), QStringLiteral("Fileset") };
+}
+
+SearchResultModel::SortKey DiscResultModel::sortKey(const EntityEntry& entry, int column) const
+{
+    const TKTBDisc* disc = entry.entity->disc();
+    if (disc == nullptr) {
+        return {};
+    }
+    switch (column) {
+    case 2:
+        return { disc->Files, {} };
+    case 3:
+        return { disc->Folders, {} };
+    default:
+        return { 0, cell(entry, column, Qt::DisplayRole).toString() };
+    }
 }
 
 QVariant DiscResultModel::cell(const EntityEntry& entry, int column, int role) const
@@ -48,6 +64,8 @@ QVariant DiscResultModel::cell(const EntityEntry& entry, int column, int role) c
         return QString::number(disc->Files);
     case 3:
         return QString::number(disc->Folders);
+    case 4:
+        return CatalogSearch::filesetDescriptionOf(entry);
     default:
         return {};
     }

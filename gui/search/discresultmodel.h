@@ -6,7 +6,7 @@
 #include <QIcon>
 #include <QList>
 
-/// "Title", "Owner", "File Matches", "Folder Matches" of the discs with matches.
+/// "Title", "Owner", "File Matches", "Folder Matches" and "Fileset" of the discs with matches.
 class DiscResultModel : public SearchResultModel {
     Q_OBJECT
 public:
@@ -19,6 +19,7 @@ public:
 protected:
     QStringList captions() const override;
     QVariant cell(const EntityEntry& entry, int column, int role) const override;
+    SortKey sortKey(const EntityEntry& entry, int column) const override;
 
 private:
     QList<QIcon> m_discImages;

@@ -14,7 +14,21 @@ FileResultModel::FileResultModel(const CatalogSearch& search, QObject* parent)
 
 QStringList FileResultModel::captions() const
 {
-    return { QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Size"), QStringLiteral("Modified") };
+    return { QStringLiteral("Name"), QStringLiteral("Location"), QStringLiteral("Size"), QStringLiteral("Modified"),
+        QStringLiteral("In folder"), QStringLiteral("Fileset") };
+}
+
+SearchResultModel::SortKey FileResultModel::sortKey(const EntityEntry& entry, int column) const
+{
+    const TKTBFileData* file = entry.entity->file();
+    switch (column) {
+    case 2:
+        return { file != nullptr ? file->Size : 0u, {} };
+    case 3:
+        return { file != nullptr ? file->DateTime : 0u, {} };
+    default:
+        return { 0, cell(entry, column, Qt::DisplayRole).toString() };
+    }
 }
 
 QVariant FileResultModel::cell(const EntityEntry& entry, int column, int role) const
@@ -44,6 +58,10 @@ QVariant FileResultModel::cell(const EntityEntry& entry, int column, int role) c
         return file != nullptr ? formatSize(file->Size) : QString();
     case 3:
         return file != nullptr ? formatDosDateTime(file->DateTime) : QString();
+    case 4:
+        return CatalogSearch::folderPathOf(entry);
+    case 5:
+        return CatalogSearch::filesetDescriptionOf(entry);
     default:
         return {};
     }

@@ -3,7 +3,8 @@
 
 #include "gui/search/searchresultmodel.h"
 
-/// "Name", "Location", "Size", "Modified" of the matching folders and files.
+/// "Name", "Location", "Size", "Modified", "In folder" and "Fileset" of the matching folders and files.
+/// The folder paths are read from the catalogs only for the rows drawn or sorted.
 class FileResultModel : public SearchResultModel {
     Q_OBJECT
 public:
@@ -12,4 +13,5 @@ public:
 protected:
     QStringList captions() const override;
     QVariant cell(const EntityEntry& entry, int column, int role) const override;
+    SortKey sortKey(const EntityEntry& entry, int column) const override;
 };

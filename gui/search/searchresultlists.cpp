@@ -56,14 +56,18 @@ int SearchResultLists::selectedDiscRow() const { return firstSelectedRow(m_discS
 
 int SearchResultLists::selectedFileRow() const { return firstSelectedRow(m_fileSelection, m_fileModel); }
 
+const EntityEntry* SearchResultLists::selectedDiscEntry() const { return m_discModel->entryAt(selectedDiscRow()); }
+
+const EntityEntry* SearchResultLists::selectedFileEntry() const { return m_fileModel->entryAt(selectedFileRow()); }
+
 QString SearchResultLists::selectedDiscPath() const
 {
-    const int row = selectedDiscRow();
-    return row < 0 ? QString() : CatalogSearch::discPath(*m_search.discResults.at(row));
+    const EntityEntry* entry = selectedDiscEntry();
+    return entry == nullptr ? QString() : CatalogSearch::discPath(*entry);
 }
 
 QString SearchResultLists::selectedFilePath() const
 {
-    const int row = selectedFileRow();
-    return row < 0 ? QString() : CatalogSearch::resultPath(*m_search.fileResults.at(row));
+    const EntityEntry* entry = selectedFileEntry();
+    return entry == nullptr ? QString() : CatalogSearch::resultPath(*entry);
 }

@@ -18,6 +18,7 @@ class QItemSelectionModel;
 class CatalogSearch;
 class DiscResultModel;
 class FileResultModel;
+struct EntityEntry;
 
 /// Owns the two models; the search must outlive the object.
 class SearchResultLists : public QObject {
@@ -39,6 +40,9 @@ public:
     int selectedDiscRow() const;
     /// The row of the first selected file result, or -1.
     int selectedFileRow() const;
+    /// The result the first selected row shows (rows may be sorted), or null.
+    const EntityEntry* selectedDiscEntry() const;
+    const EntityEntry* selectedFileEntry() const;
     /// Owner + "\" + fileset description + "\" + disc title + "\" of the selected disc result; empty
     /// with no row selected. Raises CatalogError when the fileset cannot be opened.
     QString selectedDiscPath() const;

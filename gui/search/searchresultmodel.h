@@ -4,6 +4,8 @@
 // is copied.
 
 #include <QAbstractTableModel>
+#include <QString>
+#include <vector>
 
 class CatalogSearch;
 class EntityList;
@@ -28,6 +30,13 @@ public:
     SearchResultModel(const CatalogSearch& search, ResultList list, ListSignal aboutToChange, ListSignal changed,
         QObject* parent = nullptr);
 
+    /// Orders the rows by a column, as a click on its header asks; column -1 gives back the search's
+    /// own order (the first one shown). The order holds for the results of later searches too.
+    void sort(int column, Qt::SortOrder order = Qt::AscendingOrder) override;
+    int sortColumn() const { return m_sortColumn; }
+    /// The entry a row shows, in the order chosen; null outside the rows.
+    const EntityEntry* entryAt(int row) const;
+
     int rowCount(const QModelIndex& parent = QModelIndex()) const override;
     int columnCount(const QModelIndex& parent = QModelIndex()) const override;
     QVariant headerData(int section, Qt::Orientation orientation, int role = Qt::DisplayRole) const override;
@@ -37,13 +46,24 @@ protected:
     virtual QStringList captions() const = 0;
     /// The cell's value; may raise (data() answers an empty value then).
     virtual QVariant cell(const EntityEntry& entry, int column, int role) const = 0;
+    /// What a column sorts by: a number, or a text compared ignoring letter case.
+    struct SortKey {
+        quint64 number = 0;
+        QString text;
+    };
+    /// The key of a row in a column; may raise (the row then sorts as empty).
+    virtual SortKey sortKey(const EntityEntry& entry, int column) const = 0;
 
     const CatalogSearch& m_search;
 
 private:
     const EntityList& results() const;
-    const EntityEntry* entryAt(int row) const;
+    /// Fills m_order for the column chosen (empty: the search's order).
+    void order();
 
     const ResultList m_list;
     int m_rows = 0;
+    int m_sortColumn = -1;
+    Qt::SortOrder m_sortOrder = Qt::AscendingOrder;
+    std::vector<int> m_order; ///< the list index of each row, when sorted
 };

@@ -229,6 +229,47 @@ TEST_F(IterationTest, DiscWithoutRunLengthIsWalkedThrough)
     EXPECT_EQ(iterate(handle, 6).names(), Names({ "2:open", "2:next" }));
 }
 
+TEST_F(IterationTest, DiscsWhereNoNameCanMatchArePassedOverWhole)
+{
+    // Discs A and C hold no "mp3" and a bad tag inside: a walk for the pattern that may skip discs never
+    // reads them. A run length that does not end on the disc's end mark is not trusted: that disc's
+    // contents are read.
+    const auto badDisc = [](CatalogBuilder& catalog, const std::string& title, std::optional<std::uint32_t> runLength) {
+        catalog.beginDisc({ .serial = 1, .title = title, .runLength = runLength });
+        catalog.beginFolder("F");
+        catalog.rawByte(9);
+        catalog.endFolder();
+        catalog.endDisc();
+    };
+    CatalogBuilder catalog;
+    badDisc(catalog, "A", std::nullopt);
+    const std::uint32_t b = catalog.beginDisc({ .serial = 2, .title = "B" });
+    const std::uint32_t music = catalog.beginFolder("Music");
+    catalog.addFile("song.MP3", 5);
+    catalog.endFolder();
+    catalog.endDisc();
+    badDisc(catalog, "C", std::nullopt);
+    TKTBHandle* handle = open(catalog);
+    ASSERT_NE(handle, nullptr);
+    TCompare criteria;
+    criteria.Name = "mp3";
+    criteria.Flags = KTB_CMP_NAME;
+    const Iteration found = iterate(handle, KTB_FIND_SKIPDISCS, 256, &criteria);
+    EXPECT_EQ(found.names(), Names({ "2:A", "2:B", "4:song.MP3", "2:C" }));
+    EXPECT_EQ(found.end, KTB_NOENTITIES);
+    EXPECT_EQ(found.files, 1u);
+    ASSERT_EQ(found.reported.size(), 4u);
+    EXPECT_EQ(found.reported[2].chain, (std::vector<std::uint32_t> { b, music }));
+    EXPECT_EQ(iterate(handle, 0, 256, &criteria).end, KTB_ERR_BADENTITY) << "without the flag every record is read";
+
+    CatalogBuilder wrong;
+    badDisc(wrong, "D", 7);
+    wrong.addEmptyDisc({ .serial = 3, .title = "E" });
+    handle = open(wrong, 0, "wrong.ktb");
+    ASSERT_NE(handle, nullptr);
+    EXPECT_EQ(iterate(handle, KTB_FIND_SKIPDISCS, 256, &criteria).end, KTB_ERR_BADENTITY);
+}
+
 TEST_F(IterationTest, CriteriaFilterFoldersAndFilesAndTheCounters)
 {
     const TwoDiscs t;

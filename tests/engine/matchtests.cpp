@@ -77,6 +77,46 @@ const MatchCase s_nameCases[] = {
     { "\xE2\x82\xAC*", 0, "\xE2\x82\xAC 100", true },
     { "\xC3\xA9t\xC3\xA9", KTB_CMP_WHOLENAME, "\xE9t\xE9", true },
     { "\xE9t\xE9", KTB_CMP_WHOLENAME, "\xC3\xA9t\xC3\xA9x", false },
+    // With KTB_CMP_UNICODE a pattern with non-ASCII letters folds letter case in every script, in both
+    // encodings of names and patterns, under each rule.
+    { "CAF\xC3\x89", KTB_CMP_UNICODE, "caf\xC3\xA9.png", true },
+    { "CAF\xC3\x89", KTB_CMP_UNICODE, "caf\xE9.png", true },
+    { "CAF\xC9", KTB_CMP_UNICODE, "Caf\xC3\xA9", true },
+    { "\xC3\xBCn\xC3\xAF"
+      "code",
+        KTB_CMP_UNICODE,
+        "\xC3\x9Cn\xC3\x8F"
+        "code.txt",
+        true },
+    { "\xD0\x9C\xD0\xBE\xD1\x81\xD0\xBA\xD0\xB2\xD0\xB0", KTB_CMP_UNICODE,
+        "\xD0\xBC\xD0\x9E\xD0\xA1\xD0\x9A\xD0\x92\xD0\x90", true },
+    { "caf\xC3\xA9", KTB_CMP_UNICODE, "cafe", false },
+    { "\xC3\xA9", KTB_CMP_UNICODE, "E", false },
+    { "*\xC3\x89T\xC3\x89", KTB_CMP_UNICODE, "l'\xC3\xA9t\xC3\xA9", true },
+    { "*\xC3\x89T\xC3\x89", KTB_CMP_UNICODE, "\xC3\xA9t\xC3\xA9 2", false },
+    { "\xC3\x89T\xC3\x89*", KTB_CMP_UNICODE, "\xC3\xA9t\xC3\xA9 2", true },
+    { "\xC3\x89T\xC3\x89*", KTB_CMP_UNICODE, "l'\xC3\xA9t\xC3\xA9", false },
+    { "\xC3\xA9t\xC3\xA9", KTB_CMP_UNICODE | KTB_CMP_WHOLENAME, "\xC9T\xC9", true },
+    { "\xC3\xA9t\xC3\xA9", KTB_CMP_UNICODE | KTB_CMP_WHOLENAME, "\xC3\x89T\xC3\x89S", false },
+    { "\xC3\xA9t\xC3\xA9", KTB_CMP_UNICODE | KTB_CMP_CASE, "\xC3\x89T\xC3\x89", false },
+    // Folded forms of another length: capital sharp s (3 bytes) and sharp s (2), the Ohm sign (3) and
+    // omega (2), the Kelvin sign (3) and k (1); a long s folds to s, so the name holds no "S".
+    { "STRA\xE1\xBA\x9E"
+      "E",
+        KTB_CMP_UNICODE,
+        "stra\xC3\x9F"
+        "e",
+        true },
+    { "\xCE\xA9", KTB_CMP_UNICODE, "1 \xE2\x84\xA6", true },
+    { "\xE2\x84\xAA"
+      "elvin",
+        KTB_CMP_UNICODE, "KELVIN", true },
+    { "STRA\xC3\x9F"
+      "E",
+        KTB_CMP_UNICODE,
+        "\xC5\xBFtra\xC3\x9F"
+        "e",
+        true },
 };
 
 class NameMatchTest : public EngineTest, public ::testing::WithParamInterface<MatchCase> { };

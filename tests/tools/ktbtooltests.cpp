@@ -281,6 +281,35 @@ TEST_F(KtbTest, FindListsAtMostTheLimitAndCountsEveryMatch)
     }
 }
 
+TEST_F(KtbTest, FindFiltersBySizeDayAndKindAndFoldsLetterCaseBeyondAscii)
+{
+    const Music m;
+    const std::string path = write(m.catalog);
+    // "*o*" finds Music\Rock, song.MP3 (4000 bytes, 2003-05-01) and autorun.inf (45 bytes, 2003-05-01).
+    EXPECT_EQ(ktb({ "find", "-c", "--min-size", "45", "--max-size=4000", "*o*", path }).out, "2\n");
+    EXPECT_EQ(ktb({ "find", "-c", "--min-size", "46", "*o*", path }).out, "1\n");
+    EXPECT_EQ(ktb({ "find", "-c", "--max-size", "3K", "*o*", path }).out, "1\n");
+    EXPECT_EQ(ktb({ "find", "-c", "--newer", "2003-05-01", "--older", "2003-05-01", "*o*", path }).out, "2\n");
+    EXPECT_EQ(ktb({ "find", "-c", "--newer", "2003-05-02", "*o*", path }).status, 1);
+    EXPECT_EQ(ktb({ "find", "-c", "--type", "d", "*o*", path }).out, "1\n");
+    EXPECT_EQ(ktb({ "find", "-c", "--type=f", "*o*", path }).out, "2\n");
+    // Letters beyond ASCII in either case, in both stored encodings of names.
+    ToolRun run = ktb({ "find", "\xC3\xA9T\xC3\x89*", path });
+    EXPECT_EQ(
+        run.out, s_fete + "\xC3\x89t\xC3\xA9 mp3\\\t-\t-\n1 Discs with matches. 0 File matches. 1 Folder matches. \n");
+    for (const std::vector<std::string>& bad : std::vector<std::vector<std::string>> { { "--min-size", "ten" },
+             { "--max-size", "5X" }, { "--newer", "2003-13-01" }, { "--older", "1.5.2003" }, { "--type", "x" },
+             { "--type", "d", "--min-size", "1" }, { "--min-size", "2", "--max-size", "1" } }) {
+        std::vector<std::string> arguments { "find" };
+        arguments.insert(arguments.end(), bad.begin(), bad.end());
+        arguments.insert(arguments.end(), { "*o*", path });
+        run = ktb(arguments);
+        EXPECT_EQ(run.status, 2) << bad[0];
+        EXPECT_EQ(run.out, "");
+        EXPECT_EQ(run.err.rfind("ktb find: ", 0), 0u) << run.err;
+    }
+}
+
 TEST_F(KtbTest, FindSearchesTheCatalogsDirectlyInAFolderOnce)
 {
     std::filesystem::create_directories(m_folder.file("sets/sub"));

@@ -1,5 +1,6 @@
 #include "tests/core/search/searchfixture.h"
 
+#include "core/text/catalogtext.h"
 #include "platform/configfolder.h"
 
 SearchTest::SearchTest()
@@ -57,7 +58,7 @@ QStringList SearchTest::fileNames() const
 {
     QStringList names;
     for (int i = 0; i < m_helper.fileResults.count(); ++i) {
-        names.append(QString::fromUtf8(m_helper.fileResults.at(i)->entity->name()));
+        names.append(decodeCatalogText(m_helper.fileResults.at(i)->entity->name()));
     }
     return names;
 }

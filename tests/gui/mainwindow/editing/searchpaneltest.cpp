@@ -7,10 +7,14 @@
 #include "core/settings/settings.h"
 #include "gui/common/filesetchooser.h"
 #include "gui/mainwindow/cataloglist.h"
+#include "gui/search/searchfilterrow.h"
+#include "gui/search/searchresultmodel.h"
 
 #include <QAction>
 #include <QApplication>
+#include <QCheckBox>
 #include <QComboBox>
+#include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
@@ -248,6 +252,51 @@ TEST_F(SearchPanelTest, DiscAndFileMatchesOpenInTheTreeAndTheList)
     const QModelIndexList selected = window().catalogView->selectionModel()->selectedRows();
     ASSERT_EQ(selected.size(), 1);
     EXPECT_EQ(g_catalogList->rowCaption(selected.front().row()), QStringLiteral("song.mp3"));
+}
+
+TEST_F(SearchPanelTest, FilterRowNarrowsTheSearchWhileOpenAndRefusesWhatItCannotRead)
+{
+    startStandard();
+    window().newSearch();
+    window().filtersCheck->setChecked(true);
+    SearchFilterRow* filters = window().searchFilters;
+    EXPECT_TRUE(filters->isVisibleTo(window().searchPanel));
+    filters->minSizeEdit->setText(QStringLiteral("5"));
+    filters->minSizeUnit->setCurrentIndex(filters->minSizeUnit->findText(QStringLiteral("KiB")));
+    search(QStringLiteral("mp3")); // song.mp3 has 4000 bytes, concert.mp3 9000
+    EXPECT_EQ(
+        window().discSummaryLabel->text(), QStringLiteral("1 Discs with matches. 1 File matches. 0 Folder matches. "));
+
+    window().newSearch();
+    filters->fromEdit->setText(QStringLiteral("not a day"));
+    window().onSearchClicked();
+    ASSERT_EQ(m_questions->messageTexts().size(), 1);
+    EXPECT_TRUE(m_questions->messageTexts().front().startsWith(QStringLiteral("A day is written as ")));
+    EXPECT_EQ(window().currentPanel(), window().searchPanel) << "nothing was searched";
+
+    // Closed, the row does not filter.
+    window().filtersCheck->setChecked(false);
+    search(QStringLiteral("mp3"));
+    EXPECT_EQ(
+        window().discSummaryLabel->text(), QStringLiteral("1 Discs with matches. 2 File matches. 0 Folder matches. "));
+}
+
+TEST_F(SearchPanelTest, HeaderClickSortsTheFileMatchesAndTheSortedRowOpens)
+{
+    startStandard();
+    search(QStringLiteral("mp3"));
+    window().resultsTabs->setCurrentIndex(1);
+    const auto* model = static_cast<const SearchResultModel*>(window().fileResultsView->model());
+    EXPECT_EQ(model->sortColumn(), -1) << "the search's order until a header is clicked";
+    EXPECT_EQ(model->headerData(4, Qt::Horizontal).toString(), QStringLiteral("In folder"));
+    window().fileResultsView->header()->setSortIndicator(2, Qt::DescendingOrder); // as a click on "Size"
+    EXPECT_EQ(model->sortColumn(), 2);
+    EXPECT_EQ(model->index(0, 0).data().toString(), QStringLiteral("concert.mp3"));
+    EXPECT_EQ(model->index(0, 4).data().toString(), QStringLiteral("\\Rock\\Live"));
+    window().fileResultsView->selectionModel()->setCurrentIndex(
+        model->index(0, 0), QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+    window().onFileResultDoubleClicked();
+    EXPECT_EQ(window().pathEdit->text(), QStringLiteral("Alice\\Music\\Disc 1\\Rock\\Live\\"));
 }
 
 TEST_F(SearchPanelTest, FileMatchWhoseRowIsGoneOpensItsFolder)
