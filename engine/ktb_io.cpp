@@ -334,17 +334,16 @@ bool ktbMatchName(std::string_view name, TCompare& criteria)
 
 void ktbFoldName(std::string_view name, std::string& folded)
 {
-    // One pass for the usual name; a name that is not UTF-8 is folded again in its UTF-8 form.
+    // One pass for the usual ASCII name; any other is folded character by character.
     folded.resize(name.size());
     std::uint8_t seen = 0;
     for (std::size_t i = 0; i < name.size(); ++i) {
         const auto c = static_cast<std::uint8_t>(name[i]);
         seen |= c;
-        folded[i] = static_cast<char>(s_fold.upper[c]);
+        folded[i] = static_cast<char>(c >= 'A' && c <= 'Z' ? c | 0x20 : c);
     }
-    if ((seen & 0x80) != 0 && !ktbIsUtf8(name)) {
-        folded = ktbCp1252ToUtf8(name);
-        upperInPlace(folded);
+    if ((seen & 0x80) != 0) {
+        ktbFoldCase(name, folded);
     }
 }
 

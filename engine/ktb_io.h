@@ -129,10 +129,9 @@ bool ktbRunIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t
 
 /// The name test of TCompare (upper-cases criteria.Name in place unless KTB_CMP_CASE).
 bool ktbMatchName(std::string_view name, TCompare& criteria);
-/// A name in the form in which the name test compares it when letter case is ignored: two names are the
-/// same name for the search exactly when their folded forms are equal. The text is taken in UTF-8 (a
-/// name written as Windows-1252 is converted, as the search finds it by either encoding), then folded
-/// byte by byte as the name test folds. Reuses folded's storage.
+/// A name in the form in which the search compares it when letter case is ignored: two names are the
+/// same name exactly when their folded forms are equal. ktbFoldCase, with a quicker pass for names of
+/// ASCII characters only. Reuses folded's storage.
 void ktbFoldName(std::string_view name, std::string& folded);
 /// The file test: name (with KTB_CMP_NAME), date and size; true without criteria.
 bool ktbMatchFile(const TKTBFileData& file, TCompare* criteria);

@@ -301,7 +301,7 @@ TEST(FoldNameTest, FoldedFormsAreEqualExactlyWhenTheSearchMatchesTheWholeName)
     for (const auto& [name, text] : pairs) {
         TCompare whole;
         whole.Name = text;
-        whole.Flags = KTB_CMP_NAME | KTB_CMP_WHOLENAME;
+        whole.Flags = KTB_CMP_NAME | KTB_CMP_WHOLENAME | KTB_CMP_UNICODE; // as the search sets them
         std::string foldedName;
         std::string foldedText;
         ktbFoldName(name, foldedName);
