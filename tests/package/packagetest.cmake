@@ -39,6 +39,8 @@ endif()
 
 foreach(part
         bin/katalox-statistics
+        bin/katalox-compare
+        bin/katalox-export
         share/applications/katalox.desktop
         share/mime/packages/katalox.xml
         share/metainfo/io.github.katalox.katalox.metainfo.xml
