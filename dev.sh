@@ -18,7 +18,7 @@ PACKAGES=(
     libcdio-dev libiso9660-dev libudf-dev libblkid-dev libudev-dev
     libgtest-dev libgmock-dev xorriso genisoimage
     libbenchmark-dev hyperfine
-    appstream dpkg-dev file
+    appstream dpkg-dev file python3
 )
 
 command_name=${1:-}
