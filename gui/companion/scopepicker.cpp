@@ -271,12 +271,15 @@ QStandardItem* ScopePicker::discItem(int catalog, std::uint32_t offset) const
     return nullptr;
 }
 
-QVBoxLayout* addScopePane(QSplitter* splitter, const CompanionCatalogs& catalogs, ScopePicker*& picker)
+QVBoxLayout* addScopePane(
+    QSplitter* splitter, const CompanionCatalogs& catalogs, ScopePicker*& picker, const QString& caption)
 {
     auto* pane = new QWidget(splitter);
     auto* layout = new QVBoxLayout(pane);
     layout->setContentsMargins(6, 6, 0, 6);
-    layout->addWidget(new QLabel(QStringLiteral("Scope"), pane));
+    auto* label = new QLabel(caption, pane);
+    label->setWordWrap(true);
+    layout->addWidget(label);
     picker = new ScopePicker(catalogs, pane);
     layout->addWidget(picker, 1);
     splitter->addWidget(pane);

@@ -58,6 +58,7 @@ private:
     bool m_updating = false;
 };
 
-/// The left pane of a companion window in splitter: "Scope" over a picker of the catalogs; a window
-/// adds its own controls below it to the layout answered.
-QVBoxLayout* addScopePane(QSplitter* splitter, const CompanionCatalogs& catalogs, ScopePicker*& picker);
+/// The left pane of a companion window in splitter: caption ("Scope" unless given) over a picker of the
+/// catalogs; a window adds its own controls below it to the layout answered.
+QVBoxLayout* addScopePane(QSplitter* splitter, const CompanionCatalogs& catalogs, ScopePicker*& picker,
+    const QString& caption = QStringLiteral("Scope"));

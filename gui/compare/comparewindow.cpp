@@ -99,14 +99,7 @@ CompareWindow::CompareWindow(CompanionCatalogs& catalogs, QWidget* parent)
     setWindowTitle(s_caption);
 
     auto* splitter = new QSplitter(this);
-    auto* left = new QWidget(splitter);
-    auto* leftLayout = new QVBoxLayout(left);
-    leftLayout->setContentsMargins(6, 6, 0, 6);
-    auto* scopeLabel = new QLabel(QStringLiteral("Filesets for Duplicates and Not on Any Disc"), left);
-    scopeLabel->setWordWrap(true);
-    leftLayout->addWidget(scopeLabel);
-    scopePicker = new ScopePicker(catalogs, left);
-    leftLayout->addWidget(scopePicker, 1);
+    addScopePane(splitter, catalogs, scopePicker, QStringLiteral("Filesets for Duplicates and Not on Any Disc"));
 
     auto* right = new QWidget(splitter);
     auto* rightLayout = new QVBoxLayout(right);
@@ -120,7 +113,6 @@ CompareWindow::CompareWindow(CompanionCatalogs& catalogs, QWidget* parent)
     rightLayout->addWidget(progressPanel);
     rightLayout->addWidget(pages, 1);
 
-    splitter->addWidget(left);
     splitter->addWidget(right);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({ 240, 860 });
