@@ -825,6 +825,9 @@ inline __m128i anyOf(__m128i bytes, __m128i one, __m128i other)
 /// Marks a findNeedle answer that is the end of the searched window, not an occurrence.
 constexpr std::uint64_t s_unsearched = 1ull << 62;
 
+#ifndef KTB_PREFETCH
+#define KTB_PREFETCH 2048
+#endif
 #if defined(__x86_64__) && defined(__GNUC__)
 #define KTB_WIDE_SCAN 1
 /// The bytes findNeedle tests at each position: the needle's first and last byte, each in both cases.
@@ -844,6 +847,7 @@ __attribute__((target("avx2"))) std::uint64_t scanWide(const std::uint8_t* view,
     const __m256i last = _mm256_set1_epi8(static_cast<char>(ends.last));
     const __m256i lastOther = _mm256_set1_epi8(static_cast<char>(ends.lastOther));
     for (; at + n - 1 + 32 <= size && at < stop; at += 32) {
+        _mm_prefetch(reinterpret_cast<const char*>(view + at) + KTB_PREFETCH, _MM_HINT_T0);
         const __m256i head = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(view + at));
         const __m256i tail = _mm256_loadu_si256(reinterpret_cast<const __m256i*>(view + at + n - 1));
         const __m256i headFits = _mm256_or_si256(_mm256_cmpeq_epi8(head, first), _mm256_cmpeq_epi8(head, firstOther));
@@ -994,6 +998,39 @@ std::uint32_t endOfDiscWithoutMatch(TKTBCursor& cursor, const TKTBCursor::Matche
     return needleOccursBefore(cursor, matcher, view, size, record.end, end) ? 0 : static_cast<std::uint32_t>(end);
 }
 
+/// Names that end before this offset hold no needle of the pattern, as far as the cursor knows.
+inline std::uint64_t passableBound(const TKTBCursor& cursor, const TKTBCursor::Matcher& matcher)
+{
+    std::uint64_t bound = UINT64_MAX;
+    for (int i = 0; i < matcher.needleCount && i < 2; ++i) {
+        bound = std::min(bound, (cursor.NextHit[i] & ~s_unsearched) + matcher.needles[i].size());
+    }
+    return bound;
+}
+
+/// The offset after the run of whole file records from p on whose names end before bound; p when the
+/// first one does not.
+inline std::uint32_t passFilesBefore(const std::uint8_t* view, std::uint32_t size, std::uint32_t p, std::uint64_t bound)
+{
+    while (static_cast<std::uint64_t>(p) + 3 <= size && view[p] == KTB_TAG_FILE) {
+        const std::uint64_t nameEnd = static_cast<std::uint64_t>(p) + 3 + readU16(view + p + 1);
+        if (nameEnd >= bound || nameEnd + 10 > size) {
+            break;
+        }
+        // Files rarely carry a comment: when the branch guesses so, the next record's offset does not
+        // wait for the comment's length to be read, and the loop runs at the speed of one read a record.
+        std::uint64_t end = nameEnd + 10;
+        if (const std::uint16_t commentLength = readU16(view + nameEnd + 8); __builtin_expect(commentLength != 0, 0)) {
+            end += commentLength;
+        }
+        if (end > size) {
+            break;
+        }
+        p = static_cast<std::uint32_t>(end);
+    }
+    return p;
+}
+
 struct ScanJob {
     TKTBCursor* cursor;
     TKTBERROR result;
@@ -1095,6 +1132,14 @@ void scanNext(void* context)
                    | KTB_CMP_SIZE_SMALLER))
             != 0;
 
+    // File records whose names end before any needle can occur are passed over by a short loop that
+    // reads only their lengths: whatever the rule, such a name cannot pass, and every walk passes over
+    // a file that fails the name test. Listing a folder's children counts levels, so it keeps the long way.
+    const bool passFiles = testFileNames && matcher->mode != TKTBCursor::Matcher::All && matcher->needleCount > 0
+        && !children
+        && std::none_of(matcher->needles, matcher->needles + std::min(matcher->needleCount, 2),
+            [](const std::string& needle) { return needle.empty(); });
+
     std::uint32_t position = cursor.Position;
     RecordInfo record;
     while (position < size) {
@@ -1103,6 +1148,15 @@ void scanNext(void* context)
             cursor.Position = position;
             job.result = KTB_OK;
             return;
+        }
+        if (passFiles && view[position] == KTB_TAG_FILE) {
+            const std::uint64_t bound = passableBound(cursor, *matcher);
+            const std::uint32_t from = position;
+            position = passFilesBefore(view, size, position, bound);
+            if (position != from) {
+                cursor.Position = position;
+                continue;
+            }
         }
         const std::uint32_t at = position;
         if (parseRecord(view, size, at, record) != Parse::Ok) {
