@@ -1,5 +1,6 @@
 #include "engine/Containers.h"
 
+#include <algorithm>
 #include <stdexcept>
 #include <string>
 
@@ -20,22 +21,32 @@ std::int32_t TIntegerList::Get(int index) const
 void TArrayStack::Assign(const std::uint32_t* values, int count)
 {
     if (values == nullptr || count <= 0) {
-        m_values.clear();
+        m_outside.reset();
+        m_count = 0;
         return;
     }
-    m_values.assign(values, values + count);
+    if (count > InlineCount) {
+        auto outside = std::make_unique<std::uint32_t[]>(static_cast<std::size_t>(count));
+        std::copy(values, values + count, outside.get()); // values may lie in the old array
+        m_outside = std::move(outside);
+        m_count = count;
+        return;
+    }
+    std::copy(values, values + count, m_inline); // before the array values may lie in goes
+    m_outside.reset();
+    m_count = count;
 }
 
 std::uint32_t TArrayStack::Get(int index) const
 {
-    if (m_values.empty()) {
+    if (m_count == 0) {
         return 0;
     }
     if (index < 0) {
-        return m_values.back();
+        return data()[m_count - 1];
     }
-    if (index >= Count()) {
+    if (index >= m_count) {
         return 0;
     }
-    return m_values[static_cast<std::size_t>(index)];
+    return data()[index];
 }

@@ -9,7 +9,7 @@ int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
     auto entry = std::make_unique<EntityEntry>();
     entry->entity = std::move(owned);
     if (withAncestors) {
-        entry->ancestors = std::make_unique<TArrayStack>();
+        entry->ancestors.emplace();
     }
     m_entries.push_back(std::move(entry));
     return count() - 1;
@@ -17,7 +17,7 @@ int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
 
 void EntityList::removeAt(int index) { m_entries.erase(m_entries.begin() + index); }
 
-int EntityList::removeIf(const std::function<bool(const EntityEntry&)>& test)
+int EntityList::removeIf(const std::function<bool(EntityEntry&)>& test)
 {
     const auto removed
         = std::remove_if(m_entries.begin(), m_entries.end(), [&test](const auto& entry) { return test(*entry); });

@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <vector>
 
 class Fileset;
@@ -16,7 +17,7 @@ class Fileset;
 struct EntityEntry {
     KtbEntityPtr entity;
     std::int32_t imageIndex = -1;
-    std::unique_ptr<TArrayStack> ancestors; ///< offsets of the enclosing disc and folders, or none
+    std::optional<TArrayStack> ancestors; ///< offsets of the enclosing disc and folders, or none
     Fileset* fileset = nullptr; ///< not owned
 };
 
@@ -31,12 +32,15 @@ public:
     /// Appends a new entry that takes over entity; with ancestors it gets an empty TArrayStack.
     int addEntity(TKTBEntity* entity, bool withAncestors);
     int count() const { return static_cast<int>(m_entries.size()); }
+    /// Makes room for count entries in all.
+    void reserve(std::size_t count) { m_entries.reserve(count); }
     EntityEntry* at(int index) const { return m_entries.at(static_cast<std::size_t>(index)).get(); }
     /// Releases the entry's entity and ancestors.
     void removeAt(int index);
     void clear() { m_entries.clear(); }
-    /// Deletes every entry that passes test, keeping the order of the others; answers how many.
-    int removeIf(const std::function<bool(const EntityEntry&)>& test);
+    /// Deletes every entry that passes test, keeping the order of the others; answers how many. The test
+    /// may change the entries it keeps.
+    int removeIf(const std::function<bool(EntityEntry&)>& test);
     /// Sorts by compareEntities (not stable).
     void sortEntities();
 

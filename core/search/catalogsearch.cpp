@@ -95,6 +95,9 @@ QString filesetPath(Fileset& fileset)
 // page cache and reading it again simply maps it again.
 constexpr std::uint32_t s_releaseStep = 4u << 20;
 
+/// A walk that keeps results tells the later slots how many it holds every so many.
+constexpr std::size_t s_roomStep = 4096;
+
 void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::uint32_t upTo)
 {
     static const auto pageSize = static_cast<std::uint32_t>(::sysconf(_SC_PAGESIZE));
@@ -194,6 +197,8 @@ private:
         State state = State::Waiting;
         /// How many results this slot may keep, as far as the slots before it are known.
         std::atomic<std::size_t> room { 0 };
+        /// hits.size() for the other threads while the slot runs: it only grows.
+        std::atomic<std::size_t> keptSoFar { 0 };
         std::vector<Hit> hits;
         std::vector<std::uint32_t> chains;
         std::vector<TKTBEntity*> discs;
@@ -352,6 +357,10 @@ void SearchRun::walkAll()
             merge(*slot);
         }
         ready.clear();
+        if (m_mergedKept >= m_limit) {
+            // No later slot keeps a folder or file: they are put in order while the workers count on.
+            deliver();
+        }
         if (ended) {
             break;
         }
@@ -419,8 +428,10 @@ void SearchRun::updateRoom()
             return; // slots are handed out in order: none after this one has started
         }
         if (slot.state == State::Running) {
-            // Its results so far belong to its worker; the slots after it keep the looser bound.
+            // Its results so far belong to its worker. The slots up to this one keep at least what
+            // they hold now (or the limit), so the slots after it keep at most the rest.
             slot.room.store(room, std::memory_order_relaxed);
+            kept += slot.keptSoFar.load(std::memory_order_relaxed);
             continue;
         }
         slot.trimTo(room);
@@ -485,6 +496,7 @@ void SearchRun::deliver()
         return a.key.full() && compareText(a.entity->name() + SortKey::Bytes, b.entity->name() + SortKey::Bytes) < 0;
     });
     EntityList& list = m_helper.fileResults;
+    list.reserve(static_cast<std::size_t>(list.count()) + m_kept.size());
     for (Kept& kept : m_kept) {
         TKTBEntity* entity = kept.entity;
         kept.entity = nullptr;
@@ -568,6 +580,12 @@ void SearchRun::walk(Slot& slot)
                 slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
                 slot.hits.push_back({ owned.entity, SortKey(owned.entity->name()), start, cursor->ChainLength });
                 owned.entity = nullptr;
+                slot.keptSoFar.store(slot.hits.size(), std::memory_order_relaxed);
+                if (slot.hits.size() % s_roomStep == 0 || slot.hits.size() == slot.room.load(std::memory_order_relaxed)) {
+                    // The slots after this one, running beside it, may keep less from now on.
+                    std::lock_guard lock(m_mutex);
+                    updateRoom();
+                }
             }
             break;
         default:
@@ -828,11 +846,11 @@ void CatalogSearch::followChangedFileset(Fileset* fileset)
     emit discResultsChanged();
 
     emit fileResultsAboutToChange();
-    fileResults.removeIf([&](const EntityEntry& entry) {
+    fileResults.removeIf([&](EntityEntry& entry) {
         if (entry.fileset != fileset) {
             return false;
         }
-        if (entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
+        if (!entry.ancestors || entry.ancestors->Count() == 0) {
             return true;
         }
         const std::uint32_t discOffset = entry.ancestors->Get(0);
@@ -909,7 +927,7 @@ constexpr int s_chainRoom = 64;
 
 std::optional<std::vector<std::uint32_t>> CatalogSearch::fullAncestors(const EntityEntry& entry)
 {
-    if (entry.ancestors == nullptr || entry.fileset == nullptr) {
+    if (!entry.ancestors || entry.fileset == nullptr) {
         return std::nullopt;
     }
     std::vector<std::uint32_t> chain = entry.ancestors->Values();
@@ -938,7 +956,7 @@ QString CatalogSearch::resultPath(const EntityEntry& entry)
         return {};
     }
     QString path = filesetPath(*entry.fileset);
-    if (entry.ancestors == nullptr) {
+    if (!entry.ancestors) {
         return path;
     }
     TKTBHandle* handle = entry.fileset->handle();
@@ -956,7 +974,7 @@ QString CatalogSearch::resultPath(const EntityEntry& entry)
 
 QString CatalogSearch::folderPathOf(const EntityEntry& entry)
 {
-    if (entry.fileset == nullptr || entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
+    if (entry.fileset == nullptr || !entry.ancestors || entry.ancestors->Count() == 0) {
         return {};
     }
     TKTBHandle* handle = entry.fileset->handle();
@@ -987,7 +1005,7 @@ QString CatalogSearch::filesetDescriptionOf(const EntityEntry& entry)
 
 QString CatalogSearch::discTitleOf(const EntityEntry& entry)
 {
-    if (entry.fileset == nullptr || entry.ancestors == nullptr || entry.ancestors->Count() == 0) {
+    if (entry.fileset == nullptr || !entry.ancestors || entry.ancestors->Count() == 0) {
         return {};
     }
     try {

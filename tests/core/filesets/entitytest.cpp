@@ -120,13 +120,13 @@ TEST(EntityList, EntriesOwnTheirEntitiesAndAncestors)
     // Run under the address sanitizer, which reports anything not released.
     EntityList list;
     const int index = list.addEntity(makeNamed(KTB_TAG_FILE, "a"), true);
-    ASSERT_NE(list.at(index)->ancestors, nullptr);
+    ASSERT_TRUE(list.at(index)->ancestors.has_value());
     EXPECT_EQ(list.at(index)->imageIndex, -1);
     EXPECT_EQ(list.at(index)->fileset, nullptr);
     const std::uint32_t chain[] = { 256, 421 };
     list.at(index)->ancestors->Assign(chain, 2);
     list.addEntity(makeNamed(KTB_TAG_FOLDER, "b"), false);
-    EXPECT_EQ(list.at(1)->ancestors, nullptr);
+    EXPECT_FALSE(list.at(1)->ancestors.has_value());
     list.removeAt(0);
     EXPECT_EQ(list.count(), 1);
     list.addEntity(makeNamed(KTB_TAG_DISC, "c"), true);

@@ -72,7 +72,7 @@ TEST_F(SearchTest, DiscCountersHoldTheDiscsOwnMatchesAndTitleResultsShowZero)
     EXPECT_EQ(holiday->entity->disc()->Files, 0u);
     EXPECT_EQ(holiday->entity->disc()->Folders, 0u);
     EXPECT_EQ(holiday->fileset, m_registry.at(0));
-    EXPECT_EQ(holiday->ancestors, nullptr);
+    EXPECT_FALSE(holiday->ancestors.has_value());
 }
 
 TEST_F(SearchTest, AsteriskIsAnOrdinaryCharacterInTitles)

@@ -98,7 +98,7 @@ CollectionStatistics plainCount(const CompanionCatalogs& catalogs, const std::ve
         const auto chainPath = [&](const TKTBCursor& cursor, std::uint32_t length) {
             EntityEntry entry;
             entry.fileset = catalog.fileset;
-            entry.ancestors = std::make_unique<TArrayStack>();
+            entry.ancestors.emplace();
             entry.ancestors->Assign(cursor.Chain, static_cast<int>(length));
             return CatalogSearch::resultPath(entry);
         };
