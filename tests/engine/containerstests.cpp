@@ -47,6 +47,17 @@ TEST(ArrayStackTest, HoldsACopyOfTheChain)
     stack.Clear();
     EXPECT_EQ(stack.Count(), 0);
     EXPECT_EQ(stack.Get(-1), 0u);
+
+    // Deep chains are held outside the object, short ones inside; the stack goes from one to the other.
+    std::vector<std::uint32_t> deep(64);
+    for (std::uint32_t i = 0; i < 64; ++i) {
+        deep[i] = 256 + i;
+    }
+    for (const int count : { 64, 9, 8, 3, 20 }) {
+        stack.Assign(deep.data(), count);
+        EXPECT_EQ(stack.Values(), std::vector<std::uint32_t>(deep.begin(), deep.begin() + count));
+        EXPECT_EQ(stack.Get(-1), deep[static_cast<std::size_t>(count - 1)]);
+    }
 }
 
 class ListFilesTest : public ::testing::Test {
