@@ -1423,6 +1423,28 @@ void readRecord(void* context)
 
 } // namespace
 
+TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
+    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength)
+{
+    if (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE) {
+        return nullptr;
+    }
+    static const std::uint8_t none = 0;
+    RecordInfo record;
+    record.tag = kind;
+    record.name = name != nullptr ? reinterpret_cast<const std::uint8_t*>(name) : &none;
+    record.nameLength = name != nullptr ? nameLength : 0;
+    if (kind == KTB_TAG_FILE) {
+        record.size = size;
+        record.dateTime = dateTime;
+        record.comment = comment != nullptr ? reinterpret_cast<const std::uint8_t*>(comment) : &none;
+        record.commentLength = comment != nullptr ? commentLength : 0;
+    }
+    TKTBEntity* made = nullptr;
+    makeEntity(offset, record, made);
+    return made;
+}
+
 TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity)
 {
     entity = nullptr;

@@ -123,6 +123,11 @@ void ktbFindClose(TKTBCursor*& cursor);
 /// or past the end (last error untouched), or the tag is not 2 to 6 (last error set). Position restored.
 TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity);
 
+/// A new entity of a folder or file record that holds these values, as a walk reports it: one allocation
+/// the caller owns (ktbFreeEntity). Null for another kind, or when memory runs out.
+TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
+    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength);
+
 /// Whether the disc at offset is whole: its records parse from its tag to an end-of-disc mark that is
 /// the last byte of its run, with every folder closed and no other disc inside.
 bool ktbRunIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength);

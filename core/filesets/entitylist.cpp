@@ -15,6 +15,12 @@ int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
     return count() - 1;
 }
 
+int EntityList::addEntry(std::unique_ptr<EntityEntry> entry)
+{
+    m_entries.push_back(std::move(entry));
+    return count() - 1;
+}
+
 void EntityList::removeAt(int index) { m_entries.erase(m_entries.begin() + index); }
 
 int EntityList::removeIf(const std::function<bool(EntityEntry&)>& test)

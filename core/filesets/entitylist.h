@@ -31,6 +31,8 @@ public:
 
     /// Appends a new entry that takes over entity; with ancestors it gets an empty TArrayStack.
     int addEntity(TKTBEntity* entity, bool withAncestors);
+    /// Appends an entry made elsewhere; answers its index.
+    int addEntry(std::unique_ptr<EntityEntry> entry);
     int count() const { return static_cast<int>(m_entries.size()); }
     /// Makes room for count entries in all.
     void reserve(std::size_t count) { m_entries.reserve(count); }

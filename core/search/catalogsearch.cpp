@@ -152,9 +152,12 @@ TCompare criteriaOf(const CatalogSearch& search)
 // in list order. The outcome is that of walking the filesets one after the other, with at most about
 // one limit's worth of results per worker held besides the merged ones.
 //
-// The merged folders and files are sorted once at the end, in the order sortEntities gives the same
-// list, but on small records that carry the first sixteen bytes of the name: the sort then rarely
-// needs to look at the entities themselves.
+// A slot whose room is known for good (every slot before it has ended) makes the list entry of each
+// result at once, beside a small record with the first sixteen bytes of the name. A slot that runs
+// beside earlier ones may have to drop what it finds, so until its room is known it only notes each
+// result's values, texts and chain, and makes the entries of those it keeps once it is. The merged
+// folders and files are sorted once, in the order sortEntities gives the same list, on the small
+// records: the sort rarely needs to look at the entries.
 
 class SearchRun {
 public:
@@ -172,21 +175,25 @@ public:
     void joinWorkers();
 
 private:
+    /// A folder or file result with its entry, ready for the list.
     struct Hit {
-        TKTBEntity* entity;
         SortKey key;
-        std::uint32_t chainStart;
-        std::uint32_t chainLength;
+        std::uint32_t kind;
+        std::unique_ptr<EntityEntry> entry;
     };
 
-    /// A merged folder or file result, in the order of the merged list until deliver sorts them.
-    struct Kept {
-        SortKey key;
-        std::uint8_t kind;
-        TKTBEntity* entity;
-        Fileset* fileset;
+    /// A result noted while its slot's room is not known for good; its name and comment are in the
+    /// slot's texts, its chain in the slot's chains.
+    struct Noted {
+        std::size_t text;
+        std::uint32_t offset;
+        std::uint32_t size;
+        std::uint32_t dateTime;
         std::uint32_t chainStart;
-        std::uint32_t chainLength;
+        std::uint16_t nameLength;
+        std::uint16_t commentLength;
+        std::uint8_t kind;
+        std::uint8_t chainLength;
     };
 
     enum class State { Waiting, Running, Done, Merged };
@@ -197,10 +204,15 @@ private:
         State state = State::Waiting;
         /// How many results this slot may keep, as far as the slots before it are known.
         std::atomic<std::size_t> room { 0 };
-        /// hits.size() for the other threads while the slot runs: it only grows.
+        /// Whether room is known for good: every slot before this one has ended.
+        std::atomic_bool roomKnown { false };
+        /// kept() for the other threads while the slot runs: it only grows.
         std::atomic<std::size_t> keptSoFar { 0 };
-        std::vector<Hit> hits;
+        /// The results, in walk order: those noted before the room was known, or those made.
+        std::vector<Noted> noted;
+        std::string texts;
         std::vector<std::uint32_t> chains;
+        std::vector<Hit> hits;
         std::vector<TKTBEntity*> discs;
         std::uint64_t fileMatches = 0;
         std::uint64_t folderMatches = 0;
@@ -211,21 +223,21 @@ private:
 
         ~Slot()
         {
-            trimTo(0);
             for (TKTBEntity*& disc : discs) {
                 ktbFreeEntity(disc);
             }
         }
+        std::size_t kept() const { return noted.size() + hits.size(); }
         void trimTo(std::size_t count)
         {
-            if (hits.size() <= count) {
-                return;
+            if (noted.size() > count) {
+                chains.resize(noted[count].chainStart);
+                texts.resize(noted[count].text);
+                noted.resize(count);
             }
-            chains.resize(hits[count].chainStart);
-            for (std::size_t i = count; i < hits.size(); ++i) {
-                ktbFreeEntity(hits[i].entity);
+            if (hits.size() > count) {
+                hits.erase(hits.begin() + static_cast<std::ptrdiff_t>(count), hits.end());
             }
-            hits.resize(count);
         }
     };
 
@@ -233,6 +245,10 @@ private:
     void work();
     void walk(Slot& slot);
     void finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders);
+    /// Notes a result of a slot whose room is not known yet.
+    static void note(Slot& slot, const TKTBEntity& entity, const TKTBCursor& cursor);
+    /// Makes the entries of the results the slot noted before its room was known (it is now).
+    static void makeNoted(Slot& slot);
     // Called with the lock held.
     void updateRoom();
     Slot* takeNext();
@@ -258,8 +274,7 @@ private:
     std::size_t m_next = 0; ///< the next slot to hand out
     std::size_t m_merged = 0; ///< slots before this one are merged
     std::size_t m_mergedKept = 0; ///< results the merged slots kept
-    std::vector<Kept> m_kept;
-    std::vector<std::uint32_t> m_keptChains;
+    std::vector<Hit> m_kept; ///< the merged folders and files, in list order until deliver sorts them
     int m_running = 0; ///< workers not yet ended
     std::atomic<std::uint64_t> m_doneBytes { 0 };
     std::chrono::steady_clock::time_point m_lastReport;
@@ -289,9 +304,6 @@ SearchRun::~SearchRun()
     // Workers are still running here only when the run failed (merging, the listener).
     if (std::any_of(m_workers.begin(), m_workers.end(), [](const std::thread& worker) { return worker.joinable(); })) {
         stopAndWait();
-    }
-    for (Kept& kept : m_kept) {
-        ktbFreeEntity(kept.entity);
     }
 }
 
@@ -421,6 +433,7 @@ SearchRun::Slot* SearchRun::takeNext()
 void SearchRun::updateRoom()
 {
     std::size_t kept = m_mergedKept;
+    bool earlierEnded = true;
     for (std::size_t i = m_merged; i < m_slots.size(); ++i) {
         Slot& slot = *m_slots[i];
         const std::size_t room = kept < m_limit ? m_limit - kept : 0;
@@ -431,11 +444,15 @@ void SearchRun::updateRoom()
             // Its results so far belong to its worker. The slots up to this one keep at least what
             // they hold now (or the limit), so the slots after it keep at most the rest.
             slot.room.store(room, std::memory_order_relaxed);
+            if (earlierEnded) {
+                slot.roomKnown.store(true, std::memory_order_release);
+            }
+            earlierEnded = false;
             kept += slot.keptSoFar.load(std::memory_order_relaxed);
             continue;
         }
         slot.trimTo(room);
-        kept += slot.hits.size();
+        kept += slot.kept();
     }
 }
 
@@ -450,24 +467,20 @@ void SearchRun::takeMergeable(std::vector<Slot*>& ready)
             return;
         }
         slot.state = State::Merged;
-        m_mergedKept += slot.hits.size();
+        m_mergedKept += slot.kept();
         ready.push_back(&slot);
     }
 }
 
 void SearchRun::merge(Slot& slot)
 {
-    m_kept.reserve(m_kept.size() + slot.hits.size());
-    for (Hit& hit : slot.hits) {
-        const auto start = static_cast<std::uint32_t>(m_keptChains.size());
-        m_keptChains.insert(m_keptChains.end(), slot.chains.begin() + hit.chainStart,
-            slot.chains.begin() + hit.chainStart + hit.chainLength);
-        m_kept.push_back({ hit.key, hit.entity->Kind, hit.entity, slot.fileset, start, hit.chainLength });
-        hit.entity = nullptr;
+    makeNoted(slot); // its room is known now; a slot that ended before it was still holds notes
+    if (m_kept.empty()) {
+        m_kept.swap(slot.hits);
+    } else {
+        m_kept.insert(m_kept.end(), std::make_move_iterator(slot.hits.begin()), std::make_move_iterator(slot.hits.end()));
+        slot.hits.clear();
     }
-    slot.hits.clear();
-    slot.chains.clear();
-    slot.chains.shrink_to_fit();
     for (TKTBEntity*& disc : slot.discs) {
         TKTBEntity* entity = disc;
         disc = nullptr;
@@ -486,26 +499,76 @@ void SearchRun::deliver()
     // The comparison of compareEntities for folders and files; the keys decide unless both names
     // share their first sixteen bytes. Sorting these records in the merged order therefore gives the
     // permutation sortEntities gives the merged list.
-    std::sort(m_kept.begin(), m_kept.end(), [](const Kept& a, const Kept& b) {
+    std::sort(m_kept.begin(), m_kept.end(), [](const Hit& a, const Hit& b) {
         if (a.kind != b.kind) {
             return a.kind < b.kind;
         }
         if (!(a.key == b.key)) {
             return a.key < b.key;
         }
-        return a.key.full() && compareText(a.entity->name() + SortKey::Bytes, b.entity->name() + SortKey::Bytes) < 0;
+        return a.key.full()
+            && compareText(a.entry->entity->name() + SortKey::Bytes, b.entry->entity->name() + SortKey::Bytes) < 0;
     });
     EntityList& list = m_helper.fileResults;
     list.reserve(static_cast<std::size_t>(list.count()) + m_kept.size());
-    for (Kept& kept : m_kept) {
-        TKTBEntity* entity = kept.entity;
-        kept.entity = nullptr;
-        EntityEntry* entry = list.at(list.addEntity(entity, true));
-        entry->ancestors->Assign(m_keptChains.data() + kept.chainStart, static_cast<int>(kept.chainLength));
-        entry->fileset = kept.fileset;
+    for (Hit& hit : m_kept) {
+        list.addEntry(std::move(hit.entry));
     }
     m_kept.clear();
-    m_keptChains.clear();
+}
+
+/// The list entry of a folder or file result: it takes over entity.
+std::unique_ptr<EntityEntry> resultEntry(TKTBEntity* entity, Fileset* fileset, const std::uint32_t* chain, int chainLength)
+{
+    auto entry = std::make_unique<EntityEntry>();
+    entry->entity.reset(entity);
+    entry->ancestors.emplace();
+    entry->ancestors->Assign(chain, chainLength);
+    entry->fileset = fileset;
+    return entry;
+}
+
+void SearchRun::note(Slot& slot, const TKTBEntity& entity, const TKTBCursor& cursor)
+{
+    Noted noted {};
+    noted.text = slot.texts.size();
+    noted.offset = entity.Offset;
+    noted.kind = entity.Kind;
+    noted.chainStart = static_cast<std::uint32_t>(slot.chains.size());
+    noted.chainLength = static_cast<std::uint8_t>(cursor.ChainLength);
+    if (const TKTBFileData* file = entity.file()) {
+        noted.size = file->Size;
+        noted.dateTime = file->DateTime;
+        noted.nameLength = file->NameLength;
+        noted.commentLength = file->CommentLength;
+        slot.texts.append(file->Name, file->NameLength);
+        slot.texts.append(file->Comment, file->CommentLength);
+    } else {
+        const std::string_view name = entity.name();
+        noted.nameLength = static_cast<std::uint16_t>(name.size());
+        slot.texts.append(name);
+    }
+    slot.chains.insert(slot.chains.end(), cursor.Chain, cursor.Chain + cursor.ChainLength);
+    slot.noted.push_back(noted);
+}
+
+void SearchRun::makeNoted(Slot& slot)
+{
+    slot.hits.reserve(slot.hits.size() + slot.noted.size());
+    for (const Noted& noted : slot.noted) {
+        const char* name = slot.texts.data() + noted.text;
+        TKTBEntity* entity = ktbNewEntity(noted.offset, noted.kind, name, noted.nameLength, noted.size,
+            noted.dateTime, name + noted.nameLength, noted.commentLength);
+        if (entity == nullptr) {
+            throw std::bad_alloc();
+        }
+        const SortKey key(entity->name());
+        slot.hits.push_back({ key, noted.kind,
+            resultEntry(entity, slot.fileset, slot.chains.data() + noted.chainStart, noted.chainLength) });
+    }
+    std::vector<Noted>().swap(slot.noted);
+    std::string().swap(slot.texts);
+    std::vector<std::uint32_t>().swap(slot.chains);
 }
 
 void SearchRun::walk(Slot& slot)
@@ -554,6 +617,12 @@ void SearchRun::walk(Slot& slot)
             cursor->Folders - foldersBefore);
     };
     std::uint32_t released = 0;
+    // Fresh memory costs more than filling it: the list of results is made once, as large as the slot
+    // may need, instead of doubling into new memory as it fills.
+    if (slot.roomKnown.load(std::memory_order_acquire)) {
+        slot.hits.reserve(std::min<std::size_t>(
+            slot.room.load(std::memory_order_relaxed), static_cast<std::size_t>(CatalogSearch::DefaultResultLimit)));
+    }
     TKTBERROR answer = KTB_OK;
     do {
         owned.entity = cursor->Current;
@@ -571,17 +640,26 @@ void SearchRun::walk(Slot& slot)
             if (m_testFiles && owned.entity->Kind == KTB_TAG_FILE
                 && !m_filter.passes(owned.entity->file()->Size, owned.entity->file()->DateTime)) {
                 ++filesRejected;
-            } else if (slot.hits.size() >= slot.room.load(std::memory_order_relaxed)) {
+            } else if (slot.kept() >= slot.room.load(std::memory_order_relaxed)) {
                 if (mayCountOnly) {
                     cursor->Flags |= KTB_FIND_COUNTONLY;
                 }
             } else {
-                const auto start = static_cast<std::uint32_t>(slot.chains.size());
-                slot.chains.insert(slot.chains.end(), cursor->Chain, cursor->Chain + cursor->ChainLength);
-                slot.hits.push_back({ owned.entity, SortKey(owned.entity->name()), start, cursor->ChainLength });
-                owned.entity = nullptr;
-                slot.keptSoFar.store(slot.hits.size(), std::memory_order_relaxed);
-                if (slot.hits.size() % s_roomStep == 0 || slot.hits.size() == slot.room.load(std::memory_order_relaxed)) {
+                if (!slot.roomKnown.load(std::memory_order_acquire)) {
+                    note(slot, *owned.entity, *cursor);
+                } else {
+                    if (!slot.noted.empty()) {
+                        slot.trimTo(slot.room.load(std::memory_order_relaxed)); // the room has just become known
+                        makeNoted(slot);
+                    }
+                    const SortKey key(owned.entity->name());
+                    const std::uint8_t kind = owned.entity->Kind;
+                    slot.hits.push_back({ key, kind,
+                        resultEntry(owned.entity, slot.fileset, cursor->Chain, static_cast<int>(cursor->ChainLength)) });
+                    owned.entity = nullptr;
+                }
+                slot.keptSoFar.store(slot.kept(), std::memory_order_relaxed);
+                if (slot.kept() % s_roomStep == 0 || slot.kept() == slot.room.load(std::memory_order_relaxed)) {
                     // The slots after this one, running beside it, may keep less from now on.
                     std::lock_guard lock(m_mutex);
                     updateRoom();
@@ -604,6 +682,10 @@ void SearchRun::walk(Slot& slot)
         slot.faultOffset = cursor->Position;
     }
     finish();
+    if (!slot.noted.empty() && slot.roomKnown.load(std::memory_order_acquire)) {
+        slot.trimTo(slot.room.load(std::memory_order_relaxed)); // here rather than on the merging thread
+        makeNoted(slot);
+    }
     releaseWalkedPages(slot.handle, released, slot.handle->Size);
 }
 

@@ -5,6 +5,7 @@
 #include "engine/ktb_io.h"
 
 #include <algorithm>
+#include <map>
 
 namespace {
 
@@ -212,4 +213,77 @@ TEST_F(SearchTest, CountsBeyondTheLimitTakeInFoldersAndFilesOfEveryDisc)
     EXPECT_EQ(holiday->entity->disc()->Files, 1u);
     EXPECT_EQ(holiday->entity->disc()->Folders, 0u);
     EXPECT_EQ(discResult(QStringLiteral("Empty")), nullptr);
+}
+
+TEST_F(SearchTest, EveryKeptResultHoldsItsRecordAndItsPlaceWhicheverWorkerKeptIt)
+{
+    // Five filesets walked side by side: the first keeps its results at once, the others until they
+    // know how many they may keep. Folders and files at several depths, with sizes, dates and comments;
+    // a limit that cuts into the fourth fileset.
+    struct Place {
+        std::vector<std::uint32_t> chain;
+        std::string name, comment;
+        std::uint32_t size = 0, dateTime = 0;
+    };
+    std::map<std::pair<int, std::uint32_t>, Place> places; // (fileset, offset): what a plain walk sees
+    for (int k = 0; k < 5; ++k) {
+        CatalogBuilder catalog;
+        for (int disc = 1; disc <= 3; ++disc) {
+            catalog.beginDisc({ .serial = static_cast<std::uint32_t>(disc), .title = "Disc" });
+            for (int folder = 0; folder < 4; ++folder) {
+                catalog.beginFolder(folder % 2 == 0 ? "hit folder " + std::to_string(folder) : "plain");
+                catalog.beginFolder("deeper");
+                for (int file = 0; file < 6; ++file) {
+                    const std::string tail = std::to_string(k) + "-" + std::to_string(disc) + std::to_string(file);
+                    catalog.addFile("HIT " + tail, 1000u * static_cast<std::uint32_t>(file),
+                        CatalogBuilder::dosDateTime(2000 + file, 1 + disc, 1 + folder), file % 3 == 0 ? "note " + tail : "");
+                    catalog.addFile("miss " + tail);
+                }
+                catalog.endFolder();
+                catalog.endFolder();
+            }
+            catalog.endDisc();
+        }
+        const int index = addCatalog("set" + std::to_string(k) + ".ktb", catalog);
+        TKTBCursor* cursor = ktbFindFirstAll(m_registry.at(index)->handle(), 0);
+        for (bool more = cursor != nullptr; more; more = ktbFindNext(cursor) == KTB_OK) {
+            const TKTBEntity& entity = *cursor->Current;
+            Place& place = places[{ k, entity.Offset }];
+            place.chain.assign(cursor->Chain, cursor->Chain + cursor->ChainLength);
+            place.name = entity.name();
+            if (const TKTBFileData* file = entity.file()) {
+                place.comment = file->Comment;
+                place.size = file->Size;
+                place.dateTime = file->DateTime;
+            }
+        }
+        ktbFindClose(cursor);
+    }
+    for (const int limit : { CatalogSearch::DefaultResultLimit, 3 * 80 + 20 }) {
+        m_helper.setResultLimit(limit);
+        for (int run = 0; run < 3; ++run) {
+            searchAll(QStringLiteral("hit"));
+            ASSERT_EQ(m_helper.fileResults.count(), std::min(limit, 5 * 3 * (2 + 24)));
+            std::vector<int> perFileset(5, 0);
+            for (int i = 0; i < m_helper.fileResults.count(); ++i) {
+                const EntityEntry& entry = *m_helper.fileResults.at(i);
+                const int k = m_registry.indexOf(entry.fileset);
+                ++perFileset[static_cast<std::size_t>(k)];
+                const auto found = places.find({ k, entry.entity->Offset });
+                ASSERT_NE(found, places.end());
+                const Place& place = found->second;
+                EXPECT_EQ(entry.entity->name(), place.name);
+                ASSERT_TRUE(entry.ancestors.has_value());
+                EXPECT_EQ(entry.ancestors->Values(), place.chain) << place.name;
+                if (const TKTBFileData* file = entry.entity->file()) {
+                    EXPECT_EQ(file->Comment, place.comment) << place.name;
+                    EXPECT_EQ(file->Size, place.size) << place.name;
+                    EXPECT_EQ(file->DateTime, place.dateTime) << place.name;
+                }
+            }
+            if (limit < CatalogSearch::DefaultResultLimit) {
+                EXPECT_EQ(perFileset, (std::vector<int> { 78, 78, 78, 26, 0 })) << "run " << run;
+            }
+        }
+    }
 }
