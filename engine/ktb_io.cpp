@@ -726,10 +726,8 @@ inline Parse parseRecord(const std::uint8_t* view, std::uint32_t size, std::uint
     return Parse::Ok;
 }
 
-/// Makes the entity of a parsed record: one allocation for the entity, its data and its texts, or
-/// the spare block of an entity released before when it is large enough. Stores the block in made
-/// before copying, so a fault while copying cannot lose it.
-void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& made, TKTBEntity** spare = nullptr)
+/// The bytes of an entity's block for a record: the entity, its data and its texts.
+std::size_t entityBytes(const RecordInfo& record)
 {
     std::size_t payload = 0;
     switch (record.tag) {
@@ -745,23 +743,15 @@ void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& mad
     default:
         break;
     }
-    const std::size_t bytes = sizeof(TKTBEntity) + payload;
-    TKTBEntity* entity = nullptr;
-    if (spare != nullptr && *spare != nullptr && ::malloc_usable_size(*spare) >= bytes) {
-        entity = *spare;
-        *spare = nullptr;
-    } else {
-        entity = static_cast<TKTBEntity*>(std::malloc(bytes));
-    }
-    if (entity == nullptr) {
-        return;
-    }
-    made = entity;
-    // The stores above must stay before the copies below, which a fault may leave by a long jump.
-    std::atomic_signal_fence(std::memory_order_seq_cst);
+    return sizeof(TKTBEntity) + payload;
+}
+
+/// Writes the entity of a record, its data and its texts into a block of entityBytes(record) bytes.
+void fillEntity(TKTBEntity* entity, std::uint32_t offset, const RecordInfo& record)
+{
     entity->Offset = offset;
     entity->Kind = record.tag;
-    entity->Data = payload > 0 ? static_cast<void*>(entity + 1) : nullptr;
+    entity->Data = entityBytes(record) > sizeof(TKTBEntity) ? static_cast<void*>(entity + 1) : nullptr;
     switch (record.tag) {
     case KTB_TAG_DISC:
         std::memcpy(entity->Data, record.disc, sizeof(TKTBDisc));
@@ -790,6 +780,28 @@ void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& mad
     default:
         break;
     }
+}
+
+/// Makes the entity of a parsed record: one allocation for the entity, its data and its texts, or
+/// the spare block of an entity released before when it is large enough. Stores the block in made
+/// before copying, so a fault while copying cannot lose it.
+void makeEntity(std::uint32_t offset, const RecordInfo& record, TKTBEntity*& made, TKTBEntity** spare = nullptr)
+{
+    const std::size_t bytes = entityBytes(record);
+    TKTBEntity* entity = nullptr;
+    if (spare != nullptr && *spare != nullptr && ::malloc_usable_size(*spare) >= bytes) {
+        entity = *spare;
+        *spare = nullptr;
+    } else {
+        entity = static_cast<TKTBEntity*>(std::malloc(bytes));
+    }
+    if (entity == nullptr) {
+        return;
+    }
+    made = entity;
+    // The stores above must stay before the copies below, which a fault may leave by a long jump.
+    std::atomic_signal_fence(std::memory_order_seq_cst);
+    fillEntity(entity, offset, record);
 }
 
 inline void chainPush(TKTBCursor& cursor, std::uint32_t offset)
@@ -1423,12 +1435,12 @@ void readRecord(void* context)
 
 } // namespace
 
-TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
-    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength)
+namespace {
+
+/// The record of a folder or file that holds these values, as a walk reads it.
+RecordInfo recordOf(std::uint8_t kind, const char* name, std::uint16_t nameLength, std::uint32_t size,
+    std::uint32_t dateTime, const char* comment, std::uint16_t commentLength)
 {
-    if (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE) {
-        return nullptr;
-    }
     static const std::uint8_t none = 0;
     RecordInfo record;
     record.tag = kind;
@@ -1440,9 +1452,40 @@ TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* na
         record.comment = comment != nullptr ? reinterpret_cast<const std::uint8_t*>(comment) : &none;
         record.commentLength = comment != nullptr ? commentLength : 0;
     }
+    return record;
+}
+
+} // namespace
+
+TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
+    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength)
+{
+    if (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE) {
+        return nullptr;
+    }
     TKTBEntity* made = nullptr;
-    makeEntity(offset, record, made);
+    makeEntity(offset, recordOf(kind, name, nameLength, size, dateTime, comment, commentLength), made);
     return made;
+}
+
+std::size_t ktbEntityBytes(std::uint8_t kind, std::uint16_t nameLength, std::uint16_t commentLength)
+{
+    if (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE) {
+        return 0;
+    }
+    return entityBytes(recordOf(kind, "", nameLength, 0, 0, "", commentLength));
+}
+
+TKTBEntity* ktbPlaceEntity(void* memory, std::uint32_t offset, std::uint8_t kind, const char* name,
+    std::uint16_t nameLength, std::uint32_t size, std::uint32_t dateTime, const char* comment,
+    std::uint16_t commentLength)
+{
+    if (memory == nullptr || (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE)) {
+        return nullptr;
+    }
+    auto* entity = static_cast<TKTBEntity*>(memory);
+    fillEntity(entity, offset, recordOf(kind, name, nameLength, size, dateTime, comment, commentLength));
+    return entity;
 }
 
 TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity)

@@ -128,6 +128,16 @@ TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& e
 TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
     std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength);
 
+/// The bytes ktbPlaceEntity writes for a folder or file entity with texts of these lengths; 0 for
+/// another kind.
+std::size_t ktbEntityBytes(std::uint8_t kind, std::uint16_t nameLength, std::uint16_t commentLength);
+/// Writes the entity ktbNewEntity makes into memory the caller owns, at least ktbEntityBytes long and
+/// aligned for a pointer, and answers it; the caller releases that memory (never ktbFreeEntity). Null
+/// for another kind.
+TKTBEntity* ktbPlaceEntity(void* memory, std::uint32_t offset, std::uint8_t kind, const char* name,
+    std::uint16_t nameLength, std::uint32_t size, std::uint32_t dateTime, const char* comment,
+    std::uint16_t commentLength);
+
 /// Whether the disc at offset is whole: its records parse from its tag to an end-of-disc mark that is
 /// the last byte of its run, with every folder closed and no other disc inside.
 bool ktbRunIsWhole(const TKTBHandle* handle, std::uint32_t offset, std::uint32_t runLength);

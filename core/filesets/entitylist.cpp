@@ -1,7 +1,84 @@
 #include "core/filesets/entitylist.h"
 
+#include "engine/ktb_io.h"
+
 #include <algorithm>
 #include <cstring>
+#include <new>
+#include <stdexcept>
+
+namespace {
+
+constexpr std::size_t s_firstEntries = 256;
+constexpr std::size_t s_mostEntries = 8192;
+constexpr std::size_t s_firstBytes = std::size_t { 32 } << 10;
+constexpr std::size_t s_mostBytes = std::size_t { 1 } << 20;
+
+} // namespace
+
+EntityArena::~EntityArena()
+{
+    std::allocator<EntityEntry> allocator;
+    for (EntryBlock& block : m_entryBlocks) {
+        for (std::size_t i = 0; i < block.used; ++i) {
+            // The entity lives in a byte block: the entry lets go of it rather than release it.
+            (void)block.entries[i].entity.release();
+            std::destroy_at(&block.entries[i]);
+        }
+        allocator.deallocate(block.entries, block.size);
+    }
+}
+
+void* EntityArena::bytes(std::size_t count)
+{
+    constexpr std::size_t align = alignof(std::max_align_t);
+    count = (count + align - 1) / align * align;
+    if (m_byteBlocks.empty() || m_byteBlocks.back().size - m_byteBlocks.back().used < count) {
+        ByteBlock block;
+        block.size = std::max(count, m_byteBlocks.empty() ? s_firstBytes : std::min(2 * m_byteBlocks.back().size, s_mostBytes));
+        block.memory = std::make_unique_for_overwrite<std::byte[]>(block.size);
+        m_byteBlocks.push_back(std::move(block));
+    }
+    ByteBlock& block = m_byteBlocks.back();
+    void* memory = block.memory.get() + block.used;
+    block.used += count;
+    return memory;
+}
+
+EntityEntry* EntityArena::newEntry(std::uint32_t offset, std::uint8_t kind, const char* name,
+    std::uint16_t nameLength, std::uint32_t size, std::uint32_t dateTime, const char* comment,
+    std::uint16_t commentLength)
+{
+    const std::size_t entityBytes = ktbEntityBytes(kind, nameLength, commentLength);
+    if (entityBytes == 0) {
+        throw std::invalid_argument("an arena holds folders and files only");
+    }
+    if (m_entryBlocks.empty() || m_entryBlocks.back().used == m_entryBlocks.back().size) {
+        EntryBlock block;
+        block.size = m_entryBlocks.empty() ? s_firstEntries : std::min(2 * m_entryBlocks.back().size, s_mostEntries);
+        m_entryBlocks.reserve(m_entryBlocks.size() + 1);
+        block.entries = std::allocator<EntityEntry>().allocate(block.size);
+        m_entryBlocks.push_back(block);
+    }
+    void* memory = bytes(entityBytes);
+    EntryBlock& block = m_entryBlocks.back();
+    EntityEntry* entry = std::construct_at(&block.entries[block.used]);
+    ++block.used;
+    entry->entity.reset(
+        ktbPlaceEntity(memory, offset, kind, name, nameLength, size, dateTime, comment, commentLength));
+    entry->ancestors.emplace();
+    return entry;
+}
+
+EntityEntry* EntityArena::newEntry(const TKTBEntity& entity)
+{
+    if (const TKTBFileData* file = entity.file()) {
+        return newEntry(entity.Offset, entity.Kind, file->Name, file->NameLength, file->Size, file->DateTime,
+            file->Comment, file->CommentLength);
+    }
+    const char* name = entity.name();
+    return newEntry(entity.Offset, entity.Kind, name, static_cast<std::uint16_t>(std::strlen(name)), 0, 0, nullptr, 0);
+}
 
 int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
 {
@@ -11,17 +88,30 @@ int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
     if (withAncestors) {
         entry->ancestors.emplace();
     }
-    m_entries.push_back(std::move(entry));
-    return count() - 1;
+    return addEntry(std::move(entry));
 }
 
 int EntityList::addEntry(std::unique_ptr<EntityEntry> entry)
 {
-    m_entries.push_back(std::move(entry));
+    m_entries.emplace_back(entry.release());
     return count() - 1;
 }
 
+int EntityList::addArenaEntry(EntityEntry* entry)
+{
+    m_entries.emplace_back(entry, EntryDisposer { .inArena = true });
+    return count() - 1;
+}
+
+void EntityList::adoptArena(std::unique_ptr<EntityArena> arena) { m_arenas.push_back(std::move(arena)); }
+
 void EntityList::removeAt(int index) { m_entries.erase(m_entries.begin() + index); }
+
+void EntityList::clear()
+{
+    m_entries.clear();
+    m_arenas.clear();
+}
 
 int EntityList::removeIf(const std::function<bool(EntityEntry&)>& test)
 {

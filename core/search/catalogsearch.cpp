@@ -175,11 +175,11 @@ public:
     void joinWorkers();
 
 private:
-    /// A folder or file result with its entry, ready for the list.
+    /// A folder or file result with its entry (in its slot's arena), ready for the list.
     struct Hit {
         SortKey key;
         std::uint32_t kind;
-        std::unique_ptr<EntityEntry> entry;
+        EntityEntry* entry;
     };
 
     /// A result noted while its slot's room is not known for good; its name and comment are in the
@@ -213,6 +213,8 @@ private:
         std::string texts;
         std::vector<std::uint32_t> chains;
         std::vector<Hit> hits;
+        /// Holds the entries of hits, and those trimmed from it.
+        std::unique_ptr<EntityArena> arena = std::make_unique<EntityArena>();
         std::vector<TKTBEntity*> discs;
         std::uint64_t fileMatches = 0;
         std::uint64_t folderMatches = 0;
@@ -275,6 +277,7 @@ private:
     std::size_t m_merged = 0; ///< slots before this one are merged
     std::size_t m_mergedKept = 0; ///< results the merged slots kept
     std::vector<Hit> m_kept; ///< the merged folders and files, in list order until deliver sorts them
+    std::vector<std::unique_ptr<EntityArena>> m_arenas; ///< those of the merged slots, until deliver
     int m_running = 0; ///< workers not yet ended
     std::atomic<std::uint64_t> m_doneBytes { 0 };
     std::chrono::steady_clock::time_point m_lastReport;
@@ -478,8 +481,11 @@ void SearchRun::merge(Slot& slot)
     if (m_kept.empty()) {
         m_kept.swap(slot.hits);
     } else {
-        m_kept.insert(m_kept.end(), std::make_move_iterator(slot.hits.begin()), std::make_move_iterator(slot.hits.end()));
+        m_kept.insert(m_kept.end(), slot.hits.begin(), slot.hits.end());
         slot.hits.clear();
+    }
+    if (!slot.arena->isEmpty()) {
+        m_arenas.push_back(std::move(slot.arena));
     }
     for (TKTBEntity*& disc : slot.discs) {
         TKTBEntity* entity = disc;
@@ -510,19 +516,20 @@ void SearchRun::deliver()
             && compareText(a.entry->entity->name() + SortKey::Bytes, b.entry->entity->name() + SortKey::Bytes) < 0;
     });
     EntityList& list = m_helper.fileResults;
+    for (auto& arena : m_arenas) {
+        list.adoptArena(std::move(arena));
+    }
+    m_arenas.clear();
     list.reserve(static_cast<std::size_t>(list.count()) + m_kept.size());
-    for (Hit& hit : m_kept) {
-        list.addEntry(std::move(hit.entry));
+    for (const Hit& hit : m_kept) {
+        list.addArenaEntry(hit.entry);
     }
     m_kept.clear();
 }
 
-/// The list entry of a folder or file result: it takes over entity.
-std::unique_ptr<EntityEntry> resultEntry(TKTBEntity* entity, Fileset* fileset, const std::uint32_t* chain, int chainLength)
+/// Completes the list entry of a folder or file result.
+EntityEntry* resultEntry(EntityEntry* entry, Fileset* fileset, const std::uint32_t* chain, int chainLength)
 {
-    auto entry = std::make_unique<EntityEntry>();
-    entry->entity.reset(entity);
-    entry->ancestors.emplace();
     entry->ancestors->Assign(chain, chainLength);
     entry->fileset = fileset;
     return entry;
@@ -557,14 +564,11 @@ void SearchRun::makeNoted(Slot& slot)
     slot.hits.reserve(slot.hits.size() + slot.noted.size());
     for (const Noted& noted : slot.noted) {
         const char* name = slot.texts.data() + noted.text;
-        TKTBEntity* entity = ktbNewEntity(noted.offset, noted.kind, name, noted.nameLength, noted.size,
+        EntityEntry* entry = slot.arena->newEntry(noted.offset, noted.kind, name, noted.nameLength, noted.size,
             noted.dateTime, name + noted.nameLength, noted.commentLength);
-        if (entity == nullptr) {
-            throw std::bad_alloc();
-        }
-        const SortKey key(entity->name());
+        const SortKey key(entry->entity->name());
         slot.hits.push_back({ key, noted.kind,
-            resultEntry(entity, slot.fileset, slot.chains.data() + noted.chainStart, noted.chainLength) });
+            resultEntry(entry, slot.fileset, slot.chains.data() + noted.chainStart, noted.chainLength) });
     }
     std::vector<Noted>().swap(slot.noted);
     std::string().swap(slot.texts);
@@ -655,8 +659,8 @@ void SearchRun::walk(Slot& slot)
                     const SortKey key(owned.entity->name());
                     const std::uint8_t kind = owned.entity->Kind;
                     slot.hits.push_back({ key, kind,
-                        resultEntry(owned.entity, slot.fileset, cursor->Chain, static_cast<int>(cursor->ChainLength)) });
-                    owned.entity = nullptr;
+                        resultEntry(slot.arena->newEntry(*owned.entity), slot.fileset, cursor->Chain,
+                            static_cast<int>(cursor->ChainLength)) });
                 }
                 slot.keptSoFar.store(slot.kept(), std::memory_order_relaxed);
                 if (slot.kept() % s_roomStep == 0 || slot.kept() == slot.room.load(std::memory_order_relaxed)) {

@@ -7,6 +7,8 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <memory>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -147,4 +149,60 @@ TEST(EntityList, RemoveIfKeepsTheOrderOfTheOthers)
     EXPECT_STREQ(list.at(0)->entity->name(), "a");
     EXPECT_STREQ(list.at(1)->entity->name(), "c");
     EXPECT_STREQ(list.at(2)->entity->name(), "e");
+}
+
+KtbEntityPtr named(std::uint8_t kind, const std::string& name, std::uint32_t offset)
+{
+    KtbEntityPtr entity(makeNamed(kind, name));
+    entity->Offset = offset;
+    return entity;
+}
+
+TEST(EntityList, ArenaEntriesLiveUntilTheirListLetsGoOfThem)
+{
+    // Under the address sanitizer: an arena's entities are never released one by one, a chain too
+    // long to be held inside its entry is, and a list mixes both kinds of entries.
+    auto arena = std::make_unique<EntityArena>();
+    EXPECT_TRUE(arena->isEmpty());
+    EntityList list;
+    std::vector<std::uint32_t> deep(70);
+    for (std::uint32_t i = 0; i < deep.size(); ++i) {
+        deep[i] = 256 + 10 * i;
+    }
+    // More entries than the first blocks hold, names longer than a byte block's start.
+    const std::string longName(3000, 'x');
+    for (int i = 0; i < 700; ++i) {
+        const std::string name = (i % 100 == 99 ? longName : "file ") + std::to_string(i);
+        EntityEntry* entry = i % 2 == 0
+            ? arena->newEntry(1000u + static_cast<std::uint32_t>(i), KTB_TAG_FILE, name.data(),
+                  static_cast<std::uint16_t>(name.size()), 4096u + static_cast<std::uint32_t>(i), 0x5A21A000u,
+                  "note", 4)
+            : arena->newEntry(*named(KTB_TAG_FOLDER, name, 1000u + static_cast<std::uint32_t>(i)));
+        entry->ancestors->Assign(deep.data(), i % 7 == 0 ? 70 : 3);
+        list.addArenaEntry(entry);
+    }
+    list.adoptArena(std::move(arena));
+    list.addEntity(named(KTB_TAG_FILE, "own", 1).release(), true);
+
+    const EntityEntry& file = *list.at(698);
+    ASSERT_NE(file.entity->file(), nullptr);
+    EXPECT_EQ(file.entity->Offset, 1698u);
+    EXPECT_EQ(file.entity->file()->Size, 4794u);
+    EXPECT_EQ(file.entity->file()->DateTime, 0x5A21A000u);
+    EXPECT_STREQ(file.entity->file()->Comment, "note");
+    EXPECT_EQ(file.ancestors->Count(), 3);
+    EXPECT_STREQ(list.at(699)->entity->folderName(), (longName + "699").c_str());
+    EXPECT_EQ(list.at(0)->ancestors->Count(), 70);
+    EXPECT_EQ(list.at(0)->ancestors->Get(-1), deep[69]);
+    EXPECT_STREQ(list.at(699)->entity->name(), (longName + "699").c_str());
+
+    // Entries leave the list without their memory being touched; what stays is unchanged.
+    list.removeAt(0);
+    EXPECT_EQ(list.removeIf([](EntityEntry& entry) { return entry.entity->Offset % 3 == 0; }), 233);
+    list.sortEntities();
+    EXPECT_STREQ(list.at(0)->entity->name(), "file 1");
+    EXPECT_STREQ(list.at(list.count() - 1)->entity->name(), "own");
+    list.clear();
+    EXPECT_EQ(list.count(), 0);
+    EXPECT_THROW(EntityArena().newEntry(4, KTB_TAG_DISC, "", 0, 0, 0, nullptr, 0), std::invalid_argument);
 }
