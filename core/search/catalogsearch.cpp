@@ -10,6 +10,7 @@
 #include "engine/ktb_io.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -18,6 +19,7 @@
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 #include <vector>
 
 CatalogSearch* g_catalogSearch = nullptr;
@@ -93,9 +95,10 @@ QString filesetPath(Fileset& fileset)
 // Pages of a catalog that a walk has passed are handed back, so a search over large catalogs keeps
 // only a few megabytes of each mapped file in memory. The mapping is shared: the data stays in the
 // page cache and reading it again simply maps it again.
-constexpr std::uint32_t s_releaseStep = 4u << 20;
+constexpr std::uint32_t s_releaseStep = 8u << 20;
 
-/// A walk that keeps results tells the later slots how many it holds every so many.
+/// A walk that keeps results tells the later slots how many it holds every so many (fewer for a small
+/// limit: every sixteenth of it).
 constexpr std::size_t s_roomStep = 4096;
 
 void releaseWalkedPages(const TKTBHandle* handle, std::uint32_t& released, std::uint32_t upTo)
@@ -158,6 +161,11 @@ TCompare criteriaOf(const CatalogSearch& search)
 // result's values, texts and chain, and makes the entries of those it keeps once it is. The merged
 // folders and files are sorted once, in the order sortEntities gives the same list, on the small
 // records: the sort rarely needs to look at the entries.
+//
+// When the first running slot is on its way to keeping twice its room (by what it holds and how far it
+// has come), the slots after it are expected to keep nothing: they stop noting and only count. Should
+// that slot end with room to spare after all, each slot that counted on the guess is walked again when
+// its turn to merge comes, on the merging thread, as the first running slot.
 
 class SearchRun {
 public:
@@ -206,8 +214,16 @@ private:
         std::atomic<std::size_t> room { 0 };
         /// Whether room is known for good: every slot before this one has ended.
         std::atomic_bool roomKnown { false };
-        /// kept() for the other threads while the slot runs: it only grows.
+        /// kept() for the other threads while the slot runs: it only grows (but for a walk again).
         std::atomic<std::size_t> keptSoFar { 0 };
+        /// How far the walk has come (the cursor's position), told with keptSoFar.
+        std::atomic<std::uint32_t> position { 0 };
+        /// A slot before this one is expected to fill the room.
+        std::atomic_bool expectEmpty { false };
+        /// The walk only counted on expectEmpty: its results are not known (set by the walk).
+        bool guessed = false;
+        /// The walk is the second, after a wrong guess: its discs were already counted as progress.
+        bool again = false;
         /// The results, in walk order: those noted before the room was known, or those made.
         std::vector<Noted> noted;
         std::string texts;
@@ -230,6 +246,26 @@ private:
             }
         }
         std::size_t kept() const { return noted.size() + hits.size(); }
+        /// Forgets what a guessing walk found, before it is walked again (keptSoFar may shrink: the
+        /// slots after it expect more room than they get, and are cut when the walk ends).
+        void restart()
+        {
+            for (TKTBEntity*& disc : discs) {
+                ktbFreeEntity(disc);
+            }
+            discs.clear();
+            trimTo(0);
+            fileMatches = 0;
+            folderMatches = 0;
+            failure = nullptr;
+            walkEnd = KTB_OK;
+            faultOffset = 0;
+            keptSoFar.store(0, std::memory_order_relaxed);
+            position.store(0, std::memory_order_relaxed);
+            expectEmpty.store(false, std::memory_order_relaxed);
+            guessed = false;
+            again = true;
+        }
         void trimTo(std::size_t count)
         {
             if (noted.size() > count) {
@@ -246,6 +282,8 @@ private:
     void walkAll();
     void work();
     void walk(Slot& slot);
+    /// Walks a slot again on this thread after a wrong guess.
+    void walkAgain(Slot& slot);
     void finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders);
     /// Notes a result of a slot whose room is not known yet.
     static void note(Slot& slot, const TKTBEntity& entity, const TKTBCursor& cursor);
@@ -253,14 +291,21 @@ private:
     static void makeNoted(Slot& slot);
     // Called with the lock held.
     void updateRoom();
+    /// Whether the first running slot, whose room is known, is on its way to keeping twice that room.
+    static bool expectsToFill(const Slot& slot, std::size_t room);
     Slot* takeNext();
-    void takeMergeable(std::vector<Slot*>& ready);
+    /// Takes the slots to merge next, in order; stops at a slot that must be walked again (answered,
+    /// already running again).
+    Slot* takeMergeable(std::vector<Slot*>& ready);
     void merge(Slot& slot);
+    /// Sorts the merged results in the order sortEntities gives them, by their keys.
+    static void sortHits(std::vector<Hit>& hits);
     void deliver();
     void reportProgress(bool last);
 
     CatalogSearch& m_helper;
     const std::size_t m_limit;
+    const std::size_t m_roomStep;
     const TCompare m_criteria;
     const SearchFilter m_filter;
     const std::uint32_t m_findFlags;
@@ -287,6 +332,7 @@ SearchRun::SearchRun(
     CatalogSearch& helper, const std::vector<Fileset*>& filesets, const std::vector<TKTBHandle*>& handles)
     : m_helper(helper)
     , m_limit(static_cast<std::size_t>(helper.m_resultLimit))
+    , m_roomStep(std::clamp<std::size_t>(m_limit / 16, 1, s_roomStep))
     , m_criteria(criteriaOf(helper))
     , m_filter(helper.m_filter)
     , m_findFlags(helper.m_filter.findFlags())
@@ -360,18 +406,23 @@ void SearchRun::walkAll()
     std::vector<Slot*> ready;
     for (;;) {
         bool ended = false;
+        Slot* again = nullptr;
         {
             std::unique_lock lock(m_mutex);
             m_wake.wait_for(lock, std::chrono::milliseconds(100), [this] {
                 return m_running == 0 || (m_merged < m_slots.size() && m_slots[m_merged]->state == State::Done);
             });
-            takeMergeable(ready);
-            ended = m_running == 0;
+            again = takeMergeable(ready);
+            ended = m_running == 0 && again == nullptr;
         }
         for (Slot* slot : ready) {
             merge(*slot);
         }
         ready.clear();
+        if (again != nullptr) {
+            walkAgain(*again);
+            continue;
+        }
         if (m_mergedKept >= m_limit) {
             // No later slot keeps a folder or file: they are put in order while the workers count on.
             deliver();
@@ -422,6 +473,18 @@ void SearchRun::work()
     }
 }
 
+void SearchRun::walkAgain(Slot& slot)
+{
+    try {
+        walk(slot);
+    } catch (...) {
+        slot.failure = std::current_exception();
+    }
+    std::lock_guard lock(m_mutex);
+    slot.state = State::Done;
+    updateRoom();
+}
+
 SearchRun::Slot* SearchRun::takeNext()
 {
     if (m_next >= m_slots.size() || m_stop.load(std::memory_order_relaxed)) {
@@ -437,6 +500,7 @@ void SearchRun::updateRoom()
 {
     std::size_t kept = m_mergedKept;
     bool earlierEnded = true;
+    bool fillExpected = false;
     for (std::size_t i = m_merged; i < m_slots.size(); ++i) {
         Slot& slot = *m_slots[i];
         const std::size_t room = kept < m_limit ? m_limit - kept : 0;
@@ -447,8 +511,12 @@ void SearchRun::updateRoom()
             // Its results so far belong to its worker. The slots up to this one keep at least what
             // they hold now (or the limit), so the slots after it keep at most the rest.
             slot.room.store(room, std::memory_order_relaxed);
+            if (fillExpected) {
+                slot.expectEmpty.store(true, std::memory_order_relaxed);
+            }
             if (earlierEnded) {
                 slot.roomKnown.store(true, std::memory_order_release);
+                fillExpected = expectsToFill(slot, room);
             }
             earlierEnded = false;
             kept += slot.keptSoFar.load(std::memory_order_relaxed);
@@ -459,7 +527,16 @@ void SearchRun::updateRoom()
     }
 }
 
-void SearchRun::takeMergeable(std::vector<Slot*>& ready)
+bool SearchRun::expectsToFill(const Slot& slot, std::size_t room)
+{
+    // At least a thirty-second of the way, so that a few early results do not decide.
+    const std::uint64_t size = slot.handle->Size;
+    const std::uint64_t position = slot.position.load(std::memory_order_relaxed);
+    const std::uint64_t kept = slot.keptSoFar.load(std::memory_order_relaxed);
+    return room > 0 && position > 0 && position >= size / 32 && kept * size >= 2 * room * position;
+}
+
+SearchRun::Slot* SearchRun::takeMergeable(std::vector<Slot*>& ready)
 {
     for (; m_merged < m_slots.size(); ++m_merged) {
         Slot& slot = *m_slots[m_merged];
@@ -467,12 +544,19 @@ void SearchRun::takeMergeable(std::vector<Slot*>& ready)
             continue; // never started: the search was stopped
         }
         if (slot.state != State::Done) {
-            return;
+            return nullptr;
+        }
+        if (slot.guessed && m_mergedKept < m_limit && !m_stop.load(std::memory_order_relaxed)) {
+            slot.restart();
+            slot.state = State::Running;
+            updateRoom();
+            return &slot;
         }
         slot.state = State::Merged;
         m_mergedKept += slot.kept();
         ready.push_back(&slot);
     }
+    return nullptr;
 }
 
 void SearchRun::merge(Slot& slot)
@@ -500,21 +584,72 @@ void SearchRun::merge(Slot& slot)
     }
 }
 
+void SearchRun::sortHits(std::vector<Hit>& hits)
+{
+    // The order of compareEntities for folders and files, stable as sortEntities is: by kind and key
+    // with a radix sort (a pass for each byte that differs between the hits, least significant first),
+    // then the names that share their first sixteen bytes by the rest of them. Sorting these records in
+    // the merged order therefore gives the order sortEntities gives the merged list.
+    constexpr int digits = 2 * 8 + 1; // the low word's bytes, the high word's, the kind
+    const auto digit = [](const Hit& hit, int d) -> std::size_t {
+        if (d < 8) {
+            return (hit.key.low >> (8 * d)) & 0xFF;
+        }
+        if (d < 16) {
+            return (hit.key.high >> (8 * (d - 8))) & 0xFF;
+        }
+        return hit.kind & 0xFF;
+    };
+    const std::size_t count = hits.size();
+    if (count < 2) {
+        return;
+    }
+    std::vector<std::array<std::size_t, 256>> counts(digits);
+    for (const Hit& hit : hits) {
+        std::uint64_t low = hit.key.low;
+        std::uint64_t high = hit.key.high;
+        for (std::size_t d = 0; d < 8; ++d, low >>= 8, high >>= 8) {
+            ++counts[d][low & 0xFF];
+            ++counts[d + 8][high & 0xFF];
+        }
+        ++counts[16][hit.kind & 0xFF];
+    }
+    std::vector<Hit> spare(count);
+    Hit* from = hits.data();
+    Hit* to = spare.data();
+    for (int d = 0; d < digits; ++d) {
+        std::array<std::size_t, 256>& places = counts[static_cast<std::size_t>(d)];
+        if (std::find(places.begin(), places.end(), count) != places.end()) {
+            continue; // every hit has the same byte here
+        }
+        std::size_t place = 0;
+        for (std::size_t& bucket : places) {
+            place += std::exchange(bucket, place);
+        }
+        for (std::size_t i = 0; i < count; ++i) {
+            to[places[digit(from[i], d)]++] = from[i];
+        }
+        std::swap(from, to);
+    }
+    if (from != hits.data()) {
+        std::copy(from, from + count, hits.data());
+    }
+    for (auto run = hits.begin(); run != hits.end();) {
+        const auto end = std::find_if(run + 1, hits.end(),
+            [&run](const Hit& hit) { return hit.kind != run->kind || !(hit.key == run->key); });
+        if (run->key.full() && end - run > 1) {
+            std::stable_sort(run, end, [](const Hit& a, const Hit& b) {
+                return compareText(a.entry->entity->name() + SortKey::Bytes, b.entry->entity->name() + SortKey::Bytes)
+                    < 0;
+            });
+        }
+        run = end;
+    }
+}
+
 void SearchRun::deliver()
 {
-    // The comparison of compareEntities for folders and files; the keys decide unless both names
-    // share their first sixteen bytes. Sorting these records in the merged order therefore gives the
-    // permutation sortEntities gives the merged list.
-    std::sort(m_kept.begin(), m_kept.end(), [](const Hit& a, const Hit& b) {
-        if (a.kind != b.kind) {
-            return a.kind < b.kind;
-        }
-        if (!(a.key == b.key)) {
-            return a.key < b.key;
-        }
-        return a.key.full()
-            && compareText(a.entry->entity->name() + SortKey::Bytes, b.entry->entity->name() + SortKey::Bytes) < 0;
-    });
+    sortHits(m_kept);
     EntityList& list = m_helper.fileResults;
     for (auto& arena : m_arenas) {
         list.adoptArena(std::move(arena));
@@ -583,8 +718,10 @@ void SearchRun::walk(Slot& slot)
     // A filter the engine cannot test whole needs every file reported, to count only those it keeps.
     TCompare criteria = m_criteria;
     const bool mayCountOnly = !m_testFiles;
+    slot.guessed = mayCountOnly && !slot.roomKnown.load(std::memory_order_acquire)
+        && slot.expectEmpty.load(std::memory_order_relaxed);
     const std::uint32_t countOnly
-        = mayCountOnly && slot.room.load(std::memory_order_relaxed) == 0 ? KTB_FIND_COUNTONLY : 0;
+        = mayCountOnly && (slot.guessed || slot.room.load(std::memory_order_relaxed) == 0) ? KTB_FIND_COUNTONLY : 0;
     // Discs where the pattern does not occur are passed over: their damage, if any, is a checker's business.
     TKTBCursor* cursor = ktbFindFirst(
         slot.handle, KTB_FIND_KEEP | KTB_FIND_SKIPDISCS | m_findFlags | countOnly, KTB_HEADER_SIZE, &criteria);
@@ -648,6 +785,12 @@ void SearchRun::walk(Slot& slot)
                 if (mayCountOnly) {
                     cursor->Flags |= KTB_FIND_COUNTONLY;
                 }
+            } else if (mayCountOnly && !slot.roomKnown.load(std::memory_order_acquire)
+                && slot.expectEmpty.load(std::memory_order_relaxed)) {
+                // What it noted goes (keptSoFar stays: the slots after it may have counted on it).
+                slot.trimTo(0);
+                slot.guessed = true;
+                cursor->Flags |= KTB_FIND_COUNTONLY;
             } else {
                 if (!slot.roomKnown.load(std::memory_order_acquire)) {
                     note(slot, *owned.entity, *cursor);
@@ -663,8 +806,9 @@ void SearchRun::walk(Slot& slot)
                             static_cast<int>(cursor->ChainLength)) });
                 }
                 slot.keptSoFar.store(slot.kept(), std::memory_order_relaxed);
-                if (slot.kept() % s_roomStep == 0 || slot.kept() == slot.room.load(std::memory_order_relaxed)) {
+                if (slot.kept() % m_roomStep == 0 || slot.kept() == slot.room.load(std::memory_order_relaxed)) {
                     // The slots after this one, running beside it, may keep less from now on.
+                    slot.position.store(cursor->Position, std::memory_order_relaxed);
                     std::lock_guard lock(m_mutex);
                     updateRoom();
                 }
@@ -701,7 +845,9 @@ void SearchRun::finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, s
     auto* record = static_cast<TKTBDisc*>(disc->Data);
     slot.fileMatches += files;
     slot.folderMatches += folders;
-    m_doneBytes.fetch_add(record->RunLength, std::memory_order_relaxed);
+    if (!slot.again) {
+        m_doneBytes.fetch_add(record->RunLength, std::memory_order_relaxed);
+    }
     // With a filter the title test has no needle: a disc is a result by its kept matches only.
     if (files == 0 && folders == 0 && !m_titleTest.matches(*record)) {
         ktbFreeEntity(disc);

@@ -145,6 +145,61 @@ INSTANTIATE_TEST_SUITE_P(Limits, SearchSmallLimitTest,
         SmallLimitCase { 100, { 0, 1, 2, 3, 4, 5, 6, 7 } }, SmallLimitCase { 9, { 7, 6, 5, 4, 3, 2, 1, 0 } },
         SmallLimitCase { 12, { 3, 3, 1, 5 } }, SmallLimitCase { 5, { 4, 0, 2, 6, 1 } }));
 
+TEST_F(SearchTest, AFilesetThatLooksAsIfItFillsTheRoomButDoesNotLeavesItToTheNext)
+{
+    // The first fileset's matches crowd its first fifth: a walk beside it sees it on its way to keeping
+    // far more than the limit, stops noting and only counts; it must still keep what follows once the
+    // first fileset ends short of the limit. The third fileset is needed, or not, by the second's matches.
+    const auto spread = [](int tag, int hits, int every) {
+        CatalogBuilder catalog;
+        for (int n = 0; n < 20000; ++n) {
+            if (n % 1000 == 0) {
+                if (n > 0) {
+                    catalog.endDisc();
+                }
+                catalog.beginDisc({ .serial = static_cast<std::uint32_t>(n / 1000 + 1), .title = "Part" });
+            }
+            catalog.addFile(n % every == 0 && n / every < hits
+                    ? "hit-" + std::to_string(tag) + "-" + std::to_string(n / every)
+                    : "skip-" + std::to_string(n));
+        }
+        catalog.endDisc();
+        return catalog;
+    };
+    const int limit = 64;
+    for (const int second : { 40, 10 }) {
+        m_registry.clear();
+        const std::vector<int> hits = { 40, second, 30 };
+        addCatalog("crowded.ktb", spread(0, hits[0], 100));
+        addCatalog("even" + std::to_string(second) + ".ktb", spread(1, hits[1], 20000 / hits[1]));
+        addCatalog("last" + std::to_string(second) + ".ktb", spread(2, hits[2], 500));
+        QStringList expected;
+        int total = 0;
+        for (int k = 0; k < 3; ++k) {
+            for (int n = 0; n < hits[static_cast<std::size_t>(k)]; ++n, ++total) {
+                if (total < limit) {
+                    expected.append(QStringLiteral("hit-%1-%2").arg(k).arg(n));
+                }
+            }
+        }
+        std::sort(expected.begin(), expected.end());
+        m_helper.setResultLimit(limit);
+        for (int run = 0; run < 3; ++run) {
+            searchAll(QStringLiteral("hit"));
+            QStringList names = fileNames();
+            std::sort(names.begin(), names.end());
+            EXPECT_EQ(names, expected) << "second fileset with " << second << " matches, run " << run;
+            EXPECT_EQ(m_helper.fileMatches(), static_cast<std::uint64_t>(total));
+            std::uint64_t counted = 0;
+            for (int i = 0; i < m_helper.discResults.count(); ++i) {
+                counted += m_helper.discResults.at(i)->entity->disc()->Files;
+            }
+            EXPECT_EQ(counted, static_cast<std::uint64_t>(total));
+            expectListsAnnounced();
+        }
+    }
+}
+
 TEST_F(SearchTest, OrderIsThatOfSortingTheMergedListOnce)
 {
     // Many names that compare equal (letter case) or share their first bytes, spread over filesets.
