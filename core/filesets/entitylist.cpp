@@ -124,7 +124,7 @@ int EntityList::removeIf(const std::function<bool(EntityEntry&)>& test)
 
 void EntityList::sortEntities()
 {
-    std::stable_sort(m_entries.begin(), m_entries.end(),
+    std::sort(m_entries.begin(), m_entries.end(),
         [](const auto& a, const auto& b) { return compareEntities(a->entity.get(), b->entity.get()) < 0; });
 }
 

@@ -85,7 +85,7 @@ public:
     /// Deletes every entry that passes test, keeping the order of the others; answers how many. The test
     /// may change the entries it keeps.
     int removeIf(const std::function<bool(EntityEntry&)>& test);
-    /// Sorts by compareEntities; entries that compare equal keep their order.
+    /// Sorts by compareEntities (not stable).
     void sortEntities();
 
 private:

@@ -10,7 +10,6 @@
 #include "engine/ktb_io.h"
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <condition_variable>
 #include <exception>
@@ -19,7 +18,6 @@
 #include <sys/mman.h>
 #include <thread>
 #include <unistd.h>
-#include <utility>
 #include <vector>
 
 CatalogSearch* g_catalogSearch = nullptr;
@@ -165,7 +163,7 @@ TCompare criteriaOf(const CatalogSearch& search)
 // When the first running slot is on its way to keeping twice its room (by what it holds and how far it
 // has come), the slots after it are expected to keep nothing: they stop noting and only count. Should
 // that slot end with room to spare after all, each slot that counted on the guess is walked again when
-// its turn to merge comes, on the merging thread, as the first running slot.
+// its turn to merge comes, by a worker of its own, as the first running slot.
 
 class SearchRun {
 public:
@@ -282,7 +280,7 @@ private:
     void walkAll();
     void work();
     void walk(Slot& slot);
-    /// Walks a slot again on this thread after a wrong guess.
+    /// Walks a slot again after a wrong guess, as a worker of its own.
     void walkAgain(Slot& slot);
     void finishDisc(Slot& slot, TKTBEntity*& disc, std::uint32_t files, std::uint32_t folders);
     /// Notes a result of a slot whose room is not known yet.
@@ -295,11 +293,9 @@ private:
     static bool expectsToFill(const Slot& slot, std::size_t room);
     Slot* takeNext();
     /// Takes the slots to merge next, in order; stops at a slot that must be walked again (answered,
-    /// already running again).
+    /// counted as running again).
     Slot* takeMergeable(std::vector<Slot*>& ready);
     void merge(Slot& slot);
-    /// Sorts the merged results in the order sortEntities gives them, by their keys.
-    static void sortHits(std::vector<Hit>& hits);
     void deliver();
     void reportProgress(bool last);
 
@@ -413,15 +409,15 @@ void SearchRun::walkAll()
                 return m_running == 0 || (m_merged < m_slots.size() && m_slots[m_merged]->state == State::Done);
             });
             again = takeMergeable(ready);
-            ended = m_running == 0 && again == nullptr;
+            ended = m_running == 0;
         }
         for (Slot* slot : ready) {
             merge(*slot);
         }
         ready.clear();
         if (again != nullptr) {
-            walkAgain(*again);
-            continue;
+            // Beside the other workers, so that progress is told and a stop is heard meanwhile.
+            m_workers.emplace_back([this, again] { walkAgain(*again); });
         }
         if (m_mergedKept >= m_limit) {
             // No later slot keeps a folder or file: they are put in order while the workers count on.
@@ -483,6 +479,8 @@ void SearchRun::walkAgain(Slot& slot)
     std::lock_guard lock(m_mutex);
     slot.state = State::Done;
     updateRoom();
+    --m_running;
+    m_wake.notify_all();
 }
 
 SearchRun::Slot* SearchRun::takeNext()
@@ -550,6 +548,7 @@ SearchRun::Slot* SearchRun::takeMergeable(std::vector<Slot*>& ready)
             slot.restart();
             slot.state = State::Running;
             updateRoom();
+            ++m_running;
             return &slot;
         }
         slot.state = State::Merged;
@@ -584,72 +583,21 @@ void SearchRun::merge(Slot& slot)
     }
 }
 
-void SearchRun::sortHits(std::vector<Hit>& hits)
-{
-    // The order of compareEntities for folders and files, stable as sortEntities is: by kind and key
-    // with a radix sort (a pass for each byte that differs between the hits, least significant first),
-    // then the names that share their first sixteen bytes by the rest of them. Sorting these records in
-    // the merged order therefore gives the order sortEntities gives the merged list.
-    constexpr int digits = 2 * 8 + 1; // the low word's bytes, the high word's, the kind
-    const auto digit = [](const Hit& hit, int d) -> std::size_t {
-        if (d < 8) {
-            return (hit.key.low >> (8 * d)) & 0xFF;
-        }
-        if (d < 16) {
-            return (hit.key.high >> (8 * (d - 8))) & 0xFF;
-        }
-        return hit.kind & 0xFF;
-    };
-    const std::size_t count = hits.size();
-    if (count < 2) {
-        return;
-    }
-    std::vector<std::array<std::size_t, 256>> counts(digits);
-    for (const Hit& hit : hits) {
-        std::uint64_t low = hit.key.low;
-        std::uint64_t high = hit.key.high;
-        for (std::size_t d = 0; d < 8; ++d, low >>= 8, high >>= 8) {
-            ++counts[d][low & 0xFF];
-            ++counts[d + 8][high & 0xFF];
-        }
-        ++counts[16][hit.kind & 0xFF];
-    }
-    std::vector<Hit> spare(count);
-    Hit* from = hits.data();
-    Hit* to = spare.data();
-    for (int d = 0; d < digits; ++d) {
-        std::array<std::size_t, 256>& places = counts[static_cast<std::size_t>(d)];
-        if (std::find(places.begin(), places.end(), count) != places.end()) {
-            continue; // every hit has the same byte here
-        }
-        std::size_t place = 0;
-        for (std::size_t& bucket : places) {
-            place += std::exchange(bucket, place);
-        }
-        for (std::size_t i = 0; i < count; ++i) {
-            to[places[digit(from[i], d)]++] = from[i];
-        }
-        std::swap(from, to);
-    }
-    if (from != hits.data()) {
-        std::copy(from, from + count, hits.data());
-    }
-    for (auto run = hits.begin(); run != hits.end();) {
-        const auto end = std::find_if(run + 1, hits.end(),
-            [&run](const Hit& hit) { return hit.kind != run->kind || !(hit.key == run->key); });
-        if (run->key.full() && end - run > 1) {
-            std::stable_sort(run, end, [](const Hit& a, const Hit& b) {
-                return compareText(a.entry->entity->name() + SortKey::Bytes, b.entry->entity->name() + SortKey::Bytes)
-                    < 0;
-            });
-        }
-        run = end;
-    }
-}
-
 void SearchRun::deliver()
 {
-    sortHits(m_kept);
+    // The comparison of compareEntities for folders and files; the keys decide unless both names
+    // share their first sixteen bytes. Sorting these records in the merged order therefore gives the
+    // permutation sortEntities gives the merged list.
+    std::sort(m_kept.begin(), m_kept.end(), [](const Hit& a, const Hit& b) {
+        if (a.kind != b.kind) {
+            return a.kind < b.kind;
+        }
+        if (!(a.key == b.key)) {
+            return a.key < b.key;
+        }
+        return a.key.full()
+            && compareText(a.entry->entity->name() + SortKey::Bytes, b.entry->entity->name() + SortKey::Bytes) < 0;
+    });
     EntityList& list = m_helper.fileResults;
     for (auto& arena : m_arenas) {
         list.adoptArena(std::move(arena));

@@ -150,14 +150,15 @@ TEST_F(SearchTest, AFilesetThatLooksAsIfItFillsTheRoomButDoesNotLeavesItToTheNex
     // The first fileset's matches crowd its first fifth: a walk beside it sees it on its way to keeping
     // far more than the limit, stops noting and only counts; it must still keep what follows once the
     // first fileset ends short of the limit. The third fileset is needed, or not, by the second's matches.
+    constexpr int files = 100000; // long enough for the walks to overlap
     const auto spread = [](int tag, int hits, int every) {
         CatalogBuilder catalog;
-        for (int n = 0; n < 20000; ++n) {
-            if (n % 1000 == 0) {
+        for (int n = 0; n < files; ++n) {
+            if (n % 5000 == 0) {
                 if (n > 0) {
                     catalog.endDisc();
                 }
-                catalog.beginDisc({ .serial = static_cast<std::uint32_t>(n / 1000 + 1), .title = "Part" });
+                catalog.beginDisc({ .serial = static_cast<std::uint32_t>(n / 5000 + 1), .title = "Part" });
             }
             catalog.addFile(n % every == 0 && n / every < hits
                     ? "hit-" + std::to_string(tag) + "-" + std::to_string(n / every)
@@ -170,9 +171,9 @@ TEST_F(SearchTest, AFilesetThatLooksAsIfItFillsTheRoomButDoesNotLeavesItToTheNex
     for (const int second : { 40, 10 }) {
         m_registry.clear();
         const std::vector<int> hits = { 40, second, 30 };
-        addCatalog("crowded.ktb", spread(0, hits[0], 100));
-        addCatalog("even" + std::to_string(second) + ".ktb", spread(1, hits[1], 20000 / hits[1]));
-        addCatalog("last" + std::to_string(second) + ".ktb", spread(2, hits[2], 500));
+        addCatalog("crowded.ktb", spread(0, hits[0], files / 200));
+        addCatalog("even" + std::to_string(second) + ".ktb", spread(1, hits[1], files / hits[1]));
+        addCatalog("last" + std::to_string(second) + ".ktb", spread(2, hits[2], files / 40));
         QStringList expected;
         int total = 0;
         for (int k = 0; k < 3; ++k) {
@@ -184,7 +185,7 @@ TEST_F(SearchTest, AFilesetThatLooksAsIfItFillsTheRoomButDoesNotLeavesItToTheNex
         }
         std::sort(expected.begin(), expected.end());
         m_helper.setResultLimit(limit);
-        for (int run = 0; run < 3; ++run) {
+        for (int run = 0; run < 6; ++run) { // the walks overlap differently each time
             searchAll(QStringLiteral("hit"));
             QStringList names = fileNames();
             std::sort(names.begin(), names.end());
