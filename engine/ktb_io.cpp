@@ -1457,17 +1457,6 @@ RecordInfo recordOf(std::uint8_t kind, const char* name, std::uint16_t nameLengt
 
 } // namespace
 
-TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
-    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength)
-{
-    if (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE) {
-        return nullptr;
-    }
-    TKTBEntity* made = nullptr;
-    makeEntity(offset, recordOf(kind, name, nameLength, size, dateTime, comment, commentLength), made);
-    return made;
-}
-
 std::size_t ktbEntityBytes(std::uint8_t kind, std::uint16_t nameLength, std::uint16_t commentLength)
 {
     if (kind != KTB_TAG_FOLDER && kind != KTB_TAG_FILE) {

@@ -123,17 +123,12 @@ void ktbFindClose(TKTBCursor*& cursor);
 /// or past the end (last error untouched), or the tag is not 2 to 6 (last error set). Position restored.
 TKTBERROR ktbReadEntity(TKTBHandle* handle, std::uint32_t offset, TKTBEntity*& entity);
 
-/// A new entity of a folder or file record that holds these values, as a walk reports it: one allocation
-/// the caller owns (ktbFreeEntity). Null for another kind, or when memory runs out.
-TKTBEntity* ktbNewEntity(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
-    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength);
-
 /// The bytes ktbPlaceEntity writes for a folder or file entity with texts of these lengths; 0 for
 /// another kind.
 std::size_t ktbEntityBytes(std::uint8_t kind, std::uint16_t nameLength, std::uint16_t commentLength);
-/// Writes the entity ktbNewEntity makes into memory the caller owns, at least ktbEntityBytes long and
-/// aligned for a pointer, and answers it; the caller releases that memory (never ktbFreeEntity). Null
-/// for another kind.
+/// Writes the entity of a folder or file record that holds these values, as a walk reports it, into
+/// memory the caller owns, at least ktbEntityBytes long and aligned for a pointer, and answers it; the
+/// caller releases that memory (never ktbFreeEntity). Null for another kind.
 TKTBEntity* ktbPlaceEntity(void* memory, std::uint32_t offset, std::uint8_t kind, const char* name,
     std::uint16_t nameLength, std::uint32_t size, std::uint32_t dateTime, const char* comment,
     std::uint16_t commentLength);

@@ -70,7 +70,7 @@ bool ktbFreeEntity(TKTBEntity*& entity)
     if (entity->Kind < KTB_TAG_DISC || entity->Kind > KTB_TAG_ENDDISC) {
         return false;
     }
-    // The entity, its data and its texts are one allocation (see ktbNewEntity).
+    // The entity, its data and its texts are one allocation.
     std::free(entity);
     entity = nullptr;
     return true;

@@ -35,7 +35,8 @@ void* EntityArena::bytes(std::size_t count)
     count = (count + align - 1) / align * align;
     if (m_byteBlocks.empty() || m_byteBlocks.back().size - m_byteBlocks.back().used < count) {
         ByteBlock block;
-        block.size = std::max(count, m_byteBlocks.empty() ? s_firstBytes : std::min(2 * m_byteBlocks.back().size, s_mostBytes));
+        block.size = std::max(
+            count, m_byteBlocks.empty() ? s_firstBytes : std::min(2 * m_byteBlocks.back().size, s_mostBytes));
         block.memory = std::make_unique_for_overwrite<std::byte[]>(block.size);
         m_byteBlocks.push_back(std::move(block));
     }
@@ -45,9 +46,8 @@ void* EntityArena::bytes(std::size_t count)
     return memory;
 }
 
-EntityEntry* EntityArena::newEntry(std::uint32_t offset, std::uint8_t kind, const char* name,
-    std::uint16_t nameLength, std::uint32_t size, std::uint32_t dateTime, const char* comment,
-    std::uint16_t commentLength)
+EntityEntry* EntityArena::newEntry(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
+    std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength)
 {
     const std::size_t entityBytes = ktbEntityBytes(kind, nameLength, commentLength);
     if (entityBytes == 0) {
@@ -64,8 +64,7 @@ EntityEntry* EntityArena::newEntry(std::uint32_t offset, std::uint8_t kind, cons
     EntryBlock& block = m_entryBlocks.back();
     EntityEntry* entry = std::construct_at(&block.entries[block.used]);
     ++block.used;
-    entry->entity.reset(
-        ktbPlaceEntity(memory, offset, kind, name, nameLength, size, dateTime, comment, commentLength));
+    entry->entity.reset(ktbPlaceEntity(memory, offset, kind, name, nameLength, size, dateTime, comment, commentLength));
     entry->ancestors.emplace();
     return entry;
 }
@@ -93,7 +92,8 @@ int EntityList::addEntity(TKTBEntity* entity, bool withAncestors)
 
 int EntityList::addEntry(std::unique_ptr<EntityEntry> entry)
 {
-    m_entries.emplace_back(entry.release());
+    m_entries.emplace_back(); // first, so that a failure leaves entry with the caller
+    m_entries.back().reset(entry.release());
     return count() - 1;
 }
 

@@ -33,8 +33,8 @@ public:
     EntityArena& operator=(const EntityArena&) = delete;
 
     /// A new entry with an empty chain of ancestors whose entity is a folder or file holding these
-    /// values (as ktbNewEntity makes it). Raises std::bad_alloc when memory runs out, std::invalid_argument for
-    /// another kind.
+    /// values, as a walk reports it. Raises std::bad_alloc when memory runs out, std::invalid_argument
+    /// for another kind.
     EntityEntry* newEntry(std::uint32_t offset, std::uint8_t kind, const char* name, std::uint16_t nameLength,
         std::uint32_t size, std::uint32_t dateTime, const char* comment, std::uint16_t commentLength);
     /// A new entry like newEntry whose entity is a copy of entity, a folder or file.

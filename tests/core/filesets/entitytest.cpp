@@ -175,8 +175,7 @@ TEST(EntityList, ArenaEntriesLiveUntilTheirListLetsGoOfThem)
         const std::string name = (i % 100 == 99 ? longName : "file ") + std::to_string(i);
         EntityEntry* entry = i % 2 == 0
             ? arena->newEntry(1000u + static_cast<std::uint32_t>(i), KTB_TAG_FILE, name.data(),
-                  static_cast<std::uint16_t>(name.size()), 4096u + static_cast<std::uint32_t>(i), 0x5A21A000u,
-                  "note", 4)
+                static_cast<std::uint16_t>(name.size()), 4096u + static_cast<std::uint32_t>(i), 0x5A21A000u, "note", 4)
             : arena->newEntry(*named(KTB_TAG_FOLDER, name, 1000u + static_cast<std::uint32_t>(i)));
         entry->ancestors->Assign(deep.data(), i % 7 == 0 ? 70 : 3);
         list.addArenaEntry(entry);

@@ -292,7 +292,8 @@ TEST_F(SearchTest, EveryKeptResultHoldsItsRecordAndItsPlaceWhicheverWorkerKeptIt
                 for (int file = 0; file < 6; ++file) {
                     const std::string tail = std::to_string(k) + "-" + std::to_string(disc) + std::to_string(file);
                     catalog.addFile("HIT " + tail, 1000u * static_cast<std::uint32_t>(file),
-                        CatalogBuilder::dosDateTime(2000 + file, 1 + disc, 1 + folder), file % 3 == 0 ? "note " + tail : "");
+                        CatalogBuilder::dosDateTime(2000 + file, 1 + disc, 1 + folder),
+                        file % 3 == 0 ? "note " + tail : "");
                     catalog.addFile("miss " + tail);
                 }
                 catalog.endFolder();
