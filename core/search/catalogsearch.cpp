@@ -237,21 +237,20 @@ private:
         TKTBERROR walkEnd = KTB_OK;
         std::uint32_t faultOffset = 0;
 
-        ~Slot()
+        ~Slot() { releaseDiscs(); }
+        void releaseDiscs()
         {
             for (TKTBEntity*& disc : discs) {
                 ktbFreeEntity(disc);
             }
+            discs.clear();
         }
         std::size_t kept() const { return noted.size() + hits.size(); }
         /// Forgets what a guessing walk found, before it is walked again (keptSoFar may shrink: the
         /// slots after it expect more room than they get, and are cut when the walk ends).
         void restart()
         {
-            for (TKTBEntity*& disc : discs) {
-                ktbFreeEntity(disc);
-            }
-            discs.clear();
+            releaseDiscs();
             trimTo(0);
             fileMatches = 0;
             folderMatches = 0;
