@@ -100,11 +100,17 @@ int usageError(const char* command, const std::string& message)
 
 std::string displayText(std::string_view bytes)
 {
-    std::string text = ktbIsUtf8(bytes) ? std::string(bytes) : ktbCp1252ToUtf8(bytes);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
+    const std::string decoded = ktbIsUtf8(bytes) ? std::string(bytes) : ktbCp1252ToUtf8(bytes);
+    std::string text;
+    text.reserve(decoded.size());
+    for (std::size_t at = 0; at < decoded.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(decoded[at]);
+        // U+0080 to U+009F are C2 80 to C2 9F in the decoded UTF-8: terminals act on some of them.
+        const bool c1 = byte == 0xC2 && at + 1 < decoded.size() && static_cast<unsigned char>(decoded[at + 1]) < 0xA0;
+        if (c1) {
+            ++at;
         }
+        text += byte < 0x20 || byte == 0x7F || c1 ? '?' : decoded[at];
     }
     return text;
 }

@@ -92,7 +92,7 @@ int usageError(const char* command, const std::string& message);
 void reportError(const char* command, const std::string& message);
 
 /// A catalog text (bytes) for the terminal: UTF-8 when valid, else decoded as Windows-1252; control
-/// characters (which would break lines and columns) become "?".
+/// characters, C0 and C1 (which would break lines and columns, or steer the terminal), become "?".
 std::string displayText(std::string_view bytes);
 /// A packed DOS date-time as "YYYY-MM-DD HH:MM:SS"; "-" for 0 or a value that is no date.
 std::string displayDate(std::uint32_t dosDateTime);
