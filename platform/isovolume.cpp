@@ -198,7 +198,14 @@ private:
             const std::size_t length = at[0];
             const std::size_t inBlock = m_position % block;
             if (length == 0) {
-                m_position += block - inBlock; // records never cross a block; the rest is padding
+                // Records never cross a block: the rest of it is padding, zero bytes up to the directory's
+                // end. Anything else there is a record the walk would drop unseen.
+                const std::uint64_t paddingEnd = std::min<std::uint64_t>(m_position + (block - inBlock), m_extent.Size);
+                if (m_position < paddingEnd
+                    && std::any_of(at, at + (paddingEnd - m_position), [](std::uint8_t byte) { return byte != 0; })) {
+                    return fail(ListingProblem::DamagedRecord);
+                }
+                m_position += block - inBlock;
                 continue;
             }
             // A record shorter than its fixed part, crossing its block's end, without a name or with a
