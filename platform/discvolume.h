@@ -1,9 +1,9 @@
 #pragma once
-// Which file system of a data disc gives its tree: the one Windows reads. A disc with a UDF file system
-// is read through UDF (a DVD's UDF bridge holds whole names where its Joliet tree cuts them to 103
-// characters and replaces "\", ";" and tabs), else through its ISO 9660 volume (Joliet, else Rock
-// Ridge, else the primary's names). The label, the serial and the size of a disc with an ISO 9660
-// volume stay that volume's whichever tree is read, so catalogs made before know the disc again.
+// Which file system of a data disc gives its tree. A disc with a UDF file system is read through UDF,
+// as Windows reads it, so that a catalog made here holds the names one made there holds; else through
+// its ISO 9660 volume (Joliet, else Rock Ridge, else the primary's names). The label, the serial and
+// the size of a disc with an ISO 9660 volume stay that volume's whichever tree is read, so catalogs
+// made before know the disc again.
 
 #include <cstdint>
 #include <memory>

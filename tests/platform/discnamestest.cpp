@@ -1,8 +1,8 @@
-// Names as the disc holds them, on discs burnt the way Linux burning programs make them: a Rock Ridge
-// disc without Joliet, a UDF bridge beside Joliet, a UDF disc alone and one under an empty ISO 9660
-// volume are read with the names of the folder they were made from, byte for byte (HTML in a name, a
-// composed letter, names that differ only in case, "\", ";", a tab, 200 characters, folders deeper than
-// ISO 9660 allows). A bridge disc keeps the label and serial of its ISO 9660 volume.
+// Names as the disc holds them, on discs burnt the way Linux burning programs make them: Rock Ridge
+// discs without Joliet, a UDF disc alone and one under an empty ISO 9660 volume are read with the names
+// of the folder they were made from, byte for byte (HTML in a name, a composed letter, names that
+// differ only in case, "\", ";", a tab, 200 characters, folders deeper than ISO 9660 allows). A bridge
+// disc is read through its UDF tree and keeps the label and serial of its ISO 9660 volume.
 
 #include "platform/discvolume.h"
 #include "platform/drivelayer.h"
