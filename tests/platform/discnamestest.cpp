@@ -92,31 +92,24 @@ TempFolder* DiscNames::s_temp = nullptr;
 
 class DiscNamesTest : public DiscNames, public testing::WithParamInterface<NamesCase> { };
 
-TEST_P(DiscNamesTest, ListsTheNamesOfTheSourceFolder)
+TEST_P(DiscNamesTest, ListsTheNamesOfTheSourceFolderAndKeepsTheFactsOfItsIsoVolume)
 {
-    const std::unique_ptr<Drive> drive = openPathDrive(image(GetParam()));
+    const NamesCase& names = GetParam();
+    const std::string image = this->image(names);
+    const std::unique_ptr<Drive> drive = openPathDrive(image);
     const WalkResult walk = walkDrive(*drive);
     EXPECT_TRUE(walk.Complete);
     EXPECT_EQ(walk.Entries, listingOfTree(namesTree()));
     EXPECT_EQ(walk.Entries, walkDrive(*openPathDrive(path("tree"))).Entries) << "as the folder lists them";
-}
 
-TEST_P(DiscNamesTest, TheLabelAndSerialAreTheIsoVolumesWhicheverTreeIsRead)
-{
-    const NamesCase& names = GetParam();
-    const std::string image = this->image(names);
+    // The label and serial the disc was known by before its Rock Ridge or UDF names were read.
     VolumeFacts facts;
-    ASSERT_TRUE(openPathDrive(image)->volumeFacts(facts)) << facts.Problem;
+    ASSERT_TRUE(drive->volumeFacts(facts)) << facts.Problem;
+    const bool udfOnly = names.From == Maker::UdfWriter && !names.EmptyIsoVolume;
+    EXPECT_EQ(facts.Label, udfOnly ? "Katalox UDF" : names.From == Maker::UdfWriter ? "KATALOX_PVD" : "KATALOX_TEST");
     std::uint32_t udfSerial = 0;
-    const bool udf = udfSerialReport(*openSectorImage(image), udfSerial);
-    EXPECT_EQ(udf, names.From == Maker::UdfWriter);
-    if (names.From == Maker::UdfWriter && !names.EmptyIsoVolume) {
-        EXPECT_EQ(facts.Label, "Katalox UDF");
-        EXPECT_EQ(facts.NtSerial, udfSerial);
-        return;
-    }
-    EXPECT_EQ(facts.NtSerial, laneSumSerial(readVolumeDescriptor(image, 1)));
-    EXPECT_EQ(facts.Label, names.From == Maker::UdfWriter ? "KATALOX_PVD" : "KATALOX_TEST");
+    EXPECT_EQ(udfSerialReport(*openSectorImage(image), udfSerial), names.From == Maker::UdfWriter);
+    EXPECT_EQ(facts.NtSerial, udfOnly ? udfSerial : laneSumSerial(readVolumeDescriptor(image, 1)));
 }
 
 INSTANTIATE_TEST_SUITE_P(Discs, DiscNamesTest,
