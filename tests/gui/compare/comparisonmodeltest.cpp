@@ -25,7 +25,7 @@ TEST(ComparisonModelTest, DifferencesOnlyKeepTheFoldersThatLeadToThemAndNothingE
     // A, A\B, A\B\x (changed), A\C, A\C\y, D (only in second), E
     TreeComparison comparison;
     const auto add = [&comparison](const char* name, std::size_t depth, bool folder, Difference difference) {
-        comparison.entries.push_back({ name, folder, difference, depth, 0, 0, 0, 0 });
+        comparison.entries.push_back({ name, folder, difference, depth, 0, 0, 0, 0, {} });
     };
     add("A", 0, true, Difference::None);
     add("B", 1, true, Difference::None);
