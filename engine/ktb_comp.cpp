@@ -201,7 +201,9 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
             }
             writer.appendByte(KTB_TAG_ENDDISC);
             disc.RunLength = static_cast<std::uint32_t>(writer.position() - discStart);
-            writer.patch(discStart + 1, &disc, sizeof disc);
+            if (!writer.patch(discStart + 1, &disc, sizeof disc)) {
+                return KTB_ERR_MAPPINGFAILED;
+            }
             inDisc = false;
             break;
         default:
@@ -248,14 +250,18 @@ TKTBERROR ktbConvertOlder(const char* olderPath, const char* newPath, TKTBConver
     const std::string name = headerText(header, 71, 17);
     double created = 0;
     std::memcpy(&created, header + 55, sizeof created);
-    ktbSetHeaderField(out, KTB_HDR_OWNER, owner.c_str());
-    ktbSetHeaderField(out, KTB_HDR_NAME, name.c_str());
     bool isDate = false;
     const std::uint32_t createdStamp = dayCountToDos(created, isDate);
-    if (createdStamp != 0) {
-        ktbSetHeaderField(out, KTB_HDR_CREATED, &createdStamp);
+    TKTBERROR result = ktbSetHeaderField(out, KTB_HDR_OWNER, owner.c_str());
+    if (result == KTB_OK) {
+        result = ktbSetHeaderField(out, KTB_HDR_NAME, name.c_str());
     }
-    const TKTBERROR result = copyBody(in, out, progress, userData);
+    if (result == KTB_OK && createdStamp != 0) {
+        result = ktbSetHeaderField(out, KTB_HDR_CREATED, &createdStamp);
+    }
+    if (result == KTB_OK) {
+        result = copyBody(in, out, progress, userData);
+    }
     const TKTBERROR finished = ktbFinishStaged(out, newPath, result == KTB_OK);
     return result != KTB_OK ? result : finished;
 }
