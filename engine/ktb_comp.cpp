@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +35,12 @@ public:
     OlderReader& operator=(const OlderReader&) = delete;
 
     bool isOpen() const { return m_file != nullptr; }
+    /// The file's permission bits.
+    unsigned mode() const
+    {
+        struct stat status { };
+        return ::fstat(::fileno(m_file), &status) == 0 ? static_cast<unsigned>(status.st_mode & 0777) : 0600;
+    }
     std::uint64_t position() const { return m_position; }
 
     bool read(void* buffer, std::size_t count)
@@ -240,9 +247,10 @@ TKTBERROR ktbConvertOlder(const char* olderPath, const char* newPath, TKTBConver
     if (!in.read(header, sizeof header) || headerText(header, 0, 20) != KTB_OLDER_SIGNATURE) {
         return KTB_ERR_INVALIDHEADER;
     }
-    // The new catalog appears under its name only once it is whole and on disk.
+    // The new catalog appears under its name only once it is whole and on disk, and it holds what the
+    // older file held: no one who may not read that may read it.
     TKTBHandle* out = nullptr;
-    const TKTBERROR opened = ktbCreateStaged(out, newPath);
+    const TKTBERROR opened = ktbCreateStaged(out, newPath, in.mode());
     if (opened != KTB_OK) {
         return opened;
     }

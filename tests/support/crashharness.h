@@ -41,3 +41,23 @@ private:
     std::map<std::string, ino_t> m_names; ///< the folder's names as last synced
     std::map<ino_t, std::string> m_synced; ///< each file's bytes as last synced
 };
+
+/// A disk that stops confirming its folders once a change has committed: every folder sync after the
+/// first removal of a journal fails, everything else goes through. The whole process's seam goes
+/// through it until it is gone.
+class FolderSyncFailure {
+public:
+    FolderSyncFailure();
+    ~FolderSyncFailure();
+    FolderSyncFailure(const FolderSyncFailure&) = delete;
+    FolderSyncFailure& operator=(const FolderSyncFailure&) = delete;
+
+    /// The folder syncs that failed.
+    std::size_t failed() const { return m_failed; }
+
+private:
+    static bool hook(TKTBIoCall call, const char* path, const char* second, void* self);
+
+    bool m_committed = false;
+    std::size_t m_failed = 0;
+};
