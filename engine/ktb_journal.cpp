@@ -290,6 +290,10 @@ Found readJournal(const std::string& path, uid_t catalogOwner, std::uint64_t cat
     if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
         return Found::Invalid;
     }
+    if (!isTrusted(status.st_uid, catalogOwner)) { // put there since it was looked at
+        problem = { TKTBJournalTrouble::ForeignOwner, path, status.st_uid, false };
+        return Found::Refused;
+    }
     const auto size = static_cast<std::uint64_t>(status.st_size);
     std::uint8_t fixed[s_fixedHeader] = {};
     const bool ours = size >= s_fixedHeader + 16 && readAt(file, fixed, sizeof fixed, 0)
@@ -361,7 +365,7 @@ Found readJournal(const std::string& path, uid_t catalogOwner, std::uint64_t cat
     return at == body ? Found::Valid : Found::Invalid;
 }
 
-/// Copies count bytes of the journal at from to the catalog at to, a buffer at a time.
+/// Copies one saved piece from the journal back into the catalog, a buffer at a time.
 bool copyPiece(const Journal& journal, int file, const std::string& path, const Journal::Piece& piece)
 {
     std::vector<std::uint8_t> buffer(std::min<std::size_t>(s_bufferSize, piece.length));

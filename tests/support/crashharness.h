@@ -22,7 +22,8 @@ public:
     CrashHarness(const CrashHarness&) = delete;
     CrashHarness& operator=(const CrashHarness&) = delete;
 
-    /// Makes call number call (1 is the first) and every one after it fail; 0 lets every call pass.
+    /// Makes call number call (1 is the first) and every one after it fail; 0 lets every call pass. Locks
+    /// are not counted: taking one writes nothing.
     void stopAt(std::size_t call) { m_stopAt = call; }
     /// The calls seen so far, the failed ones included.
     std::size_t calls() const { return m_calls; }
