@@ -62,10 +62,10 @@ bool ktbWrite(TKTBHandle* handle, const void* buffer, std::uint32_t count)
         const bool written = ktbWrite(handle, buffer, count);
         return ktbEndChange(handle, written) && written;
     }
-    if (end > handle->Size && !ktbResize(handle, static_cast<std::uint32_t>(end))) {
-        return false;
-    }
-    if (!ktbIoWrite(handle->File, handle->Path.c_str(), buffer, count, position)) {
+    // A change in which a write failed is taken back at its end, whatever its caller makes of the answer.
+    if ((end > handle->Size && !ktbResize(handle, static_cast<std::uint32_t>(end)))
+        || !ktbIoWrite(handle->File, handle->Path.c_str(), buffer, count, position)) {
+        handle->ChangeFailed = true;
         return false;
     }
     handle->Position = position + count;
@@ -144,6 +144,7 @@ bool ktbCutBytes(TKTBHandle* handle, std::uint32_t count, std::int64_t at)
         const std::uint32_t length = std::min<std::uint32_t>(s_piece, end - to);
         if (!ktbGuardedCopy(piece.data(), handle, to + count, length)
             || !ktbIoWrite(handle->File, handle->Path.c_str(), piece.data(), length, to)) {
+            handle->ChangeFailed = true;
             return false;
         }
         to += length;

@@ -1,7 +1,9 @@
 #include "tools/ktbtool.h"
 
+#include "core/filesets/catalogerror.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_journal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -195,8 +197,26 @@ std::string describeCode(TKTBERROR code)
     return what + " (" + ktbErrorName(code) + ")";
 }
 
+namespace {
+
+    /// "PATH: why (CODE)" for the file in the way of the last change refused on this thread; empty when
+    /// none was.
+    std::string describeJournalProblem(TKTBERROR code)
+    {
+        const TKTBJournalProblem problem = ktbTakeJournalProblem();
+        if (problem.Trouble == TKTBJournalTrouble::None) {
+            return {};
+        }
+        return problem.Path + ": " + journalProblemText(problem).toStdString() + " (" + ktbErrorName(code) + ")";
+    }
+
+} // namespace
+
 std::string describeWriteFailure(TKTBERROR code)
 {
+    if (const std::string inTheWay = describeJournalProblem(code); !inTheWay.empty()) {
+        return inTheWay;
+    }
     if (code == KTB_ERR_MAPPINGFAILED || code == KTB_ERR_FILENOTAVAILABLE) {
         return std::string("the file could not be written (is the disk full, or would it pass 4 GiB?) (")
             + ktbErrorName(code) + ")";
@@ -259,6 +279,10 @@ KtbHandlePtr openCatalogForChange(const char* command, const std::string& path, 
     KtbHandlePtr handle;
     const TKTBERROR code = ktbOpenOwned(handle, path.c_str(), exists ? 0 : KTB_OPEN_CREATE);
     if (code == KTB_ERR_FILENOTAVAILABLE || (code == KTB_ERR_FILEEXISTS && !exists)) {
+        if (const std::string inTheWay = describeJournalProblem(code); !inTheWay.empty()) {
+            reportError(command, inTheWay);
+            return nullptr;
+        }
         // The open fails alike when the file cannot be written and when another writer holds it.
         const int probe
             = ::open(path.c_str(), exists ? O_RDWR | O_CLOEXEC : O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -285,6 +309,15 @@ KtbHandlePtr openCatalogForChange(const char* command, const std::string& path, 
         *created = !exists;
     }
     return handle;
+}
+
+int reportUnsyncedChanges(const char* command, int status)
+{
+    const std::vector<std::string> unsynced = ktbTakeUnsyncedChanges();
+    for (const std::string& path : unsynced) {
+        reportError(command, path + ": " + unsyncedChangeText().toStdString());
+    }
+    return unsynced.empty() || status != ExitOk ? status : ExitUnsafe;
 }
 
 ChangedCatalog::ChangedCatalog(const char* command, std::string path, ChangeOpen how)
