@@ -27,6 +27,8 @@ struct Candidate {
     std::uint64_t key() const { return std::uint64_t(size) << 32 | hash; }
 };
 
+bool sameKey(const Candidate& a, const Candidate& b) { return a.key() == b.key(); }
+
 /// A disc of the first walk with a print of its tree.
 struct DiscPrint {
     std::uint32_t target = 0;
@@ -110,16 +112,11 @@ std::vector<Candidate> sharedKeys(std::vector<FirstPass>& passes)
         const auto held = std::partition(
             first, last, [&counts](const Candidate& item) { return counts.heldMoreThanOnce(item.size); });
         std::sort(first, held, [](const Candidate& a, const Candidate& b) { return a.key() < b.key(); });
-        for (auto run = first; run != held;) {
-            auto end = run + 1;
-            while (end != held && end->key() == run->key()) {
-                ++end;
-            }
+        forEachRun(first, held, sameKey, [&](auto run, auto end) {
             if (end - run > 1) {
                 found[thread].insert(found[thread].end(), run, end);
             }
-            run = end;
-        }
+        });
     });
     parts.release();
     std::vector<Candidate> shared;
@@ -187,15 +184,6 @@ std::vector<RepeatedDisc> repeatedDiscs(const std::vector<FirstPass>& passes, co
     return repeated;
 }
 
-void addFaults(QStringList& faults, const CatalogWalk& walk)
-{
-    for (const WalkFault& fault : walk.faults()) {
-        if (!faults.contains(fault.message)) {
-            faults.append(fault.message);
-        }
-    }
-}
-
 } // namespace
 
 std::uint64_t DuplicateReport::wasted() const
@@ -226,7 +214,7 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
         pass.inDisc = false;
         one.forEachRecord([&](const WalkRecord& record) { pass.visit(record, target, options); });
     });
-    addFaults(report.faults, walk);
+    addWalkFaults(report.faults, walk);
     for (const FirstPass& pass : passes) {
         report.filesWalked += pass.walked;
     }
@@ -243,7 +231,7 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
     }
     const bool captured = capture.run(walk);
     complete = complete && captured;
-    addFaults(report.faults, capture.walk());
+    addWalkFaults(report.faults, capture.walk());
 
     // Within a run of equal size and hash, the files with the same folded name (and date) are a group.
     struct Member {
@@ -252,16 +240,12 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
         std::string folded;
     };
     std::vector<Member> members;
-    for (std::size_t start = 0; start < shared.size();) {
-        std::size_t end = start + 1;
-        while (end < shared.size() && shared[end].key() == shared[start].key()) {
-            ++end;
-        }
+    forEachRun(shared.begin(), shared.end(), sameKey, [&](auto start, auto end) {
         members.clear();
-        for (std::size_t i = start; i < end; ++i) {
-            const CapturedRecord* record = capture.find(shared[i].target, shared[i].offset);
+        for (auto candidate = start; candidate != end; ++candidate) {
+            const CapturedRecord* record = capture.find(candidate->target, candidate->offset);
             if (record != nullptr) {
-                members.push_back({ record, shared[i].target,
+                members.push_back({ record, candidate->target,
                     options.sizeOnly ? std::string() : std::string(foldedName(record->name)) });
             }
         }
@@ -274,23 +258,19 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
             }
             return a.target != b.target ? a.target < b.target : a.record->offset < b.record->offset;
         });
-        for (std::size_t first = 0; first < members.size();) {
-            std::size_t last = first + 1;
-            while (last < members.size() && members[last].folded == members[first].folded
-                && (!options.sameDate || members[last].record->dateTime == members[first].record->dateTime)) {
-                ++last;
-            }
+        const auto sameName = [&options](const Member& a, const Member& b) {
+            return a.folded == b.folded && (!options.sameDate || a.record->dateTime == b.record->dateTime);
+        };
+        forEachRun(members.begin(), members.end(), sameName, [&](auto first, auto last) {
             if (last - first > 1) {
                 DuplicateGroup group;
-                for (std::size_t i = first; i < last; ++i) {
-                    group.files.push_back(capture.location(members[i].target, *members[i].record, catalogs));
+                for (auto member = first; member != last; ++member) {
+                    group.files.push_back(capture.location(member->target, *member->record, catalogs));
                 }
                 report.groups.push_back(std::move(group));
             }
-            first = last;
-        }
-        start = end;
-    }
+        });
+    });
     std::sort(report.groups.begin(), report.groups.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {
         if (a.wasted() != b.wasted()) {
             return a.wasted() > b.wasted();

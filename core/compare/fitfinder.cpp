@@ -15,47 +15,38 @@
 
 namespace {
 
-MediumRoom roomOf(const CompanionCatalogs& catalogs, int catalog, std::uint32_t offset, const TKTBDisc& disc)
+MediumRoom roomOf(const CompanionCatalogs& catalogs, int catalog, const CatalogDiscEntry& disc)
 {
     MediumRoom room;
     room.catalog = catalog;
-    room.offset = offset;
-    room.title = decodeCatalogText(std::string_view(disc.Title, strnlen(disc.Title, sizeof disc.Title)));
-    const std::string title(disc.Title, strnlen(disc.Title, sizeof disc.Title));
-    room.path = catalogTreePath(catalogs.at(catalog), std::span<const std::string>(&title, 1));
-    room.serial = disc.Serial;
-    room.scanTime = disc.ScanTime;
-    room.capacity = disc.Capacity;
-    room.used = disc.Used;
+    room.offset = disc.offset;
+    room.title = disc.title;
+    room.path = catalogTreePath(catalogs.at(catalog), {}) + disc.title + QLatin1Char('\\');
+    room.serial = disc.serial;
+    room.scanTime = disc.scanTime;
+    room.capacity = disc.capacity;
+    room.used = disc.used;
     return room;
 }
 
 /// The disc records of a target, in file order; raises CatalogError when the catalog cannot be read.
 void readTarget(const CompanionCatalogs& catalogs, const WalkTarget& target, std::vector<MediumRoom>& media)
 {
-    TKTBHandle* handle = target.fileset->handle();
-    if (!target.discs.empty()) {
-        for (const std::uint32_t offset : target.discs) {
-            TKTBDisc disc {};
-            if (!ktbReadDisc(handle, offset, disc)) {
-                throw CatalogError(KTB_ERR_DISCNOTEXISTS, target.fileset->fileName);
-            }
-            media.push_back(roomOf(catalogs, target.catalog, offset, disc));
+    if (target.discs.empty()) {
+        for (const CatalogDiscEntry& disc : catalogs.discs(target.catalog)) {
+            media.push_back(roomOf(catalogs, target.catalog, disc));
         }
         return;
     }
-    KtbCursorPtr cursor(ktbFindFirstAll(handle, KTB_FIND_NOFOLDERS | KTB_FIND_NOFILES));
-    TKTBERROR answer = cursor != nullptr        ? KTB_OK
-        : ktbFileSize(handle) > KTB_HEADER_SIZE ? ktbLastError()
-                                                : KTB_NOENTITIES;
-    while (answer == KTB_OK) {
-        if (const TKTBDisc* disc = cursor->Current->disc()) {
-            media.push_back(roomOf(catalogs, target.catalog, cursor->Current->Offset, *disc));
+    TKTBHandle* handle = target.fileset->handle();
+    for (const std::uint32_t offset : target.discs) {
+        TKTBDisc disc {};
+        if (!ktbReadDisc(handle, offset, disc)) {
+            throw CatalogError(KTB_ERR_DISCNOTEXISTS, target.fileset->fileName);
         }
-        answer = ktbFindNext(cursor.get());
-    }
-    if (answer != KTB_NOENTITIES) {
-        throw CatalogError(answer, target.fileset->fileName);
+        const QString title = decodeCatalogText(std::string_view(disc.Title, strnlen(disc.Title, sizeof disc.Title)));
+        media.push_back(roomOf(catalogs, target.catalog,
+            { offset, title, disc.Serial, disc.Flags, disc.ScanTime, disc.Used, disc.Capacity }));
     }
 }
 

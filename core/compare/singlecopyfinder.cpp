@@ -30,6 +30,8 @@ struct Candidate {
     std::uint64_t key() const { return std::uint64_t(size) << 32 | hash; }
 };
 
+bool sameKey(const Candidate& a, const Candidate& b) { return a.key() == b.key(); }
+
 struct DiscSeen {
     std::uint32_t target = 0;
     std::uint32_t offset = 0;
@@ -87,15 +89,6 @@ struct Tally {
         bytes[medium] += size;
     }
 };
-
-void addFaults(QStringList& faults, const CatalogWalk& walk)
-{
-    for (const WalkFault& fault : walk.faults()) {
-        if (!faults.contains(fault.message)) {
-            faults.append(fault.message);
-        }
-    }
-}
 
 /// The media of the discs the passes met, in the walk's order: discs with the same serial number are one
 /// medium. Answers per pass the medium of each of its discs.
@@ -160,22 +153,15 @@ std::vector<Candidate> countSingles(SizeParts<Candidate>& parts, std::vector<Tal
             tally.add(item->medium, item->size);
         }
         std::sort(first, held, [](const Candidate& a, const Candidate& b) { return a.key() < b.key(); });
-        for (auto run = first; run != held;) {
-            auto end = run + 1;
-            bool oneMedium = true;
-            while (end != held && end->key() == run->key()) {
-                oneMedium = oneMedium && end->medium == run->medium;
-                ++end;
-            }
-            if (oneMedium) {
+        forEachRun(first, held, sameKey, [&](auto run, auto end) {
+            if (std::all_of(run, end, [&run](const Candidate& item) { return item.medium == run->medium; })) {
                 for (auto item = run; item != end; ++item) {
                     tally.add(item->medium, item->size);
                 }
             } else {
                 shared[thread].insert(shared[thread].end(), run, end);
             }
-            run = end;
-        }
+        });
     });
     std::vector<Candidate> all;
     for (std::vector<Candidate>& list : shared) {
@@ -197,44 +183,35 @@ void compareNames(const std::vector<Candidate>& shared, const RecordCapture& cap
         std::uint32_t dateTime;
     };
     std::vector<Member> members;
-    for (std::size_t start = 0; start < shared.size();) {
-        std::size_t end = start + 1;
-        while (end < shared.size() && shared[end].key() == shared[start].key()) {
-            ++end;
-        }
+    forEachRun(shared.begin(), shared.end(), sameKey, [&](auto start, auto end) {
         members.clear();
-        for (std::size_t i = start; i < end; ++i) {
-            const CapturedRecord* record = capture.find(shared[i].target, shared[i].offset);
+        for (auto candidate = start; candidate != end; ++candidate) {
+            const CapturedRecord* record = capture.find(candidate->target, candidate->offset);
             if (record == nullptr) {
-                copied.emplace_back(shared[i].target, shared[i].offset); // not known: not counted, not listed
+                copied.emplace_back(candidate->target, candidate->offset); // not known: not counted, not listed
                 continue;
             }
             members.push_back(
-                { &shared[i], std::string(foldedName(record->name)), options.sameDate ? record->dateTime : 0 });
+                { &*candidate, std::string(foldedName(record->name)), options.sameDate ? record->dateTime : 0 });
         }
         std::sort(members.begin(), members.end(), [](const Member& a, const Member& b) {
             return a.folded != b.folded ? a.folded < b.folded : a.dateTime < b.dateTime;
         });
-        for (std::size_t first = 0; first < members.size();) {
-            std::size_t last = first + 1;
-            bool oneMedium = true;
-            while (last < members.size() && members[last].folded == members[first].folded
-                && members[last].dateTime == members[first].dateTime) {
-                oneMedium = oneMedium && members[last].candidate->medium == members[first].candidate->medium;
-                ++last;
-            }
-            for (std::size_t i = first; i < last; ++i) {
-                const Candidate& candidate = *members[i].candidate;
+        const auto sameName
+            = [](const Member& a, const Member& b) { return a.folded == b.folded && a.dateTime == b.dateTime; };
+        forEachRun(members.begin(), members.end(), sameName, [&](auto first, auto last) {
+            const bool oneMedium = std::all_of(first, last,
+                [&first](const Member& member) { return member.candidate->medium == first->candidate->medium; });
+            for (auto member = first; member != last; ++member) {
+                const Candidate& candidate = *member->candidate;
                 if (oneMedium) {
                     tally.add(candidate.medium, candidate.size);
                 } else {
                     copied.emplace_back(candidate.target, candidate.offset);
                 }
             }
-            first = last;
-        }
-        start = end;
-    }
+        });
+    });
 }
 
 } // namespace
@@ -253,7 +230,7 @@ SingleCopyReport findSingleCopies(
         pass.inDisc = false;
         one.forEachRecord([&](const WalkRecord& record) { pass.visit(record, target, report.options); });
     });
-    addFaults(report.faults, walk);
+    addWalkFaults(report.faults, walk);
     for (const FirstPass& pass : passes) {
         report.filesWalked += pass.walked;
     }
@@ -280,7 +257,7 @@ SingleCopyReport findSingleCopies(
             capture.want(candidate.target, candidate.offset);
         }
         complete = capture.run(walk) && complete;
-        addFaults(report.faults, capture.walk());
+        addWalkFaults(report.faults, capture.walk());
         compareNames(shared, capture, report.options, tallies.front(), copied);
     }
     std::sort(copied.begin(), copied.end());
@@ -413,7 +390,7 @@ bool listSingleCopies(const CompanionCatalogs& catalogs, const SingleCopyReport&
         }
         handOn(index, text);
     });
-    addFaults(faults, walk);
+    addWalkFaults(faults, walk);
     return walked && !first.stopRequested();
 }
 

@@ -7,10 +7,26 @@
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
+#include <iterator>
 #include <memory>
 #include <numeric>
 #include <thread>
 #include <vector>
+
+/// Calls visit(runFirst, runLast) for each run of neighbours in [first, last) that same(a, b) takes
+/// for one.
+template <class Iterator, class Same, class Visit>
+void forEachRun(Iterator first, Iterator last, Same&& same, Visit&& visit)
+{
+    for (Iterator run = first; run != last;) {
+        Iterator end = std::next(run);
+        while (end != last && same(*run, *end)) {
+            ++end;
+        }
+        visit(run, end);
+        run = end;
+    }
+}
 
 /// Items in blocks that never move.
 template <class Item> class ItemBlocks {

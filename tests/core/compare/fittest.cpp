@@ -62,6 +62,17 @@ TEST(MediaRoom, TheMediaThatHoldAnAmountAreThoseWithTheRoomSmallestFirst)
         }
     }
     ASSERT_EQ(media.size(), latest.size());
+    // Chosen discs are read alone.
+    const std::vector<CatalogDiscEntry> discs = catalogs.discs(0);
+    const std::vector<MediumRoom> chosen
+        = readMediaRoom(catalogs, { { 0, catalogs.at(0).fileset, { discs[3].offset, discs[5].offset } } }, faults);
+    ASSERT_FALSE(chosen.empty());
+    for (const MediumRoom& medium : chosen) {
+        const CatalogDiscEntry& disc = medium.offset == discs[3].offset ? discs[3] : discs[5];
+        EXPECT_TRUE(medium.offset == discs[3].offset || medium.offset == discs[5].offset);
+        EXPECT_EQ(medium.capacity, disc.capacity);
+        EXPECT_EQ(medium.used, disc.used);
+    }
     for (const std::uint64_t needed : { 0ull, 1ull, 999ull, 1000ull, 4500ull, 9000ull, 10000ull, 10001ull }) {
         const std::vector<MediumRoom> holding = mediaThatHold(media, needed);
         std::multiset<std::uint64_t> expected;
