@@ -10,9 +10,13 @@
 #include "core/compare/singlecopyfinder.h"
 #include "core/filesets/catalogerror.h"
 
+#include "engine/ktb_utils.h"
+
+#include <algorithm>
 #include <charconv>
 #include <cinttypes>
 #include <cstdio>
+#include <ctime>
 
 namespace ktbtool {
 
@@ -20,18 +24,65 @@ namespace {
 
     void printText(const std::string& text) { std::fwrite(text.data(), 1, text.size(), stdout); }
 
-    /// "\tSIZE\tDATE\tPATH\n"
+    /// displayText appended: plain printable ASCII, nearly every name, is copied as it is.
+    void appendDisplayText(std::string& text, std::string_view bytes)
+    {
+        const bool plain = std::all_of(bytes.begin(), bytes.end(), [](char c) {
+            const auto byte = static_cast<unsigned char>(c);
+            return byte >= 0x20 && byte < 0x7F;
+        });
+        if (plain) {
+            text.append(bytes);
+            return;
+        }
+        text += displayText(bytes);
+    }
+
+    /// displayDate written at out, without the C library's formatting (ten million lines are written);
+    /// answers the end.
+    char* writeDate(char* out, std::uint32_t dosDateTime)
+    {
+        std::tm time {};
+        if (dosDateTime == 0 || !ktbUnpackDosDateTime(dosDateTime, time)) {
+            *out = '-';
+            return out + 1;
+        }
+        const auto put = [](char* at, unsigned value, int digits, char after) {
+            for (int digit = digits - 1; digit >= 0; --digit) {
+                at[digit] = static_cast<char>('0' + value % 10);
+                value /= 10;
+            }
+            at[digits] = after;
+            return at + digits + 1;
+        };
+        out = put(out, static_cast<unsigned>(time.tm_year + 1900), 4, '-');
+        out = put(out, static_cast<unsigned>(time.tm_mon + 1), 2, '-');
+        out = put(out, static_cast<unsigned>(time.tm_mday), 2, ' ');
+        out = put(out, static_cast<unsigned>(time.tm_hour), 2, ':');
+        out = put(out, static_cast<unsigned>(time.tm_min), 2, ':');
+        return put(out, static_cast<unsigned>(time.tm_sec), 2, '\t') - 1;
+    }
+
+    /// "\tSIZE\tDATE\tPATH\n", the path on the medium.
     void formatFile(const SingleCopyFile& file, std::string& text)
     {
-        char size[16];
-        const auto end = std::to_chars(size, size + sizeof size, file.size).ptr;
-        text += '\t';
-        text.append(size, end);
-        text += '\t';
-        text += displayDate(file.dateTime);
-        text += '\t';
-        text += displayText(file.folderPath);
-        text += displayText(file.name);
+        // The folder's path is shown once for all its files; each worker keeps its own.
+        thread_local std::pair<int, std::uint32_t> s_folder { -1, 0 };
+        thread_local std::string s_folderText;
+        if (s_folder != std::make_pair(file.catalog, file.folderOffset)) {
+            s_folder = { file.catalog, file.folderOffset };
+            s_folderText = displayText(file.pathInDisc);
+        }
+        char line[48];
+        char* at = line;
+        *at++ = '\t';
+        at = std::to_chars(at, line + 12, file.size).ptr;
+        *at++ = '\t';
+        at = writeDate(at, file.dateTime);
+        *at++ = '\t';
+        text.append(line, at);
+        text += s_folderText;
+        appendDisplayText(text, file.name);
         text += '\n';
     }
 

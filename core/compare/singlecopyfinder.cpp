@@ -19,13 +19,12 @@
 
 namespace {
 
-/// A file of the first walk: 20 bytes.
+/// A file of the first walk: 16 bytes.
 struct Candidate {
     std::uint32_t size;
     std::uint32_t hash; ///< of the folded name (and the date when dates must match)
     std::uint32_t offset;
-    std::uint32_t target;
-    std::uint32_t medium; ///< in the first walk the worker's disc, then the medium
+    std::uint32_t disc; ///< in the first walk the worker's disc, then the disc of the whole walk (DiscOf)
 
     std::uint64_t key() const { return std::uint64_t(size) << 32 | hash; }
 };
@@ -60,7 +59,7 @@ struct FirstPass {
                 hash = (hash ^ record.dateTime) * 0x9E3779B97F4A7C15ull;
                 hash ^= hash >> 31;
             }
-            files.push_back({ record.size, static_cast<std::uint32_t>(hash >> 32), record.offset, target,
+            files.push_back({ record.size, static_cast<std::uint32_t>(hash >> 32), record.offset,
                 static_cast<std::uint32_t>(discs.size() - 1) });
             break;
         }
@@ -78,6 +77,12 @@ struct FirstPass {
     }
 };
 
+/// Where a disc of the walk is, and its medium.
+struct DiscOf {
+    std::uint32_t target;
+    std::uint32_t medium;
+};
+
 /// Files and bytes at risk per medium, counted by one thread.
 struct Tally {
     std::vector<std::uint64_t> files;
@@ -91,9 +96,9 @@ struct Tally {
 };
 
 /// The media of the discs the passes met, in the walk's order: discs with the same serial number are one
-/// medium. Answers per pass the medium of each of its discs.
+/// medium. Answers per pass the walk's number of each of its discs (an index into discOf).
 std::vector<std::vector<std::uint32_t>> gatherMedia(std::vector<FirstPass>& passes, const CompanionCatalogs& catalogs,
-    const CatalogWalk& walk, std::vector<SingleCopyMedium>& media)
+    const CatalogWalk& walk, std::vector<SingleCopyMedium>& media, std::vector<DiscOf>& discOf)
 {
     struct Seen {
         std::size_t pass;
@@ -105,19 +110,19 @@ std::vector<std::vector<std::uint32_t>> gatherMedia(std::vector<FirstPass>& pass
             order.push_back({ pass, disc });
         }
     }
-    const auto discOf = [&passes](const Seen& seen) -> const DiscSeen& { return passes[seen.pass].discs[seen.disc]; };
+    const auto seenDisc = [&passes](const Seen& seen) -> const DiscSeen& { return passes[seen.pass].discs[seen.disc]; };
     std::sort(order.begin(), order.end(), [&](const Seen& a, const Seen& b) {
-        const DiscSeen& x = discOf(a);
-        const DiscSeen& y = discOf(b);
+        const DiscSeen& x = seenDisc(a);
+        const DiscSeen& y = seenDisc(b);
         return x.target != y.target ? x.target < y.target : x.offset < y.offset;
     });
-    std::vector<std::vector<std::uint32_t>> mediumOf(passes.size());
+    std::vector<std::vector<std::uint32_t>> numberOf(passes.size());
     for (std::size_t pass = 0; pass < passes.size(); ++pass) {
-        mediumOf[pass].resize(passes[pass].discs.size());
+        numberOf[pass].resize(passes[pass].discs.size());
     }
     std::map<std::uint32_t, std::uint32_t> bySerial;
     for (const Seen& seen : order) {
-        const DiscSeen& disc = discOf(seen);
+        const DiscSeen& disc = seenDisc(seen);
         const int catalog = walk.targets()[disc.target].catalog;
         auto known = disc.serial != 0 ? bySerial.find(disc.serial) : bySerial.end();
         if (known == bySerial.end()) {
@@ -135,14 +140,16 @@ std::vector<std::vector<std::uint32_t>> gatherMedia(std::vector<FirstPass>& pass
         SingleCopyMedium& medium = media[index];
         medium.discs.push_back({ catalog, disc.offset, disc.target });
         medium.scanTime = std::max(medium.scanTime, disc.scanTime);
-        mediumOf[seen.pass][seen.disc] = index;
+        numberOf[seen.pass][seen.disc] = static_cast<std::uint32_t>(discOf.size());
+        discOf.push_back({ disc.target, index });
     }
-    return mediumOf;
+    return numberOf;
 }
 
 /// Sorts the parts: files no other medium can hold a copy of are counted at once; the runs of one size
 /// and hash that lie on several media are answered, their names to be compared.
-std::vector<Candidate> countSingles(SizeParts<Candidate>& parts, std::vector<Tally>& tallies)
+std::vector<Candidate> countSingles(
+    SizeParts<Candidate>& parts, const std::vector<DiscOf>& discOf, std::vector<Tally>& tallies)
 {
     std::vector<std::vector<Candidate>> shared(parts.threadCount());
     parts.forEachPart([&](unsigned thread, auto first, auto last, SizeCounts& counts) {
@@ -150,13 +157,14 @@ std::vector<Candidate> countSingles(SizeParts<Candidate>& parts, std::vector<Tal
         const auto held = std::partition(
             first, last, [&counts](const Candidate& item) { return counts.heldMoreThanOnce(item.size); });
         for (auto item = held; item != last; ++item) {
-            tally.add(item->medium, item->size);
+            tally.add(discOf[item->disc].medium, item->size);
         }
         std::sort(first, held, [](const Candidate& a, const Candidate& b) { return a.key() < b.key(); });
         forEachRun(first, held, sameKey, [&](auto run, auto end) {
-            if (std::all_of(run, end, [&run](const Candidate& item) { return item.medium == run->medium; })) {
+            const std::uint32_t medium = discOf[run->disc].medium;
+            if (std::all_of(run, end, [&](const Candidate& item) { return discOf[item.disc].medium == medium; })) {
                 for (auto item = run; item != end; ++item) {
-                    tally.add(item->medium, item->size);
+                    tally.add(medium, item->size);
                 }
             } else {
                 shared[thread].insert(shared[thread].end(), run, end);
@@ -174,21 +182,23 @@ std::vector<Candidate> countSingles(SizeParts<Candidate>& parts, std::vector<Tal
 /// Compares the names within each run of shared candidates: a name held on several media has copies,
 /// one held on one medium has none. Places of files with copies (or whose names could not be read) go
 /// to copied.
-void compareNames(const std::vector<Candidate>& shared, const RecordCapture& capture, const SingleCopyOptions& options,
-    Tally& tally, std::vector<std::pair<std::uint32_t, std::uint32_t>>& copied)
+void compareNames(const std::vector<Candidate>& shared, const std::vector<DiscOf>& discOf, const RecordCapture& capture,
+    const SingleCopyOptions& options, Tally& tally, std::vector<std::pair<std::uint32_t, std::uint32_t>>& copied)
 {
     struct Member {
         const Candidate* candidate;
         std::string folded;
         std::uint32_t dateTime;
     };
+    const auto mediumOf = [&discOf](const Member& member) { return discOf[member.candidate->disc].medium; };
     std::vector<Member> members;
     forEachRun(shared.begin(), shared.end(), sameKey, [&](auto start, auto end) {
         members.clear();
         for (auto candidate = start; candidate != end; ++candidate) {
-            const CapturedRecord* record = capture.find(candidate->target, candidate->offset);
+            const std::uint32_t target = discOf[candidate->disc].target;
+            const CapturedRecord* record = capture.find(target, candidate->offset);
             if (record == nullptr) {
-                copied.emplace_back(candidate->target, candidate->offset); // not known: not counted, not listed
+                copied.emplace_back(target, candidate->offset); // not known: not counted, not listed
                 continue;
             }
             members.push_back(
@@ -200,14 +210,14 @@ void compareNames(const std::vector<Candidate>& shared, const RecordCapture& cap
         const auto sameName
             = [](const Member& a, const Member& b) { return a.folded == b.folded && a.dateTime == b.dateTime; };
         forEachRun(members.begin(), members.end(), sameName, [&](auto first, auto last) {
-            const bool oneMedium = std::all_of(first, last,
-                [&first](const Member& member) { return member.candidate->medium == first->candidate->medium; });
+            const bool oneMedium
+                = std::all_of(first, last, [&](const Member& member) { return mediumOf(member) == mediumOf(*first); });
             for (auto member = first; member != last; ++member) {
                 const Candidate& candidate = *member->candidate;
                 if (oneMedium) {
-                    tally.add(candidate.medium, candidate.size);
+                    tally.add(mediumOf(*member), candidate.size);
                 } else {
-                    copied.emplace_back(candidate.target, candidate.offset);
+                    copied.emplace_back(discOf[candidate.disc].target, candidate.offset);
                 }
             }
         });
@@ -236,17 +246,18 @@ SingleCopyReport findSingleCopies(
     }
 
     std::vector<SingleCopyMedium> media;
-    const std::vector<std::vector<std::uint32_t>> mediumOf = gatherMedia(passes, catalogs, walk, media);
+    std::vector<DiscOf> discOf;
+    const std::vector<std::vector<std::uint32_t>> numberOf = gatherMedia(passes, catalogs, walk, media, discOf);
     SizeParts<Candidate> parts;
     std::vector<ItemBlocks<Candidate>*> lists;
     for (FirstPass& pass : passes) {
         lists.push_back(&pass.files);
         std::vector<DiscSeen>().swap(pass.discs);
     }
-    parts.spread(lists, [&mediumOf](std::size_t list, Candidate& item) { item.medium = mediumOf[list][item.medium]; });
+    parts.spread(lists, [&numberOf](std::size_t list, Candidate& item) { item.disc = numberOf[list][item.disc]; });
     std::vector<Tally> tallies(parts.threadCount(),
         Tally { std::vector<std::uint64_t>(media.size()), std::vector<std::uint64_t>(media.size()) });
-    const std::vector<Candidate> shared = countSingles(parts, tallies);
+    const std::vector<Candidate> shared = countSingles(parts, discOf, tallies);
     parts.release();
 
     // The second walk reads the names of the files whose size and hash lie on several media.
@@ -254,11 +265,11 @@ SingleCopyReport findSingleCopies(
     if (!shared.empty()) {
         RecordCapture capture(walk);
         for (const Candidate& candidate : shared) {
-            capture.want(candidate.target, candidate.offset);
+            capture.want(discOf[candidate.disc].target, candidate.offset);
         }
         complete = capture.run(walk) && complete;
         addWalkFaults(report.faults, capture.walk());
-        compareNames(shared, capture, report.options, tallies.front(), copied);
+        compareNames(shared, discOf, capture, report.options, tallies.front(), copied);
     }
     std::sort(copied.begin(), copied.end());
     report.copied.resize(report.targets.size());
@@ -341,11 +352,15 @@ bool listSingleCopies(const CompanionCatalogs& catalogs, const SingleCopyReport&
             }
             turn.wait_for(lock, std::chrono::milliseconds(50));
         }
-        mediumText += text;
         const bool last = index + 1 == origins.size() || origins[index + 1].medium != origins[index].medium;
-        if (last) {
-            deliver(origins[index].medium, mediumText);
-            mediumText.clear();
+        if (last && mediumText.empty()) {
+            deliver(origins[index].medium, text); // a medium of one disc, nearly every one: not copied again
+        } else {
+            mediumText += text;
+            if (last) {
+                deliver(origins[index].medium, mediumText);
+                mediumText.clear();
+            }
         }
         ++next;
         turn.notify_all();
@@ -356,6 +371,7 @@ bool listSingleCopies(const CompanionCatalogs& catalogs, const SingleCopyReport&
         const std::vector<std::uint32_t>& copied = report.copied.at(origin.target);
         auto copy = std::lower_bound(copied.begin(), copied.end(), one.target().discs.front());
         std::string text;
+        text.reserve(std::size_t(1) << 20);
         std::string folderPath;
         std::uint32_t folderOffset = 0;
         SingleCopyFile file;
@@ -375,12 +391,16 @@ bool listSingleCopies(const CompanionCatalogs& catalogs, const SingleCopyReport&
                 if (record.chain.empty() || record.chain.back() != folderOffset || folderPath.empty()) {
                     folderOffset = record.chain.empty() ? 0 : record.chain.back();
                     folderPath = catalogTreePath(catalogs.at(file.catalog), record.chainNames).toStdString();
+                    const std::size_t discPath
+                        = catalogTreePath(catalogs.at(file.catalog), record.chainNames.first(1)).toUtf8().size();
+                    file.pathInDisc = std::string_view(folderPath).substr(std::min(discPath, folderPath.size()));
                 }
                 file.offset = record.offset;
                 file.size = record.size;
                 file.dateTime = record.dateTime;
                 file.name = record.name;
                 file.folders = record.chainNames;
+                file.folderOffset = folderOffset;
                 file.folderPath = folderPath;
                 format(file, text);
             });

@@ -4,7 +4,7 @@
 // and the same date when asked, anywhere in the filesets; discs with the same serial number are one
 // medium (the same disc catalogued twice).
 //
-// The first walk keeps 20 bytes a file (size, a hash of the folded name, where it is, its medium) in
+// The first walk keeps 16 bytes a file (size, a hash of the folded name, where it is) in
 // blocks, spread by size over parts that are sorted side by side as the duplicate finder does. A file
 // whose size no other file has, or whose size and hash only files of its own medium share, has no copy
 // elsewhere; names are read in a second walk only where files of one size and hash lie on several
@@ -79,7 +79,9 @@ struct SingleCopyFile {
     std::uint32_t dateTime = 0;
     std::string_view name;
     std::span<const std::string> folders; ///< the disc's title and the folders' names, outermost first
+    std::uint32_t folderOffset = 0; ///< the folder's (or the disc's) record: the same for the files of one folder
     std::string_view folderPath; ///< the tree's path of the folder holding it, UTF-8: "Owner\Fileset\Disc\Folder\"
+    std::string_view pathInDisc; ///< the end of folderPath below the disc: "Folder\" ("" at the top)
 };
 
 /// Lists the single-copy files of the chosen media of the report (indexes into its media; empty: all),

@@ -64,7 +64,7 @@ TEST_F(KtbTest, SingleListsTheFilesOnOneMediumOnlyByMedium)
     EXPECT_EQ(run.status, 1) << run.err;
     EXPECT_EQ(run.out,
         "Anna\\Sticks\\Red\\\t1 files\t700 bytes at risk\tscanned -\tserial 00000001\n"
-        "\t700\t-\tAnna\\Sticks\\Red\\photo.jpg\n"
+        "\t700\t-\tphoto.jpg\n"
         "1 files on one medium only, 700 bytes at risk, on 1 media; 3 files walked\n");
     run = ktb({ "single", "--csv", "--min-size", "600", path });
     EXPECT_EQ(run.status, 1) << run.err;

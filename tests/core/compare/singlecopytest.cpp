@@ -154,6 +154,8 @@ TEST_P(SingleCopyTest, FindsWhatAPlainWalkFindsGroupedByMediumMostAtRiskFirst)
         m_catalogs, report, {}, walk,
         [&listed](const SingleCopyFile& file, std::string& text) {
             listed[file.medium].insert({ file.catalog, file.offset });
+            EXPECT_EQ(std::string(file.folderPath).substr(0, 1), "[") << "the tree's path, owner first";
+            EXPECT_EQ(file.pathInDisc, "Folder\\");
             text += std::string(file.folderPath) + std::string(file.name) + '\n';
         },
         [&delivered](std::size_t medium, const std::string& text) {
