@@ -5,28 +5,80 @@
 //     compare_filesets dupes FOLDER            prints what was found and the memory line with bytes a file
 //     compare_filesets single FOLDER           the same, the single copies listed (and thrown away) too
 //     compare_filesets missing LOCAL FOLDER
+//     compare_filesets deep LEVELS FOLDER      writes FOLDER/deep.ktb, two discs of one path through LEVELS
+//                                              folders, and compares them (the memory should grow with
+//                                              LEVELS, not with its square)
 
 #include "bench/peaksampler.h"
 #include "core/companion/catalogwalk.h"
 #include "core/companion/companioncatalogs.h"
+#include "core/compare/comparesource.h"
 #include "core/compare/duplicatefinder.h"
 #include "core/compare/missingfinder.h"
 #include "core/compare/singlecopyfinder.h"
+#include "tests/support/catalogbuilder.h"
 
 #include <QCoreApplication>
 #include <QString>
 #include <cinttypes>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <string>
+
+namespace {
+
+int compareDeep(long levels, const std::string& folder)
+{
+    CatalogBuilder catalog;
+    std::uint32_t discs[2] = {};
+    for (std::uint32_t disc = 0; disc < 2; ++disc) {
+        discs[disc] = catalog.beginDisc({ .serial = disc + 1, .title = "Deep" });
+        for (long i = 0; i < levels; ++i) {
+            catalog.beginFolder("level");
+        }
+        catalog.addFile("end", disc);
+        for (long i = 0; i < levels; ++i) {
+            catalog.endFolder();
+        }
+        catalog.endDisc();
+    }
+    const std::string path = folder + "/deep.ktb";
+    if (!catalog.writeTo(path)) {
+        std::fprintf(stderr, "cannot write %s\n", path.c_str());
+        return 2;
+    }
+    CompanionCatalogs catalogs;
+    catalogs.addPath(QString::fromStdString(path));
+    const CompareSource first = CompareSource::discOf(0, discs[0]);
+    const CompareSource second = CompareSource::discOf(0, discs[1]);
+    CatalogWalk walk(comparisonTargets(first, second, catalogs));
+
+    const long idle = statusKilobytes("VmRSS");
+    PeakSampler sampler;
+    const TreeComparison comparison = compareSources(first, second, catalogs, walk);
+    const long peak = sampler.stop();
+    std::printf(
+        "%ld levels, %zu entries, %" PRIu64 " changed\n", levels, comparison.entries.size(), comparison.changed.files);
+    std::printf("idle %.1f MB, peak %.1f MB, above idle %.1f MB, %.1f bytes a level\n", idle / 1024.0, peak / 1024.0,
+        (peak - idle) / 1024.0, (peak - idle) * 1024.0 / static_cast<double>(levels));
+    return comparison.complete ? 0 : 1;
+}
+
+} // namespace
 
 int main(int argc, char** argv)
 {
     QCoreApplication application(argc, argv);
+    if (argc == 4 && std::strcmp(argv[1], "deep") == 0) {
+        return compareDeep(std::atol(argv[2]), argv[3]);
+    }
     const bool dupes = argc == 3 && std::strcmp(argv[1], "dupes") == 0;
     const bool single = argc == 3 && std::strcmp(argv[1], "single") == 0;
     const bool missing = argc == 4 && std::strcmp(argv[1], "missing") == 0;
     if (!dupes && !single && !missing) {
-        std::fprintf(stderr, "usage: compare_filesets dupes FOLDER | single FOLDER | missing LOCAL FOLDER\n");
+        std::fprintf(stderr,
+            "usage: compare_filesets dupes FOLDER | single FOLDER | missing LOCAL FOLDER | deep LEVELS FOLDER\n");
         return 2;
     }
     CompanionCatalogs catalogs;

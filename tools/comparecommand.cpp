@@ -57,10 +57,10 @@ namespace {
         return index;
     }
 
-    void printEntry(const ComparedEntry& entry)
+    void printEntry(const ComparedEntry& entry, const std::string& entryPath)
     {
         static const char* const marks[] = { " ", "-", "+", "~" };
-        std::string path = terminalText(decodeCatalogText(entry.path));
+        std::string path = terminalText(decodeCatalogText(entryPath));
         if (entry.folder) {
             path += '\\';
         }
@@ -158,9 +158,11 @@ int runCompare(const std::vector<std::string>& arguments)
     if (csv) {
         printCsv(comparisonCsv(comparison));
     } else {
+        ComparedPaths paths;
         for (const ComparedEntry& entry : comparison.entries) {
+            const std::string& path = paths.next(entry);
             if (entry.difference != Difference::None) {
-                printEntry(entry);
+                printEntry(entry, path);
             }
         }
         std::printf(

@@ -44,7 +44,9 @@ QString comparisonCsv(const TreeComparison& comparison)
     QString text = line(
         { QStringLiteral("Difference"), QStringLiteral("Kind"), QStringLiteral("Path"), QStringLiteral("First size"),
             QStringLiteral("First date"), QStringLiteral("Second size"), QStringLiteral("Second date") });
+    ComparedPaths paths;
     for (const ComparedEntry& entry : comparison.entries) {
+        const std::string& path = paths.next(entry);
         if (entry.difference == Difference::None) {
             continue;
         }
@@ -53,7 +55,7 @@ QString comparisonCsv(const TreeComparison& comparison)
         const bool file = !entry.folder;
         text += line({ differenceName(static_cast<int>(entry.difference)),
             entry.folder ? QStringLiteral("folder") : QStringLiteral("file"),
-            decodeCatalogText(entry.path) + (entry.folder ? QStringLiteral("\\") : QString()),
+            decodeCatalogText(path) + (entry.folder ? QStringLiteral("\\") : QString()),
             first && file ? sizeText(entry.firstSize) : QString(),
             first && file ? isoDosDateTime(entry.firstDate) : QString(),
             second && file ? sizeText(entry.secondSize) : QString(),

@@ -18,7 +18,7 @@ enum class Difference : std::uint8_t {
 };
 
 struct ComparedEntry {
-    std::string path; ///< the first tree's path when the entry is in both
+    std::string name; ///< the first tree's name when the entry is in both
     bool folder = false;
     Difference difference = Difference::None;
     std::size_t depth = 0;
@@ -26,6 +26,7 @@ struct ComparedEntry {
     std::uint32_t firstDate = 0;
     std::uint32_t secondSize = 0;
     std::uint32_t secondDate = 0;
+    std::string secondName; ///< the second tree's name when the entry is in both under another name
 };
 
 /// Folders and files of one kind of difference.
@@ -51,7 +52,25 @@ struct TreeComparison {
     bool differs() const { return onlyFirst.total() + onlySecond.total() + changed.total() > 0; }
 };
 
-/// Compares two listings (sorted here). A path that is a folder in one tree and a file in the other is
-/// an entry only in the first and one only in the second; two entries of one tree whose paths the
-/// search takes for the same are matched with the other tree's in the order they were listed.
-TreeComparison compareListings(TreeListing& first, TreeListing& second);
+/// Compares two listings. A path that is a folder in one tree and a file in the other is an entry only
+/// in the first and one only in the second; two entries of one tree whose paths the search takes for
+/// the same are matched with the other tree's in the order they were listed. Memory grows with the
+/// entries, not with their depth.
+TreeComparison compareListings(const TreeListing& first, const TreeListing& second);
+
+/// The paths of a comparison's entries: the names of the folders that hold one (the entries before it
+/// of lower depth) and its own, joined by backslashes, as its own tree names them (the first tree when
+/// it is in both). Given every entry in turn, it keeps no more than one path a tree.
+class ComparedPaths {
+public:
+    const std::string& next(const ComparedEntry& entry);
+
+private:
+    struct Path {
+        std::string text;
+        std::vector<std::size_t> ends; ///< where the name at each depth ends in text
+        void enter(std::size_t depth, std::string_view name);
+    };
+    Path m_first;
+    Path m_second;
+};

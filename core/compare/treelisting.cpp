@@ -12,33 +12,43 @@
 #include <algorithm>
 #include <chrono>
 
-namespace {
-
-void appendName(TreeEntry& entry, std::string_view name)
+std::size_t TreeListing::child(std::size_t parent, std::string_view folded)
 {
-    if (!entry.path.empty()) {
-        entry.path += '\\';
+    Children& children = m_nodes[parent].children;
+    if (const auto found = children.find(folded); found != children.end()) {
+        return found->second;
     }
-    entry.path += name;
-    entry.key += foldedName(name);
-    entry.key += '\0';
+    children.emplace(std::string(folded), m_nodes.size());
+    m_nodes.emplace_back();
+    return m_nodes.size() - 1;
 }
-
-} // namespace
 
 void TreeListing::add(std::span<const std::string> folders, std::string_view name, bool folder, std::uint32_t size,
     std::uint32_t dateTime)
 {
-    TreeEntry entry;
-    entry.folder = folder;
-    entry.size = size;
-    entry.dateTime = dateTime;
-    entry.depth = folders.size();
-    for (const std::string& parent : folders) {
-        appendName(entry, parent);
+    // The folders that hold the entry are those of the entry before it, cut to its depth (a walk goes
+    // depth first); a walk that starts below the top names folders that were never entries.
+    if (m_open.size() > folders.size()) {
+        m_open.resize(folders.size());
     }
-    appendName(entry, name);
-    m_entries.push_back(std::move(entry));
+    if (!m_open.empty() && m_open.back().folded != foldedName(folders[m_open.size() - 1])) {
+        m_open.clear(); // not in the order of a walk: found by name from the top
+    }
+    while (m_open.size() < folders.size()) {
+        const std::size_t parent = m_open.empty() ? 0 : m_open.back().node;
+        const std::string_view folded = foldedName(folders[m_open.size()]);
+        m_open.push_back({ child(parent, folded), std::string(folded) });
+    }
+    const std::string_view folded = foldedName(name);
+    const std::size_t node = child(m_open.empty() ? 0 : m_open.back().node, folded);
+    const std::size_t index = m_entries.size();
+    m_entries.push_back({ std::string(name), folder, size, dateTime, None });
+    Node& path = m_nodes[node];
+    (path.lastEntry == None ? path.firstEntry : m_entries[path.lastEntry].nextAtPath) = index;
+    path.lastEntry = index;
+    if (folder) {
+        m_open.push_back({ node, std::string(folded) });
+    }
 }
 
 void TreeListing::addRecord(const WalkRecord& record, std::size_t skippedNames)
@@ -54,12 +64,6 @@ void TreeListing::addRecord(const WalkRecord& record, std::size_t skippedNames)
     }
     add(record.chainNames.subspan(skippedNames, parents - skippedNames), record.name, folder, record.size,
         record.dateTime);
-}
-
-void TreeListing::sort()
-{
-    std::stable_sort(
-        m_entries.begin(), m_entries.end(), [](const TreeEntry& a, const TreeEntry& b) { return a.key < b.key; });
 }
 
 namespace {

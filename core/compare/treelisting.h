@@ -8,6 +8,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <span>
 #include <string>
@@ -18,34 +19,55 @@ class CatalogWalk;
 struct WalkRecord;
 
 struct TreeEntry {
-    /// The folded names of the path (foldedName), each followed by a zero byte: entries with equal keys
-    /// have the same path for the search, and keys sort a tree depth first, a folder before what it holds.
-    std::string key;
-    /// The names as recorded (catalog bytes or the file system's UTF-8), joined by backslashes.
-    std::string path;
+    std::string name; ///< as recorded (catalog bytes or the file system's UTF-8)
     bool folder = false;
     std::uint32_t size = 0;
     std::uint32_t dateTime = 0; ///< packed DOS date-time
-    std::size_t depth = 0; ///< names in the path minus one
+    std::size_t nextAtPath = SIZE_MAX; ///< the next entry of the same path (TreeListing::None: the last)
 };
 
+/// The folders and files of one side, by path: a tree of the paths the search takes for different
+/// (foldedName), each with the entries listed at it. Nothing holds a whole path, so the memory grows with
+/// the entries, not with their depth.
 class TreeListing {
 public:
+    static constexpr std::size_t None = SIZE_MAX;
+    using Children = std::map<std::string, std::size_t, std::less<>>;
+    /// A path: its entries in the order they were listed, and the paths one name longer, by their folded
+    /// last names (their places in nodes()).
+    struct Node {
+        Children children;
+        std::size_t firstEntry = None;
+        std::size_t lastEntry = None;
+    };
+
     /// Takes a folder or file record of a catalog walk (other records are passed over); the first
     /// skippedNames names of its chain are left out of the path (1 for a disc compared on its own: its
     /// title).
     void addRecord(const WalkRecord& record, std::size_t skippedNames);
-    /// Adds a folder or file below the folders names.
+    /// Adds a folder or file below the folders names. Entries come in the order of a walk: depth first,
+    /// a folder before what it holds.
     void add(std::span<const std::string> folders, std::string_view name, bool folder, std::uint32_t size,
         std::uint32_t dateTime);
-    /// Puts the entries in tree order (by key; equal keys keep the order they were added in).
-    void sort();
 
     const std::vector<TreeEntry>& entries() const { return m_entries; }
+    /// The paths; the first is the top, the path of no names.
+    const std::vector<Node>& nodes() const { return m_nodes; }
     std::size_t size() const { return m_entries.size(); }
 
 private:
+    /// The path one name longer than the path at place parent, made when missing.
+    std::size_t child(std::size_t parent, std::string_view folded);
+
     std::vector<TreeEntry> m_entries;
+    std::vector<Node> m_nodes = std::vector<Node>(1);
+    /// The paths of the folders that hold the last entry added, and of that entry when it is a folder:
+    /// a walk's next entry is below one of them.
+    struct OpenFolder {
+        std::size_t node;
+        std::string folded; ///< its last name
+    };
+    std::vector<OpenFolder> m_open;
 };
 
 /// How a walk of a folder, image or drive ended.

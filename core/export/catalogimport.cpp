@@ -14,15 +14,17 @@
 #include <QFileInfo>
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <map>
 #include <memory>
 
 namespace {
 
-/// Folders deeper than this in a document are refused: no disc holds such a tree, and the reader
-/// would need a deep stack.
-constexpr int s_maxDepth = 2048;
+/// Folders deeper than this in a document are refused: no disc holds such a tree (a path of the file
+/// system holds 4,096 bytes at most).
+constexpr std::size_t s_maxDepth = 2048;
 
 struct FileCloser {
     void operator()(std::FILE* file) const { std::fclose(file); }
@@ -83,6 +85,15 @@ private:
         std::uint64_t folders = 0;
         std::uint64_t bytes = 0;
     };
+    /// An entry being read: its keys so far, and whether its folder record is written already.
+    struct OpenEntry {
+        Text name;
+        Text comment;
+        std::uint64_t size = 0;
+        std::uint32_t dateTime = 0;
+        bool folder = false;
+        bool opened = false;
+    };
 
     bool fail(const QString& what)
     {
@@ -102,8 +113,15 @@ private:
     bool readFileset(const ImportOptions& options, ImportResult& result);
     bool readDisc(bool wanted, ImportResult& result);
     TKTBERROR buildDisc(TKTBHandle* scratch, TKTBDisc& disc);
-    bool readEntries(TKTBAppender& out, Counts& counts, int depth);
-    bool readEntry(TKTBAppender& out, Counts& counts, int depth);
+    /// Reads the "katalox" or "version" key's value: what the document says it is.
+    bool readKind();
+    /// Reads an array of entries whose "[" was read, with every folder's entries in it.
+    bool readEntries(TKTBAppender& out, Counts& counts);
+    /// Reads the keys of an entry up to its end, or up to the "[" of its own entries (opened then set).
+    bool readEntryKeys(TKTBAppender& out, OpenEntry& entry, std::size_t depth, bool& descended);
+    /// Writes the record of an entry whose keys are read, or its folder's end.
+    bool finishEntry(TKTBAppender& out, Counts& counts, const OpenEntry& entry);
+    bool writeName(TKTBAppender& out, const OpenEntry& entry);
 
     CatalogImport& m_import;
     JsonReader& m_reader;
@@ -165,6 +183,12 @@ bool JsonDiscReader::run(const ImportOptions& options, ImportResult& result)
     bool sawFilesets = false;
     JsonReader::Token token {};
     while (next(token) && token == JsonReader::Token::Key) {
+        if (m_reader.text() == "katalox" || m_reader.text() == "version") {
+            if (!readKind()) {
+                break;
+            }
+            continue;
+        }
         if (m_reader.text() != "filesets") {
             if (!next(token) || !m_reader.skipValue(token)) {
                 failReader();
@@ -261,10 +285,6 @@ TKTBERROR JsonDiscReader::buildDisc(TKTBHandle* scratch, TKTBDisc& disc)
     Text title;
     Text comment;
     Counts counts;
-    std::uint64_t files = 0;
-    std::uint64_t folders = 0;
-    bool hasFiles = false;
-    bool hasFolders = false;
     bool hasFlags = false;
     bool hasUsed = false;
     bool hasCapacity = false;
@@ -325,18 +345,16 @@ TKTBERROR JsonDiscReader::buildDisc(TKTBHandle* scratch, TKTBDisc& disc)
                 return bad();
             }
         } else if (key == "used" || key == "capacity") {
-            std::int64_t number = 0;
-            if (!expect(JsonReader::Token::Number, "a number") || !m_reader.signedNumber(number)) {
-                fail(QStringLiteral("\"%1\" must be a whole number").arg(QString::fromStdString(key)));
+            if (!readUnsigned(INT64_MAX, value, key)) {
                 return bad();
             }
-            (key == "used" ? disc.Used : disc.Capacity) = number;
+            (key == "used" ? disc.Used : disc.Capacity) = static_cast<std::int64_t>(value);
             (key == "used" ? hasUsed : hasCapacity) = true;
         } else if (key == "files" || key == "folders") {
-            if (!readUnsigned(UINT32_MAX, key == "files" ? files : folders, key)) {
+            // Counted from the entries that arrive, whatever the document claims.
+            if (!readUnsigned(UINT32_MAX, value, key)) {
                 return bad();
             }
-            (key == "files" ? hasFiles : hasFolders) = true;
         } else if (key == "entries") {
             // The disc's fields come before its entries in an export: a disc the fileset holds already
             // is refused before its tree is read.
@@ -348,7 +366,7 @@ TKTBERROR JsonDiscReader::buildDisc(TKTBHandle* scratch, TKTBDisc& disc)
                 }
                 return KTB_ERR_DISCEXISTS;
             }
-            if (!expect(JsonReader::Token::ArrayBegin, "an array of entries") || !readEntries(out, counts, 0)) {
+            if (!expect(JsonReader::Token::ArrayBegin, "an array of entries") || !readEntries(out, counts)) {
                 return m_import.stopRequested() ? KTB_ERR_INTERRUPTED : bad();
             }
         } else if (!next(token) || !m_reader.skipValue(token)) {
@@ -369,9 +387,8 @@ TKTBERROR JsonDiscReader::buildDisc(TKTBHandle* scratch, TKTBDisc& disc)
     if (!hasFlags && audio) {
         disc.Flags = KTB_DISC_AUDIO;
     }
-    // A partial export leaves out the counts: they are those of the tree imported.
-    disc.Files = static_cast<std::uint32_t>(hasFiles ? files : counts.files);
-    disc.Folders = static_cast<std::uint32_t>(hasFolders ? folders : counts.folders);
+    disc.Files = static_cast<std::uint32_t>(counts.files);
+    disc.Folders = static_cast<std::uint32_t>(counts.folders);
     if (!hasUsed) {
         disc.Used = static_cast<std::int64_t>(counts.bytes);
     }
@@ -385,46 +402,61 @@ TKTBERROR JsonDiscReader::buildDisc(TKTBHandle* scratch, TKTBDisc& disc)
     return KTB_OK;
 }
 
-bool JsonDiscReader::readEntries(TKTBAppender& out, Counts& counts, int depth)
+bool JsonDiscReader::readEntries(TKTBAppender& out, Counts& counts)
 {
-    if (depth > s_maxDepth) {
-        return fail(QStringLiteral("folders nested deeper than %1 levels").arg(s_maxDepth));
-    }
-    JsonReader::Token token {};
-    while (next(token) && token == JsonReader::Token::ObjectBegin) {
-        if (m_import.stopRequested()) {
+    // The entries whose own entries are being read, the outermost first. A loop rather than recursion:
+    // the depth of a document costs memory, never stack.
+    std::vector<OpenEntry> open;
+    for (;;) {
+        JsonReader::Token token {};
+        if (!next(token)) {
             return false;
         }
-        if (!readEntry(out, counts, depth)) {
+        if (token == JsonReader::Token::ArrayEnd) {
+            if (open.empty()) {
+                return true;
+            }
+            // A folder's entries ended: its remaining keys follow.
+        } else if (token == JsonReader::Token::ObjectBegin) {
+            if (m_import.stopRequested()) {
+                return false;
+            }
+            open.emplace_back();
+        } else {
+            return fail(QStringLiteral("an entry expected at byte %1").arg(m_reader.position()));
+        }
+        bool descended = false;
+        if (!readEntryKeys(out, open.back(), open.size() - 1, descended)) {
             return false;
         }
+        if (descended) {
+            continue;
+        }
+        if (!finishEntry(out, counts, open.back())) {
+            return false;
+        }
+        open.pop_back();
         m_import.noteProgress(m_reader.position());
     }
-    return m_error.isEmpty()
-        && (token == JsonReader::Token::ArrayEnd
-            || fail(QStringLiteral("an entry expected at byte %1").arg(m_reader.position())));
 }
 
-bool JsonDiscReader::readEntry(TKTBAppender& out, Counts& counts, int depth)
+bool JsonDiscReader::writeName(TKTBAppender& out, const OpenEntry& entry)
 {
-    Text name;
-    Text comment;
-    std::uint64_t size = 0;
-    std::uint32_t dateTime = 0;
-    bool folder = false;
-    bool opened = false; ///< the folder's record is written
-    const auto writeName = [&]() {
-        if (name.stored().empty()) {
-            return fail(QStringLiteral("an entry without a name at byte %1").arg(m_reader.position()));
-        }
-        return out.appendString(name.stored())
-            || fail(QStringLiteral("a name longer than 65,535 bytes at byte %1").arg(m_reader.position()));
-    };
+    if (entry.name.stored().empty()) {
+        return fail(QStringLiteral("an entry without a name at byte %1").arg(m_reader.position()));
+    }
+    return out.appendString(entry.name.stored())
+        || fail(QStringLiteral("a name longer than 65,535 bytes at byte %1").arg(m_reader.position()));
+}
+
+bool JsonDiscReader::readEntryKeys(TKTBAppender& out, OpenEntry& entry, std::size_t depth, bool& descended)
+{
     JsonReader::Token token {};
     while (next(token) && token == JsonReader::Token::Key) {
         const std::string key = m_reader.text();
         bool matched = false;
-        if (!readText(key, "name", name, matched) || (!matched && !readText(key, "comment", comment, matched))) {
+        if (!readText(key, "name", entry.name, matched)
+            || (!matched && !readText(key, "comment", entry.comment, matched))) {
             return false;
         }
         if (matched) {
@@ -432,7 +464,7 @@ bool JsonDiscReader::readEntry(TKTBAppender& out, Counts& counts, int depth)
         }
         std::uint64_t value = 0;
         if (key == "size") {
-            if (!readUnsigned(UINT32_MAX, size, key)) {
+            if (!readUnsigned(UINT32_MAX, entry.size, key)) {
                 return false;
             }
         } else if (key == "modified" || key == "dateTime") {
@@ -440,12 +472,12 @@ bool JsonDiscReader::readEntry(TKTBAppender& out, Counts& counts, int depth)
                 return false;
             }
             if (token == JsonReader::Token::String && key == "modified") {
-                if (!parseDosDateTime(m_reader.text(), dateTime)) {
+                if (!parseDosDateTime(m_reader.text(), entry.dateTime)) {
                     return fail(QStringLiteral("\"modified\" is no date (as \"2003-05-01T12:00:00\") at byte %1")
                                     .arg(m_reader.position()));
                 }
             } else if (token == JsonReader::Token::Number && m_reader.number(UINT32_MAX, value)) {
-                dateTime = static_cast<std::uint32_t>(value);
+                entry.dateTime = static_cast<std::uint32_t>(value);
             } else if (token != JsonReader::Token::Null) {
                 return fail(QStringLiteral("\"%1\" is no date at byte %2")
                                 .arg(QString::fromStdString(key))
@@ -455,21 +487,25 @@ bool JsonDiscReader::readEntry(TKTBAppender& out, Counts& counts, int depth)
             if (!next(token)) {
                 return false;
             }
-            folder = token == JsonReader::Token::True;
+            entry.folder = token == JsonReader::Token::True;
             if (!m_reader.skipValue(token)) {
                 return failReader();
             }
         } else if (key == "entries") {
-            if (opened) {
+            if (entry.opened) {
                 return fail(QStringLiteral("a folder with two lists of entries at byte %1").arg(m_reader.position()));
             }
-            folder = true;
-            opened = true;
+            if (depth >= s_maxDepth) {
+                return fail(QStringLiteral("folders nested deeper than %1 levels").arg(s_maxDepth));
+            }
+            entry.folder = true;
+            entry.opened = true;
             out.appendByte(KTB_TAG_FOLDER);
-            if (!writeName() || !expect(JsonReader::Token::ArrayBegin, "an array of entries")
-                || !readEntries(out, counts, depth + 1)) {
+            if (!writeName(out, entry) || !expect(JsonReader::Token::ArrayBegin, "an array of entries")) {
                 return false;
             }
+            descended = true;
+            return true;
         } else if (!next(token) || !m_reader.skipValue(token)) {
             return failReader();
         }
@@ -477,13 +513,16 @@ bool JsonDiscReader::readEntry(TKTBAppender& out, Counts& counts, int depth)
     if (!m_error.isEmpty()) {
         return false;
     }
-    if (token != JsonReader::Token::ObjectEnd) {
-        return fail(QStringLiteral("a key expected at byte %1").arg(m_reader.position()));
-    }
-    if (folder) {
-        if (!opened) {
+    return token == JsonReader::Token::ObjectEnd
+        || fail(QStringLiteral("a key expected at byte %1").arg(m_reader.position()));
+}
+
+bool JsonDiscReader::finishEntry(TKTBAppender& out, Counts& counts, const OpenEntry& entry)
+{
+    if (entry.folder) {
+        if (!entry.opened) {
             out.appendByte(KTB_TAG_FOLDER);
-            if (!writeName()) {
+            if (!writeName(out, entry)) {
                 return false;
             }
         }
@@ -491,19 +530,37 @@ bool JsonDiscReader::readEntry(TKTBAppender& out, Counts& counts, int depth)
         ++counts.folders;
         return out.ok() || fail(QStringLiteral("the scratch catalog cannot be written"));
     }
-    const auto fileSize = static_cast<std::uint32_t>(size);
+    const auto fileSize = static_cast<std::uint32_t>(entry.size);
     out.appendByte(KTB_TAG_FILE);
-    if (!writeName()) {
+    if (!writeName(out, entry)) {
         return false;
     }
     out.append(&fileSize, sizeof fileSize);
-    out.append(&dateTime, sizeof dateTime);
-    if (!out.appendString(comment.stored())) {
+    out.append(&entry.dateTime, sizeof entry.dateTime);
+    if (!out.appendString(entry.comment.stored())) {
         return fail(QStringLiteral("a comment longer than 65,535 bytes"));
     }
     ++counts.files;
     counts.bytes += fileSize;
     return out.ok() || fail(QStringLiteral("the scratch catalog cannot be written"));
+}
+
+bool JsonDiscReader::readKind()
+{
+    // An export says what it is ({"katalox": "export", "version": 1}); a document made by hand may leave
+    // both out, but one that says it is something else, or of another version, is not read as ours.
+    const bool tag = m_reader.text() == "katalox";
+    JsonReader::Token token {};
+    if (!next(token)) {
+        return false;
+    }
+    if (tag) {
+        return (token == JsonReader::Token::String && m_reader.text() == "export")
+            || fail(QStringLiteral("not a catalog export (\"katalox\" is not \"export\")"));
+    }
+    std::uint64_t version = 0;
+    return (token == JsonReader::Token::Number && m_reader.number(UINT32_MAX, version) && version == 1)
+        || fail(QStringLiteral("an export of another version than 1, which this program cannot read"));
 }
 
 // ---------------------------------------------------------------------------------------------
@@ -602,38 +659,83 @@ ImportResult CatalogImport::importJson(const QString& path, const ImportOptions&
 
 namespace {
 
-/// The tree of a list, gathered whole: a list's lines may name a folder's files in any order.
-struct ListFolder {
-    std::map<std::string, ListFolder> folders;
-    std::map<std::string, std::uint64_t> files;
+/// The largest size a disc's used bytes can hold.
+constexpr std::uint64_t s_maxListBytes = INT64_MAX;
+
+/// The tree of a list, gathered whole (a list's lines may name a folder's files in any order), as a
+/// table of folders that name their sub-folders by place: neither writing nor freeing it recurses,
+/// however deep the list goes.
+struct ListTree {
+    struct Folder {
+        std::map<std::string, std::size_t, std::less<>> folders; ///< name and place in the table
+        std::map<std::string, std::uint64_t, std::less<>> files;
+    };
+    std::vector<Folder> folders = std::vector<Folder>(1); ///< the disc's top first
+    std::uint64_t bytes = 0; ///< the sizes of the files, together
+
+    /// The place of the sub-folder name of the folder at place parent, made when missing.
+    std::size_t folder(std::size_t parent, std::string_view name)
+    {
+        auto& subFolders = folders[parent].folders;
+        if (const auto found = subFolders.find(name); found != subFolders.end()) {
+            return found->second;
+        }
+        subFolders.emplace(std::string(name), folders.size());
+        folders.emplace_back();
+        return folders.size() - 1;
+    }
 };
 
-bool writeListFolder(
-    TKTBAppender& out, const ListFolder& folder, std::uint64_t& files, std::uint64_t& folders, std::uint64_t& bytes)
+bool writeListTree(TKTBAppender& out, const ListTree& tree, std::uint64_t& files, std::uint64_t& folders)
 {
-    for (const auto& [name, size] : folder.files) {
-        // A catalog keeps the low 32 bits of a size, as a scan does.
-        const auto stored = static_cast<std::uint32_t>(size);
-        const std::uint32_t noDate = 0;
-        out.appendByte(KTB_TAG_FILE);
-        out.appendString(name);
-        out.append(&stored, sizeof stored);
-        out.append(&noDate, sizeof noDate);
-        out.appendString({});
-        ++files;
-        bytes += size;
-    }
-    for (const auto& [name, sub] : folder.folders) {
+    // Depth first, a folder's files before its sub-folders; each open folder with its next sub-folder.
+    struct Level {
+        const ListTree::Folder* folder;
+        std::map<std::string, std::size_t, std::less<>>::const_iterator next;
+    };
+    std::vector<Level> levels;
+    const auto enter = [&](const ListTree::Folder& folder) {
+        for (const auto& [name, size] : folder.files) {
+            // A catalog keeps the low 32 bits of a size, as a scan does.
+            const auto stored = static_cast<std::uint32_t>(size);
+            const std::uint32_t noDate = 0;
+            out.appendByte(KTB_TAG_FILE);
+            out.appendString(name);
+            out.append(&stored, sizeof stored);
+            out.append(&noDate, sizeof noDate);
+            out.appendString({});
+            ++files;
+        }
+        levels.push_back({ &folder, folder.folders.begin() });
+    };
+    enter(tree.folders.front());
+    while (!levels.empty() && out.ok()) {
+        Level& level = levels.back();
+        if (level.next == level.folder->folders.end()) {
+            levels.pop_back();
+            if (!levels.empty()) {
+                out.appendByte(KTB_TAG_ENDFOLDER);
+                ++folders;
+            }
+            continue;
+        }
+        const auto& [name, place] = *level.next++;
         out.appendByte(KTB_TAG_FOLDER);
         out.appendString(name);
-        if (!writeListFolder(out, sub, files, folders, bytes)) {
-            return false;
-        }
-        out.appendByte(KTB_TAG_ENDFOLDER);
-        ++folders;
+        enter(tree.folders[place]);
     }
     return out.ok();
 }
+
+/// A line as getline(3) reads it: every byte, a NUL too.
+struct LineBuffer {
+    char* data = nullptr;
+    std::size_t capacity = 0;
+    LineBuffer() = default;
+    LineBuffer(const LineBuffer&) = delete;
+    LineBuffer& operator=(const LineBuffer&) = delete;
+    ~LineBuffer() { std::free(data); }
+};
 
 } // namespace
 
@@ -644,24 +746,24 @@ ImportResult CatalogImport::importList(const QString& path, const ImportOptions&
     if (file == nullptr) {
         return result;
     }
-    ListFolder top;
-    std::string line;
+    ListTree tree;
     std::uint64_t lineNumber = 0;
     std::uint64_t done = 0;
     const auto lineError = [&](const QString& what) {
         result.error = QStringLiteral("%1, line %2: %3").arg(path).arg(lineNumber).arg(what);
         return result;
     };
-    char buffer[4096];
-    while (std::fgets(buffer, sizeof buffer, file.get()) != nullptr) {
-        line += buffer;
-        done += std::strlen(buffer);
-        if (line.back() != '\n' && !std::feof(file.get())) {
-            continue;
+    LineBuffer buffer;
+    for (;;) {
+        const ssize_t read = ::getline(&buffer.data, &buffer.capacity, file.get());
+        if (read < 0) {
+            break;
         }
+        done += static_cast<std::uint64_t>(read);
         ++lineNumber;
+        std::string_view line(buffer.data, static_cast<std::size_t>(read));
         while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) {
-            line.pop_back();
+            line.remove_suffix(1);
         }
         if (stopRequested()) {
             result.cancelled = true;
@@ -671,14 +773,20 @@ ImportResult CatalogImport::importList(const QString& path, const ImportOptions&
         if (line.empty()) {
             continue;
         }
+        if (line.find('\0') != std::string_view::npos) {
+            return lineError(QStringLiteral("a NUL byte: a list is plain text"));
+        }
         const std::size_t tab = line.find('\t');
         std::uint64_t size = 0;
-        const char* end = line.data() + (tab == std::string::npos ? 0 : tab);
-        if (tab == std::string::npos || tab == 0 || std::from_chars(line.data(), end, size).ptr != end) {
+        const char* end = line.data() + (tab == std::string_view::npos ? 0 : tab);
+        const auto [parsed, problem] = std::from_chars(line.data(), end, size);
+        if (tab == std::string_view::npos || tab == 0 || parsed != end) {
             return lineError(QStringLiteral("a line must be a size in bytes, a tab and a path"));
         }
-        ListFolder* folder = &top;
-        std::string_view rest = std::string_view(line).substr(tab + 1);
+        if (problem != std::errc() || size > s_maxListBytes) {
+            return lineError(QStringLiteral("a size larger than %1 bytes").arg(s_maxListBytes));
+        }
+        std::string_view rest = line.substr(tab + 1);
         const bool isFolder = !rest.empty() && rest.back() == '/';
         std::vector<std::string_view> parts;
         while (!rest.empty()) {
@@ -697,13 +805,22 @@ ImportResult CatalogImport::importList(const QString& path, const ImportOptions&
                 return lineError(QStringLiteral("a name longer than 65,535 bytes"));
             }
         }
+        std::size_t folder = 0;
         for (std::size_t i = 0; i + (isFolder ? 0 : 1) < parts.size(); ++i) {
-            folder = &folder->folders[std::string(parts[i])];
+            folder = tree.folder(folder, parts[i]);
         }
-        if (!isFolder) {
-            folder->files[std::string(parts.back())] = size;
+        if (isFolder) {
+            continue;
         }
-        line.clear();
+        // A file listed again takes its last size.
+        auto& files = tree.folders[folder].files;
+        const auto [named, added] = files.try_emplace(std::string(parts.back()), size);
+        tree.bytes -= added ? 0 : named->second;
+        named->second = size;
+        if (size > s_maxListBytes - tree.bytes) {
+            return lineError(QStringLiteral("the sizes add up to more than %1 bytes").arg(s_maxListBytes));
+        }
+        tree.bytes += size;
     }
     if (std::ferror(file.get())) {
         result.error = path + QStringLiteral(": the file cannot be read");
@@ -725,8 +842,7 @@ ImportResult CatalogImport::importList(const QString& path, const ImportOptions&
             out.append(&disc, sizeof disc);
             std::uint64_t files = 0;
             std::uint64_t folders = 0;
-            std::uint64_t bytes = 0;
-            if (!writeListFolder(out, top, files, folders, bytes)) {
+            if (!writeListTree(out, tree, files, folders)) {
                 error = QStringLiteral("The scratch catalog cannot be written");
                 return KTB_ERR_MAPPINGFAILED;
             }
@@ -734,7 +850,7 @@ ImportResult CatalogImport::importList(const QString& path, const ImportOptions&
             disc.ScanTime = ktbNowLocalDos();
             disc.Files = static_cast<std::uint32_t>(files);
             disc.Folders = static_cast<std::uint32_t>(folders);
-            disc.Used = static_cast<std::int64_t>(bytes);
+            disc.Used = static_cast<std::int64_t>(tree.bytes);
             disc.Capacity = ktbRoundCapacity(disc.Used);
             disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
             return out.patch(start + 1, &disc, sizeof disc) && out.flush() ? KTB_OK : KTB_ERR_MAPPINGFAILED;

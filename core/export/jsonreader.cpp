@@ -1,5 +1,7 @@
 #include "core/export/jsonreader.h"
 
+#include "engine/ktb_utils.h"
+
 #include <charconv>
 
 JsonReader::JsonReader(std::FILE* stream)
@@ -312,7 +314,8 @@ bool JsonReader::readString()
             return fail("the document ends inside a string");
         }
         if (byte == '"') {
-            return true;
+            // JSON is UTF-8; a name in another encoding comes as base64 in its own key.
+            return ktbIsUtf8(m_text) || fail("a text that is not UTF-8");
         }
         if (byte == '\\') {
             if (!appendEscape()) {
@@ -352,11 +355,4 @@ bool JsonReader::number(std::uint64_t limit, std::uint64_t& value) const
     const char* end = m_text.data() + m_text.size();
     const auto [at, error] = std::from_chars(m_text.data(), end, value);
     return error == std::errc() && at == end && value <= limit;
-}
-
-bool JsonReader::signedNumber(std::int64_t& value) const
-{
-    const char* end = m_text.data() + m_text.size();
-    const auto [at, error] = std::from_chars(m_text.data(), end, value);
-    return error == std::errc() && at == end;
 }

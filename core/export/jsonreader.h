@@ -1,7 +1,7 @@
 #pragma once
 // A JSON reader that streams: it reads a file through a small buffer and hands out one token at a
 // time, so a document of any size is read in constant memory. It checks the grammar as it goes (RFC
-// 8259): a token is only handed out when it may stand where it stands.
+// 8259): a token is only handed out when it may stand where it stands, and a text only when it is UTF-8.
 
 #include <cstdint>
 #include <cstdio>
@@ -29,8 +29,6 @@ public:
     /// The last Number as an unsigned integer below or equal to limit; false for fractions, signs,
     /// exponents or larger values.
     bool number(std::uint64_t limit, std::uint64_t& value) const;
-    /// The last Number as a signed 64-bit integer.
-    bool signedNumber(std::int64_t& value) const;
 
 private:
     enum class Expect { Value, KeyOrEnd, Key, Colon, CommaOrEnd, Nothing };

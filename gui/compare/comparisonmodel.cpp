@@ -130,10 +130,8 @@ QVariant ComparisonModel::data(const QModelIndex& index, int role) const
     if (role == Qt::DisplayRole) {
         const auto sizeText = [](std::uint32_t size) { return QLocale().toString(size); };
         switch (index.column()) {
-        case NameColumn: {
-            const std::size_t slash = shown->path.rfind('\\');
-            return decodeCatalogText(slash == std::string::npos ? shown->path : shown->path.substr(slash + 1));
-        }
+        case NameColumn:
+            return decodeCatalogText(shown->name);
         case DifferenceColumn:
             return shown->difference == Difference::None ? QString()
                                                          : differenceName(static_cast<int>(shown->difference));

@@ -19,6 +19,7 @@
 #include <QFile>
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <random>
 
@@ -33,8 +34,9 @@ struct Found {
 Found differencesOf(const TreeComparison& comparison)
 {
     Found found;
+    ComparedPaths paths;
     for (const ComparedEntry& entry : comparison.entries) {
-        const std::string path = entry.path + (entry.folder ? "\\" : "");
+        const std::string path = paths.next(entry) + (entry.folder ? "\\" : "");
         if (entry.difference == Difference::OnlyFirst) {
             found.onlyFirst.push_back(path);
         } else if (entry.difference == Difference::OnlySecond) {
@@ -196,6 +198,66 @@ TEST_F(DiscAgainstFolderTest, ALargeFolderTellsHowFarItsWalkHasComeBeforeTheCata
     ASSERT_FALSE(reports.empty());
     EXPECT_EQ(reports.front(), std::make_pair(std::uint64_t(1024), std::uint64_t(0))) << "entries, no known end";
     EXPECT_GT(reports.back().second, 0u) << "then the catalog's bytes";
+}
+
+/// A field of /proc/self/status in kB ("VmRSS", "VmHWM"); -1 when missing.
+long statusKilobytes(const std::string& field)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    while (std::getline(status, line)) {
+        if (line.rfind(field + ":", 0) == 0) {
+            return std::stol(line.substr(field.size() + 1));
+        }
+    }
+    return -1;
+}
+
+TEST(DeepComparisonTest, MemoryGrowsWithTheEntriesNotWithTheirDepth)
+{
+    // Two discs of one path through 10,000 folders: the file at its end changed, one more beside it.
+    constexpr int depth = 10000;
+    TempFolder folder;
+    CatalogBuilder catalog;
+    std::uint32_t discs[2] = {};
+    for (int disc = 0; disc < 2; ++disc) {
+        discs[disc] = catalog.beginDisc({ .serial = static_cast<std::uint32_t>(disc + 1), .title = "Deep" });
+        for (int i = 0; i < depth; ++i) {
+            catalog.beginFolder("d");
+        }
+        catalog.addFile("f", 1 + disc);
+        if (disc == 1) {
+            catalog.addFile("g");
+        }
+        for (int i = 0; i < depth; ++i) {
+            catalog.endFolder();
+        }
+        catalog.endDisc();
+    }
+    ASSERT_TRUE(catalog.writeTo(folder.file("deep.ktb")));
+    CompanionCatalogs catalogs;
+    ASSERT_TRUE(catalogs.addPath(QString::fromStdString(folder.file("deep.ktb"))));
+
+    // The kernel's peak resident size, reset to the size now.
+    if (!(std::ofstream("/proc/self/clear_refs") << "5")) {
+        GTEST_SKIP() << "the kernel's peak resident size cannot be reset here";
+    }
+    const long before = statusKilobytes("VmRSS");
+    const TreeComparison comparison
+        = compare(CompareSource::discOf(0, discs[0]), CompareSource::discOf(0, discs[1]), catalogs);
+    const long peak = statusKilobytes("VmHWM");
+    // Each path of the tree held whole would take about 500 MB.
+    EXPECT_LT(peak - before, 64 * 1024) << "kB above the start";
+
+    std::string path;
+    for (int i = 0; i < depth; ++i) {
+        path += "d\\";
+    }
+    const Found found = differencesOf(comparison);
+    EXPECT_EQ(found.changed, std::vector<std::string> { path + "f" });
+    EXPECT_EQ(found.onlySecond, std::vector<std::string> { path + "g" });
+    EXPECT_TRUE(found.onlyFirst.empty());
+    EXPECT_EQ(comparison.entries.size(), depth + 2u);
 }
 
 /// A random fileset and every path in it as the test wrote it.

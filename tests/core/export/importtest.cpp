@@ -12,6 +12,8 @@
 
 #include <functional>
 
+#include <pthread.h>
+
 namespace {
 
 class ImportTest : public ::testing::Test {
@@ -200,6 +202,65 @@ TEST_F(ImportTest, AListMakesOneDiscWithItsFoldersAndSizes)
 
     ASSERT_TRUE(writeFileBytes(m_folder.file("bad.txt"), "10\tok\nten\tbad\n"));
     EXPECT_TRUE(import(m_folder.file("bad.txt")).error.contains(QStringLiteral("bad.txt, line 2")));
+}
+
+/// Runs work on a thread of its own with a stack of the given size.
+void runOnStack(std::size_t bytes, const std::function<void()>& work)
+{
+    pthread_attr_t attributes;
+    ASSERT_EQ(pthread_attr_init(&attributes), 0);
+    ASSERT_EQ(pthread_attr_setstacksize(&attributes, bytes), 0);
+    pthread_t thread {};
+    const auto run = [](void* given) -> void* {
+        (*static_cast<const std::function<void()>*>(given))();
+        return nullptr;
+    };
+    ASSERT_EQ(pthread_create(&thread, &attributes, run, const_cast<std::function<void()>*>(&work)), 0);
+    pthread_join(thread, nullptr);
+    pthread_attr_destroy(&attributes);
+}
+
+TEST_F(ImportTest, DeepTreesImportWithoutDeepStacks)
+{
+    // A list of one path through 100,000 folders.
+    std::string path;
+    for (int i = 0; i < 100000; ++i) {
+        path += "d/";
+    }
+    ASSERT_TRUE(writeFileBytes(m_folder.file("deep.txt"), "7\t" + path + "f\n"));
+    const ImportResult list = import(m_folder.file("deep.txt"));
+    ASSERT_TRUE(list.error.isEmpty()) << list.error.toStdString();
+    ASSERT_EQ(list.imported.size(), 1u);
+    EXPECT_EQ(list.imported[0].folders, 100000u);
+    EXPECT_EQ(list.imported[0].files, 1u);
+
+    // A document at the reader's limit of 2,048 levels, on a thread with a 1 MiB stack; one level more
+    // is refused.
+    const auto nested = [](int levels, const char* serial) {
+        std::string json = R"({"filesets": [{"discs": [{"serial": ")" + std::string(serial) + R"(", "entries": [)";
+        for (int i = 0; i < levels; ++i) {
+            json += R"({"name": "d", "entries": [)";
+        }
+        json += R"({"name": "f", "size": 1})";
+        for (int i = 0; i < levels; ++i) {
+            json += "]}";
+        }
+        return json + "]}]}]}";
+    };
+    ASSERT_TRUE(writeFileBytes(m_folder.file("deep.json"), nested(2048, "0000-0001")));
+    ASSERT_TRUE(writeFileBytes(m_folder.file("deeper.json"), nested(2049, "0000-0002")));
+    ImportResult atLimit;
+    ImportResult beyond;
+    runOnStack(1 << 20, [&] {
+        atLimit = import(m_folder.file("deep.json"));
+        beyond = import(m_folder.file("deeper.json"));
+    });
+    ASSERT_TRUE(atLimit.error.isEmpty()) << atLimit.error.toStdString();
+    ASSERT_EQ(atLimit.imported.size(), 1u);
+    EXPECT_EQ(atLimit.imported[0].folders, 2048u);
+    EXPECT_TRUE(beyond.imported.empty());
+    EXPECT_TRUE(beyond.error.endsWith(QStringLiteral("folders nested deeper than 2048 levels")))
+        << beyond.error.toStdString();
 }
 
 } // namespace

@@ -59,6 +59,6 @@ TEST_P(JsonReaderRefuses, AMalformedDocument) { EXPECT_EQ(tokens(GetParam()).rfi
 INSTANTIATE_TEST_SUITE_P(Faults, JsonReaderRefuses,
     ::testing::Values("", "[1,]", "[1 2]", "{\"a\" 1}", "{\"a\": 1,}", "{1: 2}", "[01]", "[1.]", "[-]", "[1e]",
         "[\"a\\x\"]", "[\"\\ud800\"]", "[\"\\udc00\"]", "[\"a\nb\"]", "[tru]", "[1]]", "[1] [2]", "{\"a\": [}",
-        "[\"open"));
+        "[\"open", "[\"caf\xE9\"]", "[\"\xC3\"]", "[\"\xED\xA0\x80\"]", "{\"\xFF\": 1}", "[\"\xC3\\u00e9\"]"));
 
 } // namespace
