@@ -24,13 +24,13 @@ struct VolumeFacts {
     /// medium. The catalog stores it byte-reversed.
     std::uint32_t NtSerial = 0;
     std::int64_t TotalBytes = 0; ///< the volume's size
+    /// Why there is no readable medium, when the drive knows ("disc.bin, named by the sheet, is
+    /// missing"); empty otherwise.
+    std::string Problem;
     /// For a mounted file system of its own (a removable drive, a folder that is the root of a mount):
     /// its size and used bytes, which a recording takes as the disc's Capacity and Used instead of the
     /// bytes it walked. Unset for discs, images and other folders.
     std::optional<FileSystemSpace> Space;
-    /// Why there is no readable medium, when the drive knows ("disc.bin, named by the sheet, is
-    /// missing"); empty otherwise.
-    std::string Problem;
 };
 
 /// An open listing of one folder of a medium.
