@@ -301,6 +301,9 @@ bool listSingleCopies(const CompanionCatalogs& catalogs, const SingleCopyReport&
     const std::function<void(const SingleCopyFile& file, std::string& text)>& format,
     const std::function<void(std::size_t medium, const std::string& text)>& deliver, QStringList& faults)
 {
+    if (first.stopRequested()) {
+        return false;
+    }
     std::vector<std::size_t> order = media;
     if (order.empty()) {
         order.resize(report.media.size());
@@ -367,6 +370,9 @@ bool listSingleCopies(const CompanionCatalogs& catalogs, const SingleCopyReport&
     };
     const bool walked = walk.run([&](RecordWalk& one) {
         const std::size_t index = one.targetIndex();
+        if (first.stopRequested()) {
+            walk.requestStop();
+        }
         const Origin& origin = origins[index];
         const std::vector<std::uint32_t>& copied = report.copied.at(origin.target);
         auto copy = std::lower_bound(copied.begin(), copied.end(), one.target().discs.front());
