@@ -16,7 +16,7 @@ PACKAGES=(
     cmake ninja-build g++ pkg-config ccache
     qt6-base-dev qt6-svg-dev qt6-charts-dev libqt6opengl6-dev
     libcdio-dev libiso9660-dev libudf-dev libblkid-dev libudev-dev
-    libgtest-dev libgmock-dev xorriso genisoimage
+    libgtest-dev libgmock-dev xorriso genisoimage dosfstools exfatprogs ntfs-3g
     libbenchmark-dev hyperfine
     appstream dpkg-dev file python3
 )

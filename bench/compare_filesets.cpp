@@ -1,8 +1,9 @@
-// The duplicates of every fileset of a folder, or the files of a local folder on no disc of them, found
-// the way `ktb dupes`, `ktb missing` and the compare window find them, with the peak memory of the work
-// above the idle program.
+// The duplicates of every fileset of a folder, the files held on one medium only, or the files of a local
+// folder on no disc of them, found the way `ktb dupes`, `ktb single`, `ktb missing` and the compare window
+// find them, with the peak memory of the work above the idle program.
 //
 //     compare_filesets dupes FOLDER            prints what was found and the memory line with bytes a file
+//     compare_filesets single FOLDER           the same, the single copies listed (and thrown away) too
 //     compare_filesets missing LOCAL FOLDER
 //     compare_filesets deep LEVELS FOLDER      writes FOLDER/deep.ktb, two discs of one path through LEVELS
 //                                              folders, and compares them (the memory should grow with
@@ -14,6 +15,7 @@
 #include "core/compare/comparesource.h"
 #include "core/compare/duplicatefinder.h"
 #include "core/compare/missingfinder.h"
+#include "core/compare/singlecopyfinder.h"
 #include "tests/support/catalogbuilder.h"
 
 #include <QCoreApplication>
@@ -72,9 +74,11 @@ int main(int argc, char** argv)
         return compareDeep(std::atol(argv[2]), argv[3]);
     }
     const bool dupes = argc == 3 && std::strcmp(argv[1], "dupes") == 0;
+    const bool single = argc == 3 && std::strcmp(argv[1], "single") == 0;
     const bool missing = argc == 4 && std::strcmp(argv[1], "missing") == 0;
-    if (!dupes && !missing) {
-        std::fprintf(stderr, "usage: compare_filesets dupes FOLDER | missing LOCAL FOLDER | deep LEVELS FOLDER\n");
+    if (!dupes && !single && !missing) {
+        std::fprintf(stderr,
+            "usage: compare_filesets dupes FOLDER | single FOLDER | missing LOCAL FOLDER | deep LEVELS FOLDER\n");
         return 2;
     }
     CompanionCatalogs catalogs;
@@ -91,6 +95,23 @@ int main(int argc, char** argv)
         complete = report.complete;
         std::printf("%" PRIu64 " files, %zu groups, %" PRIu64 " bytes wasted, %zu discs catalogued twice\n", files,
             report.groups.size(), report.wasted(), report.discs.size());
+    } else if (single) {
+        const SingleCopyReport report = findSingleCopies(catalogs, walk, {});
+        files = report.filesWalked;
+        std::uint64_t listed = 0;
+        QStringList faults;
+        complete = report.complete
+            && listSingleCopies(
+                catalogs, report, {}, walk,
+                [](const SingleCopyFile& file, std::string& text) {
+                    text.append(file.folderPath);
+                    text.append(file.name);
+                    text += '\n';
+                },
+                [&listed](std::size_t, const std::string& text) { listed += text.size(); }, faults);
+        std::printf("%" PRIu64 " files, %" PRIu64 " on one medium only (%" PRIu64
+                    " bytes at risk) on %zu media, %" PRIu64 " bytes listed\n",
+            files, report.singleFiles, report.bytesAtRisk, report.media.size(), listed);
     } else {
         const MissingReport report = findMissing(QString::fromLocal8Bit(argv[2]), catalogs, walk, {});
         files = report.files.size();

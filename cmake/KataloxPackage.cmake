@@ -19,5 +19,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION utils)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
+# USB sticks and memory cards are mounted the way file managers mount them, through UDisks2; without it
+# they are read once something else mounted them.
+set(CPACK_DEBIAN_PACKAGE_RECOMMENDS udisks2)
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 include(CPack)

@@ -148,7 +148,9 @@ bool ktbDiscFromDrive(char drive, TKTBDisc& disc)
     if (source != nullptr) {
         source->volumeFacts(facts);
     }
-    disc.Used = facts.TotalBytes;
+    // A file system of its own (a removable drive, a folder that is the root of a mount) tells its size
+    // and what is used of it; a disc's size is taken as used, and its capacity rounded from it.
+    disc.Used = facts.Space ? facts.Space->Used : facts.TotalBytes;
     // The NT family reports the serial with its bytes in the other order; catalogs store it reversed.
     disc.Serial = reverseBytes(facts.NtSerial);
     if (disc.Serial == 0) {
@@ -157,7 +159,7 @@ bool ktbDiscFromDrive(char drive, TKTBDisc& disc)
     ktbStoreText(disc.Title, sizeof disc.Title, facts.Label);
     std::memset(disc.Comment, 0, sizeof disc.Comment);
     disc.ScanTime = 0;
-    disc.Capacity = ktbRoundCapacity(disc.Used);
+    disc.Capacity = facts.Space ? facts.Space->Size : ktbRoundCapacity(disc.Used);
     disc.Files = 0;
     disc.RunLength = 0;
     return true;
@@ -249,20 +251,30 @@ TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* us
 
     RecordingState state { &out, 0, 0, 0, callback, userData };
     TKTBERROR result = KTB_OK;
+    FileSystemSpace space;
+    bool spaceKnown = false;
     if (disc.Serial != 0) {
         result = KTB_ERR_INTERRUPTED;
         const char root[4] = { drive, ':', '\\', '\0' };
         if (ktbWalkFolder(root, "*.*", recordEntry, &state)) {
             result = KTB_OK;
         }
+        Drive* source = driveTable().drive(drive);
+        spaceKnown = source != nullptr && source->fileSystemSpace(space);
     }
     out.appendByte(KTB_TAG_ENDDISC);
     disc.Files = static_cast<std::uint32_t>(state.files);
     disc.Folders = static_cast<std::uint32_t>(state.folders);
-    if (static_cast<std::int64_t>(state.bytes) > disc.Used) {
-        disc.Used = static_cast<std::int64_t>(state.bytes);
+    if (spaceKnown) {
+        // The file system's own figures, as they are when the walk ended.
+        disc.Used = space.Used;
+        disc.Capacity = space.Size;
+    } else {
+        if (static_cast<std::int64_t>(state.bytes) > disc.Used) {
+            disc.Used = static_cast<std::int64_t>(state.bytes);
+        }
+        disc.Capacity = ktbRoundCapacity(disc.Used);
     }
-    disc.Capacity = ktbRoundCapacity(disc.Used);
     disc.RunLength = static_cast<std::uint32_t>(out.position() - start);
     const bool written = out.patch(start + 1, &disc, sizeof disc) && out.flush();
     if (!ktbEndChange(handle, written) || !written) {

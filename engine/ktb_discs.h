@@ -12,11 +12,15 @@ struct TKTBHandle;
 class Drive;
 
 /// Fills Serial, Title, Comment, ScanTime, Used, Capacity, Files and RunLength from the medium in the
-/// drive; answers false when there is no readable medium (serial 0).
+/// drive; answers false when there is no readable medium (serial 0). Used is the volume's size and
+/// Capacity rounded from it (ktbRoundCapacity), except for a medium with a file system of its own (a
+/// removable drive, a folder that is the root of a mount): its used bytes and its size.
 bool ktbDiscFromDrive(char drive, TKTBDisc& disc);
 /// The capacity a disc holding bytes is taken to have: 650, 680 or 700 MiB, or bytes itself.
 std::int64_t ktbRoundCapacity(std::int64_t bytes);
-/// Records the drive's folder tree as a new disc at the end of the file.
+/// Records the drive's folder tree as a new disc at the end of the file. Used becomes the bytes walked
+/// when they exceed it, Capacity is rounded from Used; a medium with a file system of its own takes
+/// both from that file system as the walk ends.
 TKTBERROR ktbRecordDrive(TKTBHandle* handle, char drive, TKTBDisc disc, void* userData, TKTBWalkCallback callback);
 /// Walks a folder ("D:\Music\") depth first, calling back before and after each sub-folder and for each
 /// file; false when stopped or when a folder could not be listed.

@@ -41,7 +41,7 @@ bool PathDriveTable::setDrive(char letter, const std::string& path)
     std::lock_guard lock(m_state->Mutex);
     std::vector<DriveSlot> slots = m_state->Drives.slots();
     std::erase_if(slots, [letter](const DriveSlot& slot) { return slot.Letter == letter; });
-    slots.push_back({ letter, false, path });
+    slots.push_back({ letter, false, path, {}, {} });
     m_state->Drives.assign(slots);
     return true;
 }

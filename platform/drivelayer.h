@@ -7,8 +7,15 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
+
+/// The room of a mounted file system, as statvfs counts it (blocks and free blocks, in fragments).
+struct FileSystemSpace {
+    std::int64_t Size = 0; ///< bytes the file system holds
+    std::int64_t Used = 0; ///< bytes in use: the size less the free blocks
+};
 
 /// What a medium tells about itself.
 struct VolumeFacts {
@@ -20,6 +27,10 @@ struct VolumeFacts {
     /// Why there is no readable medium, when the drive knows ("disc.bin, named by the sheet, is
     /// missing"); empty otherwise.
     std::string Problem;
+    /// For a mounted file system of its own (a removable drive, a folder that is the root of a mount):
+    /// its size and used bytes, which a recording takes as the disc's Capacity and Used instead of the
+    /// bytes it walked. Unset for discs, images and other folders.
+    std::optional<FileSystemSpace> Space;
 };
 
 /// An open listing of one folder of a medium.
@@ -39,7 +50,20 @@ public:
     virtual std::string problem() const { return {}; }
 };
 
-/// One drive: an optical device, a disc image or a folder standing in for a disc.
+/// What a removable or external drive is now, beyond its medium: what lists show of it and what
+/// mounting it through UDisks2 needs.
+struct RemovableDriveState {
+    std::string Node; ///< "/dev/sdb1"
+    std::string KernelName; ///< "sdb1": UDisks2 names the block device /org/freedesktop/UDisks2/block_devices/sdb1
+    std::string FileSystem; ///< "vfat", "exfat", "ntfs", "ext4"
+    std::string Label; ///< the file system's label, UTF-8; may be empty
+    std::string Description; ///< vendor and model of the device ("SanDisk Cruzer Blade"); may be empty
+    std::uint64_t Size = 0; ///< bytes of the partition or disk holding the file system
+    bool Mounted = false;
+    std::string MountPoint; ///< where it is mounted (the topmost mount when there are several)
+};
+
+/// One drive: an optical device, a disc image or a folder standing in for a disc, or a removable drive.
 class Drive {
 public:
     virtual ~Drive() = default;
@@ -56,12 +80,26 @@ public:
     virtual bool isDevice() const = 0;
     /// The device node, image or folder path behind the drive.
     virtual std::string source() const = 0;
-    /// Whether a medium is in the drive, asked cheaply (the device's status, the path's existence)
-    /// without reading the medium; media-event polling uses it.
+    /// Whether a medium is in the drive, asked cheaply (the device's status, the path's existence, a
+    /// removable drive's mount) without reading the medium; media-event polling uses it.
     virtual bool mediumPresent()
     {
         VolumeFacts facts;
         return volumeFacts(facts);
+    }
+    /// The room of the medium's file system now, for a medium that has one of its own (VolumeFacts::Space);
+    /// false otherwise. Asked once more when a recording ends.
+    virtual bool fileSystemSpace(FileSystemSpace& space)
+    {
+        (void)space;
+        return false;
+    }
+    /// For a removable or external drive (a USB stick, a memory card, an external disk): true and what it
+    /// is now, mounted or not. False for optical drives, images and folders.
+    virtual bool removableState(RemovableDriveState& state)
+    {
+        (void)state;
+        return false;
     }
 };
 
@@ -77,6 +115,9 @@ public:
     /// Changes whenever drives were added or removed (a changed "vdrives.lst", an optical drive plugged
     /// in), so windows that list drives know to refill.
     virtual std::uint64_t revision() { return 0; }
+    /// Tells the table that block devices may have come or gone, so that its next answer lists them
+    /// afresh (a media-event monitor calls it when its own watch saw a change).
+    virtual void devicesChanged() { }
 };
 
 /// A drive over an image or a folder. By the extension, in any letter case: ".cue" sheets, CloneCD

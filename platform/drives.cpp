@@ -144,6 +144,16 @@ public:
         return medium != nullptr ? medium->openFolder(relativePath) : nullptr;
     }
 
+    bool fileSystemSpace(FileSystemSpace& space) override
+    {
+        VolumeFacts facts;
+        volumeFacts(facts);
+        if (facts.Space) {
+            space = *facts.Space;
+        }
+        return facts.Space.has_value();
+    }
+
 protected:
     /// The medium in the drive; null when there is none, with the reason in problem when known.
     virtual std::shared_ptr<Medium> openMedium(std::string& problem) = 0;

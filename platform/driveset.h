@@ -4,6 +4,7 @@
 
 #include "platform/drivelayer.h"
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <string>
@@ -14,6 +15,16 @@ struct DriveSlot {
     char Letter = 0;
     bool Device = false; ///< an optical device node, else an image or folder path
     std::string Source;
+    /// Makes the drive of a slot that is neither (a removable drive); Identity then tells whether a drive
+    /// already there is the same one.
+    std::function<std::unique_ptr<Drive>()> Open;
+    std::string Identity;
+
+    bool sameDrive(const DriveSlot& other) const
+    {
+        return Device == other.Device && Source == other.Source
+            && static_cast<bool>(Open) == static_cast<bool>(other.Open) && Identity == other.Identity;
+    }
 };
 
 class DriveSet {
@@ -22,14 +33,18 @@ public:
     /// The letters in letter order.
     std::vector<char> letters() const;
     std::uint64_t revision() const { return m_revision; }
-    /// Makes the set hold exactly these drives; a drive already there with the same letter and source
-    /// keeps its object. The revision moves on when anything changed.
+    /// Makes the set hold exactly these drives; a drive already there with the same letter and the same
+    /// slot otherwise keeps its object. The revision moves on when anything changed.
     void assign(const std::vector<DriveSlot>& slots);
     /// The slots the set holds now.
     std::vector<DriveSlot> slots() const;
 
 private:
-    std::map<char, std::unique_ptr<Drive>> m_drives;
+    struct Held {
+        DriveSlot Slot;
+        std::unique_ptr<Drive> Object;
+    };
+    std::map<char, Held> m_drives;
     std::vector<std::unique_ptr<Drive>> m_retired;
     std::uint64_t m_revision = 0;
 };

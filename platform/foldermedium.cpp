@@ -1,5 +1,6 @@
 #include "platform/foldermedium.h"
 
+#include "platform/filesystemspace.h"
 #include "platform/mounttable.h"
 #include "platform/volumeids.h"
 
@@ -22,6 +23,8 @@ struct FolderChain {
     ino_t Inode = 0;
     int Depth = 0;
     std::shared_ptr<const FolderChain> Parent;
+    /// The file system the walk stays on, when it stays on one.
+    std::optional<dev_t> OnlyDevice;
 
     bool contains(dev_t device, ino_t inode) const
     {
@@ -37,23 +40,32 @@ struct FolderChain {
 class FileSystemListing final : public DriveFolderListing {
 public:
     // Reads the whole folder open on fd (taken over and closed) below parent (null at the top); null when
-    // it cannot be read.
-    static std::unique_ptr<FileSystemListing> read(int fd, std::string path, std::shared_ptr<const FolderChain> parent)
+    // it cannot be read. At the top, oneFileSystem keeps the walk on the folder's file system.
+    static std::unique_ptr<FileSystemListing> read(
+        int fd, std::string path, std::shared_ptr<const FolderChain> parent, bool oneFileSystem = false)
     {
         struct stat status { };
         if (::fstat(fd, &status) != 0 || (parent != nullptr && parent->contains(status.st_dev, status.st_ino))) {
             ::close(fd);
             return nullptr;
         }
+        const int depth = parent != nullptr ? parent->Depth + 1 : 0;
+        std::optional<dev_t> onlyDevice = parent != nullptr ? parent->OnlyDevice : std::nullopt;
+        if (parent == nullptr && oneFileSystem) {
+            onlyDevice = status.st_dev;
+        }
+        auto chain = std::make_shared<const FolderChain>(
+            FolderChain { status.st_dev, status.st_ino, depth, std::move(parent), onlyDevice });
+        std::unique_ptr<FileSystemListing> listing(new FileSystemListing(std::move(path), std::move(chain)));
+        if (onlyDevice && status.st_dev != *onlyDevice) {
+            ::close(fd); // another file system is mounted here: the folder is recorded, not what it holds
+            return listing;
+        }
         DIR* directory = ::fdopendir(fd);
         if (directory == nullptr) {
             ::close(fd);
             return nullptr;
         }
-        const int depth = parent != nullptr ? parent->Depth + 1 : 0;
-        auto chain = std::make_shared<const FolderChain>(
-            FolderChain { status.st_dev, status.st_ino, depth, std::move(parent) });
-        std::unique_ptr<FileSystemListing> listing(new FileSystemListing(std::move(path), std::move(chain)));
         const bool complete = listing->readEntries(directory);
         ::closedir(directory);
         return complete ? std::move(listing) : nullptr;
@@ -170,18 +182,43 @@ std::string deviceOfMount(const MountEntry& mount)
 
 } // namespace
 
-std::unique_ptr<DriveFolderListing> openFileSystemFolder(const std::string& path)
+std::unique_ptr<DriveFolderListing> openFileSystemFolder(const std::string& path, bool oneFileSystem)
 {
     const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
     if (fd < 0) {
         return nullptr;
     }
-    return FileSystemListing::read(fd, path, nullptr);
+    return FileSystemListing::read(fd, path, nullptr, oneFileSystem);
 }
 
-FolderMedium::FolderMedium(std::string folder, std::optional<VolumeFacts> facts)
+VolumeFacts mountedVolumeFacts(
+    const std::string& folder, const std::string& device, const std::string& fileSystem, const BlockVolume* known)
+{
+    VolumeFacts facts;
+    facts.Label = lastPart(folder);
+    BlockVolume volume;
+    if (!probeBlockVolume(device, volume) && known != nullptr) {
+        volume = *known;
+    }
+    const std::string type = volume.Type.empty() ? fileSystem : volume.Type;
+    ntSerialFromVolumeId(type, volume.Uuid, facts.NtSerial);
+    if (!volume.Label.empty()) {
+        facts.Label = volume.Label;
+    }
+    if (facts.NtSerial == 0) {
+        facts.NtSerial = folderPathSerial(folder);
+    }
+    FileSystemSpace space;
+    if (fileSystemSpaceOf(folder, space)) {
+        facts.Space = space;
+    }
+    return facts;
+}
+
+FolderMedium::FolderMedium(std::string folder, std::optional<VolumeFacts> facts, bool oneFileSystem)
     : m_folder(std::move(folder))
     , m_facts(std::move(facts))
+    , m_oneFileSystem(oneFileSystem)
 {
 }
 
@@ -192,7 +229,9 @@ std::unique_ptr<FolderMedium> FolderMedium::open(const std::string& path)
     if (folder.empty() || ::stat(folder.c_str(), &status) != 0 || !S_ISDIR(status.st_mode)) {
         return nullptr;
     }
-    return std::make_unique<FolderMedium>(folder, std::nullopt);
+    const std::vector<MountEntry> mounts = readMountTable();
+    const MountEntry* mount = findMountAt(mounts, folder);
+    return std::make_unique<FolderMedium>(folder, std::nullopt, mount != nullptr && mount->Root == "/");
 }
 
 VolumeFacts FolderMedium::facts() const
@@ -200,24 +239,14 @@ VolumeFacts FolderMedium::facts() const
     if (m_facts) {
         return *m_facts;
     }
-    const std::string& folder = m_folder;
-    VolumeFacts facts;
-    facts.Label = lastPart(folder);
     const std::vector<MountEntry> mounts = readMountTable();
-    const MountEntry* mount = findMountAt(mounts, folder);
+    const MountEntry* mount = findMountAt(mounts, m_folder);
     if (mount != nullptr && mount->Root == "/") {
-        BlockVolume volume;
-        if (probeBlockVolume(deviceOfMount(*mount), volume)) {
-            const std::string type = volume.Type.empty() ? mount->FileSystem : volume.Type;
-            ntSerialFromVolumeId(type, volume.Uuid, facts.NtSerial);
-            if (!volume.Label.empty()) {
-                facts.Label = volume.Label;
-            }
-        }
+        return mountedVolumeFacts(m_folder, deviceOfMount(*mount), mount->FileSystem);
     }
-    if (facts.NtSerial == 0) {
-        facts.NtSerial = folderPathSerial(folder);
-    }
+    VolumeFacts facts;
+    facts.Label = lastPart(m_folder);
+    facts.NtSerial = folderPathSerial(m_folder);
     return facts;
 }
 
@@ -233,5 +262,5 @@ std::unique_ptr<DriveFolderListing> FolderMedium::openFolder(const std::string& 
         }
         path += part;
     }
-    return openFileSystemFolder(path);
+    return openFileSystemFolder(path, m_oneFileSystem);
 }

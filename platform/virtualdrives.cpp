@@ -2,6 +2,7 @@
 
 #include "platform/configfolder.h"
 #include "platform/driveset.h"
+#include "platform/removabledrives.h"
 #include "platform/sectorsource.h"
 
 #include <algorithm>
@@ -10,7 +11,9 @@
 #include <fcntl.h>
 #include <fstream>
 #include <iterator>
+#include <map>
 #include <mutex>
+#include <set>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -268,41 +271,118 @@ struct SystemDriveTable::State {
     bool ListRead = false;
     ListSignature List;
     std::vector<VirtualDriveLine> Virtual;
+    std::shared_ptr<BlockDeviceSource> Blocks;
+    std::unique_ptr<BlockDeviceWatch> BlocksWatch;
+    bool BlocksListed = false;
+    bool BlocksStale = true;
+    std::vector<BlockDevice> Removables;
+    std::map<std::string, char> RemovableLetters; ///< by SysPath: a drive keeps its letter while plugged in
     DriveSet Drives;
 
-    // Optical drives from D, then every virtual drive whose letter is still free.
+    // Optical drives from D, then every virtual drive whose letter is still free, then the removable
+    // drives: each keeps the letter it had, the new ones get the next free letters after the optical
+    // drives (never one a line of "vdrives.lst" names).
     void compose()
     {
         std::vector<DriveSlot> slots;
+        std::set<char> taken;
         char letter = 'D';
         for (const std::string& device : Devices) {
             if (letter > 'Z') {
                 break;
             }
-            slots.push_back({ letter++, true, device });
+            taken.insert(letter);
+            slots.push_back({ letter++, true, device, {}, {} });
         }
+        const char firstRemovable = letter;
         for (const VirtualDriveLine& line : Virtual) {
-            slots.push_back({ line.Letter, false, line.Path });
+            taken.insert(line.Letter);
+            slots.push_back({ line.Letter, false, line.Path, {}, {} });
         }
+        std::map<std::string, char> letters;
+        for (const BlockDevice& device : Removables) {
+            const auto known = RemovableLetters.find(device.SysPath);
+            if (known != RemovableLetters.end() && taken.insert(known->second).second) {
+                letters[device.SysPath] = known->second;
+            }
+        }
+        for (const BlockDevice& device : Removables) {
+            char free = firstRemovable;
+            while (free <= 'Z' && taken.count(free) != 0) {
+                ++free;
+            }
+            if (letters.count(device.SysPath) == 0 && free <= 'Z') {
+                taken.insert(free);
+                letters[device.SysPath] = free;
+            }
+        }
+        for (const BlockDevice& device : Removables) {
+            const auto given = letters.find(device.SysPath);
+            if (given == letters.end()) {
+                continue; // no letter left
+            }
+            slots.push_back({ given->second, false, device.Node,
+                [blocks = Blocks, device] { return openRemovableDrive(blocks, device); },
+                removableDriveIdentity(device) });
+        }
+        RemovableLetters = std::move(letters);
         Drives.assign(slots); // a letter taken by an earlier slot ignores the later ones
     }
 
-    void refreshDevices()
+    // Each refresh answers whether what it lists changed.
+    bool refreshDevices()
     {
         std::vector<std::string> devices = ListDevices ? ListDevices() : std::vector<std::string>();
         DevicesListed = true;
-        if (devices != Devices) {
-            Devices = std::move(devices);
-            compose();
+        if (devices == Devices) {
+            return false;
         }
+        Devices = std::move(devices);
+        return true;
     }
 
-    void refreshList()
+    // Lists the block devices again when the watch saw a change (or there is no watch).
+    bool refreshRemovables()
+    {
+        if (Blocks == nullptr) {
+            return false;
+        }
+        if (!BlocksListed) {
+            BlocksWatch = Blocks->watch();
+        }
+        const bool changed = BlocksWatch == nullptr || descriptorReadable(BlocksWatch->descriptor());
+        if (BlocksListed && !BlocksStale && !changed) {
+            return false;
+        }
+        if (BlocksWatch != nullptr) {
+            BlocksWatch->drain();
+        }
+        BlocksListed = true;
+        BlocksStale = false;
+        std::vector<BlockDevice> removables;
+        for (BlockDevice& device : Blocks->blockDevices()) {
+            if (isRemovableFileSystem(device)) {
+                removables.push_back(std::move(device));
+            }
+        }
+        const auto sameDevices = [](const std::vector<BlockDevice>& a, const std::vector<BlockDevice>& b) {
+            return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](const BlockDevice& x, const BlockDevice& y) {
+                return removableDriveIdentity(x) == removableDriveIdentity(y);
+            });
+        };
+        if (sameDevices(removables, Removables)) {
+            return false;
+        }
+        Removables = std::move(removables);
+        return true;
+    }
+
+    bool refreshList()
     {
         const std::string folder = configFolder();
         ListSignature signature = signatureOf(folder + s_listName);
         if (ListRead && signature == List) {
-            return;
+            return false;
         }
         std::vector<VirtualDriveLine> lines;
         if (signature.Exists) {
@@ -313,22 +393,30 @@ struct SystemDriveTable::State {
         ListRead = true;
         List = std::move(signature);
         Virtual = std::move(lines);
-        compose();
+        return true;
     }
 
+    // Letters are given once everything is listed, so a drive never holds a letter for a moment.
     void refresh(bool lookForDevices)
     {
+        bool changed = false;
         if (lookForDevices || !DevicesListed) {
-            refreshDevices();
+            changed = refreshDevices();
+            changed = refreshRemovables() || changed;
         }
-        refreshList();
+        changed = refreshList() || changed;
+        if (changed) {
+            compose();
+        }
     }
 };
 
-SystemDriveTable::SystemDriveTable(std::function<std::vector<std::string>()> listDevices)
+SystemDriveTable::SystemDriveTable(
+    std::function<std::vector<std::string>()> listDevices, std::shared_ptr<BlockDeviceSource> blockDevices)
     : m_state(std::make_unique<State>())
 {
     m_state->ListDevices = std::move(listDevices);
+    m_state->Blocks = std::move(blockDevices);
 }
 
 SystemDriveTable::~SystemDriveTable() = default;
@@ -355,6 +443,12 @@ std::uint64_t SystemDriveTable::revision()
     std::lock_guard lock(m_state->Mutex);
     m_state->refresh(true);
     return m_state->Drives.revision();
+}
+
+void SystemDriveTable::devicesChanged()
+{
+    std::lock_guard lock(m_state->Mutex);
+    m_state->BlocksStale = true;
 }
 
 std::function<std::vector<std::string>()> SystemDriveTable::opticalDeviceList() { return opticalDeviceNodes; }

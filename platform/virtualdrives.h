@@ -1,8 +1,10 @@
 #pragma once
 // The system's drive table: the optical drives lettered from D in device order, then the virtual drives
 // of "vdrives.lst" in the config folder, one a line ("M=/home/anna/isos/disc1.iso"), each an image or a
-// folder going through the same drive layer. The file is read again whenever it changed.
+// folder going through the same drive layer, then the file systems of removable and external drives
+// with the next free letters after the optical drives. The file is read again whenever it changed.
 
+#include "platform/blockdevices.h"
 #include "platform/drivelayer.h"
 
 #include <functional>
@@ -57,16 +59,20 @@ std::vector<VirtualDriveLine> readVirtualDrives();
 
 class SystemDriveTable final : public DriveTable {
 public:
-    /// listDevices answers the optical device nodes in device order (tests give their own).
-    explicit SystemDriveTable(std::function<std::vector<std::string>()> listDevices = opticalDeviceList());
+    /// listDevices answers the optical device nodes in device order, blockDevices the block devices whose
+    /// removable file systems become drives (tests give their own; null: none).
+    explicit SystemDriveTable(std::function<std::vector<std::string>()> listDevices = opticalDeviceList(),
+        std::shared_ptr<BlockDeviceSource> blockDevices = systemBlockDevices());
     ~SystemDriveTable() override;
 
-    /// The letters; looks for plugged-in optical drives and a changed "vdrives.lst" first.
+    /// The letters; looks for plugged-in optical drives, removable drives and a changed "vdrives.lst"
+    /// first.
     std::vector<char> letters() override;
     /// The drive; looks for a changed "vdrives.lst" first.
     Drive* drive(char letter) override;
-    /// Looks for plugged-in optical drives and a changed "vdrives.lst" first.
+    /// Looks for plugged-in optical drives, removable drives and a changed "vdrives.lst" first.
     std::uint64_t revision() override;
+    void devicesChanged() override;
 
     /// libcdio's optical drives.
     static std::function<std::vector<std::string>()> opticalDeviceList();

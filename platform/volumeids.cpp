@@ -36,23 +36,6 @@ bool ntfsSerial(const std::string& uuid, std::uint32_t& serial)
     return uuid.size() == 16 && parseHex(uuid.substr(0, 8), high) && parseHex(uuid.substr(8), serial);
 }
 
-// udev names labels with "\x20" for a blank and the like.
-std::string decodeUdevName(const std::string& name)
-{
-    std::string out;
-    for (std::size_t index = 0; index < name.size(); ++index) {
-        std::uint32_t code = 0;
-        if (name.compare(index, 2, "\\x") == 0 && index + 3 < name.size()
-            && parseHex(name.substr(index + 2, 2), code)) {
-            out += static_cast<char>(code);
-            index += 3;
-            continue;
-        }
-        out += name[index];
-    }
-    return out;
-}
-
 // The name of the link in folder that leads to the device, or "".
 std::string linkNameFor(const std::string& folder, const std::string& device)
 {
@@ -69,14 +52,18 @@ std::string linkNameFor(const std::string& folder, const std::string& device)
     return "";
 }
 
+} // namespace
+
 bool probeWithBlkid(const std::string& device, BlockVolume& volume)
 {
+    volume = BlockVolume();
     blkid_probe probe = blkid_new_probe_from_filename(device.c_str());
     if (probe == nullptr) {
         return false;
     }
     blkid_probe_enable_superblocks(probe, 1);
-    blkid_probe_set_superblocks_flags(probe, BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID | BLKID_SUBLKS_TYPE);
+    blkid_probe_set_superblocks_flags(
+        probe, BLKID_SUBLKS_LABEL | BLKID_SUBLKS_UUID | BLKID_SUBLKS_TYPE | BLKID_SUBLKS_USAGE);
     const bool found = blkid_do_safeprobe(probe) == 0;
     if (found) {
         const auto value = [probe](const char* name) {
@@ -94,12 +81,11 @@ bool probeWithBlkid(const std::string& device, BlockVolume& volume)
         volume.Type = value("TYPE");
         volume.Label = value("LABEL");
         volume.Uuid = value("UUID");
+        volume.Usage = value("USAGE");
     }
     blkid_free_probe(probe);
     return found;
 }
-
-} // namespace
 
 bool probeBlockVolume(const std::string& device, BlockVolume& volume)
 {
@@ -114,6 +100,22 @@ bool probeBlockVolume(const std::string& device, BlockVolume& volume)
     volume.Uuid = linkNameFor("/dev/disk/by-uuid", real);
     volume.Label = decodeUdevName(linkNameFor("/dev/disk/by-label", real));
     return !volume.Uuid.empty() || !volume.Label.empty();
+}
+
+std::string decodeUdevName(const std::string& name)
+{
+    std::string out;
+    for (std::size_t index = 0; index < name.size(); ++index) {
+        std::uint32_t code = 0;
+        if (name.compare(index, 2, "\\x") == 0 && index + 3 < name.size()
+            && parseHex(name.substr(index + 2, 2), code)) {
+            out += static_cast<char>(code);
+            index += 3;
+            continue;
+        }
+        out += name[index];
+    }
+    return out;
 }
 
 bool ntSerialFromVolumeId(const std::string& type, const std::string& uuid, std::uint32_t& serial)

@@ -2,6 +2,8 @@
 // folder; which files are stored more than once; which files of a folder are on no disc yet.
 #include "tools/ktbtool.h"
 
+#include "tools/companiontask.h"
+
 #include "core/companion/catalogwalk.h"
 #include "core/companion/companioncatalogs.h"
 #include "core/compare/comparecsv.h"
@@ -21,102 +23,6 @@
 namespace ktbtool {
 
 namespace {
-
-    std::string terminalText(const QString& text)
-    {
-        const QByteArray bytes = text.toUtf8();
-        return displayText(std::string_view(bytes.constData(), static_cast<std::size_t>(bytes.size())));
-    }
-
-    QString pathText(const std::string& path) { return QFile::decodeName(QByteArray::fromStdString(path)); }
-
-    void printCsv(const QString& text)
-    {
-        const QByteArray bytes = text.toUtf8();
-        std::fwrite(bytes.constData(), 1, static_cast<std::size_t>(bytes.size()), stdout);
-    }
-
-    /// Reports the catalogs that could not be loaded; answers whether there were any.
-    bool reportProblems(const char* command, const CompanionCatalogs& catalogs)
-    {
-        for (const CatalogProblem& problem : catalogs.problems()) {
-            const std::string path = terminalText(problem.path);
-            reportError(command,
-                problem.code == KTB_OK ? path + ": no such file or folder" : path + ": " + describeCode(problem.code));
-        }
-        return !catalogs.problems().empty();
-    }
-
-    /// Runs a task over a walk with progress on a terminal; Ctrl-C stops the walk.
-    class TaskRun {
-    public:
-        TaskRun(const char* command, CatalogWalk& walk)
-            : m_command(command)
-        {
-            walk.onProgress = [this, &walk](std::uint64_t done, std::uint64_t total) {
-                if (InterruptGuard::requested()) {
-                    walk.requestStop();
-                }
-                // A task that walks twice reports a larger total for its second walk.
-                if (m_progress == nullptr || total != m_total) {
-                    m_progress = std::make_unique<Progress>(m_command, "walking the catalogs", total, 0);
-                    m_total = total;
-                }
-                m_progress->update(done);
-            };
-        }
-        /// Ends the progress line; after Ctrl-C, ends the process by its signal.
-        bool interrupted()
-        {
-            m_progress.reset();
-            return InterruptGuard::requested();
-        }
-        int endBySignal() { return m_interrupt.endBySignal(); }
-
-    private:
-        const char* m_command;
-        InterruptGuard m_interrupt;
-        std::unique_ptr<Progress> m_progress;
-        std::uint64_t m_total = 0;
-    };
-
-    /// The catalogs of the operands (files, or folders of catalogs); what cannot be loaded is reported and
-    /// makes failed true.
-    void loadOperands(
-        const char* command, CompanionCatalogs& catalogs, const std::vector<std::string>& operands, bool& failed)
-    {
-        for (const std::string& operand : operands) {
-            catalogs.addPath(pathText(operand));
-        }
-        failed = reportProblems(command, catalogs) || failed;
-    }
-
-    /// Reports faults; answers whether there were any.
-    bool reportFaults(const char* command, const QStringList& faults)
-    {
-        for (const QString& fault : faults) {
-            reportError(command, terminalText(fault));
-        }
-        return !faults.isEmpty();
-    }
-
-    /// Splits off "--csv"; answers whether it was given.
-    bool takeSwitch(std::vector<std::string>& arguments, const std::string& name)
-    {
-        bool given = false;
-        std::vector<std::string> rest;
-        bool optionsEnded = false;
-        for (const std::string& argument : arguments) {
-            if (!optionsEnded && argument == name) {
-                given = true;
-                continue;
-            }
-            optionsEnded = optionsEnded || argument == "--";
-            rest.push_back(argument);
-        }
-        arguments.swap(rest);
-        return given;
-    }
 
     /// One side of ktb compare: a catalog file (and a disc of it) or a location.
     struct Side {

@@ -113,6 +113,43 @@ const std::vector<Command>& commands()
             "  --csv         every file as CSV instead, held or not\n"
             "Exit status: 0 when every file is on a disc, 1 when some are not, 2 on an error.\n",
             runMissing },
+        { "fit", "which media have room for a folder, or a plan onto new media",
+            "Usage: ktb fit SIZE|FOLDER FILE|FOLDER...\n"
+            "       ktb fit --new SIZE FOLDER\n"
+            "Lists the media of the catalogs (a FOLDER after the first stands for the catalogs\n"
+            "(*.ktb) directly inside it) whose free room, capacity less used as last scanned, holds\n"
+            "SIZE bytes or what FOLDER holds (the sizes of its files, or of a disc image's; a file\n"
+            "or folder of that name comes before a SIZE). Smallest sufficient room first, one\n"
+            "medium a line, tab-separated:\n"
+            "  FREE  CAPACITY  SCANNED  OWNER\\FILESET\\DISC\\\n"
+            "Then how many media have room. Discs without a serial number (symbolic entries) are\n"
+            "left out; a disc catalogued twice counts once, with its latest scan.\n"
+            "  --new SIZE   plans FOLDER's top-level files and folders onto new media of SIZE\n"
+            "               bytes, largest first, each onto the first medium with room (first fit\n"
+            "               decreasing); an entry larger than a medium is named 'too large'\n"
+            "SIZE is a number of bytes; K, M, G and T are 1024-based (KiB...), KB, MB, GB and TB\n"
+            "1000-based, with a fraction allowed (4.7GB), or a medium: cd (700 MiB), dvd\n"
+            "(4.7 GB), dvd-dl, bd (25 GB), bd-dl. A DVD is 4.7GB, not 4.7G. Sizes are those of\n"
+            "the files; a file system takes a little more for itself.\n"
+            "Exit status: 0 when a medium has room (with --new: when every entry fits on a\n"
+            "medium), 1 when none has (an entry is too large), 2 on an error.\n",
+            runFit },
+        { "single", "files held on one medium only, and the bytes each medium puts at risk",
+            "Usage: ktb single [--min-size N] [--same-date] [--csv] FILE|FOLDER...\n"
+            "Finds the files of the catalogs (a FOLDER stands for the catalogs (*.ktb) directly\n"
+            "inside it) that no other medium holds: no file of the same size and name, letter case\n"
+            "ignored as the search ignores it, is on another disc. Discs with the same serial\n"
+            "number are one medium. Grouped by medium, the most bytes at risk first, then the\n"
+            "oldest scan; a medium's line, tab-separated:\n"
+            "  OWNER\\FILESET\\DISC\\  N files  BYTES bytes at risk  scanned DATE  serial XXXXXXXX\n"
+            "then each file on a line of its own: a tab, SIZE, DATE and its PATH on the medium.\n"
+            "Then the totals.\n"
+            "  --min-size N   leave out files below N bytes (empty files never count; K, M, G)\n"
+            "  --same-date    a copy must have the same date of last change too\n"
+            "  --csv          the files as CSV instead, one line a file\n"
+            "Exit status: 0 when every file has a copy on another medium, 1 when some have none,\n"
+            "2 on an error.\n",
+            runSingle },
         { "export", "catalogs out to CSV, JSON, HTML or text",
             "Usage: ktb export --format csv|json|html|text [--output FILE] [--disc OFFSET\n"
             "                  [--folder PATH]] [--depth N] [--folders-only] [--bom] FILE|FOLDER...\n"

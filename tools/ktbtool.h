@@ -46,6 +46,8 @@ int runRepair(const std::vector<std::string>& arguments);
 int runCompare(const std::vector<std::string>& arguments);
 int runDupes(const std::vector<std::string>& arguments);
 int runMissing(const std::vector<std::string>& arguments);
+int runFit(const std::vector<std::string>& arguments);
+int runSingle(const std::vector<std::string>& arguments);
 int runExport(const std::vector<std::string>& arguments);
 int runImport(const std::vector<std::string>& arguments);
 

@@ -166,7 +166,7 @@ std::vector<CatalogDiscEntry> CompanionCatalogs::discs(int index) const
         if (const TKTBDisc* disc = cursor->Current->disc()) {
             discs.push_back({ cursor->Current->Offset,
                 decodeCatalogText(std::string_view(disc->Title, strnlen(disc->Title, sizeof disc->Title))),
-                disc->Serial, disc->Flags });
+                disc->Serial, disc->Flags, disc->ScanTime, disc->Used, disc->Capacity });
         }
         answer = ktbFindNext(cursor.get());
     }

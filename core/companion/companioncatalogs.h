@@ -25,6 +25,9 @@ struct CatalogDiscEntry {
     QString title;
     std::uint32_t serial = 0;
     std::uint32_t flags = 0;
+    std::uint32_t scanTime = 0; ///< packed DOS date-time
+    std::int64_t used = 0;
+    std::int64_t capacity = 0;
 };
 
 /// One fileset with the texts read once when it was loaded, so that windows can show them while

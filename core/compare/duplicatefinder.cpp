@@ -3,6 +3,7 @@
 #include "core/companion/companioncatalogs.h"
 #include "core/compare/foldedname.h"
 #include "core/compare/recordcapture.h"
+#include "core/compare/sizeparts.h"
 #include "core/text/catalogtext.h"
 
 #include <algorithm>
@@ -26,6 +27,8 @@ struct Candidate {
     std::uint64_t key() const { return std::uint64_t(size) << 32 | hash; }
 };
 
+bool sameKey(const Candidate& a, const Candidate& b) { return a.key() == b.key(); }
+
 /// A disc of the first walk with a print of its tree.
 struct DiscPrint {
     std::uint32_t target = 0;
@@ -42,48 +45,9 @@ std::uint64_t mix(std::uint64_t print, std::uint64_t value)
     return print ^ (print >> 31);
 }
 
-/// Candidates in blocks that never move: the list grows without copying what it holds.
-class CandidateBlocks {
-public:
-    void push_back(const Candidate& candidate)
-    {
-        if (m_count % BlockSize == 0) {
-            m_blocks.push_back(std::make_unique_for_overwrite<Candidate[]>(BlockSize));
-        }
-        m_blocks.back()[m_count % BlockSize] = candidate;
-        ++m_count;
-    }
-    std::size_t size() const { return m_count; }
-    /// Calls visit(const Candidate&) for each in the order added.
-    template <class Visit> void forEach(Visit&& visit) const
-    {
-        for (std::size_t i = 0; i < m_count; ++i) {
-            visit(m_blocks[i / BlockSize][i % BlockSize]);
-        }
-    }
-    /// Calls visit(const Candidate&) for each in the order added, releasing each block once visited.
-    template <class Visit> void drain(Visit&& visit)
-    {
-        for (std::size_t block = 0; block < m_blocks.size(); ++block) {
-            const std::size_t count = std::min(BlockSize, m_count - block * BlockSize);
-            for (std::size_t i = 0; i < count; ++i) {
-                visit(m_blocks[block][i]);
-            }
-            m_blocks[block].reset();
-        }
-        m_blocks.clear();
-        m_count = 0;
-    }
-
-private:
-    static constexpr std::size_t BlockSize = 1 << 16;
-    std::vector<std::unique_ptr<Candidate[]>> m_blocks;
-    std::size_t m_count = 0;
-};
-
 /// What one worker keeps of the first walk.
 struct FirstPass {
-    CandidateBlocks files;
+    ItemBlocks<Candidate> files;
     std::vector<DiscPrint> discs;
     std::uint64_t walked = 0;
     DiscPrint disc;
@@ -131,110 +95,30 @@ struct FirstPass {
     }
 };
 
-/// How many files of a part have each size: open addressing over the sizes, the table at most half full.
-class SizeCounts {
-public:
-    void reset(std::size_t files)
-    {
-        std::size_t slotCount = 16;
-        while (slotCount < 2 * files) {
-            slotCount *= 2;
-        }
-        m_keys.assign(slotCount, 0);
-        m_counts.assign(slotCount, 0);
-    }
-    void add(std::uint32_t size)
-    {
-        std::uint8_t& count = m_counts[slot(size)];
-        count = count < 2 ? static_cast<std::uint8_t>(count + 1) : count;
-    }
-    bool heldMoreThanOnce(std::uint32_t size) { return m_counts[slot(size)] > 1; }
-
-private:
-    /// The slot of the size, taken when it is free.
-    std::size_t slot(std::uint32_t size)
-    {
-        const std::uint64_t key = std::uint64_t(1) << 32 | size;
-        const std::size_t mask = m_keys.size() - 1;
-        // The parts are made from a multiplicative hash of the size: the slots need bits of another.
-        std::uint32_t mixed = size ^ (size >> 16);
-        mixed *= 0x85EBCA6Bu;
-        mixed ^= mixed >> 13;
-        mixed *= 0xC2B2AE35u;
-        mixed ^= mixed >> 16;
-        for (std::size_t at = mixed & mask;; at = (at + 1) & mask) {
-            if (m_keys[at] == key) {
-                return at;
-            }
-            if (m_keys[at] == 0) {
-                m_keys[at] = key;
-                return at;
-            }
-        }
-    }
-
-    std::vector<std::uint64_t> m_keys; ///< 2^32 + size; 0 for a free slot
-    std::vector<std::uint8_t> m_counts; ///< 0, 1, or 2 for more
-};
-
 /// The candidates that share their size and hash with another, in runs of equal keys. The candidates
 /// are spread over parts by a hash of their size, each part small enough to be sorted in the cache, and
 /// the parts are sorted side by side.
 std::vector<Candidate> sharedKeys(std::vector<FirstPass>& passes)
 {
-    constexpr int partBits = 10;
-    constexpr std::size_t parts = std::size_t(1) << partBits;
-    const auto partOf = [](std::uint32_t size) { return (size * 0x9E3779B1u) >> (32 - partBits); };
-    std::vector<std::size_t> starts(parts + 1);
-    std::size_t total = 0;
-    for (const FirstPass& pass : passes) {
-        total += pass.files.size();
-        pass.files.forEach([&](const Candidate& item) { ++starts[partOf(item.size) + 1]; });
-    }
-    std::partial_sum(starts.begin(), starts.end(), starts.begin());
-    std::vector<Candidate> all(total);
-    std::vector<std::size_t> next(starts.begin(), starts.end() - 1);
+    SizeParts<Candidate> parts;
+    std::vector<ItemBlocks<Candidate>*> lists;
     for (FirstPass& pass : passes) {
-        pass.files.drain([&](const Candidate& item) { all[next[partOf(item.size)]++] = item; });
+        lists.push_back(&pass.files);
     }
-
-    const unsigned threads = std::clamp(std::thread::hardware_concurrency(), 1u, 4u);
-    std::vector<std::vector<Candidate>> found(threads);
-    std::atomic<std::size_t> nextPart { 0 };
-    const auto sortParts = [&](unsigned thread) {
-        SizeCounts counts;
-        for (std::size_t part = nextPart++; part < parts; part = nextPart++) {
-            const auto first = all.begin() + static_cast<std::ptrdiff_t>(starts[part]);
-            const auto last = all.begin() + static_cast<std::ptrdiff_t>(starts[part + 1]);
-            // Most sizes are held once: only the files of sizes held more than once are sorted.
-            counts.reset(static_cast<std::size_t>(last - first));
-            for (auto item = first; item != last; ++item) {
-                counts.add(item->size);
+    parts.spread(lists, [](std::size_t, Candidate&) {});
+    std::vector<std::vector<Candidate>> found(parts.threadCount());
+    parts.forEachPart([&found](unsigned thread, auto first, auto last, SizeCounts& counts) {
+        // Most sizes are held once: only the files of sizes held more than once are sorted.
+        const auto held = std::partition(
+            first, last, [&counts](const Candidate& item) { return counts.heldMoreThanOnce(item.size); });
+        std::sort(first, held, [](const Candidate& a, const Candidate& b) { return a.key() < b.key(); });
+        forEachRun(first, held, sameKey, [&](auto run, auto end) {
+            if (end - run > 1) {
+                found[thread].insert(found[thread].end(), run, end);
             }
-            const auto held = std::partition(
-                first, last, [&counts](const Candidate& item) { return counts.heldMoreThanOnce(item.size); });
-            std::sort(first, held, [](const Candidate& a, const Candidate& b) { return a.key() < b.key(); });
-            for (auto run = first; run != held;) {
-                auto end = run + 1;
-                while (end != held && end->key() == run->key()) {
-                    ++end;
-                }
-                if (end - run > 1) {
-                    found[thread].insert(found[thread].end(), run, end);
-                }
-                run = end;
-            }
-        }
-    };
-    std::vector<std::thread> workers;
-    for (unsigned thread = 1; thread < threads; ++thread) {
-        workers.emplace_back(sortParts, thread);
-    }
-    sortParts(0);
-    for (std::thread& worker : workers) {
-        worker.join();
-    }
-    std::vector<Candidate>().swap(all);
+        });
+    });
+    parts.release();
     std::vector<Candidate> shared;
     for (const std::vector<Candidate>& list : found) {
         shared.insert(shared.end(), list.begin(), list.end());
@@ -300,15 +184,6 @@ std::vector<RepeatedDisc> repeatedDiscs(const std::vector<FirstPass>& passes, co
     return repeated;
 }
 
-void addFaults(QStringList& faults, const CatalogWalk& walk)
-{
-    for (const WalkFault& fault : walk.faults()) {
-        if (!faults.contains(fault.message)) {
-            faults.append(fault.message);
-        }
-    }
-}
-
 } // namespace
 
 std::uint64_t DuplicateReport::wasted() const
@@ -339,7 +214,7 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
         pass.inDisc = false;
         one.forEachRecord([&](const WalkRecord& record) { pass.visit(record, target, options); });
     });
-    addFaults(report.faults, walk);
+    addWalkFaults(report.faults, walk);
     for (const FirstPass& pass : passes) {
         report.filesWalked += pass.walked;
     }
@@ -356,7 +231,7 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
     }
     const bool captured = capture.run(walk);
     complete = complete && captured;
-    addFaults(report.faults, capture.walk());
+    addWalkFaults(report.faults, capture.walk());
 
     // Within a run of equal size and hash, the files with the same folded name (and date) are a group.
     struct Member {
@@ -365,16 +240,12 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
         std::string folded;
     };
     std::vector<Member> members;
-    for (std::size_t start = 0; start < shared.size();) {
-        std::size_t end = start + 1;
-        while (end < shared.size() && shared[end].key() == shared[start].key()) {
-            ++end;
-        }
+    forEachRun(shared.begin(), shared.end(), sameKey, [&](auto start, auto end) {
         members.clear();
-        for (std::size_t i = start; i < end; ++i) {
-            const CapturedRecord* record = capture.find(shared[i].target, shared[i].offset);
+        for (auto candidate = start; candidate != end; ++candidate) {
+            const CapturedRecord* record = capture.find(candidate->target, candidate->offset);
             if (record != nullptr) {
-                members.push_back({ record, shared[i].target,
+                members.push_back({ record, candidate->target,
                     options.sizeOnly ? std::string() : std::string(foldedName(record->name)) });
             }
         }
@@ -387,23 +258,19 @@ DuplicateReport findDuplicates(const CompanionCatalogs& catalogs, CatalogWalk& w
             }
             return a.target != b.target ? a.target < b.target : a.record->offset < b.record->offset;
         });
-        for (std::size_t first = 0; first < members.size();) {
-            std::size_t last = first + 1;
-            while (last < members.size() && members[last].folded == members[first].folded
-                && (!options.sameDate || members[last].record->dateTime == members[first].record->dateTime)) {
-                ++last;
-            }
+        const auto sameName = [&options](const Member& a, const Member& b) {
+            return a.folded == b.folded && (!options.sameDate || a.record->dateTime == b.record->dateTime);
+        };
+        forEachRun(members.begin(), members.end(), sameName, [&](auto first, auto last) {
             if (last - first > 1) {
                 DuplicateGroup group;
-                for (std::size_t i = first; i < last; ++i) {
-                    group.files.push_back(capture.location(members[i].target, *members[i].record, catalogs));
+                for (auto member = first; member != last; ++member) {
+                    group.files.push_back(capture.location(member->target, *member->record, catalogs));
                 }
                 report.groups.push_back(std::move(group));
             }
-            first = last;
-        }
-        start = end;
-    }
+        });
+    });
     std::sort(report.groups.begin(), report.groups.end(), [](const DuplicateGroup& a, const DuplicateGroup& b) {
         if (a.wasted() != b.wasted()) {
             return a.wasted() > b.wasted();

@@ -91,3 +91,12 @@ FileLocation RecordCapture::location(
     return { catalog, record.offset, record.size, record.dateTime, decodeCatalogText(record.name),
         catalogTreePath(catalogs.at(catalog), record.folders) };
 }
+
+void addWalkFaults(QStringList& faults, const CatalogWalk& walk)
+{
+    for (const WalkFault& fault : walk.faults()) {
+        if (!faults.contains(fault.message)) {
+            faults.append(fault.message);
+        }
+    }
+}

@@ -13,6 +13,9 @@
 
 class CompanionCatalogs;
 
+/// Adds the faults of a walk to faults, each message once.
+void addWalkFaults(QStringList& faults, const CatalogWalk& walk);
+
 struct CapturedRecord {
     std::uint32_t offset = 0;
     std::uint32_t size = 0;

@@ -114,7 +114,7 @@ TEST_F(SystemTableTest, OpticalDrivesComeFromDAndVirtualDrivesTakeOnlyFreeLetter
 {
     std::filesystem::create_directory(m_temp.file("folder"));
     writeList("D=" + m_temp.file("folder") + "\nF=" + m_temp.file("folder") + "\nA=" + m_temp.file("folder") + "\n");
-    SystemDriveTable table([] { return std::vector<std::string> { "/dev/test-sr0", "/dev/test-sr1" }; });
+    SystemDriveTable table([] { return std::vector<std::string> { "/dev/test-sr0", "/dev/test-sr1" }; }, nullptr);
     EXPECT_EQ(table.letters(), (std::vector<char> { 'A', 'D', 'E', 'F' }));
     ASSERT_NE(table.drive('D'), nullptr);
     EXPECT_TRUE(table.drive('D')->isDevice());
@@ -138,7 +138,7 @@ TEST_F(SystemTableTest, AChangedListAddsAndRemovesDrivesAndOldDrivesStayValid)
 {
     std::filesystem::create_directory(m_temp.file("one"));
     std::filesystem::create_directory(m_temp.file("two"));
-    SystemDriveTable table([] { return std::vector<std::string>(); });
+    SystemDriveTable table([] { return std::vector<std::string>(); }, nullptr);
     EXPECT_TRUE(table.letters().empty()) << "no list file";
     const std::uint64_t empty = table.revision();
 
@@ -171,7 +171,7 @@ TEST_F(SystemTableTest, AChangedListAddsAndRemovesDrivesAndOldDrivesStayValid)
 TEST_F(SystemTableTest, AVirtualDriveHasAMediumWhileItsPathExists)
 {
     writeList("V=" + m_temp.file("disc.iso"));
-    SystemDriveTable table([] { return std::vector<std::string>(); });
+    SystemDriveTable table([] { return std::vector<std::string>(); }, nullptr);
     Drive* drive = table.drive('V');
     ASSERT_NE(drive, nullptr);
     VolumeFacts facts;
@@ -190,7 +190,7 @@ TEST_F(SystemTableTest, DrivesAddedAndRemovedForTheUserReachTheTableAndRefusedOn
 {
     std::filesystem::create_directory(m_temp.file("folder"));
     writeList("D=/user/line\n");
-    SystemDriveTable table([] { return std::vector<std::string> { "/dev/test-sr0" }; });
+    SystemDriveTable table([] { return std::vector<std::string> { "/dev/test-sr0" }; }, nullptr);
     char letter = 0;
     ASSERT_EQ(addVirtualDrive(m_temp.file("folder"), table.letters(), letter), VirtualDriveChange::Done);
     EXPECT_EQ(letter, 'E');
@@ -226,7 +226,7 @@ TEST_F(SystemTableTest, DrivesAddedAndRemovedForTheUserReachTheTableAndRefusedOn
 TEST_F(SystemTableTest, TheListIsReadFromTheConfigFolderInUse)
 {
     writeList("M=/somewhere");
-    SystemDriveTable table([] { return std::vector<std::string>(); });
+    SystemDriveTable table([] { return std::vector<std::string>(); }, nullptr);
     EXPECT_EQ(table.letters(), std::vector<char> { 'M' });
     TempFolder other;
     setConfigFolder(other.path());

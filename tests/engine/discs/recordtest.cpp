@@ -296,7 +296,7 @@ public:
     }
     bool volumeFacts(VolumeFacts& facts) override
     {
-        facts = { "Generated", 0x01020304, 0, {} };
+        facts = { "Generated", 0x01020304, 0, {}, {} };
         return true;
     }
     bool isAudio(bool& audio) override { return !(audio = false); }
