@@ -62,11 +62,13 @@ const std::vector<Command>& commands()
             "  --by year   by the year files were last changed\n"
             "  --by size   by size: 0 bytes, below 1 KiB, then powers of two up to 4 GiB\n"
             "  --by disc   one line per disc: fileset, offset, title, serial, scan date, used and\n"
-            "              capacity bytes, fill, folders, files, bytes\n"
+            "              capacity bytes, fill (\"damaged\" where the used or capacity bytes are\n"
+            "              negative or 2^53 and more: no medium holds that), folders, files, bytes\n"
             "  --json      everything as one JSON object instead (with --by, the totals and that\n"
             "              table only), the 100 largest files and folders with their paths included\n"
             "Catalogs are opened read-only, so this works while the program runs. A catalog that\n"
-            "cannot be read, or a damaged record, is reported and makes the exit status 2.\n",
+            "cannot be read, a damaged record or a damaged disc is reported and makes the exit\n"
+            "status 2; the totals leave out the bytes of damaged discs.\n",
             runStats },
         { "compare", "what differs between two discs, filesets or a disc and a folder",
             "Usage: ktb compare [--csv] A [--disc OFFSET] B [--disc OFFSET]\n"
