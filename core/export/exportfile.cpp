@@ -127,10 +127,21 @@ bool ExportFile::open()
     return true;
 }
 
+int ExportFile::linkTo(const char* path) const
+{
+    // An open file is linked by its name under /proc; without /proc, root may link it by descriptor.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_descriptor);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0) {
+        return errno;
+    }
+    return ::linkat(m_descriptor, "", AT_FDCWD, path, AT_EMPTY_PATH) == 0 ? 0 : errno;
+}
+
 int ExportFile::linkHidden()
 {
-    // Linking an open file needs its name under /proc (or, for root only, AT_EMPTY_PATH).
-    const std::string self = "/proc/self/fd/" + std::to_string(m_descriptor);
     std::random_device device;
     std::mt19937 random(device());
     static constexpr char s_letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
@@ -140,12 +151,10 @@ int ExportFile::linkHidden()
         for (std::size_t i = 0; i < s_randomLength; ++i) {
             path += s_letters[random() % (sizeof s_letters - 1)];
         }
-        if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path.c_str(), AT_SYMLINK_FOLLOW) == 0
-            || ::linkat(m_descriptor, "", AT_FDCWD, path.c_str(), AT_EMPTY_PATH) == 0) {
+        error = linkTo(path.c_str());
+        if (error == 0) {
             m_temporaryPath = path;
-            return 0;
         }
-        error = errno;
     }
     return error;
 }
@@ -233,10 +242,7 @@ bool ExportFile::commit()
     }
     // An unnamed file takes the target's name at once where nothing has it yet, else a hidden name
     // that is then renamed over the target. The file stays open, and so locked, until it is named.
-    if (m_temporaryPath.empty()
-        && ::linkat(AT_FDCWD, ("/proc/self/fd/" + std::to_string(m_descriptor)).c_str(), AT_FDCWD, target.constData(),
-               AT_SYMLINK_FOLLOW)
-            != 0) {
+    if (m_temporaryPath.empty() && linkTo(target.constData()) != 0) {
         if (const int error = linkHidden(); error != 0) {
             abandon();
             return fail(m_path, error);

@@ -52,6 +52,8 @@ private:
     static constexpr std::size_t s_flushSize = 1u << 20;
 
     bool fail(const QString& file, int error);
+    /// Gives the file without a name the name path; an errno, 0 on success.
+    int linkTo(const char* path) const;
     /// Gives the file without a name a hidden name beside the target (m_temporaryPath); an errno, 0 on
     /// success.
     int linkHidden();
