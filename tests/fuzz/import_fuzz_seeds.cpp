@@ -32,7 +32,8 @@ int main(int argc, char** argv)
     ExportSelection shallow;
     shallow.depth = 2;
     bool written = exportPaths({ catalog }, { ExportFormat::Json, false, {} }, folder + "/json/export.json").written;
-    written = exportPaths({ catalog }, { ExportFormat::Json, false, foldersOnly }, folder + "/json/folders.json").written
+    written
+        = exportPaths({ catalog }, { ExportFormat::Json, false, foldersOnly }, folder + "/json/folders.json").written
         && written;
     written = exportPaths({ catalog }, { ExportFormat::Json, false, shallow }, folder + "/json/shallow.json").written
         && written;
