@@ -148,6 +148,9 @@ const std::vector<Command>& commands()
             "A LIST (any file not starting with '{') makes one disc: each line is a size in bytes,\n"
             "a tab and a path whose folders are separated by '/' (a path ending in '/' is a\n"
             "folder). Its title is T or the list's file name, its serial number XXXX-XXXX or none.\n"
+            "A disc counts the files and folders that arrive, whatever the document says. A\n"
+            "negative size, sizes that add up to 2^63 bytes or more, a NUL byte, a text that is not\n"
+            "UTF-8, or a document of another kind or version is refused, naming the line or byte.\n"
             "Each disc is built in a scratch file and appended to FILE in one change. FILE cannot\n"
             "be changed while the program has it open.\n"
             "Exit status: 0 when every disc was imported, 2 when one was refused or on an error.\n",
