@@ -171,6 +171,7 @@ bool ktbResize(TKTBHandle* handle, std::uint32_t newSize)
     ktbUnmapFile(handle);
     if (!ktbIoTruncate(handle->File, path, newSize) || !ktbMapFile(handle)) {
         ktbUnmapFile(handle);
+        handle->ChangeFailed = true; // taken back at the change's end
         return false;
     }
     handle->Position = position < newSize ? position : newSize;

@@ -8,6 +8,7 @@
 #include <cstring>
 #include <ctime>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace {
@@ -34,6 +35,12 @@ public:
     OlderReader& operator=(const OlderReader&) = delete;
 
     bool isOpen() const { return m_file != nullptr; }
+    /// The file's permission bits.
+    unsigned mode() const
+    {
+        struct stat status { };
+        return ::fstat(::fileno(m_file), &status) == 0 ? static_cast<unsigned>(status.st_mode & 0777) : 0600;
+    }
     std::uint64_t position() const { return m_position; }
 
     bool read(void* buffer, std::size_t count)
@@ -201,7 +208,9 @@ TKTBERROR copyBody(OlderReader& in, TKTBHandle* out, TKTBConvertProgress progres
             }
             writer.appendByte(KTB_TAG_ENDDISC);
             disc.RunLength = static_cast<std::uint32_t>(writer.position() - discStart);
-            writer.patch(discStart + 1, &disc, sizeof disc);
+            if (!writer.patch(discStart + 1, &disc, sizeof disc)) {
+                return KTB_ERR_MAPPINGFAILED;
+            }
             inDisc = false;
             break;
         default:
@@ -238,9 +247,10 @@ TKTBERROR ktbConvertOlder(const char* olderPath, const char* newPath, TKTBConver
     if (!in.read(header, sizeof header) || headerText(header, 0, 20) != KTB_OLDER_SIGNATURE) {
         return KTB_ERR_INVALIDHEADER;
     }
-    // The new catalog appears under its name only once it is whole and on disk.
+    // The new catalog appears under its name only once it is whole and on disk, and it holds what the
+    // older file held: no one who may not read that may read it.
     TKTBHandle* out = nullptr;
-    const TKTBERROR opened = ktbCreateStaged(out, newPath);
+    const TKTBERROR opened = ktbCreateStaged(out, newPath, in.mode());
     if (opened != KTB_OK) {
         return opened;
     }
@@ -248,14 +258,18 @@ TKTBERROR ktbConvertOlder(const char* olderPath, const char* newPath, TKTBConver
     const std::string name = headerText(header, 71, 17);
     double created = 0;
     std::memcpy(&created, header + 55, sizeof created);
-    ktbSetHeaderField(out, KTB_HDR_OWNER, owner.c_str());
-    ktbSetHeaderField(out, KTB_HDR_NAME, name.c_str());
     bool isDate = false;
     const std::uint32_t createdStamp = dayCountToDos(created, isDate);
-    if (createdStamp != 0) {
-        ktbSetHeaderField(out, KTB_HDR_CREATED, &createdStamp);
+    TKTBERROR result = ktbSetHeaderField(out, KTB_HDR_OWNER, owner.c_str());
+    if (result == KTB_OK) {
+        result = ktbSetHeaderField(out, KTB_HDR_NAME, name.c_str());
     }
-    const TKTBERROR result = copyBody(in, out, progress, userData);
+    if (result == KTB_OK && createdStamp != 0) {
+        result = ktbSetHeaderField(out, KTB_HDR_CREATED, &createdStamp);
+    }
+    if (result == KTB_OK) {
+        result = copyBody(in, out, progress, userData);
+    }
     const TKTBERROR finished = ktbFinishStaged(out, newPath, result == KTB_OK);
     return result != KTB_OK ? result : finished;
 }

@@ -8,6 +8,7 @@
 #include <cstddef>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <vector>
 
 namespace {
@@ -472,8 +473,11 @@ TKTBERROR ktbSalvageCatalog(
     if (const TKTBERROR check = ktbCheckHandle(source); check != KTB_OK) {
         return check;
     }
+    // What is saved of the catalog is no more open to others than the catalog.
+    struct stat status { };
+    const unsigned mode = ::fstat(source->File, &status) == 0 ? static_cast<unsigned>(status.st_mode & 0777) : 0600;
     TKTBHandle* out = nullptr;
-    if (const TKTBERROR created = ktbCreateStaged(out, newPath); created != KTB_OK) {
+    if (const TKTBERROR created = ktbCreateStaged(out, newPath, mode); created != KTB_OK) {
         return created;
     }
     std::vector<std::uint8_t> bytes(KTB_HEADER_SIZE);

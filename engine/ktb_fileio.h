@@ -5,21 +5,23 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <string>
 
 /// The calls of the seam, as the hook sees them.
-enum class TKTBIoCall : std::uint8_t { Create, Write, Truncate, Sync, SyncFolder, Rename, Link, Remove };
+enum class TKTBIoCall : std::uint8_t { Create, Write, Truncate, Sync, SyncFolder, Rename, Link, Remove, Lock };
 
 /// Called before every call of the seam with the file's path (for SyncFolder a path in the folder; for
-/// Rename and Link the old path, and the new one as second). Answering false makes the call fail without
-/// touching anything.
+/// Rename and Link the old path, and the new one as second; Lock before each try to take a writer's
+/// lock). Answering false makes the call fail without touching anything.
 using TKTBIoHook = bool (*)(TKTBIoCall call, const char* path, const char* second, void* userData);
 
 /// Installs the hook for the whole process (null removes it). For tests only.
 void ktbSetIoHook(TKTBIoHook hook, void* userData);
 
-/// Creates path (it must not exist when exclusive; otherwise an existing file is emptied) and answers
-/// its descriptor, opened read-write, or -1.
-int ktbIoCreate(const char* path, bool exclusive);
+/// Creates path, which must not exist (a symbolic link there counts: it is never followed), with the
+/// permission bits mode (those of the catalog it belongs to: exactly, or less the umask unless exact),
+/// and answers its descriptor, opened read-write, or -1 (errno EEXIST when something is in the way).
+int ktbIoCreate(const char* path, unsigned mode, bool exact = true);
 /// Writes all count bytes at offset; false on any failure.
 bool ktbIoWrite(int file, const char* path, const void* bytes, std::size_t count, std::uint64_t offset);
 /// Sets the file's end.
@@ -37,3 +39,11 @@ bool ktbIoLink(const char* from, const char* to);
 bool ktbLinksRefused(int error);
 /// Removes the file; a file that is not there counts as removed.
 bool ktbIoRemove(const char* path);
+/// Takes the writer's lock (an exclusive flock) of an open catalog. A lock held by a process on its way
+/// out (killed, exiting: its files are about to close) is waited for, up to a few seconds; one held by
+/// a process that goes on is refused at once. False when it is not taken.
+bool ktbIoLock(int file, const char* path);
+
+/// The path made absolute against the working folder (unchanged when it is absolute already, or when
+/// the working folder cannot be told).
+std::string ktbAbsolutePath(const char* path);

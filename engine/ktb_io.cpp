@@ -389,29 +389,6 @@ std::uint32_t readU32(const std::uint8_t* bytes)
     return value;
 }
 
-/// Creates the file a new catalog is built in and takes the writer's lock on it. A file of that name
-/// that nobody holds is what a crashed creation left, and is replaced; one that is held is another
-/// process creating the same catalog.
-int createBuilding(const std::string& building)
-{
-    int file = ktbIoCreate(building.c_str(), true);
-    if (file < 0 && errno == EEXIST) {
-        const int leftover = ::open(building.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-        const bool abandoned = leftover >= 0 && ::flock(leftover, LOCK_EX | LOCK_NB) == 0;
-        if (abandoned && ktbIoRemove(building.c_str())) {
-            file = ktbIoCreate(building.c_str(), true);
-        }
-        if (leftover >= 0) {
-            ::close(leftover);
-        }
-    }
-    if (file >= 0 && ::flock(file, LOCK_EX | LOCK_NB) != 0) {
-        ::close(file);
-        return -1;
-    }
-    return file;
-}
-
 struct TextField {
     std::uint32_t offset;
     std::size_t size; // including the zero byte
@@ -436,7 +413,9 @@ bool textField(int field, TextField& result)
 
 } // namespace
 
-TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
+namespace {
+
+TKTBERROR openCatalog(TKTBHandle*& handle, const char* path, std::uint32_t flags, unsigned mode, bool exactMode)
 {
     handle = nullptr;
     auto* record = new (std::nothrow) TKTBHandle {};
@@ -450,13 +429,14 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
     record->ReadOnly = !create && (flags & KTB_OPEN_READONLY) != 0;
     record->Scratch = create && (flags & KTB_OPEN_SCRATCH) != 0;
 
-    record->Path = path;
+    // Resolved once: the journals name it, and the working folder may change while it is open.
+    record->Path = ktbAbsolutePath(path);
     // A new catalog is built under a second name and gets its own name only with its whole header, so
     // a crash while creating leaves no empty or torn file under the name.
-    const std::string building = std::string(path) + KTB_BUILDING_SUFFIX;
+    const std::string building = record->Path + KTB_BUILDING_SUFFIX;
     // O_NONBLOCK: opening a FIFO or a device must not wait; anything but a plain file is refused below.
     if (create) {
-        record->File = ::access(path, F_OK) == 0 ? -1 : createBuilding(building);
+        record->File = ::access(path, F_OK) == 0 ? -1 : ktbCreateBuilding(building, mode, exactMode);
     } else {
         record->File = ::open(path, (record->ReadOnly ? O_RDONLY : O_RDWR) | O_CLOEXEC | O_NONBLOCK);
     }
@@ -471,7 +451,7 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
     }
     ::fcntl(record->File, F_SETFL, ::fcntl(record->File, F_GETFL) & ~O_NONBLOCK);
     // One writer at a time; plain readers (KTB_OPEN_READONLY) take no lock and are never refused.
-    if (!record->ReadOnly && ::flock(record->File, LOCK_EX | LOCK_NB) != 0) {
+    if (!record->ReadOnly && !ktbIoLock(record->File, record->Path.c_str())) {
         closeHandleRecord(record);
         return create ? KTB_ERR_FILEEXISTS : KTB_ERR_FILENOTAVAILABLE;
     }
@@ -484,18 +464,16 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
         std::memcpy(header + KTB_HDR_OFS_CREATED, &stamp, 4);
         std::memcpy(header + KTB_HDR_OFS_MODIFIED, &stamp, 4);
         // A stale journal of an earlier file of this name must not be taken for this one's.
-        if (!ktbIoRemove(ktbJournalPath(path).c_str())
+        if (!ktbRemoveStaleJournal(record->Path)
             || !ktbIoWrite(record->File, building.c_str(), header, sizeof header, 0)
             || (!record->Scratch && !ktbIoSync(record->File, building.c_str()))
-            || !ktbIoRename(building.c_str(), path, false)) {
+            || !ktbIoRename(building.c_str(), record->Path.c_str(), false)) {
             ktbIoRemove(building.c_str());
             closeHandleRecord(record);
             return KTB_ERR_FILEEXISTS;
         }
-        if (!record->Scratch && !ktbIoSyncFolder(path)) {
-            ktbIoRemove(path);
-            closeHandleRecord(record);
-            return KTB_ERR_FILEEXISTS;
+        if (!record->Scratch && !ktbIoSyncFolder(record->Path.c_str())) {
+            ktbNoteUnsynced(record->Path); // the file stands, whole; its name may not be on disk yet
         }
     } else if (!record->ReadOnly && ktbRecoverCatalog(record) != KTB_OK) {
         // What a crash left could not be rolled back; the journal stays for the next writer.
@@ -535,6 +513,20 @@ TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
     record->Position = KTB_HEADER_SIZE;
     handle = record;
     return KTB_OK;
+}
+
+} // namespace
+
+TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags)
+{
+    // A scratch catalog is private to the recording that makes it; a new catalog is as the umask allows.
+    const bool scratch = (flags & KTB_OPEN_SCRATCH) != 0;
+    return openCatalog(handle, path, flags, scratch ? 0600 : 0644, scratch);
+}
+
+TKTBERROR ktbCreateCatalog(TKTBHandle*& handle, const char* path, std::uint32_t flags, unsigned mode)
+{
+    return openCatalog(handle, path, flags | KTB_OPEN_CREATE, mode, true);
 }
 
 bool ktbClose(TKTBHandle*& handle)

@@ -17,7 +17,12 @@
 /// but a plain file is refused at once (KTB_ERR_FILENOTAVAILABLE). A writer first rolls back what a crash
 /// left (ktb_journal.h); a reader reads the state before such a change. A new file is built under
 /// PATH-building and takes its name with its whole header, synced with its folder before the answer.
+/// A writer waits a few seconds for the lock of a process on its way out (one just killed).
 TKTBERROR ktbOpen(TKTBHandle*& handle, const char* path, std::uint32_t flags);
+/// ktbOpen with KTB_OPEN_CREATE for a catalog made from another one: the new file gets exactly the
+/// permission bits mode (the other's). ktbOpen gives a new catalog 0644 less the umask, and a scratch
+/// catalog 0600.
+TKTBERROR ktbCreateCatalog(TKTBHandle*& handle, const char* path, std::uint32_t flags, unsigned mode);
 /// Unmaps, closes and releases the handle and clears the reference; false for a null reference.
 bool ktbClose(TKTBHandle*& handle);
 

@@ -9,11 +9,13 @@
 #include <chrono>
 #include <cstring>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <thread>
 #include <unistd.h>
+#include <utility>
 
 namespace {
 
@@ -149,21 +151,56 @@ private:
     Checksum m_checksum;
 };
 
-/// A journal read back whole.
+/// An open file, closed with the object.
+class Descriptor {
+public:
+    explicit Descriptor(int file = -1)
+        : m_file(file)
+    {
+    }
+    ~Descriptor() { reset(); }
+    Descriptor(const Descriptor&) = delete;
+    Descriptor& operator=(const Descriptor&) = delete;
+    Descriptor& operator=(Descriptor&& other) noexcept
+    {
+        reset();
+        std::swap(m_file, other.m_file);
+        return *this;
+    }
+    int get() const { return m_file; }
+    void reset()
+    {
+        if (m_file >= 0) {
+            ::close(m_file);
+        }
+        m_file = -1;
+    }
+
+private:
+    int m_file;
+};
+
+/// A journal as read back: its fields and where its saved pieces are in the file, which stays open.
 struct Journal {
-    std::vector<std::uint8_t> bytes;
+    Descriptor file;
     std::uint32_t oldSize = 0;
     Role role = Plain;
     std::string partner;
     struct Piece {
         std::uint32_t offset;
         std::uint32_t length;
-        std::size_t at; ///< where its bytes are in bytes
+        std::uint64_t at; ///< where its bytes are in the journal
     };
     std::vector<Piece> pieces;
 };
 
-enum class Found { Absent, Invalid, Valid };
+/// Absent; Invalid: never synced whole (or no journal of ours at all), so the catalog was never touched
+/// for it; Valid; Unreadable: there, but it cannot be read now; Refused: not to be used (see
+/// TKTBJournalTrouble).
+enum class Found { Absent, Invalid, Valid, Unreadable, Refused };
+
+/// The most pieces a journal holds: the header and the few ranges of one change.
+constexpr std::uint32_t s_maxPieces = 64;
 
 std::uint32_t readU32(const std::uint8_t* bytes)
 {
@@ -172,74 +209,152 @@ std::uint32_t readU32(const std::uint8_t* bytes)
     return value;
 }
 
-bool readWhole(const std::string& path, std::vector<std::uint8_t>& bytes, bool& exists)
+bool readAt(int file, void* buffer, std::size_t count, std::uint64_t offset)
 {
-    exists = false;
-    const int file = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) {
-        return errno == ENOENT ? true : false;
-    }
-    exists = true;
-    struct stat status { };
-    bool done = ::fstat(file, &status) == 0 && S_ISREG(status.st_mode);
-    if (done) {
-        bytes.resize(static_cast<std::size_t>(status.st_size));
-        std::size_t got = 0;
-        while (got < bytes.size()) {
-            const ssize_t count = ::pread(file, bytes.data() + got, bytes.size() - got, static_cast<off_t>(got));
-            if (count <= 0) {
-                break;
-            }
-            got += static_cast<std::size_t>(count);
+    auto* bytes = static_cast<std::uint8_t*>(buffer);
+    while (count > 0) {
+        const ssize_t got = ::pread(file, bytes, count, static_cast<off_t>(offset));
+        if (got < 0 && errno == EINTR) {
+            continue;
         }
-        bytes.resize(got);
+        if (got <= 0) {
+            return false;
+        }
+        bytes += got;
+        count -= static_cast<std::size_t>(got);
+        offset += static_cast<std::uint64_t>(got);
     }
-    ::close(file);
-    return done;
+    return true;
 }
 
-Found readJournal(const std::string& path, Journal& journal)
+thread_local TKTBJournalProblem t_problem;
+
+bool isTrusted(uid_t owner, uid_t catalogOwner) { return owner == catalogOwner || owner == ::geteuid() || owner == 0; }
+
+/// What is at the path of a journal or of a file being built, never following a link.
+enum class Look { Absent, Plain, Foreign, Other };
+Look look(const std::string& path, uid_t catalogOwner, TKTBJournalProblem& problem)
 {
-    bool exists = false;
-    if (!readWhole(path, journal.bytes, exists)) {
-        return exists ? Found::Invalid : Found::Absent;
+    struct stat status { };
+    if (::lstat(path.c_str(), &status) != 0) {
+        return Look::Absent;
     }
-    if (!exists) {
+    problem = { TKTBJournalTrouble::None, path, status.st_uid, S_ISLNK(status.st_mode) };
+    if (!isTrusted(status.st_uid, catalogOwner)) {
+        problem.Trouble = TKTBJournalTrouble::ForeignOwner;
+        return Look::Foreign;
+    }
+    return S_ISREG(status.st_mode) ? Look::Plain : Look::Other;
+}
+
+/// Removes what a writer found in the way that is no file of another user; false, with the problem
+/// kept for the thread, when it cannot go.
+bool removeLeftover(const std::string& path, uid_t catalogOwner)
+{
+    TKTBJournalProblem problem;
+    const Look found = look(path, catalogOwner, problem);
+    if (found == Look::Absent) {
+        return true;
+    }
+    if (found != Look::Foreign && ktbIoRemove(path.c_str())) {
+        return true;
+    }
+    if (problem.Trouble == TKTBJournalTrouble::None) {
+        problem.Trouble = TKTBJournalTrouble::NotAFile;
+    }
+    t_problem = problem;
+    return false;
+}
+
+/// Reads the journal of a catalog of catalogSize bytes owned by catalogOwner: its checksum over all of
+/// it, a piece at a time, and its table. Nothing of it is read into memory whole.
+Found readJournal(const std::string& path, uid_t catalogOwner, std::uint64_t catalogSize, Journal& journal,
+    TKTBJournalProblem& problem)
+{
+    switch (look(path, catalogOwner, problem)) {
+    case Look::Absent:
         return Found::Absent;
+    case Look::Foreign:
+        return Found::Refused;
+    case Look::Other:
+        return Found::Invalid;
+    case Look::Plain:
+        break;
     }
-    const std::vector<std::uint8_t>& bytes = journal.bytes;
-    const std::size_t size = bytes.size();
-    if (size < s_fixedHeader + 16 || std::memcmp(bytes.data(), s_magic, sizeof s_magic) != 0
-        || std::memcmp(bytes.data() + size - 8, s_endMark, 8) != 0) {
+    journal.file = Descriptor(::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+    const int file = journal.file.get();
+    if (file < 0) {
+        return errno == ENOENT ? Found::Absent : (errno == ELOOP ? Found::Invalid : Found::Unreadable);
+    }
+    struct stat status { };
+    if (::fstat(file, &status) != 0 || !S_ISREG(status.st_mode)) {
         return Found::Invalid;
     }
-    const std::size_t body = size - 16;
+    if (!isTrusted(status.st_uid, catalogOwner)) { // put there since it was looked at
+        problem = { TKTBJournalTrouble::ForeignOwner, path, status.st_uid, false };
+        return Found::Refused;
+    }
+    const auto size = static_cast<std::uint64_t>(status.st_size);
+    std::uint8_t fixed[s_fixedHeader] = {};
+    const bool ours = size >= s_fixedHeader + 16 && readAt(file, fixed, sizeof fixed, 0)
+        && std::memcmp(fixed, s_magic, sizeof s_magic) == 0;
+    const std::uint32_t count = ours ? readU32(fixed + 12) : 0;
+    std::uint16_t role = 0;
+    std::uint16_t partnerLength = UINT16_MAX;
+    if (ours) {
+        std::memcpy(&role, fixed + 16, 2);
+        std::memcpy(&partnerLength, fixed + 18, 2);
+    }
+    // The largest a journal of this catalog can be: the catalog as it stands or as it was before the
+    // change (a change may have shrunk it), its header saved once more, and the journal's own fields.
+    const std::uint64_t before = ours ? readU32(fixed + 8) : 0;
+    const std::uint64_t limit = std::max(catalogSize, before) + KTB_HEADER_SIZE + s_fixedHeader + partnerLength
+        + 8ull * std::min(count, s_maxPieces) + 16;
+    if (size > limit) {
+        problem.Trouble = TKTBJournalTrouble::TooLarge;
+        return Found::Refused;
+    }
+    if (!ours || count > s_maxPieces || role > Child) {
+        return Found::Invalid;
+    }
+    const std::uint64_t body = size - 16;
+    std::uint8_t trailer[16] = {};
+    if (!readAt(file, trailer, sizeof trailer, body) || std::memcmp(trailer + 8, s_endMark, 8) != 0) {
+        return Found::Invalid;
+    }
     Checksum checksum;
-    checksum.add(bytes.data(), body);
+    std::vector<std::uint8_t> buffer(static_cast<std::size_t>(std::min<std::uint64_t>(s_bufferSize, body)));
+    for (std::uint64_t at = 0; at < body;) {
+        const auto piece = static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), body - at));
+        if (!readAt(file, buffer.data(), piece, at)) {
+            return Found::Invalid;
+        }
+        checksum.add(buffer.data(), piece);
+        at += piece;
+    }
     std::uint64_t stored = 0;
-    std::memcpy(&stored, bytes.data() + body, sizeof stored);
+    std::memcpy(&stored, trailer, sizeof stored);
     if (stored != checksum.value()) {
         return Found::Invalid;
     }
-    journal.oldSize = readU32(bytes.data() + 8);
-    const std::uint32_t count = readU32(bytes.data() + 12);
-    std::uint16_t role = 0;
-    std::uint16_t partnerLength = 0;
-    std::memcpy(&role, bytes.data() + 16, 2);
-    std::memcpy(&partnerLength, bytes.data() + 18, 2);
-    std::size_t at = s_fixedHeader;
-    if (role > Child || at + partnerLength > body) {
+    journal.oldSize = static_cast<std::uint32_t>(before);
+    journal.role = static_cast<Role>(role);
+    std::uint64_t at = s_fixedHeader;
+    if (at + partnerLength > body) {
         return Found::Invalid;
     }
-    journal.role = static_cast<Role>(role);
-    journal.partner.assign(reinterpret_cast<const char*>(bytes.data() + at), partnerLength);
+    journal.partner.resize(partnerLength);
+    if (!readAt(file, journal.partner.data(), partnerLength, at)) {
+        return Found::Invalid;
+    }
     at += partnerLength;
     for (std::uint32_t i = 0; i < count; ++i) {
-        if (at + 8 > body) {
+        std::uint8_t range[8] = {};
+        if (at + 8 > body || !readAt(file, range, sizeof range, at)) {
             return Found::Invalid;
         }
-        const std::uint32_t offset = readU32(bytes.data() + at);
-        const std::uint32_t length = readU32(bytes.data() + at + 4);
+        const std::uint32_t offset = readU32(range);
+        const std::uint32_t length = readU32(range + 4);
         at += 8;
         if (length > body - at) {
             return Found::Invalid;
@@ -250,11 +365,27 @@ Found readJournal(const std::string& path, Journal& journal)
     return at == body ? Found::Valid : Found::Invalid;
 }
 
+/// Copies one saved piece from the journal back into the catalog, a buffer at a time.
+bool copyPiece(const Journal& journal, int file, const std::string& path, const Journal::Piece& piece)
+{
+    std::vector<std::uint8_t> buffer(std::min<std::size_t>(s_bufferSize, piece.length));
+    for (std::uint32_t done = 0; done < piece.length;) {
+        const auto length = static_cast<std::uint32_t>(std::min<std::size_t>(buffer.size(), piece.length - done));
+        if (!readAt(journal.file.get(), buffer.data(), length, piece.at + done)
+            || !ktbIoWrite(
+                file, path.c_str(), buffer.data(), length, static_cast<std::uint64_t>(piece.offset) + done)) {
+            return false;
+        }
+        done += length;
+    }
+    return true;
+}
+
 /// Writes the saved bytes back and cuts the file to its former size, then syncs it.
 bool applyJournal(int file, const std::string& path, const Journal& journal)
 {
     for (const Journal::Piece& piece : journal.pieces) {
-        if (!ktbIoWrite(file, path.c_str(), journal.bytes.data() + piece.at, piece.length, piece.offset)) {
+        if (!copyPiece(journal, file, path, piece)) {
             return false;
         }
     }
@@ -263,12 +394,78 @@ bool applyJournal(int file, const std::string& path, const Journal& journal)
 
 bool removeJournal(const std::string& path) { return ktbIoRemove(path.c_str()) && ktbIoSyncFolder(path.c_str()); }
 
-bool exists(const std::string& path) { return !path.empty() && ::access(path.c_str(), F_OK) == 0; }
-
 std::string catalogOfJournal(const std::string& journalPath)
 {
     const std::string suffix = ktbJournalPath("");
     return journalPath.substr(0, journalPath.size() - suffix.size());
+}
+
+bool sameFile(const std::string& a, const std::string& b)
+{
+    struct stat first { };
+    struct stat second { };
+    return ::stat(a.c_str(), &first) == 0 && ::stat(b.c_str(), &second) == 0 && first.st_dev == second.st_dev
+        && first.st_ino == second.st_ino;
+}
+
+/// Reads the journal beside a catalog that is not open here.
+Found readJournalOf(const std::string& journalPath, Journal& journal)
+{
+    struct stat catalog { };
+    if (::stat(catalogOfJournal(journalPath).c_str(), &catalog) != 0) {
+        return Found::Absent;
+    }
+    TKTBJournalProblem ignored;
+    return readJournal(journalPath, catalog.st_uid, static_cast<std::uint64_t>(catalog.st_size), journal, ignored);
+}
+
+/// Whether candidate is a trusted journal of the role expected whose partner, read against base when
+/// it is relative, is the journal at journalPath.
+bool namesBack(const std::string& candidate, const std::string& base, const std::string& journalPath, Role expected)
+{
+    Journal other;
+    if (readJournalOf(candidate, other) != Found::Valid || other.role != expected) {
+        return false;
+    }
+    const std::string named = !other.partner.empty() && other.partner[0] == '/' ? other.partner : base + other.partner;
+    return sameFile(named, journalPath);
+}
+
+bool isRelative(const std::string& path) { return path.empty() || path[0] != '/'; }
+
+/// The partner of the journal at journalPath when it is there and names this one back; empty otherwise.
+std::string findPartner(const std::string& journalPath, const Journal& journal)
+{
+    const Role expected = journal.role == Master ? Child : Master;
+    if (!isRelative(journal.partner)) {
+        return namesBack(journal.partner, {}, journalPath, expected) ? journal.partner : std::string();
+    }
+    // Both names were typed against one working folder, which no journal keeps. Any folder from which
+    // both lead to the two journals will do: a name starting with ".." climbs as far from each, so
+    // this journal's folder, the folders above it and the working folder cover the ways people type.
+    std::vector<std::string> bases;
+    for (std::size_t slash = journalPath.rfind('/'); slash != std::string::npos && slash > 0;
+         slash = journalPath.rfind('/', slash - 1)) {
+        bases.push_back(journalPath.substr(0, slash + 1));
+    }
+    bases.push_back("/");
+    bases.push_back(ktbAbsolutePath("."));
+    bases.back().pop_back(); // "." made absolute ends in "/."
+    for (const std::string& base : bases) {
+        const std::string candidate = base + journal.partner;
+        if (namesBack(candidate, base, journalPath, expected)) {
+            return candidate;
+        }
+    }
+    return {};
+}
+
+/// Whether recovery takes the journal's change back: every journal but a child whose master is gone
+/// (a finished move). A child naming its master relatively, as earlier versions did, whose master
+/// cannot be found may belong to a move that never finished: taking it back keeps the disc.
+bool takesBack(const std::string& journalPath, const Journal& journal)
+{
+    return journal.role != Child || isRelative(journal.partner) || !findPartner(journalPath, journal).empty();
 }
 
 bool s_rangeLocksMissing = false;
@@ -327,7 +524,26 @@ bool takeChangeLock(int file)
 
 void releaseChangeLock(int file) { lockRange(file, F_UNLCK, false); }
 
-/// Writes and syncs the journal of a change about to begin; the catalog is not touched yet.
+struct CatalogFacts {
+    uid_t owner = 0;
+    unsigned mode = 0600;
+    std::uint64_t size = 0;
+};
+
+CatalogFacts factsOf(int file)
+{
+    struct stat status { };
+    if (::fstat(file, &status) != 0) {
+        return { ::geteuid(), 0600, 0 };
+    }
+    return { status.st_uid, static_cast<unsigned>(status.st_mode & 0777), static_cast<std::uint64_t>(status.st_size) };
+}
+
+std::mutex s_unsyncedLock;
+std::vector<std::string> s_unsynced;
+
+/// Writes and syncs the journal of a change about to begin; the catalog is not touched yet. The journal
+/// holds the catalog's bytes, so it gets the catalog's permissions.
 bool writeJournal(const TKTBHandle* handle, Role role, const std::string& partner, std::vector<TKTBRange> ranges)
 {
     const std::string path = ktbJournalPath(handle->Path);
@@ -340,7 +556,10 @@ bool writeJournal(const TKTBHandle* handle, Role role, const std::string& partne
         }
         kept.push_back({ range.Offset, std::min(range.Length, size - range.Offset) });
     }
-    const int file = ktbIoCreate(path.c_str(), false);
+    if (kept.size() > s_maxPieces) {
+        return false;
+    }
+    const int file = ktbIoCreate(path.c_str(), factsOf(handle->File).mode);
     if (file < 0) {
         return false;
     }
@@ -348,8 +567,9 @@ bool writeJournal(const TKTBHandle* handle, Role role, const std::string& partne
     const auto count = static_cast<std::uint32_t>(kept.size());
     const auto roleValue = static_cast<std::uint16_t>(role);
     const auto partnerLength = static_cast<std::uint16_t>(partner.size());
-    bool written = out.add(s_magic, sizeof s_magic) && out.add(&size, 4) && out.add(&count, 4) && out.add(&roleValue, 2)
-        && out.add(&partnerLength, 2) && out.add(partner.data(), partner.size());
+    bool written = partner.size() <= UINT16_MAX && out.add(s_magic, sizeof s_magic) && out.add(&size, 4)
+        && out.add(&count, 4) && out.add(&roleValue, 2) && out.add(&partnerLength, 2)
+        && out.add(partner.data(), partner.size());
     for (const TKTBRange& range : kept) {
         written = written && out.add(&range.Offset, 4) && out.add(&range.Length, 4)
             && out.addView(handle, range.Offset, range.Length);
@@ -382,8 +602,10 @@ void remap(TKTBHandle* handle)
 bool rollBack(TKTBHandle* handle)
 {
     const std::string path = ktbJournalPath(handle->Path);
+    const CatalogFacts catalog = factsOf(handle->File);
     Journal journal;
-    const Found found = readJournal(path, journal);
+    TKTBJournalProblem ignored;
+    const Found found = readJournal(path, catalog.owner, catalog.size, journal, ignored);
     const bool done = found == Found::Valid && applyJournal(handle->File, handle->Path, journal) && removeJournal(path);
     remap(handle);
     if (!done) {
@@ -393,13 +615,16 @@ bool rollBack(TKTBHandle* handle)
 }
 
 /// Ends the outermost change of one handle: commit or roll back. The change lock is released. Once the
-/// journal is gone the change stands; a folder that cannot be synced then only makes it uncertain.
+/// journal is gone the change stands; a folder that cannot be synced then only leaves it unsafe.
 bool finishChange(TKTBHandle* handle, bool success)
 {
     const std::string journal = ktbJournalPath(handle->Path);
     bool done = false;
     if (success && ktbIoSync(handle->File, handle->Path.c_str()) && ktbIoRemove(journal.c_str())) {
-        done = ktbIoSyncFolder(journal.c_str());
+        if (!ktbIoSyncFolder(journal.c_str())) {
+            ktbNoteUnsynced(handle->Path);
+        }
+        done = true;
     } else {
         done = rollBack(handle) && !success;
     }
@@ -407,23 +632,76 @@ bool finishChange(TKTBHandle* handle, bool success)
     return done;
 }
 
-/// Rolls back a catalog this process has not open, for a master journal whose child is still there.
+TKTBERROR recover(int file, const std::string& catalog, bool& applied);
+
+/// Rolls back the catalog of a child journal whose master is being rolled back; that catalog is not
+/// open here (a dying mover may still hold its lock for a moment).
 bool rollBackPartner(const std::string& journalPath)
 {
     const std::string catalog = catalogOfJournal(journalPath);
-    const int file = ::open(catalog.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK);
-    if (file < 0) {
+    const Descriptor file(::open(catalog.c_str(), O_RDWR | O_CLOEXEC | O_NONBLOCK));
+    struct stat status { };
+    if (file.get() < 0 || ::fstat(file.get(), &status) != 0 || !S_ISREG(status.st_mode)
+        || !ktbIoLock(file.get(), catalog.c_str())) {
         return false;
     }
-    bool done = false;
-    if (::flock(file, LOCK_EX | LOCK_NB) == 0) {
-        Journal journal;
-        const Found found = readJournal(journalPath, journal);
-        done = found == Found::Absent || (found == Found::Invalid && removeJournal(journalPath))
-            || (found == Found::Valid && applyJournal(file, catalog, journal) && removeJournal(journalPath));
+    bool applied = false;
+    return recover(file.get(), catalog, applied) == KTB_OK;
+}
+
+/// What a writer does with the journal beside its catalog (open on file, its lock held): rolls back a
+/// crashed change (and a moved disc's other catalog with it), drops the journal of a finished move or
+/// one never synced whole. applied tells whether the catalog was written.
+TKTBERROR recover(int file, const std::string& catalog, bool& applied)
+{
+    applied = false;
+    const std::string path = ktbJournalPath(catalog);
+    const CatalogFacts facts = factsOf(file);
+    Journal journal;
+    TKTBJournalProblem problem;
+    switch (readJournal(path, facts.owner, facts.size, journal, problem)) {
+    case Found::Absent:
+        return KTB_OK;
+    case Found::Refused:
+        t_problem = problem;
+        return KTB_ERR_FILENOTAVAILABLE;
+    case Found::Unreadable:
+        return KTB_ERR_FILENOTAVAILABLE;
+    case Found::Invalid:
+        // Never synced whole (or no journal at all), so no change was made for it.
+        return removeLeftover(path, facts.owner) && ktbIoSyncFolder(path.c_str()) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
+    case Found::Valid:
+        break;
     }
-    ::close(file);
-    return done;
+    if (!takesBack(path, journal)) {
+        return removeJournal(path) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
+    }
+    if (journal.role == Master) {
+        const std::string child = findPartner(path, journal);
+        if (!child.empty() && !rollBackPartner(child)) {
+            return KTB_ERR_FILENOTAVAILABLE;
+        }
+    }
+    applied = true;
+    return applyJournal(file, catalog, journal) && removeJournal(path) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
+}
+
+/// Before a change of an open writer writes its journal: one found beside the catalog now was left
+/// after a committed move whose master could not be synced away, or put there by someone else. It is
+/// dealt with as the next open would; should that roll the catalog back, the change is refused (what
+/// its caller knows of the catalog is out of date).
+bool clearStale(TKTBHandle* handle)
+{
+    struct stat status { };
+    if (::lstat(ktbJournalPath(handle->Path).c_str(), &status) != 0) {
+        return true;
+    }
+    bool applied = false;
+    const TKTBERROR recovered = recover(handle->File, handle->Path, applied);
+    if (applied) {
+        remap(handle);
+    }
+    return recovered == KTB_OK && !applied;
 }
 
 /// Builds a reader's private image of the state before a crashed change.
@@ -433,7 +711,7 @@ bool mapBefore(TKTBHandle* handle, const Journal& journal)
     if (size == 0) {
         return false;
     }
-    void* image = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    void* image = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS | MAP_NORESERVE, -1, 0);
     if (image == MAP_FAILED) {
         return false;
     }
@@ -447,9 +725,11 @@ bool mapBefore(TKTBHandle* handle, const Journal& journal)
         got += static_cast<std::size_t>(count);
     }
     for (const Journal::Piece& piece : journal.pieces) {
-        if (piece.offset < size) {
-            std::memcpy(
-                bytes + piece.offset, journal.bytes.data() + piece.at, std::min(piece.length, size - piece.offset));
+        if (piece.offset < size
+            && !readAt(
+                journal.file.get(), bytes + piece.offset, std::min(piece.length, size - piece.offset), piece.at)) {
+            ::munmap(image, size);
+            return false;
         }
     }
     ::mprotect(image, size, PROT_READ);
@@ -465,6 +745,22 @@ bool mapBefore(TKTBHandle* handle, const Journal& journal)
 } // namespace
 
 std::string ktbJournalPath(const std::string& catalogPath) { return catalogPath + "-journal"; }
+
+TKTBJournalProblem ktbTakeJournalProblem() { return std::exchange(t_problem, TKTBJournalProblem {}); }
+
+void ktbNoteUnsynced(const std::string& catalogPath)
+{
+    const std::lock_guard<std::mutex> guard(s_unsyncedLock);
+    if (std::find(s_unsynced.begin(), s_unsynced.end(), catalogPath) == s_unsynced.end()) {
+        s_unsynced.push_back(catalogPath);
+    }
+}
+
+std::vector<std::string> ktbTakeUnsyncedChanges()
+{
+    const std::lock_guard<std::mutex> guard(s_unsyncedLock);
+    return std::exchange(s_unsynced, {});
+}
 
 TKTBERROR ktbBeginChange(TKTBHandle* handle, const std::vector<TKTBRange>& ranges)
 {
@@ -482,15 +778,16 @@ TKTBERROR ktbBeginChange(TKTBHandle* handle, const std::vector<TKTBRange>& range
         handle->ChangeDepth = 1;
         return KTB_OK;
     }
+    t_problem = {};
     if (!takeChangeLock(handle->File)) {
         return KTB_ERR_FILENOTAVAILABLE;
     }
-    if (!writeJournal(handle, Plain, {}, ranges)) {
+    if (!clearStale(handle) || !writeJournal(handle, Plain, {}, ranges)) {
         releaseChangeLock(handle->File);
         return KTB_ERR_FILENOTAVAILABLE;
     }
+    handle->ChangeSize = handle->Size;
     handle->ChangeDepth = 1;
-    handle->ChangeFailed = false;
     return KTB_OK;
 }
 
@@ -524,6 +821,7 @@ TKTBERROR ktbBeginLinkedChange(TKTBHandle* master, const std::vector<TKTBRange>&
         || master->ChangeDepth > 0 || child->ChangeDepth > 0) {
         return KTB_ERR_FILENOTAVAILABLE;
     }
+    t_problem = {};
     if (!takeChangeLock(master->File)) {
         return KTB_ERR_FILENOTAVAILABLE;
     }
@@ -531,10 +829,14 @@ TKTBERROR ktbBeginLinkedChange(TKTBHandle* master, const std::vector<TKTBRange>&
         releaseChangeLock(master->File);
         return KTB_ERR_FILENOTAVAILABLE;
     }
+    // Each names the other by the absolute path its catalog was opened under: whoever recovers them,
+    // from whatever working folder, finds the same files.
     const std::string masterJournal = ktbJournalPath(master->Path);
     const std::string childJournal = ktbJournalPath(child->Path);
-    // The master first: a child is only ever found beside its master or after the move was done.
-    if (!writeJournal(master, Master, childJournal, masterRanges)) {
+    // Stale journals go before either is written (the child of an earlier move of these two catalogs
+    // would take the new master for its own). The master first: a child is only ever found beside its
+    // master or after the move was done.
+    if (!clearStale(master) || !clearStale(child) || !writeJournal(master, Master, childJournal, masterRanges)) {
         releaseChangeLock(child->File);
         releaseChangeLock(master->File);
         return KTB_ERR_FILENOTAVAILABLE;
@@ -547,8 +849,10 @@ TKTBERROR ktbBeginLinkedChange(TKTBHandle* master, const std::vector<TKTBRange>&
     }
     master->ChangeDepth = 1;
     master->ChangeFailed = false;
+    master->ChangeSize = master->Size;
     child->ChangeDepth = 1;
     child->ChangeFailed = false;
+    child->ChangeSize = child->Size;
     return KTB_OK;
 }
 
@@ -560,11 +864,19 @@ bool ktbEndLinkedChange(TKTBHandle* master, TKTBHandle* child, bool success)
     master->ChangeDepth = 0;
     child->ChangeDepth = 0;
     success = success && !master->ChangeFailed && !child->ChangeFailed;
+    const std::string masterJournal = ktbJournalPath(master->Path);
     bool done = false;
     if (success && ktbIoSync(child->File, child->Path.c_str()) && ktbIoSync(master->File, master->Path.c_str())
-        && removeJournal(ktbJournalPath(master->Path))) {
-        // The move is done; a child journal left by a failure here is dropped by the next writer.
-        removeJournal(ktbJournalPath(child->Path));
+        && ktbIoRemove(masterJournal.c_str())) {
+        // The move is done and stands. A child journal left by a failure here is dropped by the next
+        // writer. While the master's removal is not known to be on disk, the child stays beside it: a
+        // power cut that brings the master back then takes the whole move back, never half of it.
+        if (ktbIoSyncFolder(masterJournal.c_str())) {
+            removeJournal(ktbJournalPath(child->Path));
+        } else {
+            ktbNoteUnsynced(master->Path);
+            ktbNoteUnsynced(child->Path);
+        }
         done = true;
     } else {
         // The child first: a master without its child is rolled back alone, never the other way round.
@@ -578,24 +890,9 @@ bool ktbEndLinkedChange(TKTBHandle* master, TKTBHandle* child, bool success)
 
 TKTBERROR ktbRecoverCatalog(TKTBHandle* handle)
 {
-    const std::string path = ktbJournalPath(handle->Path);
-    Journal journal;
-    switch (readJournal(path, journal)) {
-    case Found::Absent:
-        return KTB_OK;
-    case Found::Invalid:
-        // Never synced whole, so the change it was written for never touched the catalog.
-        return removeJournal(path) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
-    case Found::Valid:
-        break;
-    }
-    if (journal.role == Child && !exists(journal.partner)) {
-        return removeJournal(path) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
-    }
-    if (journal.role == Master && exists(journal.partner) && !rollBackPartner(journal.partner)) {
-        return KTB_ERR_FILENOTAVAILABLE;
-    }
-    return applyJournal(handle->File, handle->Path, journal) && removeJournal(path) ? KTB_OK : KTB_ERR_FILENOTAVAILABLE;
+    t_problem = {};
+    bool applied = false;
+    return recover(handle->File, handle->Path, applied);
 }
 
 bool ktbReaderEnter(TKTBHandle* handle)
@@ -612,10 +909,12 @@ bool ktbReaderEnter(TKTBHandle* handle)
     if (handle->ReaderUnlocked) {
         fileStamp(handle, handle->ReaderStamp);
     }
-    Journal journal;
+    // A journal the next writer would not use (another user's, a damaged one) changes nothing here.
     const std::string path = ktbJournalPath(handle->Path);
-    if (exists(path) && readJournal(path, journal) == Found::Valid
-        && (journal.role != Child || exists(journal.partner))) {
+    const CatalogFacts catalog = factsOf(handle->File);
+    Journal journal;
+    TKTBJournalProblem ignored;
+    if (readJournal(path, catalog.owner, catalog.size, journal, ignored) == Found::Valid && takesBack(path, journal)) {
         return mapBefore(handle, journal);
     }
     struct stat status { };
@@ -650,22 +949,56 @@ void ktbReaderLeave(TKTBHandle* handle)
     }
 }
 
+int ktbCreateBuilding(const std::string& building, unsigned mode, bool exact)
+{
+    t_problem = {};
+    int file = ktbIoCreate(building.c_str(), mode, exact);
+    if (file < 0 && errno == EEXIST) {
+        TKTBJournalProblem problem;
+        Descriptor leftover;
+        if (look(building, ::geteuid(), problem) == Look::Plain) {
+            // Another creator at work holds its file; one that died left it to be replaced.
+            leftover = Descriptor(::open(building.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOFOLLOW));
+            if (leftover.get() < 0 || !ktbIoLock(leftover.get(), building.c_str())) {
+                return -1;
+            }
+        }
+        if (!removeLeftover(building, ::geteuid())) {
+            return -1;
+        }
+        file = ktbIoCreate(building.c_str(), mode, exact);
+    }
+    if (file >= 0 && ::flock(file, LOCK_EX | LOCK_NB) != 0) {
+        ::close(file);
+        return -1;
+    }
+    return file;
+}
+
+bool ktbRemoveStaleJournal(const std::string& catalogPath)
+{
+    t_problem = {};
+    return removeLeftover(ktbJournalPath(catalogPath), ::geteuid());
+}
+
 namespace {
 
 std::string stagedPath(const char* path) { return std::string(path) + KTB_BUILDING_SUFFIX; }
 
 } // namespace
 
-TKTBERROR ktbCreateStaged(TKTBHandle*& handle, const char* path)
+TKTBERROR ktbCreateStaged(TKTBHandle*& handle, const char* path, unsigned mode)
 {
     handle = nullptr;
+    t_problem = {};
     if (::access(path, F_OK) == 0) {
         return KTB_ERR_FILEEXISTS;
     }
     const std::string staged = stagedPath(path);
-    ktbIoRemove(staged.c_str());
-    ktbIoRemove(ktbJournalPath(staged).c_str());
-    const TKTBERROR opened = ktbOpen(handle, staged.c_str(), KTB_OPEN_CREATE);
+    if (!removeLeftover(staged, ::geteuid()) || !removeLeftover(ktbJournalPath(staged), ::geteuid())) {
+        return KTB_ERR_FILEEXISTS;
+    }
+    const TKTBERROR opened = ktbCreateCatalog(handle, staged.c_str(), KTB_OPEN_CREATE, mode);
     if (opened != KTB_OK) {
         return opened;
     }
@@ -688,8 +1021,8 @@ TKTBERROR ktbFinishStaged(TKTBHandle*& handle, const char* path, bool keep)
     if (result == KTB_OK && !ktbIoRename(staged.c_str(), path, false)) {
         result = ::access(path, F_OK) == 0 ? KTB_ERR_FILEEXISTS : KTB_ERR_MAPPINGFAILED;
     } else if (result == KTB_OK && !ktbIoSyncFolder(path)) {
-        ktbIoRemove(path);
-        result = KTB_ERR_MAPPINGFAILED;
+        // The catalog is whole under its name; only that name may not be on disk yet.
+        ktbNoteUnsynced(ktbAbsolutePath(path));
     }
     if (result != KTB_OK) {
         ktbIoRemove(staged.c_str());

@@ -62,10 +62,10 @@ bool ktbWrite(TKTBHandle* handle, const void* buffer, std::uint32_t count)
         const bool written = ktbWrite(handle, buffer, count);
         return ktbEndChange(handle, written) && written;
     }
-    if (end > handle->Size && !ktbResize(handle, static_cast<std::uint32_t>(end))) {
-        return false;
-    }
-    if (!ktbIoWrite(handle->File, handle->Path.c_str(), buffer, count, position)) {
+    // A change in which a write failed is taken back at its end, whatever its caller makes of the answer.
+    if ((end > handle->Size && !ktbResize(handle, static_cast<std::uint32_t>(end)))
+        || !ktbIoWrite(handle->File, handle->Path.c_str(), buffer, count, position)) {
+        handle->ChangeFailed = true;
         return false;
     }
     handle->Position = position + count;
@@ -144,6 +144,7 @@ bool ktbCutBytes(TKTBHandle* handle, std::uint32_t count, std::int64_t at)
         const std::uint32_t length = std::min<std::uint32_t>(s_piece, end - to);
         if (!ktbGuardedCopy(piece.data(), handle, to + count, length)
             || !ktbIoWrite(handle->File, handle->Path.c_str(), piece.data(), length, to)) {
+            handle->ChangeFailed = true;
             return false;
         }
         to += length;
@@ -263,11 +264,13 @@ std::string_view ktbFieldText(const char* field, std::size_t fieldSize)
 
 namespace {
 
-// Code points of the Windows-1252 bytes 0x80 to 0x9F; 0 marks the five unassigned ones. The bytes
-// 0xA0 to 0xFF are the code points of the same value.
+// Code points of the Windows-1252 bytes 0x80 to 0x9F. The five bytes the code page leaves unassigned
+// (0x81, 0x8D, 0x8F, 0x90, 0x9D) stand for the control characters of the same value, as Windows maps
+// them, so that every byte decodes and encodes back. The bytes 0xA0 to 0xFF are the code points of the
+// same value.
 constexpr char32_t s_cp1252High[32] = {
     0x20AC,
-    0,
+    0x0081,
     0x201A,
     0x0192,
     0x201E,
@@ -279,10 +282,10 @@ constexpr char32_t s_cp1252High[32] = {
     0x0160,
     0x2039,
     0x0152,
-    0,
+    0x008D,
     0x017D,
-    0,
-    0,
+    0x008F,
+    0x0090,
     0x2018,
     0x2019,
     0x201C,
@@ -295,7 +298,7 @@ constexpr char32_t s_cp1252High[32] = {
     0x0161,
     0x203A,
     0x0153,
-    0,
+    0x009D,
     0x017E,
     0x0178,
 };
@@ -384,8 +387,7 @@ std::string ktbCp1252ToUtf8(std::string_view text)
         if (byte < 0x80) {
             out += c;
         } else if (byte < 0xA0) {
-            const char32_t code = s_cp1252High[byte - 0x80];
-            appendUtf8(out, code != 0 ? code : 0xFFFD);
+            appendUtf8(out, s_cp1252High[byte - 0x80]);
         } else {
             appendUtf8(out, byte);
         }
@@ -410,7 +412,7 @@ bool ktbUtf8ToCp1252(std::string_view text, std::string& result)
         }
         int byte = -1;
         for (int i = 0; i < 32; ++i) {
-            if (s_cp1252High[i] == code && code != 0) {
+            if (s_cp1252High[i] == code) {
                 byte = 0x80 + i;
                 break;
             }
@@ -460,7 +462,7 @@ void ktbFoldCase(std::string_view name, std::string& folded)
         } else {
             ++at;
             if (byte < 0xA0) {
-                code = s_cp1252High[byte - 0x80] != 0 ? s_cp1252High[byte - 0x80] : 0xFFFD;
+                code = s_cp1252High[byte - 0x80];
             }
         }
         appendUtf8(folded, foldCodePoint(code));

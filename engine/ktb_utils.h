@@ -64,9 +64,12 @@ inline char ktbUpperAscii(char c) { return (c >= 'a' && c <= 'z') ? static_cast<
 
 /// Whether text is well-formed UTF-8.
 bool ktbIsUtf8(std::string_view text);
-/// Windows-1252 bytes to UTF-8 (the five unassigned bytes become U+FFFD).
+/// Windows-1252 bytes to UTF-8, as Windows decodes them: the five unassigned bytes 0x81, 0x8D, 0x8F, 0x90
+/// and 0x9D become the control characters U+0081, U+008D, U+008F, U+0090 and U+009D, so every byte
+/// string decodes and ktbUtf8ToCp1252 gives it back. The one decoder of catalogs and settings.
 std::string ktbCp1252ToUtf8(std::string_view text);
-/// UTF-8 to Windows-1252; false when a character has no Windows-1252 byte.
+/// UTF-8 to Windows-1252 (the inverse of ktbCp1252ToUtf8); false when a character has no Windows-1252
+/// byte.
 bool ktbUtf8ToCp1252(std::string_view text, std::string& result);
 
 /// The search's letter case, for every comparison of names that ignores it beyond ASCII: the name's

@@ -5,8 +5,8 @@
 #include "platform/cdrdaotoc.h"
 #include "platform/clonecd.h"
 #include "platform/cuesheet.h"
+#include "platform/discvolume.h"
 #include "platform/foldermedium.h"
-#include "platform/isovolume.h"
 #include "platform/mounttable.h"
 #include "platform/nrgimage.h"
 #include "platform/sectorsource.h"
@@ -46,17 +46,11 @@ std::shared_ptr<Medium> mountedUdfMedium(SectorSource& disc, const std::string& 
     return std::make_shared<FolderMedium>(mount->MountPoint, std::move(facts));
 }
 
-// The volume on a data disc or image: ISO 9660 from the session at sessionStart, else UDF.
+// The volume on a data disc or image, read through the tree Windows reads (discvolume.h).
 std::shared_ptr<Medium> volumeMedium(
     const std::shared_ptr<SectorSource>& source, std::uint32_t sessionStart, std::string& problem)
 {
-    if (source == nullptr) {
-        return nullptr;
-    }
-    if (std::shared_ptr<IsoVolume> volume = IsoVolume::open(source, sessionStart)) {
-        return volume;
-    }
-    return UdfVolume::open(source, &problem);
+    return openDiscVolume(source, sessionStart, problem);
 }
 
 // What a disc with tracks holds: the volume of its last session (also on a CD-Extra or a mixed disc),

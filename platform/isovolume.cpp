@@ -25,6 +25,12 @@ constexpr std::uint8_t s_flagDirectory = 2;
 constexpr std::uint8_t s_flagAssociated = 4;
 constexpr std::uint8_t s_flagMultiExtent = 0x80;
 
+// Continuation areas one record's Rock Ridge entries may chain; real ones chain one or two.
+constexpr int s_maxContinuations = 32;
+constexpr std::uint8_t s_nameContinues = 1;
+constexpr std::uint8_t s_nameCurrent = 2;
+constexpr std::uint8_t s_nameParent = 4;
+
 bool validBlockSize(std::uint32_t size) { return size == 512 || size == 1024 || size == 2048; }
 
 bool isJolietEscape(const std::uint8_t* escape)
@@ -72,7 +78,90 @@ struct Record {
     std::uint8_t Flags = 0;
     std::array<std::uint8_t, 7> Time {};
     std::string Identifier;
+    std::vector<std::uint8_t> SystemUse; ///< on Rock Ridge volumes: the entries after the skipped bytes
 };
+
+bool isDotOrDotDot(const std::string& identifier)
+{
+    return identifier.size() == 1 && static_cast<std::uint8_t>(identifier[0]) <= 1;
+}
+
+// Where a record's system use area starts: after the identifier and the byte that pads it to even length.
+std::size_t systemUseStart(std::size_t identifierLength)
+{
+    return s_recordHeader + identifierLength + (identifierLength % 2 == 0 ? 1 : 0);
+}
+
+// What a record's Rock Ridge entries say.
+struct RockRidgeEntries {
+    std::string Name; ///< the NM entries' name joined
+    bool HasName = false;
+    bool NameContinues = false; ///< the last NM entry said that another follows
+    bool Relocated = false; ///< RE: a directory moved for its depth, shown where its child link stands
+    bool ChildLink = false; ///< CL: the record stands for the directory moved to Child
+    std::uint32_t Child = 0;
+};
+
+// A continuation area named by a CE entry.
+struct Continuation {
+    std::uint32_t Block = 0;
+    std::uint32_t Offset = 0;
+    std::uint32_t Length = 0;
+};
+
+// Reads the entries of one system use area (or continuation area) into entries; false at damage (an
+// entry shorter than its header or running past the area, a name entry naming "." or ".."). The
+// continuation area it names, if any, goes to next.
+bool readSystemUseArea(
+    const std::uint8_t* area, std::size_t size, RockRidgeEntries& entries, std::optional<Continuation>& next)
+{
+    std::size_t at = 0;
+    // Fewer than four bytes, or a zero byte where an entry would start, are padding.
+    while (size - at >= 4 && area[at] != 0) {
+        const std::uint8_t* entry = area + at;
+        const std::size_t length = entry[2];
+        if (length < 4 || length > size - at) {
+            return false;
+        }
+        const std::string_view signature(reinterpret_cast<const char*>(entry), 2);
+        if (signature == "ST") {
+            break;
+        }
+        if (signature == "CE" && length >= 28) {
+            next = Continuation { little32(entry + 4), little32(entry + 12), little32(entry + 20) };
+        } else if (signature == "NM" && length >= 5) {
+            if ((entry[4] & (s_nameCurrent | s_nameParent)) != 0) {
+                return false;
+            }
+            // A name is whole once an entry does not say that more follows; later ones do not count.
+            if (!entries.HasName || entries.NameContinues) {
+                entries.Name.append(reinterpret_cast<const char*>(entry + 5), length - 5);
+                entries.HasName = true;
+                entries.NameContinues = (entry[4] & s_nameContinues) != 0;
+            }
+        } else if (signature == "RE") {
+            entries.Relocated = true;
+        } else if (signature == "CL" && length >= 12) {
+            entries.ChildLink = true;
+            entries.Child = little32(entry + 4);
+        }
+        at += length;
+    }
+    return true;
+}
+
+// A Rock Ridge name no file system gives: empty, "." or "..", or holding a zero byte or a "/".
+bool impossibleName(const std::string& name)
+{
+    return name.empty() || name == "." || name == ".."
+        || name.find_first_of(std::string_view("/\0", 2)) != std::string::npos;
+}
+
+// The directory a folder's record leads to.
+IsoVolume::Extent folderExtent(const Record& record, std::uint32_t blockSize)
+{
+    return { (static_cast<std::uint64_t>(record.Extent) + record.ExtendedAttributes) * blockSize, record.Size };
+}
 
 class IsoListing final : public DiscListing<IsoListing, IsoVolume::Extent> {
 public:
@@ -80,17 +169,21 @@ public:
     static std::unique_ptr<IsoListing> open(std::shared_ptr<const IsoVolume> volume,
         std::shared_ptr<DirectoryWalk> walk, int depth, const IsoVolume::Extent& extent, std::string& problem)
     {
+        IsoVolume::Extent sized = extent;
+        if (extent.Relocated && !readRelocatedSize(*volume, *walk, sized, problem)) {
+            return nullptr;
+        }
         const std::uint64_t block = volume->blockSize();
-        const std::uint64_t length = (static_cast<std::uint64_t>(extent.Size) + block - 1) / block * block;
-        if (extent.Size == 0 || length > volume->volumeBytes()) {
+        const std::uint64_t length = (static_cast<std::uint64_t>(sized.Size) + block - 1) / block * block;
+        if (sized.Size == 0 || length > volume->volumeBytes()) {
             problem = ListingProblem::ImpossibleSize;
             return nullptr;
         }
-        if (extent.ByteOffset + length > volume->volumeEnd()) {
+        if (sized.ByteOffset + length > volume->volumeEnd()) {
             problem = s_beyondVolume;
             return nullptr;
         }
-        std::unique_ptr<IsoListing> listing(new IsoListing(std::move(volume), std::move(walk), depth, extent, length));
+        std::unique_ptr<IsoListing> listing(new IsoListing(std::move(volume), std::move(walk), depth, sized, length));
         if (!listing->load(0)) {
             problem = listing->m_problem;
             return nullptr;
@@ -102,8 +195,8 @@ public:
     {
         Record record;
         while (take(record)) {
-            if (record.Identifier.size() == 1 && static_cast<std::uint8_t>(record.Identifier[0]) <= 1) {
-                continue; // "." and ".."
+            if (isDotOrDotDot(record.Identifier)) {
+                continue;
             }
             if ((record.Flags & s_flagAssociated) != 0) {
                 continue; // resource forks and the like belong to the file before them
@@ -113,12 +206,27 @@ public:
             if ((head.Flags & s_flagDirectory) == 0 && !joinExtents(record, size)) {
                 return false;
             }
-            const std::string name = isoRecordName(reinterpret_cast<const std::uint8_t*>(head.Identifier.data()),
-                head.Identifier.size(), m_volume->joliet());
+            RockRidgeEntries rockRidge;
+            if (m_volume->rockRidge() && !readRockRidge(head, rockRidge)) {
+                return false;
+            }
+            if (rockRidge.Relocated) {
+                continue; // listed where its child link stands
+            }
+            if (rockRidge.HasName && impossibleName(rockRidge.Name)) {
+                return fail(ListingProblem::DamagedRecord);
+            }
+            const std::string name = rockRidge.HasName
+                ? rockRidge.Name
+                : isoRecordName(reinterpret_cast<const std::uint8_t*>(head.Identifier.data()), head.Identifier.size(),
+                    m_volume->joliet());
             if (name.empty() || name == "." || name == "..") {
                 continue;
             }
-            fillEntry(entry, head, name, size);
+            if (m_depth == 0 && m_volume->rockRidge() && isRelocationFolder(head, rockRidge, name)) {
+                continue;
+            }
+            fillEntry(entry, head, name, size, rockRidge);
             return true;
         }
         return false;
@@ -139,6 +247,101 @@ private:
         , m_extent(extent)
         , m_length(length)
     {
+    }
+
+    // The size of a directory reached through a child link, from the "." record its first block starts
+    // with; false with the problem when that record is not the directory's own.
+    static bool readRelocatedSize(
+        const IsoVolume& volume, DirectoryWalk& walk, IsoVolume::Extent& extent, std::string& problem)
+    {
+        const std::uint32_t block = volume.blockSize();
+        if (extent.ByteOffset + block > volume.volumeEnd()) {
+            problem = s_beyondVolume;
+            return false;
+        }
+        if (!walk.take(block)) {
+            problem = ListingProblem::OverBudget;
+            return false;
+        }
+        std::vector<std::uint8_t> first(block);
+        if (!volume.readDirectory({ extent.ByteOffset, block }, 0, block, first.data())) {
+            problem = ListingProblem::Unreadable;
+            return false;
+        }
+        const std::uint8_t* dot = first.data();
+        if (dot[0] < s_recordHeader + 1 || dot[32] != 1 || dot[33] != 0 || (dot[25] & s_flagDirectory) == 0
+            || static_cast<std::uint64_t>(little32(dot + 2)) * block != extent.ByteOffset) {
+            problem = ListingProblem::DamagedRecord;
+            return false;
+        }
+        extent.Size = little32(dot + 10);
+        return true;
+    }
+
+    // Reads the Rock Ridge entries of a record, following its continuation areas (from the walk's share
+    // of bytes); false at damage, failing the listing.
+    bool readRockRidge(const Record& record, RockRidgeEntries& entries)
+    {
+        std::vector<std::uint8_t> area = record.SystemUse;
+        for (int continuations = 0;; ++continuations) {
+            std::optional<Continuation> next;
+            if (!readSystemUseArea(area.data(), area.size(), entries, next)) {
+                return fail(ListingProblem::DamagedRecord);
+            }
+            if (!next.has_value() || next->Length == 0) {
+                break;
+            }
+            const std::uint32_t block = m_volume->blockSize();
+            const std::uint64_t start = static_cast<std::uint64_t>(next->Block) * block;
+            if (continuations == s_maxContinuations || next->Offset >= block || next->Length > block - next->Offset) {
+                return fail(ListingProblem::DamagedRecord);
+            }
+            if (start + block > m_volume->volumeEnd()) {
+                return fail(s_beyondVolume);
+            }
+            if (!m_walk->take(next->Length)) {
+                return fail(ListingProblem::OverBudget);
+            }
+            area.resize(next->Length);
+            if (!m_volume->readDirectory({ start, block }, next->Offset, next->Length, area.data())) {
+                return fail(ListingProblem::Unreadable);
+            }
+        }
+        if (entries.NameContinues) {
+            return fail(ListingProblem::DamagedRecord); // the rest of the name is missing
+        }
+        return true;
+    }
+
+    // Whether a folder at the top is where directories were moved for their depth ("rr_moved"): it holds
+    // nothing but such directories, each shown where it belongs, so it is no folder of the user's.
+    bool isRelocationFolder(const Record& record, const RockRidgeEntries& entries, const std::string& name)
+    {
+        if ((record.Flags & s_flagDirectory) == 0 || entries.ChildLink
+            || !(sameNameIgnoringCase(name, "rr_moved") || sameNameIgnoringCase(name, ".rr_moved"))) {
+            return false;
+        }
+        std::string problem;
+        const std::unique_ptr<IsoListing> moved
+            = open(m_volume, m_walk, m_depth + 1, folderExtent(record, m_volume->blockSize()), problem);
+        return moved != nullptr && moved->holdsOnlyRelocated();
+    }
+
+    bool holdsOnlyRelocated()
+    {
+        std::size_t relocated = 0;
+        Record record;
+        while (nextRecord(record)) {
+            if (isDotOrDotDot(record.Identifier)) {
+                continue;
+            }
+            RockRidgeEntries entries;
+            if (!readRockRidge(record, entries) || !entries.Relocated) {
+                return false;
+            }
+            ++relocated;
+        }
+        return !m_failed && relocated > 0;
     }
 
     // Reads the chunk of the directory that holds position, from the walk's share of bytes.
@@ -198,7 +401,14 @@ private:
             const std::size_t length = at[0];
             const std::size_t inBlock = m_position % block;
             if (length == 0) {
-                m_position += block - inBlock; // records never cross a block; the rest is padding
+                // Records never cross a block: the rest of it is padding, zero bytes up to the directory's
+                // end. Anything else there is a record the walk would drop unseen.
+                const std::uint64_t paddingEnd = std::min<std::uint64_t>(m_position + (block - inBlock), m_extent.Size);
+                if (m_position < paddingEnd
+                    && std::any_of(at, at + (paddingEnd - m_position), [](std::uint8_t byte) { return byte != 0; })) {
+                    return fail(ListingProblem::DamagedRecord);
+                }
+                m_position += block - inBlock;
                 continue;
             }
             // A record shorter than its fixed part, crossing its block's end, without a name or with a
@@ -216,13 +426,19 @@ private:
             std::copy(at + 18, at + 25, record.Time.begin());
             record.Flags = at[25];
             record.Identifier.assign(reinterpret_cast<const char*>(at + s_recordHeader), identifierLength);
+            record.SystemUse.clear();
+            const std::size_t systemUse = systemUseStart(identifierLength) + m_volume->systemUseSkip();
+            if (m_volume->rockRidge() && systemUse < length) {
+                record.SystemUse.assign(at + systemUse, at + length);
+            }
             m_position += length;
             return true;
         }
         return false;
     }
 
-    void fillEntry(TKTBDirEntry& entry, const Record& record, const std::string& name, std::uint64_t size)
+    void fillEntry(TKTBDirEntry& entry, const Record& record, const std::string& name, std::uint64_t size,
+        const RockRidgeEntries& rockRidge)
     {
         setEntryName(entry, name);
         entry.LastWriteTime = isoRecordTime(record.Time.data());
@@ -230,12 +446,17 @@ private:
         if ((record.Flags & s_flagHidden) != 0) {
             entry.Attributes |= KTB_ATTR_HIDDEN;
         }
+        if (rockRidge.ChildLink) {
+            entry.Attributes |= KTB_ATTR_DIRECTORY;
+            entry.Size = 0;
+            const std::uint64_t start = static_cast<std::uint64_t>(rockRidge.Child) * m_volume->blockSize();
+            remember(entry.Name, IsoVolume::Extent { start, 0, true });
+            return;
+        }
         if ((record.Flags & s_flagDirectory) != 0) {
             entry.Attributes |= KTB_ATTR_DIRECTORY;
             entry.Size = 0;
-            const std::uint64_t start
-                = (static_cast<std::uint64_t>(record.Extent) + record.ExtendedAttributes) * m_volume->blockSize();
-            remember(entry.Name, IsoVolume::Extent { start, record.Size });
+            remember(entry.Name, folderExtent(record, m_volume->blockSize()));
             return;
         }
         entry.Size = size;
@@ -325,7 +546,29 @@ std::shared_ptr<IsoVolume> IsoVolume::open(std::shared_ptr<SectorSource> source,
     }
     volume->m_facts.Label = trimLabel(std::string(reinterpret_cast<const char*>(primary.data() + 40), 32));
     volume->m_facts.NtSerial = laneSumReport(primary.data());
+    volume->findRockRidge();
     return volume;
+}
+
+void IsoVolume::findRockRidge()
+{
+    // The top directory's "." record starts with the SP entry of the System Use Sharing Protocol, which
+    // also tells how many bytes of every system use area to skip.
+    std::vector<std::uint8_t> first(m_blockSize);
+    if (m_root.ByteOffset + m_blockSize > m_volumeEnd
+        || !readDirectory({ m_root.ByteOffset, m_blockSize }, 0, m_blockSize, first.data())) {
+        return;
+    }
+    const std::uint8_t* dot = first.data();
+    const std::size_t systemUse = systemUseStart(1);
+    if (dot[0] < systemUse + 7 || dot[32] != 1 || dot[33] != 0) {
+        return;
+    }
+    const std::uint8_t* sp = dot + systemUse;
+    if (sp[0] == 'S' && sp[1] == 'P' && sp[2] >= 7 && sp[4] == 0xBE && sp[5] == 0xEF) {
+        m_rockRidge = true;
+        m_systemUseSkip = sp[6];
+    }
 }
 
 VolumeFacts IsoVolume::facts() const { return m_facts; }

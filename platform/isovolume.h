@@ -4,6 +4,12 @@
 // here. libiso9660 is not used: it reads the first session only, misses Joliet after an El Torito boot
 // record, cuts Joliet names whose UTF-8 is longer than their UCS-2, and answers local times.
 //
+// The tree is Joliet's when the disc has it. Without Joliet, a disc burnt on Linux usually carries Rock
+// Ridge: its names are the ones the user sees when the disc is mounted, so they are taken from the NM
+// entries (with their continuation areas), and directories moved to "rr_moved" for their depth are
+// shown where they belong. Only the primary's names remain for discs with neither. The label, the
+// serial and the size never depend on which names are read.
+//
 // Every byte of the image is distrusted: a malformed descriptor makes the volume unreadable, a
 // malformed directory record makes its folder's listing fail, and a directory that points at itself, an
 // ancestor or any folder already listed in the same walk cannot be listed. Directories are read a few
@@ -25,6 +31,8 @@ public:
     struct Extent {
         std::uint64_t ByteOffset = 0;
         std::uint32_t Size = 0;
+        /// A directory reached through a Rock Ridge child link: its size is the one of its "." record.
+        bool Relocated = false;
     };
 
     /// Reads the volume descriptors from sector 16 of the session starting at sessionStart; null when
@@ -36,6 +44,11 @@ public:
 
     /// Whether the label, tree and serial come from a Joliet descriptor.
     bool joliet() const { return m_joliet; }
+    /// Whether the names come from Rock Ridge entries (a volume without Joliet whose top directory's
+    /// "." record starts the System Use Sharing Protocol).
+    bool rockRidge() const { return m_rockRidge; }
+    /// The bytes every record's system use area starts with before its entries.
+    std::uint8_t systemUseSkip() const { return m_systemUseSkip; }
     /// The logical block size of the primary descriptor (512, 1024 or 2048).
     std::uint32_t blockSize() const { return m_blockSize; }
     /// The bytes the volume holds: its size as the primary descriptor gives it, no more than the
@@ -50,10 +63,13 @@ public:
 
 private:
     IsoVolume() = default;
+    void findRockRidge();
 
     std::shared_ptr<SectorSource> m_source;
     std::uint32_t m_blockSize = 2048;
     bool m_joliet = false;
+    bool m_rockRidge = false;
+    std::uint8_t m_systemUseSkip = 0;
     Extent m_root;
     VolumeFacts m_facts;
     std::uint64_t m_volumeBytes = 0;

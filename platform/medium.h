@@ -1,7 +1,8 @@
 #pragma once
-// What a drive finds in it: an ISO 9660 volume, an audio disc, or a folder (a folder drive, the mount
-// point of a UDF disc). A drive opens its medium for every question, so a changed disc is seen at once
-// and listings of one walk share what they read.
+// What a drive finds in it: an ISO 9660 or UDF volume (or both: discvolume.h), an audio disc, or a
+// folder (a folder drive, the mount point of a UDF disc our reader cannot read). A drive opens its
+// medium for every question, so a changed disc is seen at once and listings of one walk share what they
+// read.
 
 #include "platform/drivelayer.h"
 

@@ -1,10 +1,11 @@
 #pragma once
 // Our own reader of UDF volumes (revisions 1.02 to 2.60) over 2048-byte sectors, for DVD and Blu-ray
-// images and discs without an ISO 9660 tree. Debian's libudf lists only UDF 1.02 roots and knows no
-// metadata partitions. It follows the anchor at sector 256 to the volume descriptor sequence (the
-// reserve one when the main one is damaged), maps physical, sparable and metadata partitions, and lists
-// directories by their File Identifier Descriptors and the (Extended) File Entries they point at. A
-// volume kept through a virtual allocation table (a CD-R written packet by packet) is not read.
+// images and discs, with or without an ISO 9660 volume beside it (discvolume.h chooses the tree).
+// Debian's libudf lists only UDF 1.02 roots and knows no metadata partitions. It follows the anchor at
+// sector 256 to the volume descriptor sequence (the reserve one when the main one is damaged), maps
+// physical, sparable and metadata partitions, and lists directories by their File Identifier
+// Descriptors and the (Extended) File Entries they point at. A volume kept through a virtual
+// allocation table (a CD-R written packet by packet) is not read.
 //
 // Every byte is distrusted as in the ISO 9660 reader: a damaged descriptor in a directory makes its
 // listing fail, a loop or a cross-link cannot be listed, and one walk reads no more directory bytes and

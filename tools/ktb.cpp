@@ -153,7 +153,8 @@ const std::vector<Command>& commands()
             "UTF-8, or a document of another kind or version is refused, naming the line or byte.\n"
             "Each disc is built in a scratch file and appended to FILE in one change. FILE cannot\n"
             "be changed while the program has it open.\n"
-            "Exit status: 0 when every disc was imported, 2 when one was refused or on an error.\n",
+            "Exit status: 0 when every disc was imported, 2 when one was refused or on an error, 3\n"
+            "when the discs were imported but are not yet safe on disk.\n",
             runImport },
         { "check", "the structure of a catalog file",
             "Usage: ktb check FILE...\n"
@@ -177,32 +178,42 @@ const std::vector<Command>& commands()
             "The recording is made in a scratch file in the temporary folder and copied into FILE\n"
             "once it is whole: Ctrl-C, or a folder that cannot be listed (a damaged image), leaves\n"
             "FILE unchanged.\n"
-            "FILE cannot be changed while the program has it open.\n",
+            "FILE cannot be changed while the program has it open.\n"
+            "Exit status: 0 on success, 2 on an error, 3 when the change was made but is not yet safe\n"
+            "on disk.\n",
             runRecord },
         { "rm", "remove a disc from a catalog",
             "Usage: ktb rm FILE OFFSET\n"
             "Removes the disc at OFFSET (as 'ktb ls FILE' lists it) with everything recorded of it.\n"
             "The offsets of the discs after it drop by its size. FILE cannot be changed while the\n"
-            "program has it open.\n",
+            "program has it open.\n"
+            "Exit status: 0 on success, 2 on an error, 3 when the change was made but is not yet safe\n"
+            "on disk.\n",
             runRm },
         { "mv", "move a disc from one catalog to another",
             "Usage: ktb mv SRC OFFSET DEST\n"
             "Moves the disc at OFFSET of the catalog SRC to the end of the catalog DEST, which is\n"
             "created when it does not exist. A disc whose serial number is in DEST already is\n"
-            "refused. When the disc cannot be removed from SRC, the copy in DEST is taken back.\n",
+            "refused. When the disc cannot be removed from SRC, the copy in DEST is taken back.\n"
+            "Exit status: 0 on success, 2 on an error, 3 when the change was made but is not yet safe\n"
+            "on disk.\n",
             runMv },
         { "convert", "convert a catalog of the older format",
             "Usage: ktb convert OLDFILE NEWFILE\n"
             "Writes NEWFILE, a catalog of the current format, with the owner, name and discs of\n"
             "OLDFILE, a catalog of the older format (\"Katalox Data Set\"). OLDFILE is only read;\n"
-            "NEWFILE must not exist, and it is left only when the conversion succeeded.\n",
+            "NEWFILE must not exist, and it is left only when the conversion succeeded.\n"
+            "Exit status: 0 on success, 2 on an error, 3 when the change was made but is not yet safe\n"
+            "on disk.\n",
             runConvert },
         { "repair", "copy what can be saved of a damaged catalog into a new file",
             "Usage: ktb repair FILE NEWFILE\n"
             "Writes NEWFILE, a catalog with the header of FILE and every disc of FILE whose records\n"
             "are whole, in their order, and names the bytes it had to leave out. A change that a\n"
             "crash cut short is read as it was before that change. FILE is only read; NEWFILE must\n"
-            "not exist, and it is left only when it was written whole.\n",
+            "not exist, and it is left only when it was written whole.\n"
+            "Exit status: 0 on success, 2 on an error, 3 when the change was made but is not yet safe\n"
+            "on disk.\n",
             runRepair },
     };
     return table;
@@ -222,7 +233,8 @@ void printUsage(std::FILE* out)
         std::fprintf(out, "  %-7s %s\n", command.name, command.summary);
     }
     std::fputs("\n'ktb COMMAND --help' describes a command; 'ktb --version' tells the version.\n"
-               "Exit status: 0 success, 1 nothing found, 2 error.\n",
+               "Exit status: 0 success, 1 nothing found, 2 error, 3 done, but not yet safe on disk\n"
+               "(a change was made, but the disk did not confirm it: a power cut now may take it back).\n",
         out);
 }
 
@@ -249,9 +261,9 @@ int main(int argc, char** argv)
             const int status = command.run(arguments);
             if (std::fflush(stdout) != 0 || std::ferror(stdout)) {
                 ktbtool::reportError(command.name, "cannot write the results");
-                return ktbtool::ExitError;
+                return ktbtool::reportUnsyncedChanges(command.name, ktbtool::ExitError);
             }
-            return status;
+            return ktbtool::reportUnsyncedChanges(command.name, status);
         }
     }
     std::fprintf(stderr, "ktb: unknown command '%s'\n", name);

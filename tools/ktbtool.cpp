@@ -1,7 +1,9 @@
 #include "tools/ktbtool.h"
 
+#include "core/filesets/catalogerror.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_journal.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -100,11 +102,17 @@ int usageError(const char* command, const std::string& message)
 
 std::string displayText(std::string_view bytes)
 {
-    std::string text = ktbIsUtf8(bytes) ? std::string(bytes) : ktbCp1252ToUtf8(bytes);
-    for (char& c : text) {
-        if (static_cast<unsigned char>(c) < 0x20 || c == 0x7F) {
-            c = '?';
+    const std::string decoded = ktbIsUtf8(bytes) ? std::string(bytes) : ktbCp1252ToUtf8(bytes);
+    std::string text;
+    text.reserve(decoded.size());
+    for (std::size_t at = 0; at < decoded.size(); ++at) {
+        const auto byte = static_cast<unsigned char>(decoded[at]);
+        // U+0080 to U+009F are C2 80 to C2 9F in the decoded UTF-8: terminals act on some of them.
+        const bool c1 = byte == 0xC2 && at + 1 < decoded.size() && static_cast<unsigned char>(decoded[at + 1]) < 0xA0;
+        if (c1) {
+            ++at;
         }
+        text += byte < 0x20 || byte == 0x7F || c1 ? '?' : decoded[at];
     }
     return text;
 }
@@ -189,8 +197,26 @@ std::string describeCode(TKTBERROR code)
     return what + " (" + ktbErrorName(code) + ")";
 }
 
+namespace {
+
+    /// "PATH: why (CODE)" for the file in the way of the last change refused on this thread; empty when
+    /// none was.
+    std::string describeJournalProblem(TKTBERROR code)
+    {
+        const TKTBJournalProblem problem = ktbTakeJournalProblem();
+        if (problem.Trouble == TKTBJournalTrouble::None) {
+            return {};
+        }
+        return problem.Path + ": " + journalProblemText(problem).toStdString() + " (" + ktbErrorName(code) + ")";
+    }
+
+} // namespace
+
 std::string describeWriteFailure(TKTBERROR code)
 {
+    if (const std::string inTheWay = describeJournalProblem(code); !inTheWay.empty()) {
+        return inTheWay;
+    }
     if (code == KTB_ERR_MAPPINGFAILED || code == KTB_ERR_FILENOTAVAILABLE) {
         return std::string("the file could not be written (is the disk full, or would it pass 4 GiB?) (")
             + ktbErrorName(code) + ")";
@@ -253,6 +279,10 @@ KtbHandlePtr openCatalogForChange(const char* command, const std::string& path, 
     KtbHandlePtr handle;
     const TKTBERROR code = ktbOpenOwned(handle, path.c_str(), exists ? 0 : KTB_OPEN_CREATE);
     if (code == KTB_ERR_FILENOTAVAILABLE || (code == KTB_ERR_FILEEXISTS && !exists)) {
+        if (const std::string inTheWay = describeJournalProblem(code); !inTheWay.empty()) {
+            reportError(command, inTheWay);
+            return nullptr;
+        }
         // The open fails alike when the file cannot be written and when another writer holds it.
         const int probe
             = ::open(path.c_str(), exists ? O_RDWR | O_CLOEXEC : O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0644);
@@ -279,6 +309,15 @@ KtbHandlePtr openCatalogForChange(const char* command, const std::string& path, 
         *created = !exists;
     }
     return handle;
+}
+
+int reportUnsyncedChanges(const char* command, int status)
+{
+    const std::vector<std::string> unsynced = ktbTakeUnsyncedChanges();
+    for (const std::string& path : unsynced) {
+        reportError(command, path + ": " + unsyncedChangeText().toStdString());
+    }
+    return unsynced.empty() || status != ExitOk ? status : ExitUnsafe;
 }
 
 ChangedCatalog::ChangedCatalog(const char* command, std::string path, ChangeOpen how)

@@ -19,6 +19,7 @@ namespace ktbtool {
 constexpr int ExitOk = 0;
 constexpr int ExitNothingFound = 1; ///< a search found nothing; a check found a fault
 constexpr int ExitError = 2;
+constexpr int ExitUnsafe = 3; ///< a change was made, but is not yet safe on disk (its folder could not be synced)
 
 /// One command of the table: its name, a one-line summary, its --help text and its function, which
 /// gets the arguments after the command's name and answers the exit status.
@@ -92,7 +93,7 @@ int usageError(const char* command, const std::string& message);
 void reportError(const char* command, const std::string& message);
 
 /// A catalog text (bytes) for the terminal: UTF-8 when valid, else decoded as Windows-1252; control
-/// characters (which would break lines and columns) become "?".
+/// characters, C0 and C1 (which would break lines and columns, or steer the terminal), become "?".
 std::string displayText(std::string_view bytes);
 /// A packed DOS date-time as "YYYY-MM-DD HH:MM:SS"; "-" for 0 or a value that is no date.
 std::string displayDate(std::uint32_t dosDateTime);
@@ -100,9 +101,15 @@ std::string displayDate(std::uint32_t dosDateTime);
 /// (KTB_ERR_INVALIDHEADER)". A damaged record names its offset and tag from the error detail.
 std::string describeCode(TKTBERROR code);
 
-/// What an engine code means when a change of a catalog failed: a file that could not be written is
-/// named so; everything else as describeCode.
+/// What an engine code means when a change of a catalog failed: a file beside it in the way (a
+/// journal of another user...) is named with what is wrong with it, a file that could not be written
+/// is named so; everything else as describeCode.
 std::string describeWriteFailure(TKTBERROR code);
+
+/// Reports every catalog whose change committed but could not be made safe on disk, "ktb COMMAND:
+/// PATH: done, but not yet safe on disk: ...", and answers the exit status to end with: ExitUnsafe
+/// for a command that ended well otherwise, else status.
+int reportUnsyncedChanges(const char* command, int status);
 
 /// Opens a catalog for reading (KTB_OPEN_READONLY); on failure reports "ktb COMMAND: PATH: why" and
 /// answers null.

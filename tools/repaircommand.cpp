@@ -7,7 +7,6 @@
 #include "engine/ktb_journal.h"
 
 #include <cstdio>
-#include <unistd.h>
 
 namespace ktbtool {
 
@@ -24,7 +23,9 @@ int runRepair(const std::vector<std::string>& arguments)
     if (source == nullptr) {
         return ExitError;
     }
-    const bool crashed = ::access(ktbJournalPath(damaged).c_str(), F_OK) == 0;
+    // Opening it read the state before a crashed change when there was one to read (a journal of
+    // another user, or a damaged one, is not: the catalog is then read as it stands).
+    const bool crashed = source->Private;
     std::vector<TKTBRange> leftOut;
     std::uint32_t discs = 0;
     const TKTBERROR code = ktbSalvageCatalog(source.get(), repaired.c_str(), leftOut, discs);

@@ -2,6 +2,7 @@
 // The exceptions of the fileset library: a failing engine code with the file it failed on, and an
 // input/output failure outside the engine.
 
+#include "engine/ktb_journal.h"
 #include "engine/ktbdef.h"
 
 #include <QString>
@@ -22,6 +23,13 @@ public:
 private:
     QString m_message;
 };
+
+/// Why a file beside a catalog (its journal, or the file a new catalog is built in) keeps it from being
+/// changed: "belongs to user bob (uid 12345), ...", without the file's name.
+QString journalProblemText(const TKTBJournalProblem& problem);
+/// What a change that committed but could not be made safe on disk means: "done, but not yet safe on
+/// disk: ...".
+QString unsyncedChangeText();
 
 /// An input/output failure outside the engine ("Cannot create new fileset. ... already exists.").
 class FileError : public std::runtime_error {

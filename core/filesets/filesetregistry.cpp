@@ -6,6 +6,7 @@
 #include "core/text/catalogtext.h"
 #include "engine/DirTravel.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_journal.h"
 #include "engine/ktb_owners.h"
 #include "platform/configfolder.h"
 
@@ -196,10 +197,20 @@ int FilesetRegistry::addFile(const QString& path)
     KtbHandlePtr probe;
     TKTBERROR code = ktbOpenOwned(probe, encoded.constData(), m_options.readOnly ? KTB_OPEN_READONLY : 0);
     bool unwritable = false;
-    if (code == KTB_ERR_FILENOTAVAILABLE && !m_options.readOnly && !isWritableFile(encoded)) {
+    const TKTBJournalProblem inTheWay
+        = code == KTB_ERR_FILENOTAVAILABLE && !m_options.readOnly ? ktbTakeJournalProblem() : TKTBJournalProblem {};
+    if (code == KTB_ERR_FILENOTAVAILABLE && !m_options.readOnly
+        && (!isWritableFile(encoded) || inTheWay.Trouble != TKTBJournalTrouble::None)) {
         // Browsing and searching need no writing: such a file is shown, and every change refused.
         code = ktbOpenOwned(probe, encoded.constData(), KTB_OPEN_READONLY);
         unwritable = true;
+    }
+    if (code == KTB_OK && inTheWay.Trouble != TKTBJournalTrouble::None) {
+        // Readers read the catalog as it stands; the user learns why it cannot be changed.
+        keepLoadError(path,
+            QStringLiteral("The fileset ") + path + QStringLiteral(" is opened read-only: beside it, ")
+                + QFile::decodeName(QByteArray::fromStdString(inTheWay.Path)) + QStringLiteral(" is ")
+                + journalProblemText(inTheWay) + QLatin1Char('.'));
     }
     probe.reset(); // closed before a conversion or the fileset object opens the file again
     if (code == KTB_ERR_WRONGVERSION && !unwritable) {

@@ -45,8 +45,9 @@ public:
     void clear();
 
     /// Adds one existing catalog file; -1 when it is registered already or not added. A file that can
-    /// be read but not written (its permissions, a read-only medium, an immutable file) is opened
-    /// read-only. Raises CatalogError when the file cannot be opened at all.
+    /// be read but not written (its permissions, a read-only medium, an immutable file, a journal of
+    /// another user beside it: that one is kept for takeLoadErrors) is opened read-only. Raises
+    /// CatalogError when the file cannot be opened at all.
     int addFile(const QString& path);
     /// Adds every "*.ktb" file directly inside folder; a file that cannot be opened is skipped and kept
     /// for takeLoadErrors.

@@ -1,10 +1,10 @@
 #include "core/settings/inifile.h"
 
+#include "core/text/catalogtext.h"
+
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
-#include <QStringDecoder>
-#include <array>
 #include <utility>
 
 namespace {
@@ -137,25 +137,11 @@ bool isQuote(char c) { return c == '"' || c == '\''; }
 
 bool isQuoted(QByteArrayView text) { return text.size() >= 2 && isQuote(text.front()) && text.back() == text.front(); }
 
-QString decodeWindows1252(QByteArrayView bytes)
-{
-    // 0x80..0x9F; the five codes Windows-1252 leaves free keep their Latin-1 meaning.
-    static constexpr std::array<char16_t, 32> s_high = { 0x20AC, 0x0081, 0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,
-        0x02C6, 0x2030, 0x0160, 0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
-        0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178 };
-    QString text(bytes.size(), Qt::Uninitialized);
-    for (qsizetype at = 0; at < bytes.size(); ++at) {
-        const auto byte = static_cast<unsigned char>(bytes[at]);
-        text[at] = (byte >= 0x80 && byte <= 0x9F) ? QChar(s_high[byte - 0x80]) : QChar(char16_t(byte));
-    }
-    return text;
-}
-
+// UTF-8, else Windows-1252 as catalogs are read: one decoder for both, so a value reads as the same
+// characters in either place and writes back as them.
 QString decodeValue(QByteArrayView bytes)
 {
-    QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-    QString text = utf8.decode(bytes);
-    return utf8.hasError() ? decodeWindows1252(bytes) : text;
+    return decodeCatalogText(std::string_view(bytes.data(), static_cast<std::size_t>(bytes.size())));
 }
 
 QByteArray encodeValue(const QString& value)

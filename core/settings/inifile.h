@@ -20,8 +20,9 @@ public:
     /// The value of key in section; nullopt when the file, the section or the key is missing, or the
     /// file cannot be read. Blanks around the value are dropped, and so is one pair of matching quotes
     /// around it ("x" and 'x' read as x). The first of two lines with the same key counts. Values are
-    /// UTF-8; a value that is not valid UTF-8 reads as Windows-1252 (Latin-1 for the control range),
-    /// as files written on the platform of origin are.
+    /// UTF-8; a value that is not valid UTF-8 reads as Windows-1252, as files written on the platform of
+    /// origin are, and as catalogs read it (decodeCatalogText: its five unassigned bytes are the control
+    /// characters of the same value).
     std::optional<QString> value(QStringView section, QStringView key) const;
     /// value(), or defaultValue when it is missing.
     QString value(QStringView section, QStringView key, const QString& defaultValue) const;

@@ -3,6 +3,9 @@
 #include "core/common/questions.h"
 #include "core/filesets/catalogerror.h"
 #include "core/settings/settings.h"
+#include "engine/ktb_journal.h"
+
+#include <QFile>
 
 void showErrorText(const QString& text)
 {
@@ -26,15 +29,31 @@ void showException(const std::exception& failure)
     showErrorText(QString::fromUtf8(failure.what()));
 }
 
+void reportUnsyncedChanges()
+{
+    const std::vector<std::string> unsynced = ktbTakeUnsyncedChanges();
+    if (unsynced.empty()) {
+        return;
+    }
+    const QString lineEnd = QStringLiteral("\r\n");
+    QString text = QStringLiteral("The change is ") + unsyncedChangeText() + QLatin1Char('.');
+    for (const std::string& path : unsynced) {
+        text += lineEnd + QFile::decodeName(QByteArray::fromStdString(path));
+    }
+    questions().messageBox(text, QStringLiteral("Katalox"), MessageIcon::Warning, OkButton, true);
+}
+
 bool runGuarded(const std::function<void()>& handler)
 {
+    bool ended = false;
     try {
         handler();
-        return true;
+        ended = true;
     } catch (const std::exception& failure) {
         showException(failure);
     } catch (...) {
         showErrorText(QStringLiteral("Unknown error"));
     }
-    return false;
+    reportUnsyncedChanges();
+    return ended;
 }

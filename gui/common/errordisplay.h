@@ -14,8 +14,11 @@
 /// program's title as caption, and the program goes on.
 void showException(const std::exception& failure);
 void showErrorText(const QString& text);
-/// Runs a handler; an exception that leaves it is shown by the error display. Answers whether the
-/// handler ran to its end.
+/// Tells in a warning which catalogs' changes were made but are not yet safe on disk (their folder could
+/// not be synced), if any since the last report.
+void reportUnsyncedChanges();
+/// Runs a handler; an exception that leaves it is shown by the error display, and so are changes it
+/// made that are not yet safe on disk (reportUnsyncedChanges). Answers whether the handler ran to its end.
 bool runGuarded(const std::function<void()>& handler);
 
 namespace ErrorDisplayDetail {

@@ -9,12 +9,15 @@ GuardedApplication::GuardedApplication(int& argc, char** argv)
 
 bool GuardedApplication::notify(QObject* receiver, QEvent* event)
 {
+    bool handled = false;
     try {
-        return QApplication::notify(receiver, event);
+        handled = QApplication::notify(receiver, event);
     } catch (const std::exception& failure) {
         showException(failure);
     } catch (...) {
         showErrorText(QStringLiteral("Unknown error"));
     }
-    return false;
+    // Whatever handler made a change, the user hears when it is not yet safe on disk.
+    reportUnsyncedChanges();
+    return handled;
 }

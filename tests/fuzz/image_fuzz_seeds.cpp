@@ -1,6 +1,7 @@
 // Writes the seed corpora of the disc reader fuzzers, made by the tests' image builders: into
-// FOLDER/iso sparse images of xorriso's and genisoimage's images and of hand-made ones, into FOLDER/udf
-// sparse UDF images of every revision, into FOLDER/sheet the sheets of every CD image format.
+// FOLDER/iso sparse images of xorriso's and genisoimage's images (Joliet, Rock Ridge, neither) and of
+// hand-made ones, into FOLDER/udf sparse UDF images of every revision, into FOLDER/sheet the sheets of
+// every CD image format.
 #include "tests/fuzz/mediumexercise.h"
 #include "tests/support/discimages.h"
 #include "tests/support/handmadeiso.h"
@@ -53,6 +54,23 @@ bool isoSeeds(const std::string& folder, TempFolder& temp)
             written = written && buildIsoImage(temp.file("tree"), image, options)
                 && writeSeed(folder + name + (joliet ? "-joliet" : "-primary"), sparseImage(readFileBytes(image)));
         }
+    }
+    // Rock Ridge names, with folders deep enough for genisoimage to move one to "rr_moved".
+    std::vector<DiscTreeEntry> deep = smallTree();
+    std::string path = "Dir/Sub/";
+    for (int level = 1; level <= 7; ++level) {
+        path += std::to_string(level) + "/";
+        deep.push_back({ path, 0 });
+    }
+    deep.push_back({ path + "x.txt", 2 });
+    options.Joliet = false;
+    options.RockRidge = true;
+    for (const IsoGenerator generator : { IsoGenerator::Xorriso, IsoGenerator::Genisoimage }) {
+        options.Generator = generator;
+        const std::string name = generator == IsoGenerator::Xorriso ? "xorriso" : "genisoimage";
+        written = written && writeDiscTree(temp.file("deep"), deep)
+            && buildIsoImage(temp.file("deep"), temp.file(name + "-rr.iso"), options)
+            && writeSeed(folder + name + "-rockridge", sparseImage(readFileBytes(temp.file(name + "-rr.iso"))));
     }
     HandMadeIso multi;
     HandMadeIso::Record file;

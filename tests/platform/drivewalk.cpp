@@ -41,8 +41,12 @@ void PrintTo(const ListedEntry& entry, std::ostream* out)
 
 WalkResult walkDrive(Drive& drive, const std::string& relativePath, std::size_t maxEntries)
 {
+    return walkFolder(drive.openFolder(relativePath), maxEntries);
+}
+
+WalkResult walkFolder(std::unique_ptr<DriveFolderListing> top, std::size_t maxEntries)
+{
     WalkResult result;
-    std::unique_ptr<DriveFolderListing> top = drive.openFolder(relativePath);
     if (top == nullptr) {
         result.Complete = false;
         return result;

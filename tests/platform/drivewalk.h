@@ -27,6 +27,8 @@ struct WalkResult {
 
 /// Walks the drive from the folder at relativePath, depth first, stopping after maxEntries entries.
 WalkResult walkDrive(Drive& drive, const std::string& relativePath = "", std::size_t maxEntries = 100000);
+/// The same from a folder's listing (a medium's, without a drive).
+WalkResult walkFolder(std::unique_ptr<DriveFolderListing> top, std::size_t maxEntries = 100000);
 /// The listing a folder drive over this tree gives (sorted by path).
 std::vector<ListedEntry> listingOfTree(const std::vector<DiscTreeEntry>& tree);
 /// The same with each name changed by rename (applied to every path part).

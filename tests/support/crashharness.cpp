@@ -4,6 +4,7 @@
 #include "tests/support/tempfolder.h"
 
 #include <filesystem>
+#include <string_view>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -50,6 +51,9 @@ void CrashHarness::keepNames()
 bool CrashHarness::hook(TKTBIoCall call, const char* path, const char*, void* harness)
 {
     auto& self = *static_cast<CrashHarness*>(harness);
+    if (call == TKTBIoCall::Lock) {
+        return true; // taking a lock writes nothing: no crash there can leave anything behind
+    }
     ++self.m_calls;
     if (self.m_stopAt != 0 && self.m_calls >= self.m_stopAt) {
         return false;
@@ -77,4 +81,21 @@ void CrashHarness::cutPower()
         ::unlink((m_folder + name).c_str());
         writeFileBytes(m_folder + name, bytes);
     }
+}
+
+FolderSyncFailure::FolderSyncFailure() { ktbSetIoHook(&FolderSyncFailure::hook, this); }
+
+FolderSyncFailure::~FolderSyncFailure() { ktbSetIoHook(nullptr, nullptr); }
+
+bool FolderSyncFailure::hook(TKTBIoCall call, const char* path, const char*, void* self)
+{
+    auto& failure = *static_cast<FolderSyncFailure*>(self);
+    if (call == TKTBIoCall::Remove && std::string_view(path).ends_with("-journal")) {
+        failure.m_committed = true;
+    }
+    if (call == TKTBIoCall::SyncFolder && failure.m_committed) {
+        ++failure.m_failed;
+        return false;
+    }
+    return true;
 }

@@ -22,7 +22,8 @@ public:
     CrashHarness(const CrashHarness&) = delete;
     CrashHarness& operator=(const CrashHarness&) = delete;
 
-    /// Makes call number call (1 is the first) and every one after it fail; 0 lets every call pass.
+    /// Makes call number call (1 is the first) and every one after it fail; 0 lets every call pass. Locks
+    /// are not counted: taking one writes nothing.
     void stopAt(std::size_t call) { m_stopAt = call; }
     /// The calls seen so far, the failed ones included.
     std::size_t calls() const { return m_calls; }
@@ -40,4 +41,24 @@ private:
     std::size_t m_calls = 0;
     std::map<std::string, ino_t> m_names; ///< the folder's names as last synced
     std::map<ino_t, std::string> m_synced; ///< each file's bytes as last synced
+};
+
+/// A disk that stops confirming its folders once a change has committed: every folder sync after the
+/// first removal of a journal fails, everything else goes through. The whole process's seam goes
+/// through it until it is gone.
+class FolderSyncFailure {
+public:
+    FolderSyncFailure();
+    ~FolderSyncFailure();
+    FolderSyncFailure(const FolderSyncFailure&) = delete;
+    FolderSyncFailure& operator=(const FolderSyncFailure&) = delete;
+
+    /// The folder syncs that failed.
+    std::size_t failed() const { return m_failed; }
+
+private:
+    static bool hook(TKTBIoCall call, const char* path, const char* second, void* self);
+
+    bool m_committed = false;
+    std::size_t m_failed = 0;
 };

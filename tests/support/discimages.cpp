@@ -190,6 +190,14 @@ bool buildIsoImage(const std::string& sourceFolder, const std::string& isoPath, 
     if (options.JolietLong) {
         arguments.emplace_back("-joliet-long");
     }
+    if (options.RockRidge) {
+        arguments.emplace_back("-R");
+    } else if (options.Generator == IsoGenerator::Xorriso) {
+        arguments.emplace_back("--norock");
+    }
+    if (options.Udf) {
+        arguments.emplace_back("-udf");
+    }
     if (!options.InputCharset.empty()) {
         arguments.insert(arguments.end(), { "-input-charset", options.InputCharset });
     }

@@ -1,10 +1,10 @@
 #pragma once
 // Test discs, built at test time in a test's temporary folder:
 // - folder trees with chosen sizes and times (writeDiscTree, standardDiscTree);
-// - ISO 9660 images made by xorriso or genisoimage from such a tree, with or without Joliet, with an El
-//   Torito boot record before the Joliet descriptor, for a session that starts further on the disc
-//   (buildIsoImage); xorriso's images are the same on every run: it gets a fixed SOURCE_DATE_EPOCH and
-//   time zone, the tree fixed times, and the volume id is given;
+// - ISO 9660 images made by xorriso or genisoimage from such a tree, with or without Joliet, Rock Ridge
+//   or (genisoimage) a UDF bridge, with an El Torito boot record before the Joliet descriptor, for a
+//   session that starts further on the disc (buildIsoImage); xorriso's images are the same on every run: it gets a
+//   fixed SOURCE_DATE_EPOCH and time zone, the tree fixed times, and the volume id is given;
 // - images of whole CDs in every format the drive layer reads (writeCdImage): cue sheets with one BIN,
 //   a BIN of another name, a FILE per track (audio as WAVE) or cooked MODE1/2048 data, CloneCD, Nero
 //   (disc-at-once and track-at-once), cdrdao and a bare raw .bin; each holding data tracks that wrap an
@@ -59,6 +59,10 @@ struct IsoImageOptions {
     bool Joliet = true;
     /// Joliet names of up to 103 characters instead of 64.
     bool JolietLong = false;
+    /// Rock Ridge entries (xorriso writes them unless told not to; here they are asked for).
+    bool RockRidge = false;
+    /// A UDF bridge beside the ISO 9660 volume (genisoimage only).
+    bool Udf = false;
     /// The character set of the source folder's names ("euc-jp"); empty for UTF-8.
     std::string InputCharset;
     /// Adds "boot.img" to the source folder and makes it a no-emulation El Torito boot image: the boot

@@ -82,6 +82,7 @@ std::string HandMadeIso::recordBytes(const Record& record) const
     put16(out, 28, 1);
     out[32] = static_cast<char>(record.Identifier.size());
     out.replace(33, record.Identifier.size(), record.Identifier);
+    out.replace(length - record.SystemUse.size(), record.SystemUse.size(), record.SystemUse);
     return out;
 }
 
@@ -90,12 +91,12 @@ std::size_t HandMadeIso::recordLength(const Record& record)
     if (!record.RawRecord.empty()) {
         return record.RawRecord.size();
     }
-    return 33 + record.Identifier.size() + (record.Identifier.size() % 2 == 0 ? 1 : 0);
+    return 33 + record.Identifier.size() + (record.Identifier.size() % 2 == 0 ? 1 : 0) + record.SystemUse.size();
 }
 
 std::uint32_t HandMadeIso::directorySize(int directory) const
 {
-    std::size_t size = 2 * 34; // "." and ".."
+    std::size_t size = 2 * 34 + (directory == 0 && m_rockRidgeSkip >= 0 ? 7 : 0); // "." and ".."
     for (const Record& record : m_directories[static_cast<std::size_t>(directory)]) {
         const std::size_t length = recordLength(record);
         if (size % m_blockSize + length > m_blockSize) {
@@ -130,9 +131,14 @@ std::string HandMadeIso::directoryBytes(int directory, int parent) const
     self.Identifier = std::string(1, '\0');
     self.Flags = 2;
     self.Extent = directorySector(directory) * (s_sector / m_blockSize);
+    self.Size = directorySize(directory);
     Record up = self;
     up.Identifier = std::string(1, '\1');
+    if (directory == 0 && m_rockRidgeSkip >= 0) {
+        self.SystemUse = std::string("SP\x07\x01\xBE\xEF", 6) + static_cast<char>(m_rockRidgeSkip);
+    }
     up.Extent = directorySector(parent) * (s_sector / m_blockSize);
+    up.Size = directorySize(parent);
     records.push_back(self);
     records.push_back(up);
     records.insert(records.end(), m_directories[static_cast<std::size_t>(directory)].begin(),

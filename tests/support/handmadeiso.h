@@ -1,7 +1,7 @@
 #pragma once
 // ISO 9660 images put together byte by byte, for what xorriso never writes: hidden and associated
 // entries, multi-extent files, chosen GMT offsets, directories that point back at their ancestors or
-// claim sizes they do not have, and malformed records. Each directory takes the sectors its records
+// claim sizes they do not have, malformed records and Rock Ridge entries. Each directory takes the sectors its records
 // need, at least four.
 
 #include <array>
@@ -23,6 +23,7 @@ public:
         std::uint32_t Extent = 0; ///< used when Directory is -1
         std::uint32_t ClaimedSize = 0; ///< when not 0, the size a folder's record gives its directory
         std::string RawRecord; ///< when set, written as it is instead of all the above
+        std::string SystemUse; ///< the system use area after the identifier (Rock Ridge entries)
     };
 
     HandMadeIso();
@@ -31,6 +32,9 @@ public:
     /// Adds a Joliet descriptor whose tree starts at a new directory, answered.
     int addJoliet(const std::string& ucs2Label);
     void addRecord(int directory, const Record& record);
+    /// Starts the top directory's "." record with the SP entry that says records carry Rock Ridge
+    /// entries (skipping skip bytes of each system use area).
+    void addRockRidge(std::uint8_t skip = 0) { m_rockRidgeSkip = skip; }
     /// The label of the primary descriptor (32 bytes, padded with blanks).
     void setLabel(const std::string& label) { m_label = label; }
     void setBlockSize(std::uint16_t size) { m_blockSize = size; }
@@ -55,6 +59,7 @@ private:
     std::uint32_t m_volumeBlocks = 0;
     mutable std::vector<std::uint32_t> m_sectors; ///< where each directory starts, once asked
     int m_jolietRoot = -1;
+    int m_rockRidgeSkip = -1; ///< -1: no Rock Ridge
     std::string m_jolietLabel;
 };
 

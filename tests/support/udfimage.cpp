@@ -254,12 +254,16 @@ void UdfImage::build(const std::vector<DiscTreeEntry>& tree)
     m_image.assign((PartitionStart + physicalBlocks + 16) * s_block, '\0');
     const auto sector = [](std::uint32_t at) { return static_cast<std::size_t>(at) * s_block; };
 
-    // The volume recognition sequence.
+    // The volume recognition sequence, after the ISO 9660 descriptors when there are any.
+    const std::uint32_t recognition = o.EmptyIsoVolume ? 18 : 16;
     const char* nsr = o.Revision >= 0x0200 ? "NSR03" : "NSR02";
-    for (const auto& [at, identifier] :
-        { std::pair<std::uint32_t, const char*> { 16, "BEA01" }, { 17, nsr }, { 18, "TEA01" } }) {
+    for (const auto& [at, identifier] : { std::pair<std::uint32_t, const char*> { recognition, "BEA01" },
+             { recognition + 1, nsr }, { recognition + 2, "TEA01" } }) {
         m_image.replace(sector(at) + 1, 5, identifier);
         put8(m_image, sector(at) + 6, 1);
+    }
+    if (o.EmptyIsoVolume) {
+        writeEmptyIsoVolume();
     }
     // The volume descriptor sequences: primary, partition, logical volume, terminator.
     for (const std::uint32_t first : { MainSequence, ReserveSequence }) {
@@ -449,6 +453,72 @@ void UdfImage::build(const std::vector<DiscTreeEntry>& tree)
         m_image.replace(sector(sectorOfMeta(node->Data)), identifiers.size(), identifiers);
         writeEntry(sectorOfMeta(node->Entry), node->Entry, s_fileTypeDirectory, identifiers.size(), node->Time,
             allocation(identifiers.size(), node->Data, metaReference), longAllocation ? 1 : 0, uniqueId++);
+    }
+}
+
+void UdfImage::writeEmptyIsoVolume()
+{
+    // Both-byte-order numbers, as ISO 9660 stores them.
+    const auto both32 = [this](std::size_t at, std::uint32_t value) {
+        put32(m_image, at, value);
+        for (std::size_t index = 0; index < 4; ++index) {
+            m_image[at + 7 - index] = static_cast<char>(value >> (8 * index));
+        }
+    };
+    const auto both16 = [this](std::size_t at, std::uint16_t value) {
+        put16(m_image, at, value);
+        put8(m_image, at + 2, static_cast<std::uint8_t>(value >> 8));
+        put8(m_image, at + 3, static_cast<std::uint8_t>(value));
+    };
+    // A directory record of the top folder: "." (identifier 0) or ".." (1).
+    const auto rootRecord = [&](std::size_t at, char identifier) {
+        put8(m_image, at, 34);
+        both32(at + 2, IsoRoot);
+        both32(at + 10, s_block);
+        put8(m_image, at + 18, 120);
+        put8(m_image, at + 19, 9);
+        put8(m_image, at + 20, 13);
+        put8(m_image, at + 24, 0);
+        put8(m_image, at + 25, 2);
+        both16(at + 28, 1);
+        put8(m_image, at + 32, 1);
+        m_image[at + 33] = identifier;
+    };
+    const std::size_t primary = IsoPrimary * s_block;
+    m_image[primary] = 1;
+    m_image.replace(primary + 1, 6, std::string("CD001\x01", 6));
+    m_image.replace(primary + 8, 32, std::string(32, ' '));
+    std::string label = m_options.VolumeId.substr(0, 32);
+    label.resize(32, ' ');
+    m_image.replace(primary + 40, 32, label);
+    both32(primary + 80, static_cast<std::uint32_t>(m_image.size() / s_block));
+    both16(primary + 120, 1);
+    both16(primary + 124, 1);
+    both16(primary + 128, s_block);
+    both32(primary + 132, 10); // the path tables hold the top folder alone
+    put32(m_image, primary + 140, IsoRoot + 1);
+    for (std::size_t index = 0; index < 4; ++index) {
+        m_image[primary + 148 + index] = static_cast<char>((IsoRoot + 2) >> (8 * (3 - index)));
+    }
+    rootRecord(primary + 156, '\0');
+    put8(m_image, primary + 881, 1);
+    const std::size_t terminator = (IsoPrimary + 1) * s_block;
+    m_image[terminator] = static_cast<char>(255);
+    m_image.replace(terminator + 1, 6, std::string("CD001\x01", 6));
+    rootRecord(IsoRoot * s_block, '\0');
+    rootRecord(IsoRoot * s_block + 34, '\1');
+    for (const std::uint32_t table : { IsoRoot + 1, IsoRoot + 2 }) {
+        const std::size_t at = table * s_block;
+        put8(m_image, at, 1);
+        if (table == IsoRoot + 1) {
+            put32(m_image, at + 2, IsoRoot);
+            put16(m_image, at + 6, 1);
+        } else {
+            for (std::size_t index = 0; index < 4; ++index) {
+                m_image[at + 2 + index] = static_cast<char>(IsoRoot >> (8 * (3 - index)));
+            }
+            put8(m_image, at + 7, 1);
+        }
     }
 }
 

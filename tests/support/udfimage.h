@@ -27,6 +27,9 @@ struct UdfImageOptions {
     std::string Label = "Katalox UDF"; ///< the logical volume identifier
     std::string VolumeId = "KATALOX_PVD"; ///< the primary volume descriptor's identifier
     int ZoneMinutes = 60; ///< the time-zone offset every timestamp carries
+    /// An ISO 9660 volume (a primary descriptor of VolumeId) whose top folder is empty, before the UDF
+    /// volume: what DVD authoring tools write.
+    bool EmptyIsoVolume = false;
 };
 
 class UdfImage {
@@ -39,6 +42,10 @@ public:
     explicit UdfImage(const std::vector<DiscTreeEntry>& tree, const UdfImageOptions& options = {});
 
     const std::string& bytes() const { return m_image; }
+    /// The sector of the ISO 9660 primary descriptor and of its top folder (with EmptyIsoVolume).
+    static constexpr std::uint32_t IsoPrimary = 16;
+    static constexpr std::uint32_t IsoRoot = 21;
+
     /// The sector of the File Set Descriptor.
     std::uint32_t fileSetSector() const { return m_fileSetSector; }
     /// The sector of the logical volume descriptor of the main sequence.
@@ -58,6 +65,7 @@ public:
 private:
     struct Node;
     void build(const std::vector<DiscTreeEntry>& tree);
+    void writeEmptyIsoVolume();
 
     UdfImageOptions m_options;
     std::string m_image;

@@ -14,11 +14,13 @@
 
 #include <chrono>
 #include <csignal>
+#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <functional>
 #include <sys/stat.h>
 #include <thread>
+#include <unistd.h>
 
 namespace {
 
@@ -432,6 +434,53 @@ TEST_F(KtbTest, MvRefusesAndLeavesBothCatalogsAsTheyWere)
         EXPECT_EQ(withoutModified(readFileBytes(c.destination)), withoutModified(destinationBefore));
         EXPECT_FALSE(pathExists(fresh)) << "a destination made for the move goes when it fails";
     }
+}
+
+// ---------------------------------------------------------------------------------------------
+// Changes a failing disk cannot confirm, files in the way of a change
+
+/// What ktb's environment gets to play a disk whose folder syncs fail once a change has committed.
+std::vector<std::string> folderSyncsFailing()
+{
+    const char* sanitizer = std::getenv("ASAN_OPTIONS");
+    return { std::string("LD_PRELOAD=") + FAIL_FOLDER_SYNC_LIBRARY,
+        std::string("ASAN_OPTIONS=") + (sanitizer != nullptr ? sanitizer : "") + ":verify_asan_link_order=0" };
+}
+
+std::string notYetSafe(const std::string& command, const std::string& path)
+{
+    return "ktb " + command + ": " + path
+        + ": done, but not yet safe on disk: the disk did not confirm it, and a power cut or system crash now may "
+          "still take the change back\n";
+}
+
+TEST_F(KtbTest, AChangeTheDiskDoesNotConfirmStandsAndEndsWithStatus3)
+{
+    const ThreeDiscs three;
+    const std::string path = write(three.catalog);
+    const ToolRun run = ktb({ "rm", path, std::to_string(three.second) }, folderSyncsFailing());
+    EXPECT_EQ(run.status, 3);
+    EXPECT_EQ(run.out, "Removed \"Second\" (serial 00000002) from " + path + ".\n");
+    EXPECT_EQ(run.err, notYetSafe("rm", path));
+    EXPECT_EQ(withoutModified(readFileBytes(path)), withoutModified(three.without(three.second, three.third)));
+}
+
+TEST_F(KtbTest, ALinkOfAnotherUserInTheWayOfANewCatalogIsNamedAndNeverFollowed)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "another user's file can only be made as root";
+    }
+    ASSERT_TRUE(writeDiscTree(m_folder.file("tree"), standardDiscTree()));
+    // A link planted where a new catalog is built is what is in the way, not another program.
+    const std::string created = m_folder.file("new.ktb");
+    ASSERT_EQ(::symlink(m_folder.file("elsewhere").c_str(), (created + "-building").c_str()), 0);
+    ASSERT_EQ(::lchown((created + "-building").c_str(), 12345, 12345), 0);
+    const ToolRun run = ktb({ "record", created, m_folder.file("tree") });
+    EXPECT_EQ(run.status, 2);
+    EXPECT_EQ(run.err.rfind("ktb record: " + created + "-building: a symbolic link of user ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find("it is never followed nor removed"), std::string::npos) << run.err;
+    EXPECT_FALSE(pathExists(created));
+    EXPECT_FALSE(pathExists(m_folder.file("elsewhere")));
 }
 
 // ---------------------------------------------------------------------------------------------

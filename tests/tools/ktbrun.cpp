@@ -1,5 +1,6 @@
 #include "tests/tools/ktbrun.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
 #include <cstdlib>
@@ -15,13 +16,18 @@ extern char** environ;
 
 namespace {
 
-/// The environment of the test with TMPDIR replaced.
-std::vector<std::string> environmentWith(const std::string& temporaryFolder)
+/// The environment of the test with TMPDIR replaced and the added entries (each replacing one of its name).
+std::vector<std::string> environmentWith(const std::string& temporaryFolder, const std::vector<std::string>& added)
 {
     std::vector<std::string> environment { "TMPDIR=" + temporaryFolder };
+    environment.insert(environment.end(), added.begin(), added.end());
     for (char** entry = environ; *entry != nullptr; ++entry) {
-        if (std::string_view(*entry).rfind("TMPDIR=", 0) != 0) {
-            environment.emplace_back(*entry);
+        const std::string_view text(*entry);
+        const std::string_view name = text.substr(0, text.find('=') + 1);
+        const bool replaced = std::any_of(environment.begin(), environment.end(),
+            [name](const std::string& kept) { return std::string_view(kept).rfind(name, 0) == 0; });
+        if (!replaced) {
+            environment.emplace_back(text);
         }
     }
     return environment;
@@ -38,12 +44,12 @@ std::vector<char*> pointers(std::vector<std::string>& words)
 }
 
 /// Starts ktb; the stop signals get their default action, whatever the test runner was started with.
-pid_t spawnKtb(
-    const std::vector<std::string>& arguments, const std::string& temporaryFolder, posix_spawn_file_actions_t& actions)
+pid_t spawnKtb(const std::vector<std::string>& arguments, const std::string& temporaryFolder,
+    posix_spawn_file_actions_t& actions, const std::vector<std::string>& added = {})
 {
     std::vector<std::string> words = { KTB_PROGRAM };
     words.insert(words.end(), arguments.begin(), arguments.end());
-    std::vector<std::string> environment = environmentWith(temporaryFolder);
+    std::vector<std::string> environment = environmentWith(temporaryFolder, added);
     std::vector<char*> argv = pointers(words);
     std::vector<char*> envp = pointers(environment);
     posix_spawnattr_t attributes;
@@ -67,7 +73,7 @@ int statusOf(int status) { return WIFEXITED(status) ? WEXITSTATUS(status) : 128 
 
 KtbTest::KtbTest() { std::filesystem::create_directory(temporaryFolder()); }
 
-ToolRun KtbTest::ktb(const std::vector<std::string>& arguments)
+ToolRun KtbTest::ktb(const std::vector<std::string>& arguments, const std::vector<std::string>& environment)
 {
     const std::string outPath = m_folder.file("stdout.txt");
     const std::string errPath = m_folder.file("stderr.txt");
@@ -75,7 +81,7 @@ ToolRun KtbTest::ktb(const std::vector<std::string>& arguments)
     posix_spawn_file_actions_init(&actions);
     posix_spawn_file_actions_addopen(&actions, 1, outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
     posix_spawn_file_actions_addopen(&actions, 2, errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
-    const pid_t child = spawnKtb(arguments, temporaryFolder(), actions);
+    const pid_t child = spawnKtb(arguments, temporaryFolder(), actions, environment);
     posix_spawn_file_actions_destroy(&actions);
     ToolRun run;
     if (child < 0) {

@@ -22,8 +22,9 @@ class KtbTest : public testing::Test {
 protected:
     KtbTest();
 
-    /// Runs ktb with the arguments, its temporary folder being temporaryFolder().
-    ToolRun ktb(const std::vector<std::string>& arguments);
+    /// Runs ktb with the arguments, its temporary folder being temporaryFolder(), and environment
+    /// ("NAME=value") added to the test's.
+    ToolRun ktb(const std::vector<std::string>& arguments, const std::vector<std::string>& environment = {});
     /// The program's temporary folder (TMPDIR), empty at the start of the test.
     std::string temporaryFolder() const { return m_folder.file("tmp"); }
     /// The names in the program's temporary folder.

@@ -209,6 +209,21 @@ TEST_F(KtbTest, LsListsDiscsAndTheContentsOfADiscOrFolder)
     EXPECT_EQ(ktb({ "ls", path, "0x100" }).out, ktb({ "ls", path, "256" }).out);
 }
 
+TEST_F(KtbTest, ControlCharactersOfNamesReachTheTerminalAsQuestionMarks)
+{
+    // A tab and Windows-1252's 0x9D (the control character U+009D, which starts a terminal command),
+    // and U+009B (which starts an escape sequence) written as UTF-8.
+    CatalogBuilder catalog;
+    catalog.beginDisc({ .serial = 1, .title = "Tab\there\x9D" });
+    catalog.endDisc();
+    catalog.beginDisc({ .serial = 2, .title = "CSI\xC2\x9B[31m red" });
+    catalog.endDisc();
+    const ToolRun run = ktb({ "ls", write(catalog) });
+    EXPECT_EQ(run.status, 0) << run.err;
+    EXPECT_NE(run.out.find("  Tab?here?\n"), std::string::npos) << run.out;
+    EXPECT_NE(run.out.find("  CSI?[31m red\n"), std::string::npos) << run.out;
+}
+
 // The places of the results as the program's tree names them.
 const std::string s_cd1 = "Anna\\Caf\xC3\xA9 music\\CD 1\\";
 const std::string s_fete = "Anna\\Caf\xC3\xA9 music\\F\xC3\xAAte\\";

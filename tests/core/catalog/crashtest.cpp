@@ -7,6 +7,7 @@
 #include "engine/ktb_comp.h"
 #include "engine/ktb_discs.h"
 #include "engine/ktb_io.h"
+#include "engine/ktb_journal.h"
 #include "engine/ktb_owners.h"
 #include "platform/drivelayer.h"
 #include "tests/engine/discs/oldercatalog.h"
@@ -22,6 +23,7 @@
 #include <functional>
 #include <map>
 #include <memory>
+#include <unistd.h>
 
 namespace {
 
@@ -250,5 +252,184 @@ INSTANTIATE_TEST_SUITE_P(Changes, CrashTest,
                 ktbConvertOlder((folder + "older.dat").c_str(), (folder + "new.ktb").c_str(), nullptr, nullptr);
             } }),
     [](const ::testing::TestParamInfo<CrashCase>& info) { return std::string(info.param.name); });
+
+// ---------------------------------------------------------------------------------------------
+// Moves between two folders, recovered from elsewhere
+
+/// Works in folder until it goes.
+class WorkingFolder {
+public:
+    explicit WorkingFolder(const std::string& folder)
+        : m_saved(std::filesystem::current_path())
+    {
+        std::filesystem::current_path(folder);
+    }
+    ~WorkingFolder() { std::filesystem::current_path(m_saved); }
+    WorkingFolder(const WorkingFolder&) = delete;
+    WorkingFolder& operator=(const WorkingFolder&) = delete;
+
+private:
+    std::filesystem::path m_saved;
+};
+
+/// Rewrites a journal's partner as earlier versions wrote it (as typed, relative to their working
+/// folder), with the journal's check made anew over its bytes as they did.
+void namePartner(const std::string& journalPath, const std::string& partner)
+{
+    std::string bytes = readFileBytes(journalPath);
+    std::uint16_t length = 0;
+    std::memcpy(&length, bytes.data() + 18, 2);
+    bytes.replace(20, length, partner);
+    length = static_cast<std::uint16_t>(partner.size());
+    std::memcpy(bytes.data() + 18, &length, 2);
+    const std::size_t body = bytes.size() - 16;
+    std::uint64_t hash = 0x9E3779B97F4A7C15ull;
+    auto mix = [&hash](std::uint64_t word) {
+        hash = (hash ^ word) * 0x100000001B3ull;
+        hash ^= hash >> 29;
+    };
+    std::size_t at = 0;
+    for (; at + 8 <= body; at += 8) {
+        std::uint64_t word = 0;
+        std::memcpy(&word, bytes.data() + at, 8);
+        mix(word);
+    }
+    std::uint64_t last = 0;
+    std::memcpy(&last, bytes.data() + at, body - at);
+    mix(last ^ (static_cast<std::uint64_t>(body - at) << 56));
+    std::memcpy(bytes.data() + body, &hash, 8);
+    ASSERT_TRUE(writeFileBytes(journalPath, bytes));
+}
+
+bool wholeJournal(const std::string& path)
+{
+    const std::string bytes = readFileBytes(path);
+    return bytes.size() > 36 && bytes.compare(bytes.size() - 8, 8, "KTBJEND1") == 0;
+}
+
+/// How a user typed a move from some working folder: the folder (of the run's), the source and the
+/// destination as typed.
+struct TypedMove {
+    const char* workingFolder;
+    const char* source;
+    const char* destination;
+};
+
+class MoveRecoveryTest : public CrashTest {
+protected:
+    /// A fresh folder with music.ktb in a/ and other.ktb in b/.
+    std::string splitFolder()
+    {
+        const std::string folder = freshFolder();
+        std::filesystem::create_directory(folder + "a");
+        std::filesystem::create_directory(folder + "b");
+        std::filesystem::rename(folder + "music.ktb", folder + "a/music.ktb");
+        std::filesystem::rename(folder + "other.ktb", folder + "b/other.ktb");
+        return folder;
+    }
+    static FolderState stateOfBoth(const std::string& folder)
+    {
+        FolderState state;
+        for (const char* part : { "a/", "b/" }) {
+            for (auto& [name, bytes] : stateOf(folder + part)) {
+                state[part + name] = std::move(bytes);
+            }
+        }
+        return state;
+    }
+    /// The first disc of music.ktb moved to other.ktb as typed, stopped at call stop (0: none).
+    std::size_t typedMove(const std::string& folder, const TypedMove& typed, std::size_t stop)
+    {
+        const WorkingFolder working(folder + typed.workingFolder);
+        CrashHarness harness(folder);
+        harness.stopAt(stop);
+        moveBetween("", typed.source, 0, typed.destination);
+        return harness.calls();
+    }
+    /// What a program does later from the root folder: opens both catalogs for changes, in either order.
+    static void recoverFromElsewhere(const std::string& folder, bool destinationFirst)
+    {
+        const WorkingFolder working("/");
+        const std::string first = folder + (destinationFirst ? "b/other.ktb" : "a/music.ktb");
+        const std::string second = folder + (destinationFirst ? "a/music.ktb" : "b/other.ktb");
+        for (const std::string& path : { first, second }) {
+            KtbHandlePtr handle;
+            EXPECT_EQ(ktbOpenOwned(handle, path.c_str(), 0), KTB_OK) << path;
+        }
+    }
+};
+
+TEST_F(MoveRecoveryTest, AMoveTypedWithRelativePathsIsRecoveredFromAnyFolderInEitherOrder)
+{
+    const TypedMove typed { "a/", "music.ktb", "../b/other.ktb" };
+    const std::string reference = splitFolder();
+    const FolderState before = stateOfBoth(reference);
+    const std::size_t calls = typedMove(reference, typed, 0);
+    const FolderState after = stateOfBoth(reference);
+    ASSERT_NE(before, after);
+    for (std::size_t stop = 1; stop <= calls; ++stop) {
+        for (const bool destinationFirst : { false, true }) {
+            const std::string folder = splitFolder();
+            typedMove(folder, typed, stop);
+            recoverFromElsewhere(folder, destinationFirst);
+            const FolderState state = stateOfBoth(folder);
+            EXPECT_TRUE(state == before || state == after)
+                << "stopped at call " << stop << " of " << calls << (destinationFirst ? ", destination" : ", source")
+                << " opened first: " << describe(state);
+        }
+    }
+}
+
+TEST_F(MoveRecoveryTest, JournalsNamingTheirPartnersAsTypedByEarlierVersionsAreRecoveredFromAnyFolder)
+{
+    const std::size_t calls = typedMove(splitFolder(), { "", "a/music.ktb", "b/other.ktb" }, 0);
+    const FolderState before = stateOfBoth(splitFolder());
+    int pairs = 0;
+    for (const TypedMove& typed : { TypedMove { "a/", "music.ktb", "../b/other.ktb" },
+             TypedMove { "", "a/music.ktb", "b/other.ktb" }, TypedMove { "b/", "../a/music.ktb", "other.ktb" } }) {
+        for (std::size_t stop = 1; stop <= calls; ++stop) {
+            for (const bool destinationFirst : { false, true }) {
+                const std::string folder = splitFolder();
+                typedMove(folder, { "", "a/music.ktb", "b/other.ktb" }, stop);
+                const std::string master = folder + "b/other.ktb-journal";
+                const std::string child = folder + "a/music.ktb-journal";
+                if (!wholeJournal(master) || !wholeJournal(child)) {
+                    continue; // not cut short with both journals written
+                }
+                ++pairs;
+                namePartner(master, std::string(typed.source) + "-journal");
+                namePartner(child, std::string(typed.destination) + "-journal");
+                recoverFromElsewhere(folder, destinationFirst);
+                EXPECT_EQ(stateOfBoth(folder), before)
+                    << "typed in " << typed.workingFolder << ", stopped at call " << stop
+                    << (destinationFirst ? ", destination" : ", source") << " opened first";
+            }
+        }
+    }
+    EXPECT_GT(pairs, 0);
+}
+
+TEST_F(MoveRecoveryTest, AMoveThatCommittedStaysWhenItsFolderCannotBeSynced)
+{
+    const std::string reference = splitFolder();
+    typedMove(reference, { "", "a/music.ktb", "b/other.ktb" }, 0);
+    const FolderState after = stateOfBoth(reference);
+    const std::string folder = splitFolder();
+    ktbTakeUnsyncedChanges();
+    DiscMoveResult moved;
+    {
+        const FolderSyncFailure disk;
+        KtbHandlePtr source = writer(folder, "a/music.ktb");
+        KtbHandlePtr destination = writer(folder, "b/other.ktb");
+        moved = moveDisc(source.get(), discOffset(source.get(), 0), destination.get());
+        EXPECT_GT(disk.failed(), 0u);
+    }
+    EXPECT_EQ(moved.outcome, DiscMoveOutcome::Moved);
+    EXPECT_EQ(ktbTakeUnsyncedChanges(), (std::vector<std::string> { folder + "b/other.ktb", folder + "a/music.ktb" }));
+    // Should the master's removal not reach the disk, a power cut brings both journals back, not one.
+    EXPECT_TRUE(pathExists(folder + "a/music.ktb-journal"));
+    recoverFromElsewhere(folder, false);
+    EXPECT_EQ(stateOfBoth(folder), after) << "the disc is in the destination alone, the source's journal gone";
+}
 
 } // namespace

@@ -227,6 +227,28 @@ TEST_F(FilesetTest, AnUnwritableCatalogOpensReadOnlyAndOneInUseIsReported)
     EXPECT_FALSE(error->contains(readOnly)) << error->toStdString();
 }
 
+TEST_F(FilesetTest, ACatalogWithAJournalOfAnotherUserOpensReadOnlyAndTheJournalIsNamed)
+{
+    if (::geteuid() != 0) {
+        GTEST_SKIP() << "another user's file can only be made as root";
+    }
+    const QString file = writeCatalog("shared.ktb", "Anna", "Shared discs");
+    const QByteArray journal = QFile::encodeName(file) + "-journal";
+    ASSERT_TRUE(writeFileBytes(journal.toStdString(), "planted"));
+    ASSERT_EQ(::chown(journal.constData(), 12345, 12345), 0);
+    FilesetRegistry registry(noListFile());
+    registry.locations = QStringList { file };
+    registry.addLocations();
+    ASSERT_EQ(registry.count(), 1);
+    EXPECT_TRUE(registry.at(0)->readOnly);
+    EXPECT_EQ(registry.at(0)->description(), QStringLiteral("Shared discs"));
+    const std::optional<QString> error = registry.takeLoadErrors();
+    ASSERT_TRUE(error.has_value());
+    EXPECT_TRUE(error->contains(QFile::decodeName(journal) + QStringLiteral(" is a file of user")))
+        << error->toStdString();
+    EXPECT_EQ(readFileBytes(journal.toStdString()), "planted");
+}
+
 TEST_F(FilesetTest, TwoLocationsNamingTheSameFolderRegisterItsFilesOnce)
 {
     ASSERT_TRUE(QDir().mkpath(path("sets")));

@@ -172,6 +172,8 @@ INSTANTIATE_TEST_SUITE_P(Reads, IniFileReadTest,
         ReadCase { "ByteOrderMark", "\xEF\xBB\xBF[Settings]\r\nS=1\r\n", u"Settings", u"S", "1" },
         ReadCase { "Utf8", "[Settings]\r\nS=Caf\xC3\xA9\r\n", u"Settings", u"S", "Caf\xC3\xA9" },
         ReadCase { "Windows1252", "[Settings]\r\nS=Caf\xE9 \x80\r\n", u"Settings", u"S", "Caf\xC3\xA9 \xE2\x82\xAC" },
+        ReadCase { "Windows1252Unassigned", "[Settings]\r\nS=\x81\x8D\x8F\x90\x9D\r\n", u"Settings", u"S",
+            "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D" },
         ReadCase { "KeyInOtherSection", "[Other]\r\nLeft=5\r\n[Settings]\r\n", u"Settings", u"Left", std::nullopt },
         ReadCase { "KeyBeforeAnySection", "Left=5\r\n[Settings]\r\n", u"Settings", u"Left", std::nullopt },
         ReadCase { "Comment", "[Settings]\r\n;Left=5\r\n", u"Settings", u"Left", std::nullopt },
@@ -206,6 +208,7 @@ INSTANTIATE_TEST_SUITE_P(Values, IniFileRoundTripTest,
         RoundTripCase { "EqualsSign", "=" }, RoundTripCase { "Assignment", "a=b" },
         RoundTripCase { "SectionLike", "[Section]" }, RoundTripCase { "CommentLike", ";not a comment" },
         RoundTripCase { "TreePath", "Anna\\Music\\Disc 1\\" },
-        RoundTripCase { "NonAscii", "\xC3\xBC\xC3\xB1\xC3\xAF \xE2\x82\xAC \xF0\x9F\x92\xBF" }));
+        RoundTripCase { "NonAscii", "\xC3\xBC\xC3\xB1\xC3\xAF \xE2\x82\xAC \xF0\x9F\x92\xBF" },
+        RoundTripCase { "ControlsOfWindows1252", "\xC2\x81\xC2\x8D\xC2\x8F\xC2\x90\xC2\x9D" }));
 
 } // namespace

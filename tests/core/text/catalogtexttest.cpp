@@ -1,6 +1,7 @@
 // Dates and texts of catalogs as the lists show them: the quick date formatter must write exactly what
 // the locale would, in every locale; texts decode as UTF-8, else as Windows-1252.
 #include "core/text/catalogtext.h"
+#include "engine/ktb_utils.h"
 #include "tests/support/catalogbuilder.h"
 #include "tests/support/qtprinters.h"
 
@@ -61,6 +62,24 @@ TEST(CatalogTextTest, DecodesUtf8ElseWindows1252AndCutsWithoutSplittingCharacter
     // "é" is two bytes: a cut at 4 bytes keeps "Caf" and drops the split character.
     EXPECT_EQ(encodeCatalogText(QStringLiteral("Caf\u00e9"), 4), std::string("Caf"));
     EXPECT_EQ(encodeCatalogText(QStringLiteral("Caf\u00e9"), 5), std::string("Caf\xc3\xa9"));
+}
+
+TEST(CatalogTextTest, EveryWindows1252ByteIsOneCharacterAndEncodesBack)
+{
+    // The five bytes the code page leaves unassigned are the control characters of the same value, as
+    // Windows reads them: never U+FFFD, which would lose them when a text is written back.
+    EXPECT_EQ(decodeCatalogText("\x81\x8D\x8F\x90\x9D"), QStringLiteral("\u0081\u008D\u008F\u0090\u009D"));
+    EXPECT_EQ(decodeCatalogText("\x80\x9F\xA0\xFF"), QStringLiteral("\u20AC\u0178\u00A0\u00FF"));
+    std::string every;
+    for (int byte = 0x80; byte <= 0xFF; ++byte) {
+        every += static_cast<char>(byte);
+    }
+    const QString decoded = decodeCatalogText(every);
+    EXPECT_EQ(decoded.size(), 128);
+    EXPECT_FALSE(decoded.contains(QChar(0xFFFD)));
+    std::string encoded;
+    ASSERT_TRUE(ktbUtf8ToCp1252(encodeCatalogText(decoded), encoded));
+    EXPECT_EQ(encoded, every);
 }
 
 } // namespace

@@ -4,13 +4,16 @@
 
 #include "engine/ktb_comp.h"
 #include "engine/ktb_discs.h"
+#include "engine/ktb_fileio.h"
 #include "engine/ktb_io.h"
 #include "tests/engine/discs/discsfixture.h"
 #include "tests/engine/discs/oldercatalog.h"
 
 #include <cmath>
 #include <cstring>
+#include <filesystem>
 #include <limits>
+#include <string_view>
 
 namespace {
 
@@ -275,6 +278,47 @@ TEST_F(ConvertTest, AnExistingNewFileIsNeitherOverwrittenNorRemoved)
     ASSERT_TRUE(writeFileBytes(converted(), "precious"));
     EXPECT_EQ(convert(path), KTB_ERR_FILEEXISTS);
     EXPECT_EQ(readFileBytes(converted()), "precious");
+}
+
+/// Makes the n-th write into the new catalog (or its journal) fail, as a full or failing disk would.
+struct FailingWrite {
+    std::string target;
+    std::size_t failing = 0;
+    std::size_t seen = 0;
+    static bool hook(TKTBIoCall call, const char* path, const char*, void* data)
+    {
+        auto& self = *static_cast<FailingWrite*>(data);
+        return call != TKTBIoCall::Write || std::string_view(path).rfind(self.target, 0) != 0
+            || ++self.seen != self.failing;
+    }
+};
+
+TEST_F(ConvertTest, AWriteThatFailsAnywhereLeavesNoNewFile)
+{
+    // The first disc is larger than the converter's buffer, so its record is completed in the file.
+    OlderCatalog older("Anna", "Big", dayCount(2003, 5, 1));
+    older.disc({ .serial = 1, .title = "Big" });
+    const std::string name(200, 'n');
+    for (std::uint32_t file = 0; file < 45000; ++file) {
+        older.file(name + std::to_string(file), file, s_songDate);
+    }
+    older.endDisc().disc({ .serial = 2, .title = "Small" }).endDisc();
+    const std::string path = writeOlder(older.bytes());
+    FailingWrite counting { converted() };
+    ktbSetIoHook(&FailingWrite::hook, &counting);
+    ASSERT_EQ(convert(path), KTB_OK);
+    ktbSetIoHook(nullptr, nullptr);
+    ASSERT_TRUE(std::filesystem::remove(converted()));
+    for (std::size_t failing = 1; failing <= counting.seen; ++failing) {
+        SCOPED_TRACE(failing);
+        FailingWrite failure { converted(), failing };
+        ktbSetIoHook(&FailingWrite::hook, &failure);
+        const TKTBERROR code = convert(path);
+        ktbSetIoHook(nullptr, nullptr);
+        EXPECT_NE(code, KTB_OK);
+        EXPECT_FALSE(pathExists(converted()));
+        std::filesystem::remove(converted());
+    }
 }
 
 } // namespace

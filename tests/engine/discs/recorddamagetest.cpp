@@ -223,6 +223,8 @@ std::vector<DamageCase> damageCases()
         add({ "NameOfLengthZero", {}, recordByte("Music/a.txt", 32, 0), "T:\\Music\\", s_damagedRecord });
         add({ "NameRunningPastItsRecord", {}, recordByte("Music/a.txt", 32, 200), "T:\\Music\\", s_damagedRecord });
         add({ "RecordCrossingASectorEnd", {}, recordCrossingASectorEnd, "T:\\Many\\", s_damagedRecord });
+        // A record length of zero ends a sector's records: the bytes of a.txt after it are no padding.
+        add({ "ZeroLengthBeforeMoreBytes", {}, recordByte("Music/a.txt", 0, 0), "T:\\Music\\", s_damagedRecord });
         add({ "FolderBeyondTheImage", {}, recordField("Docs/Deep", 2, s_beyondTheImage), "T:\\Docs\\Deep\\",
             s_beyondVolume });
         add({ "FolderOfImpossibleSize", {}, recordField("Docs/Deep", 10, 0xFFFFFFFF), "T:\\Docs\\Deep\\",

@@ -3,7 +3,13 @@
 #include "gui/common/errordisplay.h"
 
 #include "core/filesets/catalogerror.h"
+#include "engine/ktb_discs.h"
+#include "engine/ktb_journal.h"
+#include "engine/ktb_owners.h"
+#include "tests/engine/discs/samplecatalogs.h"
+#include "tests/support/crashharness.h"
 #include "tests/support/scriptedquestions.h"
+#include "tests/support/tempfolder.h"
 
 #include <QStringListModel>
 #include <gtest/gtest.h>
@@ -46,6 +52,30 @@ TEST(ErrorDisplayTest, HandlerOfAContextThatIsGoneIsNotCalled)
     }
     model.setStringList({ QStringLiteral("b") });
     EXPECT_EQ(calls, 1);
+}
+
+TEST(ErrorDisplayTest, AChangeTheDiskDoesNotConfirmIsToldInAWarning)
+{
+    ScriptedQuestions questions;
+    const TempFolder folder;
+    const ThreeDiscs three;
+    const std::string path = folder.file("music.ktb");
+    ASSERT_TRUE(three.catalog.writeTo(path));
+    KtbHandlePtr catalog;
+    ASSERT_EQ(ktbOpenOwned(catalog, path.c_str(), 0), KTB_OK);
+    ktbTakeUnsyncedChanges();
+    runGuarded([&] {
+        const FolderSyncFailure disk;
+        EXPECT_EQ(ktbDeleteDisc(catalog.get(), three.second), KTB_OK);
+    });
+    ASSERT_EQ(questions.asked().size(), 1u);
+    EXPECT_EQ(questions.asked()[0].text,
+        QStringLiteral("The change is done, but not yet safe on disk: the disk did not confirm it, and a power cut or "
+                       "system crash now may still take the change back.\r\n")
+            + QString::fromStdString(path));
+    EXPECT_EQ(questions.asked()[0].icon, MessageIcon::Warning);
+    runGuarded([] {});
+    EXPECT_EQ(questions.asked().size(), 1u) << "each change is told once";
 }
 
 } // namespace
