@@ -1257,6 +1257,12 @@ void scanNext(void* context)
             }
             break;
         case KTB_TAG_ENDDISC:
+            if (cursor.Depth < 0) {
+                // A mark that ends no disc: what stood before it was no disc's run.
+                ktbSetErrorDetail(at, record.tag);
+                job.result = KTB_ERR_BADENTITY;
+                return;
+            }
             cursor.Position = position;
             if (children && cursor.Depth == 0) {
                 return; // the scope is finished

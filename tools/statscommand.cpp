@@ -94,7 +94,9 @@ namespace {
                 const double fill = disc.fillPercent();
                 printRow({ disc.fileset, QString::number(disc.offset), disc.title, serialText(disc.serial),
                     dateText(disc.scanTime), number(disc.used), number(disc.capacity),
-                    fill < 0 ? QStringLiteral("-") : QString::number(fill, 'f', 1) + QLatin1Char('%'),
+                    disc.damaged() ? QStringLiteral("damaged")
+                        : fill < 0 ? QStringLiteral("-")
+                                   : QString::number(fill, 'f', 1) + QLatin1Char('%'),
                     number(disc.folders), number(disc.files.files), number(disc.files.bytes) });
             }
         }
@@ -154,6 +156,9 @@ namespace {
             row.insert(QStringLiteral("capacity"), static_cast<qint64>(disc.capacity));
             const double fill = disc.fillPercent();
             row.insert(QStringLiteral("fillPercent"), fill < 0 ? QJsonValue() : QJsonValue(fill));
+            if (disc.damaged()) {
+                row.insert(QStringLiteral("damaged"), true);
+            }
             row.insert(QStringLiteral("folders"), static_cast<qint64>(disc.folders));
             rows.append(row);
         }
@@ -345,7 +350,7 @@ int runStats(const std::vector<std::string>& arguments)
     }
     std::fflush(stdout);
     // A damaged record ends that catalog's walk: the figures hold what was read before it.
-    for (const QString& fault : figures.faults) {
+    for (const QString& fault : figures.faults + figures.damagedDiscs) {
         reportError("stats", terminalText(fault));
         failed = true;
     }

@@ -163,8 +163,9 @@ std::vector<RepeatedDisc> repeatedDiscs(const std::vector<FirstPass>& passes, co
         }
     }
     for (const auto& [print, group] : byTree) {
-        const bool serialsDiffer = std::any_of(
-            group.begin(), group.end(), [&group](const DiscPrint* disc) { return disc->serial != group[0]->serial; });
+        // Named anew for the lambda: clang before 16 cannot capture a structured binding.
+        const bool serialsDiffer = std::any_of(group.begin(), group.end(),
+            [&members = group](const DiscPrint* disc) { return disc->serial != members[0]->serial; });
         if (group.size() > 1 && serialsDiffer) {
             RepeatedDisc entry { RepeatedDisc::Reason::SameTree, {} };
             for (const DiscPrint* disc : group) {

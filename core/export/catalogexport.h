@@ -20,7 +20,7 @@ class CompanionCatalogs;
 
 struct ExportOptions {
     ExportFormat format = ExportFormat::Csv;
-    bool byteOrderMark = false; ///< CSV only
+    bool byteOrderMark = false; ///< CSV only: the CSV for spreadsheet programs (csvexportwriter.h)
     ExportSelection selection;
 };
 

@@ -27,16 +27,26 @@ char* put(char* out, std::string_view text)
 
 } // namespace
 
-char* writeCsvField(char* out, std::string_view text)
+char* writeCsvField(char* out, std::string_view text, bool neutralised)
 {
+    // Spreadsheet programs run a field that starts so as a formula; an apostrophe makes it text, as
+    // they document.
+    const bool formula = neutralised && !text.empty()
+        && (text.front() == '=' || text.front() == '+' || text.front() == '-' || text.front() == '@');
     bool quoted = !text.empty() && (isBlank(text.front()) || isBlank(text.back()));
     for (std::size_t i = 0; i < text.size() && !quoted; ++i) {
         quoted = s_special[static_cast<unsigned char>(text[i])];
     }
     if (!quoted) {
+        if (formula) {
+            *out++ = '\'';
+        }
         return put(out, text);
     }
     *out++ = '"';
+    if (formula) {
+        *out++ = '\'';
+    }
     for (const char c : text) {
         if (c == '"') {
             *out++ = '"';
@@ -47,21 +57,21 @@ char* writeCsvField(char* out, std::string_view text)
     return out;
 }
 
-void appendCsvField(std::string& out, std::string_view text)
+void appendCsvField(std::string& out, std::string_view text, bool neutralised)
 {
     const std::size_t start = out.size();
-    out.resize(start + 2 + 2 * text.size());
-    out.resize(static_cast<std::size_t>(writeCsvField(out.data() + start, text) - out.data()));
+    out.resize(start + 3 + 2 * text.size());
+    out.resize(static_cast<std::size_t>(writeCsvField(out.data() + start, text, neutralised) - out.data()));
 }
 
-CsvExportWriter::CsvExportWriter(bool withByteOrderMark)
-    : m_withByteOrderMark(withByteOrderMark)
+CsvExportWriter::CsvExportWriter(bool forSpreadsheets)
+    : m_forSpreadsheets(forSpreadsheets)
 {
 }
 
 void CsvExportWriter::begin(ExportBuffer& out)
 {
-    if (m_withByteOrderMark) {
+    if (m_forSpreadsheets) {
         out += "\xEF\xBB\xBF";
     }
     out += "Owner,Fileset,Disc,Serial,Path,Name,Entry,Type,Size,Modified\r\n";
@@ -70,16 +80,16 @@ void CsvExportWriter::begin(ExportBuffer& out)
 void CsvExportWriter::beginFileset(ExportBuffer&, const ExportFileset& fileset)
 {
     m_filesetFields.clear();
-    appendCsvField(m_filesetFields, fileset.owner.text);
+    appendCsvField(m_filesetFields, fileset.owner.text, m_forSpreadsheets);
     m_filesetFields += ',';
-    appendCsvField(m_filesetFields, fileset.name.text);
+    appendCsvField(m_filesetFields, fileset.name.text, m_forSpreadsheets);
     m_filesetFields += ',';
 }
 
 void CsvExportWriter::beginDisc(ExportBuffer&, const TKTBDisc&, const ExportPlace& place, bool)
 {
     m_discFields.clear();
-    appendCsvField(m_discFields, place.discTitle.text);
+    appendCsvField(m_discFields, place.discTitle.text, m_forSpreadsheets);
     m_discFields += ',';
     m_discFields += place.serial;
     m_discFields += ',';
@@ -92,7 +102,8 @@ const std::string& CsvExportWriter::rowStart(const ExportPlace& place)
         m_rowStartPath = place.pathChanges;
         m_rowStart = m_filesetFields;
         m_rowStart += m_discFields;
-        appendCsvField(m_rowStart, place.path.empty() ? std::string_view("/") : std::string_view(place.path));
+        appendCsvField(
+            m_rowStart, place.path.empty() ? std::string_view("/") : std::string_view(place.path), m_forSpreadsheets);
         m_rowStart += ',';
     }
     return m_rowStart;
@@ -103,7 +114,7 @@ void CsvExportWriter::beginFolder(ExportBuffer& out, const ExportEntry& folder, 
     const std::string& start = rowStart(place);
     char* at = out.reserve(start.size() + 2 * folder.name.text.size() + 16);
     at = put(at, start);
-    at = writeCsvField(at, folder.name.text);
+    at = writeCsvField(at, folder.name.text, m_forSpreadsheets);
     at = put(at, ",folder,,,\r\n");
     out.commit(at);
 }
@@ -116,7 +127,7 @@ void CsvExportWriter::file(ExportBuffer& out, const ExportEntry& file, const Exp
     // and the date.
     char* at = out.reserve(start.size() + 2 * file.name.text.size() + kind.size() + 48);
     at = put(at, start);
-    at = writeCsvField(at, file.name.text);
+    at = writeCsvField(at, file.name.text, m_forSpreadsheets);
     at = put(at, ",file,");
     at = put(at, kind);
     *at++ = ',';

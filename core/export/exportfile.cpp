@@ -2,10 +2,15 @@
 
 #include <QFile>
 #include <QFileInfo>
+#include <algorithm>
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <dirent.h>
 #include <fcntl.h>
+#include <random>
+#include <string_view>
+#include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -43,6 +48,51 @@ bool ExportFile::fail(const QString& file, int error)
     return false;
 }
 
+namespace {
+
+constexpr std::size_t s_randomLength = 6; ///< as mkstemp's XXXXXX
+
+bool isRandomPart(std::string_view text)
+{
+    return text.size() == s_randomLength && std::all_of(text.begin(), text.end(), [](char c) {
+        return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || (c >= '0' && c <= '9');
+    });
+}
+
+/// Removes the hidden files of exports of the same target that were killed: files of the user's whose
+/// name is the prefix and six letters or digits, and that no running export holds locked.
+void removeLeftFiles(const std::string& folder, const std::string& prefix)
+{
+    DIR* listing = ::opendir(folder.c_str());
+    if (listing == nullptr) {
+        return;
+    }
+    const int folderDescriptor = ::dirfd(listing);
+    while (const dirent* entry = ::readdir(listing)) {
+        const std::string_view name(entry->d_name);
+        if (!name.starts_with(prefix) || !isRandomPart(name.substr(prefix.size()))) {
+            continue;
+        }
+        struct stat status { };
+        if (::fstatat(folderDescriptor, entry->d_name, &status, AT_SYMLINK_NOFOLLOW) != 0 || !S_ISREG(status.st_mode)
+            || status.st_uid != ::geteuid()) {
+            continue;
+        }
+        const int descriptor
+            = ::openat(folderDescriptor, entry->d_name, O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_CLOEXEC);
+        if (descriptor < 0) {
+            continue;
+        }
+        if (::flock(descriptor, LOCK_EX | LOCK_NB) == 0) {
+            ::unlinkat(folderDescriptor, entry->d_name, 0);
+        }
+        ::close(descriptor);
+    }
+    ::closedir(listing);
+}
+
+} // namespace
+
 bool ExportFile::open()
 {
     if (m_toStandardOutput) {
@@ -52,20 +102,61 @@ bool ExportFile::open()
     if (target.isDir()) {
         return fail(m_path, EISDIR);
     }
-    // A hidden name beside the target: the rename at the end stays on one file system.
-    std::string pattern
-        = QFile::encodeName(target.absolutePath() + QStringLiteral("/.") + target.fileName()).toStdString() + ".XXXXXX";
-    const int descriptor = ::mkstemp(pattern.data());
+    // Beside the target: the file's name is given on the same file system.
+    m_folder = QFile::encodeName(target.absolutePath()).toStdString();
+    m_hiddenPrefix = "." + QFile::encodeName(target.fileName()).toStdString() + ".";
+    removeLeftFiles(m_folder, m_hiddenPrefix);
+    // The mode asked for goes through the umask: an export is an ordinary file of the user's.
+    int descriptor = ::open(m_folder.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
     if (descriptor < 0) {
-        return fail(target.absolutePath(), errno);
+        // A file system without unnamed files: a hidden name, held locked while this export runs.
+        std::string pattern = m_folder + "/" + m_hiddenPrefix + std::string(s_randomLength, 'X');
+        descriptor = ::mkstemp(pattern.data());
+        if (descriptor < 0) {
+            return fail(target.absolutePath(), errno);
+        }
+        m_temporaryPath = pattern;
+        // mkstemp makes the file private.
+        const mode_t mask = ::umask(0);
+        ::umask(mask);
+        ::fchmod(descriptor, 0666 & ~mask);
     }
-    // mkstemp makes the file private; an export is an ordinary file of the user's.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    ::fchmod(descriptor, 0666 & ~mask);
+    // The lock stays with the file when it gets a name.
+    ::flock(descriptor, LOCK_EX | LOCK_NB);
     m_descriptor = descriptor;
-    m_temporaryPath = pattern;
     return true;
+}
+
+int ExportFile::linkTo(const char* path) const
+{
+    // An open file is linked by its name under /proc; without /proc, root may link it by descriptor.
+    const std::string self = "/proc/self/fd/" + std::to_string(m_descriptor);
+    if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, path, AT_SYMLINK_FOLLOW) == 0) {
+        return 0;
+    }
+    if (errno != ENOENT || ::access("/proc/self/fd", F_OK) == 0) {
+        return errno;
+    }
+    return ::linkat(m_descriptor, "", AT_FDCWD, path, AT_EMPTY_PATH) == 0 ? 0 : errno;
+}
+
+int ExportFile::linkHidden()
+{
+    std::random_device device;
+    std::mt19937 random(device());
+    static constexpr char s_letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789";
+    int error = EEXIST;
+    for (int attempt = 0; attempt < 100 && error == EEXIST; ++attempt) {
+        std::string path = m_folder + "/" + m_hiddenPrefix;
+        for (std::size_t i = 0; i < s_randomLength; ++i) {
+            path += s_letters[random() % (sizeof s_letters - 1)];
+        }
+        error = linkTo(path.c_str());
+        if (error == 0) {
+            m_temporaryPath = path;
+        }
+    }
+    return error;
 }
 
 bool ExportFile::writeAll(const ExportBuffer& bytes)
@@ -149,13 +240,21 @@ bool ExportFile::commit()
         abandon();
         return fail(m_path, error);
     }
-    ::close(m_descriptor);
-    m_descriptor = -1;
-    if (::rename(m_temporaryPath.c_str(), target.constData()) != 0) {
+    // An unnamed file takes the target's name at once where nothing has it yet, else a hidden name
+    // that is then renamed over the target. The file stays open, and so locked, until it is named.
+    if (m_temporaryPath.empty() && linkTo(target.constData()) != 0) {
+        if (const int error = linkHidden(); error != 0) {
+            abandon();
+            return fail(m_path, error);
+        }
+    }
+    if (!m_temporaryPath.empty() && ::rename(m_temporaryPath.c_str(), target.constData()) != 0) {
         const int error = errno;
         abandon();
         return fail(m_path, error);
     }
+    ::close(m_descriptor);
+    m_descriptor = -1;
     m_committed = true;
     const QByteArray folder = QFile::encodeName(QFileInfo(m_path).absolutePath());
     const int folderDescriptor = ::open(folder.constData(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);

@@ -70,5 +70,6 @@ public:
     virtual void finish(ExportBuffer& out) = 0;
 };
 
-/// The writer of a format; withByteOrderMark is for CSV (spreadsheet programs read UTF-8 by it).
+/// The writer of a format; withByteOrderMark is for CSV: the CSV for spreadsheet programs (they read
+/// UTF-8 by the mark, and its fields never start a formula).
 std::unique_ptr<ExportWriter> makeExportWriter(ExportFormat format, bool withByteOrderMark = false);

@@ -674,10 +674,11 @@ void SearchRun::walk(Slot& slot)
         slot.handle, KTB_FIND_KEEP | KTB_FIND_SKIPDISCS | m_findFlags | countOnly, KTB_HEADER_SIZE, &criteria);
     if (cursor == nullptr) {
         // An empty catalog, or a damaged first record: only reading that record tells, since the
-        // engine's last error is shared by every thread.
+        // engine's last error is shared by every thread. A catalog's first record is a disc's.
         TKTBEntity* first = nullptr;
         if (ktbFileSize(slot.handle) > KTB_HEADER_SIZE
-            && ktbReadEntity(slot.handle, KTB_HEADER_SIZE, first) == KTB_ERR_BADENTITY) {
+            && (ktbReadEntity(slot.handle, KTB_HEADER_SIZE, first) == KTB_ERR_BADENTITY || first == nullptr
+                || first->Kind != KTB_TAG_DISC)) {
             slot.walkEnd = KTB_ERR_BADENTITY;
             slot.faultOffset = KTB_HEADER_SIZE;
         }

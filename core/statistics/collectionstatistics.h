@@ -66,8 +66,8 @@ struct FilesetFigures {
     std::uint64_t discs = 0;
     std::uint64_t folders = 0;
     FileCount files;
-    std::int64_t used = 0; ///< the sum of the discs' Used
-    std::int64_t capacity = 0; ///< the sum of the discs' Capacity
+    std::int64_t used = 0; ///< the sum of the sound discs' Used, at most INT64_MAX
+    std::int64_t capacity = 0; ///< the sum of the sound discs' Capacity, at most INT64_MAX
 };
 
 struct DiscFigures {
@@ -82,8 +82,22 @@ struct DiscFigures {
     std::int64_t capacity = 0;
     std::uint64_t folders = 0; ///< counted by the walk, not the record's own Folders
     FileCount files;
-    /// Used against capacity in percent; negative when the capacity is unknown (0 or less).
-    double fillPercent() const { return capacity > 0 ? 100.0 * static_cast<double>(used) / capacity : -1.0; }
+
+    /// No medium or volume holds 2^53 bytes (8 PiB): a disc record that says it does, or that gives a
+    /// negative figure, is damaged.
+    static constexpr std::int64_t LargestBytes = std::int64_t(1) << 53;
+    bool damaged() const { return used < 0 || capacity < 0 || used > LargestBytes || capacity > LargestBytes; }
+    /// The fill of a damaged disc.
+    static constexpr double DamagedFill = -2.0;
+    /// Used against capacity in percent; -1 when the capacity is unknown (0 or less), DamagedFill when
+    /// the disc is damaged.
+    double fillPercent() const
+    {
+        if (damaged()) {
+            return DamagedFill;
+        }
+        return capacity > 0 ? 100.0 * static_cast<double>(used) / static_cast<double>(capacity) : -1.0;
+    }
 };
 
 struct ExtensionFigures {
@@ -144,6 +158,9 @@ struct CollectionStatistics {
     bool complete = true;
     /// Catalogs that could not be opened or read to their end (their figures hold what was read).
     QStringList faults;
+    /// The discs whose used or capacity bytes cannot be (DiscFigures::damaged()), for the user: their
+    /// bytes are left out of the totals.
+    QStringList damagedDiscs;
 };
 
 /// What a chart of file types measures.

@@ -7,6 +7,7 @@
 #include <QHash>
 #include <QSet>
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 
 // ---------------------------------------------------------------------------------------------
@@ -69,6 +70,12 @@ template <class Candidate> bool better(const Candidate& a, const Candidate& b)
         return a.target < b.target;
     }
     return a.offset < b.offset;
+}
+
+/// Adds bytes (never negative) to a total that stops at INT64_MAX rather than wrapping.
+void addBytes(std::int64_t& total, std::int64_t bytes)
+{
+    total = bytes > INT64_MAX - total ? INT64_MAX : total + bytes;
 }
 
 } // namespace
@@ -144,15 +151,16 @@ void StatisticsCollector::beginDisc(const WalkRecord& record)
     m_inDisc = true;
 
     ++m_current.row.discs;
-    m_current.row.used += disc.Used;
-    m_current.row.capacity += disc.Capacity;
+    const bool sound = !m_discs.back().figures.damaged();
+    addBytes(m_current.row.used, sound ? disc.Used : 0);
+    addBytes(m_current.row.capacity, sound ? disc.Capacity : 0);
     const int year = dosYear(disc.ScanTime);
     const int month = year == 0 ? 0 : static_cast<int>((disc.ScanTime >> 21) & 0x0F);
     ScanMonthFigures& scan = m_scanMonths[year * 12 + month];
     scan.year = year;
     scan.month = month;
     ++scan.discs;
-    scan.used += disc.Used;
+    addBytes(scan.used, sound ? disc.Used : 0);
 }
 
 void StatisticsCollector::endDisc()
@@ -214,7 +222,7 @@ void StatisticsCollector::merge(const StatisticsCollector& other)
         mine.year = month.year;
         mine.month = month.month;
         mine.discs += month.discs;
-        mine.used += month.used;
+        addBytes(mine.used, month.used);
     }
     m_largestFiles.merge(other.m_largestFiles);
     m_largestFolders.merge(other.m_largestFolders);
@@ -264,6 +272,14 @@ CollectionStatistics StatisticsCollector::figures(const CompanionCatalogs& catal
         DiscFigures row = disc.figures;
         row.title = decodeCatalogText(disc.title);
         row.fileset = catalogs.at(row.catalog).description;
+        if (row.damaged()) {
+            figures.damagedDiscs.append(
+                QStringLiteral("%1: the disc \"%2\" at offset %3 is damaged: it says %4 bytes used of %5")
+                    .arg(catalogs.at(row.catalog).fileName, row.title)
+                    .arg(row.offset)
+                    .arg(row.used)
+                    .arg(row.capacity));
+        }
         figures.discRows.push_back(std::move(row));
     }
 

@@ -2,13 +2,55 @@
 
 #include <QCryptographicHash>
 #include <QDir>
+#include <QFile>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QStandardPaths>
+#include <cerrno>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
 
 constexpr char s_acknowledgement[] = "ok\n";
+
+/// Whether folder is a folder (not a link to one) of this user's that nobody else may enter.
+bool isPrivateFolder(const QByteArray& folder)
+{
+    struct stat status { };
+    return ::lstat(folder.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid()
+        && (status.st_mode & 07777) == 0700;
+}
+
+/// A folder of this user's that only the user may enter, for the socket; empty when none can be had.
+QByteArray privateRuntimeFolder()
+{
+    // The session's runtime folder, when it is what it should be.
+    const QByteArray session = qgetenv("XDG_RUNTIME_DIR");
+    if (!session.isEmpty() && isPrivateFolder(session)) {
+        return session;
+    }
+    // Else a folder of the user's own in the temporary folder, made when missing. Its name is known to
+    // everyone, so one that another user made first is never used, nor a link.
+    const QByteArray own = QFile::encodeName(QDir::tempPath()) + "/katalox-" + QByteArray::number(::geteuid());
+    if (::mkdir(own.constData(), 0700) != 0 && errno != EEXIST) {
+        return {};
+    }
+    struct stat status { };
+    if (::lstat(own.constData(), &status) == 0 && S_ISDIR(status.st_mode) && status.st_uid == ::geteuid()) {
+        ::chmod(own.constData(), 0700);
+    }
+    return isPrivateFolder(own) ? own : QByteArray();
+}
+
+/// Whether the process at the other end of a connected local socket is this user's.
+bool peerIsThisUser(const QLocalSocket& socket)
+{
+    ucred credentials {};
+    socklen_t size = sizeof credentials;
+    return ::getsockopt(static_cast<int>(socket.socketDescriptor()), SOL_SOCKET, SO_PEERCRED, &credentials, &size) == 0
+        && credentials.uid == ::geteuid();
+}
 
 } // namespace
 
@@ -26,20 +68,25 @@ SingleInstance::~SingleInstance() = default;
 
 QString SingleInstance::serverNameFor(const QString& configFolder)
 {
-    QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    const QByteArray folder = privateRuntimeFolder();
     if (folder.isEmpty()) {
-        folder = QDir::tempPath();
+        return {};
     }
     const QByteArray hash
         = QCryptographicHash::hash(QDir::cleanPath(configFolder).toUtf8(), QCryptographicHash::Sha1).toHex().left(16);
-    return folder + QStringLiteral("/katalox-") + QString::fromLatin1(hash) + QStringLiteral(".socket");
+    return QFile::decodeName(folder) + QStringLiteral("/katalox-") + QString::fromLatin1(hash)
+        + QStringLiteral(".socket");
 }
 
 bool SingleInstance::handOver(const QString& serverName, const QString& path, int timeoutMs)
 {
+    if (serverName.isEmpty()) {
+        return false;
+    }
     QLocalSocket socket;
     socket.connectToServer(serverName);
-    if (!socket.waitForConnected(timeoutMs)) {
+    // A path is only told to a program of this user's.
+    if (!socket.waitForConnected(timeoutMs) || !peerIsThisUser(socket)) {
         return false;
     }
     const QByteArray message = path.toUtf8() + '\n';
@@ -60,6 +107,9 @@ bool SingleInstance::handOver(const QString& serverName, const QString& path, in
 
 bool SingleInstance::listen()
 {
+    if (m_serverName.isEmpty()) {
+        return false;
+    }
     // Listening with access options replaces the socket file, so a running program is asked first.
     QLocalSocket probe;
     probe.connectToServer(m_serverName);
@@ -75,6 +125,12 @@ void SingleInstance::onNewConnection()
 {
     while (QLocalSocket* socket = m_server->nextPendingConnection()) {
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        // Only a start of this user's is heard, whatever the socket file's mode lets through.
+        if (!peerIsThisUser(*socket)) {
+            socket->abort();
+            socket->deleteLater();
+            continue;
+        }
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { onReadyRead(socket); });
         if (socket->bytesAvailable() > 0) {
             onReadyRead(socket);

@@ -1,5 +1,6 @@
 #include "gui/statistics/figuretablemodel.h"
 
+#include "core/statistics/collectionstatistics.h"
 #include "core/text/catalogtext.h"
 #include "core/text/csvtext.h"
 #include "core/text/formatsize.h"
@@ -43,6 +44,9 @@ QString displayText(FigureTableModel::Kind kind, const QVariant& value)
     case FigureTableModel::Kind::Date:
         return formatDosDateTime(value.toUInt());
     case FigureTableModel::Kind::Percent:
+        if (value.toDouble() == DiscFigures::DamagedFill) {
+            return QStringLiteral("damaged");
+        }
         return value.toDouble() < 0 ? QString() : QLocale().toString(value.toDouble(), 'f', 1) + QStringLiteral(" %");
     }
     return {};
@@ -56,6 +60,9 @@ QString csvText(FigureTableModel::Kind kind, const QVariant& value)
         return dateTime.isValid() ? dateTime.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss")) : QString();
     }
     case FigureTableModel::Kind::Percent:
+        if (value.toDouble() == DiscFigures::DamagedFill) {
+            return QStringLiteral("damaged");
+        }
         return value.toDouble() < 0 ? QString() : QString::number(value.toDouble(), 'f', 1);
     default:
         return value.toString();

@@ -18,7 +18,7 @@ public:
         Count, ///< an integer, grouped in thousands
         Bytes, ///< a byte count as the program shows sizes, the exact count in the tool tip
         Date, ///< a packed DOS date-time, shown in the user's formats; empty for none
-        Percent, ///< a double; negative for none
+        Percent, ///< a double; negative for none, DiscFigures::DamagedFill for a damaged figure
     };
     struct Column {
         QString title;

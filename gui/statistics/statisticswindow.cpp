@@ -419,6 +419,12 @@ void StatisticsWindow::onWalkEnded(const QVariant& result, const QString& failur
                     + collected.faults.join(QLatin1Char('\n')),
                 s_caption, MessageIcon::Warning, OkButton);
         }
+        if (!collected.damagedDiscs.isEmpty()) {
+            questions().messageBox(QStringLiteral("Some discs are damaged: their used or capacity bytes cannot be, and "
+                                                  "the totals leave them out.\n\n")
+                    + collected.damagedDiscs.join(QLatin1Char('\n')),
+                s_caption, MessageIcon::Warning, OkButton);
+        }
     }
     emit walkEnded();
 }

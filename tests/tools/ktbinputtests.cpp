@@ -25,10 +25,34 @@ std::string json(const std::string& disc, const std::string& head = R"("katalox"
 
 const std::vector<std::string> s_import = { "import", "INPUT", "TARGET" };
 
+std::string startingWithAnEndOfDisc()
+{
+    CatalogBuilder catalog;
+    catalog.rawByte(6);
+    return catalog.bytes();
+}
+
+/// A disc that says it uses 2^63-1 bytes beside a sound one.
+std::string withAHugeDisc()
+{
+    CatalogBuilder catalog;
+    catalog.addEmptyDisc({ .serial = 1, .title = "Huge", .used = INT64_MAX, .capacity = 734003200 });
+    catalog.addEmptyDisc({ .serial = 2, .title = "Small", .used = 1000, .capacity = 734003200 });
+    return catalog.bytes();
+}
+
 std::vector<SilentValue> silentValues()
 {
     const std::string oneFile = R"("entries": [{"name": "a", "size": 5}])";
     return {
+        { "a catalog starting with an end-of-disc mark", "end.ktb", startingWithAnEndOfDisc(), { "find", "x", "INPUT" },
+            2, "", "end.ktb: damaged record at offset 256" },
+        { "used bytes of 2^63-1", "huge.ktb", withAHugeDisc(), { "stats", "--by", "disc", "INPUT" }, 2,
+            "\t9223372036854775807\t734003200\tdamaged\t",
+            "huge.ktb: the disc \"Huge\" at offset 256 is damaged: it says 9223372036854775807 bytes used of "
+            "734003200" },
+        { "a total beyond 2^63-1", "total.ktb", withAHugeDisc(), { "stats", "--json", "INPUT" }, 2,
+            "\"capacity\": 734003200,", "is damaged" },
         { "claimed counts", "counts.json", json(R"("files": 999, "folders": 777, )" + oneFile), s_import, 0,
             "1 files, 0 folders", "" },
         { "negative used", "used.json", json(R"("used": -5, )" + oneFile), s_import, 2, "",

@@ -16,10 +16,14 @@
 #include <QJsonObject>
 #include <QProcess>
 #include <csignal>
+#include <fcntl.h>
 #include <filesystem>
 #include <random>
+#include <sys/file.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
 
 namespace {
 
@@ -310,6 +314,75 @@ TEST_F(ExportTest, AFailedOrCancelledExportLeavesNoFileAndTheOldFileAsItWas)
         EXPECT_TRUE(refused.error.startsWith(qPath(m_folder.file("locked")))) << refused.error.toStdString();
     }
     ::chmod(locked.c_str(), 0700);
+}
+
+TEST_F(ExportTest, AKilledExportLeavesNothingThatOutlivesTheNextExport)
+{
+    const std::string target = m_folder.file("list.csv");
+    for (int kill = 0; kill < 2; ++kill) {
+        const pid_t child = ::fork();
+        ASSERT_GE(child, 0);
+        if (child == 0) {
+            ExportFile file(qPath(target));
+            if (file.open()) {
+                file.buffer() += std::string(1 << 20, 'x');
+                file.flush();
+                file.buffer() += "more";
+                file.flush();
+            }
+            ::raise(SIGKILL);
+        }
+        int status = 0;
+        ASSERT_EQ(::waitpid(child, &status, 0), child);
+        ASSERT_TRUE(WIFSIGNALED(status));
+    }
+    // What a killed export left on a file system without unnamed files, and what it did not leave: a
+    // file an export that runs holds, other names.
+    ASSERT_TRUE(writeFileBytes(m_folder.file(".list.csv.xYz789"), "half"));
+    ASSERT_TRUE(writeFileBytes(m_folder.file(".list.csv.Running"), ""));
+    const int held = ::open(m_folder.file(".list.csv.Ab12cd").c_str(), O_CREAT | O_RDWR | O_CLOEXEC, 0600);
+    ASSERT_GE(held, 0);
+    ASSERT_EQ(::flock(held, LOCK_EX), 0);
+    ASSERT_TRUE(writeFileBytes(m_folder.file(".other.csv.abcdef"), ""));
+
+    ASSERT_TRUE(exportPaths({ m_catalog }, { ExportFormat::Csv, false, {} }, target).written);
+    ::close(held);
+    std::vector<std::string> names;
+    for (const auto& entry : std::filesystem::directory_iterator(m_folder.path())) {
+        names.push_back(entry.path().filename().string());
+    }
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names,
+        (std::vector<std::string> {
+            ".list.csv.Ab12cd", ".list.csv.Running", ".other.csv.abcdef", "Music.ktb", "list.csv" }));
+}
+
+TEST_F(ExportTest, TheCsvForSpreadsheetsNeutralisesFieldsThatWouldRunAsFormulas)
+{
+    CatalogBuilder catalog;
+    catalog.setOwner("@Anna").setName("-Music");
+    catalog.beginDisc({ .serial = 1, .title = "+Disc" });
+    catalog.beginFolder("=HYPERLINK(\"x\")");
+    catalog.addFile("=SUM(1+1).csv", 3);
+    catalog.endFolder();
+    catalog.addFile("a=b", 4);
+    catalog.endDisc();
+    ASSERT_TRUE(catalog.writeTo(m_catalog));
+    const std::string plain = m_folder.file("plain.csv");
+    const std::string forSpreadsheets = m_folder.file("spreadsheet.csv");
+    ASSERT_TRUE(exportPaths({ m_catalog }, { ExportFormat::Csv, false, {} }, plain).written);
+    ASSERT_TRUE(exportPaths({ m_catalog }, { ExportFormat::Csv, true, {} }, forSpreadsheets).written);
+    const std::string header = "Owner,Fileset,Disc,Serial,Path,Name,Entry,Type,Size,Modified\r\n";
+    EXPECT_EQ(readFileBytes(plain),
+        header
+            + "@Anna,-Music,+Disc,0000-0001,/,\"=HYPERLINK(\"\"x\"\")\",folder,,,\r\n"
+              "@Anna,-Music,+Disc,0000-0001,\"/=HYPERLINK(\"\"x\"\")\",=SUM(1+1).csv,file,Document,3,\r\n"
+              "@Anna,-Music,+Disc,0000-0001,/,a=b,file,Other,4,\r\n");
+    EXPECT_EQ(readFileBytes(forSpreadsheets),
+        "\xEF\xBB\xBF" + header
+            + "'@Anna,'-Music,'+Disc,0000-0001,/,\"'=HYPERLINK(\"\"x\"\")\",folder,,,\r\n"
+              "'@Anna,'-Music,'+Disc,0000-0001,\"/=HYPERLINK(\"\"x\"\")\",'=SUM(1+1).csv,file,Document,3,\r\n"
+              "'@Anna,'-Music,'+Disc,0000-0001,/,a=b,file,Other,4,\r\n");
 }
 
 TEST_F(ExportTest, AFullDiscIsAClearErrorAndLeavesNoFile)
